@@ -1,0 +1,64 @@
+// The process-wide Settings record: every persisted choice of the saver and the
+// run-time joke values, with LoadSettings and SaveSettings over the registry store.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace quipix {
+
+// A Windows colour: 0x00BBGGRR, or a system-colour constant with the high bit set.
+using TColor = std::int32_t;
+
+struct TSettings {
+    // General
+    std::int32_t Speed = 0;
+    std::int32_t FadeMode = 0;
+    std::string JokeFile;
+    std::string Directory;
+    bool Change = false;
+    std::int32_t ChangeAfter = 0;
+    // Background
+    std::string Bitmap;
+    TColor SolidColor = 0;
+    TColor FromColor = 0;
+    TColor ToColor = 0;
+    bool Tiled = false;
+    std::int32_t BackgroundType = 0;
+    // Question
+    std::string QuestionFace;
+    TColor QuestionColor = 0;
+    std::int32_t QuestionSize = 0;
+    std::int32_t QuestionSpeed = 0;
+    bool QuestionBold = false;
+    bool QuestionItalic = false;
+    bool Question3D = false;
+    // Answer
+    std::string AnswerFace;
+    TColor AnswerColor = 0;
+    std::int32_t AnswerSize = 0;
+    std::int32_t AnswerSpeed = 0;
+    bool AnswerBold = false;
+    bool AnswerItalic = false;
+    bool Answer3D = false;
+
+    // Run-time values, never stored.
+    std::string DefaultQuestion;
+    std::string DefaultAnswer;
+    std::string CurrentQuestion;
+    std::string CurrentAnswer;
+    std::string CurrentDescription;
+    std::uint32_t JokeCounter = 0;
+};
+
+extern TSettings Settings;
+
+inline constexpr const char* kDefaultQuestionText = "These are the default question and answer";
+inline constexpr const char* kDefaultAnswerText =
+    "Please ensure that you select a valid joke file to get the most from this screen saver";
+inline constexpr const char* kSettingsKey = "Software\\Kelvara\\Quipix";
+
+void LoadSettings();
+void SaveSettings();
+
+}  // namespace quipix

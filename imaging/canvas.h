@@ -1,0 +1,69 @@
+// TPGCanvas: the drawing surface on a TPixelGraphic's own pixels. Text is laid out
+// and rasterised by the text engine (see text_engine.h) and blended in here.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+#include "imaging/pixel_graphic.h"
+
+namespace quipix {
+
+struct TPGFont {
+    std::string Name = "Arial";
+    int Size = 10;  // points; pixels follow the engine's logical DPI
+    bool Bold = false;
+    bool Italic = false;
+    PGColor Color = 0;
+    bool operator==(const TPGFont&) const = default;
+};
+
+enum class TBrushStyle { Solid, Clear };
+
+struct TPGBrush {
+    TBrushStyle Style = TBrushStyle::Solid;
+    PGColor Color = 0xFFFFFF;
+};
+
+struct TRect {
+    int Left = 0, Top = 0, Right = 0, Bottom = 0;
+    int Width() const { return Right - Left; }
+    int Height() const { return Bottom - Top; }
+    bool operator==(const TRect&) const = default;
+};
+
+// Flags of DrawText, with the meanings of the Windows text call of the same names.
+enum : unsigned {
+    DT_CENTER = 0x0001,
+    DT_WORDBREAK = 0x0010,
+    DT_CALCRECT = 0x0400,
+    DT_NOPREFIX = 0x0800,
+};
+
+class TPGCanvas {
+public:
+    explicit TPGCanvas(TPixelGraphic& owner) : owner_(owner) {}
+
+    TPGFont Font;
+    TPGBrush Brush;
+
+    // Draws text into rect, lines centred with DT_CENTER, wrapped at word boundaries
+    // with DT_WORDBREAK; CR LF, CR and LF start new lines; with DT_NOPREFIX an
+    // ampersand is drawn as itself. Nothing is drawn outside rect. With DT_CALCRECT
+    // nothing is drawn: rect's right and bottom are set to the laid-out block.
+    // Returns the height of the text.
+    int DrawText(std::string_view text, TRect& rect, unsigned flags);
+    // Draws one line with its top-left corner at (x, y), the brush behind it unless clear.
+    void TextOut(int x, int y, std::string_view text);
+    int TextWidth(std::string_view text);
+    int TextHeight(std::string_view text);
+    void FillRect(const TRect& rect);
+    // Draws picture 1:1 with its top-left corner at (x, y), opaque, clipped.
+    void Draw(int x, int y, const TPixelGraphic& picture);
+
+private:
+    void Changed();
+    TPixelGraphic& owner_;
+};
+
+}  // namespace quipix

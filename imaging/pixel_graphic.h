@@ -1,0 +1,215 @@
+// TPixelGraphic: the one picture type of the program. A device-independent pixel
+// buffer of 1, 4, 8 or 24 bits per pixel with an optional palette.
+//
+// Buffer layout (binding: ScanLine exposes it and readers fill rows directly):
+// rows bottom-up, stride ((bits * Width + 31) / 32) * 4 bytes, row Y at
+// buffer + stride * (Height - 1 - Y), 24-bit pixels stored blue, green, red.
+// Colours exchanged with the image are 0x00BBGGRR (red in the low byte).
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace quipix {
+
+using PGColor = std::uint32_t;  // 0x00BBGGRR
+
+constexpr PGColor PGRGB(int r, int g, int b) {
+    return PGColor(r & 0xFF) | (PGColor(g & 0xFF) << 8) | (PGColor(b & 0xFF) << 16);
+}
+constexpr int PGRed(PGColor c) { return int(c & 0xFF); }
+constexpr int PGGreen(PGColor c) { return int((c >> 8) & 0xFF); }
+constexpr int PGBlue(PGColor c) { return int((c >> 16) & 0xFF); }
+
+enum TPGPixelFormat { pgpf1Bit = 0, pgpf4Bit = 1, pgpf8Bit = 2, pgpf24Bit = 3 };
+
+enum TPaletteIdent {
+    pNone = 0,
+    pTrueColor,
+    pUnknown,
+    pBlackWhite,
+    pSysGray4,
+    pSys16,
+    pGray4,
+    pGray16,
+    pGray236,
+    pGray256,
+    pSpecial125,
+    pSpecial216,
+    pSpecial252,
+    pOptimized252Sys16,
+    pSource
+};
+
+enum TPGWarningAction { pgwaIgnore = 0, pgwaOKBox = 1, pgwaOKCancelBox = 2, pgwaRaise = 3 };
+enum TStretchMode { smFast = 0, smMedium = 1, smPrecise = 2 };
+
+int PixelFormatBits(TPGPixelFormat format);
+int PaletteCapacity(TPGPixelFormat format);
+// 1, 4, 8 and 24 give the four formats; anything else raises EPGInvalidBitCountNum.
+TPGPixelFormat PixelFormatFromBitCount(int bits);
+// Row stride in bytes for a width and format, 64-bit so hostile sizes cannot overflow.
+std::int64_t PixelStride(int width, TPGPixelFormat format);
+
+// Luminance 0..765 of a colour, weighted or plain R + G + B.
+int Luminance(PGColor c, bool rgbWeighting);
+
+// The entries of a fixed palette kind (pBlackWhite .. pSpecial252); empty otherwise.
+const std::vector<PGColor>& FixedPalette(TPaletteIdent ident);
+
+// The library-wide display gamma and the switch for gamma correction on load.
+extern double PGDisplayGamma;
+extern bool PGGammaCorrection;
+
+class TPGCanvas;
+class TPGStream;
+
+class TPixelGraphic {
+public:
+    // Sender is the object reporting (the image itself, or a reader).
+    using ProgressEvent = std::function<void(const void* sender, int step, int max, bool& abort)>;
+    using NotifyEvent = std::function<void(TPixelGraphic& sender)>;
+
+    TPixelGraphic();
+    ~TPixelGraphic();
+    TPixelGraphic(const TPixelGraphic&) = delete;
+    TPixelGraphic& operator=(const TPixelGraphic&) = delete;
+
+    // --- size and format ---
+    void SetSize(int width, int height, TPGPixelFormat format);
+    int Width() const { return width_; }
+    int Height() const { return height_; }
+    TPGPixelFormat PixelFormat() const { return format_; }
+    void SetWidth(int width);
+    void SetHeight(int height);
+    void SetPixelFormat(TPGPixelFormat format);
+    bool Empty() const { return buffer_.empty(); }
+    int Stride() const { return stride_; }
+    std::size_t BufferSize() const { return buffer_.size(); }
+    std::uint8_t* Buffer() { return buffer_.data(); }
+    const std::uint8_t* Buffer() const { return buffer_.data(); }
+
+    // --- background colour and clearing ---
+    PGColor BackGroundColor() const;
+    void SetBackGroundColor(PGColor color);
+    std::uint32_t BackGroundValue() const { return backgroundValue_; }
+    void Clear();
+
+    // --- pixel access (row 0 at the top) ---
+    PGColor Pixels(int x, int y) const;
+    void SetPixels(int x, int y, PGColor color);
+    std::uint32_t PixelValues(int x, int y) const;
+    void SetPixelValues(int x, int y, std::uint32_t value);
+    std::uint8_t* ScanLine(int y);
+    const std::uint8_t* ScanLine(int y) const;
+
+    // --- canvas ---
+    TPGCanvas& Canvas();
+
+    // --- change notification ---
+    void BeginUpdate();
+    void EndUpdate();
+    void NotifyChange();
+    int UpdateCount() const { return updateCount_; }
+
+    // --- palette ---
+    int PaletteCount() const { return int(palette_.size()); }
+    void SetPaletteCount(int count);
+    PGColor PaletteEntries(int index) const;
+    void SetPaletteEntries(int index, PGColor color);
+    const std::vector<PGColor>& Palette() const { return palette_; }
+    TPaletteIdent PaletteIdent() const { return paletteIdent_; }
+    void SetPaletteIdent(TPaletteIdent ident);
+    void IdentifyPalette();
+    bool AllGrey() const { return allGrey_; }
+    bool PaletteReserved() const { return paletteReserved_; }
+    void SetPaletteReserved(bool reserved);
+    bool PaletteDirty() const { return paletteDirty_; }
+
+    // --- colour mapping, copies, resampling, palette reduction ---
+    int NearestPaletteIndex(PGColor color);
+    void CopyPicture(const TPixelGraphic* source);
+    void CopyRect(int dstX, int dstY, const TPixelGraphic& source, int srcX, int srcY, int width,
+                  int height);
+    void StretchCopy(int dstX, int dstY, int dstWidth, int dstHeight, const TPixelGraphic& source,
+                     int srcX, int srcY, int srcWidth, int srcHeight);
+    void AssignStretched(const TPixelGraphic& source);
+    void CreateOptimizedPalette(const TPixelGraphic& source, int maxColors, bool addSystemColors);
+
+    // --- loading ---
+    void LoadPictureFile(const std::string& fileName);
+    void LoadPictureStream(TPGStream& stream);
+    void LoadFromStream(TPGStream& stream, const std::string& extension, int index);
+
+    // --- progress (readers and long operations report through these) ---
+    void ProgressStart();
+    void ProgressEnd();
+    // Calls OnProgress; returns true when the handler asked to abort.
+    bool Progress(const void* sender, int step, int max);
+
+    // --- settings ---
+    bool Dither = true;
+    std::uint8_t DitherErrorLimit = 32;
+    bool DitherErrorLimitAuto = true;
+    bool DitherErrorLimitSoft = true;
+    TStretchMode StretchMode = smPrecise;
+    TPGWarningAction ReadWarningAction = pgwaOKCancelBox;
+    TPGWarningAction SaveColorResWarningAction = pgwaOKCancelBox;
+    bool RangeCheck = false;
+    double Gamma;  // PGDisplayGamma at creation
+    bool Transparent = false;
+    bool FastDCT = false;
+    bool RGBWeighting() const { return rgbWeighting_; }
+    void SetRGBWeighting(bool on);
+    bool NearestColorCache() const { return cacheEnabled_; }
+    void SetNearestColorCache(bool on);
+
+    NotifyEvent OnChange;
+    ProgressEvent OnProgress;
+    std::function<void()> OnProgressStartEvent;
+    std::function<void()> OnProgressEndEvent;
+
+private:
+    friend class TPGCanvas;
+    struct DitherState;
+
+    void InvalidateMemo() { memoValid_ = false; }
+    void PaletteChanged();  // memo invalid, palette dirty, cache dropped
+    int ExactNearestIndex(PGColor color) const;
+    void SeedCache();
+    // Writes a colour into a palette image at (x, y) with error diffusion.
+    void DitherWrite(DitherState& state, int x, int y, PGColor color, bool leftToRight);
+    void WriteColor(DitherState* state, int x, int y, PGColor color, bool leftToRight);
+
+    int width_ = 0;
+    int height_ = 0;
+    int stride_ = 0;
+    TPGPixelFormat format_ = pgpf24Bit;
+    std::vector<std::uint8_t> buffer_;
+    std::uint32_t backgroundValue_ = 0;
+    std::vector<PGColor> palette_;
+    TPaletteIdent paletteIdent_ = pTrueColor;
+    bool allGrey_ = false;
+    bool paletteReserved_ = false;
+    bool paletteDirty_ = false;
+    bool rgbWeighting_ = true;
+    bool cacheEnabled_ = true;
+    int updateCount_ = 0;
+
+    // Nearest-colour cache: one index byte and one "set" bit per 5-6-5 cell.
+    std::unique_ptr<std::uint8_t[]> cache_;
+    std::unique_ptr<std::uint8_t[]> cacheSet_;
+    bool cacheNeedsSeeding_ = true;
+    PGColor lastColor_ = 0;
+    int lastIndex_ = 0;
+    bool memoValid_ = false;
+
+    std::unique_ptr<TPGCanvas> canvas_;
+};
+
+}  // namespace quipix

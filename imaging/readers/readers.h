@@ -1,0 +1,19 @@
+// Factories of the built-in format readers, one source file per format.
+#pragma once
+
+#include <memory>
+#include <string>
+
+#include "imaging/file_format_reader.h"
+
+namespace quipix {
+
+std::unique_ptr<TFileFormatReader> MakeBMPReader(const std::string& extension);  // bmp dib rle
+std::unique_ptr<TFileFormatReader> MakeJPGReader(const std::string& extension);  // jpg jpeg jif
+std::unique_ptr<TFileFormatReader> MakePNGReader();
+std::unique_ptr<TFileFormatReader> MakePCXReader();
+std::unique_ptr<TFileFormatReader> MakePxMReader(const std::string& extension);  // pbm pgm ppm
+std::unique_ptr<TFileFormatReader> MakeTGAReader();
+std::unique_ptr<TFileFormatReader> MakeTIFReader(const std::string& extension);  // tif tiff
+
+}  // namespace quipix

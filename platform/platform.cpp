@@ -1,0 +1,1 @@
+// platform/: stand-ins for the Windows services (see platform.h).

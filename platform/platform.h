@@ -1,0 +1,67 @@
+// The platform layer: small stand-ins for the Windows services the program uses.
+// Each service is a plain function here; the Linux/Qt implementations live in
+// *_qt.cpp files, Qt-free defaults in the others. Tests replace services through
+// the setters, so nothing above this layer talks to X11 directly.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <string>
+
+namespace quipix::platform {
+
+// A native window id: an X11 window here, an HWND on Windows. 0 means none.
+using WindowId = std::uint64_t;
+
+struct WindowRect {
+    int Left = 0, Top = 0, Right = 0, Bottom = 0;
+    int Width() const { return Right - Left; }
+    int Height() const { return Bottom - Top; }
+};
+
+struct ScreenInfo {
+    int Width = 1024;
+    int Height = 768;
+    int ColorDepth = 24;  // bits per pixel x planes
+};
+
+// --- windows (Windows: GetForegroundWindow, GetWindowRect, SetForegroundWindow) ---
+WindowId ForegroundWindow();                        // _NET_ACTIVE_WINDOW on X11
+bool GetWindowRect(WindowId window, WindowRect& rect);  // false when it does not exist
+void ActivateWindow(WindowId window);              // brings it to the foreground
+// --- screen (GetSystemMetrics, GetDeviceCaps BITSPIXEL x PLANES) ---
+ScreenInfo PrimaryScreen();
+// --- system colours (GetSysColor): index is the low byte of a system-colour constant ---
+std::uint32_t SysColor(int index);                 // 0x00BBGGRR
+// --- help (WinHelp with a context number) and shell (ShellExecute "open") ---
+void ShowHelp(int context);
+void OpenAddress(const std::string& address);
+// --- screen-saver password (MPR.DLL / PASSWORD.CPL on Windows 95/98) ---
+// False when the system has no password change; true when it ran it.
+bool ChangeScreenSaverPasswordCall(WindowId parent);
+// The check before the saver closes: true to close. Systems without a password
+// scheme (Linux, Windows NT) always answer true without asking.
+bool VerifyScreenSavePassword(WindowId saverWindow);
+
+// Services are replaceable, for tests and for other front ends.
+struct Services {
+    std::function<WindowId()> foregroundWindow;
+    std::function<bool(WindowId, WindowRect&)> getWindowRect;
+    std::function<void(WindowId)> activateWindow;
+    std::function<ScreenInfo()> primaryScreen;
+    std::function<std::uint32_t(int)> sysColor;
+    std::function<void(int)> showHelp;
+    std::function<void(const std::string&)> openAddress;
+};
+// Installs services; empty members keep the current ones. Returns the previous set.
+Services InstallServices(const Services& services);
+
+}  // namespace quipix::platform
+
+namespace quipix::platform {
+// Folder with the bundled jokes/ and help/: <exe dir>/../share/quipix once installed,
+// else the source tree the program was built from.
+std::string DataDirectory();
+std::string BundledJokesDirectory();  // DataDirectory() + "/jokes"
+std::string HelpDirectory();          // DataDirectory() + "/help"
+}  // namespace quipix::platform

@@ -1,0 +1,14 @@
+// --record: runs the animation engine offscreen and writes the frames to an
+// animated GIF or to a folder of PNG files. Needs no display.
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace quipix {
+
+// args are the arguments after "--record": PATH [--size WxH] [--ticks N] [--every K].
+// Returns the process exit code; prints errors on stderr.
+int RunRecorder(const std::vector<std::string>& args);
+
+}  // namespace quipix

@@ -1,0 +1,32 @@
+#!/usr/bin/env bash
+# Installs every Debian package that building, testing and running Quipix needs.
+# Idempotent: when everything is present it only checks and returns.
+set -euo pipefail
+
+packages=(
+  # toolchain
+  g++ cmake ninja-build pkg-config clang libclang-rt-14-dev
+  # libraries
+  qt6-base-dev qt6-base-dev-tools libqt6opengl6-dev libgl-dev
+  libjpeg62-turbo-dev libpng-dev zlib1g-dev libgif-dev libxcb1-dev
+  # fonts metric-compatible with Arial, Times and Courier
+  fonts-liberation2 fontconfig
+  # tests and benchmarks
+  libgtest-dev libgmock-dev libbenchmark-dev
+  # system tests under a real X server
+  xvfb xdotool imagemagick x11-utils xauth
+)
+
+missing=()
+for p in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
+done
+if [ ${#missing[@]} -eq 0 ]; then
+  exit 0
+fi
+echo "Installing: ${missing[*]}"
+SUDO=""
+[ "$(id -u)" -eq 0 ] || SUDO="sudo"
+export DEBIAN_FRONTEND=noninteractive
+$SUDO apt-get update -qq
+$SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}"

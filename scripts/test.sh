@@ -1,0 +1,15 @@
+#!/usr/bin/env bash
+# Builds Quipix and runs the whole test suite: unit tests (CTest), the system tests
+# under Xvfb, and a short smoke run of every fuzz target.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+bash scripts/build.sh
+ctest --test-dir build -j2 --output-on-failure --timeout 300
+for t in scripts/system-tests/*.sh; do
+  [ -e "$t" ] || continue
+  echo "== system test $(basename "$t")"
+  bash "$t"
+done
+if [ -z "${QUIPIX_SKIP_FUZZ:-}" ]; then
+  bash scripts/fuzz.sh 10
+fi

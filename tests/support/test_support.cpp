@@ -1,0 +1,48 @@
+#include "test_support.h"
+
+#include <fstream>
+#include <iterator>
+#include <random>
+
+namespace quipix::test {
+
+TempDir::TempDir() {
+    std::random_device rd;
+    auto base = std::filesystem::temp_directory_path();
+    for (;;) {
+        path_ = base / ("quipix-test-" + std::to_string(rd()));
+        if (std::filesystem::create_directory(path_)) break;
+    }
+}
+
+TempDir::~TempDir() {
+    std::error_code ec;
+    std::filesystem::remove_all(path_, ec);
+}
+
+std::string TempDir::write(const std::string& name, const std::string& bytes) const {
+    auto p = path_ / name;
+    std::filesystem::create_directories(p.parent_path());
+    std::ofstream out(p, std::ios::binary);
+    out.write(bytes.data(), std::streamsize(bytes.size()));
+    return p.string();
+}
+
+std::string TempDir::write(const std::string& name, const std::vector<std::uint8_t>& bytes) const {
+    return write(name, std::string(bytes.begin(), bytes.end()));
+}
+
+std::string DataPath(const std::string& relative) {
+    return std::string(QUIPIX_TEST_DATA) + "/" + relative;
+}
+
+std::filesystem::path SharedCorpora() {
+    return std::filesystem::path(QUIPIX_SHARED_DIR) / "corpora";
+}
+
+std::vector<std::uint8_t> ReadBytes(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+}  // namespace quipix::test

@@ -1,0 +1,32 @@
+// Helpers shared by the test programs.
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+namespace quipix::test {
+
+// A fresh, empty folder under the system's temporary folder, removed on destruction.
+class TempDir {
+public:
+    TempDir();
+    ~TempDir();
+    TempDir(const TempDir&) = delete;
+    TempDir& operator=(const TempDir&) = delete;
+    const std::filesystem::path& path() const { return path_; }
+    std::string str() const { return path_.string(); }
+    // Writes bytes to a file in this folder and returns its full path.
+    std::string write(const std::string& name, const std::string& bytes) const;
+    std::string write(const std::string& name, const std::vector<std::uint8_t>& bytes) const;
+
+private:
+    std::filesystem::path path_;
+};
+
+std::string DataPath(const std::string& relative);    // tests/data/<relative>
+std::filesystem::path SharedCorpora();                // ../shared/corpora (may not exist)
+std::vector<std::uint8_t> ReadBytes(const std::string& path);
+
+}  // namespace quipix::test
