@@ -115,6 +115,16 @@ public:
     void BeginUpdate();
     void EndUpdate();
     void NotifyChange();
+    // As NotifyChange, for a drawing that knows the area it changed (right and bottom
+    // exclusive). Inside an update bracket the areas are merged and EndUpdate reports
+    // the whole image.
+    void NotifyChangeArea(int left, int top, int right, int bottom);
+    // The area the current OnChange call reports: the whole image unless the change
+    // came from NotifyChangeArea. Lets a viewer repaint only what changed.
+    struct ChangedArea {
+        int Left = 0, Top = 0, Right = 0, Bottom = 0;
+    };
+    const ChangedArea& LastChange() const { return lastChange_; }
     int UpdateCount() const { return updateCount_; }
 
     // --- palette ---
@@ -200,6 +210,7 @@ private:
     bool rgbWeighting_ = true;
     bool cacheEnabled_ = true;
     int updateCount_ = 0;
+    ChangedArea lastChange_;
 
     // Nearest-colour cache: one index byte and one "set" bit per 5-6-5 cell.
     std::unique_ptr<std::uint8_t[]> cache_;

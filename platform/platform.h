@@ -55,6 +55,7 @@ struct Services {
 };
 // Installs services; empty members keep the current ones. Returns the previous set.
 Services InstallServices(const Services& services);
+const Services& CurrentServices();
 
 }  // namespace quipix::platform
 
