@@ -1,18 +1,290 @@
-// FIXME: placeholder reader until the real one lands.
-#include "imaging/readers/readers.h"
+// JPEG/JFIF reader (jpg, jpeg, jif) over libjpeg's 6b API.
+//
+// libjpeg reports fatal errors through error_exit, which must not return. Ours
+// longjmps back to the frame that called setjmp and the reader throws from there, so
+// no C++ exception ever unwinds through the library's C frames. The functions that
+// call setjmp keep no objects with destructors alive across library calls; all C++
+// state lives in the Session, which outlives the jump.
+#include <csetjmp>
+#include <cstdint>
+#include <cstdio>
+#include <exception>
+#include <string>
+
+#include <jerror.h>
+#include <jpeglib.h>
+
 #include "imaging/exceptions.h"
+#include "imaging/messages.h"
+#include "imaging/readers/readers.h"
 
 namespace quipix {
 namespace {
-class PlaceholderReader : public TFileFormatReader {
+
+// A pixel buffer above this is refused before anything is allocated.
+constexpr std::int64_t kMaxPixelBytes = std::int64_t(256) << 20;
+// Progressive files may hold any number of scans, each a pass over the whole image;
+// real files have about ten, a crafted one thousands.
+constexpr int kMaxScans = 1000;
+constexpr std::size_t kInputBufferSize = 16384;
+
+enum class Outcome { Ok, Aborted, DecoderFailed, Unsupported, TooLarge, TooManyScans };
+
+struct Session {
+    jpeg_decompress_struct cinfo{};
+    jpeg_error_mgr err{};
+    jpeg_source_mgr src{};
+    jpeg_progress_mgr progress{};
+    std::jmp_buf jump;
+    TPGStream* stream;
+    TPGWarningAction action;
+    bool created = false;
+    bool startOfFile = true;
+    bool tooManyScans = false;
+    bool progressStarted = false;
+    char message[JMSG_LENGTH_MAX] = {};
+    // An exception from our own code called by the decoder (a raised warning, a
+    // failing stream), rethrown once the decoder frames are left.
+    std::exception_ptr pending;
+    JOCTET buffer[kInputBufferSize];
+
+    Session(TPGStream& s, TPGWarningAction a) : stream(&s), action(a) {}
+    ~Session() {
+        if (created) jpeg_destroy_decompress(&cinfo);
+    }
+    Session(const Session&) = delete;
+    Session& operator=(const Session&) = delete;
+};
+
+Session& SessionOf(j_common_ptr cinfo) { return *static_cast<Session*>(cinfo->client_data); }
+
+[[noreturn]] void ErrorExit(j_common_ptr cinfo) {
+    Session& s = SessionOf(cinfo);
+    (*cinfo->err->format_message)(cinfo, s.message);
+    std::longjmp(s.jump, 1);
+}
+
+// libjpeg calls this for the first warning of an image only.
+void OutputMessage(j_common_ptr cinfo) {
+    Session& s = SessionOf(cinfo);
+    if (s.action == pgwaIgnore) return;
+    char text[JMSG_LENGTH_MAX];
+    (*cinfo->err->format_message)(cinfo, text);
+    bool failed = false;
+    try {
+        HandleReadWarning(s.action, "JPG Warning", "JPG: ", text, [](const std::string& m) {
+            throw EPGJPGFileFormatReaderWriter(m);
+        });
+    } catch (...) {
+        s.pending = std::current_exception();
+        failed = true;
+    }
+    if (failed) std::longjmp(s.jump, 1);
+}
+
+void ProgressMonitor(j_common_ptr cinfo) {
+    Session& s = SessionOf(cinfo);
+    if (reinterpret_cast<j_decompress_ptr>(cinfo)->input_scan_number > kMaxScans) {
+        s.tooManyScans = true;
+        std::longjmp(s.jump, 1);
+    }
+}
+
+void InitSource(j_decompress_ptr) {}
+void TermSource(j_decompress_ptr) {}
+
+// Like the library's file source: at the end of the data it warns and supplies an
+// end marker, so a truncated file decodes with its missing part filled in.
+boolean FillInputBuffer(j_decompress_ptr cinfo) {
+    Session& s = SessionOf(reinterpret_cast<j_common_ptr>(cinfo));
+    std::size_t n = 0;
+    bool failed = false;
+    try {
+        n = s.stream->Read(s.buffer, kInputBufferSize);
+    } catch (...) {
+        s.pending = std::current_exception();
+        failed = true;
+    }
+    if (failed) std::longjmp(s.jump, 1);
+    if (n == 0) {
+        if (s.startOfFile) ERREXIT(cinfo, JERR_INPUT_EMPTY);
+        WARNMS(cinfo, JWRN_JPEG_EOF);
+        s.buffer[0] = 0xFF;
+        s.buffer[1] = JPEG_EOI;
+        n = 2;
+    }
+    s.startOfFile = false;
+    s.src.next_input_byte = s.buffer;
+    s.src.bytes_in_buffer = n;
+    return TRUE;
+}
+
+void SkipInputData(j_decompress_ptr cinfo, long count) {
+    Session& s = SessionOf(reinterpret_cast<j_common_ptr>(cinfo));
+    if (count <= 0) return;
+    if (std::size_t(count) <= s.src.bytes_in_buffer) {
+        s.src.next_input_byte += count;
+        s.src.bytes_in_buffer -= std::size_t(count);
+        return;
+    }
+    const std::int64_t rest = std::int64_t(count) - std::int64_t(s.src.bytes_in_buffer);
+    s.src.bytes_in_buffer = 0;
+    bool failed = false;
+    try {
+        s.stream->Skip(rest);
+    } catch (...) {
+        s.pending = std::current_exception();
+        failed = true;
+    }
+    if (failed) std::longjmp(s.jump, 1);
+}
+
+// Creates the decoder and reads the header. Runs inside the caller's setjmp scope.
+void StartSession(Session& s) {
+    s.cinfo.err = jpeg_std_error(&s.err);
+    s.err.error_exit = ErrorExit;
+    s.err.output_message = OutputMessage;
+    s.cinfo.client_data = &s;
+    s.created = true;  // destroying a zeroed or half-made decoder is safe
+    jpeg_create_decompress(&s.cinfo);
+    s.cinfo.client_data = &s;
+    s.cinfo.mem->max_memory_to_use = long(kMaxPixelBytes);
+    s.progress.progress_monitor = ProgressMonitor;
+    s.cinfo.progress = &s.progress;
+    s.src.init_source = InitSource;
+    s.src.fill_input_buffer = FillInputBuffer;
+    s.src.skip_input_data = SkipInputData;
+    s.src.resync_to_restart = jpeg_resync_to_restart;
+    s.src.term_source = TermSource;
+    s.cinfo.src = &s.src;
+    jpeg_read_header(&s.cinfo, TRUE);
+}
+
+Outcome ReadHeader(Session& s) {
+    if (setjmp(s.jump)) return s.tooManyScans ? Outcome::TooManyScans : Outcome::DecoderFailed;
+    StartSession(s);
+    return Outcome::Ok;
+}
+
+Outcome Decode(Session& s, TPixelGraphic& image, const void* sender, bool fastDCT) {
+    if (setjmp(s.jump)) return s.tooManyScans ? Outcome::TooManyScans : Outcome::DecoderFailed;
+    StartSession(s);
+    jpeg_decompress_struct& c = s.cinfo;
+    c.scale_num = 1;
+    c.scale_denom = 1;
+    c.dct_method = fastDCT ? JDCT_IFAST : JDCT_ISLOW;
+    c.quantize_colors = FALSE;
+    c.dither_mode = JDITHER_NONE;
+    c.two_pass_quantize = FALSE;
+    // Colour rows come out blue, green, red: the image's own byte order.
+    if (c.jpeg_color_space == JCS_YCbCr || c.jpeg_color_space == JCS_RGB)
+        c.out_color_space = JCS_EXT_BGR;
+    jpeg_calc_output_dimensions(&c);
+    TPGPixelFormat format;
+    if (c.output_components == 1)
+        format = pgpf8Bit;
+    else if (c.output_components == 3)
+        format = pgpf24Bit;
+    else
+        return Outcome::Unsupported;
+    const int width = int(c.output_width);
+    const int height = int(c.output_height);
+    if (PixelStride(width, format) * height > kMaxPixelBytes) return Outcome::TooLarge;
+
+    jpeg_start_decompress(&c);
+    image.SetSize(width, height, format);
+    if (format == pgpf8Bit) image.SetPaletteIdent(pGray256);
+    s.progressStarted = true;
+    image.ProgressStart();
+    // Rows are asked for in small batches: one call per row would make the library
+    // copy every row once more through its own spare buffer.
+    JSAMPROW rows[16];
+    while (c.output_scanline < c.output_height) {
+        const int first = int(c.output_scanline);
+        int count = height - first;
+        if (count > 16) count = 16;
+        for (int i = 0; i < count; ++i) rows[i] = image.ScanLine(first + i);
+        const int got = int(jpeg_read_scanlines(&c, rows, JDIMENSION(count)));
+        if (got <= 0) return Outcome::DecoderFailed;  // cannot happen: our source never suspends
+        for (int i = 1; i <= got; ++i)
+            if (image.Progress(sender, first + i, height)) return Outcome::Aborted;
+    }
+    jpeg_finish_decompress(&c);
+    return Outcome::Ok;
+}
+
+[[noreturn]] void Raise(const std::string& text) {
+    throw EPGJPGFileFormatReaderWriter("JPG: " + text);
+}
+
+[[noreturn]] void RaiseFailure(Session& s, Outcome outcome) {
+    if (s.pending) std::rethrow_exception(s.pending);
+    switch (outcome) {
+    case Outcome::Unsupported:
+        Raise(GetPGLangStr(30));
+    case Outcome::TooLarge:
+        Raise(GetPGLangStr(41, "Image size"));
+    case Outcome::TooManyScans:
+        Raise(GetPGLangStr(41, "Scan count"));
+    default:
+        Raise(s.message);
+    }
+}
+
+class TJPGFileFormatReader : public TFileFormatReader {
 public:
-    using TFileFormatReader::TFileFormatReader;
-    void ReadImage(TPGStream&, TPixelGraphic&, int) override {
-        throw EPixelGraphic("not built yet");
+    explicit TJPGFileFormatReader(const std::string& extension)
+        : TFileFormatReader(extension, "JPEG (JFIF compliant)", true) {}
+
+    bool IsSignature(std::span<const std::uint8_t> header) const override {
+        return header.size() >= 2 && header[0] == 0xFF && header[1] == 0xD8;
+    }
+
+    void ReadImage(TPGStream& stream, TPixelGraphic& image, int index) override {
+        if (index != 0) Raise(GetPGLangStr(7, "Index"));
+        image.Gamma = PGDisplayGamma;  // JPEG pixels are never gamma-corrected
+        Session s(stream, image.ReadWarningAction);
+        Outcome outcome;
+        try {
+            outcome = Decode(s, image, this, image.FastDCT);
+        } catch (...) {
+            if (s.progressStarted) image.ProgressEnd();
+            throw;
+        }
+        if (s.progressStarted) image.ProgressEnd();
+        if (outcome != Outcome::Ok && outcome != Outcome::Aborted) RaiseFailure(s, outcome);
+    }
+
+    TImageInfo GetImageInfo(TPGStream& stream, int index) override {
+        if (index != 0) Raise(GetPGLangStr(20, "Index"));
+        // There is no picture whose warning action could apply.
+        Session s(stream, pgwaIgnore);
+        const Outcome outcome = ReadHeader(s);
+        if (outcome != Outcome::Ok) RaiseFailure(s, outcome);
+        const jpeg_decompress_struct& c = s.cinfo;
+        TImageInfo info;
+        info.Width = int(c.image_width);
+        info.Height = int(c.image_height);
+        info.Bits = 8 * c.num_components;
+        static const char* const kColors[] = {"256", "64K", "16.7M", "4294.9M"};
+        info.ColorText = c.num_components >= 1 && c.num_components <= 4
+                             ? kColors[c.num_components - 1]
+                             : "?";
+        static const char* const kSpaces[] = {"unknown", "GrayScale", "RGB",
+                                              "YCbCr",   "CMYK",      "YCbCrK"};
+        const int space = int(c.jpeg_color_space);
+        info.Info1 = space >= 0 && space <= 5 ? kSpaces[space] : "";
+        if (c.progressive_mode) info.Info1 += ", Progressive";
+        if (c.saw_Adobe_marker) info.Info1 = "Adope, " + info.Info1;
+        if (c.saw_JFIF_marker) info.Info1 = "JFIF, " + info.Info1;
+        return info;
     }
 };
+
 }  // namespace
 
-std::unique_ptr<TFileFormatReader> MakeJPGReader(const std::string& extension) { return std::make_unique<PlaceholderReader>(extension, "JPEG (JFIF compliant)", false); }
+std::unique_ptr<TFileFormatReader> MakeJPGReader(const std::string& extension) {
+    return std::make_unique<TJPGFileFormatReader>(extension);
+}
 
 }  // namespace quipix
