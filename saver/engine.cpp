@@ -1,0 +1,302 @@
+// The animation engine's states: joke set-up, the two sliding texts and both fades.
+#include "saver/engine.h"
+
+#include <algorithm>
+#include <cstring>
+#include <stdexcept>
+
+#include "common/background.h"
+#include "common/settings.h"
+#include "imaging/canvas.h"
+
+namespace quipix {
+
+namespace {
+
+constexpr int kFadePaletteColors = 236;
+constexpr int kHomePagePoints = 18;
+
+}  // namespace
+
+TSaverEngine::TSaverEngine(SceneHost& host, EngineServices services)
+    : host_(host), services_(std::move(services)) {}
+
+TSaverEngine::~TSaverEngine() { FreeScene(); }
+
+void TSaverEngine::SetUpScene() {
+    stopped_ = false;
+    services_.loadSettings();
+    const TSettings& s = Settings;
+
+    backgroundPicture_ = std::make_unique<TPixelGraphic>();
+    cleanBackground_ = std::make_unique<TPixelGraphic>();
+    workPicture_ = std::make_unique<TPixelGraphic>();
+    measurePicture_ = std::make_unique<TPixelGraphic>();
+    measurePicture_->SetSize(1, 1, pgpf24Bit);
+
+    LoadBackgroundPicture(*backgroundPicture_, s.Bitmap);
+
+    const int w = std::max(0, host_.Width());
+    const int h = std::max(0, host_.Height());
+    workPicture_->SetSize(w, h, pgpf24Bit);
+    cleanBackground_->SetSize(w, h, pgpf24Bit);
+    host_.ShowPicture(workPicture_.get());
+
+    SetUpLayout(layout_, s, w, h, host_.ScreenWidth(), host_.ScreenHeight());
+    animationState_ = 0;
+
+    const int interval = host_.IsPreview() ? 100 : 10;
+    colorDepth_ = host_.ColorDepth();
+    // The store keeps whatever was written; a speed below 1 would never finish a
+    // slide or a fade, so the speeds are held to at least 1.
+    const int speed = std::clamp(s.Speed, 1, 1000);
+    effectStep_ = colorDepth_ > 8 ? speed * 5 : speed * 10;
+    const int maxTextSpeed = std::max(1, h);
+    questionSpeed_ = std::clamp(s.QuestionSpeed, 1, maxTextSpeed);
+    answerSpeed_ = std::clamp(s.AnswerSpeed, 1, maxTextSpeed);
+    fadeMode_ = s.FadeMode;
+
+    DrawBackground(*workPicture_, s.BackgroundType, s.SolidColor, s.FromColor, s.ToColor, s.Tiled,
+                   *backgroundPicture_);
+    cleanBackground_->AssignStretched(*workPicture_);
+
+    animationState_ = fadeMode_ == 0 ? 9 : 0;
+    host_.StartTimer(interval);
+}
+
+void TSaverEngine::Timer1Timer() {
+    if (stopped_) return;
+    try {
+        RunState();
+    } catch (...) {
+        stopped_ = true;
+        try {
+            host_.StopAndClose();
+        } catch (...) {
+        }
+    }
+}
+
+void TSaverEngine::FreeScene() {
+    try {
+        backgroundPicture_.reset();
+        cleanBackground_.reset();
+        workPicture_.reset();
+        measurePicture_.reset();
+    } catch (...) {
+    }
+}
+
+TPixelGraphic& TSaverEngine::Shown() {
+    TPixelGraphic* shown = host_.ShownPicture();
+    if (!shown) throw std::runtime_error("No picture shown");
+    return *shown;
+}
+
+void TSaverEngine::RunState() {
+    switch (animationState_) {
+        case 0:
+            NewJoke();
+            animationState_ = 1;
+            break;
+        case 1:
+            if (SlideStep(true)) animationState_ = 2;
+            break;
+        case 2:
+            AnswerSetUp();
+            animationState_ = 3;
+            break;
+        case 3:
+            if (SlideStep(false)) animationState_ = fadeMode_ == 1 ? 4 : 7;
+            break;
+        case 4:
+            DrawHomePage(true);
+            animationState_ = 5;
+            break;
+        case 5:
+            TakeSnapshot();
+            animationState_ = 6;
+            break;
+        case 6:
+            if (Blend()) animationState_ = 0;
+            break;
+        case 7:
+            FadeOutSetUp();
+            animationState_ = 8;
+            break;
+        case 8:
+            ApplyPaletteLevel();
+            fadeLevel_ -= effectStep_;
+            if (fadeLevel_ <= 0) animationState_ = 9;
+            break;
+        case 9:
+            BlackScreen();
+            animationState_ = 10;
+            break;
+        case 10:
+            FadeInSetUp();
+            animationState_ = 11;
+            break;
+        case 11:
+            ApplyPaletteLevel();
+            fadeLevel_ += effectStep_;
+            if (fadeLevel_ >= 255) animationState_ = 0;
+            break;
+        default:
+            break;
+    }
+}
+
+void TSaverEngine::NewJoke() {
+    services_.nextJoke();
+    LayoutJoke(layout_, measurePicture_->Canvas(), Settings.CurrentQuestion,
+               Settings.CurrentAnswer);
+    questionY_ = layout_.Height;
+    answerY_ = layout_.Height;
+    workPicture_->SetSize(layout_.TextWidth, layout_.QuestionHeight + questionSpeed_ + 6,
+                          pgpf24Bit);
+    host_.ShowPicture(cleanBackground_.get());
+    if (colorDepth_ <= 8) questionY_ = layout_.QuestionTarget;
+}
+
+void TSaverEngine::AnswerSetUp() {
+    workPicture_->SetSize(layout_.TextWidth, layout_.AnswerHeight + answerSpeed_ + 6, pgpf24Bit);
+    if (colorDepth_ <= 8) answerY_ = layout_.AnswerTarget;
+}
+
+bool TSaverEngine::SlideStep(bool question) {
+    const TSettings& s = Settings;
+    int& y = question ? questionY_ : answerY_;
+    const int target = question ? layout_.QuestionTarget : layout_.AnswerTarget;
+    const int height = question ? layout_.QuestionHeight : layout_.AnswerHeight;
+    const int speed = question ? questionSpeed_ : answerSpeed_;
+
+    // The strip reaches speed + 6 rows below the text, so each step paints clean
+    // background over the rows the text left one tick earlier.
+    const int stripHeight = height + speed + 6;
+    const int copyHeight = std::min(stripHeight, layout_.Height - y);
+    if (copyHeight > 0)
+        workPicture_->CopyRect(0, 0, *cleanBackground_, layout_.Margin, y, layout_.TextWidth,
+                               copyHeight);
+    if (question)
+        DrawJokeText(*workPicture_, 0, height, 0, layout_.TextWidth, s.QuestionColor,
+                     layout_.QuestionFont, s.CurrentQuestion, s.Question3D);
+    else
+        DrawJokeText(*workPicture_, 0, height, 0, layout_.TextWidth, s.AnswerColor,
+                     layout_.AnswerFont, s.CurrentAnswer, s.Answer3D);
+    Shown().Canvas().Draw(layout_.Margin, y, *workPicture_);
+
+    // Drawn before moving, so the text rests up to speed pixels below its target.
+    y -= speed;
+    return y <= target;
+}
+
+void TSaverEngine::DrawHomePage(bool inCorner) {
+    TPGCanvas& canvas = Shown().Canvas();
+    canvas.Font = TPGFont{};
+    canvas.Font.Name = "Arial";
+    canvas.Font.Size = std::max(1, ScaleFontSize(kHomePagePoints, layout_.Width, layout_.Height,
+                                                 host_.ScreenWidth(), host_.ScreenHeight()));
+    canvas.Font.Bold = true;
+    canvas.Brush.Style = TBrushStyle::Clear;
+    const int boxWidth = canvas.TextWidth(kHomePageText) + 5;
+    const int boxHeight = canvas.TextHeight(kHomePageText) + 5;
+    const int blue = int(services_.random(255));
+    const int green = int(services_.random(255));
+    const int red = int(services_.random(255));
+    canvas.Font.Color = PGRGB(red, green, blue);
+
+    int left, top;
+    if (inCorner) {
+        left = layout_.Width - boxWidth;
+        top = layout_.Height - boxHeight;
+    } else {
+        // A window smaller than the box puts the text at its top-left corner.
+        const int freeX = layout_.Width - boxWidth;
+        const int freeY = layout_.Height - boxHeight;
+        left = freeX > 0 ? int(services_.random(std::uint32_t(freeX))) : 0;
+        top = freeY > 0 ? int(services_.random(std::uint32_t(freeY))) : 0;
+    }
+    canvas.TextOut(left, top, kHomePageText);
+}
+
+void TSaverEngine::TakeSnapshot() {
+    fadeLevel_ = 0;
+    workPicture_->SetSize(layout_.Width, layout_.Height, pgpf24Bit);
+    workPicture_->AssignStretched(Shown());
+}
+
+bool TSaverEngine::Blend() {
+    TPixelGraphic& shown = Shown();
+    const TPixelGraphic& clean = *cleanBackground_;
+    const TPixelGraphic& snapshot = *workPicture_;
+    if (shown.PixelFormat() != pgpf24Bit || shown.Width() != clean.Width() ||
+        shown.Height() != clean.Height() || snapshot.BufferSize() != clean.BufferSize() ||
+        shown.BufferSize() != clean.BufferSize())
+        throw std::runtime_error("Blend pictures differ");
+
+    // The three pictures share one layout, so the whole buffers blend as one span;
+    // the row padding blends along harmlessly.
+    const std::uint16_t level = std::uint16_t(std::clamp(fadeLevel_, 0, 256));
+    const std::uint16_t inverse = std::uint16_t(256 - level);
+    shown.BeginUpdate();
+    std::uint8_t* d = shown.Buffer();
+    const std::uint8_t* c = clean.Buffer();
+    const std::uint8_t* p = snapshot.Buffer();
+    const std::size_t n = shown.BufferSize();
+    for (std::size_t i = 0; i < n; ++i)
+        d[i] = std::uint8_t(std::uint16_t(c[i] * level + p[i] * inverse) >> 8);
+    shown.EndUpdate();
+
+    fadeLevel_ += effectStep_;
+    return fadeLevel_ > 255;
+}
+
+void TSaverEngine::ReducePalette(const TPixelGraphic& source) {
+    workPicture_->SetSize(layout_.Width, layout_.Height, pgpf8Bit);
+    workPicture_->CreateOptimizedPalette(source, kFadePaletteColors, false);
+    savedPaletteCount_ = std::min(workPicture_->PaletteCount(), 256);
+    for (int i = 0; i < savedPaletteCount_; ++i) {
+        const PGColor c = workPicture_->PaletteEntries(i);
+        savedRed_[i] = std::uint8_t(PGRed(c));
+        savedGreen_[i] = std::uint8_t(PGGreen(c));
+        savedBlue_[i] = std::uint8_t(PGBlue(c));
+    }
+}
+
+void TSaverEngine::FadeOutSetUp() {
+    const TPixelGraphic& shown = Shown();
+    ReducePalette(shown);
+    workPicture_->AssignStretched(shown);
+    host_.ShowPicture(workPicture_.get());
+    fadeLevel_ = 255;
+}
+
+void TSaverEngine::ApplyPaletteLevel() {
+    TPixelGraphic& shown = Shown();
+    const int level = std::clamp(fadeLevel_, 0, 255);
+    const int count = std::min(savedPaletteCount_, shown.PaletteCount());
+    shown.BeginUpdate();
+    for (int i = 0; i < count; ++i)
+        shown.SetPaletteEntries(i, PGRGB(savedRed_[i] * level / 255, savedGreen_[i] * level / 255,
+                                         savedBlue_[i] * level / 255));
+    shown.EndUpdate();
+}
+
+void TSaverEngine::BlackScreen() {
+    // Same size and format only clears to the fill colour: black, except on the very
+    // first start over a solid background.
+    workPicture_->SetSize(layout_.Width, layout_.Height, pgpf24Bit);
+    host_.ShowPicture(workPicture_.get());
+    DrawHomePage(false);
+}
+
+void TSaverEngine::FadeInSetUp() {
+    ReducePalette(*cleanBackground_);
+    workPicture_->AssignStretched(*cleanBackground_);
+    for (int i = 0; i < savedPaletteCount_; ++i) workPicture_->SetPaletteEntries(i, 0);
+    fadeLevel_ = 0;
+    host_.ShowPicture(workPicture_.get());
+}
+
+}  // namespace quipix

@@ -1,0 +1,96 @@
+// The animation engine: a twelve-state machine driven one step per tick by its host.
+// New joke (0), question slides (1), answer set-up (2), answer slides (3), "Fade in
+// place" (4-6) and "Fade to black" (7-11). It owns its pictures and fonts, never a
+// window or a timer; everything it shows goes through the SceneHost.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "imaging/pixel_graphic.h"
+#include "saver/scene.h"
+#include "saver/scene_host.h"
+
+namespace quipix {
+
+// The maker's home page as the fades draw it.
+inline constexpr const char* kHomePageText = "www.kelvara.example";
+
+// The process-wide services the engine calls. Tests replace them.
+struct EngineServices {
+    std::function<void()> loadSettings;           // fills Settings
+    std::function<void()> nextJoke;               // sets CurrentQuestion / CurrentAnswer
+    std::function<std::uint32_t(std::uint32_t)> random;  // 0 .. n - 1 (0 when n is 0)
+};
+// LoadSettings, NextJoke and the joke library's random source.
+EngineServices DefaultEngineServices();
+
+class TSaverEngine {
+public:
+    explicit TSaverEngine(SceneHost& host, EngineServices services = DefaultEngineServices());
+    ~TSaverEngine();
+    TSaverEngine(const TSaverEngine&) = delete;
+    TSaverEngine& operator=(const TSaverEngine&) = delete;
+
+    // Loads the settings, builds pictures and fonts, paints the background and starts
+    // the host's timer. Errors pass to the caller, leaving the scene as far as it got.
+    void SetUpScene();
+    // One state step. Any error stops the engine and asks the host to close, silently.
+    void Timer1Timer();
+    // Frees pictures and fonts; errors are swallowed.
+    void FreeScene();
+
+    // --- read-only view, for the recorder, tests and benchmarks ---
+    int AnimationState() const { return animationState_; }
+    int FadeLevel() const { return fadeLevel_; }
+    int EffectStep() const { return effectStep_; }
+    int QuestionY() const { return questionY_; }
+    int AnswerY() const { return answerY_; }
+    int ColorDepth() const { return colorDepth_; }
+    bool Stopped() const { return stopped_; }
+    const TJokeLayout& Layout() const { return layout_; }
+    const TPixelGraphic* CleanBackground() const { return cleanBackground_.get(); }
+    const TPixelGraphic* WorkPicture() const { return workPicture_.get(); }
+
+private:
+    void RunState();
+    void NewJoke();                         // state 0
+    bool SlideStep(bool question);          // states 1 and 3; true when arrived
+    void AnswerSetUp();                     // state 2
+    void DrawHomePage(bool inCorner);       // states 4 and 9
+    void TakeSnapshot();                    // state 5
+    bool Blend();                           // state 6; true when done
+    void FadeOutSetUp();                    // state 7
+    void ApplyPaletteLevel();               // states 8 and 11
+    void BlackScreen();                     // state 9
+    void FadeInSetUp();                     // state 10
+    TPixelGraphic& Shown();
+    void ReducePalette(const TPixelGraphic& source);
+
+    SceneHost& host_;
+    EngineServices services_;
+
+    std::unique_ptr<TPixelGraphic> backgroundPicture_;
+    std::unique_ptr<TPixelGraphic> cleanBackground_;
+    std::unique_ptr<TPixelGraphic> workPicture_;
+    std::unique_ptr<TPixelGraphic> measurePicture_;  // canvas for measuring text
+    TJokeLayout layout_;
+
+    int animationState_ = 0;
+    int questionY_ = 0;
+    int answerY_ = 0;
+    int questionSpeed_ = 1;
+    int answerSpeed_ = 1;
+    int colorDepth_ = 24;
+    int effectStep_ = 25;
+    int fadeMode_ = 0;
+    int fadeLevel_ = 0;
+    int savedPaletteCount_ = 0;
+    std::array<std::uint8_t, 256> savedRed_{}, savedGreen_{}, savedBlue_{};
+    bool stopped_ = false;
+};
+
+}  // namespace quipix
