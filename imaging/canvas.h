@@ -36,9 +36,12 @@ struct TRect {
 enum : unsigned {
     DT_CENTER = 0x0001,
     DT_WORDBREAK = 0x0010,
+    DT_SINGLELINE = 0x0020,
     DT_CALCRECT = 0x0400,
     DT_NOPREFIX = 0x0800,
 };
+
+struct TextMask;
 
 class TPGCanvas {
 public:
@@ -53,16 +56,31 @@ public:
     // nothing is drawn: rect's right and bottom are set to the laid-out block.
     // Returns the height of the text.
     int DrawText(std::string_view text, TRect& rect, unsigned flags);
-    // Draws one line with its top-left corner at (x, y), the brush behind it unless clear.
+    // Draws one line with its top-left corner at (x, y), the brush behind it unless
+    // clear. Line-break characters are not interpreted.
     void TextOut(int x, int y, std::string_view text);
     int TextWidth(std::string_view text);
+    // The font's line height, whatever the text.
     int TextHeight(std::string_view text);
+    // Fills rect with the brush colour (nothing with a clear brush).
     void FillRect(const TRect& rect);
-    // Draws picture 1:1 with its top-left corner at (x, y), opaque, clipped.
+    // Draws picture 1:1 with its top-left corner at (x, y), opaque, clipped. Into a
+    // palette image every colour takes its nearest entry, without dithering.
     void Draw(int x, int y, const TPixelGraphic& picture);
 
+    // Every drawing method reports the area it touched to the owner through
+    // NotifyChangeArea, so a viewer repaints only that. Text is blended with its
+    // coverage: in 24-bit images c = dst + (font - dst) * a / 255; in palette images
+    // the blended colour's nearest entry is written.
+
 private:
-    void Changed();
+    // Blends a coverage mask in colour with its top-left corner at (x, y); returns
+    // the area it changed.
+    TRect BlendMask(const TextMask& mask, int x, int y, PGColor color);
+    // Fills r (already clipped) with colour; 24-bit rows are filled directly.
+    void FillClipped(const TRect& r, PGColor color);
+    TRect ImageRect() const;
+    void Changed(const TRect& area);
     TPixelGraphic& owner_;
 };
 

@@ -2,6 +2,7 @@
 // only readers without a signature are chosen by the file's extension.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <functional>
 #include <span>
@@ -50,6 +51,14 @@ private:
 // The registered readers, in registration order until the first search sorts them.
 std::vector<TFileFormatReader*>& PGFileFormatReaders();
 TFileFormatReader* FindFileFormatReader(TPGStream& stream, std::string_view extension);
+// The same search over a list of the caller's (sorted in place like the registry).
+TFileFormatReader* FindFileFormatReader(std::vector<TFileFormatReader*>& readers,
+                                        TPGStream& stream, std::string_view extension);
+
+// The table a load applies when a picture's gamma differs from the display gamma:
+// T(i) = Round(255 * (i / 255)^ratio). A ratio that is not positive and finite
+// raises EPixelGraphic "Invalid Argument".
+std::array<std::uint8_t, 256> GammaTable(double ratio);
 
 // Library start-up: message table check, clamp table, reader registry. Runs once,
 // thread-safe; every entry point of the library that needs it calls it.

@@ -17,23 +17,32 @@ struct TextExtent {
     int Height = 0;  // all lines
 };
 
+// Coverage of a laid-out text. The mask covers only the part of the layout
+// rectangle where ink can fall; (Left, Top) is its place in that rectangle.
 struct TextMask {
+    int Left = 0;
+    int Top = 0;
     int Width = 0;
     int Height = 0;
     std::vector<std::uint8_t> Coverage;  // Width * Height, top row first, 0..255
+    // Per row, the first and one-past-last column with any coverage (equal when the
+    // row is blank), so blending skips the empty parts.
+    std::vector<int> SpanStart;
+    std::vector<int> SpanEnd;
 };
 
 class TextEngine {
 public:
     virtual ~TextEngine() = default;
-    // Lays text out in a column `width` pixels wide (DT_* flags of canvas.h; without
-    // DT_WORDBREAK lines are only broken at explicit line breaks).
+    // Lays text out in a column `width` pixels wide (DT_* flags of canvas.h). Without
+    // DT_WORDBREAK lines break only at explicit line breaks; with DT_SINGLELINE not
+    // even there. A single line always has the font's line height, even when empty.
     virtual TextExtent Measure(const TPGFont& font, std::string_view text, int width,
                                unsigned flags) = 0;
-    // Renders the same layout into a mask of width x height; mask (0, 0) is the
-    // top-left corner of the layout rectangle; what falls outside is cut off.
-    virtual void Render(const TPGFont& font, std::string_view text, int width, int height,
-                        unsigned flags, TextMask& mask) = 0;
+    // Renders the same layout in a rectangle of width x height; nothing outside it.
+    // The font's colour plays no part. The result may be shared with later calls.
+    virtual std::shared_ptr<const TextMask> Render(const TPGFont& font, std::string_view text,
+                                                   int width, int height, unsigned flags) = 0;
 };
 
 // The process-wide engine; the canvas draws no text while none is installed.

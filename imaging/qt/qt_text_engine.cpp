@@ -1,10 +1,275 @@
+// The Qt text engine. Lines follow the Windows text call the program was designed
+// around: explicit breaks (CR LF, CR, LF) start new lines, word wrap breaks only
+// between words (a longer word stays alone on its line and is clipped), every line
+// is the font's full height (ascent + descent) and is centred on its own.
+//
+// The saver draws the same text three times per tick (the 3-D layers) and again on
+// the next tick, so the last few layouts and masks are kept.
 #include "imaging/qt/qt_text_engine.h"
+
+#include <QFont>
+#include <QFontMetrics>
+#include <QGuiApplication>
+#include <QImage>
+#include <QPainter>
+#include <QScreen>
+#include <QStringDecoder>
+#include <QTextLayout>
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <deque>
+#include <list>
+#include <string>
 
 #include "imaging/text_engine.h"
 
 namespace quipix {
 
-// FIXME: placeholder until the Qt engine lands.
-void InstallQtTextEngine(double) {}
+namespace {
+
+// Windows-1252 code points for the bytes 0x80..0x9F; the rest is Latin-1.
+constexpr char16_t kCp1252High[32] = {
+    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
+    0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
+    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
+
+QString DecodeText(std::string_view bytes) {
+    QStringDecoder utf8(QStringDecoder::Utf8, QStringConverter::Flag::Stateless);
+    QString s = utf8.decode(QByteArrayView(bytes.data(), qsizetype(bytes.size())));
+    if (!utf8.hasError()) return s;
+    s.clear();
+    s.reserve(qsizetype(bytes.size()));
+    for (unsigned char c : bytes)
+        s.append(QChar(c >= 0x80 && c < 0xA0 ? kCp1252High[c - 0x80] : char16_t(c)));
+    return s;
+}
+
+// The key fields of a font: its colour does not change the layout or the mask.
+struct FontKey {
+    std::string name;
+    int size;
+    bool bold, italic;
+    bool operator==(const FontKey&) const = default;
+};
+
+FontKey KeyOf(const TPGFont& f) { return {f.Name, f.Size, f.Bold, f.Italic}; }
+
+struct LineInfo {
+    int paragraph;  // index into the paragraph layouts
+    int line;       // line within that paragraph
+    int width;      // advance of its text, trailing spaces left out
+};
+
+struct Layout {
+    FontKey font;
+    std::string text;
+    int width;
+    unsigned flags;  // only the flags that change the layout
+    QFont qfont;
+    int lineHeight = 0;
+    int overhang = 0;  // room around a line's advance for glyph bearings
+    std::vector<std::unique_ptr<QTextLayout>> paragraphs;
+    std::vector<LineInfo> lines;
+    TextExtent extent;
+};
+
+struct MaskEntry {
+    FontKey font;
+    std::string text;
+    int width, height;
+    unsigned flags;
+    std::shared_ptr<const TextMask> mask;
+};
+
+constexpr unsigned kLayoutFlags = DT_WORDBREAK | DT_SINGLELINE;
+constexpr std::size_t kLayoutCacheSize = 8;
+constexpr std::size_t kMaskCacheSize = 4;
+
+class QtTextEngine final : public TextEngine {
+public:
+    explicit QtTextEngine(double dpi) : dpi_(dpi) {}
+
+    TextExtent Measure(const TPGFont& font, std::string_view text, int width,
+                       unsigned flags) override {
+        return GetLayout(font, text, width, flags).extent;
+    }
+
+    std::shared_ptr<const TextMask> Render(const TPGFont& font, std::string_view text, int width,
+                                           int height, unsigned flags) override {
+        const FontKey key = KeyOf(font);
+        for (auto it = masks_.begin(); it != masks_.end(); ++it) {
+            if (it->font == key && it->width == width && it->height == height &&
+                it->flags == flags && it->text == text) {
+                masks_.splice(masks_.begin(), masks_, it);
+                return masks_.front().mask;
+            }
+        }
+        auto mask = BuildMask(GetLayout(font, text, width, flags), width, height, flags);
+        masks_.push_front({key, std::string(text), width, height, flags, mask});
+        if (masks_.size() > kMaskCacheSize) masks_.pop_back();
+        return mask;
+    }
+
+private:
+    QFont MakeFont(const TPGFont& f) const {
+        QFont q(QString::fromStdString(f.Name));
+        const double px = std::abs(double(f.Size)) * dpi_ / 72.0;
+        q.setPixelSize(std::max(1, int(std::lround(px))));
+        q.setBold(f.Bold);
+        q.setItalic(f.Italic);
+        q.setStyleStrategy(QFont::PreferAntialias);
+        return q;
+    }
+
+    const Layout& GetLayout(const TPGFont& font, std::string_view text, int width, unsigned flags) {
+        const FontKey key = KeyOf(font);
+        flags &= kLayoutFlags;
+        if (!(flags & DT_WORDBREAK)) width = 0;  // the width plays no part then
+        for (auto it = layouts_.begin(); it != layouts_.end(); ++it) {
+            if ((*it)->font == key && (*it)->width == width && (*it)->flags == flags &&
+                (*it)->text == text) {
+                std::rotate(layouts_.begin(), it, it + 1);
+                return *layouts_.front();
+            }
+        }
+        layouts_.push_front(BuildLayout(key, font, text, width, flags));
+        if (layouts_.size() > kLayoutCacheSize) layouts_.pop_back();
+        return *layouts_.front();
+    }
+
+    std::unique_ptr<Layout> BuildLayout(const FontKey& key, const TPGFont& font,
+                                        std::string_view text, int width, unsigned flags) {
+        auto l = std::make_unique<Layout>();
+        l->font = key;
+        l->text = std::string(text);
+        l->width = width;
+        l->flags = flags;
+        l->qfont = MakeFont(font);
+        const QFontMetrics fm(l->qfont);
+        l->lineHeight = fm.height();
+        l->overhang = (fm.height() + 3) / 4;
+
+        const QString all = DecodeText(text);
+        QStringList paragraphs;
+        if (flags & DT_SINGLELINE) {
+            QString one = all;
+            one.replace(QChar('\r'), QChar(' ')).replace(QChar('\n'), QChar(' '));
+            paragraphs << one;
+        } else {
+            QString norm = all;
+            norm.replace(QStringLiteral("\r\n"), QStringLiteral("\n")).replace(QChar('\r'), QChar('\n'));
+            paragraphs = norm.split(QChar('\n'));
+            // A break at the very end starts no further line; no text at all has no lines.
+            if (!paragraphs.isEmpty() && paragraphs.back().isEmpty()) paragraphs.pop_back();
+        }
+
+        QTextOption option;
+        option.setWrapMode((flags & DT_WORDBREAK) ? QTextOption::WordWrap : QTextOption::NoWrap);
+        option.setAlignment(Qt::AlignLeft);
+        for (const QString& para : paragraphs) {
+            auto layout = std::make_unique<QTextLayout>(para, l->qfont);
+            layout->setTextOption(option);
+            layout->setCacheEnabled(true);
+            layout->beginLayout();
+            int count = 0;
+            while (true) {
+                QTextLine line = layout->createLine();
+                if (!line.isValid()) break;
+                if (flags & DT_WORDBREAK) line.setLineWidth(std::max(width, 0));
+                line.setPosition(QPointF(0, 0));
+                ++count;
+            }
+            layout->endLayout();
+            const int p = int(l->paragraphs.size());
+            for (int i = 0; i < count; ++i) {
+                const int w = int(std::ceil(layout->lineAt(i).naturalTextWidth() - 0.01));
+                l->lines.push_back({p, i, w});
+                l->extent.Width = std::max(l->extent.Width, w);
+            }
+            if (count == 0) l->lines.push_back({p, -1, 0});  // an empty line still counts
+            l->paragraphs.push_back(std::move(layout));
+        }
+        if ((flags & DT_SINGLELINE) && l->lines.empty()) l->lines.push_back({0, -1, 0});
+        l->extent.Height = int(l->lines.size()) * l->lineHeight;
+        return l;
+    }
+
+    std::shared_ptr<const TextMask> BuildMask(const Layout& l, int width, int height,
+                                              unsigned flags) {
+        auto mask = std::make_shared<TextMask>();
+        height = std::min(height, l.extent.Height);
+        if (width <= 0 || height <= 0 || l.lines.empty()) return mask;
+        const bool center = flags & DT_CENTER;
+        const auto lineX = [&](const LineInfo& li) { return center ? (width - li.width) / 2 : 0; };
+
+        // Only the part of the rectangle that ink can reach is rendered, so the mask
+        // is bounded by the text, not by the rectangle.
+        int left = width, right = 0;
+        for (const LineInfo& li : l.lines) {
+            if (li.line < 0) continue;
+            left = std::min(left, lineX(li) - l.overhang);
+            right = std::max(right, lineX(li) + li.width + l.overhang);
+        }
+        left = std::max(left, 0);
+        right = std::min(right, width);
+        if (right <= left) return mask;
+
+        mask->Left = left;
+        mask->Top = 0;
+        mask->Width = right - left;
+        mask->Height = height;
+        QImage image(mask->Width, mask->Height, QImage::Format_Alpha8);
+        image.fill(0);
+        {
+            QPainter painter(&image);
+            painter.setRenderHint(QPainter::TextAntialiasing, true);
+            painter.setRenderHint(QPainter::Antialiasing, true);
+            painter.setPen(QColor(0, 0, 0, 255));
+            painter.setFont(l.qfont);
+            painter.translate(-left, 0);
+            for (std::size_t i = 0; i < l.lines.size(); ++i) {
+                const LineInfo& li = l.lines[i];
+                const int y = int(i) * l.lineHeight;
+                if (y >= height) break;
+                if (li.line < 0) continue;
+                l.paragraphs[std::size_t(li.paragraph)]->lineAt(li.line).draw(
+                    &painter, QPointF(lineX(li), y));
+            }
+        }
+        mask->Coverage.resize(std::size_t(mask->Width) * std::size_t(mask->Height));
+        mask->SpanStart.assign(std::size_t(mask->Height), 0);
+        mask->SpanEnd.assign(std::size_t(mask->Height), 0);
+        for (int y = 0; y < mask->Height; ++y) {
+            const uchar* src = image.constScanLine(y);
+            std::uint8_t* dst = mask->Coverage.data() + std::size_t(y) * std::size_t(mask->Width);
+            std::memcpy(dst, src, std::size_t(mask->Width));
+            int a = 0, b = mask->Width;
+            while (a < b && dst[a] == 0) ++a;
+            while (b > a && dst[b - 1] == 0) --b;
+            mask->SpanStart[std::size_t(y)] = a;
+            mask->SpanEnd[std::size_t(y)] = b;
+        }
+        return mask;
+    }
+
+    double dpi_;
+    std::deque<std::unique_ptr<Layout>> layouts_;
+    std::list<MaskEntry> masks_;
+};
+
+}  // namespace
+
+void InstallQtTextEngine(double dpi) {
+    if (dpi <= 0) {
+        dpi = 96;
+        if (qGuiApp) {
+            if (const QScreen* screen = QGuiApplication::primaryScreen())
+                dpi = screen->logicalDotsPerInch();
+        }
+        if (dpi <= 0) dpi = 96;
+    }
+    SetTextEngine(std::make_shared<QtTextEngine>(dpi));
+}
 
 }  // namespace quipix

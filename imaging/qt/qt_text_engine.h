@@ -1,5 +1,6 @@
 // The Qt text engine: lays text out with QTextLayout and renders an 8-bit coverage
-// mask with QPainter. Needs a QGuiApplication.
+// mask with QPainter. Needs a QGuiApplication, and is used on the GUI thread only
+// (fonts and the layout caches are not shared between threads).
 #pragma once
 
 namespace quipix {
