@@ -43,7 +43,9 @@ bool ChangeScreenSaverPasswordCall(WindowId parent);
 // scheme (Linux, Windows NT) always answer true without asking.
 bool VerifyScreenSavePassword(WindowId saverWindow);
 
-// Services are replaceable, for tests and for other front ends.
+// Services are replaceable, for tests and for other front ends. An empty member
+// means the built-in implementation. ShowHelp and OpenAddress consult their
+// members first and fall back to the Qt help window and shell.
 struct Services {
     std::function<WindowId()> foregroundWindow;
     std::function<bool(WindowId, WindowRect&)> getWindowRect;
@@ -56,6 +58,20 @@ struct Services {
 // Installs services; empty members keep the current ones. Returns the previous set.
 Services InstallServices(const Services& services);
 const Services& CurrentServices();
+// Replaces the whole set: members left empty go back to the built-in ones.
+void ReplaceServices(const Services& services);
+
+// Installs services for one scope and restores the previous set exactly after it.
+class ScopedServices {
+public:
+    explicit ScopedServices(const Services& services) : previous_(InstallServices(services)) {}
+    ~ScopedServices() { ReplaceServices(previous_); }
+    ScopedServices(const ScopedServices&) = delete;
+    ScopedServices& operator=(const ScopedServices&) = delete;
+
+private:
+    Services previous_;
+};
 
 }  // namespace quipix::platform
 

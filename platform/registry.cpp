@@ -1,0 +1,668 @@
+// The REGEDIT4 text format and the per-user file store behind the settings.
+//
+// Reading is lenient: a Windows export (REGEDIT4, or the UTF-16 "Version 5.00"
+// form) loads, deletions ("[-key]", "name"=-) are applied as regedit would, and a
+// line that cannot be read is skipped and marks the file damaged. Writing always
+// produces REGEDIT4 with "\n" line ends; strings holding a line break or a NUL are
+// written as hex(1) so that every string survives the round trip.
+#include "platform/registry.h"
+
+#include <fcntl.h>
+#include <pwd.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <map>
+#include <mutex>
+#include <string_view>
+#include <unordered_map>
+
+namespace quipix::platform {
+
+namespace {
+
+constexpr std::string_view kRoot = "HKEY_CURRENT_USER";
+// Our own file is a few kilobytes; anything far larger is not a settings file.
+constexpr std::uintmax_t kMaxFileSize = 4u << 20;
+
+std::string Lower(std::string_view s) {
+    std::string r(s);
+    for (char& c : r)
+        if (c >= 'A' && c <= 'Z') c = char(c - 'A' + 'a');
+    return r;
+}
+
+bool SameText(std::string_view a, std::string_view b) {
+    if (a.size() != b.size()) return false;
+    for (size_t i = 0; i < a.size(); ++i) {
+        char x = a[i], y = b[i];
+        if (x >= 'A' && x <= 'Z') x = char(x - 'A' + 'a');
+        if (y >= 'A' && y <= 'Z') y = char(y - 'A' + 'a');
+        if (x != y) return false;
+    }
+    return true;
+}
+
+bool IsBlank(char c) { return c == ' ' || c == '\t'; }
+
+std::string_view TrimBlanks(std::string_view s) {
+    while (!s.empty() && IsBlank(s.front())) s.remove_prefix(1);
+    while (!s.empty() && IsBlank(s.back())) s.remove_suffix(1);
+    return s;
+}
+
+int HexDigit(char c) {
+    if (c >= '0' && c <= '9') return c - '0';
+    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+    return -1;
+}
+
+void AppendUtf8(std::string& out, std::uint32_t cp) {
+    if (cp < 0x80) {
+        out += char(cp);
+    } else if (cp < 0x800) {
+        out += char(0xC0 | (cp >> 6));
+        out += char(0x80 | (cp & 0x3F));
+    } else if (cp < 0x10000) {
+        out += char(0xE0 | (cp >> 12));
+        out += char(0x80 | ((cp >> 6) & 0x3F));
+        out += char(0x80 | (cp & 0x3F));
+    } else {
+        out += char(0xF0 | (cp >> 18));
+        out += char(0x80 | ((cp >> 12) & 0x3F));
+        out += char(0x80 | ((cp >> 6) & 0x3F));
+        out += char(0x80 | (cp & 0x3F));
+    }
+}
+
+// UTF-16 to UTF-8; unpaired surrogates become U+FFFD. Sets damaged on an odd length.
+std::string Utf16ToUtf8(std::string_view bytes, bool bigEndian, bool& damaged) {
+    std::string out;
+    out.reserve(bytes.size() / 2);
+    const size_t units = bytes.size() / 2;
+    if (bytes.size() % 2) damaged = true;
+    auto unit = [&](size_t i) -> std::uint32_t {
+        auto a = std::uint8_t(bytes[2 * i]), b = std::uint8_t(bytes[2 * i + 1]);
+        return bigEndian ? (std::uint32_t(a) << 8 | b) : (std::uint32_t(b) << 8 | a);
+    };
+    for (size_t i = 0; i < units; ++i) {
+        std::uint32_t u = unit(i);
+        if (u >= 0xD800 && u < 0xDC00 && i + 1 < units) {
+            std::uint32_t v = unit(i + 1);
+            if (v >= 0xDC00 && v < 0xE000) {
+                AppendUtf8(out, 0x10000 + ((u - 0xD800) << 10) + (v - 0xDC00));
+                ++i;
+                continue;
+            }
+        }
+        AppendUtf8(out, (u >= 0xD800 && u < 0xE000) ? 0xFFFD : u);
+    }
+    return out;
+}
+
+// Reads a quoted string starting at s[pos] == '"'; on success pos is past the
+// closing quote. Only \\ and \" are escapes; any other backslash stays as written.
+bool ReadQuoted(std::string_view s, size_t& pos, std::string& out) {
+    size_t i = pos + 1;
+    out.clear();
+    while (i < s.size()) {
+        char c = s[i];
+        if (c == '"') {
+            pos = i + 1;
+            return true;
+        }
+        if (c == '\\' && i + 1 < s.size() && (s[i + 1] == '\\' || s[i + 1] == '"')) {
+            out += s[i + 1];
+            i += 2;
+            continue;
+        }
+        out += c;
+        ++i;
+    }
+    return false;
+}
+
+// "01,ab, 0c" -> bytes. An empty list is valid.
+bool ReadHexBytes(std::string_view s, std::string& out) {
+    out.clear();
+    s = TrimBlanks(s);
+    if (s.empty()) return true;
+    size_t i = 0;
+    for (;;) {
+        while (i < s.size() && IsBlank(s[i])) ++i;
+        int value = 0, digits = 0;
+        while (i < s.size() && HexDigit(s[i]) >= 0 && digits < 2) {
+            value = value * 16 + HexDigit(s[i]);
+            ++digits;
+            ++i;
+        }
+        if (digits == 0) return false;
+        out += char(value);
+        while (i < s.size() && IsBlank(s[i])) ++i;
+        if (i == s.size()) return true;
+        if (s[i] != ',') return false;
+        ++i;
+    }
+}
+
+std::string NormalizeKeyPath(std::string_view path) {
+    constexpr std::string_view kShort = "HKCU";
+    if (path.size() >= kShort.size() && SameText(path.substr(0, kShort.size()), kShort) &&
+        (path.size() == kShort.size() || path[kShort.size()] == '\\'))
+        return std::string(kRoot) + std::string(path.substr(kShort.size()));
+    return std::string(path);
+}
+
+// Collects keys and values while the file is read, with indexes so that a large
+// hostile file costs n log n, not n squared.
+class Builder {
+public:
+    size_t Key(const std::string& path) {
+        auto lower = Lower(path);
+        auto it = index_.find(lower);
+        if (it != index_.end()) return it->second;
+        keys_.push_back(Entry{path, {}, {}});
+        index_.emplace(lower, keys_.size() - 1);
+        return keys_.size() - 1;
+    }
+    void DeleteKey(const std::string& path) {
+        auto lower = Lower(path);
+        if (auto it = index_.find(lower); it != index_.end()) Drop(it);
+        auto sub = lower + "\\";
+        for (auto it = index_.lower_bound(sub); it != index_.end() && it->first.starts_with(sub);)
+            it = Drop(it);
+    }
+    void SetValue(size_t key, const std::string& name, RegValue value) {
+        auto& e = keys_[key];
+        if (!e.alive) return;
+        auto lower = Lower(name);
+        auto it = e.valueIndex.find(lower);
+        if (it != e.valueIndex.end() && e.values[it->second]) {
+            e.values[it->second]->second = std::move(value);
+            return;
+        }
+        e.values.emplace_back(std::make_pair(name, std::move(value)));
+        e.valueIndex[lower] = e.values.size() - 1;
+    }
+    void DeleteValue(size_t key, const std::string& name) {
+        auto& e = keys_[key];
+        auto it = e.valueIndex.find(Lower(name));
+        if (it == e.valueIndex.end()) return;
+        e.values[it->second].reset();
+        e.valueIndex.erase(it);
+    }
+    bool Alive(size_t key) const { return keys_[key].alive; }
+    std::vector<RegFileKey> Take() {
+        std::vector<RegFileKey> out;
+        for (auto& e : keys_) {
+            if (!e.alive) continue;
+            RegFileKey k{std::move(e.path), {}};
+            for (auto& v : e.values)
+                if (v) k.values.push_back(std::move(*v));
+            out.push_back(std::move(k));
+        }
+        return out;
+    }
+
+private:
+    struct Entry {
+        std::string path;
+        std::vector<std::optional<std::pair<std::string, RegValue>>> values;
+        std::unordered_map<std::string, size_t> valueIndex;
+        bool alive = true;
+    };
+    std::map<std::string, size_t>::iterator Drop(std::map<std::string, size_t>::iterator it) {
+        keys_[it->second].alive = false;
+        keys_[it->second].values.clear();
+        keys_[it->second].valueIndex.clear();
+        return index_.erase(it);
+    }
+    std::vector<Entry> keys_;
+    std::map<std::string, size_t> index_;
+};
+
+// Parses the data after "=" of a value line. False when it cannot be read.
+bool ParseData(std::string_view data, bool unicode, RegValue& value) {
+    data = TrimBlanks(data);
+    if (!data.empty() && data.front() == '"') {
+        size_t pos = 0;
+        std::string text;
+        if (!ReadQuoted(data, pos, text) || !TrimBlanks(data.substr(pos)).empty()) return false;
+        value = RegValue::String(std::move(text));
+        return true;
+    }
+    constexpr std::string_view kDword = "dword:";
+    if (data.size() > kDword.size() && SameText(data.substr(0, kDword.size()), kDword)) {
+        auto digits = TrimBlanks(data.substr(kDword.size()));
+        if (digits.empty() || digits.size() > 8) return false;
+        std::uint32_t n = 0;
+        for (char c : digits) {
+            if (HexDigit(c) < 0) return false;
+            n = n * 16 + std::uint32_t(HexDigit(c));
+        }
+        value = RegValue::DWord(n);
+        return true;
+    }
+    if (data.size() < 4 || !SameText(data.substr(0, 3), "hex")) return false;
+    std::uint32_t type = 3;
+    size_t pos = 3;
+    if (data[pos] == '(') {
+        size_t close = data.find(')', pos);
+        if (close == std::string_view::npos || close == pos + 1 || close - pos - 1 > 8) return false;
+        type = 0;
+        for (size_t i = pos + 1; i < close; ++i) {
+            if (HexDigit(data[i]) < 0) return false;
+            type = type * 16 + std::uint32_t(HexDigit(data[i]));
+        }
+        pos = close + 1;
+    }
+    if (pos >= data.size() || data[pos] != ':') return false;
+    std::string bytes;
+    if (!ReadHexBytes(data.substr(pos + 1), bytes)) return false;
+    if (type == 1 || type == 2) {
+        // Strings in hex form carry their terminator: one NUL byte, or in a
+        // Unicode export one UTF-16 NUL.
+        if (unicode) {
+            bool odd = false;
+            bytes = Utf16ToUtf8(bytes, false, odd);
+            if (odd) return false;
+        }
+        if (!bytes.empty() && bytes.back() == '\0') bytes.pop_back();
+    }
+    value = RegValue{type, std::move(bytes)};
+    return true;
+}
+
+void AppendQuoted(std::string& out, std::string_view s) {
+    out += '"';
+    for (char c : s) {
+        if (c == '\\' || c == '"') out += '\\';
+        out += c;
+    }
+    out += '"';
+}
+
+void AppendHex(std::string& out, std::string_view bytes, size_t prefixLength) {
+    static const char* kDigits = "0123456789abcdef";
+    size_t column = prefixLength;
+    for (size_t i = 0; i < bytes.size(); ++i) {
+        auto b = std::uint8_t(bytes[i]);
+        out += kDigits[b >> 4];
+        out += kDigits[b & 15];
+        column += 2;
+        if (i + 1 < bytes.size()) {
+            out += ',';
+            ++column;
+            if (column > 76) {
+                out += "\\\n  ";
+                column = 2;
+            }
+        }
+    }
+}
+
+}  // namespace
+
+RegValue RegValue::DWord(std::uint32_t value) {
+    std::string bytes(4, '\0');
+    for (int i = 0; i < 4; ++i) bytes[size_t(i)] = char((value >> (8 * i)) & 0xFF);
+    return {4, std::move(bytes)};
+}
+
+RegFileContents ParseRegFile(const std::string& raw) {
+    RegFileContents result;
+    std::string text;
+    std::string_view bytes(raw);
+    if (bytes.starts_with("\xFF\xFE") || bytes.starts_with("\xFE\xFF")) {
+        bool bigEndian = bytes[0] == '\xFE';
+        text = Utf16ToUtf8(bytes.substr(2), bigEndian, result.damaged);
+    } else {
+        if (bytes.starts_with("\xEF\xBB\xBF")) bytes.remove_prefix(3);
+        text.assign(bytes);
+    }
+
+    std::vector<std::string_view> lines;
+    {
+        std::string_view t(text);
+        size_t start = 0;
+        for (size_t i = 0; i < t.size(); ++i) {
+            if (t[i] == '\r' || t[i] == '\n') {
+                lines.push_back(t.substr(start, i - start));
+                if (t[i] == '\r' && i + 1 < t.size() && t[i + 1] == '\n') ++i;
+                start = i + 1;
+            }
+        }
+        if (start < t.size()) lines.push_back(t.substr(start));
+    }
+
+    size_t i = 0;
+    while (i < lines.size() && TrimBlanks(lines[i]).empty()) ++i;
+    bool unicode = false;
+    if (i < lines.size()) {
+        auto header = TrimBlanks(lines[i]);
+        if (header == "REGEDIT4") {
+            ++i;
+        } else if (header == "Windows Registry Editor Version 5.00") {
+            unicode = true;
+            ++i;
+        } else {
+            result.damaged = true;
+        }
+    }
+
+    Builder builder;
+    constexpr size_t kNoKey = ~size_t(0);
+    size_t current = kNoKey;
+    for (; i < lines.size(); ++i) {
+        std::string_view line = lines[i];
+        while (!line.empty() && IsBlank(line.front())) line.remove_prefix(1);
+        if (line.empty() || line.front() == ';') continue;
+        if (line.front() == '[') {
+            current = kNoKey;
+            auto t = TrimBlanks(line);
+            if (t.size() < 2 || t.back() != ']') {
+                result.damaged = true;
+                continue;
+            }
+            auto inner = t.substr(1, t.size() - 2);
+            bool remove = !inner.empty() && inner.front() == '-';
+            if (remove) inner.remove_prefix(1);
+            while (!inner.empty() && inner.back() == '\\') inner.remove_suffix(1);
+            if (inner.empty()) {
+                result.damaged = true;
+                continue;
+            }
+            auto path = NormalizeKeyPath(inner);
+            if (remove)
+                builder.DeleteKey(path);
+            else
+                current = builder.Key(path);
+            continue;
+        }
+        if (line.front() != '"' && line.front() != '@') {
+            result.damaged = true;
+            continue;
+        }
+        std::string name;
+        size_t pos = 0;
+        if (line.front() == '@') {
+            pos = 1;
+        } else if (!ReadQuoted(line, pos, name)) {
+            result.damaged = true;
+            continue;
+        }
+        while (pos < line.size() && IsBlank(line[pos])) ++pos;
+        if (pos >= line.size() || line[pos] != '=') {
+            result.damaged = true;
+            continue;
+        }
+        std::string_view rest = line.substr(pos + 1);
+        std::string joined;
+        // Hex data may run on over further lines, each ending in a backslash.
+        auto trimmed = TrimBlanks(rest);
+        if (trimmed.size() >= 3 && SameText(trimmed.substr(0, 3), "hex") && trimmed.ends_with('\\')) {
+            joined.assign(trimmed.substr(0, trimmed.size() - 1));
+            while (i + 1 < lines.size()) {
+                auto next = TrimBlanks(lines[++i]);
+                if (next.ends_with('\\')) {
+                    joined.append(next.substr(0, next.size() - 1));
+                    continue;
+                }
+                joined.append(next);
+                break;
+            }
+            rest = joined;
+        }
+        if (current == kNoKey || !builder.Alive(current)) {
+            result.damaged = true;
+            continue;
+        }
+        if (TrimBlanks(rest) == "-") {
+            builder.DeleteValue(current, name);
+            continue;
+        }
+        RegValue value;
+        if (!ParseData(rest, unicode, value)) {
+            result.damaged = true;
+            continue;
+        }
+        builder.SetValue(current, name, std::move(value));
+    }
+    result.keys = builder.Take();
+    return result;
+}
+
+std::string FormatRegFile(const RegFileContents& contents) {
+    std::string out = "REGEDIT4\n";
+    for (const auto& key : contents.keys) {
+        out += "\n[";
+        out += key.path;
+        out += "]\n";
+        for (const auto& [name, value] : key.values) {
+            size_t lineStart = out.size();
+            if (name.empty())
+                out += '@';
+            else
+                AppendQuoted(out, name);
+            out += '=';
+            const std::string& d = value.data;
+            bool plain = value.type == 1 && d.find_first_of(std::string_view("\r\n\0", 3)) == std::string::npos;
+            if (plain) {
+                AppendQuoted(out, d);
+            } else if (value.type == 4 && d.size() == 4) {
+                std::uint32_t n = 0;
+                for (int b = 3; b >= 0; --b) n = n << 8 | std::uint8_t(d[size_t(b)]);
+                char buf[16];
+                std::snprintf(buf, sizeof buf, "dword:%08x", n);
+                out += buf;
+            } else {
+                if (value.type == 3) {
+                    out += "hex:";
+                } else {
+                    char buf[24];
+                    std::snprintf(buf, sizeof buf, "hex(%x):", value.type);
+                    out += buf;
+                }
+                std::string bytes = d;
+                if (value.type == 1 || value.type == 2) bytes += '\0';
+                AppendHex(out, bytes, out.size() - lineStart);
+            }
+            out += '\n';
+        }
+    }
+    return out;
+}
+
+// ---------------------------------------------------------------------------
+
+FileRegistry::FileRegistry(std::string path) : path_(std::move(path)) {}
+
+void FileRegistry::Refresh() {
+    Stamp now;
+    struct stat st {};
+    if (::stat(path_.c_str(), &st) == 0) {
+        now.exists = true;
+        now.dev = std::uint64_t(st.st_dev);
+        now.ino = std::uint64_t(st.st_ino);
+        now.size = std::uint64_t(st.st_size);
+        now.mtimeNs = std::int64_t(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
+    }
+    if (stamp_ && *stamp_ == now) return;
+    stamp_ = now;
+    contents_ = {};
+    if (!now.exists) return;
+    if (!S_ISREG(st.st_mode) || now.size > kMaxFileSize) {
+        contents_.damaged = true;
+        return;
+    }
+    std::FILE* f = std::fopen(path_.c_str(), "rb");
+    if (!f) {
+        contents_.damaged = true;
+        return;
+    }
+    std::string bytes;
+    char buf[8192];
+    size_t got;
+    while ((got = std::fread(buf, 1, sizeof buf, f)) > 0 && bytes.size() <= kMaxFileSize)
+        bytes.append(buf, got);
+    bool readError = std::ferror(f) != 0;
+    std::fclose(f);
+    if (readError || bytes.size() > kMaxFileSize) {
+        contents_.damaged = true;
+        return;
+    }
+    contents_ = ParseRegFile(bytes);
+}
+
+namespace {
+std::string FullPath(const std::string& key) {
+    return key.empty() ? std::string(kRoot) : std::string(kRoot) + "\\" + key;
+}
+RegFileKey* FindKey(RegFileContents& c, const std::string& full) {
+    for (auto& k : c.keys)
+        if (SameText(k.path, full)) return &k;
+    return nullptr;
+}
+bool Implied(const RegFileContents& c, const std::string& full) {
+    for (const auto& k : c.keys)
+        if (k.path.size() > full.size() && k.path[full.size()] == '\\' &&
+            SameText(std::string_view(k.path).substr(0, full.size()), full))
+            return true;
+    return false;
+}
+}  // namespace
+
+bool FileRegistry::KeyExists(const std::string& key) {
+    Refresh();
+    auto full = FullPath(key);
+    return FindKey(contents_, full) || Implied(contents_, full);
+}
+
+bool FileRegistry::CreateKey(const std::string& key) {
+    if (KeyExists(key)) return true;
+    contents_.keys.push_back({FullPath(key), {}});
+    // A damaged file keeps its bytes until a value is really written.
+    if (contents_.damaged) return true;
+    return Save();
+}
+
+std::optional<RegValue> FileRegistry::ReadValue(const std::string& key, const std::string& name) {
+    Refresh();
+    auto* k = FindKey(contents_, FullPath(key));
+    if (!k) return std::nullopt;
+    for (const auto& [n, v] : k->values)
+        if (SameText(n, name)) return v;
+    return std::nullopt;
+}
+
+bool FileRegistry::WriteValue(const std::string& key, const std::string& name, const RegValue& value) {
+    if (!KeyExists(key)) return false;
+    auto full = FullPath(key);
+    auto* k = FindKey(contents_, full);
+    if (!k) {
+        contents_.keys.push_back({full, {}});
+        k = &contents_.keys.back();
+    } else {
+        for (auto& [n, v] : k->values) {
+            if (!SameText(n, name)) continue;
+            if (v == value) return true;
+            v = value;
+            return Save();
+        }
+    }
+    k->values.emplace_back(name, value);
+    return Save();
+}
+
+bool FileRegistry::Save() {
+    namespace fs = std::filesystem;
+    auto fail = [this] {
+        stamp_.reset();  // the next read takes the file as it really is
+        return false;
+    };
+    std::error_code ec;
+    fs::path target(path_);
+    if (target.has_parent_path()) {
+        fs::create_directories(target.parent_path(), ec);
+        if (ec) return fail();
+    }
+    std::string temp = path_ + ".XXXXXX";
+    int fd = ::mkstemp(temp.data());
+    if (fd < 0) return fail();
+    auto text = FormatRegFile(contents_);
+    bool ok = true;
+    size_t done = 0;
+    while (ok && done < text.size()) {
+        auto n = ::write(fd, text.data() + done, text.size() - done);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) ok = false;
+        else done += size_t(n);
+    }
+    struct stat old {};
+    mode_t mode = ::stat(path_.c_str(), &old) == 0 ? (old.st_mode & 07777) : 0644;
+    ok = ok && ::fchmod(fd, mode) == 0 && ::fsync(fd) == 0;
+    struct stat written {};
+    ok = ok && ::fstat(fd, &written) == 0;
+    ok = (::close(fd) == 0) && ok;
+    if (!ok || ::rename(temp.c_str(), path_.c_str()) != 0) {
+        ::unlink(temp.c_str());
+        return fail();
+    }
+    // Make the rename itself durable.
+    auto dir = target.has_parent_path() ? target.parent_path().string() : std::string(".");
+    int dfd = ::open(dir.c_str(), O_RDONLY | O_DIRECTORY);
+    if (dfd >= 0) {
+        ::fsync(dfd);
+        ::close(dfd);
+    }
+    contents_.damaged = false;
+    Stamp s;
+    s.exists = true;
+    s.dev = std::uint64_t(written.st_dev);
+    s.ino = std::uint64_t(written.st_ino);
+    s.size = std::uint64_t(written.st_size);
+    s.mtimeNs = std::int64_t(written.st_mtim.tv_sec) * 1000000000 + written.st_mtim.tv_nsec;
+    stamp_ = s;
+    return true;
+}
+
+// ---------------------------------------------------------------------------
+
+std::string DefaultRegistryPath() {
+    std::string base;
+    const char* xdg = std::getenv("XDG_CONFIG_HOME");
+    if (xdg && xdg[0] == '/') {
+        base = xdg;
+    } else {
+        const char* home = std::getenv("HOME");
+        std::string h = home && home[0] ? home : "";
+        if (h.empty()) {
+            if (const passwd* pw = ::getpwuid(::getuid()); pw && pw->pw_dir) h = pw->pw_dir;
+        }
+        base = (h.empty() ? std::string(".") : h) + "/.config";
+    }
+    return base + "/Kelvara/Quipix.reg";
+}
+
+namespace {
+std::mutex gRegistryMutex;
+std::shared_ptr<Registry> gRegistry;
+}  // namespace
+
+Registry& CurrentRegistry() {
+    std::lock_guard lock(gRegistryMutex);
+    if (!gRegistry) gRegistry = std::make_shared<FileRegistry>(DefaultRegistryPath());
+    return *gRegistry;
+}
+
+void InstallRegistry(std::shared_ptr<Registry> registry) {
+    std::lock_guard lock(gRegistryMutex);
+    gRegistry = std::move(registry);
+}
+
+}  // namespace quipix::platform

@@ -1,0 +1,103 @@
+// The settings store: a registry-shaped interface (keys below HKEY_CURRENT_USER,
+// typed values) and its Linux implementation, one REGEDIT4 text file per user.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace quipix::platform {
+
+// Registry value types as Windows numbers them; everything that is neither a
+// string nor an expand-string is "other" to the settings code.
+enum class RegType : std::uint32_t {
+    None = 0,
+    String = 1,        // REG_SZ
+    ExpandString = 2,  // REG_EXPAND_SZ
+    Binary = 3,        // REG_BINARY
+    DWord = 4,         // REG_DWORD
+};
+
+struct RegValue {
+    std::uint32_t type = 1;  // a RegType number, or any other type the file names
+    std::string data;        // strings: the text without its terminator; others: raw bytes
+
+    bool IsString() const { return type == 1 || type == 2; }
+    static RegValue String(std::string text) { return {1, std::move(text)}; }
+    static RegValue ExpandString(std::string text) { return {2, std::move(text)}; }
+    static RegValue DWord(std::uint32_t value);
+    bool operator==(const RegValue&) const = default;
+};
+
+// Key paths are relative to HKEY_CURRENT_USER, separated by "\", and like value
+// names they match regardless of ASCII letter case.
+class Registry {
+public:
+    virtual ~Registry() = default;
+    virtual bool KeyExists(const std::string& key) = 0;
+    // Creates the key and its parents. False when the store cannot be written.
+    virtual bool CreateKey(const std::string& key) = 0;
+    // The value, or nothing when the key or the value does not exist.
+    virtual std::optional<RegValue> ReadValue(const std::string& key, const std::string& name) = 0;
+    // Sets the value in an existing key. False when the key does not exist or the
+    // store cannot be written.
+    virtual bool WriteValue(const std::string& key, const std::string& name, const RegValue& value) = 0;
+};
+
+// One key of a parsed registry file: its full path ("HKEY_CURRENT_USER\...") and
+// its values in file order.
+struct RegFileKey {
+    std::string path;
+    std::vector<std::pair<std::string, RegValue>> values;
+};
+
+struct RegFileContents {
+    std::vector<RegFileKey> keys;
+    bool damaged = false;  // some part could not be read and was left out
+};
+
+// Reads a REGEDIT4 file or a UTF-16 "Windows Registry Editor Version 5.00" export.
+// Never fails: what cannot be read is left out and marks the result damaged.
+RegFileContents ParseRegFile(const std::string& bytes);
+// Writes REGEDIT4 text.
+std::string FormatRegFile(const RegFileContents& contents);
+
+// The per-user file store. Every read looks at the file as it is now (another
+// process may have saved since); every change is written at once by replacing
+// the whole file atomically. A file with unreadable parts is left alone until a
+// value is written.
+class FileRegistry : public Registry {
+public:
+    explicit FileRegistry(std::string path);
+    const std::string& path() const { return path_; }
+
+    bool KeyExists(const std::string& key) override;
+    bool CreateKey(const std::string& key) override;
+    std::optional<RegValue> ReadValue(const std::string& key, const std::string& name) override;
+    bool WriteValue(const std::string& key, const std::string& name, const RegValue& value) override;
+
+private:
+    void Refresh();
+    bool Save();
+
+    std::string path_;
+    RegFileContents contents_;
+    struct Stamp {
+        bool exists = false;
+        std::uint64_t dev = 0, ino = 0, size = 0;
+        std::int64_t mtimeNs = 0;
+        bool operator==(const Stamp&) const = default;
+    };
+    std::optional<Stamp> stamp_;  // of the file contents_ came from
+};
+
+// $XDG_CONFIG_HOME/Kelvara/Quipix.reg, ~/.config/Kelvara/Quipix.reg without it.
+std::string DefaultRegistryPath();
+// The store the settings use: the file store at DefaultRegistryPath() unless one
+// was installed. Installing nullptr goes back to that default.
+Registry& CurrentRegistry();
+void InstallRegistry(std::shared_ptr<Registry> registry);
+
+}  // namespace quipix::platform
