@@ -1,0 +1,137 @@
+// TPGImage keeps a persistent RGB32 image of its picture and converts only the area
+// that each change reports, so the saver's per-tick strip costs a strip, not a
+// screen.
+#include "imaging/qt/pg_image.h"
+
+#include <QMouseEvent>
+#include <QPaintEvent>
+#include <QPainter>
+#include <algorithm>
+#include <array>
+
+namespace quipix {
+
+void ConvertPixelGraphicArea(const TPixelGraphic& picture, QImage& display, int left, int top,
+                             int right, int bottom) {
+    const TPixelGraphic* pic = &picture;
+    const int w = pic->Empty() ? 0 : pic->Width();
+    const int h = pic->Empty() ? 0 : pic->Height();
+    if (display.width() != w || display.height() != h ||
+        (w > 0 && display.format() != QImage::Format_RGB32)) {
+        display = w > 0 && h > 0 ? QImage(w, h, QImage::Format_RGB32) : QImage();
+        left = 0, top = 0, right = w, bottom = h;  // a new size needs everything
+    }
+    left = std::max(left, 0);
+    top = std::max(top, 0);
+    right = std::min(right, w);
+    bottom = std::min(bottom, h);
+    if (right <= left || bottom <= top) return;
+
+    const TPGPixelFormat format = pic->PixelFormat();
+    if (format == pgpf24Bit) {
+        for (int y = top; y < bottom; ++y) {
+            const std::uint8_t* s = pic->ScanLine(y) + std::size_t(left) * 3;
+            auto* d = reinterpret_cast<QRgb*>(display.scanLine(y)) + left;
+            for (int x = left; x < right; ++x, s += 3)
+                *d++ = 0xFF000000u | (QRgb(s[2]) << 16) | (QRgb(s[1]) << 8) | QRgb(s[0]);
+        }
+        return;
+    }
+    // Palette pictures: values past the palette show entry 0, or black without one.
+    std::array<QRgb, 256> lut{};
+    const auto& entries = pic->Palette();
+    const PGColor fallback = entries.empty() ? 0 : entries[0];
+    for (std::size_t i = 0; i < lut.size(); ++i) {
+        const PGColor c = i < entries.size() ? entries[i] : fallback;
+        lut[i] = qRgb(PGRed(c), PGGreen(c), PGBlue(c));
+    }
+    for (int y = top; y < bottom; ++y) {
+        const std::uint8_t* s = pic->ScanLine(y);
+        auto* d = reinterpret_cast<QRgb*>(display.scanLine(y));
+        switch (format) {
+            case pgpf8Bit:
+                for (int x = left; x < right; ++x) d[x] = lut[s[x]];
+                break;
+            case pgpf4Bit:
+                for (int x = left; x < right; ++x)
+                    d[x] = lut[(x & 1) ? (s[x >> 1] & 0x0F) : (s[x >> 1] >> 4)];
+                break;
+            case pgpf1Bit:
+                for (int x = left; x < right; ++x) d[x] = lut[(s[x >> 3] >> (7 - (x & 7))) & 1];
+                break;
+            case pgpf24Bit:
+                break;
+        }
+    }
+}
+
+TPGImage::TPGImage(QWidget* parent) : QWidget(parent) {
+    setAttribute(Qt::WA_OpaquePaintEvent);  // paintEvent covers every pixel itself
+    setMouseTracking(true);                 // moves without a button are passed on too
+}
+
+TPGImage::~TPGImage() {
+    if (picture_) picture_->OnChange = nullptr;
+}
+
+QColor TPGImage::Color() const {
+    return color_.isValid() ? color_ : palette().color(QPalette::Window);
+}
+
+void TPGImage::SetColor(const QColor& color) {
+    color_ = color;
+    update();
+}
+
+void TPGImage::SetPixelGraphic(const TPixelGraphic* source) {
+    if (picture_) picture_->OnChange = nullptr;
+    picture_.reset();
+    if (source) {
+        auto copy = std::make_unique<TPixelGraphic>();
+        copy->CopyPicture(source);
+        copy->OnChange = [this](TPixelGraphic& sender) { PictureChanged(sender); };
+        picture_ = std::move(copy);
+    }
+    // The display image is kept when the size stays, so a hand-over costs no allocation.
+    if (picture_)
+        ConvertPixelGraphicArea(*picture_, display_, 0, 0, picture_->Width(), picture_->Height());
+    else
+        display_ = QImage();
+    update();
+}
+
+void TPGImage::PictureChanged(TPixelGraphic& sender) {
+    const QSize before = display_.size();
+    const auto& c = sender.LastChange();
+    ConvertPixelGraphicArea(sender, display_, c.Left, c.Top, c.Right, c.Bottom);
+    if (display_.size() != before) {
+        update();
+        return;
+    }
+    const QRect area = QRect(QPoint(c.Left, c.Top), QPoint(c.Right - 1, c.Bottom - 1)) &
+                       QRect(QPoint(0, 0), display_.size());
+    if (!area.isEmpty()) update(area);
+}
+
+void TPGImage::paintEvent(QPaintEvent* event) {
+    QPainter painter(this);
+    const QRect pictureRect(QPoint(0, 0), display_.size());
+    const QColor fill = Color();
+    for (const QRect& r : event->region()) {
+        const QRect shown = r & pictureRect;
+        if (!shown.isEmpty()) painter.drawImage(shown.topLeft(), display_, shown);
+    }
+    for (const QRect& r : event->region() - QRegion(pictureRect)) painter.fillRect(r, fill);
+}
+
+void TPGImage::mousePressEvent(QMouseEvent* event) {
+    emit mouseDown(event->position().toPoint(), event->button());
+}
+
+void TPGImage::mouseMoveEvent(QMouseEvent* event) { emit mouseMove(event->position().toPoint()); }
+
+void TPGImage::mouseReleaseEvent(QMouseEvent* event) {
+    emit mouseUp(event->position().toPoint(), event->button());
+}
+
+}  // namespace quipix

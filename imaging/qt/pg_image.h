@@ -1,0 +1,62 @@
+// TPGImage: a widget that shows its own copy of a TPixelGraphic 1:1 at its top-left
+// corner, the rest filled with Color, and repaints only what the copy reports as
+// changed. Mouse presses, moves and releases are passed on as signals; the control
+// itself does nothing with the mouse.
+#pragma once
+
+#include <QColor>
+#include <QImage>
+#include <QWidget>
+#include <memory>
+
+#include "imaging/pixel_graphic.h"
+
+namespace quipix {
+
+// Converts the area (right and bottom exclusive) of picture into display, an RGB32
+// image that is first made the picture's size when it is not (then all of it is
+// converted). An empty picture gives a null image.
+void ConvertPixelGraphicArea(const TPixelGraphic& picture, QImage& display, int left, int top,
+                             int right, int bottom);
+
+class TPGImage : public QWidget {
+    Q_OBJECT
+public:
+    explicit TPGImage(QWidget* parent = nullptr);
+    ~TPGImage() override;
+
+    // Takes a copy of source (CopyPicture) and shows it; nullptr shows no picture.
+    // Later changes to source do not reach the control.
+    void SetPixelGraphic(const TPixelGraphic* source);
+    // The control's own copy (nullptr before a picture is handed over). The caller may
+    // draw on it; the control stays its owner and repaints what changes.
+    TPixelGraphic* PixelGraphic() const { return picture_.get(); }
+
+    // Fill of the area the picture does not cover; invalid means the palette's window
+    // colour.
+    QColor Color() const;
+    void SetColor(const QColor& color);
+
+    // The converted picture as painted; exposed for tests.
+    const QImage& DisplayImage() const { return display_; }
+
+signals:
+    void mouseDown(QPoint pos, Qt::MouseButton button);
+    void mouseMove(QPoint pos);
+    void mouseUp(QPoint pos, Qt::MouseButton button);
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+
+private:
+    void PictureChanged(TPixelGraphic& sender);
+
+    std::unique_ptr<TPixelGraphic> picture_;
+    QImage display_;  // Format_RGB32, the picture's size
+    QColor color_;
+};
+
+}  // namespace quipix
