@@ -1,18 +1,287 @@
-// FIXME: placeholder reader until the real one lands.
-#include "imaging/readers/readers.h"
+// Windows and OS/2 bitmaps (bmp, dib, rle): header checks, palettes and plain rows.
+// The bit-field and run-length decoders live in bmp_decode.cpp.
+//
+// A file that ends early is not an error: the pixels not in the file stay black.
+// The pixel data starts after the colour table, or at the file header's offset when
+// that points further on (some writers leave a gap there).
+#include <algorithm>
+#include <climits>
+#include <cstring>
+#include <vector>
+
 #include "imaging/exceptions.h"
+#include "imaging/messages.h"
+#include "imaging/readers/bmp_internal.h"
+#include "imaging/readers/decode_support.h"
+#include "imaging/readers/readers.h"
 
 namespace quipix {
 namespace {
-class PlaceholderReader : public TFileFormatReader {
-public:
-    using TFileFormatReader::TFileFormatReader;
-    void ReadImage(TPGStream&, TPixelGraphic&, int) override {
-        throw EPixelGraphic("not built yet");
-    }
+
+using decode::U16LE;
+using decode::U32LE;
+
+constexpr std::uint32_t kCoreHeaderSize = 12;
+constexpr std::uint32_t kInfoHeaderSize = 40;
+constexpr std::size_t kFileHeaderSize = 14;
+
+enum Compression : std::uint32_t { kRGB = 0, kRLE8 = 1, kRLE4 = 2, kBitFields = 3 };
+
+struct CoreHeader {  // BITMAPCOREHEADER
+    int width = 0, height = 0, planes = 0, bitCount = 0;
 };
+
+struct InfoHeader {  // BITMAPINFOHEADER
+    std::int32_t width = 0, height = 0;
+    int planes = 0, bitCount = 0;
+    std::uint32_t compression = 0, sizeImage = 0, clrUsed = 0;
+};
+
+CoreHeader ParseCore(const std::uint8_t (&b)[kCoreHeaderSize]) {
+    return {U16LE(b + 4), U16LE(b + 6), U16LE(b + 8), U16LE(b + 10)};
+}
+
+InfoHeader ParseInfo(const std::uint8_t (&b)[kInfoHeaderSize]) {
+    InfoHeader h;
+    h.width = std::int32_t(U32LE(b + 4));
+    h.height = std::int32_t(U32LE(b + 8));
+    h.planes = U16LE(b + 12);
+    h.bitCount = U16LE(b + 14);
+    h.compression = U32LE(b + 16);
+    h.sizeImage = U32LE(b + 20);
+    h.clrUsed = U32LE(b + 32);
+    return h;
+}
+
+void CheckCore(const CoreHeader& h) {
+    if (h.planes != 1) bmp::Raise(GetPGLangStr(7, "BitmapCoreHeader.bcPlanes"));
+    if (h.bitCount != 1 && h.bitCount != 4 && h.bitCount != 8 && h.bitCount != 24)
+        bmp::Raise(GetPGLangStr(7, "BitmapCoreHeader.bcBitCount"));
+}
+
+void CheckInfo(const InfoHeader& h) {
+    if (h.planes != 1) bmp::Raise(GetPGLangStr(7, "BitmapInfoHeader.biPlanes"));
+    switch (h.bitCount) {
+        case 1: case 4: case 8: case 16: case 24: case 32: break;
+        default: bmp::Raise(GetPGLangStr(7, "BitmapInfoHeader.biBitCount"));
+    }
+    const bool ok = h.compression == kRGB ||
+                    (h.compression == kBitFields && (h.bitCount == 16 || h.bitCount == 32)) ||
+                    (h.compression == kRLE4 && h.bitCount == 4 && h.height >= 0) ||
+                    (h.compression == kRLE8 && h.bitCount == 8 && h.height >= 0);
+    if (!ok) bmp::Raise(GetPGLangStr(7, "BitmapInfoHeader.biCompression"));
+}
+
+// Reads the file header and peeks at the size of the info header behind it.
+std::uint32_t ReadFileHeader(TPGStream& stream, std::uint32_t& offBits) {
+    std::uint8_t fh[kFileHeaderSize];
+    decode::ReadPadded(stream, fh, sizeof fh);
+    offBits = U32LE(fh + 10);
+    std::uint8_t sz[4];
+    const std::size_t got = decode::ReadPadded(stream, sz, sizeof sz);
+    stream.Seek(stream.Position() - std::int64_t(got));
+    const std::uint32_t size = U32LE(sz);
+    if (size != kCoreHeaderSize && size != kInfoHeaderSize)
+        bmp::Raise(GetPGLangStr(27, "BitmapInfoHeader/BitmapCoreHeader"));
+    return size;
+}
+
+void CheckSize(std::int64_t width, std::int64_t height, TPGPixelFormat format,
+               std::int64_t minEncoded, std::int64_t available) {
+    if (width < 0) return;  // SetSize reports a negative width
+    switch (decode::CheckPictureSize(width, height, format, minEncoded, available)) {
+        case decode::SizeVerdict::Ok: return;
+        case decode::SizeVerdict::TooLarge: bmp::Raise(GetPGLangStr(41, "Image size"));
+        case decode::SizeVerdict::TooLittleData: bmp::Raise(GetPGLangStr(32));
+    }
+}
+
+class BMPReader : public TFileFormatReader {
+public:
+    explicit BMPReader(const std::string& extension)
+        : TFileFormatReader(extension, "Bitmap", true) {}
+
+    bool IsSignature(std::span<const std::uint8_t> h) const override {
+        return h.size() >= 2 && h[0] == 'B' && h[1] == 'M';
+    }
+
+    void ReadImage(TPGStream& stream, TPixelGraphic& image, int index) override {
+        if (index != 0) bmp::Raise(GetPGLangStr(7, "Index"));
+        const std::int64_t start = stream.Position();
+        std::uint32_t offBits = 0;
+        const std::uint32_t headerSize = ReadFileHeader(stream, offBits);
+        decode::ProgressScope progress(image);
+        pixelStart_ = start + offBits;
+        if (headerSize == kCoreHeaderSize)
+            ReadCore(stream, image);
+        else
+            ReadInfo(stream, image);
+    }
+
+    TImageInfo GetImageInfo(TPGStream& stream, int index) override {
+        if (index != 0) bmp::Raise(GetPGLangStr(20, "Index"));
+        std::uint32_t offBits = 0;
+        TImageInfo info;
+        int bits = 0;
+        if (ReadFileHeader(stream, offBits) == kCoreHeaderSize) {
+            std::uint8_t b[kCoreHeaderSize];
+            decode::ReadPadded(stream, b, sizeof b);
+            const CoreHeader h = ParseCore(b);
+            CheckCore(h);
+            info.Width = h.width;
+            info.Height = h.height;
+            bits = h.bitCount;
+            info.Info1 = "OS/2";
+        } else {
+            std::uint8_t b[kInfoHeaderSize];
+            decode::ReadPadded(stream, b, sizeof b);
+            const InfoHeader h = ParseInfo(b);
+            CheckInfo(h);
+            info.Width = h.width;
+            info.Height = h.height;
+            bits = h.bitCount;
+            info.Info1 = "Windows";
+            if (h.compression == kRGB) info.Info1 += ", RGB";
+            if (h.compression == kRLE8) info.Info1 += ", RLE8";
+            if (h.compression == kRLE4) info.Info1 += ", RLE4";
+            if (h.height < 0) info.Info1 += ", Top-Down";
+        }
+        info.Count = 1;
+        info.Bits = bits;
+        switch (bits) {
+            case 1: info.ColorText = "2"; break;
+            case 4: info.ColorText = "16"; break;
+            case 8: info.ColorText = "256"; break;
+            case 16: info.ColorText = "64K"; break;
+            default: info.ColorText = "16.7M"; break;
+        }
+        return info;
+    }
+
+private:
+    void ReadCore(TPGStream& stream, TPixelGraphic& image) {
+        std::uint8_t b[kCoreHeaderSize];
+        decode::ReadPadded(stream, b, sizeof b);
+        const CoreHeader h = ParseCore(b);
+        CheckCore(h);
+        const TPGPixelFormat format = PixelFormatFromBitCount(h.bitCount);
+        const std::int64_t stride = PixelStride(h.width, format);
+        CheckSize(h.width, h.height, format, stride * h.height, stream.Remaining());
+        image.SetSize(h.width, h.height, format);
+        const int capacity = PaletteCapacity(format);
+        image.SetPaletteCount(capacity);
+        if (capacity == 0) {
+            image.SetPaletteIdent(pTrueColor);
+        } else {
+            std::vector<std::uint8_t> table(std::size_t(capacity) * 3);
+            decode::ReadPadded(stream, table.data(), table.size());
+            for (int i = 0; i < capacity; ++i) {
+                const std::uint8_t* e = &table[std::size_t(i) * 3];
+                image.SetPaletteEntries(i, PGRGB(e[2], e[1], e[0]));
+            }
+        }
+        SkipToPixels(stream);
+        ReadWholeBuffer(stream, image);
+    }
+
+    void ReadInfo(TPGStream& stream, TPixelGraphic& image) {
+        std::uint8_t b[kInfoHeaderSize];
+        decode::ReadPadded(stream, b, sizeof b);
+        const InfoHeader h = ParseInfo(b);
+        CheckInfo(h);
+        if (h.height == INT_MIN) bmp::Raise(GetPGLangStr(7, "BitmapInfoHeader.biHeight"));
+        const int height = h.height < 0 ? -h.height : h.height;
+        const int bits = h.bitCount;
+        const bool rle = h.compression == kRLE8 || h.compression == kRLE4;
+        const TPGPixelFormat format = bits > 8 ? pgpf24Bit : PixelFormatFromBitCount(bits);
+        const int capacity = PaletteCapacity(format);
+        if (bits <= 8 && h.clrUsed > std::uint32_t(capacity))
+            bmp::Raise(GetPGLangStr(7, "BitmapInfoHeader.biClrUsed"));
+
+        // Fewest bytes the pixels fit in: full rows, or two RLE bytes per 255 pixels.
+        const std::int64_t pixels = std::int64_t(h.width) * height;
+        const std::int64_t fileRow = (std::int64_t(bits) * h.width + 31) / 32 * 4;
+        CheckSize(h.width, height, format, rle ? pixels / 128 : fileRow * height,
+                  stream.Remaining());
+
+        image.SetSize(h.width, height, format);
+        std::uint32_t masks[3] = {0, 0, 0};
+        if (bits > 8) {
+            image.SetPaletteIdent(pTrueColor);
+            if (h.compression == kBitFields) {
+                std::uint8_t m[12];
+                decode::ReadPadded(stream, m, sizeof m);
+                masks[0] = U32LE(m);
+                masks[1] = U32LE(m + 4);
+                masks[2] = U32LE(m + 8);
+            } else if (bits == 16) {
+                masks[0] = 0x7C00, masks[1] = 0x03E0, masks[2] = 0x001F;
+            } else {
+                masks[0] = 0xFF0000, masks[1] = 0xFF00, masks[2] = 0xFF;
+            }
+            if (h.clrUsed > 0) stream.Skip(std::int64_t(h.clrUsed) * 4);
+        } else {
+            const int count = h.clrUsed != 0 ? int(h.clrUsed) : capacity;
+            image.SetPaletteCount(count);
+            std::vector<std::uint8_t> table(std::size_t(count) * 4);
+            decode::ReadPadded(stream, table.data(), table.size());
+            for (int i = 0; i < count; ++i) {
+                const std::uint8_t* e = &table[std::size_t(i) * 4];
+                image.SetPaletteEntries(i, PGRGB(e[2], e[1], e[0]));
+            }
+        }
+        SkipToPixels(stream);
+        if (image.Empty()) return;
+
+        if (bits == 16 || bits == 32) {
+            bmp::ReadBitFieldRows(stream, image, this, bits, masks);
+        } else if (rle) {
+            // The data is held in memory once; never more than the stream still has.
+            const std::int64_t n = std::min<std::int64_t>(h.sizeImage, stream.Remaining());
+            std::vector<std::uint8_t> data(std::size_t(std::max<std::int64_t>(n, 0)));
+            data.resize(stream.Read(data.data(), data.size()));
+            bmp::DecodeRle(data, h.compression == kRLE4, image, this);
+        } else {
+            ReadWholeBuffer(stream, image);
+        }
+        if (h.height < 0) decode::FlipRows(image);
+    }
+
+    // Continues at the file header's pixel offset when it lies past the colour table
+    // and inside the file; otherwise the pixels follow the table directly.
+    void SkipToPixels(TPGStream& stream) const {
+        if (pixelStart_ > stream.Position() && pixelStart_ < stream.Size())
+            stream.Seek(pixelStart_);
+    }
+
+    // The file's rows have the buffer's own layout: read them straight in, in ten
+    // slices with progress when there is more than a little.
+    void ReadWholeBuffer(TPGStream& stream, TPixelGraphic& image) {
+        if (image.Empty()) return;
+        std::uint8_t* buffer = image.ScanLine(image.Height() - 1);
+        const std::size_t total = image.BufferSize();
+        if (total <= 100) {
+            stream.Read(buffer, total);
+            return;
+        }
+        const std::size_t slice = total / 10;
+        std::size_t done = 0;
+        for (int step = 1; step <= 10; ++step) {
+            const std::size_t n = step == 10 ? total - done : slice;
+            const std::size_t got = stream.Read(buffer + done, n);
+            done += got;
+            if (got < n) return;
+            if (image.Progress(this, step, 10)) return;
+        }
+    }
+
+    std::int64_t pixelStart_ = 0;
+};
+
 }  // namespace
 
-std::unique_ptr<TFileFormatReader> MakeBMPReader(const std::string& extension) { return std::make_unique<PlaceholderReader>(extension, "Bitmap", false); }
+std::unique_ptr<TFileFormatReader> MakeBMPReader(const std::string& extension) {
+    return std::make_unique<BMPReader>(extension);
+}
 
 }  // namespace quipix

@@ -1,18 +1,382 @@
-// FIXME: placeholder reader until the real one lands.
-#include "imaging/readers/readers.h"
+// Baseline TIFF files (tif, tiff): the first image of the file, in strips, either
+// uncompressed or PackBits, as 1-, 4- or 8-bit grey or palette, RGB, RGBA or CMYK.
+// Only the first directory is read, so a directory chain that loops cannot hang.
+//
+// Offsets are relative to where the TIFF data starts in the stream. Multi-valued
+// tags are read from the directory entry itself when they fit in its four bytes.
+#include <algorithm>
+#include <cstring>
+#include <map>
+#include <vector>
+
 #include "imaging/exceptions.h"
+#include "imaging/file_format_reader.h"
+#include "imaging/messages.h"
+#include "imaging/readers/decode_support.h"
+#include "imaging/readers/readers.h"
 
 namespace quipix {
 namespace {
-class PlaceholderReader : public TFileFormatReader {
+
+[[noreturn]] void RaiseFull(const std::string& message) { throw EPGTIFFileFormatReader(message); }
+[[noreturn]] void Raise(const std::string& text) { RaiseFull("TIFF: " + text); }
+
+enum Tag : std::uint16_t {
+    kNewSubfileType = 254,
+    kImageWidth = 256,
+    kImageLength = 257,
+    kBitsPerSample = 258,
+    kCompression = 259,
+    kPhotometric = 262,
+    kStripOffsets = 273,
+    kSamplesPerPixel = 277,
+    kRowsPerStrip = 278,
+    kStripByteCounts = 279,
+    kPlanarConfiguration = 284,
+    kColorMap = 320,
+};
+
+enum FieldType : std::uint16_t { kByte = 1, kShort = 3, kLong = 4 };
+enum Photometric : std::uint32_t { kWhiteIsZero = 0, kBlackIsZero = 1, kRGB = 2, kPalette = 3, kCMYK = 5 };
+constexpr std::uint32_t kPackBits = 32773;
+
+const std::string kStripCountText =
+    "TIFF: NumStripOffsets<>(ImageLength+RowsPerStrip-1) div RowsPerStrip";
+
+struct Entry {
+    std::uint16_t type = 0;
+    std::uint32_t count = 0;
+    std::uint8_t value[4] = {};
+};
+
+// The first image file directory and the tag values the reader uses.
+class Directory {
 public:
-    using TFileFormatReader::TFileFormatReader;
-    void ReadImage(TPGStream&, TPixelGraphic&, int) override {
-        throw EPixelGraphic("not built yet");
+    Directory(TPGStream& stream, int index) : stream_(stream), start_(stream.Position()) {
+        std::uint8_t h[8];
+        stream.ReadExact(h, sizeof h);
+        if (h[0] == 'M' && h[1] == 'M')
+            bigEndian_ = true;
+        else if (!(h[0] == 'I' && h[1] == 'I'))
+            Raise(GetPGLangStr(34, "TIF"));
+        if (U16(h + 2) != 42) Raise(GetPGLangStr(34, "TIF"));
+        if (index != 0) Raise(GetPGLangStr(7, "Index"));
+        stream.Seek(start_ + U32(h + 4));
+        std::uint8_t c[2];
+        stream.ReadExact(c, sizeof c);
+        const std::size_t n = U16(c);
+        if (std::int64_t(n) * 12 > stream.Remaining()) throw EReadError();
+        std::vector<std::uint8_t> raw(n * 12);
+        stream.ReadExact(raw.data(), raw.size());
+        for (std::size_t i = 0; i < n; ++i) {
+            const std::uint8_t* e = &raw[i * 12];
+            Entry entry;
+            entry.type = U16(e + 2);
+            entry.count = U32(e + 4);
+            std::memcpy(entry.value, e + 8, 4);
+            entries_[U16(e)] = entry;  // a repeated tag: the later entry wins
+        }
+
+        if (Single(kPlanarConfiguration) > 1) Raise(GetPGLangStr(7, "PlanarConfiguration"));
+        Single(kNewSubfileType);
+        width = Single(kImageWidth);
+        height = Single(kImageLength);
+        compression = Single(kCompression);
+        photometric = Single(kPhotometric);
+        samples = Single(kSamplesPerPixel);
+        if (samples != 1 && samples != 3 && samples != 4) Raise("Invalid SamplesPerPixel");
+        bits = List(kBitsPerSample);
+        if (bits.size() != samples) Raise("Invalid count of SamplesPerPixel");
+        if (!LayoutAccepted()) Raise("Invalid SamplesPerPixel");
+        stripOffsets = List(kStripOffsets);
+        rowsPerStrip = Single(kRowsPerStrip);
+        if (rowsPerStrip == 0) {
+            if (stripOffsets.size() > 1) Raise("Invalid RowsPerStrip");
+            rowsPerStrip = height;
+        }
+        List(kStripByteCounts);
+        colorMap = List(kColorMap);
+    }
+
+    std::int64_t Start() const { return start_; }
+    bool BigEndian() const { return bigEndian_; }
+
+    std::uint32_t width = 0, height = 0, compression = 0, photometric = 0, samples = 0;
+    std::uint32_t rowsPerStrip = 0;
+    std::vector<std::uint32_t> bits, stripOffsets, colorMap;
+
+private:
+    std::uint16_t U16(const std::uint8_t* p) const { return bigEndian_ ? decode::U16BE(p) : decode::U16LE(p); }
+    std::uint32_t U32(const std::uint8_t* p) const { return bigEndian_ ? decode::U32BE(p) : decode::U32LE(p); }
+
+    static int ElementSize(std::uint16_t type) {
+        switch (type) {
+            case kByte: return 1;
+            case kShort: return 2;
+            case kLong: return 4;
+            default: Raise("Unsupported field Type: " + std::to_string(type));
+        }
+    }
+
+    std::uint32_t Element(std::uint16_t type, const std::uint8_t* p) const {
+        return type == kByte ? p[0] : type == kShort ? U16(p) : U32(p);
+    }
+
+    std::uint32_t Single(std::uint16_t tag) const {
+        const auto it = entries_.find(tag);
+        if (it == entries_.end()) return 0;
+        ElementSize(it->second.type);
+        return Element(it->second.type, it->second.value);
+    }
+
+    std::vector<std::uint32_t> List(std::uint16_t tag) {
+        const auto it = entries_.find(tag);
+        if (it == entries_.end()) return {};
+        const Entry& e = it->second;
+        const int size = ElementSize(e.type);
+        const std::int64_t total = std::int64_t(e.count) * size;
+        std::vector<std::uint8_t> raw;
+        const std::uint8_t* p = e.value;
+        if (total > 4) {
+            // Checked before allocating: the list must lie inside the stream.
+            stream_.Seek(start_ + U32(e.value));
+            if (total > stream_.Remaining()) throw EReadError();
+            raw.resize(std::size_t(total));
+            stream_.ReadExact(raw.data(), raw.size());
+            p = raw.data();
+        }
+        std::vector<std::uint32_t> out(e.count);
+        for (std::size_t i = 0; i < out.size(); ++i) out[i] = Element(e.type, p + i * std::size_t(size));
+        return out;
+    }
+
+    bool LayoutAccepted() const {
+        const auto all8 = [&] {
+            return std::all_of(bits.begin(), bits.end(), [](std::uint32_t b) { return b == 8; });
+        };
+        switch (photometric) {
+            case kWhiteIsZero:
+            case kBlackIsZero:
+            case kPalette:
+                return samples == 1 && (bits[0] == 1 || bits[0] == 4 || bits[0] == 8);
+            case kRGB:
+                return (samples == 3 || samples == 4) && all8();
+            case kCMYK:
+                return samples == 4 && all8();
+            default:
+                return false;
+        }
+    }
+
+    TPGStream& stream_;
+    std::int64_t start_;
+    bool bigEndian_ = false;
+    std::map<std::uint16_t, Entry> entries_;
+};
+
+void CheckCompression(std::uint32_t compression) {
+    switch (compression) {
+        case 1: case kPackBits: return;
+        case 2: Raise("Unsupported compression CCITT 1D");
+        case 3: Raise("Unsupported compression Group 3 Fax");
+        case 4: Raise("Unsupported compression Group 4 Fax");
+        case 5: Raise("Unsupported compression LZW");
+        case 6: Raise("Unsupported compression JPEG");
+        default: Raise("Unsupported compression " + std::to_string(compression));
+    }
+}
+
+// PackBits codes until the row is full; a run that would overflow it is an error.
+void DecodePackBitsRow(decode::ByteSource& source, std::uint8_t* row, std::size_t size, int r) {
+    std::size_t filled = 0;
+    while (filled < size) {
+        const int n = std::int8_t(source.Next());
+        if (n == -128) continue;
+        const std::size_t count = n >= 0 ? std::size_t(n) + 1 : std::size_t(1 - n);
+        if (count > size - filled)
+            RaiseFull("TIFF (PackBits): " + GetPGLangStr(38, std::to_string(r)));
+        if (n >= 0)
+            source.Read(row + filled, count);
+        else
+            std::memset(row + filled, source.Next(), count);
+        filled += count;
+    }
+}
+
+void ConvertRow(const Directory& d, const std::uint8_t* in, std::uint8_t* out, int width) {
+    const bool whiteIsZero = d.photometric == kWhiteIsZero;
+    switch (d.bits[0] * d.samples) {
+        case 1:
+        case 4: {
+            const std::size_t bytes = (std::size_t(width) * d.bits[0] + 7) / 8;
+            for (std::size_t i = 0; i < bytes; ++i) out[i] = whiteIsZero ? std::uint8_t(~in[i]) : in[i];
+            break;
+        }
+        case 8:
+            for (int x = 0; x < width; ++x) out[x] = whiteIsZero ? std::uint8_t(255 - in[x]) : in[x];
+            break;
+        case 24:
+            for (int x = 0; x < width; ++x, in += 3, out += 3) {
+                out[0] = in[2];
+                out[1] = in[1];
+                out[2] = in[0];
+            }
+            break;
+        default:  // 32
+            for (int x = 0; x < width; ++x, in += 4, out += 3) {
+                if (d.photometric == kCMYK) {
+                    const int k = in[3];
+                    out[0] = std::uint8_t(std::max(255 - in[2] - k, 0));
+                    out[1] = std::uint8_t(std::max(255 - in[1] - k, 0));
+                    out[2] = std::uint8_t(std::max(255 - in[0] - k, 0));
+                } else {
+                    out[0] = in[2];
+                    out[1] = in[1];
+                    out[2] = in[0];
+                }
+            }
+            break;
+    }
+}
+
+class TIFReader : public TFileFormatReader {
+public:
+    explicit TIFReader(const std::string& extension)
+        : TFileFormatReader(extension, "Tagged Image File Format", true) {}
+
+    bool IsSignature(std::span<const std::uint8_t> h) const override {
+        if (h.size() < 4) return false;
+        return (h[0] == 0x49 && h[1] == 0x49 && h[2] == 0x2A && h[3] == 0x00) ||
+               (h[0] == 0x4D && h[1] == 0x4D && h[2] == 0x00 && h[3] == 0x2A);
+    }
+
+    void ReadImage(TPGStream& stream, TPixelGraphic& image, int index) override {
+        Directory d(stream, index);
+        CheckCompression(d.compression);
+        CheckStripCount(d, image.ReadWarningAction);
+
+        const TPGPixelFormat format =
+            d.samples == 1 ? PixelFormatFromBitCount(int(d.bits[0])) : pgpf24Bit;
+        const std::int64_t rowBytes = (std::int64_t(d.bits[0]) * d.samples * d.width + 7) / 8;
+        const std::int64_t raw = rowBytes * d.height;
+        switch (decode::CheckPictureSize(d.width, d.height, format,
+                                         d.compression == kPackBits ? raw / 64 : raw,
+                                         stream.Size() - d.Start())) {
+            case decode::SizeVerdict::Ok: break;
+            case decode::SizeVerdict::TooLarge: Raise(GetPGLangStr(41, "Image size"));
+            case decode::SizeVerdict::TooLittleData: Raise(GetPGLangStr(32));
+        }
+        image.SetSize(int(d.width), int(d.height), format);
+        SetPalette(d, image, format);
+        if (image.Empty()) return;
+
+        decode::ProgressScope progress(image);
+        std::vector<std::uint8_t> row(static_cast<std::size_t>(rowBytes));
+        decode::ByteSource window(stream, 4096, RaiseFull, "TIFF: " + GetPGLangStr(32));
+        const int height = int(d.height);
+        std::int64_t position = 0;
+        for (int r = 0; r < height; ++r) {
+            if (std::uint32_t(r) % d.rowsPerStrip == 0) {
+                const std::size_t strip = std::uint32_t(r) / d.rowsPerStrip;
+                if (strip >= d.stripOffsets.size()) RaiseFull(kStripCountText);
+                position = d.Start() + d.stripOffsets[strip];
+                if (position >= stream.Size()) Raise(GetPGLangStr(32));
+                window.SeekTo(position);
+            }
+            if (d.compression == kPackBits) {
+                DecodePackBitsRow(window, row.data(), row.size(), r);
+            } else {
+                stream.Seek(position);
+                stream.ReadExact(row.data(), row.size());
+                position += rowBytes;
+            }
+            ConvertRow(d, row.data(), image.ScanLine(r), int(d.width));
+            if (image.Progress(this, r, height)) break;
+        }
+    }
+
+    TImageInfo GetImageInfo(TPGStream& stream, int index) override {
+        Directory d(stream, index);
+        TImageInfo info;
+        info.Count = 1;
+        info.Width = int(d.width);
+        info.Height = int(d.height);
+        std::uint64_t bits = 0;
+        for (std::uint32_t b : d.bits) bits += b;
+        info.Bits = int(std::min<std::uint64_t>(bits, 1u << 30));
+        info.ColorText = bits > 23 ? "16.7 M" : decode::Pow2Text(int(bits));
+        info.Info1 = d.BigEndian() ? "M, " : "I, ";
+        switch (d.compression) {
+            case 1: info.Info1 += "Uncompr."; break;
+            case 2: info.Info1 += "CCITT 1D"; break;
+            case 3: info.Info1 += "Group 3 F."; break;
+            case 4: info.Info1 += "Group 4 F."; break;
+            case 5: info.Info1 += "LZW"; break;
+            case 6: info.Info1 += "JPEG"; break;
+            case kPackBits: info.Info1 += "PackBits"; break;
+            default: break;
+        }
+        switch (d.photometric) {
+            case kWhiteIsZero: info.Info1 += ", WhiteIsZero"; break;
+            case kBlackIsZero: info.Info1 += ", BlackIsZero"; break;
+            case kRGB: info.Info1 += ", RGB"; break;
+            case kPalette: info.Info1 += ", RGB Palette"; break;
+            case kCMYK: info.Info1 += ", CMYK"; break;
+            default: Raise("Unsupported photometric interpretation " + std::to_string(d.photometric));
+        }
+        if (d.compression >= 2 && d.compression <= 6) info.Info2 = "(Unsupported compression)";
+        return info;
+    }
+
+private:
+    // The strips must cover the height. A single strip that does not is a warning
+    // handled by the picture's warning action; reading then goes on with one strip.
+    static void CheckStripCount(Directory& d, TPGWarningAction action) {
+        const std::uint64_t rps = d.rowsPerStrip == 0 ? 1 : d.rowsPerStrip;
+        const std::uint64_t expected = (std::uint64_t(d.height) + rps - 1) / rps;
+        if (expected == d.stripOffsets.size()) return;
+        if (d.stripOffsets.size() != 1) RaiseFull(kStripCountText);
+        const auto raise = [](const std::string&) { RaiseFull(kStripCountText); };
+        HandleReadWarning(action, "TIFF-Warning", "TIFF: ", kStripCountText.substr(6), raise);
+        if (action == pgwaOKBox) RaiseFull(kStripCountText);
+        d.rowsPerStrip = d.height;
+    }
+
+    static void SetPalette(const Directory& d, TPixelGraphic& image, TPGPixelFormat format) {
+        if (format == pgpf1Bit) {
+            image.SetPaletteIdent(pBlackWhite);
+            return;
+        }
+        if (format == pgpf24Bit) return;
+        const bool four = format == pgpf4Bit;
+        switch (d.photometric) {
+            case kWhiteIsZero:
+            case kBlackIsZero:
+                image.SetPaletteIdent(four ? pGray16 : pGray256);
+                break;
+            case kPalette: {
+                // All reds, then all greens, then all blues, 16 bits each.
+                const std::size_t n = d.colorMap.size() / 3;
+                const int count = int(std::min<std::size_t>(n, std::size_t(PaletteCapacity(format))));
+                image.SetPaletteCount(count);
+                for (int i = 0; i < count; ++i) {
+                    const std::size_t k = std::size_t(i);
+                    image.SetPaletteEntries(i, PGRGB(int(d.colorMap[k] >> 8) & 0xFF,
+                                                     int(d.colorMap[n + k] >> 8) & 0xFF,
+                                                     int(d.colorMap[2 * n + k] >> 8) & 0xFF));
+                }
+                break;
+            }
+            default:
+                Raise(four ? "Unsupported 4 Bits/Pixel" : "Unsupported 8 Bits/Pixel");
+        }
     }
 };
+
 }  // namespace
 
-std::unique_ptr<TFileFormatReader> MakeTIFReader(const std::string& extension) { return std::make_unique<PlaceholderReader>(extension, "Tagged Image File Format", false); }
+std::unique_ptr<TFileFormatReader> MakeTIFReader(const std::string& extension) {
+    return std::make_unique<TIFReader>(extension);
+}
 
 }  // namespace quipix

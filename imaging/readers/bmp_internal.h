@@ -1,0 +1,25 @@
+// The BMP reader's pixel decoders, kept apart from its header handling.
+#pragma once
+
+#include <cstdint>
+#include <span>
+#include <string>
+
+#include "imaging/pixel_graphic.h"
+#include "imaging/stream.h"
+
+namespace quipix::bmp {
+
+// Raises EPGBMPFileFormatReader with "BMP: " and text.
+[[noreturn]] void Raise(const std::string& text);
+
+// 16- and 32-bit rows, each channel taken from its mask, into a 24-bit image whose
+// size is already set. A file that ends early leaves the remaining rows black.
+void ReadBitFieldRows(TPGStream& stream, TPixelGraphic& image, const void* sender, int bits,
+                      const std::uint32_t masks[3]);
+
+// RLE8 (rle4 false) or RLE4 data into an 8- or 4-bit image whose size is set.
+void DecodeRle(std::span<const std::uint8_t> data, bool rle4, TPixelGraphic& image,
+               const void* sender);
+
+}  // namespace quipix::bmp

@@ -1,0 +1,100 @@
+// Small pieces shared by the BMP, PCX, TGA, PBM/PGM/PPM and TIFF readers: a buffered
+// byte source that raises the reader's own message at the end of the data, the
+// progress bracket, the size limits every reader applies before it allocates, and
+// explicit little- and big-endian field access.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "imaging/pixel_graphic.h"
+#include "imaging/stream.h"
+
+namespace quipix::decode {
+
+// Raises a reader's exception class with a complete message.
+using RaiseFn = void (*)(const std::string& message);
+
+inline std::uint16_t U16LE(const std::uint8_t* p) { return std::uint16_t(p[0] | (p[1] << 8)); }
+inline std::uint32_t U32LE(const std::uint8_t* p) {
+    return std::uint32_t(p[0]) | (std::uint32_t(p[1]) << 8) | (std::uint32_t(p[2]) << 16) |
+           (std::uint32_t(p[3]) << 24);
+}
+inline std::uint16_t U16BE(const std::uint8_t* p) { return std::uint16_t((p[0] << 8) | p[1]); }
+inline std::uint32_t U32BE(const std::uint8_t* p) {
+    return (std::uint32_t(p[0]) << 24) | (std::uint32_t(p[1]) << 16) | (std::uint32_t(p[2]) << 8) |
+           std::uint32_t(p[3]);
+}
+
+// Reads up to count bytes and zero-fills what the stream could not supply; returns
+// the number of bytes actually read.
+std::size_t ReadPadded(TPGStream& stream, void* buffer, std::size_t count);
+
+// Reads a stream through a fixed-size buffer. Needing a byte when the stream has none
+// left raises the end message through raise, so every loop over file data ends.
+class ByteSource {
+public:
+    ByteSource(TPGStream& stream, std::size_t bufferSize, RaiseFn raise, std::string endMessage);
+
+    std::uint8_t Next() {
+        if (pos_ == len_) Fill();
+        return buffer_[pos_++];
+    }
+    // Next byte, or -1 at the end of the data (no error).
+    int Peek() {
+        if (pos_ == len_ && !TryFill()) return -1;
+        return buffer_[pos_];
+    }
+    void Read(std::uint8_t* out, std::size_t count);
+    // Bytes not yet delivered: the buffered ones plus what the stream still holds.
+    std::int64_t Remaining() const { return std::int64_t(len_ - pos_) + stream_.Remaining(); }
+    // Drops the buffer and continues at an absolute stream position.
+    void SeekTo(std::int64_t position);
+    [[noreturn]] void RaiseEnd() const;
+
+private:
+    void Fill();
+    bool TryFill();
+
+    TPGStream& stream_;
+    std::vector<std::uint8_t> buffer_;
+    std::size_t pos_ = 0;
+    std::size_t len_ = 0;
+    RaiseFn raise_;
+    std::string endMessage_;
+};
+
+// Progress start on construction, progress end on every exit.
+class ProgressScope {
+public:
+    explicit ProgressScope(TPixelGraphic& image) : image_(image) { image_.ProgressStart(); }
+    ~ProgressScope() { image_.ProgressEnd(); }
+    ProgressScope(const ProgressScope&) = delete;
+    ProgressScope& operator=(const ProgressScope&) = delete;
+
+private:
+    TPixelGraphic& image_;
+};
+
+// Limits applied before a reader allocates its picture. A picture whose pixel buffer
+// exceeds kMaxBufferBytes is refused outright. Above kFreeBufferBytes the file must
+// still hold at least an eighth of the fewest bytes its pixels could be encoded in,
+// so a crafted header cannot make a small file allocate a huge buffer, while a
+// picture that was only cut short still loads as far as it goes.
+constexpr std::int64_t kMaxBufferBytes = std::int64_t(1) << 28;
+constexpr std::int64_t kFreeBufferBytes = std::int64_t(1) << 22;
+
+enum class SizeVerdict { Ok, TooLarge, TooLittleData };
+// width and height must not be negative (callers let SetSize report those).
+SizeVerdict CheckPictureSize(std::int64_t width, std::int64_t height, TPGPixelFormat format,
+                             std::int64_t minEncodedBytes, std::int64_t available);
+
+// 2^bits in decimal, as shown in the colour-count text.
+std::string Pow2Text(int bits);
+
+// Exchanges rows j and Height - 1 - j: top-down files read into the bottom-up buffer.
+void FlipRows(TPixelGraphic& image);
+
+}  // namespace quipix::decode
