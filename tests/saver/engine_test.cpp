@@ -1,0 +1,400 @@
+// The animation engine on small scenes: state order, slide rows, fade levels and
+// pixels, limited mode, the shrinking layout and the failure path.
+#include <gtest/gtest.h>
+
+#include <stdexcept>
+
+#include "saver/engine.h"
+#include "saver_fakes.h"
+#include "saver/scene.h"
+
+namespace quipix::test {
+namespace {
+
+// Ticks until the engine reaches `state` (the tick that would run it has not run).
+void RunUntil(TSaverEngine& engine, int state, int maxTicks = 10000) {
+    for (int i = 0; i < maxTicks && engine.AnimationState() != state; ++i) engine.Timer1Timer();
+    ASSERT_EQ(engine.AnimationState(), state);
+}
+
+// The levels a fade state runs at, one per tick, until the engine leaves it.
+std::vector<int> LevelsOf(TSaverEngine& engine, int state) {
+    std::vector<int> levels;
+    while (engine.AnimationState() == state && levels.size() < 1000) {
+        levels.push_back(engine.FadeLevel());
+        engine.Timer1Timer();
+    }
+    return levels;
+}
+
+std::vector<int> Steps(int from, int step, int count) {
+    std::vector<int> v;
+    for (int i = 0; i < count; ++i) v.push_back(from + i * step);
+    return v;
+}
+
+TEST(EngineStates, FadeInPlaceCycle) {
+    ScopedBlockText text;
+    FakeServices fake;
+    fake.settings.FadeMode = 1;
+    FakeHost host(160, 120);
+    TSaverEngine engine(host, fake.Make());
+    engine.SetUpScene();
+    EXPECT_EQ(engine.AnimationState(), 0);
+    EXPECT_EQ(host.interval_, 10);
+    EXPECT_EQ(Squeeze(RunCycle(engine)), (std::vector<int>{0, 1, 2, 3, 4, 5, 6}));
+    EXPECT_EQ(engine.AnimationState(), 0);
+    EXPECT_EQ(fake.jokes, 1);
+    EXPECT_EQ(Squeeze(RunCycle(engine)), (std::vector<int>{0, 1, 2, 3, 4, 5, 6}));
+    EXPECT_EQ(fake.jokes, 2);
+    EXPECT_EQ(host.closes_, 0);
+}
+
+TEST(EngineStates, FadeToBlackStartsWithFadeIn) {
+    ScopedBlockText text;
+    FakeServices fake;
+    fake.settings.BackgroundType = 0;
+    fake.settings.SolidColor = 0x0000FF;
+    FakeHost host(160, 120);
+    host.preview_ = true;
+    TSaverEngine engine(host, fake.Make());
+    engine.SetUpScene();
+    EXPECT_EQ(host.interval_, 100);
+    EXPECT_EQ(engine.AnimationState(), 9);
+    EXPECT_EQ(Squeeze(RunCycle(engine)), (std::vector<int>{9, 10, 11}));
+    EXPECT_EQ(fake.jokes, 0);
+    EXPECT_EQ(Squeeze(RunCycle(engine)), (std::vector<int>{0, 1, 2, 3, 7, 8, 9, 10, 11}));
+    EXPECT_EQ(fake.jokes, 1);
+}
+
+TEST(EngineStates, OtherFadeModeValuesFadeToBlackWithoutFadeIn) {
+    ScopedBlockText text;
+    FakeServices fake;
+    fake.settings.FadeMode = 7;
+    FakeHost host(160, 120);
+    TSaverEngine engine(host, fake.Make());
+    engine.SetUpScene();
+    EXPECT_EQ(engine.AnimationState(), 0);
+    EXPECT_EQ(Squeeze(RunCycle(engine)), (std::vector<int>{0, 1, 2, 3, 7, 8, 9, 10, 11}));
+}
+
+TEST(EngineSlide, QuestionAtSpeedTenRestsAtLastRowDrawn) {
+    ScopedBlockText text;
+    FakeServices fake;
+    fake.settings.QuestionSpeed = 10;
+    fake.settings.FadeMode = 1;
+    fake.settings.Question3D = false;
+    fake.settings.BackgroundType = 0;
+    fake.settings.SolidColor = 0;
+    fake.settings.QuestionColor = 0x00FF00;
+    // Block text at 42 points is one line of 84 rows, so the pair needs 168 rows and
+    // the question's target is (768 - 168) / 2 = 300.
+    fake.settings.QuestionSize = 42;
+    fake.settings.AnswerSize = 42;
+    fake.question = "Q";
+    fake.answer = "A";
+    FakeHost host(1024, 768);
+    TSaverEngine engine(host, fake.Make());
+    engine.SetUpScene();
+    engine.Timer1Timer();  // state 0
+    ASSERT_EQ(engine.Layout().QuestionHeight, 84);
+    ASSERT_EQ(engine.Layout().QuestionTarget, 300);
+    std::vector<int> rows;
+    while (engine.AnimationState() == 1) {
+        const int y = engine.QuestionY();
+        rows.push_back(y);
+        engine.Timer1Timer();
+        const TPixelGraphic& shown = *host.ShownPicture();
+        const int x = 512;  // the centre of the text block
+        if (y + 1 < 768) {
+            // The face layer lies one row below the strip's top.
+            EXPECT_EQ(shown.Pixels(x, y + 1), PGColor(0x00FF00)) << "row " << y;
+            EXPECT_EQ(shown.Pixels(x, y), PGColor(0)) << "row " << y;
+        }
+        // Nothing is left behind below the text.
+        if (y + 1 + 84 < 768) EXPECT_EQ(shown.Pixels(x, y + 1 + 84), PGColor(0)) << "row " << y;
+    }
+    // 768, 758, ..., 308: the draw at 308 moves on to 298, at or above the target.
+    EXPECT_EQ(rows, Steps(768, -10, 47));
+    EXPECT_EQ(rows.back(), 308);
+}
+
+TEST(EngineSlide, LimitedModeJumpsToTargets) {
+    ScopedBlockText text;
+    FakeServices fake;
+    fake.settings.FadeMode = 1;
+    fake.settings.Speed = 3;
+    FakeHost host(320, 240, 8);
+    TSaverEngine engine(host, fake.Make());
+    engine.SetUpScene();
+    EXPECT_EQ(engine.EffectStep(), 30);
+    engine.Timer1Timer();  // state 0
+    EXPECT_EQ(engine.QuestionY(), engine.Layout().QuestionTarget);
+    engine.Timer1Timer();  // one slide step draws the question at its target
+    EXPECT_EQ(engine.AnimationState(), 2);
+    engine.Timer1Timer();
+    EXPECT_EQ(engine.AnswerY(), engine.Layout().AnswerTarget);
+    engine.Timer1Timer();
+    EXPECT_EQ(engine.AnimationState(), 4);
+}
+
+TEST(EngineFades, BlendLevelsAndPixelsAtSpeedTen) {
+    ScopedBlockText text;
+    FakeServices fake;
+    fake.settings.FadeMode = 1;
+    fake.settings.Speed = 10;
+    fake.settings.BackgroundType = 1;
+    fake.settings.FromColor = 0x204060;
+    fake.settings.ToColor = 0xC0A080;
+    FakeHost host(64, 48);
+    TSaverEngine engine(host, fake.Make());
+    engine.SetUpScene();
+    RunUntil(engine, 6);
+    // The snapshot holds the finished scene; check the first two frames byte by byte.
+    const TPixelGraphic& clean = *engine.CleanBackground();
+    const TPixelGraphic& snapshot = *engine.WorkPicture();
+    for (int frame = 0; frame < 2; ++frame) {
+        const int level = engine.FadeLevel();
+        engine.Timer1Timer();
+        const TPixelGraphic& shown = *host.ShownPicture();
+        for (int y = 0; y < 48; ++y)
+            for (int i = 0; i < 64 * 3; ++i) {
+                const int want = (clean.ScanLine(y)[i] * level + snapshot.ScanLine(y)[i] * (256 - level)) / 256;
+                ASSERT_EQ(shown.ScanLine(y)[i], want) << "level " << level << " row " << y;
+            }
+    }
+    std::vector<int> levels{0, 50};
+    for (int l : LevelsOf(engine, 6)) levels.push_back(l);
+    EXPECT_EQ(levels, Steps(0, 50, 6));
+    EXPECT_EQ(engine.AnimationState(), 0);
+}
+
+TEST(EngineFades, FadeOutAndInLevelsAtSpeedTen) {
+    ScopedBlockText text;
+    FakeServices fake;
+    fake.settings.Speed = 10;
+    fake.settings.BackgroundType = 1;
+    FakeHost host(64, 48);
+    TSaverEngine engine(host, fake.Make());
+    engine.SetUpScene();
+    RunUntil(engine, 11);
+    EXPECT_EQ(LevelsOf(engine, 11), Steps(0, 50, 6));
+    RunUntil(engine, 7);
+    engine.Timer1Timer();
+    // The shown picture is the 8-bit reduction with at most 236 colours.
+    const TPixelGraphic* shown = host.ShownPicture();
+    ASSERT_EQ(shown->PixelFormat(), pgpf8Bit);
+    ASSERT_LE(shown->PaletteCount(), 236);
+    ASSERT_GT(shown->PaletteCount(), 0);
+    const std::vector<PGColor> saved = shown->Palette();
+    EXPECT_EQ(engine.FadeLevel(), 255);
+    engine.Timer1Timer();  // level 255: the palette as reduced
+    EXPECT_EQ(host.ShownPicture()->Palette(), saved);
+    engine.Timer1Timer();  // level 205
+    for (int i = 0; i < int(saved.size()); ++i) {
+        const PGColor c = host.ShownPicture()->PaletteEntries(i);
+        ASSERT_EQ(PGRed(c), PGRed(saved[i]) * 205 / 255);
+        ASSERT_EQ(PGBlue(c), PGBlue(saved[i]) * 205 / 255);
+    }
+    std::vector<int> out{255, 205};
+    for (int l : LevelsOf(engine, 8)) out.push_back(l);
+    EXPECT_EQ(out, Steps(255, -50, 6));
+    EXPECT_EQ(engine.AnimationState(), 9);
+    engine.Timer1Timer();
+    EXPECT_EQ(engine.AnimationState(), 10);
+    engine.Timer1Timer();
+    // Fade-in starts from an all-black palette over the mapped background.
+    for (PGColor c : host.ShownPicture()->Palette()) ASSERT_EQ(c, PGColor(0));
+    EXPECT_EQ(LevelsOf(engine, 11), Steps(0, 50, 6));
+}
+
+TEST(EngineFades, PaletteScreenAtSpeedOneTakesTwentySixFrames) {
+    ScopedBlockText text;
+    FakeServices fake;
+    fake.settings.Speed = 1;
+    FakeHost host(64, 48, 8);
+    TSaverEngine engine(host, fake.Make());
+    engine.SetUpScene();
+    EXPECT_EQ(engine.EffectStep(), 10);
+    RunUntil(engine, 8);
+    EXPECT_EQ(LevelsOf(engine, 8), Steps(255, -10, 26));
+}
+
+TEST(EngineFades, HomePageTextInCornerAndInsideWindow) {
+    FakeServices fake;
+    fake.settings.FadeMode = 1;
+    fake.settings.BackgroundType = 0;
+    FakeHost host(400, 300);
+    TSaverEngine engine(host, fake.Make());
+    engine.SetUpScene();
+    RunUntil(engine, 4);
+    TPixelGraphic before;
+    before.CopyPicture(host.ShownPicture());
+    engine.Timer1Timer();
+    const TPixelGraphic& after = *host.ShownPicture();
+    int minX = 400, minY = 300, maxX = -1, maxY = -1;
+    for (int y = 0; y < 300; ++y)
+        for (int x = 0; x < 400; ++x)
+            if (after.Pixels(x, y) != before.Pixels(x, y)) {
+                minX = std::min(minX, x), maxX = std::max(maxX, x);
+                minY = std::min(minY, y), maxY = std::max(maxY, y);
+            }
+    ASSERT_GE(maxX, 0) << "the home page text was not drawn";
+    TPixelGraphic scratch;
+    scratch.SetSize(1, 1, pgpf24Bit);
+    TPGCanvas& c = scratch.Canvas();
+    c.Font.Name = "Arial";
+    c.Font.Size = 18;
+    c.Font.Bold = true;
+    const int boxWidth = c.TextWidth(kHomePageText) + 5;
+    const int boxHeight = c.TextHeight(kHomePageText) + 5;
+    // The box's corner is at (W - box width, H - box height); the text ends at least
+    // 5 pixels from the right and bottom edges.
+    EXPECT_GE(minX, 400 - boxWidth);
+    EXPECT_GE(minY, 300 - boxHeight);
+    EXPECT_LT(maxX, 400 - 5);
+    EXPECT_LT(maxY, 300 - 5);
+}
+
+TEST(EngineFades, RandomPlaceOfBlackScreenTextStaysInside) {
+    for (int run = 0; run < 5; ++run) {
+        FakeServices fake;
+        fake.seed = 1234567u * std::uint32_t(run + 1);
+        fake.settings.BackgroundType = 1;
+        FakeHost host(300, 60);
+        TSaverEngine engine(host, fake.Make());
+        engine.SetUpScene();
+        engine.Timer1Timer();  // state 9
+        const TPixelGraphic& shown = *host.ShownPicture();
+        bool drawn = false;
+        for (int y = 0; y < 60; ++y)
+            for (int x = 0; x < 300; ++x) drawn |= shown.Pixels(x, y) != 0;
+        EXPECT_TRUE(drawn);
+        // The edge rows and columns stay black: the box lies wholly inside.
+        for (int x = 0; x < 300; ++x) EXPECT_EQ(shown.Pixels(x, 59), PGColor(0));
+        for (int y = 0; y < 60; ++y) EXPECT_EQ(shown.Pixels(299, y), PGColor(0));
+    }
+}
+
+TEST(EngineLayout, LongQuestionAndShortAnswerShrinkTogether) {
+    ScopedBlockText text;
+    FakeServices fake;
+    fake.settings.FadeMode = 1;
+    fake.settings.QuestionSize = 30;
+    fake.settings.AnswerSize = 20;
+    fake.question = std::string(400, 'q');
+    fake.answer = "a";
+    FakeHost host(200, 200);
+    TSaverEngine engine(host, fake.Make());
+    engine.SetUpScene();
+    engine.Timer1Timer();
+    const TJokeLayout& l = engine.Layout();
+    const int shrink = 30 - l.QuestionFont.Size;
+    EXPECT_GT(shrink, 0);
+    EXPECT_EQ(20 - l.AnswerFont.Size, shrink);
+    EXPECT_LE(l.QuestionHeight + l.AnswerHeight, 200 * 8 / 10);
+    // One point larger would not have fitted.
+    TJokeLayout bigger = l;
+    bigger.QuestionFont.Size++;
+    bigger.AnswerFont.Size++;
+    TPixelGraphic scratch;
+    scratch.SetSize(1, 1, pgpf24Bit);
+    MeasureJokeTexts(bigger, scratch.Canvas(), fake.question, fake.answer);
+    EXPECT_GT(bigger.QuestionHeight + bigger.AnswerHeight, 160);
+    EXPECT_EQ(l.QuestionTarget, (200 - l.QuestionHeight - l.AnswerHeight) / 2);
+    EXPECT_EQ(l.AnswerTarget, l.QuestionTarget + l.QuestionHeight + 6);
+}
+
+TEST(EngineLayout, TextThatNeverFitsStopsAtOnePoint) {
+    ScopedBlockText text;
+    FakeServices fake;
+    fake.settings.FadeMode = 1;
+    fake.question = std::string(5000, 'q');
+    FakeHost host(40, 20);
+    TSaverEngine engine(host, fake.Make());
+    engine.SetUpScene();
+    engine.Timer1Timer();
+    EXPECT_EQ(engine.Layout().QuestionFont.Size, 1);
+    EXPECT_EQ(engine.Layout().AnswerFont.Size, 1);
+    EXPECT_EQ(host.closes_, 0);
+}
+
+TEST(EngineLayout, RealFontsShrinkTogether) {
+    FakeServices fake;
+    fake.settings.FadeMode = 1;
+    fake.question =
+        "What do you get when you cross a very long question with a very small window that "
+        "cannot possibly hold all of these words at the size the user asked for?";
+    fake.answer = "Smaller type.";
+    FakeHost host(320, 160);
+    TSaverEngine engine(host, fake.Make());
+    engine.SetUpScene();
+    engine.Timer1Timer();
+    const TJokeLayout& l = engine.Layout();
+    EXPECT_LT(l.QuestionFont.Size, 24);
+    EXPECT_EQ(l.QuestionFont.Size, l.AnswerFont.Size);
+    EXPECT_LE(l.QuestionHeight + l.AnswerHeight, 128);
+}
+
+TEST(EngineLayout, PreviewScalesFonts) {
+    EXPECT_EQ(ScaleFontSize(24, 152, 112, 1024, 768), 3);
+    EXPECT_EQ(ScaleFontSize(24, 1024, 768, 1024, 768), 24);
+    EXPECT_EQ(ScaleFontSize(24, 200, 700, 1000, 1000), 16);  // the larger ratio wins
+}
+
+TEST(EngineFailure, ErrorInsideATickClosesThroughTheHost) {
+    ScopedBlockText text;
+    FakeServices fake;
+    fake.settings.FadeMode = 1;
+    EngineServices services = fake.Make();
+    services.nextJoke = [] { throw std::runtime_error("Failed to set data for 'Speed'"); };
+    FakeHost host(100, 80);
+    TSaverEngine engine(host, services);
+    engine.SetUpScene();
+    engine.Timer1Timer();
+    EXPECT_EQ(host.closes_, 1);
+    EXPECT_TRUE(engine.Stopped());
+    engine.Timer1Timer();
+    EXPECT_EQ(host.closes_, 1);
+}
+
+TEST(EngineFailure, LostShownPictureClosesToo) {
+    ScopedBlockText text;
+    FakeServices fake;
+    fake.settings.FadeMode = 1;
+    FakeHost host(100, 80);
+    TSaverEngine engine(host, fake.Make());
+    engine.SetUpScene();
+    engine.Timer1Timer();
+    host.shown_.reset();
+    engine.Timer1Timer();
+    EXPECT_EQ(host.closes_, 1);
+}
+
+TEST(EngineFailure, SetUpErrorStartsNoTimer) {
+    FakeServices fake;
+    EngineServices services = fake.Make();
+    services.loadSettings = [] { throw std::runtime_error("Invalid data type for 'Speed'"); };
+    FakeHost host(100, 80);
+    TSaverEngine engine(host, services);
+    EXPECT_THROW(engine.SetUpScene(), std::runtime_error);
+    EXPECT_EQ(host.interval_, -1);
+}
+
+TEST(EngineSettings, UnusableSpeedsStillFinishTheCycle) {
+    ScopedBlockText text;
+    FakeServices fake;
+    fake.settings.FadeMode = 1;
+    fake.settings.Speed = 0;
+    fake.settings.QuestionSpeed = -4;
+    fake.settings.AnswerSpeed = 0;
+    FakeHost host(100, 80);
+    TSaverEngine engine(host, fake.Make());
+    engine.SetUpScene();
+    const std::vector<int> states = RunCycle(engine, 5000);
+    EXPECT_EQ(Squeeze(states), (std::vector<int>{0, 1, 2, 3, 4, 5, 6}));
+    EXPECT_EQ(engine.AnimationState(), 0);
+}
+
+}  // namespace
+}  // namespace quipix::test

@@ -1,0 +1,163 @@
+// Stand-ins for the engine's surroundings: a host that keeps the shown picture in
+// memory, a text engine whose measures are simple arithmetic, and settings and jokes
+// chosen by the test.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "common/settings.h"
+#include "imaging/qt/qt_text_engine.h"
+#include "imaging/text_engine.h"
+#include "saver/engine.h"
+#include "saver/scene_host.h"
+
+namespace quipix::test {
+
+class FakeHost : public SceneHost {
+public:
+    FakeHost(int w, int h, int depth = 24) : w_(w), h_(h), depth_(depth) {}
+    int Width() const override { return w_; }
+    int Height() const override { return h_; }
+    int ScreenWidth() const override { return screenW_ ? screenW_ : w_; }
+    int ScreenHeight() const override { return screenH_ ? screenH_ : h_; }
+    int ColorDepth() const override { return depth_; }
+    bool IsPreview() const override { return preview_; }
+    void StartTimer(int intervalMs) override { interval_ = intervalMs; }
+    void StopAndClose() override { ++closes_; }
+    void ShowPicture(const TPixelGraphic* picture) override {
+        ++handOvers_;
+        if (!picture) {
+            shown_.reset();
+            return;
+        }
+        shown_ = std::make_unique<TPixelGraphic>();
+        shown_->CopyPicture(picture);
+    }
+    TPixelGraphic* ShownPicture() override { return shown_.get(); }
+
+    int w_, h_, depth_;
+    int screenW_ = 0, screenH_ = 0;
+    bool preview_ = false;
+    int interval_ = -1;
+    int closes_ = 0;
+    int handOvers_ = 0;
+    std::unique_ptr<TPixelGraphic> shown_;
+};
+
+// Text is a full block: Size * 2 rows per line of at most Size * Chars pixels, where a
+// line holds as many characters as fit; coverage is full over the whole block, so
+// where a text lands can be read from the pixels.
+class BlockTextEngine : public TextEngine {
+public:
+    static int LineHeight(const TPGFont& f) { return f.Size * 2; }
+    TextExtent Measure(const TPGFont& font, std::string_view text, int width,
+                       unsigned flags) override {
+        const int charWidth = std::max(1, font.Size);
+        int lines = 1;
+        int widest = 0;
+        if ((flags & DT_WORDBREAK) && width > 0) {
+            const int perLine = std::max(1, width / charWidth);
+            lines = std::max<int>(1, (int(text.size()) + perLine - 1) / perLine);
+            widest = std::min<int>(int(text.size()), perLine) * charWidth;
+        } else {
+            widest = int(text.size()) * charWidth;
+        }
+        return {widest, lines * LineHeight(font)};
+    }
+    std::shared_ptr<const TextMask> Render(const TPGFont& font, std::string_view text, int width,
+                                           int height, unsigned flags) override {
+        const TextExtent e = Measure(font, text, width, flags);
+        auto mask = std::make_shared<TextMask>();
+        mask->Width = std::max(0, std::min(width, std::max(e.Width, 1)));
+        mask->Height = std::max(0, std::min(height, e.Height));
+        mask->Left = (flags & DT_CENTER) ? (width - mask->Width) / 2 : 0;
+        mask->Coverage.assign(std::size_t(mask->Width) * std::size_t(mask->Height), 255);
+        mask->SpanStart.assign(std::size_t(mask->Height), 0);
+        mask->SpanEnd.assign(std::size_t(mask->Height), mask->Width);
+        return mask;
+    }
+};
+
+// Installs the block engine for one test and puts the Qt engine back afterwards.
+class ScopedBlockText {
+public:
+    ScopedBlockText() { SetTextEngine(std::make_shared<BlockTextEngine>()); }
+    ~ScopedBlockText() { InstallQtTextEngine(96); }
+};
+
+// Settings as LoadSettings leaves them on an empty store, with the joke already set.
+inline void DefaultTestSettings(TSettings& s) {
+    s = TSettings{};
+    s.Speed = 5;
+    s.FadeMode = 0;
+    s.ChangeAfter = 25;
+    s.FromColor = 0x800000;
+    s.QuestionFace = "Arial";
+    s.QuestionColor = 255;
+    s.QuestionSize = 24;
+    s.QuestionSpeed = 5;
+    s.QuestionBold = true;
+    s.Question3D = true;
+    s.AnswerFace = "Arial";
+    s.AnswerColor = 0xFF0000;
+    s.AnswerSize = 24;
+    s.AnswerSpeed = 5;
+    s.AnswerBold = true;
+    s.Answer3D = true;
+    s.DefaultQuestion = kDefaultQuestionText;
+    s.DefaultAnswer = kDefaultAnswerText;
+}
+
+// Services whose settings are `settings` and whose every joke is question / answer.
+struct FakeServices {
+    TSettings settings;
+    std::string question = "Why?";
+    std::string answer = "Because.";
+    int jokes = 0;
+    std::uint32_t seed = 1;
+    FakeServices() { DefaultTestSettings(settings); }
+    EngineServices Make() {
+        EngineServices s;
+        s.loadSettings = [this] { Settings = settings; };
+        s.nextJoke = [this] {
+            ++jokes;
+            Settings.CurrentQuestion = question;
+            Settings.CurrentAnswer = answer;
+        };
+        s.random = [this](std::uint32_t n) {
+            seed = seed * 134775813u + 1u;
+            return std::uint32_t((std::uint64_t(n) * seed) >> 32);
+        };
+        return s;
+    }
+};
+
+// The states the engine runs, one per tick, until it comes back to state 0 after a
+// fade (or maxTicks).
+inline std::vector<int> RunCycle(TSaverEngine& engine, int maxTicks = 10000) {
+    std::vector<int> states;
+    bool faded = false;
+    for (int i = 0; i < maxTicks; ++i) {
+        const int s = engine.AnimationState();
+        if (s == 0 && faded) break;
+        if (s >= 4) faded = true;
+        states.push_back(s);
+        engine.Timer1Timer();
+    }
+    return states;
+}
+
+// Runs of equal states squeezed to one.
+inline std::vector<int> Squeeze(const std::vector<int>& states) {
+    std::vector<int> out;
+    for (int s : states)
+        if (out.empty() || out.back() != s) out.push_back(s);
+    return out;
+}
+
+}  // namespace quipix::test
