@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <stdexcept>
 #include <string>
 
 namespace quipix {
@@ -58,7 +59,17 @@ inline constexpr const char* kDefaultAnswerText =
     "Please ensure that you select a valid joke file to get the most from this screen saver";
 inline constexpr const char* kSettingsKey = "Software\\Kelvara\\Quipix";
 
+// A failure of the settings store, carrying the store's message text.
+class ERegistryException : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+// Fills every persisted field from the store (defaults for what is missing), sets
+// the two default texts, clears JokeCounter and reseeds the random source. Stops
+// with ERegistryException at a value that is not a string.
 void LoadSettings();
+// Writes the 26 persisted fields; ERegistryException when the store cannot.
 void SaveSettings();
 
 }  // namespace quipix

@@ -1,0 +1,118 @@
+// The joke library.
+#include "common/joke_library.h"
+
+#include <algorithm>
+#include <filesystem>
+
+#include "common/joke_file.h"
+#include "common/random.h"
+#include "common/settings.h"
+#include "platform/platform.h"
+
+namespace quipix {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+bool SameTextAscii(const std::string& a, const std::string& b) {
+    return std::equal(a.begin(), a.end(), b.begin(), b.end(), [](char x, char y) {
+        auto up = [](char c) { return (c >= 'a' && c <= 'z') ? char(c - 'a' + 'A') : c; };
+        return up(x) == up(y);
+    });
+}
+
+bool IsJokeFileName(const std::string& name) {
+    return name.size() > 4 && name.front() != '.' && SameTextAscii(name.substr(name.size() - 4), ".txt");
+}
+
+}  // namespace
+
+std::string JokeDirectory() {
+    return Settings.Directory.empty() ? platform::BundledJokesDirectory() : Settings.Directory;
+}
+
+std::string JoinJokePath(const std::string& directory, const std::string& file) {
+    if (directory.empty()) return file;
+    if (directory.back() == '/') return directory + file;
+    if (directory.back() == '\\') return directory.substr(0, directory.size() - 1) + "/" + file;
+    return directory + "/" + file;
+}
+
+std::vector<std::string> ListJokeFiles(const std::string& directory) {
+    std::vector<std::string> names;
+    std::error_code ec;
+    const std::string folder = JoinJokePath(directory, "");
+    for (fs::directory_iterator it(folder.empty() ? "." : folder, ec), end; !ec && it != end; it.increment(ec)) {
+        std::string name = it->path().filename().string();
+        std::error_code typeError;
+        if (IsJokeFileName(name) && it->is_regular_file(typeError)) names.push_back(std::move(name));
+    }
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+std::optional<std::string> FindJokeFile(const std::string& directory, const std::string& file) {
+    if (file.empty()) return std::nullopt;
+    std::string path = JoinJokePath(directory, file);
+    if (JokeFileExists(path)) return path;
+    if (file.find('/') != std::string::npos) return std::nullopt;
+    std::error_code ec;
+    const std::string folder = JoinJokePath(directory, "");
+    std::vector<std::string> matches;
+    for (fs::directory_iterator it(folder.empty() ? "." : folder, ec), end; !ec && it != end; it.increment(ec)) {
+        std::string name = it->path().filename().string();
+        std::error_code typeError;
+        if (SameTextAscii(name, file) && it->is_regular_file(typeError)) matches.push_back(std::move(name));
+    }
+    if (matches.empty()) return std::nullopt;
+    std::sort(matches.begin(), matches.end());
+    return JoinJokePath(directory, matches.front());
+}
+
+void PickRandomJokeFile() {
+    auto names = ListJokeFiles(JokeDirectory());
+    if (names.empty()) return;
+    Settings.JokeFile = names[Random(std::uint32_t(names.size()))];
+    SaveSettings();
+}
+
+void NextJoke() {
+    Randomize();
+    Settings.CurrentQuestion = Settings.DefaultQuestion;
+    Settings.CurrentAnswer = Settings.DefaultAnswer;
+    ++Settings.JokeCounter;
+    if (std::int64_t(Settings.JokeCounter) >= std::int64_t(Settings.ChangeAfter)) {
+        Settings.JokeCounter = 1;
+        // A cleared "Change the Joke file after" box keeps the file.
+        if (Settings.Change) PickRandomJokeFile();
+    }
+    const std::string directory = JokeDirectory();
+    auto path = FindJokeFile(directory, Settings.JokeFile);
+    if (!path && Settings.Directory.empty()) {
+        // First run: nothing chosen yet, so start on a random bundled file. The
+        // user asked for nothing here, so a store that cannot be written only
+        // means the choice is not remembered.
+        try {
+            PickRandomJokeFile();
+        } catch (const ERegistryException&) {
+        }
+        path = FindJokeFile(directory, Settings.JokeFile);
+    }
+    if (!path) return;
+    Settings.CurrentDescription = ReadJokeFileDescription(*path);
+    std::vector<std::string> lines;
+    ParseJokeFile(*path, lines);
+    if (lines.empty()) return;
+    if (lines.size() == 1) {
+        if (!Settings.CurrentDescription.empty()) Settings.CurrentQuestion = Settings.CurrentDescription;
+        Settings.CurrentAnswer = lines[0];
+        return;
+    }
+    Settings.CurrentQuestion = lines[0];
+    std::string answer = lines[1];
+    for (size_t i = 2; i < lines.size(); ++i) answer += "\r\n" + lines[i];
+    Settings.CurrentAnswer = std::move(answer);
+}
+
+}  // namespace quipix
