@@ -1,0 +1,81 @@
+// The help viewer standing in for WinHelp: one window that shows the HTML topic
+// <HelpDirectory()>/<context>.html, with links between topics, back and contents.
+#include <QApplication>
+#include <QDir>
+#include <QFileInfo>
+#include <QHBoxLayout>
+#include <QPointer>
+#include <QPushButton>
+#include <QTextBrowser>
+#include <QUrl>
+#include <QVBoxLayout>
+#include <QWidget>
+
+#include "platform/platform.h"
+
+namespace quipix::platform {
+
+namespace {
+
+constexpr int kContentsTopic = 100;
+
+class HelpWindow : public QWidget {
+public:
+    HelpWindow() {
+        setObjectName(QStringLiteral("helpWindow"));
+        setAttribute(Qt::WA_DeleteOnClose);
+        setWindowTitle(QStringLiteral("Kelvara Jokes Screen Saver Help"));
+        resize(620, 520);
+        auto* layout = new QVBoxLayout(this);
+        auto* buttons = new QHBoxLayout;
+        auto* contents = new QPushButton(QStringLiteral("&Contents"), this);
+        auto* back = new QPushButton(QStringLiteral("&Back"), this);
+        buttons->addWidget(contents);
+        buttons->addWidget(back);
+        buttons->addStretch(1);
+        layout->addLayout(buttons);
+        browser_ = new QTextBrowser(this);
+        browser_->setObjectName(QStringLiteral("helpBrowser"));
+        browser_->setOpenExternalLinks(true);
+        layout->addWidget(browser_);
+        connect(contents, &QPushButton::clicked, this, [this] { ShowTopic(kContentsTopic); });
+        connect(back, &QPushButton::clicked, browser_, &QTextBrowser::backward);
+        connect(browser_, &QTextBrowser::backwardAvailable, back, &QPushButton::setEnabled);
+        back->setEnabled(false);
+    }
+
+    void ShowTopic(int context) {
+        const QString folder = QString::fromStdString(HelpDirectory());
+        const QString file = QDir(folder).filePath(QStringLiteral("%1.html").arg(context));
+        browser_->setSearchPaths({folder});
+        if (QFileInfo(file).isFile()) {
+            browser_->setSource(QUrl::fromLocalFile(file));
+        } else {
+            browser_->setHtml(QStringLiteral("<h2>Help topic not found</h2>"
+                                             "<p>The help topic %1 is missing from %2.</p>")
+                                  .arg(context)
+                                  .arg(folder.toHtmlEscaped()));
+        }
+        show();
+        raise();
+        activateWindow();
+    }
+
+private:
+    QTextBrowser* browser_;
+};
+
+}  // namespace
+
+void ShowHelp(int context) {
+    if (const auto& service = CurrentServices().showHelp) {
+        service(context);
+        return;
+    }
+    if (!qobject_cast<QApplication*>(QCoreApplication::instance())) return;
+    static QPointer<HelpWindow> window;
+    if (!window) window = new HelpWindow;
+    window->ShowTopic(context);
+}
+
+}  // namespace quipix::platform
