@@ -1,8 +1,282 @@
+// --record: the animation engine on an offscreen host, with the current settings,
+// writing every K-th frame to an animated GIF (giflib) or a folder of PNG files.
 #include "saver/recorder.h"
+
+#include <gif_lib.h>
+#include <png.h>
+
+#include <QGuiApplication>
+#include <charconv>
+#include <cstdio>
+#include <filesystem>
+#include <iostream>
+#include <memory>
+#include <stdexcept>
+
+#include "imaging/qt/qt_text_engine.h"
+#include "imaging/text_engine.h"
+#include "platform/platform.h"
+#include "saver/engine.h"
 
 namespace quipix {
 
-// FIXME: placeholder until recording lands.
-int RunRecorder(const std::vector<std::string>&) { return 1; }
+namespace {
+
+// Recording sizes beyond this are refused rather than allocated.
+constexpr int kMaxSide = 16384;
+// Without --ticks the run stops after one joke; this bounds a machine that never
+// comes back to its first state.
+constexpr long kMaxTicks = 1000000;
+
+class OffscreenHost : public SceneHost {
+public:
+    OffscreenHost(int w, int h) : w_(w), h_(h) {}
+    int Width() const override { return w_; }
+    int Height() const override { return h_; }
+    int ScreenWidth() const override { return w_; }
+    int ScreenHeight() const override { return h_; }
+    int ColorDepth() const override { return 24; }
+    bool IsPreview() const override { return false; }
+    void StartTimer(int) override { running_ = true; }
+    void StopAndClose() override { running_ = false; }
+    void ShowPicture(const TPixelGraphic* picture) override {
+        if (!picture) {
+            shown_.reset();
+            return;
+        }
+        if (!shown_) shown_ = std::make_unique<TPixelGraphic>();
+        shown_->CopyPicture(picture);
+    }
+    TPixelGraphic* ShownPicture() override { return shown_.get(); }
+    bool Running() const { return running_; }
+
+private:
+    int w_, h_;
+    bool running_ = false;
+    std::unique_ptr<TPixelGraphic> shown_;
+};
+
+class FrameWriter {
+public:
+    virtual ~FrameWriter() = default;
+    virtual void Add(const TPixelGraphic& frame) = 0;
+    virtual void Finish() {}
+};
+
+// An 8-bit picture and its palette for a frame: palette frames as they are, true
+// colour frames reduced to an optimized 256-colour palette with dithering.
+const TPixelGraphic& PaletteFrame(const TPixelGraphic& frame, TPixelGraphic& scratch) {
+    if (frame.PixelFormat() == pgpf8Bit && frame.PaletteCount() > 0) return frame;
+    scratch.SetSize(frame.Width(), frame.Height(), pgpf8Bit);
+    scratch.CreateOptimizedPalette(frame, 256, false);
+    scratch.AssignStretched(frame);
+    return scratch;
+}
+
+class GifWriter : public FrameWriter {
+public:
+    GifWriter(const std::string& path, int w, int h, int delayCentiseconds)
+        : w_(w), h_(h), delay_(delayCentiseconds) {
+        int error = 0;
+        gif_ = EGifOpenFileName(path.c_str(), false, &error);
+        if (!gif_) throw std::runtime_error("Cannot create " + path + ": " + GifErrorString(error));
+        EGifSetGifVersion(gif_, true);
+        Check(EGifPutScreenDesc(gif_, w, h, 8, 0, nullptr));
+        // Loop for ever.
+        static const GifByteType app[] = "NETSCAPE2.0";
+        static const GifByteType loop[] = {1, 0, 0};
+        Check(EGifPutExtensionLeader(gif_, APPLICATION_EXT_FUNC_CODE));
+        Check(EGifPutExtensionBlock(gif_, 11, app));
+        Check(EGifPutExtensionBlock(gif_, 3, loop));
+        Check(EGifPutExtensionTrailer(gif_));
+    }
+    ~GifWriter() override {
+        if (gif_) EGifCloseFile(gif_, nullptr);
+    }
+    void Add(const TPixelGraphic& frame) override {
+        const TPixelGraphic& p = PaletteFrame(frame, scratch_);
+        GifColorType colors[256] = {};
+        for (int i = 0; i < p.PaletteCount() && i < 256; ++i) {
+            const PGColor c = p.PaletteEntries(i);
+            colors[i] = GifColorType{GifByteType(PGRed(c)), GifByteType(PGGreen(c)),
+                                     GifByteType(PGBlue(c))};
+        }
+        ColorMapObject* map = GifMakeMapObject(256, colors);
+        if (!map) throw std::runtime_error("GIF: out of memory");
+        GraphicsControlBlock gcb{};
+        gcb.DisposalMode = DISPOSE_DO_NOT;
+        gcb.DelayTime = delay_;
+        gcb.TransparentColor = NO_TRANSPARENT_COLOR;
+        GifByteType ext[4];
+        EGifGCBToExtension(&gcb, ext);
+        int rc = EGifPutExtension(gif_, GRAPHICS_EXT_FUNC_CODE, 4, ext);
+        if (rc == GIF_OK) rc = EGifPutImageDesc(gif_, 0, 0, w_, h_, false, map);
+        for (int y = 0; rc == GIF_OK && y < h_; ++y)
+            rc = EGifPutLine(gif_, const_cast<GifPixelType*>(p.ScanLine(y)), w_);
+        GifFreeMapObject(map);
+        Check(rc);
+    }
+    void Finish() override {
+        int error = 0;
+        const int rc = EGifCloseFile(gif_, &error);
+        gif_ = nullptr;
+        if (rc != GIF_OK) throw std::runtime_error(std::string("GIF: ") + GifErrorString(error));
+    }
+
+private:
+    void Check(int rc) {
+        if (rc != GIF_OK) throw std::runtime_error(std::string("GIF: ") + GifErrorString(gif_->Error));
+    }
+    GifFileType* gif_ = nullptr;
+    int w_, h_, delay_;
+    TPixelGraphic scratch_;
+};
+
+void WritePng(const std::string& path, const TPixelGraphic& frame) {
+    const int w = frame.Width(), h = frame.Height();
+    std::vector<png_byte> row(std::size_t(w) * 3);
+    FILE* file = std::fopen(path.c_str(), "wb");
+    if (!file) throw std::runtime_error("Cannot create " + path);
+    png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
+    png_infop info = png ? png_create_info_struct(png) : nullptr;
+    if (!png || !info || setjmp(png_jmpbuf(png))) {
+        png_destroy_write_struct(&png, &info);
+        std::fclose(file);
+        throw std::runtime_error("PNG: cannot write " + path);
+    }
+    png_init_io(png, file);
+    png_set_IHDR(png, info, png_uint_32(w), png_uint_32(h), 8, PNG_COLOR_TYPE_RGB,
+                 PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
+    png_set_compression_level(png, 3);
+    png_write_info(png, info);
+    for (int y = 0; y < h; ++y) {
+        const std::uint8_t* s = frame.ScanLine(y);
+        if (frame.PixelFormat() == pgpf24Bit) {
+            for (int x = 0; x < w; ++x) {
+                row[std::size_t(x) * 3] = s[x * 3 + 2];
+                row[std::size_t(x) * 3 + 1] = s[x * 3 + 1];
+                row[std::size_t(x) * 3 + 2] = s[x * 3];
+            }
+        } else {
+            for (int x = 0; x < w; ++x) {
+                const PGColor c = frame.Pixels(x, y);
+                row[std::size_t(x) * 3] = png_byte(PGRed(c));
+                row[std::size_t(x) * 3 + 1] = png_byte(PGGreen(c));
+                row[std::size_t(x) * 3 + 2] = png_byte(PGBlue(c));
+            }
+        }
+        png_write_row(png, row.data());
+    }
+    png_write_end(png, nullptr);
+    png_destroy_write_struct(&png, &info);
+    if (std::fclose(file) != 0) throw std::runtime_error("Cannot write " + path);
+}
+
+class PngFolderWriter : public FrameWriter {
+public:
+    explicit PngFolderWriter(std::string folder) : folder_(std::move(folder)) {
+        std::filesystem::create_directories(folder_);
+    }
+    void Add(const TPixelGraphic& frame) override {
+        char name[32];
+        std::snprintf(name, sizeof name, "frame-%05d.png", ++count_);
+        WritePng((std::filesystem::path(folder_) / name).string(), frame);
+    }
+
+private:
+    std::string folder_;
+    int count_ = 0;
+};
+
+bool ParseInt(const std::string& text, long low, long high, long& value) {
+    const char* end = text.data() + text.size();
+    auto [p, ec] = std::from_chars(text.data(), end, value);
+    return ec == std::errc() && p == end && value >= low && value <= high;
+}
+
+bool ParseSize(const std::string& text, int& w, int& h) {
+    const auto x = text.find_first_of("xX");
+    long a = 0, b = 0;
+    if (x == std::string::npos || !ParseInt(text.substr(0, x), 1, kMaxSide, a) ||
+        !ParseInt(text.substr(x + 1), 1, kMaxSide, b))
+        return false;
+    w = int(a);
+    h = int(b);
+    return true;
+}
+
+bool EndsWithGif(const std::string& path) {
+    if (path.size() < 4) return false;
+    std::string tail = path.substr(path.size() - 4);
+    for (char& c : tail) c = char(std::tolower(static_cast<unsigned char>(c)));
+    return tail == ".gif";
+}
+
+int Usage(const std::string& problem) {
+    std::cerr << "quipix: " << problem << "\n"
+              << "usage: quipix --record PATH [--size WxH] [--ticks N] [--every K]\n";
+    return 2;
+}
+
+}  // namespace
+
+int RunRecorder(const std::vector<std::string>& args) {
+    if (args.empty() || args[0].rfind("--", 0) == 0) return Usage("--record needs a PATH");
+    const std::string path = args[0];
+    const platform::ScreenInfo screen = platform::PrimaryScreen();
+    int w = screen.Width, h = screen.Height;
+    long ticks = 0, every = 1;
+    for (std::size_t i = 1; i < args.size(); ++i) {
+        const std::string& a = args[i];
+        if (i + 1 >= args.size()) return Usage(a + " needs a value");
+        const std::string& v = args[++i];
+        if (a == "--size") {
+            if (!ParseSize(v, w, h)) return Usage("bad size " + v);
+        } else if (a == "--ticks") {
+            if (!ParseInt(v, 1, kMaxTicks, ticks)) return Usage("bad tick count " + v);
+        } else if (a == "--every") {
+            if (!ParseInt(v, 1, kMaxTicks, every)) return Usage("bad frame step " + v);
+        } else {
+            return Usage("unknown option " + a);
+        }
+    }
+    if (!qobject_cast<QGuiApplication*>(QCoreApplication::instance()))
+        return Usage("recording needs the Qt GUI library for text");
+    if (!CurrentTextEngine()) InstallQtTextEngine();
+
+    try {
+        OffscreenHost host(w, h);
+        TSaverEngine engine(host);
+        engine.SetUpScene();
+        std::unique_ptr<FrameWriter> writer;
+        // GIF delays are in hundredths of a second; a tick is 10 ms.
+        if (EndsWithGif(path))
+            writer = std::make_unique<GifWriter>(path, w, h, int(std::min(every, 65535L)));
+        else
+            writer = std::make_unique<PngFolderWriter>(path);
+
+        long frames = 0;
+        bool jokeShown = false;
+        const long limit = ticks > 0 ? ticks : kMaxTicks;
+        for (long tick = 1; tick <= limit; ++tick) {
+            if (engine.AnimationState() == 1) jokeShown = true;
+            engine.Timer1Timer();
+            if (!host.Running()) throw std::runtime_error("the animation stopped on an error");
+            if (tick % every == 0 && host.ShownPicture()) {
+                writer->Add(*host.ShownPicture());
+                ++frames;
+            }
+            // One whole joke: back in state 0 after the fade that follows it.
+            if (ticks == 0 && jokeShown && engine.AnimationState() == 0) break;
+        }
+        writer->Finish();
+        std::cout << "Recorded " << frames << " frames of " << w << "x" << h << " to " << path
+                  << "\n";
+        return 0;
+    } catch (const std::exception& e) {
+        std::cerr << "quipix: " << e.what() << "\n";
+        return 1;
+    }
+}
 
 }  // namespace quipix
