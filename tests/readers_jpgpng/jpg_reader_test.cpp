@@ -1,0 +1,221 @@
+// The JPEG reader: pixels against an independent decoder's output (ImageMagick),
+// grey and unsupported kinds, truncated files under each warning action, limits,
+// progress and the picture information.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "fixtures.h"
+#include "imaging/exceptions.h"
+#include "imaging/file_format_reader.h"
+#include "imaging/stream.h"
+#include "support/test_support.h"
+
+namespace quipix::test {
+namespace {
+
+Bytes Fixture(const std::string& name) { return ReadBytes(DataPath("jpg/" + name)); }
+
+TFileFormatReader& JpgReader() {
+    for (TFileFormatReader* r : PGFileFormatReaders())
+        if (r->Extension() == "jpg") return *r;
+    throw std::runtime_error("no jpg reader");
+}
+
+std::string LoadError(const Bytes& bytes, TPGWarningAction action) {
+    TPixelGraphic image;
+    image.ReadWarningAction = action;
+    try {
+        LoadBytes(image, bytes);
+    } catch (const EPGJPGFileFormatReaderWriter& e) {
+        return e.what();
+    }
+    return "";
+}
+
+// Restores the process-wide warning box handler after a test.
+struct BoxHandlerGuard {
+    ~BoxHandlerGuard() { SetWarningBoxHandler(nullptr); }
+};
+
+TEST(JpgReader, ColourFilesMatchIndependentDecoder) {
+    for (const std::string name : {"colour420", "colour444", "progressive"}) {
+        SCOPED_TRACE(name);
+        TPixelGraphic image;
+        image.ReadWarningAction = pgwaRaise;
+        LoadBytes(image, Fixture(name + ".jpg"));
+        EXPECT_EQ(image.PixelFormat(), pgpf24Bit);
+        EXPECT_EQ(image.PaletteIdent(), pTrueColor);
+        EXPECT_EQ(MaxDifference(image, ReadPnm(DataPath("jpg/" + name + ".ppm"))), 0);
+    }
+}
+
+TEST(JpgReader, GreyFileBecomes8BitWithGreyPalette) {
+    TPixelGraphic image;
+    LoadBytes(image, Fixture("grey.jpg"));
+    EXPECT_EQ(image.PixelFormat(), pgpf8Bit);
+    EXPECT_EQ(image.PaletteIdent(), pGray256);
+    EXPECT_EQ(MaxDifference(image, ReadPnm(DataPath("jpg/grey.pgm"))), 0);
+}
+
+TEST(JpgReader, FastTransformIsUsedWhenAsked) {
+    TPixelGraphic exact, fast;
+    fast.FastDCT = true;
+    LoadBytes(exact, Fixture("colour444.jpg"));
+    LoadBytes(fast, Fixture("colour444.jpg"));
+    const Pnm reference = ReadPnm(DataPath("jpg/colour444.ppm"));
+    const int diff = MaxDifference(fast, reference);
+    EXPECT_GT(diff, 0);  // the fast transform rounds differently
+    EXPECT_LE(diff, 8);
+    EXPECT_EQ(MaxDifference(exact, reference), 0);
+}
+
+TEST(JpgReader, FourComponentFileIsRefused) {
+    TPixelGraphic image;
+    EXPECT_EQ(LoadError(Fixture("cmyk.jpg"), pgwaIgnore), "JPG: Not supported subformat");
+    LoadBytes(image, Fixture("grey.jpg"));
+    EXPECT_THROW(LoadBytes(image, Fixture("cmyk.jpg")), EPGJPGFileFormatReaderWriter);
+    EXPECT_EQ(image.Width(), 0);  // a failed load leaves the picture empty
+    EXPECT_EQ(image.PixelFormat(), pgpf24Bit);
+}
+
+TEST(JpgReader, TruncatedFileLoadsUnderIgnoreAndFailsUnderRaise) {
+    const Bytes whole = Fixture("colour420.jpg");
+    const Bytes cut(whole.begin(), whole.begin() + whole.size() * 2 / 3);
+    TPixelGraphic image;
+    image.ReadWarningAction = pgwaIgnore;
+    LoadBytes(image, cut);
+    ASSERT_EQ(image.Width(), 48);
+    ASSERT_EQ(image.Height(), 32);
+    // The rows decoded before the cut match the complete file.
+    TPixelGraphic full;
+    LoadBytes(full, whole);
+    for (int x = 0; x < 48; ++x) EXPECT_EQ(image.Pixels(x, 0), full.Pixels(x, 0));
+
+    EXPECT_EQ(LoadError(cut, pgwaRaise), "JPG: Premature end of JPEG file");
+    EXPECT_EQ(LoadError(Bytes{0xFF, 0xD8}, pgwaRaise), "JPG: Premature end of JPEG file");
+    // Without any image data the decoder's own error follows the warning.
+    const std::string noImage = LoadError(Bytes{0xFF, 0xD8}, pgwaIgnore);
+    EXPECT_EQ(noImage.rfind("JPG: ", 0), 0u) << noImage;
+}
+
+TEST(JpgReader, ExtraneousBytesBeforeMarkerAreAWarning) {
+    Bytes bytes = Fixture("colour420.jpg");
+    const std::size_t sof = 158;  // the SOF0 marker of this file
+    ASSERT_EQ(bytes[sof + 1], 0xC0);
+    bytes.insert(bytes.begin() + sof, {0x12, 0x34});
+    EXPECT_EQ(LoadError(bytes, pgwaIgnore), "");
+    EXPECT_EQ(LoadError(bytes, pgwaRaise).rfind("JPG: Corrupt JPEG data: 2 extraneous bytes", 0),
+              0u);
+}
+
+TEST(JpgReader, WarningBoxesShowFirstWarningAndCancelAborts) {
+    BoxHandlerGuard guard;
+    const Bytes whole = Fixture("progressive.jpg");
+    const Bytes cut(whole.begin(), whole.begin() + whole.size() / 2);
+    std::vector<std::string> shown;
+    bool answer = true;
+    SetWarningBoxHandler([&](const std::string& caption, const std::string& text, bool cancel) {
+        shown.push_back(caption + "|" + text + "|" + (cancel ? "cancel" : "ok"));
+        return answer;
+    });
+    TPixelGraphic image;
+    image.ReadWarningAction = pgwaOKBox;
+    LoadBytes(image, cut);
+    EXPECT_EQ(image.Width(), 40);
+    ASSERT_EQ(shown.size(), 1u);  // the decoder reports its first warning only
+    EXPECT_EQ(shown[0], "JPG Warning|Premature end of JPEG file|ok");
+
+    answer = false;
+    EXPECT_EQ(LoadError(cut, pgwaOKCancelBox), "JPG: Operation aborted on user request");
+    EXPECT_EQ(shown.back(), "JPG Warning|Premature end of JPEG file|cancel");
+}
+
+TEST(JpgReader, HugeDimensionsAreRefusedBeforeAllocating) {
+    Bytes bytes = Fixture("colour420.jpg");
+    const std::size_t sof = 158;
+    bytes[sof + 5] = 0xEA;  // height 60000
+    bytes[sof + 6] = 0x60;
+    bytes[sof + 7] = 0xEA;  // width 60000
+    bytes[sof + 8] = 0x60;
+    EXPECT_EQ(LoadError(bytes, pgwaIgnore), "JPG: Image size out of range");
+}
+
+TEST(JpgReader, ProgressReportsEveryRowAndAbortStops) {
+    TPixelGraphic image;
+    std::vector<int> steps;
+    const void* sender = nullptr;
+    int starts = 0, ends = 0;
+    image.OnProgressStartEvent = [&] { ++starts; };
+    image.OnProgressEndEvent = [&] { ++ends; };
+    image.OnProgress = [&](const void* s, int step, int max, bool& abort) {
+        sender = s;
+        EXPECT_EQ(max, 32);
+        steps.push_back(step);
+        abort = step == 5;
+    };
+    LoadBytes(image, Fixture("colour420.jpg"));
+    EXPECT_EQ(sender, &JpgReader());
+    EXPECT_EQ(steps, (std::vector<int>{1, 2, 3, 4, 5}));
+    EXPECT_EQ(starts, 1);
+    EXPECT_EQ(ends, 1);
+    EXPECT_EQ(image.Width(), 48);  // an aborted load keeps what it read
+    EXPECT_EQ(image.Pixels(0, 31), 0u);
+}
+
+TEST(JpgReader, IndexOtherThanZeroIsRefused) {
+    const Bytes bytes = Fixture("grey.jpg");
+    TPixelGraphic image;
+    TPGMemoryStream a(bytes), b(bytes);
+    try {
+        JpgReader().ReadImage(a, image, 1);
+        ADD_FAILURE();
+    } catch (const EPGJPGFileFormatReaderWriter& e) {
+        EXPECT_STREQ(e.what(), "JPG: Index invalid");
+    }
+    try {
+        JpgReader().GetImageInfo(b, 1);
+        ADD_FAILURE();
+    } catch (const EPGJPGFileFormatReaderWriter& e) {
+        EXPECT_STREQ(e.what(), "JPG: Invalid value for Index");
+    }
+}
+
+TEST(JpgReader, ImageInformation) {
+    struct Case {
+        const char* file;
+        int width, height, bits;
+        const char *colors, *info1;
+    } cases[] = {
+        {"colour420.jpg", 48, 32, 24, "16.7M", "JFIF, YCbCr"},
+        {"progressive.jpg", 40, 24, 24, "16.7M", "JFIF, YCbCr, Progressive"},
+        {"grey.jpg", 33, 21, 8, "256", "JFIF, GrayScale"},
+        {"cmyk.jpg", 16, 16, 32, "4294.9M", "Adope, YCbCrK"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.file);
+        const Bytes bytes = Fixture(c.file);
+        TPGMemoryStream stream(bytes);
+        const TImageInfo info = JpgReader().GetImageInfo(stream, 0);
+        EXPECT_EQ(info.Count, 1);
+        EXPECT_EQ(info.Width, c.width);
+        EXPECT_EQ(info.Height, c.height);
+        EXPECT_EQ(info.Bits, c.bits);
+        EXPECT_EQ(info.ColorText, c.colors);
+        EXPECT_EQ(info.Info1, c.info1);
+        EXPECT_EQ(info.Info2, "");
+    }
+}
+
+TEST(JpgReader, SignatureWinsOverExtension) {
+    TempDir dir;
+    TPixelGraphic image;
+    image.LoadPictureFile(dir.write("photo.bmp", Fixture("grey.jpg")));
+    EXPECT_EQ(image.PixelFormat(), pgpf8Bit);
+    EXPECT_EQ(image.Width(), 33);
+    EXPECT_DOUBLE_EQ(image.Gamma, PGDisplayGamma);
+}
+
+}  // namespace
+}  // namespace quipix::test

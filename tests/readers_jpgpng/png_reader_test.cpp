@@ -1,0 +1,392 @@
+// The PNG reader: files written chunk by chunk for each colour type and depth,
+// transparency, background and gamma handling, warnings and errors, and a few real
+// files from ImageMagick checked against its own decode.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <string>
+#include <vector>
+
+#include "fixtures.h"
+#include "imaging/exceptions.h"
+#include "imaging/file_format_reader.h"
+#include "imaging/stream.h"
+#include "support/test_support.h"
+
+namespace quipix::test {
+namespace {
+
+TFileFormatReader& PngReader() {
+    for (TFileFormatReader* r : PGFileFormatReaders())
+        if (r->Extension() == "png") return *r;
+    throw std::runtime_error("no png reader");
+}
+
+std::string LoadError(const Bytes& bytes, TPGWarningAction action) {
+    TPixelGraphic image;
+    image.ReadWarningAction = action;
+    try {
+        LoadBytes(image, bytes);
+    } catch (const EPGPNGFileFormatReaderWriter& e) {
+        return e.what();
+    }
+    return "";
+}
+
+struct BoxHandlerGuard {
+    ~BoxHandlerGuard() { SetWarningBoxHandler(nullptr); }
+};
+
+PngSpec OnePixelRgba(int r, int g, int b, int a) {
+    PngSpec s;
+    s.colorType = 6;
+    s.rows = {{std::uint8_t(r), std::uint8_t(g), std::uint8_t(b), std::uint8_t(a)}};
+    return s;
+}
+
+int Blend(int fg, int bg, int alpha) { return (fg * alpha + bg * (255 - alpha) + 127) / 255; }
+
+TEST(PngReader, ColourRowsArriveInPixelOrder) {
+    PngSpec s;
+    s.width = 2;
+    s.rows = {{10, 20, 30, 200, 100, 50}};
+    TPixelGraphic image;
+    LoadBytes(image, MakePng(s));
+    ASSERT_EQ(image.PixelFormat(), pgpf24Bit);
+    EXPECT_EQ(image.Pixels(0, 0), PGRGB(10, 20, 30));
+    EXPECT_EQ(image.Pixels(1, 0), PGRGB(200, 100, 50));
+    EXPECT_EQ(image.ScanLine(0)[0], 30);  // stored blue first
+    EXPECT_DOUBLE_EQ(image.Gamma, PGDisplayGamma);
+}
+
+TEST(PngReader, GreyDepthsChooseFormatAndPalette) {
+    struct Case {
+        int depth;
+        Bytes row;
+        TPGPixelFormat format;
+        TPaletteIdent ident;
+        std::vector<int> values;
+    } cases[] = {
+        {1, {0b10110000}, pgpf1Bit, pBlackWhite, {1, 0, 1, 1, 0}},
+        {4, {0x0F, 0x73, 0x50}, pgpf4Bit, pGray16, {0, 15, 7, 3, 5}},
+        {8, {0, 255, 7, 128, 64}, pgpf8Bit, pGray256, {0, 255, 7, 128, 64}},
+        // 16-bit samples keep their high byte.
+        {16, {0x12, 0xFF, 0xAB, 0x00, 0x00, 0x01, 0xFF, 0xFF, 0x80, 0x80}, pgpf8Bit, pGray256,
+         {0x12, 0xAB, 0x00, 0xFF, 0x80}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.depth);
+        PngSpec s;
+        s.width = 5;
+        s.depth = c.depth;
+        s.colorType = 0;
+        s.rows = {c.row};
+        TPixelGraphic image;
+        LoadBytes(image, MakePng(s));
+        ASSERT_EQ(image.PixelFormat(), c.format);
+        EXPECT_EQ(image.PaletteIdent(), c.ident);
+        for (int x = 0; x < 5; ++x) EXPECT_EQ(int(image.PixelValues(x, 0)), c.values[x]) << x;
+    }
+}
+
+TEST(PngReader, TwoBitGreyIsWidenedToFourBits) {
+    // Seven pixels: two bytes of four, the last one partly used.
+    PngSpec s;
+    s.width = 7;
+    s.height = 2;
+    s.depth = 2;
+    s.colorType = 0;
+    s.rows = {{0b00011011, 0b11100100}, {0b11111111, 0b00000000}};
+    TPixelGraphic image;
+    LoadBytes(image, MakePng(s));
+    ASSERT_EQ(image.PixelFormat(), pgpf4Bit);
+    EXPECT_EQ(image.PaletteIdent(), pGray4);
+    const int want[2][7] = {{0, 1, 2, 3, 3, 2, 1}, {3, 3, 3, 3, 0, 0, 0}};
+    for (int y = 0; y < 2; ++y)
+        for (int x = 0; x < 7; ++x) EXPECT_EQ(int(image.PixelValues(x, y)), want[y][x]) << x;
+    EXPECT_EQ(image.Pixels(1, 0), PGRGB(85, 85, 85));
+    EXPECT_EQ(image.Pixels(2, 0), PGRGB(170, 170, 170));
+}
+
+TEST(PngReader, PaletteFileKeepsItsEntries) {
+    PngSpec s;
+    s.width = 5;
+    s.depth = 2;
+    s.colorType = 3;
+    s.chunks = {{"PLTE", {255, 0, 0, 0, 255, 0, 0, 0, 255}}};
+    s.rows = {{0b00011000, 0b01000000}};
+    TPixelGraphic image;
+    LoadBytes(image, MakePng(s));
+    ASSERT_EQ(image.PixelFormat(), pgpf4Bit);
+    ASSERT_EQ(image.PaletteCount(), 3);
+    EXPECT_EQ(image.PaletteIdent(), pUnknown);
+    EXPECT_EQ(image.Pixels(0, 0), PGRGB(255, 0, 0));
+    EXPECT_EQ(image.Pixels(1, 0), PGRGB(0, 255, 0));
+    EXPECT_EQ(image.Pixels(2, 0), PGRGB(0, 0, 255));
+    EXPECT_EQ(image.Pixels(4, 0), PGRGB(0, 255, 0));
+}
+
+TEST(PngReader, AlphaIsCompositedOverThePictureBackground) {
+    const Bytes file = MakePng(OnePixelRgba(200, 100, 50, 128));
+    TPixelGraphic image;
+    LoadBytes(image, file);
+    EXPECT_EQ(image.PixelFormat(), pgpf24Bit);
+    EXPECT_EQ(image.Pixels(0, 0), PGRGB(Blend(200, 0, 128), Blend(100, 0, 128), Blend(50, 0, 128)));
+
+    TPixelGraphic onWhite;
+    onWhite.SetBackGroundColor(PGRGB(255, 255, 255));
+    LoadBytes(onWhite, file);
+    EXPECT_EQ(onWhite.Pixels(0, 0),
+              PGRGB(Blend(200, 255, 128), Blend(100, 255, 128), Blend(50, 255, 128)));
+    EXPECT_EQ(onWhite.BackGroundColor(), PGRGB(255, 255, 255));
+
+    // Grey with alpha composites over the grey level of the background colour.
+    PngSpec ga;
+    ga.colorType = 4;
+    ga.rows = {{100, 0}};
+    TPixelGraphic grey;
+    grey.SetBackGroundColor(PGRGB(30, 60, 90));
+    LoadBytes(grey, MakePng(ga));
+    EXPECT_EQ(grey.PixelFormat(), pgpf8Bit);
+    EXPECT_EQ(grey.Pixels(0, 0), PGRGB(60, 60, 60));
+}
+
+TEST(PngReader, FileBackgroundIsUsedAndBecomesTheBackgroundColour) {
+    PngSpec s = OnePixelRgba(200, 100, 50, 0);
+    s.chunks = {{"bKGD", {0, 10, 0, 20, 0, 30}}};
+    TPixelGraphic image;
+    LoadBytes(image, MakePng(s));
+    EXPECT_EQ(image.Pixels(0, 0), PGRGB(10, 20, 30));
+    EXPECT_EQ(image.BackGroundColor(), PGRGB(10, 20, 30));
+
+    // 16-bit channels: the background colour takes each channel's high byte.
+    PngSpec wide;
+    wide.depth = 16;
+    wide.colorType = 6;
+    wide.rows = {{0, 0, 0, 0, 0, 0, 0, 0}};
+    wide.chunks = {{"bKGD", {0x12, 0x34, 0xFF, 0x00, 0x80, 0x7F}}};
+    TPixelGraphic image16;
+    LoadBytes(image16, MakePng(wide));
+    EXPECT_EQ(image16.Pixels(0, 0), PGRGB(0x12, 0xFF, 0x80));
+    EXPECT_EQ(image16.BackGroundColor(), PGRGB(0x12, 0xFF, 0x80));
+}
+
+TEST(PngReader, TransparentPaletteEntriesAreComposited) {
+    PngSpec s;
+    s.width = 3;
+    s.colorType = 3;
+    s.chunks = {{"PLTE", {255, 0, 0, 0, 255, 0, 0, 0, 255}}, {"tRNS", {255, 0}}};
+    s.rows = {{0, 1, 2}};
+    TPixelGraphic image;
+    LoadBytes(image, MakePng(s));
+    ASSERT_EQ(image.PixelFormat(), pgpf8Bit);
+    EXPECT_EQ(image.Pixels(0, 0), PGRGB(255, 0, 0));
+    EXPECT_EQ(image.Pixels(1, 0), PGRGB(0, 0, 0));  // fully transparent over black
+    EXPECT_EQ(image.Pixels(2, 0), PGRGB(0, 0, 255));
+
+    s.chunks.push_back({"bKGD", {2}});
+    TPixelGraphic withBackground;
+    LoadBytes(withBackground, MakePng(s));
+    EXPECT_EQ(withBackground.Pixels(1, 0), PGRGB(0, 0, 255));
+    EXPECT_EQ(withBackground.BackGroundColor(), PGRGB(0, 0, 255));
+}
+
+TEST(PngReader, TransparentGreyValueTakesTheBackground) {
+    PngSpec s;
+    s.width = 3;
+    s.depth = 4;
+    s.colorType = 0;
+    s.chunks = {{"tRNS", {0, 5}}};
+    s.rows = {{0x5A, 0x50}};
+    TPixelGraphic image;
+    image.SetBackGroundColor(PGRGB(255, 255, 255));
+    LoadBytes(image, MakePng(s));
+    ASSERT_EQ(image.PixelFormat(), pgpf4Bit);
+    EXPECT_EQ(int(image.PixelValues(0, 0)), 15);
+    EXPECT_EQ(int(image.PixelValues(1, 0)), 10);
+    EXPECT_EQ(int(image.PixelValues(2, 0)), 15);
+}
+
+TEST(PngReader, GammaChunkDarkensForTheDisplayGamma) {
+    PngSpec s;
+    s.width = 3;
+    s.chunks = {{"gAMA", Be32(45455)}};
+    s.rows = {{0, 128, 255, 64, 200, 10, 1, 2, 3}};
+    TPixelGraphic image;
+    LoadBytes(image, MakePng(s));
+    const double ratio = (1 / 0.45455) / 1.8;
+    const auto t = [&](int v) { return int(std::lround(255 * std::pow(v / 255.0, ratio))); };
+    EXPECT_EQ(image.Pixels(0, 0), PGRGB(0, t(128), 255));
+    EXPECT_EQ(image.Pixels(1, 0), PGRGB(t(64), t(200), t(10)));
+    EXPECT_LT(t(128), 128);
+    EXPECT_DOUBLE_EQ(image.Gamma, PGDisplayGamma);  // reset after the correction
+    // A grey file is corrected through its palette.
+    PngSpec g;
+    g.colorType = 0;
+    g.chunks = {{"gAMA", Be32(45455)}};
+    g.rows = {{128}};
+    TPixelGraphic grey;
+    LoadBytes(grey, MakePng(g));
+    EXPECT_EQ(grey.Pixels(0, 0), PGRGB(t(128), t(128), t(128)));
+}
+
+TEST(PngReader, AncillaryCrcErrorIsAWarningCriticalOneAnError) {
+    BoxHandlerGuard guard;
+    PngSpec s;
+    s.colorType = 0;
+    s.rows = {{77}};
+    Bytes file = MakePng(s);
+    const Bytes text = PngChunk("tEXt", {'a', 0, 'b'}, true);
+    file.insert(file.begin() + 33, text.begin(), text.end());  // right after IHDR
+    EXPECT_EQ(LoadError(file, pgwaIgnore), "");
+    EXPECT_EQ(LoadError(file, pgwaRaise), "PNG: tEXt: CRC error");
+    int boxes = 0;
+    SetWarningBoxHandler([&](const std::string& caption, const std::string& message, bool) {
+        EXPECT_EQ(caption, "PNG Warning");
+        EXPECT_EQ(message, "tEXt: CRC error");
+        ++boxes;
+        return false;
+    });
+    EXPECT_EQ(LoadError(file, pgwaOKCancelBox), "PNG: Operation aborted on user request");
+    EXPECT_EQ(boxes, 1);
+
+    Bytes badHeader = MakePng(s);
+    badHeader[29] ^= 0xFF;  // the CRC of IHDR
+    EXPECT_EQ(LoadError(badHeader, pgwaIgnore), "PNG: IHDR: CRC error");
+}
+
+TEST(PngReader, TruncatedDataFailsAndKeepsThePicture) {
+    PngSpec s;
+    // Noise that does not compress, so the library reads the data in several pieces
+    // and decodes the first rows before it meets the cut.
+    s.width = 200;
+    s.height = 200;
+    s.colorType = 0;
+    std::uint32_t seed = 1;
+    for (int y = 0; y < 200; ++y) {
+        Bytes row;
+        for (int x = 0; x < 200; ++x) {
+            seed = seed * 1103515245u + 12345u;
+            row.push_back(std::uint8_t(seed >> 24));
+        }
+        s.rows.push_back(row);
+    }
+    Bytes file = MakePng(s);
+    file.resize(file.size() - 100);
+    TPixelGraphic image;
+    image.ReadWarningAction = pgwaIgnore;
+    try {
+        LoadBytes(image, file);
+        ADD_FAILURE();
+    } catch (const EPGPNGFileFormatReaderWriter& e) {
+        EXPECT_STREQ(e.what(), "PNG: Unexpected end of file");
+    }
+    EXPECT_EQ(image.Width(), 200);
+    for (int x = 0; x < 200; ++x) EXPECT_EQ(int(image.PixelValues(x, 0)), s.rows[0][x]);
+}
+
+TEST(PngReader, HugeDimensionsAreRefusedBeforeAllocating) {
+    PngSpec s;
+    s.width = 20000;
+    s.height = 20000;
+    s.rows = {};
+    EXPECT_EQ(LoadError(MakePng(s), pgwaIgnore), "PNG: Image size out of range");
+}
+
+TEST(PngReader, InterlacedProgressCoversEveryPass) {
+    TPixelGraphic image;
+    int calls = 0, lastStep = 0, lastMax = 0;
+    image.OnProgress = [&](const void* sender, int step, int max, bool&) {
+        EXPECT_EQ(sender, &PngReader());
+        ++calls;
+        lastStep = step;
+        lastMax = max;
+    };
+    image.LoadPictureFile(DataPath("png/interlaced.png"));
+    EXPECT_EQ(lastMax, 7 * 17);
+    EXPECT_EQ(lastStep, 7 * 17);
+    EXPECT_EQ(calls, 7 * 17);
+    EXPECT_EQ(MaxDifference(image, ReadPnm(DataPath("png/interlaced.ppm"))), 0);
+
+    TPixelGraphic aborted;
+    aborted.OnProgress = [&](const void*, int step, int, bool& abort) { abort = step == 20; };
+    aborted.LoadPictureFile(DataPath("png/interlaced.png"));
+    EXPECT_EQ(aborted.Width(), 33);
+}
+
+TEST(PngReader, RealFilesMatchIndependentDecoder) {
+    struct Case {
+        const char *png, *reference;
+        TPGPixelFormat format;
+    } cases[] = {
+        {"rgb8.png", "rgb8.ppm", pgpf24Bit},
+        {"palette16.png", "palette16.ppm", pgpf4Bit},
+        // ImageMagick keeps 16 bits; the reader keeps each sample's high byte.
+        {"grey16.png", "grey16.pgm", pgpf8Bit},
+        // ImageMagick's flatten over black; compositing may round one step apart.
+        {"rgba8.png", "rgba8_over_black.ppm", pgpf24Bit},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.png);
+        TPixelGraphic image;
+        image.ReadWarningAction = pgwaRaise;
+        image.LoadPictureFile(DataPath(std::string("png/") + c.png));
+        EXPECT_EQ(image.PixelFormat(), c.format);
+        const int allowed = std::string(c.png) == "rgba8.png" ? 1 : 0;
+        EXPECT_LE(MaxDifference(image, ReadPnm(DataPath(std::string("png/") + c.reference))),
+                  allowed);
+    }
+}
+
+TEST(PngReader, ImageInformation) {
+    PngSpec s;
+    s.width = 3;
+    s.height = 2;
+    s.colorType = 3;
+    s.depth = 4;
+    s.chunks = {{"gAMA", Be32(45455)}, {"PLTE", {1, 2, 3}}, {"tRNS", {0}}, {"bKGD", {0}},
+                {"pHYs", {0, 0, 0, 1, 0, 0, 0, 1, 0}}};
+    s.rows = {{0, 0}, {0, 0}};
+    const Bytes file = MakePng(s);
+    TPGMemoryStream stream(file);
+    TImageInfo info = PngReader().GetImageInfo(stream, 0);
+    EXPECT_EQ(info.Width, 3);
+    EXPECT_EQ(info.Height, 2);
+    EXPECT_EQ(info.Bits, 4);
+    EXPECT_EQ(info.ColorText, "16");
+    EXPECT_EQ(info.Info1, "palette");
+    EXPECT_EQ(info.Info2, "(gama, plte, trns, bkgd, phys)");
+
+    const Bytes rgba = MakePng(OnePixelRgba(1, 2, 3, 4));
+    TPGMemoryStream rgbaStream(rgba);
+    info = PngReader().GetImageInfo(rgbaStream, 0);
+    EXPECT_EQ(info.Bits, 32);
+    EXPECT_EQ(info.ColorText, "16.7M?");
+    EXPECT_EQ(info.Info1, "RGB, alpha");
+    EXPECT_EQ(info.Info2, "");
+
+    const Bytes interlaced = ReadBytes(DataPath("png/interlaced.png"));
+    TPGMemoryStream interlacedStream(interlaced);
+    info = PngReader().GetImageInfo(interlacedStream, 0);
+    EXPECT_EQ(info.Info1, "RGB, interlaced");
+    EXPECT_EQ(info.ColorText, "16.7M");
+
+    TPGMemoryStream again(file);
+    try {
+        PngReader().GetImageInfo(again, 1);
+        ADD_FAILURE();
+    } catch (const EPGPNGFileFormatReaderWriter& e) {
+        EXPECT_STREQ(e.what(), "PNG: Invalid value for Index");
+    }
+    TPixelGraphic image;
+    TPGMemoryStream third(file);
+    try {
+        PngReader().ReadImage(third, image, 1);
+        ADD_FAILURE();
+    } catch (const EPGPNGFileFormatReaderWriter& e) {
+        EXPECT_STREQ(e.what(), "PNG: Index invalid");
+    }
+}
+
+}  // namespace
+}  // namespace quipix::test
