@@ -116,8 +116,8 @@ public:
     void EndUpdate();
     void NotifyChange();
     // As NotifyChange, for a drawing that knows the area it changed (right and bottom
-    // exclusive). Inside an update bracket the areas are merged and EndUpdate reports
-    // the whole image.
+    // exclusive, clipped to the image). Inside an update bracket nothing fires and
+    // EndUpdate reports the whole image.
     void NotifyChangeArea(int left, int top, int right, int bottom);
     // The area the current OnChange call reports: the whole image unless the change
     // came from NotifyChangeArea. Lets a viewer repaint only what changed.
@@ -186,15 +186,28 @@ public:
 
 private:
     friend class TPGCanvas;
-    struct DitherState;
+    struct DitherState;  // error rows and limit table of one dithered copy
+    struct Lookup;       // NearestPaletteIndex with its memo held in registers
+    struct SourceRows;   // source rows as blue, green, red bytes
 
-    void InvalidateMemo() { memoValid_ = false; }
+    std::uint8_t* RowPtr(int y) { return buffer_.data() + std::size_t(stride_) * (height_ - 1 - y); }
+    const std::uint8_t* RowPtr(int y) const {
+        return buffer_.data() + std::size_t(stride_) * (height_ - 1 - y);
+    }
+    std::uint32_t GetValue(int x, int y) const;
+    void PutValue(int x, int y, std::uint32_t value);
     void PaletteChanged();  // memo invalid, palette dirty, cache dropped
+    int NearestUncached(PGColor color);
     int ExactNearestIndex(PGColor color) const;
     void SeedCache();
-    // Writes a colour into a palette image at (x, y) with error diffusion.
-    void DitherWrite(DitherState& state, int x, int y, PGColor color, bool leftToRight);
-    void WriteColor(DitherState* state, int x, int y, PGColor color, bool leftToRight);
+    std::unique_ptr<DitherState> StartDither();
+    // Writes n colours (blue, green, red bytes for columns x0 .. x0 + n - 1) into row y,
+    // visiting them left to right or right to left; dithered when a state is given.
+    void WriteSpan(int y, int x0, int n, const std::uint8_t* bgr, bool leftToRight,
+                   DitherState* dither);
+    template <int Bits>
+    void WritePaletteSpan(std::uint8_t* row, int x0, int n, const std::uint8_t* bgr,
+                          bool leftToRight, DitherState* dither);
 
     int width_ = 0;
     int height_ = 0;
