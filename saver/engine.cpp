@@ -25,6 +25,7 @@ TSaverEngine::~TSaverEngine() { FreeScene(); }
 
 void TSaverEngine::SetUpScene() {
     stopped_ = false;
+    ready_ = false;
     services_.loadSettings();
     const TSettings& s = Settings;
 
@@ -61,11 +62,13 @@ void TSaverEngine::SetUpScene() {
     cleanBackground_->AssignStretched(*workPicture_);
 
     animationState_ = fadeMode_ == 0 ? 9 : 0;
+    ready_ = true;
     host_.StartTimer(interval);
 }
 
 void TSaverEngine::Timer1Timer() {
-    if (stopped_) return;
+    // A scene whose set-up failed never ticks.
+    if (stopped_ || !ready_) return;
     try {
         RunState();
     } catch (...) {
@@ -78,6 +81,7 @@ void TSaverEngine::Timer1Timer() {
 }
 
 void TSaverEngine::FreeScene() {
+    ready_ = false;
     try {
         backgroundPicture_.reset();
         cleanBackground_.reset();

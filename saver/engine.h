@@ -91,6 +91,7 @@ private:
     int savedPaletteCount_ = 0;
     std::array<std::uint8_t, 256> savedRed_{}, savedGreen_{}, savedBlue_{};
     bool stopped_ = false;
+    bool ready_ = false;  // SetUpScene finished
 };
 
 }  // namespace quipix

@@ -102,6 +102,7 @@ TfrmFullScreen::TfrmFullScreen(platform::WindowId parent, EngineServices service
     setWindowTitle(QStringLiteral("Full Screen - Screen Saver Window "));
     setAttribute(Qt::WA_OpaquePaintEvent);
     setAutoFillBackground(false);
+    setMouseTracking(true);  // moves without a button count too
     image_ = new TPGImage(this);
     image_->SetColor(Qt::black);
     connect(image_, &TPGImage::mouseDown, this, [this](QPoint, Qt::MouseButton) { RequestClose(); });
@@ -165,7 +166,7 @@ bool TfrmFullScreen::Start() {
     // behind it.
     FormCreate();
     show();
-    if (!IsPreview()) {
+    if (!IsPreview() && X11Connection()) {
         raise();
         activateWindow();
         setFocus();
@@ -175,13 +176,13 @@ bool TfrmFullScreen::Start() {
 }
 
 void TfrmFullScreen::GrabInput() {
-    if (closing_) return;
+    // Only a real X server can grab; other platforms deliver input to the window anyway.
+    if (closing_ || !X11Connection()) return;
     QWindow* window = windowHandle();
     const bool keyboard = window && window->setKeyboardGrabEnabled(true);
     const bool mouse = window && window->setMouseGrabEnabled(true);
     // The server refuses grabs until the window is viewable; try again shortly.
-    if ((!keyboard || !mouse) && ++grabTries_ < 100 &&
-        QGuiApplication::platformName() == QLatin1String("xcb"))
+    if ((!keyboard || !mouse) && ++grabTries_ < 100)
         QTimer::singleShot(20, this, &TfrmFullScreen::GrabInput);
 }
 

@@ -280,18 +280,18 @@ TEST(EngineLayout, LongQuestionAndShortAnswerShrinkTogether) {
     ScopedBlockText text;
     FakeServices fake;
     fake.settings.FadeMode = 1;
-    fake.settings.QuestionSize = 30;
-    fake.settings.AnswerSize = 20;
-    fake.question = std::string(400, 'q');
+    fake.settings.QuestionSize = 20;
+    fake.settings.AnswerSize = 30;
+    fake.question = std::string(100, 'q');
     fake.answer = "a";
     FakeHost host(200, 200);
     TSaverEngine engine(host, fake.Make());
     engine.SetUpScene();
     engine.Timer1Timer();
     const TJokeLayout& l = engine.Layout();
-    const int shrink = 30 - l.QuestionFont.Size;
-    EXPECT_GT(shrink, 0);
-    EXPECT_EQ(20 - l.AnswerFont.Size, shrink);
+    const int shrink = 20 - l.QuestionFont.Size;
+    EXPECT_EQ(shrink, 10);
+    EXPECT_EQ(30 - l.AnswerFont.Size, shrink);
     EXPECT_LE(l.QuestionHeight + l.AnswerHeight, 200 * 8 / 10);
     // One point larger would not have fitted.
     TJokeLayout bigger = l;
