@@ -240,8 +240,18 @@ int RunRecorder(const std::vector<std::string>& args) {
             return Usage("unknown option " + a);
         }
     }
-    if (!qobject_cast<QGuiApplication*>(QCoreApplication::instance()))
-        return Usage("recording needs the Qt GUI library for text");
+    // Text needs a GUI application; recording needs no display, so one of our own
+    // runs on the offscreen platform.
+    std::unique_ptr<QGuiApplication> ownApplication;
+    if (!QCoreApplication::instance()) {
+        static int argc = 1;
+        static char name[] = "quipix";
+        static char* argv[] = {name, nullptr};
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+        ownApplication = std::make_unique<QGuiApplication>(argc, argv);
+    } else if (!qobject_cast<QGuiApplication*>(QCoreApplication::instance())) {
+        return Usage("recording needs a GUI application for text");
+    }
     if (!CurrentTextEngine()) InstallQtTextEngine();
 
     try {
