@@ -8,6 +8,7 @@
 #include <QPainter>
 #include <algorithm>
 #include <array>
+#include <cstring>
 
 namespace quipix {
 
@@ -29,10 +30,21 @@ void ConvertPixelGraphicArea(const TPixelGraphic& picture, QImage& display, int 
 
     const TPGPixelFormat format = pic->PixelFormat();
     if (format == pgpf24Bit) {
+        // Blue, green, red in memory is already 0x00RRGGBB when read little-endian:
+        // four pixels come from three 32-bit loads.
         for (int y = top; y < bottom; ++y) {
             const std::uint8_t* s = pic->ScanLine(y) + std::size_t(left) * 3;
             auto* d = reinterpret_cast<QRgb*>(display.scanLine(y)) + left;
-            for (int x = left; x < right; ++x, s += 3)
+            int n = right - left;
+            for (; n >= 4; n -= 4, s += 12, d += 4) {
+                std::uint32_t w[3];
+                std::memcpy(w, s, 12);
+                d[0] = 0xFF000000u | (w[0] & 0xFFFFFFu);
+                d[1] = 0xFF000000u | (w[0] >> 24) | ((w[1] << 8) & 0xFFFF00u);
+                d[2] = 0xFF000000u | (w[1] >> 16) | ((w[2] << 16) & 0xFF0000u);
+                d[3] = 0xFF000000u | (w[2] >> 8);
+            }
+            for (; n > 0; --n, s += 3)
                 *d++ = 0xFF000000u | (QRgb(s[2]) << 16) | (QRgb(s[1]) << 8) | QRgb(s[0]);
         }
         return;
