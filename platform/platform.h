@@ -47,13 +47,13 @@ bool VerifyScreenSavePassword(WindowId saverWindow);
 // means the built-in implementation. ShowHelp and OpenAddress consult their
 // members first and fall back to the Qt help window and shell.
 struct Services {
-    std::function<WindowId()> foregroundWindow;
-    std::function<bool(WindowId, WindowRect&)> getWindowRect;
-    std::function<void(WindowId)> activateWindow;
-    std::function<ScreenInfo()> primaryScreen;
-    std::function<std::uint32_t(int)> sysColor;
-    std::function<void(int)> showHelp;
-    std::function<void(const std::string&)> openAddress;
+    std::function<WindowId()> foregroundWindow{};
+    std::function<bool(WindowId, WindowRect&)> getWindowRect{};
+    std::function<void(WindowId)> activateWindow{};
+    std::function<ScreenInfo()> primaryScreen{};
+    std::function<std::uint32_t(int)> sysColor{};
+    std::function<void(int)> showHelp{};
+    std::function<void(const std::string&)> openAddress{};
 };
 // Installs services; empty members keep the current ones. Returns the previous set.
 Services InstallServices(const Services& services);

@@ -1,0 +1,210 @@
+// NextJoke and PickRandomJokeFile: counting, switching, paths and folders.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+
+#include "common/joke_file.h"
+#include "common/joke_library.h"
+#include "common/random.h"
+#include "common/settings.h"
+#include "platform/platform.h"
+#include "platform/registry.h"
+#include "support/test_support.h"
+
+namespace quipix {
+namespace {
+
+namespace fs = std::filesystem;
+
+class JokeLibraryTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        store_ = std::make_shared<platform::FileRegistry>((config_.path() / "Quipix.reg").string());
+        platform::InstallRegistry(store_);
+        Settings = TSettings{};
+        LoadSettings();
+        Settings.Directory = jokes_.str();
+    }
+    void TearDown() override {
+        platform::InstallRegistry(nullptr);
+        Settings = TSettings{};
+    }
+    std::string SavedJokeFile() {
+        auto v = store_->ReadValue(std::string(kSettingsKey) + "\\General", "JokeFile");
+        return v ? v->data : "<none>";
+    }
+
+    test::TempDir config_, jokes_;
+    std::shared_ptr<platform::FileRegistry> store_;
+};
+
+TEST_F(JokeLibraryTest, AMissingFileGivesTheDefaults) {
+    Settings.JokeFile = "nothing.txt";
+    Settings.CurrentQuestion = "old";
+    NextJoke();
+    EXPECT_EQ(Settings.CurrentQuestion, kDefaultQuestionText);
+    EXPECT_EQ(Settings.CurrentAnswer, kDefaultAnswerText);
+    Settings.JokeFile = "";
+    NextJoke();
+    EXPECT_EQ(Settings.CurrentQuestion, kDefaultQuestionText);
+}
+
+TEST_F(JokeLibraryTest, SingleWithDescriptionAsksTheDescription) {
+    jokes_.write("s.txt", "[Header]\nFormat=SINGLE\nDescription=Guess what?\n[Data]\none|two|three\n");
+    Settings.JokeFile = "s.txt";
+    NextJoke();
+    EXPECT_EQ(Settings.CurrentQuestion, "Guess what?");
+    EXPECT_EQ(Settings.CurrentAnswer, "one\r\ntwo\r\nthree");
+    EXPECT_EQ(Settings.CurrentDescription, "Guess what?");
+}
+
+TEST_F(JokeLibraryTest, OneLineWithoutDescriptionKeepsTheDefaultQuestion) {
+    jokes_.write("q.txt", "[Header]\nFormat=Q&A\n[Data]\nQ: lonely question\n");
+    Settings.JokeFile = "q.txt";
+    NextJoke();
+    EXPECT_EQ(Settings.CurrentQuestion, kDefaultQuestionText);
+    EXPECT_EQ(Settings.CurrentAnswer, "lonely question");
+}
+
+TEST_F(JokeLibraryTest, MalformedFilesGiveTheDefaultsAndRaiseNothing) {
+    for (const char* text : {"[Header]\nFormat=Q&A\n[Data]\nno questions\n", "[Header]\nFormat=ML\n[Data]\n<START>",
+                             "[Header]\nFormat=SINGLE\n[Data]", "\x01\x02\xff\xfe garbage"}) {
+        jokes_.write("bad.txt", text);
+        Settings.JokeFile = "bad.txt";
+        ASSERT_NO_THROW(NextJoke()) << text;
+        EXPECT_EQ(Settings.CurrentQuestion, kDefaultQuestionText) << text;
+        EXPECT_EQ(Settings.CurrentAnswer, kDefaultAnswerText) << text;
+    }
+}
+
+TEST_F(JokeLibraryTest, TrailingSeparatorsGiveTheSamePath) {
+    EXPECT_EQ(JoinJokePath("/a/b", "x.txt"), "/a/b/x.txt");
+    EXPECT_EQ(JoinJokePath("/a/b/", "x.txt"), "/a/b/x.txt");
+    EXPECT_EQ(JoinJokePath("/a/b\\", "x.txt"), "/a/b/x.txt");
+    jokes_.write("t.txt", "[Header]\nFormat=SINGLE\n[Data]\nQ|A\n");
+    Settings.JokeFile = "t.txt";
+    for (const std::string& dir : {jokes_.str(), jokes_.str() + "/", jokes_.str() + "\\"}) {
+        Settings.Directory = dir;
+        NextJoke();
+        EXPECT_EQ(Settings.CurrentQuestion, "Q") << dir;
+    }
+}
+
+TEST_F(JokeLibraryTest, TheJokeFileIsFoundRegardlessOfCase) {
+    jokes_.write("Mixed.TXT", "[Header]\nFormat=SINGLE\n[Data]\nfound|it\n");
+    Settings.JokeFile = "mixed.txt";
+    NextJoke();
+    EXPECT_EQ(Settings.CurrentQuestion, "found");
+}
+
+TEST_F(JokeLibraryTest, ListingSkipsHiddenFilesFoldersAndOtherExtensions) {
+    jokes_.write(".hidden.txt", "x");
+    jokes_.write("notes.md", "x");
+    jokes_.write("a.txt.bak", "x");
+    fs::create_directory(jokes_.path() / "folder.txt");
+    EXPECT_TRUE(ListJokeFiles(jokes_.str()).empty());
+    Settings.JokeFile = "keep.txt";
+    Settings.ChangeAfter = 1;
+    Settings.Change = true;
+    NextJoke();
+    EXPECT_EQ(Settings.JokeFile, "keep.txt");  // nothing to switch to
+    EXPECT_EQ(Settings.JokeCounter, 1u);
+    EXPECT_EQ(SavedJokeFile(), "<none>");      // and nothing saved
+    jokes_.write("B.TXT", "x");
+    jokes_.write("a.txt", "x");
+    EXPECT_EQ(ListJokeFiles(jokes_.str()), (std::vector<std::string>{"B.TXT", "a.txt"}));
+    EXPECT_TRUE(ListJokeFiles((jokes_.path() / "missing").string()).empty());
+}
+
+TEST_F(JokeLibraryTest, SwitchesInCalls25_49_73) {
+    jokes_.write("only.txt", "[Header]\nFormat=SINGLE\n[Data]\nq|a\n");
+    Settings.JokeFile = "other.txt";
+    Settings.Change = true;
+    std::vector<int> switches;
+    for (int call = 1; call <= 80; ++call) {
+        Settings.JokeFile = "other.txt";
+        NextJoke();
+        if (Settings.JokeFile == "only.txt") switches.push_back(call);
+    }
+    EXPECT_EQ(switches, (std::vector<int>{25, 49, 73}));
+    EXPECT_EQ(SavedJokeFile(), "only.txt");  // the switch saved the settings
+}
+
+TEST_F(JokeLibraryTest, ChangeAfterOneOrLessSwitchesEveryCall) {
+    jokes_.write("only.txt", "[Header]\nFormat=SINGLE\n[Data]\nq|a\n");
+    Settings.Change = true;
+    for (std::int32_t after : {1, 0, -5}) {
+        Settings.ChangeAfter = after;
+        for (int call = 0; call < 3; ++call) {
+            Settings.JokeFile = "x.txt";
+            NextJoke();
+            EXPECT_EQ(Settings.JokeFile, "only.txt") << after;
+            EXPECT_EQ(Settings.CurrentQuestion, "q");
+        }
+    }
+}
+
+TEST_F(JokeLibraryTest, AClearedChangeBoxKeepsTheFileButStillCounts) {
+    jokes_.write("a.txt", "[Header]\nFormat=SINGLE\n[Data]\nfrom a|x\n");
+    jokes_.write("b.txt", "[Header]\nFormat=SINGLE\n[Data]\nfrom b|x\n");
+    Settings.JokeFile = "a.txt";
+    Settings.Change = false;
+    Settings.ChangeAfter = 2;
+    for (int call = 0; call < 50; ++call) {
+        NextJoke();
+        ASSERT_EQ(Settings.CurrentQuestion, "from a");
+    }
+    EXPECT_EQ(Settings.JokeCounter, 1u);  // reset at every second call
+    EXPECT_EQ(SavedJokeFile(), "<none>");
+}
+
+TEST_F(JokeLibraryTest, EverySwitchCanReachEveryFile) {
+    for (const char* name : {"a.txt", "b.txt", "c.txt"}) jokes_.write(name, "x");
+    Settings.Change = true;
+    Settings.ChangeAfter = 1;
+    std::set<std::string> chosen;
+    SetRandomizeClock([n = 0u]() mutable { return n += 1000; });
+    for (int i = 0; i < 60; ++i) {
+        NextJoke();
+        chosen.insert(Settings.JokeFile);
+    }
+    SetRandomizeClock(nullptr);
+    EXPECT_EQ(chosen, (std::set<std::string>{"a.txt", "b.txt", "c.txt"}));
+}
+
+TEST_F(JokeLibraryTest, FirstRunPicksABundledFileAndRemembersIt) {
+    Settings.Directory = "";
+    Settings.JokeFile = "";
+    NextJoke();
+    EXPECT_FALSE(Settings.JokeFile.empty());
+    EXPECT_TRUE(fs::is_regular_file(fs::path(platform::BundledJokesDirectory()) / Settings.JokeFile));
+    EXPECT_EQ(SavedJokeFile(), Settings.JokeFile);
+    EXPECT_NE(Settings.CurrentAnswer, kDefaultAnswerText);
+    // A file the user chose in the bundled folder is kept.
+    const std::string chosen = Settings.JokeFile;
+    for (int i = 0; i < 5; ++i) NextJoke();
+    EXPECT_EQ(Settings.JokeFile, chosen);
+}
+
+TEST_F(JokeLibraryTest, AChosenFolderIsNeverReplacedByTheBundledOne) {
+    Settings.JokeFile = "";
+    NextJoke();
+    EXPECT_EQ(Settings.Directory, jokes_.str());
+    EXPECT_EQ(Settings.JokeFile, "");
+    EXPECT_EQ(Settings.CurrentQuestion, kDefaultQuestionText);
+}
+
+TEST_F(JokeLibraryTest, ASaveFailureOfASwitchPassesThrough) {
+    std::ofstream(config_.path() / "blocked") << "x";
+    platform::InstallRegistry(
+        std::make_shared<platform::FileRegistry>((config_.path() / "blocked" / "Quipix.reg").string()));
+    jokes_.write("a.txt", "[Header]\nFormat=SINGLE\n[Data]\nq|a\n");
+    Settings.Change = true;
+    Settings.ChangeAfter = 1;
+    EXPECT_THROW(NextJoke(), ERegistryException);
+    EXPECT_EQ(Settings.CurrentQuestion, kDefaultQuestionText);
+}
+
+}  // namespace
+}  // namespace quipix

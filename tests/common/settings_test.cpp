@@ -1,0 +1,240 @@
+// LoadSettings and SaveSettings against the file store in a temporary folder.
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <map>
+
+#include "common/random.h"
+#include "common/settings.h"
+#include "platform/registry.h"
+#include "support/test_support.h"
+
+namespace quipix {
+namespace {
+
+using platform::RegValue;
+
+class SettingsTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        Settings = TSettings{};
+        path_ = (dir_.path() / "Kelvara" / "Quipix.reg").string();
+        store_ = std::make_shared<platform::FileRegistry>(path_);
+        platform::InstallRegistry(store_);
+    }
+    void TearDown() override { platform::InstallRegistry(nullptr); }
+
+    // Writes one value straight into the store, creating its subkey.
+    void Put(const std::string& subkey, const std::string& name, const RegValue& value) {
+        const std::string key = std::string(kSettingsKey) + "\\" + subkey;
+        ASSERT_TRUE(store_->CreateKey(key));
+        ASSERT_TRUE(store_->WriteValue(key, name, value));
+    }
+    std::optional<RegValue> Get(const std::string& subkey, const std::string& name) {
+        return store_->ReadValue(std::string(kSettingsKey) + "\\" + subkey, name);
+    }
+    std::string FileText() {
+        std::ifstream in(path_, std::ios::binary);
+        return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    }
+
+    test::TempDir dir_;
+    std::string path_;
+    std::shared_ptr<platform::FileRegistry> store_;
+};
+
+TEST_F(SettingsTest, EmptyStoreGivesDefaultsAndCreatesTheKey) {
+    Settings.JokeCounter = 9;
+    LoadSettings();
+    EXPECT_EQ(Settings.Speed, 5);
+    EXPECT_EQ(Settings.FadeMode, 0);
+    EXPECT_EQ(Settings.JokeFile, "");
+    EXPECT_EQ(Settings.Directory, "");
+    EXPECT_FALSE(Settings.Change);
+    EXPECT_EQ(Settings.ChangeAfter, 25);
+    EXPECT_EQ(Settings.Bitmap, "");
+    EXPECT_EQ(Settings.SolidColor, 0);
+    EXPECT_EQ(Settings.FromColor, 0x800000);
+    EXPECT_EQ(Settings.ToColor, 0);
+    EXPECT_FALSE(Settings.Tiled);
+    EXPECT_EQ(Settings.BackgroundType, 0);
+    EXPECT_EQ(Settings.QuestionFace, "Arial");
+    EXPECT_EQ(Settings.QuestionColor, 255);
+    EXPECT_EQ(Settings.QuestionSize, 24);
+    EXPECT_EQ(Settings.QuestionSpeed, 5);
+    EXPECT_TRUE(Settings.QuestionBold);
+    EXPECT_FALSE(Settings.QuestionItalic);
+    EXPECT_TRUE(Settings.Question3D);
+    EXPECT_EQ(Settings.AnswerFace, "Arial");
+    EXPECT_EQ(Settings.AnswerColor, 0xFF0000);
+    EXPECT_EQ(Settings.AnswerSize, 24);
+    EXPECT_EQ(Settings.AnswerSpeed, 5);
+    EXPECT_TRUE(Settings.AnswerBold);
+    EXPECT_FALSE(Settings.AnswerItalic);
+    EXPECT_TRUE(Settings.Answer3D);
+    EXPECT_EQ(Settings.DefaultQuestion, "These are the default question and answer");
+    EXPECT_EQ(Settings.DefaultAnswer,
+              "Please ensure that you select a valid joke file to get the most from this screen saver");
+    EXPECT_EQ(Settings.JokeCounter, 0u);
+
+    EXPECT_TRUE(store_->KeyExists(kSettingsKey));
+    EXPECT_FALSE(store_->KeyExists(std::string(kSettingsKey) + "\\General"));  // only saving makes subkeys
+    EXPECT_NE(FileText().find("[HKEY_CURRENT_USER\\Software\\Kelvara\\Quipix]"), std::string::npos);
+}
+
+TEST_F(SettingsTest, LoadReseedsFromTheClock) {
+    SetRandomizeClock([] { return 777u; });
+    LoadSettings();
+    SetRandomizeClock(nullptr);
+    EXPECT_EQ(RandSeed(), 777u);
+}
+
+TEST_F(SettingsTest, IntegersUseTheStrictSyntaxWithHexPrefixes) {
+    const std::map<std::string, std::int32_t> cases = {
+        {"0x10", 16}, {"0X10", 16}, {"$10", 16}, {"  16", 16}, {"16 ", 25}, {"sixteen", 25},
+        {"", 25},     {"0x", 25},   {"-3", -3},  {"0xFFFFFFFF", -1},
+    };
+    for (const auto& [text, expected] : cases) {
+        Put("General", "ChangeAfter", RegValue::String(text));
+        LoadSettings();
+        EXPECT_EQ(Settings.ChangeAfter, expected) << '"' << text << '"';
+    }
+}
+
+TEST_F(SettingsTest, BooleansReadAsIntegers) {
+    const std::map<std::string, bool> cases = {{"0", false}, {"1", true},  {"2", true},  {"-1", true},
+                                               {"0x1F", true}, {"", true}, {"yes", true}, {"0x0", false}};
+    for (const auto& [text, expected] : cases) {
+        Put("Question", "Bold", RegValue::String(text));
+        Put("Background", "Tiled", RegValue::String(text));
+        LoadSettings();
+        EXPECT_EQ(Settings.QuestionBold, expected) << '"' << text << '"';
+        // "Tiled" defaults to false, so a text that is no number reads false.
+        bool number = text == "0" || text == "1" || text == "2" || text == "-1" || text.starts_with("0x");
+        EXPECT_EQ(Settings.Tiled, number ? expected : false) << '"' << text << '"';
+    }
+}
+
+TEST_F(SettingsTest, TextsAreTakenAsStoredUpToANul) {
+    Put("Question", "Face", RegValue::String(""));
+    Put("Answer", "Face", RegValue::String(std::string("Times\0junk", 10)));
+    Put("General", "Directory", RegValue::ExpandString("/home/someone/jokes"));
+    LoadSettings();
+    EXPECT_EQ(Settings.QuestionFace, "");
+    EXPECT_EQ(Settings.AnswerFace, "Times");
+    EXPECT_EQ(Settings.Directory, "/home/someone/jokes");
+}
+
+TEST_F(SettingsTest, ANonStringValueStopsLoadingAtThatValue) {
+    Put("General", "Speed", RegValue::String("7"));
+    Put("General", "ChangeAfter", RegValue::DWord(10));
+    Put("Question", "Size", RegValue::String("40"));
+    Settings.ChangeAfter = -1;
+    Settings.Bitmap = "previous";
+    Settings.QuestionSize = -2;
+    try {
+        LoadSettings();
+        FAIL() << "no exception";
+    } catch (const ERegistryException& e) {
+        EXPECT_STREQ(e.what(), "Invalid data type for 'ChangeAfter'");
+    }
+    EXPECT_EQ(Settings.Speed, 7);            // read before the bad value
+    EXPECT_EQ(Settings.ChangeAfter, -1);     // untouched
+    EXPECT_EQ(Settings.Bitmap, "previous");  // later fields keep their contents
+    EXPECT_EQ(Settings.QuestionSize, -2);
+}
+
+TEST_F(SettingsTest, SaveWritesAll26StringsAndLoadsThemBack) {
+    LoadSettings();
+    Settings.Speed = 9;
+    Settings.JokeFile = "puns.txt";
+    Settings.Directory = "/srv/jokes\\";
+    Settings.Change = true;
+    Settings.SolidColor = std::int32_t(0x8000000F);  // a system colour
+    Settings.ToColor = 0x123456;
+    Settings.QuestionFace = "Liberation \"Sans\"";
+    Settings.AnswerItalic = true;
+    Settings.Answer3D = false;
+    Settings.DefaultQuestion = "not stored";
+    SaveSettings();
+
+    EXPECT_EQ(Get("Background", "Solid Color"), RegValue::String("-2147483633"));
+    EXPECT_EQ(Get("General", "Change"), RegValue::String("1"));
+    EXPECT_EQ(Get("Answer", "3D"), RegValue::String("0"));
+    const std::string text = FileText();
+    EXPECT_EQ(text.find("not stored"), std::string::npos);
+    size_t values = 0;
+    for (size_t p = 0; (p = text.find("\"=\"", p)) != std::string::npos; ++p) ++values;
+    EXPECT_EQ(values, 26u);
+
+    TSettings saved = Settings;
+    Settings = TSettings{};
+    LoadSettings();
+    EXPECT_EQ(Settings.Speed, 9);
+    EXPECT_EQ(Settings.JokeFile, "puns.txt");
+    EXPECT_EQ(Settings.Directory, "/srv/jokes\\");
+    EXPECT_TRUE(Settings.Change);
+    EXPECT_EQ(Settings.SolidColor, saved.SolidColor);
+    EXPECT_EQ(Settings.ToColor, 0x123456);
+    EXPECT_EQ(Settings.QuestionFace, "Liberation \"Sans\"");
+    EXPECT_TRUE(Settings.AnswerItalic);
+    EXPECT_FALSE(Settings.Answer3D);
+    EXPECT_EQ(Settings.DefaultQuestion, kDefaultQuestionText);
+}
+
+TEST_F(SettingsTest, ReadsAWindowsExport) {
+    std::filesystem::create_directories(dir_.path() / "Kelvara");
+    std::ofstream(path_, std::ios::binary) << "REGEDIT4\r\n\r\n"
+                                              "[HKEY_CURRENT_USER\\Software\\Kelvara\\Quipix\\General]\r\n"
+                                              "\"Speed\"=\"3\"\r\n"
+                                              "\"Directory\"=\"C:\\\\Jokes\\\\\"\r\n"
+                                              "[HKEY_CURRENT_USER\\Software\\Kelvara\\Quipix\\Answer]\r\n"
+                                              "\"Color\"=\"-16777201\"\r\n";
+    LoadSettings();
+    EXPECT_EQ(Settings.Speed, 3);
+    EXPECT_EQ(Settings.Directory, "C:\\Jokes\\");
+    EXPECT_EQ(Settings.AnswerColor, -16777201);
+}
+
+TEST_F(SettingsTest, AStoreThatCannotBeCreatedFailsSavingWithTheSubkeyName) {
+    // A regular file where the folder should be: no process can create it.
+    std::ofstream(dir_.path() / "blocked") << "x";
+    auto blocked = std::make_shared<platform::FileRegistry>((dir_.path() / "blocked" / "Quipix.reg").string());
+    platform::InstallRegistry(blocked);
+    LoadSettings();  // reading still works and gives the defaults
+    EXPECT_EQ(Settings.Speed, 5);
+    try {
+        SaveSettings();
+        FAIL() << "no exception";
+    } catch (const ERegistryException& e) {
+        EXPECT_STREQ(e.what(), "Failed to create key General");
+    }
+}
+
+// A store whose values cannot be set, though its keys exist.
+class ReadOnlyValues : public platform::Registry {
+public:
+    bool KeyExists(const std::string&) override { return true; }
+    bool CreateKey(const std::string&) override { return true; }
+    std::optional<RegValue> ReadValue(const std::string&, const std::string&) override { return std::nullopt; }
+    bool WriteValue(const std::string&, const std::string& name, const RegValue&) override {
+        ++writes;
+        return name != "Fade Mode";
+    }
+    int writes = 0;
+};
+
+TEST_F(SettingsTest, AValueThatCannotBeSetStopsSavingWithItsName) {
+    auto store = std::make_shared<ReadOnlyValues>();
+    platform::InstallRegistry(store);
+    try {
+        SaveSettings();
+        FAIL() << "no exception";
+    } catch (const ERegistryException& e) {
+        EXPECT_STREQ(e.what(), "Failed to set data for 'Fade Mode'");
+    }
+    EXPECT_EQ(store->writes, 2);  // "Speed" was written first and stays written
+}
+
+}  // namespace
+}  // namespace quipix
