@@ -16,6 +16,8 @@
 #include <xcb/xcb.h>
 
 #include "imaging/qt/pg_image.h"
+#include "imaging/qt/qt_text_engine.h"
+#include "imaging/text_engine.h"
 
 namespace quipix {
 
@@ -282,6 +284,7 @@ void TfrmFullScreen::FormClose() {
 }
 
 void RunSaverWindow(platform::WindowId parent) {
+    if (!CurrentTextEngine()) InstallQtTextEngine();
     TfrmFullScreen form(parent);
     QObject::connect(&form, &TfrmFullScreen::closed, qApp, &QCoreApplication::quit,
                      Qt::QueuedConnection);
