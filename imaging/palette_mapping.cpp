@@ -110,9 +110,9 @@ int TPixelGraphic::NearestUncached(PGColor c) {
             if (cacheNeedsSeeding_) SeedCache();
             const unsigned cell = ColorCell(c);
             const std::uint8_t bit = std::uint8_t(1u << (cell & 7));
-            if (cacheSet_[cell >> 3] & bit) return cache_[cell];
+            if (cacheSet_[cell >> 3] & bit) return int(cache_[cell] >> 24);
             const int index = ExactNearestIndex(c);
-            cache_[cell] = std::uint8_t(index);
+            cache_[cell] = (std::uint32_t(index) << 24) | (palette_[std::size_t(index)] & 0xFFFFFF);
             cacheSet_[cell >> 3] |= bit;
             return index;
         }
@@ -140,10 +140,10 @@ int TPixelGraphic::NearestUncached(PGColor c) {
 // surface of the cubes of half-size 0 to 4 around its own cell, nearer shells first.
 void TPixelGraphic::SeedCache() {
     if (!cache_) {
-        cache_ = std::make_unique<std::uint8_t[]>(65536);
+        cache_ = std::make_unique<std::uint32_t[]>(65536);
         cacheSet_ = std::make_unique<std::uint8_t[]>(8192);
     }
-    std::memset(cache_.get(), 0, 65536);
+    std::memset(cache_.get(), 0, 65536 * sizeof(std::uint32_t));
     std::memset(cacheSet_.get(), 0, 8192);
     for (int d = 0; d <= 4; ++d) {
         for (std::size_t i = 0; i < palette_.size(); ++i) {
@@ -158,7 +158,7 @@ void TPixelGraphic::SeedCache() {
                         const std::uint8_t bit = std::uint8_t(1u << (cell & 7));
                         if (cacheSet_[cell >> 3] & bit) continue;
                         cacheSet_[cell >> 3] |= bit;
-                        cache_[cell] = std::uint8_t(i);
+                        cache_[cell] = (std::uint32_t(i) << 24) | (e & 0xFFFFFF);
                     }
                 }
             }

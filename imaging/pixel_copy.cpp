@@ -86,11 +86,8 @@ std::unique_ptr<TPixelGraphic::DitherState> TPixelGraphic::StartDither() {
     });
     d->allGrey = allGrey_;
     d->identity = paletteIdent_ == pTrueColor;
-    for (std::size_t i = 0; i < palette_.size() && i < 256; ++i) {
-        d->red[i] = std::uint8_t(PGRed(palette_[i]));
-        d->green[i] = std::uint8_t(PGGreen(palette_[i]));
-        d->blue[i] = std::uint8_t(PGBlue(palette_[i]));
-    }
+    for (std::size_t i = 0; i < palette_.size() && i < 256; ++i)
+        d->entries[i] = palette_[i] & 0xFFFFFF;
     return d;
 }
 
@@ -115,66 +112,111 @@ inline void StoreIndex(std::uint8_t* row, int x, int value) {
 template <int Bits>
 void TPixelGraphic::WritePaletteSpan(std::uint8_t* row, int x0, int n, const std::uint8_t* bgr,
                                      bool leftToRight, DitherState* d) {
-    Lookup lookup(*this);
     const int step = leftToRight ? 1 : -1;
     const int first = leftToRight ? 0 : n - 1;
     if (!d) {
+        Lookup lookup(*this);
         for (int k = 0, i = first; k < n; ++k, i += step) {
             const std::uint8_t* p = bgr + 3 * i;
             StoreIndex<Bits>(row, x0 + i, lookup(PGRGB(p[2], p[1], p[0])));
         }
         return;
     }
+    // The loop below is one long chain of dependent steps (each pixel's error feeds the
+    // next), so it keeps the error carried ahead in registers and reads index and entry
+    // colour from one cache word. The one-colour memo cannot change an answer of the
+    // cache or of the formulas, so it is only brought up to date at the end.
     const std::int16_t* lim = d->lim;
-    int* const current = d->current + 3;  // column x at current[3 * x]
+    const int* const current = d->current + 3;  // column x at current[3 * x]
     int* const next = d->next + 3;
-    const int ahead = 3 * step;
     const bool identity = d->identity;
+    const std::uint32_t* cells = nullptr;
+    const std::uint8_t* set = nullptr;
+    if (paletteIdent_ == pUnknown && cacheEnabled_) {
+        if (cacheNeedsSeeding_) SeedCache();
+        cells = cache_.get();
+        set = cacheSet_.get();
+    }
+    const std::uint32_t* entries = d->entries.data();
+    // Index in the top byte, entry colour below, as in the cache.
+    auto find = [&](PGColor c, int r, int g, int b) -> std::uint32_t {
+        const unsigned cell = CellOf(r, g, b);
+        if (cells && ((set[cell >> 3] >> (cell & 7)) & 1)) return cells[cell];
+        const int index = NearestUncached(c);
+        return identity ? c : (std::uint32_t(index) << 24) | entries[index & 0xFF];
+    };
+    PGColor lastColor = 0;
+    std::uint32_t lastFound = 0;
     if (d->allGrey) {
         // Grey palettes: the error of the luminance, carried in the green slots.
         const bool weighted = rgbWeighting_;
+        int aheadG = 0;
         for (int k = 0, i = first; k < n; ++k, i += step) {
             const int x = x0 + i;
-            int* cur = current + 3 * x;
             int* nxt = next + 3 * x;
             const std::uint8_t* p = bgr + 3 * i;
-            const int v = Clamp255(LuminanceOf(p[2], p[1], p[0], weighted) / 3 + lim[cur[1]]);
-            const int index = lookup(PGRGB(v, v, v));
-            StoreIndex<Bits>(row, x, index);
-            const int err = identity ? 0 : v - d->green[index & 0xFF];
-            cur[ahead + 1] += 7 * err;
-            nxt[1 - ahead] += 3 * err;
+            const int v = Clamp255(LuminanceOf(p[2], p[1], p[0], weighted) / 3 +
+                                   lim[current[3 * x + 1] + aheadG]);
+            lastColor = PGRGB(v, v, v);
+            lastFound = find(lastColor, v, v, v);
+            StoreIndex<Bits>(row, x, identity ? int(lastFound) : int(lastFound >> 24));
+            const int err = identity ? 0 : v - int((lastFound >> 8) & 0xFF);
+            aheadG = 7 * err;
+            nxt[1 - 3 * step] += 3 * err;
             nxt[1] += 5 * err;
-            nxt[1 + ahead] += err;
+            nxt[1 + 3 * step] += err;
         }
-        return;
+    } else {
+        // The next row's slots are fresh for this row and complete once the pixel
+        // after them is done: they are summed in registers and stored once.
+        int aheadR = 0, aheadG = 0, aheadB = 0;     // for the current row, one ahead
+        int belowR = 0, belowG = 0, belowB = 0;     // next row at x, so far
+        int behindR = 0, behindG = 0, behindB = 0;  // next row one behind x, so far
+        const int back = -3 * step;
+        for (int k = 0, i = first; k < n; ++k, i += step) {
+            const int x = x0 + i;
+            const int* cur = current + 3 * x;
+            const std::uint8_t* p = bgr + 3 * i;
+            const int r = Clamp255(p[2] + lim[cur[0] + aheadR]);
+            const int g = Clamp255(p[1] + lim[cur[1] + aheadG]);
+            const int b = Clamp255(p[0] + lim[cur[2] + aheadB]);
+            lastColor = PGRGB(r, g, b);
+            lastFound = find(lastColor, r, g, b);
+            if (identity) {
+                StoreIndex<Bits>(row, x, int(lastFound));
+                continue;
+            }
+            StoreIndex<Bits>(row, x, int(lastFound >> 24));
+            const int er = r - int(lastFound & 0xFF);
+            const int eg = g - int((lastFound >> 8) & 0xFF);
+            const int eb = b - int((lastFound >> 16) & 0xFF);
+            aheadR = 7 * er;
+            aheadG = 7 * eg;
+            aheadB = 7 * eb;
+            int* nxt = next + 3 * x;
+            nxt[back] = behindR + 3 * er;
+            nxt[back + 1] = behindG + 3 * eg;
+            nxt[back + 2] = behindB + 3 * eb;
+            behindR = belowR + 5 * er;
+            behindG = belowG + 5 * eg;
+            behindB = belowB + 5 * eb;
+            belowR = er;
+            belowG = eg;
+            belowB = eb;
+        }
+        if (!identity) {
+            int* nxt = next + 3 * (x0 + first + (n - 1) * step);
+            nxt[0] = behindR;
+            nxt[1] = behindG;
+            nxt[2] = behindB;
+            nxt[-back] = belowR;
+            nxt[1 - back] = belowG;
+            nxt[2 - back] = belowB;
+        }
     }
-    for (int k = 0, i = first; k < n; ++k, i += step) {
-        const int x = x0 + i;
-        int* cur = current + 3 * x;
-        int* nxt = next + 3 * x;
-        const std::uint8_t* p = bgr + 3 * i;
-        const int r = Clamp255(p[2] + lim[cur[0]]);
-        const int g = Clamp255(p[1] + lim[cur[1]]);
-        const int b = Clamp255(p[0] + lim[cur[2]]);
-        const int index = lookup(PGRGB(r, g, b));
-        StoreIndex<Bits>(row, x, index);
-        if (identity) continue;
-        const int e = index & 0xFF;
-        const int er = r - d->red[e], eg = g - d->green[e], eb = b - d->blue[e];
-        cur[ahead] += 7 * er;
-        cur[ahead + 1] += 7 * eg;
-        cur[ahead + 2] += 7 * eb;
-        nxt[-ahead] += 3 * er;
-        nxt[1 - ahead] += 3 * eg;
-        nxt[2 - ahead] += 3 * eb;
-        nxt[0] += 5 * er;
-        nxt[1] += 5 * eg;
-        nxt[2] += 5 * eb;
-        nxt[ahead] += er;
-        nxt[ahead + 1] += eg;
-        nxt[ahead + 2] += eb;
-    }
+    lastColor_ = lastColor;
+    lastIndex_ = identity ? int(lastFound) : int(lastFound >> 24);
+    memoValid_ = true;
 }
 
 void TPixelGraphic::WriteSpan(int y, int x0, int n, const std::uint8_t* bgr, bool leftToRight,

@@ -225,8 +225,10 @@ private:
     int updateCount_ = 0;
     ChangedArea lastChange_;
 
-    // Nearest-colour cache: one index byte and one "set" bit per 5-6-5 cell.
-    std::unique_ptr<std::uint8_t[]> cache_;
+    // Nearest-colour cache: one "set" bit per 5-6-5 cell, and per cell the index in
+    // the top byte with that entry's colour below it, so that the dithering loop gets
+    // both from one load.
+    std::unique_ptr<std::uint32_t[]> cache_;
     std::unique_ptr<std::uint8_t[]> cacheSet_;
     bool cacheNeedsSeeding_ = true;
     PGColor lastColor_ = 0;

@@ -56,7 +56,7 @@ struct TPixelGraphic::Lookup {
         int index;
         const unsigned cell = ColorCell(c);
         if (cache_ && (set_[cell >> 3] & (1u << (cell & 7))))
-            index = cache_[cell];
+            index = int(cache_[cell] >> 24);
         else
             index = image_.NearestUncached(c);
         last_ = c;
@@ -67,7 +67,7 @@ struct TPixelGraphic::Lookup {
 
 private:
     TPixelGraphic& image_;
-    const std::uint8_t* cache_ = nullptr;
+    const std::uint32_t* cache_ = nullptr;
     const std::uint8_t* set_ = nullptr;
     PGColor last_;
     int lastIndex_;
@@ -87,8 +87,9 @@ struct TPixelGraphic::DitherState {
     const std::int16_t* lim = nullptr;  // indexed -kMaxStored .. kMaxStored
     bool allGrey = false;
     bool identity = false;  // true-colour ident: the index is the colour itself
-    std::array<std::uint8_t, 256> red{}, green{}, blue{};
+    std::array<std::uint32_t, 256> entries{};  // palette colours by index
 
+    // The current row is only read (the error carried ahead stays in registers).
     void NextRow() {
         std::swap(current, next);
         std::fill(next, next + rows.size() / 2, 0);
