@@ -1,0 +1,343 @@
+// BMP, DIB and RLE files built byte by byte: layouts, bit fields, run-length codes,
+// header checks, short files and the size limits.
+#include <gtest/gtest.h>
+
+#include "imaging/exceptions.h"
+#include "imaging/readers/readers.h"
+#include "reader_fixture.h"
+
+namespace quipix::test {
+namespace {
+
+struct InfoBmp {
+    int width = 1, height = 1, bits = 24, planes = 1;
+    std::uint32_t compression = 0, clrUsed = 0, sizeImage = 0;
+    std::vector<std::uint32_t> masks;   // written after the header
+    std::vector<std::uint32_t> table;   // 0x00RRGGBB entries, written as B, G, R, 0
+    std::uint32_t gap = 0;              // bytes between the table and the pixels
+    bool announceGap = true;            // the file header's offset points past the gap
+    Bytes pixels;
+
+    std::vector<std::uint8_t> Build() const {
+        const std::uint32_t tableEnd = 14 + 40 + 4 * std::uint32_t(masks.size() + table.size());
+        Bytes b;
+        b.str("BM").u32(0).u32(0).u32(announceGap ? tableEnd + gap : tableEnd);
+        b.u32(40).u32(std::uint32_t(width)).u32(std::uint32_t(height)).u16(planes).u16(bits);
+        b.u32(compression).u32(sizeImage ? sizeImage : std::uint32_t(pixels.size()));
+        b.u32(2835).u32(2835).u32(clrUsed).u32(0);
+        for (auto m : masks) b.u32(m);
+        for (auto c : table) b.u8(c & 0xFF).u8((c >> 8) & 0xFF).u8((c >> 16) & 0xFF).u8(0);
+        b.fill(gap, 0xEE);
+        b.data.insert(b.data.end(), pixels.data.begin(), pixels.data.end());
+        return b.data;
+    }
+};
+
+class BmpTest : public ::testing::Test {
+protected:
+    std::unique_ptr<TFileFormatReader> reader = MakeBMPReader("bmp");
+    std::string Error(const std::vector<std::uint8_t>& bytes) {
+        return ReadError<EPGBMPFileFormatReader>(*reader, bytes);
+    }
+};
+
+TEST_F(BmpTest, RegistrationsShareTheSignature) {
+    for (const char* ext : {"bmp", "dib", "rle"}) {
+        auto r = MakeBMPReader(ext);
+        EXPECT_EQ(r->Extension(), ext);
+        EXPECT_EQ(r->Description(), "Bitmap");
+        EXPECT_TRUE(r->HasSignature());
+        const std::uint8_t bm[] = {'B', 'M'}, b[] = {'B'}, mb[] = {'M', 'B'};
+        EXPECT_TRUE(r->IsSignature(bm));
+        EXPECT_FALSE(r->IsSignature(b));
+        EXPECT_FALSE(r->IsSignature(mb));
+    }
+}
+
+TEST_F(BmpTest, TopDown24BitLoadsUprightWithItsTrueHeight) {
+    InfoBmp f;
+    f.width = 2, f.height = -2;
+    // First file row is the top row here: red, green; then blue, white. Rows pad to 8.
+    f.pixels.raw({0, 0, 255, 0, 255, 0, 0, 0}).raw({255, 0, 0, 255, 255, 255, 0, 0});
+    auto img = Read(*reader, f.Build());
+    ASSERT_EQ(img->Height(), 2);
+    EXPECT_EQ(img->PixelFormat(), pgpf24Bit);
+    EXPECT_EQ(img->Pixels(0, 0), PGRGB(255, 0, 0));
+    EXPECT_EQ(img->Pixels(1, 0), PGRGB(0, 255, 0));
+    EXPECT_EQ(img->Pixels(0, 1), PGRGB(0, 0, 255));
+    EXPECT_EQ(img->Pixels(1, 1), PGRGB(255, 255, 255));
+}
+
+TEST_F(BmpTest, TopDownOddHeightFlipsAroundTheMiddleRow) {
+    InfoBmp f;
+    f.width = 1, f.height = -3, f.bits = 8, f.clrUsed = 3;
+    f.table = {0x000000, 0x808080, 0xFFFFFF};
+    f.pixels.raw({0, 0, 0, 0, 1, 0, 0, 0, 2, 0, 0, 0});
+    auto img = Read(*reader, f.Build());
+    EXPECT_EQ(img->PixelValues(0, 0), 0u);
+    EXPECT_EQ(img->PixelValues(0, 1), 1u);
+    EXPECT_EQ(img->PixelValues(0, 2), 2u);
+}
+
+TEST_F(BmpTest, Sixteen555ValuesFollowTheEightTimesPlusEightRule) {
+    InfoBmp f;
+    f.width = 4, f.bits = 16;
+    f.pixels.u16(0x7FFF).u16(0x0001).u16(0x0000).u16(0x4210);
+    auto img = Read(*reader, f.Build());
+    EXPECT_EQ(img->Pixels(0, 0), PGRGB(255, 255, 255));
+    EXPECT_EQ(img->Pixels(1, 0), PGRGB(0, 0, 16));
+    EXPECT_EQ(img->Pixels(2, 0), PGRGB(0, 0, 0));
+    EXPECT_EQ(img->Pixels(3, 0), PGRGB(136, 136, 136));  // 16 of 31 in each channel
+}
+
+TEST_F(BmpTest, BitFieldMasks565ZeroAndWide) {
+    InfoBmp f;
+    f.width = 2, f.bits = 16, f.compression = 3;
+    f.masks = {0xF800, 0x07E0, 0x001F};
+    f.pixels.u16(0x07E0).u16(0x0020);
+    auto img = Read(*reader, f.Build());
+    EXPECT_EQ(img->Pixels(0, 0), PGRGB(0, 255, 0));
+    EXPECT_EQ(img->Pixels(1, 0), PGRGB(0, 8, 0));  // 1 of 63: 4 plus the 2^(8-6) bias
+
+    InfoBmp g;
+    g.width = 3, g.bits = 32, g.compression = 3;
+    // Red is ten bits wide (shifted to bit 0 and clamped), green is missing.
+    g.masks = {0x3FF00000, 0, 0x000000FF};
+    g.pixels.u32(0x3FF000FF).u32(0x07F00010).u32(0x0000FFFF);
+    img = Read(*reader, g.Build());
+    EXPECT_EQ(img->Pixels(0, 0), PGRGB(255, 0, 255));
+    EXPECT_EQ(img->Pixels(1, 0), PGRGB(127, 0, 16));
+    EXPECT_EQ(img->Pixels(2, 0), PGRGB(0, 0, 255));
+}
+
+TEST_F(BmpTest, ThirtyTwoBitDefaultsToEightBitChannels) {
+    InfoBmp f;
+    f.width = 1, f.height = -2, f.bits = 32;
+    f.pixels.u32(0xAA112233).u32(0x00FF0000);
+    auto img = Read(*reader, f.Build());
+    EXPECT_EQ(img->Pixels(0, 0), PGRGB(0x11, 0x22, 0x33));
+    EXPECT_EQ(img->Pixels(0, 1), PGRGB(0xFF, 0, 0));
+}
+
+TEST_F(BmpTest, Rle8RunsDeltaAbsoluteAndEndOfLine) {
+    InfoBmp f;
+    f.width = 6, f.height = 3, f.bits = 8, f.compression = 1, f.clrUsed = 8;
+    f.table = {0, 1, 2, 3, 4, 5, 6, 7};
+    f.pixels.raw({3, 5})                // bottom row: 5 5 5
+        .raw({0, 3, 1, 2, 3, 0})        // absolute run of three, padded to even
+        .raw({0, 0})                    // end of line
+        .raw({0, 2, 2, 1})              // delta: two right, one up (top row)
+        .raw({9, 7})                    // run past the right edge is cut
+        .raw({0, 1});                   // end of bitmap
+    auto img = Read(*reader, f.Build());
+    const std::uint32_t expect[3][6] = {{0, 0, 7, 7, 7, 7}, {0, 0, 0, 0, 0, 0}, {5, 5, 5, 1, 2, 3}};
+    for (int y = 0; y < 3; ++y)
+        for (int x = 0; x < 6; ++x) EXPECT_EQ(img->PixelValues(x, y), expect[y][x]) << x << "," << y;
+}
+
+TEST_F(BmpTest, Rle8WithoutEndCodeStopsAtTheEndOfItsData) {
+    InfoBmp f;
+    f.width = 2, f.height = 2, f.bits = 8, f.compression = 1, f.clrUsed = 2;
+    f.table = {0, 0xFFFFFF};
+    f.pixels.raw({2, 1});
+    auto img = Read(*reader, f.Build());
+    EXPECT_EQ(img->PixelValues(0, 1), 1u);
+    EXPECT_EQ(img->PixelValues(1, 1), 1u);
+    EXPECT_EQ(img->PixelValues(0, 0), 0u);
+}
+
+TEST_F(BmpTest, Rle4AlternatesNibbles) {
+    InfoBmp f;
+    f.width = 7, f.height = 1, f.bits = 4, f.compression = 2, f.clrUsed = 1;
+    f.table = {0};
+    f.pixels.raw({3, 0x12})                 // 1 2 1
+        .raw({0, 3, 0xAB, 0xC0})            // absolute A B C: two bytes, position stays even
+        .raw({4, 0x34})                     // 3 4 3 4, the last one past the width
+        .raw({0, 1});
+    auto img = Read(*reader, f.Build());
+    const std::uint32_t expect[7] = {1, 2, 1, 0xA, 0xB, 0xC, 3};
+    for (int x = 0; x < 7; ++x) EXPECT_EQ(img->PixelValues(x, 0), expect[x]) << x;
+}
+
+TEST_F(BmpTest, RleProgressStaysWithinTenStepsEvenForTinyData) {
+    InfoBmp f;
+    f.width = 4, f.height = 1, f.bits = 8, f.compression = 1, f.clrUsed = 1;
+    f.table = {0};
+    f.pixels.raw({4, 1, 0, 1});
+    const auto bytes = f.Build();
+    TPixelGraphic img;
+    std::vector<int> steps;
+    img.OnProgress = [&](const void*, int step, int max, bool&) {
+        EXPECT_EQ(max, 10);
+        steps.push_back(step);
+    };
+    TPGMemoryStream s(bytes);
+    reader->ReadImage(s, img, 0);
+    ASSERT_FALSE(steps.empty());
+    for (std::size_t i = 0; i < steps.size(); ++i) {
+        EXPECT_GE(steps[i], 1);
+        EXPECT_LE(steps[i], 10);
+        if (i > 0) {
+            EXPECT_GT(steps[i], steps[i - 1]);
+        }
+    }
+}
+
+TEST_F(BmpTest, AbortStopsTheSlicedRead) {
+    InfoBmp f;
+    f.width = 10, f.height = 11, f.bits = 8, f.clrUsed = 1;  // 132 bytes: ten slices
+    f.table = {0};
+    f.pixels.fill(132, 1);
+    const auto bytes = f.Build();
+    TPixelGraphic img;
+    int calls = 0;
+    int starts = 0, ends = 0;
+    img.OnProgressStartEvent = [&] { ++starts; };
+    img.OnProgressEndEvent = [&] { ++ends; };
+    img.OnProgress = [&](const void*, int, int, bool& abort) { ++calls, abort = true; };
+    TPGMemoryStream s(bytes);
+    reader->ReadImage(s, img, 0);
+    EXPECT_EQ(calls, 1);
+    EXPECT_EQ(starts, 1);
+    EXPECT_EQ(ends, 1);
+    EXPECT_EQ(img.PixelValues(0, 10), 1u);  // first slice: the bottom rows
+    EXPECT_EQ(img.PixelValues(0, 0), 0u);
+}
+
+TEST_F(BmpTest, TwoColoursUsedBlackAndWhiteIdentifyAsBlackWhite) {
+    InfoBmp f;
+    f.width = 2, f.bits = 8, f.clrUsed = 2;
+    f.table = {0x000000, 0xFFFFFF};
+    f.pixels.raw({1, 0, 0, 0});
+    auto img = Load(f.Build(), "bmp");
+    EXPECT_EQ(img->PaletteCount(), 2);
+    EXPECT_EQ(img->PaletteIdent(), pBlackWhite);
+    EXPECT_EQ(img->Pixels(0, 0), PGRGB(255, 255, 255));
+}
+
+TEST_F(BmpTest, ColoursUsedBeyondCapacityIsRefused) {
+    InfoBmp f;
+    f.bits = 4, f.clrUsed = 17;
+    f.pixels.fill(4, 0);
+    EXPECT_EQ(Error(f.Build()), "BMP: BitmapInfoHeader.biClrUsed invalid");
+    f.bits = 24, f.clrUsed = 300;  // a true-colour file may carry any table
+    EXPECT_EQ(Error(f.Build()), "");
+}
+
+TEST_F(BmpTest, PixelDataStartsAtTheFileHeaderOffsetAfterAGap) {
+    InfoBmp f;
+    f.width = 1, f.bits = 24, f.gap = 6;
+    f.pixels.raw({10, 20, 30, 0});
+    EXPECT_EQ(Read(*reader, f.Build())->Pixels(0, 0), PGRGB(30, 20, 10));
+    // An offset inside the headers or past the end is not followed.
+    f.announceGap = false;
+    f.gap = 0;
+    EXPECT_EQ(Read(*reader, f.Build())->Pixels(0, 0), PGRGB(30, 20, 10));
+}
+
+TEST_F(BmpTest, Os2CoreHeader) {
+    Bytes b;
+    b.str("BM").u32(0).u32(0).u32(14 + 12 + 6);
+    b.u32(12).u16(3).u16(1).u16(1).u16(1);
+    b.raw({0, 0, 255, 255, 255, 255});  // entry 0 red, entry 1 white (B, G, R)
+    b.raw({0xA0, 0, 0, 0});             // pixels 1 0 1
+    auto img = Read(*reader, b.data);
+    EXPECT_EQ(img->PixelFormat(), pgpf1Bit);
+    EXPECT_EQ(img->Pixels(0, 0), PGRGB(255, 255, 255));
+    EXPECT_EQ(img->Pixels(1, 0), PGRGB(255, 0, 0));
+    EXPECT_EQ(img->Pixels(2, 0), PGRGB(255, 255, 255));
+    const TImageInfo info = Info(*reader, b.data);
+    EXPECT_EQ(info.Info1, "OS/2");
+    EXPECT_EQ(info.ColorText, "2");
+
+    b.data[14 + 10] = 16;
+    EXPECT_EQ(Error(b.data), "BMP: BitmapCoreHeader.bcBitCount invalid");
+    b.data[14 + 10] = 1, b.data[14 + 8] = 2;
+    EXPECT_EQ(Error(b.data), "BMP: BitmapCoreHeader.bcPlanes invalid");
+}
+
+TEST_F(BmpTest, HeaderChecks) {
+    InfoBmp f;
+    f.pixels.fill(4, 0);
+    auto bytes = f.Build();
+    bytes[14] = 108;  // a V4 header
+    EXPECT_EQ(Error(bytes), "BMP: Invalid size of BitmapInfoHeader/BitmapCoreHeader");
+
+    f.planes = 2;
+    EXPECT_EQ(Error(f.Build()), "BMP: BitmapInfoHeader.biPlanes invalid");
+    f.planes = 1, f.bits = 2;
+    EXPECT_EQ(Error(f.Build()), "BMP: BitmapInfoHeader.biBitCount invalid");
+    f.bits = 4, f.compression = 1;
+    EXPECT_EQ(Error(f.Build()), "BMP: BitmapInfoHeader.biCompression invalid");
+    f.bits = 8, f.height = -1;
+    EXPECT_EQ(Error(f.Build()), "BMP: BitmapInfoHeader.biCompression invalid");
+    f.bits = 24, f.compression = 3, f.height = 1;
+    EXPECT_EQ(Error(f.Build()), "BMP: BitmapInfoHeader.biCompression invalid");
+    f.compression = 4;
+    EXPECT_EQ(Error(f.Build()), "BMP: BitmapInfoHeader.biCompression invalid");
+    f.compression = 0, f.height = INT32_MIN;
+    EXPECT_EQ(Error(f.Build()), "BMP: BitmapInfoHeader.biHeight invalid");
+
+    f.height = 1;
+    TPixelGraphic img;
+    const auto good = f.Build();
+    TPGMemoryStream s(good);
+    EXPECT_EQ(MessageOf<EPGBMPFileFormatReader>([&] { reader->ReadImage(s, img, 1); }),
+              "BMP: Index invalid");
+    EXPECT_EQ(MessageOf<EPGBMPFileFormatReader>([&] { Info(*reader, good, 1); }),
+              "BMP: Invalid value for Index");
+}
+
+TEST_F(BmpTest, ShortFilesLoadWhatIsThere) {
+    InfoBmp f;
+    f.width = 2, f.height = 2;
+    f.pixels.raw({1, 2, 3, 4, 5, 6, 0, 0, 7, 8, 9, 10, 11, 12, 0, 0});
+    auto bytes = f.Build();
+    bytes.resize(bytes.size() - 13);  // the top row and all but a pixel of the bottom row lost
+    auto img = Read(*reader, bytes);
+    EXPECT_EQ(img->Pixels(0, 1), PGRGB(3, 2, 1));
+    EXPECT_EQ(img->Pixels(1, 1), PGRGB(0, 0, 0));
+    EXPECT_EQ(img->Pixels(0, 0), PGRGB(0, 0, 0));
+
+    bytes.resize(20);  // inside the info header: not a valid header any more
+    EXPECT_NE(Error(bytes), "");
+}
+
+TEST_F(BmpTest, HugeHeadersInSmallFilesAreRefusedBeforeAllocating) {
+    InfoBmp f;
+    f.width = 6000, f.height = 6000, f.bits = 8;
+    f.pixels.fill(16, 0);
+    EXPECT_EQ(Error(f.Build()), "BMP: Unexpected end of file");
+    f.compression = 1;
+    EXPECT_EQ(Error(f.Build()), "BMP: Unexpected end of file");
+    f.compression = 0, f.width = 60000, f.height = 60000;
+    EXPECT_EQ(Error(f.Build()), "BMP: Image size out of range");
+    f.width = 0x7FFFFFFF, f.height = 0x7FFFFFFF, f.bits = 32;
+    EXPECT_EQ(Error(f.Build()), "BMP: Image size out of range");
+    f.width = -5, f.height = 1;
+    EXPECT_EQ(MessageOf<EPGInvalidSize>([&] { Read(*reader, f.Build()); }), "Negative width");
+}
+
+TEST_F(BmpTest, ImageInfo) {
+    InfoBmp f;
+    f.height = -1, f.bits = 16;
+    f.pixels.fill(4, 0);
+    TImageInfo info = Info(*reader, f.Build());
+    EXPECT_EQ(info.Info1, "Windows, RGB, Top-Down");
+    EXPECT_EQ(info.ColorText, "64K");
+    EXPECT_EQ(info.Height, -1);
+    EXPECT_EQ(info.Bits, 16);
+    f.height = 1, f.bits = 8, f.compression = 1;
+    info = Info(*reader, f.Build());
+    EXPECT_EQ(info.Info1, "Windows, RLE8");
+    EXPECT_EQ(info.ColorText, "256");
+    f.bits = 32, f.compression = 3;
+    info = Info(*reader, f.Build());
+    EXPECT_EQ(info.Info1, "Windows");
+    EXPECT_EQ(info.ColorText, "16.7M");
+    EXPECT_EQ(info.Count, 1);
+    EXPECT_EQ(info.Info2, "");
+}
+
+}  // namespace
+}  // namespace quipix::test

@@ -1,0 +1,173 @@
+// Real files made by an independent encoder (tests/data/<format>), each compared
+// pixel for pixel with the PPM the same tool decoded from it (for TGA with its
+// orientation applied: the tool keeps a TGA's row order as a tag); every file cut every
+// few bytes; the malformed files found by fuzzing; the TIFF library's test pictures.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <map>
+#include <set>
+
+#include "imaging/exceptions.h"
+#include "imaging/readers/readers.h"
+#include "reader_fixture.h"
+#include "support/test_support.h"
+
+namespace quipix::test {
+namespace {
+
+namespace fs = std::filesystem;
+
+const char* const kFormats[] = {"bmp", "pcx", "tga", "pxm", "tif"};
+
+std::unique_ptr<TFileFormatReader> ReaderFor(const std::string& format) {
+    if (format == "bmp") return MakeBMPReader("bmp");
+    if (format == "pcx") return MakePCXReader();
+    if (format == "tga") return MakeTGAReader();
+    if (format == "pxm") return MakePxMReader("ppm");
+    return MakeTIFReader("tif");
+}
+
+bool IsReference(const fs::path& p) { return p.string().ends_with(".expected.ppm"); }
+
+std::vector<fs::path> Files(const std::string& folder) {
+    std::vector<fs::path> out;
+    const fs::path dir = DataPath(folder);
+    if (!fs::is_directory(dir)) return out;
+    for (const auto& e : fs::directory_iterator(dir))
+        if (e.is_regular_file() && !IsReference(e.path())) out.push_back(e.path());
+    std::sort(out.begin(), out.end());
+    return out;
+}
+
+TEST(ReaderFiles, MatchTheirIndependentlyDecodedPixels) {
+    // Files without a reference: the encoder's CMYK conversion is not our subtraction
+    // rule (that rule is tested on built files).
+    const std::set<std::string> noReference = {"cmyk.tif"};
+    int compared = 0;
+    for (const char* format : kFormats) {
+        for (const fs::path& file : Files(format)) {
+            const std::string name = file.filename().string();
+            SCOPED_TRACE(name);
+            const auto bytes = ReadBytes(file.string());
+            auto image = Load(bytes, file.extension().string().substr(1));
+            const fs::path ref = file.parent_path() / (file.stem().string() + ".expected.ppm");
+            if (noReference.count(name)) {
+                EXPECT_FALSE(fs::exists(ref));
+                EXPECT_FALSE(image->Empty());
+                continue;
+            }
+            ASSERT_TRUE(fs::exists(ref));
+            const RGBPicture expected = LoadPPM(ref.string());
+            // A TIFF colour map entry is taken as the high byte of its 16-bit value,
+            // where the encoder's decoder rounds value / 257: one step apart at most.
+            const bool tiffPalette = name.starts_with("pal") && format == std::string("tif");
+            EXPECT_TRUE(SamePixels(*image, expected, tiffPalette ? 1 : 0));
+            ++compared;
+        }
+    }
+    EXPECT_GE(compared, 25);
+}
+
+// Every prefix of every file (each byte for small files, every few bytes for larger)
+// either loads or raises an exception of the picture family or a stream read error.
+TEST(ReaderFiles, TruncatedAtEveryFewBytesEndCleanly) {
+    for (const std::string folder : {"bmp", "pcx", "tga", "pxm", "tif", "malformed"}) {
+        for (const fs::path& file : Files(folder)) {
+            SCOPED_TRACE(file.filename().string());
+            std::string format = folder;
+            if (folder == "malformed") format = file.filename().string().substr(0, 3);
+            auto reader = ReaderFor(format);
+            const auto bytes = ReadBytes(file.string());
+            const std::size_t step = std::max<std::size_t>(1, bytes.size() / 300);
+            for (std::size_t n = 0; n <= bytes.size(); n += step) {
+                const std::vector<std::uint8_t> cut(bytes.begin(), bytes.begin() + std::ptrdiff_t(n));
+                try {
+                    auto image = Read(*reader, cut, pgwaIgnore);
+                    if (!image->Empty()) (void)image->Pixels(image->Width() - 1, image->Height() - 1);
+                } catch (const EPixelGraphic&) {
+                } catch (const EReadError&) {
+                } catch (const std::exception& e) {
+                    ADD_FAILURE() << "cut at " << n << ": " << e.what();
+                }
+                try {
+                    TPGMemoryStream s(cut);
+                    (void)reader->GetImageInfo(s, 0);
+                } catch (const EPixelGraphic&) {
+                } catch (const EReadError&) {
+                } catch (const std::exception& e) {
+                    ADD_FAILURE() << "info cut at " << n << ": " << e.what();
+                }
+            }
+        }
+    }
+}
+
+// One file per fault found by fuzzing, named <reader>-<what>; each is refused with
+// its message (or, where noted, loads cleanly).
+TEST(ReaderFiles, MalformedFilesAreRefusedWithTheirMessages) {
+    const std::map<std::string, std::string> expected = {
+#include "malformed_messages.inc"
+    };
+    for (const fs::path& file : Files("malformed")) {
+        const std::string name = file.filename().string();
+        SCOPED_TRACE(name);
+        const auto it = expected.find(name);
+        ASSERT_NE(it, expected.end()) << "add the file's message to malformed_messages.inc";
+        auto reader = ReaderFor(name.substr(0, 3));
+        std::string message;
+        try {
+            Read(*reader, ReadBytes(file.string()), pgwaRaise);
+        } catch (const std::exception& e) {
+            message = e.what();
+        }
+        EXPECT_EQ(message, it->second);
+    }
+}
+
+// The TIFF library's own pictures: supported ones match their PBM/PGM/PPM twins,
+// the others are refused with the reader's message, never a crash or a hang.
+TEST(ReaderFiles, TiffLibraryTestPictures) {
+    const fs::path dir = SharedCorpora() / "libtiff-test-images";
+    if (!fs::is_directory(dir)) GTEST_SKIP() << "no " << dir;
+    const std::map<std::string, std::string> refused = {
+#include "tiff_corpus_messages.inc"
+    };
+    auto reader = MakeTIFReader("tif");
+    int loaded = 0, matched = 0;
+    for (const auto& e : fs::directory_iterator(dir)) {
+        const std::string name = e.path().filename().string();
+        const std::string ext = e.path().extension().string();
+        if (ext != ".tif" && ext != ".tiff") continue;
+        SCOPED_TRACE(name);
+        std::string message;
+        std::unique_ptr<TPixelGraphic> image;
+        try {
+            image = Read(*reader, ReadBytes(e.path().string()), pgwaRaise);
+        } catch (const std::exception& ex) {
+            message = ex.what();
+        }
+        const auto it = refused.find(name);
+        if (it != refused.end()) {
+            EXPECT_EQ(message, it->second);
+            continue;
+        }
+        if (!message.empty()) {
+            ADD_FAILURE() << "unexpected refusal: " << message;
+            continue;
+        }
+        ++loaded;
+        for (const char* twin : {".ppm", ".pgm", ".pbm"}) {
+            const fs::path ref = dir / (e.path().stem().string() + twin);
+            if (!fs::exists(ref)) continue;
+            EXPECT_TRUE(SamePixels(*image, LoadPPM(ref.string())));
+            ++matched;
+        }
+    }
+    EXPECT_GE(loaded, 5);
+    EXPECT_GE(matched, 3);
+}
+
+}  // namespace
+}  // namespace quipix::test

@@ -1,0 +1,103 @@
+// Helpers of the reader tests: files written byte by byte, reading through one
+// reader, expected-message checks and PPM references.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "imaging/file_format_reader.h"
+#include "imaging/pixel_graphic.h"
+#include "imaging/stream.h"
+
+namespace quipix::test {
+
+// Little- and big-endian byte building.
+class Bytes {
+public:
+    Bytes& u8(int v) { data.push_back(std::uint8_t(v)); return *this; }
+    Bytes& u16(int v) { return u8(v & 0xFF).u8((v >> 8) & 0xFF); }
+    Bytes& u32(std::uint32_t v) { return u16(int(v & 0xFFFF)).u16(int(v >> 16)); }
+    Bytes& u16be(int v) { return u8((v >> 8) & 0xFF).u8(v & 0xFF); }
+    Bytes& u32be(std::uint32_t v) { return u16be(int(v >> 16)).u16be(int(v & 0xFFFF)); }
+    Bytes& str(const std::string& s) { data.insert(data.end(), s.begin(), s.end()); return *this; }
+    Bytes& fill(std::size_t n, int v) { data.insert(data.end(), n, std::uint8_t(v)); return *this; }
+    Bytes& raw(std::initializer_list<int> v) { for (int b : v) u8(b); return *this; }
+    std::size_t size() const { return data.size(); }
+    std::vector<std::uint8_t> data;
+};
+
+// Reads bytes through a reader into a fresh image; exceptions pass through.
+inline std::unique_ptr<TPixelGraphic> Read(TFileFormatReader& reader,
+                                           const std::vector<std::uint8_t>& bytes,
+                                           TPGWarningAction action = pgwaRaise) {
+    InitPixelGraphicLibrary();
+    auto image = std::make_unique<TPixelGraphic>();
+    image->ReadWarningAction = action;
+    TPGMemoryStream stream(bytes);
+    reader.ReadImage(stream, *image, 0);
+    return image;
+}
+
+// Loads bytes through the registry as a file with the given extension would be,
+// palette identification and gamma correction included.
+inline std::unique_ptr<TPixelGraphic> Load(const std::vector<std::uint8_t>& bytes,
+                                           const std::string& extension,
+                                           TPGWarningAction action = pgwaRaise) {
+    auto image = std::make_unique<TPixelGraphic>();
+    image->ReadWarningAction = action;
+    TPGMemoryStream stream(bytes);
+    image->LoadFromStream(stream, extension, 0);
+    return image;
+}
+
+inline TImageInfo Info(TFileFormatReader& reader, const std::vector<std::uint8_t>& bytes,
+                       int index = 0) {
+    InitPixelGraphicLibrary();
+    TPGMemoryStream stream(bytes);
+    return reader.GetImageInfo(stream, index);
+}
+
+// Runs f and returns the message of the exception of class E it raised ("" if none;
+// another exception class fails the test).
+template <class E>
+std::string MessageOf(const std::function<void()>& f) {
+    try {
+        f();
+    } catch (const E& e) {
+        return e.what();
+    } catch (const std::exception& e) {
+        ADD_FAILURE() << "unexpected exception: " << e.what();
+        return "<wrong class>";
+    }
+    return "";
+}
+
+// The message reading bytes with reader raises (class E), or "" when it loads.
+template <class E>
+std::string ReadError(TFileFormatReader& reader, const std::vector<std::uint8_t>& bytes,
+                      TPGWarningAction action = pgwaRaise) {
+    return MessageOf<E>([&] { Read(reader, bytes, action); });
+}
+
+// A binary PBM, PGM or PPM (maxval 255) as red, green, blue bytes, top row first.
+struct RGBPicture {
+    int width = 0, height = 0;
+    std::vector<std::uint8_t> rgb;
+    PGColor At(int x, int y) const {
+        const std::uint8_t* p = &rgb[(std::size_t(y) * width + x) * 3];
+        return PGRGB(p[0], p[1], p[2]);
+    }
+};
+RGBPicture LoadPPM(const std::string& path);
+
+// Every pixel of image against the reference, each channel within tolerance;
+// reports the first difference.
+::testing::AssertionResult SamePixels(const TPixelGraphic& image, const RGBPicture& expected,
+                                      int tolerance = 0);
+
+}  // namespace quipix::test
