@@ -285,6 +285,8 @@ void TfrmFullScreen::FormClose() {
 
 void RunSaverWindow(platform::WindowId parent) {
     if (!CurrentTextEngine()) InstallQtTextEngine();
+    // Every mouse-move message counts toward closing, so none may be merged.
+    QCoreApplication::setAttribute(Qt::AA_CompressHighFrequencyEvents, false);
     TfrmFullScreen form(parent);
     QObject::connect(&form, &TfrmFullScreen::closed, qApp, &QCoreApplication::quit,
                      Qt::QueuedConnection);
