@@ -4,6 +4,7 @@
 #include <QButtonGroup>
 #include <QEvent>
 #include <QRadioButton>
+#include <algorithm>
 
 namespace quipix {
 
@@ -35,6 +36,8 @@ void TRadioGroupBox::SetItemSpacing(int spacing) {
 int TRadioGroupBox::ItemIndex() const { return group_->checkedId(); }
 
 void TRadioGroupBox::SetItemIndex(int index) {
+    // Out-of-range indices are pulled to the nearest end, as the classic control does.
+    index = std::clamp(index, -1, int(items_.size()) - 1);
     if (QRadioButton* button = Button(index)) {
         button->setChecked(true);
         return;
@@ -76,7 +79,7 @@ void TRadioGroupBox::Arrange() {
         // Items fill the rows of the first column before the next column starts.
         const int column = i / rows, row = i % rows;
         const int itemHeight = button->sizeHint().height();
-        const int top = origin_.y() + row * rowHeight + (spacing_ > 0 ? 0 : (rowHeight - itemHeight) / 2);
+        const int top = origin_.y() + row * rowHeight;
         button->setGeometry(origin_.x() + column * columnWidth, top,
                             std::max(columnWidth, button->sizeHint().width()), itemHeight);
     }
