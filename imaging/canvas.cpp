@@ -162,10 +162,15 @@ void TPGCanvas::TextOut(int x, int y, std::string_view text) {
         changed = Intersect(ImageRect(), {x, y, x + extent.Width, y + extent.Height});
         FillClipped(changed, Brush.Color);
     }
-    // Room to the right for glyphs that overhang their advance (italics).
-    const int width = extent.Width + extent.Height / 2;
-    const auto mask = engine->Render(Font, text, width, extent.Height, DT_SINGLELINE);
-    if (mask) changed = Union(changed, BlendMask(*mask, x + mask->Left, y + mask->Top, Font.Color));
+    // Room to the right for glyphs that overhang their advance (italics), but no
+    // further than the image reaches: the line is left-aligned, so a narrower
+    // rectangle only cuts it off.
+    const int width = std::min(extent.Width + extent.Height / 2, owner_.Width() - x);
+    if (width > 0 && y < owner_.Height() && y + extent.Height > 0) {
+        const auto mask = engine->Render(Font, text, width, extent.Height, DT_SINGLELINE);
+        if (mask)
+            changed = Union(changed, BlendMask(*mask, x + mask->Left, y + mask->Top, Font.Color));
+    }
     Changed(changed);
 }
 

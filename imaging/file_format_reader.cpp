@@ -85,7 +85,12 @@ TFileFormatReader* FindFileFormatReader(std::vector<TFileFormatReader*>& readers
 }
 
 TFileFormatReader* FindFileFormatReader(TPGStream& stream, std::string_view extension) {
-    return FindFileFormatReader(PGFileFormatReaders(), stream, extension);
+    // The open dialog's preview may search from a worker thread while the GUI thread
+    // loads; the first search sorts the shared list.
+    static std::mutex lock;
+    std::vector<TFileFormatReader*>& readers = PGFileFormatReaders();
+    const std::lock_guard guard(lock);
+    return FindFileFormatReader(readers, stream, extension);
 }
 
 void SetWarningBoxHandler(WarningBoxHandler handler) { BoxHandler() = std::move(handler); }

@@ -137,6 +137,20 @@ TEST(Registry, ChoosesByContentThenTgaByName) {
     EXPECT_EQ(g.PixelFormat(), pgpf24Bit);
 }
 
+TEST(Registry, LoadsAJpegNamedBmpByItsContent) {
+    test::TempDir dir;
+    const auto bytes = test::ReadBytes(test::DataPath("jpg/grey.jpg"));
+    ASSERT_FALSE(bytes.empty());
+    const std::string path = dir.write("holiday.bmp", bytes);
+    TPixelGraphic g;
+    g.ReadWarningAction = pgwaRaise;
+    g.LoadPictureFile(path);
+    EXPECT_GT(g.Width(), 0);
+    EXPECT_EQ(g.PixelFormat(), pgpf8Bit);
+    EXPECT_EQ(g.PaletteIdent(), pGray256);
+    EXPECT_DOUBLE_EQ(g.Gamma, PGDisplayGamma);
+}
+
 // Registers a fake reader in the process-wide registry for one test.
 class LoadWithFake : public ::testing::Test {
 protected:

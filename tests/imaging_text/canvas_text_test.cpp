@@ -216,6 +216,16 @@ TEST_F(CanvasText, TextOutPaintsTheSolidBrushBehindOneLine) {
     EXPECT_EQ(image.Pixels(10 + w + 2, 20), kBlack);
     EXPECT_EQ(image.Pixels(10, 20 + h), kBlack) << "line breaks are not interpreted";
     EXPECT_TRUE(FindInk(image, PGRGB(0, 128, 0)).any());
+
+    // Past the edges only the visible part is drawn.
+    c.Brush.Style = TBrushStyle::Clear;
+    image.Clear();
+    c.TextOut(-7, -5, "Cut");
+    c.TextOut(395, 290, "Cut");
+    c.TextOut(500, 0, "Gone");
+    const Ink ink = FindInk(image, kBlack);
+    EXPECT_TRUE(ink.any());
+    EXPECT_EQ(ink.left, 0);
 }
 
 TEST_F(CanvasText, DecodesUtf8ElseWindows1252) {
