@@ -129,9 +129,9 @@ void BM_CrossFade(benchmark::State& state) {
         const int l = level = (level + 7) & 255;
         const int bytes = out.Width() * 3;
         for (int y = 0; y < out.Height(); ++y) {
-            const std::uint8_t* c = clean.ScanLine(y);
-            const std::uint8_t* s = snap.ScanLine(y);
-            std::uint8_t* o = out.ScanLine(y);
+            const std::uint8_t* __restrict c = clean.ScanLine(y);
+            const std::uint8_t* __restrict s = snap.ScanLine(y);
+            std::uint8_t* __restrict o = out.ScanLine(y);
             for (int i = 0; i < bytes; ++i) o[i] = std::uint8_t((c[i] * l + s[i] * (256 - l)) >> 8);
         }
         benchmark::DoNotOptimize(out.Buffer());
