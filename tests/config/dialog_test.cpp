@@ -1,0 +1,375 @@
+// The configuration dialog: filling from the store, saving on OK only, the
+// buttons' actions and the owner window.
+#include <QCheckBox>
+#include <QDir>
+#include <QFileDialog>
+#include <QKeyEvent>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QSlider>
+#include <QTabWidget>
+#include <QToolButton>
+#include <filesystem>
+#include <fstream>
+
+#include "common/settings.h"
+#include "config_test_support.h"
+#include "imaging/qt/pg_image.h"
+#include "widgets/color_button.h"
+#include "widgets/file_list_box.h"
+#include "widgets/font_combo_box.h"
+#include "widgets/radio_group_box.h"
+#include "widgets/shadow_label.h"
+#include "widgets/up_down.h"
+
+namespace quipix {
+namespace {
+
+using test::Control;
+using test::WhenModal;
+
+struct StoredValue {
+    const char* subkey;
+    const char* name;
+};
+const StoredValue kAllValues[26] = {
+    {"General", "Speed"},         {"General", "Fade Mode"},      {"General", "JokeFile"},
+    {"General", "Directory"},     {"General", "Change"},         {"General", "ChangeAfter"},
+    {"Background", "Bitmap"},     {"Background", "Solid Color"}, {"Background", "From Color"},
+    {"Background", "To Color"},   {"Background", "Tiled"},       {"Background", "Type"},
+    {"Question", "Face"},         {"Question", "Color"},         {"Question", "Size"},
+    {"Question", "Speed"},        {"Question", "Bold"},          {"Question", "Italic"},
+    {"Question", "3D"},           {"Answer", "Face"},            {"Answer", "Color"},
+    {"Answer", "Size"},           {"Answer", "Speed"},           {"Answer", "Bold"},
+    {"Answer", "Italic"},         {"Answer", "3D"},
+};
+
+class ConfigDialog : public test::DialogTest {
+protected:
+    int StoredCount() {
+        int n = 0;
+        for (const auto& v : kAllValues) n += Stored(v.subkey, v.name).has_value();
+        return n;
+    }
+    static void Press(QWidget& target, int key) {
+        QKeyEvent press(QEvent::KeyPress, key, Qt::NoModifier);
+        QApplication::sendEvent(&target, &press);
+    }
+    static void ClickTimes(TUpDown* spin, const char* which, int times) {
+        auto* button = spin->findChild<QToolButton*>(which);
+        for (int i = 0; i < times; ++i) button->click();
+    }
+};
+
+TEST_F(ConfigDialog, FreshStoreShowsTheDefaults) {
+    TfrmConfig dialog;
+    EXPECT_EQ(dialog.windowTitle(), "Kelvara Jokes Screen Saver Configuration");
+    EXPECT_EQ(dialog.size(), QSize(534, 288));
+    auto* pages = Control<QTabWidget>(dialog, "Pages");
+    EXPECT_EQ(pages->currentWidget()->objectName(), "tsJokes");
+    EXPECT_EQ(Control<QLineEdit>(dialog, "QEdit")->text(), "These are the default question and answer");
+    EXPECT_EQ(Control<QLineEdit>(dialog, "AEdit")->text(),
+              "Please ensure that you select a valid joke file to get the most from this screen saver");
+    auto* count = Control<QLineEdit>(dialog, "edRand");
+    EXPECT_EQ(count->text(), "25");
+    EXPECT_FALSE(count->isEnabled());
+    EXPECT_FALSE(Control<QCheckBox>(dialog, "cbRandom")->isChecked());
+    auto* files = Control<TFileListBox>(dialog, "Files");
+    EXPECT_EQ(QDir(files->Directory()), QDir(QString::fromStdString(platform::BundledJokesDirectory())));
+    EXPECT_EQ(files->ItemIndex(), -1);
+    EXPECT_EQ(Control<TRadioGroupBox>(dialog, "rgBackType")->ItemIndex(), 0);
+    EXPECT_EQ(Control<TRadioGroupBox>(dialog, "rgFadeMode")->ItemIndex(), 0);
+    EXPECT_EQ(Control<TColorButton>(dialog, "FromC")->Value(), 0x800000);
+    EXPECT_EQ(Control<TColorButton>(dialog, "QColor")->Value(), 0x0000FF);
+    EXPECT_EQ(Control<TColorButton>(dialog, "AColor")->Value(), 0xFF0000);
+    EXPECT_EQ(Control<QLineEdit>(dialog, "Qed")->text(), "24");
+    EXPECT_EQ(Control<QPushButton>(dialog, "btBitmap")->text(), "Select bitmap ...");
+    EXPECT_EQ(Control<QLabel>(dialog, "laVer")->text(), "Version 2.1");
+    EXPECT_TRUE(Control<QSlider>(dialog, "tbQ")->isVisibleTo(Control<QWidget>(dialog, "tsSpeed")));
+    EXPECT_TRUE(Control<TShadowLabel>(dialog, "laColors")->isHidden());
+    EXPECT_EQ(Control<QSlider>(dialog, "tbF")->value(), 5);
+}
+
+TEST_F(ConfigDialog, OkWritesEveryValueFromTheControls) {
+    const std::string jokes = dir_.str() + "/jokes";
+    std::filesystem::create_directory(jokes);
+    std::ofstream(jokes + "/animals.txt") << "";
+    std::ofstream(jokes + "/puns.txt") << "";
+    Store("General", "Directory", jokes);
+    {
+        TfrmConfig dialog;
+        Control<TFileListBox>(dialog, "Files")->SetItemIndex(1);
+        Control<QLineEdit>(dialog, "QEdit")->setText("Why?");
+        Control<QSlider>(dialog, "tbF")->setValue(9);
+        Control<TRadioGroupBox>(dialog, "rgFadeMode")->Button(1)->click();
+        Control<QCheckBox>(dialog, "cbRandom")->click();
+        Control<TUpDown>(dialog, "udRand")->SetPosition(40);
+        Control<TRadioGroupBox>(dialog, "rgBackType")->Button(1)->click();
+        Control<TColorButton>(dialog, "SolidC")->SetValue(0x123456);
+        Control<TColorButton>(dialog, "FromC")->SetValue(TColor(0x8000000F));
+        Control<TColorButton>(dialog, "ToC")->SetValue(0x00FF00);
+        Control<QCheckBox>(dialog, "cbTiled")->click();
+        auto* qfont = Control<TFontComboBox>(dialog, "QFont");
+        qfont->setCurrentIndex(0);
+        const QString family = qfont->itemText(0);
+        Control<TUpDown>(dialog, "QSize")->SetPosition(30);
+        Control<TColorButton>(dialog, "QColor")->SetValue(0x00FFFF);
+        Control<QCheckBox>(dialog, "Q3D")->click();
+        Control<QCheckBox>(dialog, "QItalic")->click();
+        Control<QSlider>(dialog, "tbQ")->setValue(2);
+        Control<TUpDown>(dialog, "ASize")->SetPosition(96);
+        Control<QCheckBox>(dialog, "ABold")->click();
+        Control<QSlider>(dialog, "tbA")->setValue(10);
+        Control<QPushButton>(dialog, "btOk")->click();
+        EXPECT_EQ(dialog.result(), QDialog::Accepted);
+
+        EXPECT_EQ(Stored("Question", "Face"), family.toStdString());
+    }
+    EXPECT_EQ(StoredCount(), 26);
+    EXPECT_EQ(Stored("General", "Speed"), "9");
+    EXPECT_EQ(Stored("General", "Fade Mode"), "1");
+    EXPECT_EQ(Stored("General", "JokeFile"), "puns.txt");
+    EXPECT_EQ(Stored("General", "Directory"), jokes);
+    EXPECT_EQ(Stored("General", "Change"), "1");
+    EXPECT_EQ(Stored("General", "ChangeAfter"), "40");
+    EXPECT_EQ(Stored("Background", "Bitmap"), "");
+    EXPECT_EQ(Stored("Background", "Solid Color"), std::to_string(0x123456));
+    EXPECT_EQ(Stored("Background", "From Color"), "-2147483633");  // a system colour stays one
+    EXPECT_EQ(Stored("Background", "To Color"), std::to_string(0x00FF00));
+    EXPECT_EQ(Stored("Background", "Tiled"), "1");
+    EXPECT_EQ(Stored("Background", "Type"), "1");
+    EXPECT_EQ(Stored("Question", "Color"), std::to_string(0x00FFFF));
+    EXPECT_EQ(Stored("Question", "Size"), "30");
+    EXPECT_EQ(Stored("Question", "Speed"), "2");
+    EXPECT_EQ(Stored("Question", "Bold"), "1");
+    EXPECT_EQ(Stored("Question", "Italic"), "1");
+    EXPECT_EQ(Stored("Question", "3D"), "0");
+    EXPECT_EQ(Stored("Answer", "Face"), "Arial");
+    EXPECT_EQ(Stored("Answer", "Color"), std::to_string(0xFF0000));
+    EXPECT_EQ(Stored("Answer", "Size"), "96");
+    EXPECT_EQ(Stored("Answer", "Speed"), "10");
+    EXPECT_EQ(Stored("Answer", "Bold"), "0");
+    EXPECT_EQ(Stored("Answer", "Italic"), "0");
+    EXPECT_EQ(Stored("Answer", "3D"), "1");
+    // The default texts reach the running program but are never stored.
+    EXPECT_EQ(Settings.DefaultQuestion, "Why?");
+}
+
+TEST_F(ConfigDialog, CancelEscAndCloseWriteNothing) {
+    const std::function<void(TfrmConfig&)> ways[] = {
+        [](TfrmConfig& d) { Control<QPushButton>(d, "btCancel")->click(); },
+        [](TfrmConfig& d) { Press(d, Qt::Key_Escape); },
+        [](TfrmConfig& d) { d.close(); },
+    };
+    for (const auto& closeIt : ways) {
+        TfrmConfig dialog;
+        dialog.show();
+        Control<QSlider>(dialog, "tbF")->setValue(1);
+        Control<TColorButton>(dialog, "SolidC")->SetValue(0x445566);
+        closeIt(dialog);
+        EXPECT_FALSE(dialog.isVisible());
+        EXPECT_EQ(dialog.result(), QDialog::Rejected);
+        EXPECT_EQ(StoredCount(), 0);
+    }
+}
+
+TEST_F(ConfigDialog, ChangeAfterBoxEnablesAndGreysTheCount) {
+    Store("General", "ChangeAfter", "30");
+    TfrmConfig dialog;
+    auto* box = Control<QCheckBox>(dialog, "cbRandom");
+    auto* count = Control<QLineEdit>(dialog, "edRand");
+    auto* spin = Control<TUpDown>(dialog, "udRand");
+    const QColor page = Control<QWidget>(dialog, "tsJokes")->palette().color(QPalette::Window);
+    EXPECT_EQ(count->palette().color(QPalette::Base), page);
+    box->click();
+    EXPECT_TRUE(count->isEnabled());
+    EXPECT_NE(count->palette().color(QPalette::Base), page);
+    ClickTimes(spin, "up", 1);
+    box->click();
+    EXPECT_FALSE(count->isEnabled());
+    EXPECT_EQ(count->palette().color(QPalette::Base), page);
+    ClickTimes(spin, "up", 1);  // the spinner works in both states
+    EXPECT_EQ(count->text(), "32");
+    Control<QPushButton>(dialog, "btOk")->click();
+    EXPECT_EQ(Stored("General", "ChangeAfter"), "32");
+    EXPECT_EQ(Stored("General", "Change"), "0");
+}
+
+TEST_F(ConfigDialog, SpinnersStopAtTheirEnds) {
+    TfrmConfig dialog;
+    auto* count = Control<TUpDown>(dialog, "udRand");
+    ClickTimes(count, "down", 40);
+    EXPECT_EQ(count->Position(), 1);
+    ClickTimes(count, "up", 120);
+    EXPECT_EQ(count->Position(), 100);
+    for (const char* name : {"QSize", "ASize"}) {
+        auto* size = Control<TUpDown>(dialog, name);
+        ClickTimes(size, "down", 20);
+        EXPECT_EQ(size->Position(), 12) << name;
+        ClickTimes(size, "up", 100);
+        EXPECT_EQ(size->Position(), 96) << name;
+    }
+    EXPECT_EQ(Control<QLineEdit>(dialog, "Qed")->text(), "96");
+}
+
+TEST_F(ConfigDialog, StoredJokeFileInOtherCaseIsSelected) {
+    std::ofstream(dir_.str() + "/Puns.txt") << "";
+    std::ofstream(dir_.str() + "/riddles.txt") << "";
+    Store("General", "Directory", dir_.str() + "/");
+    Store("General", "JokeFile", "PUNS.TXT");
+    TfrmConfig dialog;
+    auto* files = Control<TFileListBox>(dialog, "Files");
+    EXPECT_EQ(files->Directory(), QString::fromStdString(dir_.str()));
+    EXPECT_EQ(files->ItemIndex(), 0);
+    Control<QPushButton>(dialog, "btOk")->click();
+    EXPECT_EQ(Stored("General", "JokeFile"), "Puns.txt");
+}
+
+TEST_F(ConfigDialog, MissingFolderAndNoSelectionKeepTheStoredJokeFile) {
+    Store("General", "Directory", dir_.str() + "/gone");
+    Store("General", "JokeFile", "old.txt");
+    TfrmConfig dialog;
+    auto* files = Control<TFileListBox>(dialog, "Files");
+    EXPECT_EQ(files->ItemIndex(), -1);
+    Control<QPushButton>(dialog, "btOk")->click();
+    EXPECT_EQ(Stored("General", "JokeFile"), "old.txt");
+    EXPECT_EQ(Stored("General", "Directory"), StoredJokeDirectory(files->Directory()));
+}
+
+TEST_F(ConfigDialog, TheBundledFolderIsStoredAsEmpty) {
+    TfrmConfig dialog;
+    Control<QPushButton>(dialog, "btOk")->click();
+    EXPECT_EQ(Stored("General", "Directory"), "");
+    EXPECT_EQ(StoredJokeDirectory(QString::fromStdString(dir_.str())), dir_.str());
+}
+
+TEST_F(ConfigDialog, UnknownFaceSavesAnEmptyName) {
+    Store("Question", "Face", "No Such Family Anywhere");
+    TfrmConfig dialog;
+    EXPECT_EQ(Control<TFontComboBox>(dialog, "QFont")->currentIndex(), -1);
+    Control<QPushButton>(dialog, "btOk")->click();
+    EXPECT_EQ(Stored("Question", "Face"), "");
+    EXPECT_EQ(Stored("Answer", "Face"), "Arial");
+}
+
+TEST_F(ConfigDialog, HelpOpensThePagesTopic) {
+    TfrmConfig dialog;
+    auto* pages = Control<QTabWidget>(dialog, "Pages");
+    for (int i = 0; i < pages->count(); ++i) {
+        pages->setCurrentIndex(i);
+        Control<QPushButton>(dialog, "btHelp")->click();
+    }
+    EXPECT_EQ(help_, (std::vector<int>{1000, 6000, 2000, 3000, 4000, 5000}));
+}
+
+TEST_F(ConfigDialog, WebButtonOpensTheHomePage) {
+    TfrmConfig dialog;
+    Control<QPushButton>(dialog, "btURL")->click();
+    ASSERT_EQ(addresses_.size(), 1u);
+    EXPECT_EQ(addresses_[0], kHomePageAddress);
+    EXPECT_EQ(addresses_[0].rfind("https://", 0), 0u);
+}
+
+TEST_F(ConfigDialog, PaletteScreenShowsTheWarningAndKeepsTheSpeeds) {
+    Store("Question", "Speed", "3");
+    Store("Answer", "Speed", "8");
+    depth_ = 8;
+    {
+        TfrmConfig dialog;
+        EXPECT_TRUE(Control<QSlider>(dialog, "tbQ")->isHidden());
+        EXPECT_TRUE(Control<QSlider>(dialog, "tbA")->isHidden());
+        EXPECT_FALSE(Control<QSlider>(dialog, "tbF")->isHidden());
+        EXPECT_FALSE(Control<TShadowLabel>(dialog, "laColors")->isHidden());
+        Control<QPushButton>(dialog, "btOk")->click();
+    }
+    EXPECT_EQ(Stored("Question", "Speed"), "3");
+    EXPECT_EQ(Stored("Answer", "Speed"), "8");
+    depth_ = 16;
+    TfrmConfig dialog;
+    EXPECT_TRUE(Control<TShadowLabel>(dialog, "laColors")->isHidden());
+}
+
+// A store that cannot write one value.
+class FailingRegistry : public platform::Registry {
+public:
+    explicit FailingRegistry(std::shared_ptr<platform::Registry> inner) : inner_(std::move(inner)) {}
+    bool KeyExists(const std::string& key) override { return inner_->KeyExists(key); }
+    bool CreateKey(const std::string& key) override { return inner_->CreateKey(key); }
+    std::optional<platform::RegValue> ReadValue(const std::string& key, const std::string& name) override {
+        return inner_->ReadValue(key, name);
+    }
+    bool WriteValue(const std::string& key, const std::string& name, const platform::RegValue& value) override {
+        if (name == "Tiled") return false;
+        return inner_->WriteValue(key, name, value);
+    }
+
+private:
+    std::shared_ptr<platform::Registry> inner_;
+};
+
+TEST_F(ConfigDialog, SaveFailureIsShownAndTheDialogStaysOpen) {
+    platform::InstallRegistry(std::make_shared<FailingRegistry>(store_));
+    TfrmConfig dialog;
+    dialog.show();
+    Control<QSlider>(dialog, "tbF")->setValue(2);
+    QString shown;
+    WhenModal([&](QWidget* modal) {
+        if (auto* box = qobject_cast<QMessageBox*>(modal)) shown = box->text();
+        qobject_cast<QDialog*>(modal)->reject();
+    });
+    Control<QPushButton>(dialog, "btOk")->click();
+    EXPECT_EQ(shown, "Failed to set data for 'Tiled'");
+    EXPECT_TRUE(dialog.isVisible());
+    EXPECT_NE(dialog.result(), QDialog::Accepted);
+    EXPECT_EQ(Control<QSlider>(dialog, "tbF")->value(), 2);
+    EXPECT_EQ(Stored("General", "Speed"), "2");  // written before the failure
+    EXPECT_EQ(Stored("Background", "Type"), std::nullopt);
+    dialog.reject();
+}
+
+TEST_F(ConfigDialog, OwnerGetsTheForegroundBackWhenTheDialogCloses) {
+    {
+        TfrmConfig dialog(0x2a00007);
+        dialog.show();
+        EXPECT_TRUE(activated_.empty());
+        dialog.reject();
+    }
+    EXPECT_EQ(activated_, std::vector<platform::WindowId>{0x2a00007});
+    activated_.clear();
+    TfrmConfig dialog;
+    dialog.show();
+    dialog.reject();
+    EXPECT_TRUE(activated_.empty());
+}
+
+TEST_F(ConfigDialog, BrowsingToAnotherFolderKeepsTheJokeFileUntilOneIsPicked) {
+    std::ofstream(dir_.str() + "/a.txt") << "";
+    const std::string other = dir_.str() + "/more";
+    std::filesystem::create_directory(other);
+    std::ofstream(other + "/b.txt") << "";
+    Store("General", "Directory", dir_.str());
+    Store("General", "JokeFile", "a.txt");
+    TfrmConfig dialog;
+    auto* files = Control<TFileListBox>(dialog, "Files");
+    ASSERT_EQ(files->ItemIndex(), 0);
+    QString startedIn;
+    WhenModal([&](QWidget* modal) {
+        auto* chooser = qobject_cast<QFileDialog*>(modal);
+        startedIn = chooser->directory().absolutePath();
+        chooser->selectFile(QString::fromStdString(other));
+        static_cast<QDialog*>(chooser)->accept();
+    });
+    Control<QPushButton>(dialog, "btBrowse")->click();
+    EXPECT_EQ(startedIn, QString::fromStdString(dir_.str()));
+    EXPECT_EQ(files->Directory(), QString::fromStdString(other));
+    EXPECT_EQ(files->ItemIndex(), -1);
+    EXPECT_EQ(files->count(), 1);
+    Control<QPushButton>(dialog, "btOk")->click();
+    EXPECT_EQ(Stored("General", "Directory"), other);
+    EXPECT_EQ(Stored("General", "JokeFile"), "a.txt");
+}
+
+}  // namespace
+}  // namespace quipix
