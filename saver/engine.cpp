@@ -60,6 +60,8 @@ void TSaverEngine::SetUpScene() {
     DrawBackground(*workPicture_, s.BackgroundType, s.SolidColor, s.FromColor, s.ToColor, s.Tiled,
                    *backgroundPicture_);
     cleanBackground_->AssignStretched(*workPicture_);
+    fadeInPicture_.reset();
+    if (fadeMode_ != 1) PrepareFadeIn();
 
     animationState_ = fadeMode_ == 0 ? 9 : 0;
     ready_ = true;
@@ -87,6 +89,7 @@ void TSaverEngine::FreeScene() {
         cleanBackground_.reset();
         workPicture_.reset();
         measurePicture_.reset();
+        fadeInPicture_.reset();
     } catch (...) {
     }
 }
@@ -295,10 +298,28 @@ void TSaverEngine::BlackScreen() {
     DrawHomePage(false);
 }
 
+void TSaverEngine::PrepareFadeIn() {
+    // The clean background never changes, so its palette reduction is made once, here,
+    // rather than in a tick of every fade-in.
+    fadeInPicture_ = std::make_unique<TPixelGraphic>();
+    fadeInPicture_->SetSize(layout_.Width, layout_.Height, pgpf8Bit);
+    fadeInPicture_->CreateOptimizedPalette(*cleanBackground_, kFadePaletteColors, false);
+    fadeInPicture_->AssignStretched(*cleanBackground_);
+    fadeInPaletteCount_ = std::min(fadeInPicture_->PaletteCount(), 256);
+}
+
 void TSaverEngine::FadeInSetUp() {
-    ReducePalette(*cleanBackground_);
-    workPicture_->AssignStretched(*cleanBackground_);
-    for (int i = 0; i < savedPaletteCount_; ++i) workPicture_->SetPaletteEntries(i, 0);
+    if (!fadeInPicture_) PrepareFadeIn();
+    workPicture_->SetSize(layout_.Width, layout_.Height, pgpf8Bit);
+    workPicture_->CopyPicture(fadeInPicture_.get());
+    savedPaletteCount_ = std::min(fadeInPaletteCount_, workPicture_->PaletteCount());
+    for (int i = 0; i < savedPaletteCount_; ++i) {
+        const PGColor c = workPicture_->PaletteEntries(i);
+        savedRed_[i] = std::uint8_t(PGRed(c));
+        savedGreen_[i] = std::uint8_t(PGGreen(c));
+        savedBlue_[i] = std::uint8_t(PGBlue(c));
+        workPicture_->SetPaletteEntries(i, 0);
+    }
     fadeLevel_ = 0;
     host_.ShowPicture(workPicture_.get());
 }

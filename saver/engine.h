@@ -67,6 +67,7 @@ private:
     void ApplyPaletteLevel();               // states 8 and 11
     void BlackScreen();                     // state 9
     void FadeInSetUp();                     // state 10
+    void PrepareFadeIn();
     TPixelGraphic& Shown();
     void ReducePalette(const TPixelGraphic& source);
 
@@ -77,6 +78,8 @@ private:
     std::unique_ptr<TPixelGraphic> cleanBackground_;
     std::unique_ptr<TPixelGraphic> workPicture_;
     std::unique_ptr<TPixelGraphic> measurePicture_;  // canvas for measuring text
+    std::unique_ptr<TPixelGraphic> fadeInPicture_;   // clean background, palette-mapped
+    int fadeInPaletteCount_ = 0;
     TJokeLayout layout_;
 
     int animationState_ = 0;

@@ -1,0 +1,195 @@
+// The animation engine tick by tick at 1920 x 1080 and 3840 x 2160 over a stretched
+// photo-like picture, including the conversion that presents each change (the image
+// control's RGB32 update of the changed area). Each benchmark runs whole joke
+// cycles and reports p50, p99 and max milliseconds per state as counters.
+#include <benchmark/benchmark.h>
+
+#include <QImage>
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <memory>
+#include <vector>
+
+#include "common/settings.h"
+#include "imaging/qt/pg_image.h"
+#include "saver/engine.h"
+
+namespace quipix {
+namespace {
+
+// Shows pictures the way the image control does: its own copy, converted to RGB32
+// on hand-over and, area by area, on every change.
+class PresentingHost : public SceneHost {
+public:
+    PresentingHost(int w, int h) : w_(w), h_(h) {}
+    int Width() const override { return w_; }
+    int Height() const override { return h_; }
+    int ScreenWidth() const override { return w_; }
+    int ScreenHeight() const override { return h_; }
+    int ColorDepth() const override { return 24; }
+    bool IsPreview() const override { return false; }
+    void StartTimer(int) override {}
+    void StopAndClose() override { stopped_ = true; }
+    void ShowPicture(const TPixelGraphic* picture) override {
+        if (shown_) shown_->OnChange = nullptr;
+        shown_ = std::make_unique<TPixelGraphic>();
+        shown_->CopyPicture(picture);
+        shown_->OnChange = [this](TPixelGraphic& p) {
+            const auto& c = p.LastChange();
+            ConvertPixelGraphicArea(p, display_, c.Left, c.Top, c.Right, c.Bottom);
+        };
+        ConvertPixelGraphicArea(*shown_, display_, 0, 0, shown_->Width(), shown_->Height());
+    }
+    TPixelGraphic* ShownPicture() override { return shown_.get(); }
+    bool stopped_ = false;
+
+private:
+    int w_, h_;
+    std::unique_ptr<TPixelGraphic> shown_;
+    QImage display_;
+};
+
+// A 24-bit BMP of smooth colour fields with fine grain: thousands of colours, as a
+// photograph has, so palette reduction and dithering do real work.
+std::string PhotoLikePicture() {
+    static const std::string path = [] {
+        const int w = 1600, h = 1200;
+        const int stride = (w * 3 + 3) & ~3;
+        std::vector<unsigned char> data(54 + std::size_t(stride) * h);
+        auto put32 = [&](int at, unsigned v) {
+            for (int i = 0; i < 4; ++i) data[std::size_t(at + i)] = (v >> (8 * i)) & 0xFF;
+        };
+        data[0] = 'B';
+        data[1] = 'M';
+        put32(2, unsigned(data.size()));
+        put32(10, 54);
+        put32(14, 40);
+        put32(18, w);
+        put32(22, h);
+        data[26] = 1;
+        data[28] = 24;
+        put32(34, unsigned(stride * h));
+        unsigned seed = 12345;
+        for (int y = 0; y < h; ++y) {
+            unsigned char* row = data.data() + 54 + std::size_t(stride) * (h - 1 - y);
+            for (int x = 0; x < w; ++x) {
+                seed = seed * 1103515245u + 12345u;
+                const int grain = int((seed >> 16) % 17) - 8;
+                const double fx = x / double(w), fy = y / double(h);
+                const int r = int(128 + 100 * std::sin(6.0 * fx + 2.0 * fy)) + grain;
+                const int g = int(110 + 90 * std::sin(4.0 * fy - 3.0 * fx * fy)) + grain;
+                const int b = int(120 + 110 * std::cos(5.0 * fx * fx + 3.0 * fy)) + grain;
+                row[x * 3] = (unsigned char)std::clamp(b, 0, 255);
+                row[x * 3 + 1] = (unsigned char)std::clamp(g, 0, 255);
+                row[x * 3 + 2] = (unsigned char)std::clamp(r, 0, 255);
+            }
+        }
+        const auto file = std::filesystem::temp_directory_path() / "quipix-bench-photo.bmp";
+        std::ofstream(file, std::ios::binary).write(reinterpret_cast<const char*>(data.data()),
+                                                    std::streamsize(data.size()));
+        return file.string();
+    }();
+    return path;
+}
+
+EngineServices BenchServices(int fadeMode) {
+    EngineServices s;
+    s.loadSettings = [fadeMode] {
+        TSettings t;
+        t.Speed = 5;
+        t.FadeMode = fadeMode;
+        t.BackgroundType = 2;
+        t.Bitmap = PhotoLikePicture();
+        t.QuestionFace = t.AnswerFace = "Arial";
+        t.QuestionColor = 255;
+        t.AnswerColor = 0xFF0000;
+        t.QuestionSize = t.AnswerSize = 24;
+        t.QuestionSpeed = t.AnswerSpeed = 5;
+        t.QuestionBold = t.AnswerBold = true;
+        t.Question3D = t.Answer3D = true;
+        Settings = t;
+    };
+    s.nextJoke = [] {
+        Settings.CurrentQuestion = "Why did the scarecrow win an award for his work in the fields?";
+        Settings.CurrentAnswer = "Because he was outstanding in his field.\r\nEvery single day.";
+    };
+    s.random = [seed = 1u](std::uint32_t n) mutable {
+        seed = seed * 134775813u + 1u;
+        return std::uint32_t((std::uint64_t(n) * seed) >> 32);
+    };
+    return s;
+}
+
+double Percentile(std::vector<double>& v, double p) {
+    std::sort(v.begin(), v.end());
+    const std::size_t i = std::min(v.size() - 1, std::size_t(p * double(v.size() - 1) + 0.5));
+    return v[i];
+}
+
+void BM_JokeCycle(benchmark::State& state) {
+    const int w = int(state.range(0)), h = int(state.range(1));
+    const int fadeMode = int(state.range(2));
+    PresentingHost host(w, h);
+    TSaverEngine engine(host, BenchServices(fadeMode));
+    engine.SetUpScene();
+    std::map<int, std::vector<double>> ticks;
+    for (auto _ : state) {
+        // From the current state round to the same point of the next joke.
+        bool faded = false;
+        for (int i = 0; i < 100000; ++i) {
+            const int s = engine.AnimationState();
+            if (s == 0 && faded) break;
+            if (s >= 4) faded = true;
+            const auto t0 = std::chrono::steady_clock::now();
+            engine.Timer1Timer();
+            const auto t1 = std::chrono::steady_clock::now();
+            ticks[s].push_back(std::chrono::duration<double, std::milli>(t1 - t0).count());
+        }
+        if (host.stopped_) state.SkipWithError("the engine stopped");
+    }
+    std::fprintf(stderr, "\n%dx%d %s: state ticks p50 p99 max (ms)\n", w, h,
+                 fadeMode == 1 ? "fade in place" : "fade to black");
+    for (auto& [s, v] : ticks) {
+        const double p50 = Percentile(v, 0.5), p99 = Percentile(v, 0.99), max = v.back();
+        std::fprintf(stderr, "  state %2d %6zu %8.2f %8.2f %8.2f\n", s, v.size(), p50, p99, max);
+        char name[32];
+        std::snprintf(name, sizeof name, "s%02d_p50", s);
+        state.counters[name] = p50;
+        std::snprintf(name, sizeof name, "s%02d_p99", s);
+        state.counters[name] = p99;
+        std::snprintf(name, sizeof name, "s%02d_max", s);
+        state.counters[name] = max;
+    }
+}
+
+BENCHMARK(BM_JokeCycle)
+    ->ArgNames({"w", "h", "fadeMode"})
+    ->Args({1920, 1080, 0})
+    ->Args({1920, 1080, 1})
+    ->Iterations(3)
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_JokeCycle)
+    ->ArgNames({"w", "h", "fadeMode"})
+    ->Args({3840, 2160, 0})
+    ->Args({3840, 2160, 1})
+    ->Iterations(1)
+    ->Unit(benchmark::kMillisecond);
+
+// Setting the scene up: picture load, stretch and the clean copy.
+void BM_SetUpScene(benchmark::State& state) {
+    const int w = int(state.range(0)), h = int(state.range(1));
+    for (auto _ : state) {
+        PresentingHost host(w, h);
+        TSaverEngine engine(host, BenchServices(0));
+        engine.SetUpScene();
+    }
+}
+BENCHMARK(BM_SetUpScene)->Args({1920, 1080})->Args({3840, 2160})->Unit(benchmark::kMillisecond);
+
+}  // namespace
+}  // namespace quipix
