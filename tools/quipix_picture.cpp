@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cctype>
 #include <chrono>
+#include <csetjmp>
 #include <cstdio>
 #include <exception>
 #include <filesystem>
@@ -97,15 +98,31 @@ bool WritePpm(const std::string& name, int w, int h, const std::vector<std::uint
     return bool(f);
 }
 
+// Written with the classic interface: no colour-space chunks, so reading the file
+// back gives the same samples (the simple interface would add an sRGB chunk).
+bool WritePngRows(std::FILE* file, int w, int h, const std::uint8_t* rgb) {
+    png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
+    if (!png) return false;
+    png_infop info = png_create_info_struct(png);
+    if (!info || setjmp(png_jmpbuf(png))) {
+        png_destroy_write_struct(&png, &info);
+        return false;
+    }
+    png_init_io(png, file);
+    png_set_IHDR(png, info, png_uint_32(w), png_uint_32(h), 8, PNG_COLOR_TYPE_RGB,
+                 PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
+    png_write_info(png, info);
+    for (int y = 0; y < h; ++y) png_write_row(png, rgb + std::size_t(y) * std::size_t(w) * 3);
+    png_write_end(png, nullptr);
+    png_destroy_write_struct(&png, &info);
+    return true;
+}
+
 bool WritePng(const std::string& name, int w, int h, const std::vector<std::uint8_t>& rgb) {
-    png_image out{};
-    out.version = PNG_IMAGE_VERSION;
-    out.width = png_uint_32(w);
-    out.height = png_uint_32(h);
-    out.format = PNG_FORMAT_RGB;
-    const bool ok = png_image_write_to_file(&out, name.c_str(), 0, rgb.data(), w * 3, nullptr);
-    png_image_free(&out);
-    return ok;
+    std::FILE* file = std::fopen(name.c_str(), "wb");
+    if (!file) return false;
+    const bool ok = WritePngRows(file, w, h, rgb.data());
+    return std::fclose(file) == 0 && ok;
 }
 
 int Convert(const std::vector<std::string>& args, std::ostream& err) {

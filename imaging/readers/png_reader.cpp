@@ -118,16 +118,17 @@ int To8Bits(unsigned value, int depth) {
     return int((value & max) * 255 / max);
 }
 
-// An 8-bit sample scaled to the file's bit depth.
+// An 8-bit sample scaled to the file's bit depth. 16-bit files are an exception:
+// when their samples are cut to 8 bits the library expects the background in
+// 8 bits and widens it itself (value * 257).
 png_uint_16 FromBits8(int value, int depth) {
-    if (depth >= 16) return png_uint_16(value * 257);
-    if (depth == 8) return png_uint_16(value);
+    if (depth >= 8) return png_uint_16(value);
     const int max = (1 << depth) - 1;
     return png_uint_16((value * max + 127) / 255);
 }
 
-// The picture's background colour in the file's own sample format, which is what
-// the library composites with when it does not expand the samples.
+// The picture's background colour in the sample format the library composites with
+// when it does not expand the samples: the file's own, but 8 bits for 16-bit files.
 png_color_16 BackgroundInFileFormat(PGColor color, int colorType, int depth) {
     png_color_16 back{};
     if (colorType == PNG_COLOR_TYPE_PALETTE) {
@@ -190,11 +191,20 @@ Outcome Decode(Session& s, TPixelGraphic& image, const void* sender) {
 
     const bool transparent =
         png_get_valid(png, info, PNG_INFO_tRNS) || (colorType & PNG_COLOR_MASK_ALPHA);
-    png_color_16p fileBack = nullptr;
+    png_color_16p fileBackChunk = nullptr;
+    png_color_16 fileBack{};  // a copy: the library rewrites its own after the update
     bool useFileBack = false;
     if (transparent) {
-        if (png_get_bKGD(png, info, &fileBack) && fileBack) {
-            png_set_background(png, fileBack, PNG_BACKGROUND_GAMMA_FILE, 0, 1.0);
+        if (png_get_bKGD(png, info, &fileBackChunk) && fileBackChunk) {
+            fileBack = *fileBackChunk;
+            png_color_16 back = fileBack;
+            if (depth == 16) {
+                back.red = png_uint_16(back.red >> 8);
+                back.green = png_uint_16(back.green >> 8);
+                back.blue = png_uint_16(back.blue >> 8);
+                back.gray = png_uint_16(back.gray >> 8);
+            }
+            png_set_background(png, &back, PNG_BACKGROUND_GAMMA_FILE, 0, 1.0);
             useFileBack = true;
         } else {
             png_color_16 back = BackgroundInFileFormat(image.BackGroundColor(), colorType, depth);
@@ -238,7 +248,7 @@ Outcome Decode(Session& s, TPixelGraphic& image, const void* sender) {
                                            : pGray256);
     }
     if (useFileBack && (format == pgpf24Bit || image.PaletteCount() > 0))
-        image.SetBackGroundColor(ColorOfFileBackground(*fileBack, colorType, depth));
+        image.SetBackGroundColor(ColorOfFileBackground(fileBack, colorType, depth));
 
     s.progressStarted = true;
     image.ProgressStart();

@@ -82,7 +82,8 @@ TEST(JpgReader, FourComponentFileIsRefused) {
 
 TEST(JpgReader, TruncatedFileLoadsUnderIgnoreAndFailsUnderRaise) {
     const Bytes whole = Fixture("colour420.jpg");
-    const Bytes cut(whole.begin(), whole.begin() + whole.size() * 2 / 3);
+    // Cut inside the last row of blocks: the first rows are complete.
+    const Bytes cut(whole.begin(), whole.end() - 60);
     TPixelGraphic image;
     image.ReadWarningAction = pgwaIgnore;
     LoadBytes(image, cut);
@@ -156,7 +157,9 @@ TEST(JpgReader, ProgressReportsEveryRowAndAbortStops) {
         abort = step == 5;
     };
     LoadBytes(image, Fixture("colour420.jpg"));
-    EXPECT_EQ(sender, &JpgReader());
+    const Bytes bytes = Fixture("colour420.jpg");
+    TPGMemoryStream stream(bytes);
+    EXPECT_EQ(sender, FindFileFormatReader(stream, ""));  // whichever jpg variant sorts first
     EXPECT_EQ(steps, (std::vector<int>{1, 2, 3, 4, 5}));
     EXPECT_EQ(starts, 1);
     EXPECT_EQ(ends, 1);

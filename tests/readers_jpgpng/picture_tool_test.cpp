@@ -52,12 +52,14 @@ TEST(PictureTool, ConvertWritesTopRowFirstInBothFormats) {
 
     // PNG output read back through our own reader; a 4-bit source goes through its
     // palette.
-    const std::string png = dir.str() + "/out.png";
-    ASSERT_EQ(RunTool({"convert", DataPath("png/palette16.png"), png}).code, 0);
-    TPixelGraphic back;
-    back.LoadPictureFile(png);
-    EXPECT_EQ(back.PixelFormat(), pgpf24Bit);
-    EXPECT_EQ(MaxDifference(back, ReadPnm(DataPath("png/palette16.ppm"))), 0);
+    for (const std::string name : {"palette16", "rgb8"}) {
+        const std::string png = dir.str() + "/" + name + ".png";
+        ASSERT_EQ(RunTool({"convert", DataPath("png/" + name + ".png"), png}).code, 0);
+        TPixelGraphic back;
+        back.LoadPictureFile(png);
+        EXPECT_EQ(back.PixelFormat(), pgpf24Bit);
+        EXPECT_EQ(MaxDifference(back, ReadPnm(DataPath("png/" + name + ".ppm"))), 0) << name;
+    }
 }
 
 TEST(PictureTool, ConvertFollowsTheWarningOption) {

@@ -84,6 +84,9 @@ std::vector<PGColor> Expected(const Bytes& file, const std::vector<long>& rgba) 
             const long g = U16(b, 0);
             back[0] = back[1] = back[2] = wide || depth == 8 ? g : g * 255 / ((1 << depth) - 1);
         }
+        // A 16-bit background is used through its high byte, widened again.
+        if (wide)
+            for (long& v : back) v = (v >> 8) * 257;
     }
     double ratio = 1;
     if (chunks.count("gAMA")) ratio = (100000.0 / double(U16(chunks.at("gAMA"), 0) * 65536L +
