@@ -188,6 +188,7 @@ std::unique_ptr<QFileDialog> TPGOpenDialog::CreateDialog(QWidget* parent) {
     dialog->setOption(QFileDialog::DontUseNativeDialog, true);
     dialog->setAcceptMode(QFileDialog::AcceptOpen);
     dialog->setFileMode(QFileDialog::ExistingFile);
+    dialog->resize(780, 460);  // room for the file list beside the preview
     QFileDialog* raw = dialog.get();
     const QStringList filters = PGQtNameFilters(Filter);
     if (!filters.isEmpty()) {

@@ -329,6 +329,25 @@ TEST_F(ConfigDialog, SaveFailureIsShownAndTheDialogStaysOpen) {
     dialog.reject();
 }
 
+TEST_F(ConfigDialog, UnreadableStoreIsReportedAndTheDialogStillWorks) {
+    ASSERT_TRUE(store_->CreateKey(test::kKey + "\\General"));
+    ASSERT_TRUE(store_->WriteValue(test::kKey + "\\General", "Fade Mode", platform::RegValue::DWord(1)));
+    QString shown;
+    WhenModal([&](QWidget* modal) {
+        if (auto* box = qobject_cast<QMessageBox*>(modal)) shown = box->text();
+        qobject_cast<QDialog*>(modal)->reject();
+    });
+    TfrmConfig dialog;
+    dialog.show();
+    for (int i = 0; i < 200 && shown.isEmpty(); ++i) QApplication::processEvents(QEventLoop::AllEvents, 10);
+    EXPECT_EQ(shown, "Invalid data type for 'Fade Mode'");
+    QStringList drawn;
+    QObject::connect(&dialog, &TfrmConfig::PreviewDrawn, [&](const QString& p) { drawn << p; });
+    Control<QCheckBox>(dialog, "QBold")->click();  // previews are no longer held back
+    EXPECT_EQ(drawn, QStringList{"QImg"});
+    dialog.reject();
+}
+
 TEST_F(ConfigDialog, OwnerGetsTheForegroundBackWhenTheDialogCloses) {
     {
         TfrmConfig dialog(0x2a00007);
