@@ -337,7 +337,8 @@ private:
         if (expected == d.stripOffsets.size()) return;
         if (d.stripOffsets.size() != 1) RaiseFull(kStripCountText);
         const auto raise = [](const std::string&) { RaiseFull(kStripCountText); };
-        HandleReadWarning(action, "TIFF-Warning", "TIFF: ", kStripCountText.substr(6), raise);
+        // The box shows the whole message; every way of failing raises that message.
+        HandleReadWarning(action, "TIFF-Warning", "", kStripCountText, raise);
         if (action == pgwaOKBox) RaiseFull(kStripCountText);
         d.rowsPerStrip = d.height;
     }

@@ -271,6 +271,20 @@ TEST_F(TifTest, StripCounts) {
     EXPECT_EQ(Error(bytes, pgwaRaise), text);
     EXPECT_EQ(Error(bytes, pgwaOKBox), text);
     EXPECT_EQ(Error(bytes, pgwaOKCancelBox), "");  // no box handler: OK
+    std::vector<std::string> boxes;
+    bool answer = false;
+    SetWarningBoxHandler([&](const std::string& caption, const std::string& t, bool cancel) {
+        boxes.push_back(caption + "|" + t + (cancel ? "|cancel" : ""));
+        return answer;
+    });
+    EXPECT_EQ(Error(bytes, pgwaOKCancelBox), text);  // Cancel
+    answer = true;
+    EXPECT_EQ(Error(bytes, pgwaOKCancelBox), "");
+    EXPECT_EQ(Error(bytes, pgwaOKBox), text);
+    SetWarningBoxHandler({});
+    EXPECT_EQ(boxes, (std::vector<std::string>{"TIFF-Warning|" + text + "|cancel",
+                                               "TIFF-Warning|" + text + "|cancel",
+                                               "TIFF-Warning|" + text}));
 
     TiffFile two = Basic(1, 3, 1, {8});
     two.Tag(278, kShort, {1}).Strip({1}).Strip({2});
