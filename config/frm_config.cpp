@@ -36,6 +36,8 @@ namespace quipix {
 
 namespace {
 
+constexpr int kFormHelpContext = 100;
+
 QString FromStd(const std::string& text) { return QString::fromStdString(text); }
 
 ::QFont PixelFont(const QStringList& families, int pixels, bool bold = false) {
@@ -143,6 +145,9 @@ void TfrmConfig::Connect() {
         const int count = ui_->Pages->count();
         ui_->Pages->setCurrentIndex((ui_->Pages->currentIndex() + count - 1) % count);
     });
+    // F1 opens the dialog's own topic, the contents; the Help button the page's.
+    auto* help = new QShortcut(QKeySequence(Qt::Key_F1), this);
+    connect(help, &QShortcut::activated, this, [] { platform::ShowHelp(kFormHelpContext); });
     connect(ui_->btOk, &QPushButton::clicked, this, &TfrmConfig::btOkClick);
     connect(ui_->btCancel, &QPushButton::clicked, this, &TfrmConfig::btCancelClick);
     connect(ui_->btHelp, &QPushButton::clicked, this, &TfrmConfig::btHelpClick);

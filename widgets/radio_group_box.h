@@ -33,7 +33,8 @@ public:
     int ItemSpacing() const { return spacing_; }
     void SetItemSpacing(int spacing);
 
-    // The checked item, or -1.
+    // The checked item, or -1. Setting pulls an index outside the items to the
+    // nearest end (-1 or the last item).
     int ItemIndex() const;
     void SetItemIndex(int index);
     QRadioButton* Button(int index) const;
