@@ -1,0 +1,479 @@
+// Decoding speed of the picture readers. One 1920 x 1080 photo-like picture is made
+// at start and encoded in every format the library reads (small encoders below, and
+// libjpeg / libpng for JPEG and PNG); each file is then decoded from memory through
+// our registry, through Qt's QImageReader where Qt reads the format, and for JPEG
+// and PNG through the bare library with the same settings, as the yardstick.
+#include <benchmark/benchmark.h>
+
+#include <QBuffer>
+#include <QByteArray>
+#include <QImage>
+#include <QImageReader>
+
+#include <csetjmp>
+#include <cmath>
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
+#include <map>
+#include <string>
+#include <vector>
+
+#include <jpeglib.h>
+#include <png.h>
+
+#include "imaging/pixel_graphic.h"
+#include "imaging/stream.h"
+
+namespace {
+
+using Bytes = std::vector<std::uint8_t>;
+constexpr int kW = 1920;
+constexpr int kH = 1080;
+
+void Put16(Bytes& b, unsigned v) {
+    b.push_back(std::uint8_t(v));
+    b.push_back(std::uint8_t(v >> 8));
+}
+void Put32(Bytes& b, std::uint32_t v) {
+    Put16(b, v & 0xFFFF);
+    Put16(b, v >> 16);
+}
+
+// Smooth colour fields with hard edges and a little sensor noise, top row first, RGB.
+Bytes MakePhoto() {
+    Bytes rgb(std::size_t(kW) * kH * 3);
+    std::uint32_t seed = 12345;
+    for (int y = 0; y < kH; ++y) {
+        for (int x = 0; x < kW; ++x) {
+            seed = seed * 1664525u + 1013904223u;
+            const int noise = int(seed >> 29) - 4;
+            const bool edge = ((x / 240) + (y / 180)) % 3 == 0;
+            const double fx = x * 0.0041, fy = y * 0.0063;
+            int c[3] = {int(128 + 90 * std::sin(fx + 0.5 * fy)), int(120 + 80 * std::cos(fy - fx)),
+                        int(110 + 100 * std::sin(0.7 * fx * fy + 1))};
+            if (edge) c[0] = 255 - c[0];
+            for (int i = 0; i < 3; ++i) {
+                const int v = c[i] + noise;
+                rgb[(std::size_t(y) * kW + x) * 3 + i] = std::uint8_t(v < 0 ? 0 : v > 255 ? 255 : v);
+            }
+        }
+    }
+    return rgb;
+}
+
+// The picture reduced to a 6 x 6 x 6 colour cube, for the 8-bit formats.
+struct Indexed {
+    Bytes index;                  // top row first
+    std::vector<std::uint8_t> palette;  // 216 RGB triples
+};
+Indexed ToIndexed(const Bytes& rgb) {
+    Indexed out;
+    for (int i = 0; i < 216; ++i)
+        for (int v : {i / 36, (i / 6) % 6, i % 6}) out.palette.push_back(std::uint8_t(v * 51));
+    out.index.resize(std::size_t(kW) * kH);
+    for (std::size_t p = 0; p < out.index.size(); ++p) {
+        const auto q = [&](int c) { return (rgb[p * 3 + c] + 25) / 51; };
+        out.index[p] = std::uint8_t(q(0) * 36 + q(1) * 6 + q(2));
+    }
+    return out;
+}
+
+Bytes BmpHeader(std::uint32_t dataSize, std::uint32_t paletteBytes, int bits, int compression,
+                int colors) {
+    Bytes b = {'B', 'M'};
+    Put32(b, 54 + paletteBytes + dataSize);
+    Put32(b, 0);
+    Put32(b, 54 + paletteBytes);
+    Put32(b, 40);
+    Put32(b, kW);
+    Put32(b, kH);
+    Put16(b, 1);
+    Put16(b, unsigned(bits));
+    Put32(b, std::uint32_t(compression));
+    Put32(b, dataSize);
+    Put32(b, 2835);
+    Put32(b, 2835);
+    Put32(b, std::uint32_t(colors));
+    Put32(b, 0);
+    return b;
+}
+
+Bytes EncodeBmp24(const Bytes& rgb) {
+    const int stride = (kW * 3 + 3) & ~3;
+    Bytes b = BmpHeader(std::uint32_t(stride) * kH, 0, 24, 0, 0);
+    for (int y = kH - 1; y >= 0; --y) {
+        const std::uint8_t* row = &rgb[std::size_t(y) * kW * 3];
+        for (int x = 0; x < kW; ++x)
+            b.insert(b.end(), {row[3 * x + 2], row[3 * x + 1], row[3 * x]});
+        b.resize(b.size() + std::size_t(stride - kW * 3), 0);
+    }
+    return b;
+}
+
+Bytes EncodeBmpRle8(const Indexed& img) {
+    Bytes data;
+    for (int y = kH - 1; y >= 0; --y) {
+        const std::uint8_t* row = &img.index[std::size_t(y) * kW];
+        int i = 0;
+        while (i < kW) {
+            int run = 1;
+            while (i + run < kW && run < 255 && row[i + run] == row[i]) ++run;
+            if (run >= 2) {
+                data.insert(data.end(), {std::uint8_t(run), row[i]});
+                i += run;
+                continue;
+            }
+            int j = i;  // a literal stretch ends where a run of two begins
+            while (j < kW && j - i < 255 && !(j + 1 < kW && row[j] == row[j + 1])) ++j;
+            const int n = j - i;
+            if (n >= 3) {
+                data.insert(data.end(), {0, std::uint8_t(n)});
+                data.insert(data.end(), row + i, row + j);
+                if (n % 2) data.push_back(0);
+            } else {
+                for (int k = i; k < j; ++k) data.insert(data.end(), {1, row[k]});
+            }
+            i = j;
+        }
+        data.insert(data.end(), {0, 0});
+    }
+    data.back() = 1;  // the last end of line becomes the end of the bitmap
+    Bytes b = BmpHeader(std::uint32_t(data.size()), 216 * 4, 8, 1, 216);
+    for (int i = 0; i < 216; ++i)
+        b.insert(b.end(), {img.palette[3 * i + 2], img.palette[3 * i + 1], img.palette[3 * i], 0});
+    b.insert(b.end(), data.begin(), data.end());
+    return b;
+}
+
+void PcxRun(Bytes& out, const std::uint8_t* p, int n) {
+    int i = 0;
+    while (i < n) {
+        int run = 1;
+        while (i + run < n && run < 63 && p[i + run] == p[i]) ++run;
+        if (run > 1 || p[i] >= 0xC0) out.push_back(std::uint8_t(0xC0 | run));
+        out.push_back(p[i]);
+        i += run;
+    }
+}
+
+Bytes PcxHeader(int planes) {
+    Bytes b(128, 0);
+    b[0] = 0x0A;
+    b[1] = 5;
+    b[2] = 1;
+    b[3] = 8;
+    b[8] = std::uint8_t((kW - 1) & 0xFF);
+    b[9] = std::uint8_t((kW - 1) >> 8);
+    b[10] = std::uint8_t((kH - 1) & 0xFF);
+    b[11] = std::uint8_t((kH - 1) >> 8);
+    b[65] = std::uint8_t(planes);
+    b[66] = std::uint8_t(kW & 0xFF);
+    b[67] = std::uint8_t(kW >> 8);
+    b[68] = 1;
+    return b;
+}
+
+Bytes EncodePcx8(const Indexed& img) {
+    Bytes b = PcxHeader(1);
+    for (int y = 0; y < kH; ++y) PcxRun(b, &img.index[std::size_t(y) * kW], kW);
+    b.push_back(0x0C);
+    b.insert(b.end(), img.palette.begin(), img.palette.end());
+    b.resize(b.size() + (256 - 216) * 3, 0);
+    return b;
+}
+
+Bytes EncodePcx24(const Bytes& rgb) {
+    Bytes b = PcxHeader(3);
+    Bytes plane(kW);
+    for (int y = 0; y < kH; ++y) {
+        for (int c = 0; c < 3; ++c) {
+            for (int x = 0; x < kW; ++x) plane[x] = rgb[(std::size_t(y) * kW + x) * 3 + c];
+            PcxRun(b, plane.data(), kW);
+        }
+    }
+    return b;
+}
+
+Bytes EncodeTgaRle(const Bytes& rgb) {
+    Bytes b(18, 0);
+    b[2] = 10;
+    b[12] = std::uint8_t(kW & 0xFF);
+    b[13] = std::uint8_t(kW >> 8);
+    b[14] = std::uint8_t(kH & 0xFF);
+    b[15] = std::uint8_t(kH >> 8);
+    b[16] = 24;
+    b[17] = 0x20;  // top row first
+    const auto px = [&](int y, int x) { return &rgb[(std::size_t(y) * kW + x) * 3]; };
+    const auto same = [&](int y, int a, int c) { return std::memcmp(px(y, a), px(y, c), 3) == 0; };
+    for (int y = 0; y < kH; ++y) {
+        int i = 0;
+        while (i < kW) {
+            int run = 1;
+            while (i + run < kW && run < 128 && same(y, i, i + run)) ++run;
+            if (run >= 2) {
+                b.push_back(std::uint8_t(0x80 | (run - 1)));
+                b.insert(b.end(), {px(y, i)[2], px(y, i)[1], px(y, i)[0]});
+                i += run;
+                continue;
+            }
+            int j = i;
+            while (j < kW && j - i < 128 && !(j + 1 < kW && same(y, j, j + 1))) ++j;
+            b.push_back(std::uint8_t(j - i - 1));
+            for (int k = i; k < j; ++k) b.insert(b.end(), {px(y, k)[2], px(y, k)[1], px(y, k)[0]});
+            i = j;
+        }
+    }
+    return b;
+}
+
+Bytes EncodePpm(const Bytes& rgb) {
+    const std::string head = "P6\n" + std::to_string(kW) + " " + std::to_string(kH) + "\n255\n";
+    Bytes b(head.begin(), head.end());
+    b.insert(b.end(), rgb.begin(), rgb.end());
+    return b;
+}
+
+void PackBits(Bytes& out, const std::uint8_t* p, int n) {
+    int i = 0;
+    while (i < n) {
+        int run = 1;
+        while (i + run < n && run < 128 && p[i + run] == p[i]) ++run;
+        if (run >= 2) {
+            out.push_back(std::uint8_t(1 - run));
+            out.push_back(p[i]);
+            i += run;
+            continue;
+        }
+        int j = i;
+        while (j < n && j - i < 128 && !(j + 1 < n && p[j] == p[j + 1])) ++j;
+        out.push_back(std::uint8_t(j - i - 1));
+        out.insert(out.end(), p + i, p + j);
+        i = j;
+    }
+}
+
+Bytes EncodeTiffPackBits(const Bytes& rgb) {
+    constexpr int kRowsPerStrip = 16;
+    const int strips = (kH + kRowsPerStrip - 1) / kRowsPerStrip;
+    std::vector<Bytes> packed(strips);
+    for (int y = 0; y < kH; ++y)
+        PackBits(packed[y / kRowsPerStrip], &rgb[std::size_t(y) * kW * 3], kW * 3);
+    const int tags = 10;
+    const std::uint32_t ifd = 8, bits = ifd + 2 + tags * 12 + 4;
+    const std::uint32_t offsets = bits + 6, counts = offsets + 4 * strips;
+    std::uint32_t data = counts + 4 * strips;
+    Bytes b = {'I', 'I', 42, 0};
+    Put32(b, ifd);
+    Put16(b, tags);
+    const auto tag = [&](unsigned id, unsigned type, std::uint32_t count, std::uint32_t value) {
+        Put16(b, id);
+        Put16(b, type);
+        Put32(b, count);
+        Put32(b, value);
+    };
+    tag(256, 4, 1, kW);
+    tag(257, 4, 1, kH);
+    tag(258, 3, 3, bits);
+    tag(259, 3, 1, 32773);
+    tag(262, 3, 1, 2);
+    tag(273, 4, std::uint32_t(strips), offsets);
+    tag(277, 3, 1, 3);
+    tag(278, 4, 1, kRowsPerStrip);
+    tag(279, 4, std::uint32_t(strips), counts);
+    tag(284, 3, 1, 1);
+    Put32(b, 0);
+    for (int i = 0; i < 3; ++i) Put16(b, 8);
+    for (const Bytes& s : packed) {
+        Put32(b, data);
+        data += std::uint32_t(s.size());
+    }
+    for (const Bytes& s : packed) Put32(b, std::uint32_t(s.size()));
+    for (const Bytes& s : packed) b.insert(b.end(), s.begin(), s.end());
+    return b;
+}
+
+Bytes EncodeJpeg(const Bytes& rgb) {
+    jpeg_compress_struct c{};
+    jpeg_error_mgr err{};
+    c.err = jpeg_std_error(&err);  // a failure here ends the benchmark program
+    jpeg_create_compress(&c);
+    unsigned char* mem = nullptr;
+    unsigned long size = 0;
+    jpeg_mem_dest(&c, &mem, &size);
+    c.image_width = kW;
+    c.image_height = kH;
+    c.input_components = 3;
+    c.in_color_space = JCS_RGB;
+    jpeg_set_defaults(&c);
+    jpeg_set_quality(&c, 90, TRUE);
+    jpeg_start_compress(&c, TRUE);
+    while (c.next_scanline < c.image_height) {
+        JSAMPROW row = const_cast<JSAMPROW>(&rgb[std::size_t(c.next_scanline) * kW * 3]);
+        jpeg_write_scanlines(&c, &row, 1);
+    }
+    jpeg_finish_compress(&c);
+    Bytes out(mem, mem + size);
+    jpeg_destroy_compress(&c);
+    std::free(mem);
+    return out;
+}
+
+void AppendPng(png_structp png, png_bytep data, png_size_t n) {
+    auto* out = static_cast<Bytes*>(png_get_io_ptr(png));
+    out->insert(out->end(), data, data + n);
+}
+
+Bytes EncodePng(const Bytes& rgb) {
+    Bytes out;
+    png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
+    png_infop info = png_create_info_struct(png);
+    if (setjmp(png_jmpbuf(png))) std::abort();
+    png_set_write_fn(png, &out, AppendPng, nullptr);
+    png_set_IHDR(png, info, kW, kH, 8, PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE,
+                 PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
+    png_write_info(png, info);
+    for (int y = 0; y < kH; ++y) png_write_row(png, &rgb[std::size_t(y) * kW * 3]);
+    png_write_end(png, nullptr);
+    png_destroy_write_struct(&png, &info);
+    return out;
+}
+
+struct File {
+    std::string extension;
+    const char* qtFormat;  // nullptr: Qt has no reader for it
+    Bytes bytes;
+};
+
+const std::map<std::string, File>& Files() {
+    static const std::map<std::string, File> files = [] {
+        const Bytes rgb = MakePhoto();
+        const Indexed indexed = ToIndexed(rgb);
+        std::map<std::string, File> f;
+        f["bmp24"] = {"bmp", "bmp", EncodeBmp24(rgb)};
+        f["bmp_rle8"] = {"bmp", "bmp", EncodeBmpRle8(indexed)};
+        f["pcx8"] = {"pcx", nullptr, EncodePcx8(indexed)};
+        f["pcx24"] = {"pcx", nullptr, EncodePcx24(rgb)};
+        f["tga_rle"] = {"tga", "tga", EncodeTgaRle(rgb)};
+        f["ppm"] = {"ppm", "ppm", EncodePpm(rgb)};
+        f["tif_packbits"] = {"tif", "tiff", EncodeTiffPackBits(rgb)};
+        f["jpg"] = {"jpg", "jpeg", EncodeJpeg(rgb)};
+        f["png"] = {"png", "png", EncodePng(rgb)};
+        return f;
+    }();
+    return files;
+}
+
+void DecodeOurs(benchmark::State& state, const std::string& name) {
+    const File& file = Files().at(name);
+    quipix::TPixelGraphic image;
+    image.ReadWarningAction = quipix::pgwaRaise;
+    for (auto _ : state) {
+        quipix::TPGMemoryStream stream(file.bytes);
+        try {
+            image.LoadFromStream(stream, file.extension, 0);
+        } catch (const std::exception& e) {
+            state.SkipWithError(e.what());
+            break;
+        }
+        benchmark::DoNotOptimize(image.Buffer());
+    }
+    state.counters["bytes"] = double(file.bytes.size());
+}
+
+void DecodeQt(benchmark::State& state, const std::string& name) {
+    const File& file = Files().at(name);
+    const QByteArray data = QByteArray::fromRawData(
+        reinterpret_cast<const char*>(file.bytes.data()), qsizetype(file.bytes.size()));
+    for (auto _ : state) {
+        QBuffer buffer;
+        buffer.setData(data);
+        buffer.open(QIODevice::ReadOnly);
+        QImageReader reader(&buffer, file.qtFormat);
+        const QImage image = reader.read();
+        if (image.isNull()) {
+            state.SkipWithError(("Qt cannot read it: " + reader.errorString().toStdString()).c_str());
+            break;
+        }
+        benchmark::DoNotOptimize(image.constBits());
+    }
+}
+
+// The bare libjpeg decode with the reader's settings, rows into one buffer.
+void DecodeBareJpeg(benchmark::State& state) {
+    const Bytes& bytes = Files().at("jpg").bytes;
+    Bytes pixels(std::size_t(kW) * kH * 3);
+    for (auto _ : state) {
+        jpeg_decompress_struct c{};
+        jpeg_error_mgr err{};
+        c.err = jpeg_std_error(&err);
+        jpeg_create_decompress(&c);
+        jpeg_mem_src(&c, bytes.data(), bytes.size());
+        jpeg_read_header(&c, TRUE);
+        c.dct_method = JDCT_ISLOW;
+        c.out_color_space = JCS_EXT_BGR;
+        jpeg_start_decompress(&c);
+        JSAMPROW rows[16];
+        while (c.output_scanline < c.output_height) {
+            const int n = std::min<int>(16, int(c.output_height - c.output_scanline));
+            for (int i = 0; i < n; ++i)
+                rows[i] = &pixels[std::size_t(c.output_scanline + i) * kW * 3];
+            jpeg_read_scanlines(&c, rows, JDIMENSION(n));
+        }
+        jpeg_finish_decompress(&c);
+        jpeg_destroy_decompress(&c);
+        benchmark::DoNotOptimize(pixels.data());
+    }
+}
+
+struct MemoryReader {
+    const Bytes* bytes;
+    std::size_t pos;
+};
+
+void ReadFromMemory(png_structp png, png_bytep out, png_size_t n) {
+    auto* m = static_cast<MemoryReader*>(png_get_io_ptr(png));
+    if (m->pos + n > m->bytes->size()) png_error(png, "short");
+    std::memcpy(out, m->bytes->data() + m->pos, n);
+    m->pos += n;
+}
+
+void DecodeBarePng(benchmark::State& state) {
+    const Bytes& bytes = Files().at("png").bytes;
+    Bytes pixels(std::size_t(kW) * kH * 3);
+    for (auto _ : state) {
+        MemoryReader m{&bytes, 0};
+        png_structp png = png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
+        png_infop info = png_create_info_struct(png);
+        if (setjmp(png_jmpbuf(png))) std::abort();
+        png_set_read_fn(png, &m, ReadFromMemory);
+        png_read_info(png, info);
+        png_set_bgr(png);
+        png_read_update_info(png, info);
+        for (int y = 0; y < kH; ++y) png_read_row(png, &pixels[std::size_t(y) * kW * 3], nullptr);
+        png_read_end(png, nullptr);
+        png_destroy_read_struct(&png, &info, nullptr);
+        benchmark::DoNotOptimize(pixels.data());
+    }
+}
+
+const bool registered = [] {
+    for (const char* name : {"bmp24", "bmp_rle8", "pcx8", "pcx24", "tga_rle", "ppm",
+                             "tif_packbits", "jpg", "png"}) {
+        const std::string n = name;
+        benchmark::RegisterBenchmark(("Decode/" + n + "/quipix").c_str(),
+                                     [n](benchmark::State& s) { DecodeOurs(s, n); })
+            ->Unit(benchmark::kMillisecond);
+        if (n != "pcx8" && n != "pcx24")
+            benchmark::RegisterBenchmark(("Decode/" + n + "/qt").c_str(),
+                                         [n](benchmark::State& s) { DecodeQt(s, n); })
+                ->Unit(benchmark::kMillisecond);
+    }
+    benchmark::RegisterBenchmark("Decode/jpg/bare_libjpeg", DecodeBareJpeg)
+        ->Unit(benchmark::kMillisecond);
+    benchmark::RegisterBenchmark("Decode/png/bare_libpng", DecodeBarePng)
+        ->Unit(benchmark::kMillisecond);
+    return true;
+}();
+
+}  // namespace
