@@ -165,14 +165,13 @@ private:
         const std::size_t size = line.size();
         std::size_t i = 0;
         while (i < size) {
-            std::uint8_t value = source.Next();
-            std::size_t count = 1;
-            if (value >= 192) {
-                count = value & 0x3F;
-                value = source.Next();
+            const std::uint8_t code = source.Next();
+            if (code < 192) {  // a literal byte, the common case in photographs
+                line[i++] = code;
+                continue;
             }
-            count = std::min(count, size - i);
-            std::memset(line.data() + i, value, count);
+            const std::size_t count = std::min<std::size_t>(code & 0x3F, size - i);
+            std::memset(line.data() + i, source.Next(), count);
             i += count;
         }
     }
