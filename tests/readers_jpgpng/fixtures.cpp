@@ -32,19 +32,19 @@ Bytes PngChunk(const std::string& type, const Bytes& data, bool corruptCrc) {
     return out;
 }
 
-Bytes MakePng(const PngSpec& spec) {
+Bytes MakePng(const PngParts& parts) {
     Bytes out = {0x89, 'P', 'N', 'G', 0x0D, 0x0A, 0x1A, 0x0A};
-    Bytes ihdr = Be32(std::uint32_t(spec.width));
-    const Bytes h = Be32(std::uint32_t(spec.height));
+    Bytes ihdr = Be32(std::uint32_t(parts.width));
+    const Bytes h = Be32(std::uint32_t(parts.height));
     ihdr.insert(ihdr.end(), h.begin(), h.end());
-    ihdr.push_back(std::uint8_t(spec.depth));
-    ihdr.push_back(std::uint8_t(spec.colorType));
+    ihdr.push_back(std::uint8_t(parts.depth));
+    ihdr.push_back(std::uint8_t(parts.colorType));
     ihdr.insert(ihdr.end(), {0, 0, 0});
     const auto append = [&out](const Bytes& b) { out.insert(out.end(), b.begin(), b.end()); };
     append(PngChunk("IHDR", ihdr));
-    for (const auto& [type, data] : spec.chunks) append(PngChunk(type, data));
+    for (const auto& [type, data] : parts.chunks) append(PngChunk(type, data));
     Bytes raw;
-    for (const Bytes& row : spec.rows) {
+    for (const Bytes& row : parts.rows) {
         raw.push_back(0);  // filter: none
         raw.insert(raw.end(), row.begin(), row.end());
     }

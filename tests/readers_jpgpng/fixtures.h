@@ -14,7 +14,7 @@ namespace quipix::test {
 using Bytes = std::vector<std::uint8_t>;
 
 // A PNG built from its parts. Rows are the raw scanlines without filter bytes.
-struct PngSpec {
+struct PngParts {
     int width = 1;
     int height = 1;
     int depth = 8;
@@ -23,7 +23,7 @@ struct PngSpec {
     // Chunks written between IHDR and IDAT, in order: (type, data).
     std::vector<std::pair<std::string, Bytes>> chunks;
 };
-Bytes MakePng(const PngSpec& spec);
+Bytes MakePng(const PngParts& parts);
 // One chunk: length, type, data and CRC (a wrong CRC when corruptCrc).
 Bytes PngChunk(const std::string& type, const Bytes& data, bool corruptCrc = false);
 Bytes Be16(unsigned v);

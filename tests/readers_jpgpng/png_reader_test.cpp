@@ -37,8 +37,8 @@ struct BoxHandlerGuard {
     ~BoxHandlerGuard() { SetWarningBoxHandler(nullptr); }
 };
 
-PngSpec OnePixelRgba(int r, int g, int b, int a) {
-    PngSpec s;
+PngParts OnePixelRgba(int r, int g, int b, int a) {
+    PngParts s;
     s.colorType = 6;
     s.rows = {{std::uint8_t(r), std::uint8_t(g), std::uint8_t(b), std::uint8_t(a)}};
     return s;
@@ -47,7 +47,7 @@ PngSpec OnePixelRgba(int r, int g, int b, int a) {
 int Blend(int fg, int bg, int alpha) { return (fg * alpha + bg * (255 - alpha) + 127) / 255; }
 
 TEST(PngReader, ColourRowsArriveInPixelOrder) {
-    PngSpec s;
+    PngParts s;
     s.width = 2;
     s.rows = {{10, 20, 30, 200, 100, 50}};
     TPixelGraphic image;
@@ -76,7 +76,7 @@ TEST(PngReader, GreyDepthsChooseFormatAndPalette) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.depth);
-        PngSpec s;
+        PngParts s;
         s.width = 5;
         s.depth = c.depth;
         s.colorType = 0;
@@ -91,7 +91,7 @@ TEST(PngReader, GreyDepthsChooseFormatAndPalette) {
 
 TEST(PngReader, TwoBitGreyIsWidenedToFourBits) {
     // Seven pixels: two bytes of four, the last one partly used.
-    PngSpec s;
+    PngParts s;
     s.width = 7;
     s.height = 2;
     s.depth = 2;
@@ -109,7 +109,7 @@ TEST(PngReader, TwoBitGreyIsWidenedToFourBits) {
 }
 
 TEST(PngReader, PaletteFileKeepsItsEntries) {
-    PngSpec s;
+    PngParts s;
     s.width = 5;
     s.depth = 2;
     s.colorType = 3;
@@ -141,7 +141,7 @@ TEST(PngReader, AlphaIsCompositedOverThePictureBackground) {
     EXPECT_EQ(onWhite.BackGroundColor(), PGRGB(255, 255, 255));
 
     // Grey with alpha composites over the grey level of the background colour.
-    PngSpec ga;
+    PngParts ga;
     ga.colorType = 4;
     ga.rows = {{100, 0}};
     TPixelGraphic grey;
@@ -152,7 +152,7 @@ TEST(PngReader, AlphaIsCompositedOverThePictureBackground) {
 }
 
 TEST(PngReader, FileBackgroundIsUsedAndBecomesTheBackgroundColour) {
-    PngSpec s = OnePixelRgba(200, 100, 50, 0);
+    PngParts s = OnePixelRgba(200, 100, 50, 0);
     s.chunks = {{"bKGD", {0, 10, 0, 20, 0, 30}}};
     TPixelGraphic image;
     LoadBytes(image, MakePng(s));
@@ -160,7 +160,7 @@ TEST(PngReader, FileBackgroundIsUsedAndBecomesTheBackgroundColour) {
     EXPECT_EQ(image.BackGroundColor(), PGRGB(10, 20, 30));
 
     // 16-bit channels: the background colour takes each channel's high byte.
-    PngSpec wide;
+    PngParts wide;
     wide.depth = 16;
     wide.colorType = 6;
     wide.rows = {{0, 0, 0, 0, 0, 0, 0, 0}};
@@ -172,7 +172,7 @@ TEST(PngReader, FileBackgroundIsUsedAndBecomesTheBackgroundColour) {
 }
 
 TEST(PngReader, TransparentPaletteEntriesAreComposited) {
-    PngSpec s;
+    PngParts s;
     s.width = 3;
     s.colorType = 3;
     s.chunks = {{"PLTE", {255, 0, 0, 0, 255, 0, 0, 0, 255}}, {"tRNS", {255, 0}}};
@@ -192,7 +192,7 @@ TEST(PngReader, TransparentPaletteEntriesAreComposited) {
 }
 
 TEST(PngReader, TransparentGreyValueTakesTheBackground) {
-    PngSpec s;
+    PngParts s;
     s.width = 3;
     s.depth = 4;
     s.colorType = 0;
@@ -208,7 +208,7 @@ TEST(PngReader, TransparentGreyValueTakesTheBackground) {
 }
 
 TEST(PngReader, GammaChunkDarkensForTheDisplayGamma) {
-    PngSpec s;
+    PngParts s;
     s.width = 3;
     s.chunks = {{"gAMA", Be32(45455)}};
     s.rows = {{0, 128, 255, 64, 200, 10, 1, 2, 3}};
@@ -221,7 +221,7 @@ TEST(PngReader, GammaChunkDarkensForTheDisplayGamma) {
     EXPECT_LT(t(128), 128);
     EXPECT_DOUBLE_EQ(image.Gamma, PGDisplayGamma);  // reset after the correction
     // A grey file is corrected through its palette.
-    PngSpec g;
+    PngParts g;
     g.colorType = 0;
     g.chunks = {{"gAMA", Be32(45455)}};
     g.rows = {{128}};
@@ -232,7 +232,7 @@ TEST(PngReader, GammaChunkDarkensForTheDisplayGamma) {
 
 TEST(PngReader, AncillaryCrcErrorIsAWarningCriticalOneAnError) {
     BoxHandlerGuard guard;
-    PngSpec s;
+    PngParts s;
     s.colorType = 0;
     s.rows = {{77}};
     Bytes file = MakePng(s);
@@ -256,7 +256,7 @@ TEST(PngReader, AncillaryCrcErrorIsAWarningCriticalOneAnError) {
 }
 
 TEST(PngReader, TruncatedDataFailsAndKeepsThePicture) {
-    PngSpec s;
+    PngParts s;
     // Noise that does not compress, so the library reads the data in several pieces
     // and decodes the first rows before it meets the cut.
     s.width = 200;
@@ -286,7 +286,7 @@ TEST(PngReader, TruncatedDataFailsAndKeepsThePicture) {
 }
 
 TEST(PngReader, HugeDimensionsAreRefusedBeforeAllocating) {
-    PngSpec s;
+    PngParts s;
     s.width = 20000;
     s.height = 20000;
     s.rows = {};
@@ -339,7 +339,7 @@ TEST(PngReader, RealFilesMatchIndependentDecoder) {
 }
 
 TEST(PngReader, ImageInformation) {
-    PngSpec s;
+    PngParts s;
     s.width = 3;
     s.height = 2;
     s.colorType = 3;
