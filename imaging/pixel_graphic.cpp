@@ -81,33 +81,49 @@ void TPixelGraphic::SetSize(int width, int height, TPGPixelFormat format) {
         Clear();
         return;
     }
+    Reshape(width, height, format, true);
+    NotifyChange();
+}
+
+// A picture that changes size keeps its buffer's memory while the new size is not
+// much smaller: the saver's work picture alternates between a text strip and the
+// whole screen, and fresh memory of that size costs page faults on every first touch.
+void TPixelGraphic::Reshape(int width, int height, TPGPixelFormat format, bool clear) {
     width_ = width;
     height_ = height;
     format_ = format;
-    std::vector<std::uint8_t>().swap(buffer_);
     stride_ = 0;
     const std::int64_t stride = PixelStride(width, format);
-    if (stride > 0 && height > 0) {
-        // A failed allocation leaves a consistent empty picture, never a size
-        // without pixels behind it.
-        if (stride > kMaxBufferBytes / height) {
-            width_ = height_ = 0;
-            throw EPixelGraphic("CreateDIBSection failed");
-        }
-        const int capacity = PaletteCapacity(format);
-        if (PaletteCount() > capacity) {
-            SetPaletteCount(capacity);
-            if (format == pgpf24Bit) paletteIdent_ = pTrueColor;
-        }
-        try {
-            buffer_.assign(std::size_t(stride * height), 0);
-        } catch (const std::bad_alloc&) {
-            width_ = height_ = 0;
-            throw EPixelGraphic("CreateDIBSection failed");
-        }
-        stride_ = int(stride);
+    if (stride <= 0 || height <= 0) {
+        PixelBuffer().swap(buffer_);
+        return;
     }
-    NotifyChange();
+    // A failed allocation leaves a consistent empty picture, never a size without
+    // pixels behind it.
+    if (stride > kMaxBufferBytes / height) {
+        PixelBuffer().swap(buffer_);
+        width_ = height_ = 0;
+        throw EPixelGraphic("CreateDIBSection failed");
+    }
+    const int capacity = PaletteCapacity(format);
+    if (PaletteCount() > capacity) {
+        SetPaletteCount(capacity);
+        if (format == pgpf24Bit) paletteIdent_ = pTrueColor;
+    }
+    const std::size_t bytes = std::size_t(stride * height);
+    if (bytes > buffer_.capacity() || bytes < buffer_.capacity() / 16)
+        PixelBuffer().swap(buffer_);  // nothing worth keeping or moving
+    try {
+        if (clear)
+            buffer_.assign(bytes, 0);
+        else
+            buffer_.resize(bytes);  // the caller overwrites every byte
+    } catch (const std::bad_alloc&) {
+        PixelBuffer().swap(buffer_);
+        width_ = height_ = 0;
+        throw EPixelGraphic("CreateDIBSection failed");
+    }
+    stride_ = int(stride);
 }
 
 void TPixelGraphic::SetWidth(int width) {
@@ -364,7 +380,7 @@ void TPixelGraphic::CopyPicture(const TPixelGraphic* source) {
     }
     // The same size needs no clearing: every byte is overwritten below.
     if (source->width_ != width_ || source->height_ != height_ || source->format_ != format_)
-        SetSize(source->width_, source->height_, source->format_);
+        Reshape(source->width_, source->height_, source->format_, false);
     if (!buffer_.empty()) std::memcpy(buffer_.data(), source->buffer_.data(), buffer_.size());
     palette_ = source->palette_;
     paletteIdent_ = source->paletteIdent_;

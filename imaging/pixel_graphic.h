@@ -13,6 +13,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace quipix {
@@ -190,10 +191,34 @@ private:
     struct Lookup;       // NearestPaletteIndex with its memo held in registers
     struct SourceRows;   // source rows as blue, green, red bytes
 
+    // Grows the pixel buffer without zeroing it: every path that grows it either
+    // clears it or overwrites every byte.
+    template <class T>
+    struct DefaultInitAllocator : std::allocator<T> {
+        template <class U>
+        struct rebind {
+            using other = DefaultInitAllocator<U>;
+        };
+        DefaultInitAllocator() = default;
+        template <class U>
+        DefaultInitAllocator(const DefaultInitAllocator<U>&) {}
+        template <class U, class... Args>
+        void construct(U* p, Args&&... args) {
+            if constexpr (sizeof...(Args) == 0)
+                ::new (static_cast<void*>(p)) U;
+            else
+                ::new (static_cast<void*>(p)) U(std::forward<Args>(args)...);
+        }
+    };
+    using PixelBuffer = std::vector<std::uint8_t, DefaultInitAllocator<std::uint8_t>>;
+
     std::uint8_t* RowPtr(int y) { return buffer_.data() + std::size_t(stride_) * (height_ - 1 - y); }
     const std::uint8_t* RowPtr(int y) const {
         return buffer_.data() + std::size_t(stride_) * (height_ - 1 - y);
     }
+    // SetSize's work without its checks and notification; clear false leaves the
+    // pixels undefined for a caller that overwrites them all.
+    void Reshape(int width, int height, TPGPixelFormat format, bool clear);
     std::uint32_t GetValue(int x, int y) const;
     void PutValue(int x, int y, std::uint32_t value);
     void PaletteChanged();  // memo invalid, palette dirty, cache dropped
@@ -213,7 +238,7 @@ private:
     int height_ = 0;
     int stride_ = 0;
     TPGPixelFormat format_ = pgpf24Bit;
-    std::vector<std::uint8_t> buffer_;
+    PixelBuffer buffer_;
     std::uint32_t backgroundValue_ = 0;
     std::vector<PGColor> palette_;
     TPaletteIdent paletteIdent_ = pTrueColor;

@@ -10,6 +10,8 @@
 #include <array>
 #include <cstring>
 
+#include "imaging/canvas.h"
+
 namespace quipix {
 
 void ConvertPixelGraphicArea(const TPixelGraphic& picture, QImage& display, int left, int top,
@@ -77,6 +79,28 @@ void ConvertPixelGraphicArea(const TPixelGraphic& picture, QImage& display, int 
     }
 }
 
+void AdoptPictureCopy(std::unique_ptr<TPixelGraphic>& own, const TPixelGraphic& source) {
+    if (!own) {
+        own = std::make_unique<TPixelGraphic>();
+        own->CopyPicture(&source);
+        return;
+    }
+    if (own.get() == &source) return;
+    TPixelGraphic& p = *own;
+    TPixelGraphic::NotifyEvent onChange = std::move(p.OnChange);
+    p.OnChange = nullptr;
+    while (p.UpdateCount() > 0) p.EndUpdate();
+    // What a new picture starts with and CopyPicture does not set.
+    p.OnProgress = nullptr;
+    p.OnProgressStartEvent = nullptr;
+    p.OnProgressEndEvent = nullptr;
+    p.FastDCT = false;
+    p.Canvas().Font = TPGFont{};
+    p.Canvas().Brush = TPGBrush{};
+    p.CopyPicture(&source);
+    p.OnChange = std::move(onChange);
+}
+
 TPGImage::TPGImage(QWidget* parent) : QWidget(parent) {
     setAttribute(Qt::WA_OpaquePaintEvent);  // paintEvent covers every pixel itself
     setMouseTracking(true);                 // moves without a button are passed on too
@@ -96,13 +120,15 @@ void TPGImage::SetColor(const QColor& color) {
 }
 
 void TPGImage::SetPixelGraphic(const TPixelGraphic* source) {
-    if (picture_) picture_->OnChange = nullptr;
-    picture_.reset();
-    if (source) {
-        auto copy = std::make_unique<TPixelGraphic>();
-        copy->CopyPicture(source);
-        copy->OnChange = [this](TPixelGraphic& sender) { PictureChanged(sender); };
-        picture_ = std::move(copy);
+    if (!source) {
+        if (picture_) picture_->OnChange = nullptr;
+        picture_.reset();
+    } else {
+        // Our own copy is refilled in place; its handler is not called meanwhile, the
+        // whole picture is converted once below.
+        if (picture_) picture_->OnChange = nullptr;
+        AdoptPictureCopy(picture_, *source);
+        picture_->OnChange = [this](TPixelGraphic& sender) { PictureChanged(sender); };
     }
     // The display image is kept when the size stays, so a hand-over costs no allocation.
     if (picture_)
