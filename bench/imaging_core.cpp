@@ -7,6 +7,7 @@
 #include <random>
 
 #include "imaging/pixel_graphic.h"
+#include "saver/engine.h"
 
 namespace quipix {
 namespace {
@@ -118,7 +119,8 @@ void BM_PaletteModeSnapshot(benchmark::State& state) {
 }
 BENCHMARK(BM_PaletteModeSnapshot)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
 
-// One cross-fade step: out = (clean * L + snap * (256 - L)) >> 8 for every byte.
+// One cross-fade step of the saver: out = (clean * L + snap * (256 - L)) div 256 for
+// every byte, through the engine's own loop, row by row as ScanLine gives the rows.
 void BM_CrossFade(benchmark::State& state) {
     TPixelGraphic clean, snap, out;
     MakePhoto(clean, W(state), H(state), 8);
@@ -126,14 +128,10 @@ void BM_CrossFade(benchmark::State& state) {
     out.SetSize(W(state), H(state), pgpf24Bit);
     int level = 0;
     for (auto _ : state) {
-        const int l = level = (level + 7) & 255;
-        const int bytes = out.Width() * 3;
-        for (int y = 0; y < out.Height(); ++y) {
-            const std::uint8_t* __restrict c = clean.ScanLine(y);
-            const std::uint8_t* __restrict s = snap.ScanLine(y);
-            std::uint8_t* __restrict o = out.ScanLine(y);
-            for (int i = 0; i < bytes; ++i) o[i] = std::uint8_t((c[i] * l + s[i] * (256 - l)) >> 8);
-        }
+        level = (level + 7) & 255;
+        const std::size_t bytes = std::size_t(out.Width()) * 3;
+        for (int y = 0; y < out.Height(); ++y)
+            CrossFadeBytes(out.ScanLine(y), clean.ScanLine(y), snap.ScanLine(y), bytes, level);
         benchmark::DoNotOptimize(out.Buffer());
     }
 }

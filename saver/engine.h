@@ -5,6 +5,7 @@
 #pragma once
 
 #include <array>
+#include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -18,6 +19,11 @@ namespace quipix {
 
 // The maker's home page as the fades draw it.
 inline constexpr const char* kHomePageText = "www.kelvara.example";
+
+// The cross-fade of "Fade in place" over n bytes: out = (clean * level + snapshot *
+// (256 - level)) div 256, level held to 0 .. 256. The three ranges must not overlap.
+void CrossFadeBytes(std::uint8_t* out, const std::uint8_t* clean, const std::uint8_t* snapshot,
+                    std::size_t n, int level);
 
 // The process-wide services the engine calls. Tests replace them.
 struct EngineServices {
