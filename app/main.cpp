@@ -1,11 +1,15 @@
-// The program entry: "--record ..." renders the saver offscreen; everything else
-// is the screen-saver protocol (/s, /c, /p <window>, /a <window>, or nothing).
+// The program entry: the desktop options (--help, --version, --record, and the
+// xscreensaver module's --root / --window-id) come first; everything else is the
+// screen-saver protocol (/s, /c, /p <window>, /a <window>, or nothing).
 #include <QApplication>
+#include <cstdlib>
+#include <iostream>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "app/command_line.h"
+#include "app/desktop_options.h"
 #include "app/run_program.h"
 #include "config/config_dialog.h"
 #include "saver/recorder.h"
@@ -13,18 +17,41 @@
 
 int main(int argc, char** argv) {
     std::vector<std::string> params(argv + 1, argv + argc);
-    if (!params.empty() && params[0] == "--record")
-        return quipix::RunRecorder(std::vector<std::string>(params.begin() + 1, params.end()));
-
-    quipix::ParseCommandLine(params);
-
-    // Qt sees only the program name: the protocol's switches are not Qt options.
+    // Qt sees only the program name: neither the protocol's switches nor ours are
+    // Qt options.
     int qtArgc = 1;
     char* qtArgv[] = {argv[0], nullptr};
     std::unique_ptr<QApplication> app;
     auto ensureApplication = [&] {
         if (!app) app = std::make_unique<QApplication>(qtArgc, qtArgv);
     };
+
+    using Action = quipix::DesktopOptions::Action;
+    const quipix::DesktopOptions options =
+        quipix::ParseDesktopOptions(params, std::getenv("XSCREENSAVER_WINDOW"));
+    switch (options.action) {
+    case Action::Help:
+        std::cout << quipix::UsageText();
+        return 0;
+    case Action::Version:
+        std::cout << quipix::kVersionLabel << "\n";
+        return 0;
+    case Action::Record:
+        return quipix::RunRecorder(options.recordArgs);
+    case Action::Error:
+        std::cerr << "quipix: " << options.error << "\n" << quipix::UsageText();
+        return 2;
+    case Action::Module:
+        if (!options.warning.empty()) std::cerr << "quipix: " << options.warning << "\n";
+        ensureApplication();
+        QApplication::setApplicationDisplayName("Kelvara Jokes Screen Saver");
+        quipix::RunModuleWindow(options.window);
+        return 0;
+    case Action::Protocol:
+        break;
+    }
+
+    quipix::ParseCommandLine(params);
     // The preview-equals-screen rule compares with the screen as the application
     // sees it, so the application exists before the rule runs.
     if (quipix::RunModeNeedsApplication()) ensureApplication();

@@ -1,7 +1,9 @@
 // The saver window: one image control over the whole client area, one precise timer
 // driving the engine, and the closing rules (any key or button, or the seventh mouse
-// move or release). Full screen it bypasses the window manager and grabs keyboard
-// and pointer; as a preview it lives inside a foreign X11 window and takes no input.
+// move or release). Full screen it covers one monitor, bypasses the window manager
+// and grabs keyboard and pointer; as a preview or an xscreensaver module it lives
+// inside a foreign X11 window and takes no input. The scene is in device pixels and
+// repaints at most once per display frame, while the engine ticks every 10 ms.
 #include "saver/saver_window.h"
 
 #include <QAbstractNativeEventFilter>
@@ -11,8 +13,18 @@
 #include <QKeyEvent>
 #include <QMessageBox>
 #include <QMouseEvent>
+#include <QPaintEvent>
+#include <QPainter>
+#include <QScreen>
+#include <QSocketNotifier>
 #include <QWindow>
+#include <cerrno>
+#include <cmath>
+#include <csignal>
 #include <exception>
+#include <fcntl.h>
+#include <unistd.h>
+#include <vector>
 #include <xcb/xcb.h>
 
 #include "imaging/qt/pg_image.h"
@@ -28,6 +40,100 @@ xcb_connection_t* X11Connection() {
     auto* x11 = qGuiApp->nativeInterface<QNativeInterface::QX11Application>();
     return x11 ? x11->connection() : nullptr;
 }
+
+// The root window of the screen that holds window.
+platform::WindowId RootOf(platform::WindowId window) {
+    xcb_connection_t* c = X11Connection();
+    if (!c) return 0;
+    xcb_get_geometry_reply_t* reply =
+        xcb_get_geometry_reply(c, xcb_get_geometry(c, xcb_drawable_t(window)), nullptr);
+    if (!reply) return 0;
+    const platform::WindowId root = reply->root;
+    free(reply);
+    return root;
+}
+
+// Repaints per second of the screen; Xvfb and some drivers report nothing useful.
+int FrameIntervalFor(const QScreen* screen) {
+    double hz = screen ? screen->refreshRate() : 0;
+    if (!(hz >= 20 && hz <= 500)) hz = 60;
+    return std::max(1, int(std::lround(1000.0 / hz)));
+}
+
+// The image control painted in device pixels: its picture is the scene at full device
+// resolution, so one picture pixel is one screen pixel whatever the scaling.
+class ScenePicture : public TPGImage {
+public:
+    using TPGImage::TPGImage;
+
+protected:
+    void paintEvent(QPaintEvent* event) override {
+        const double ratio = devicePixelRatioF();
+        if (ratio == 1.0) {
+            TPGImage::paintEvent(event);
+            return;
+        }
+        QPainter painter(this);
+        const QImage& shown = DisplayImage();
+        const QRectF covered(0, 0, shown.width() / ratio, shown.height() / ratio);
+        for (const QRect& r : event->region()) {
+            const QRectF target = QRectF(r) & covered;
+            if (target.isEmpty()) continue;
+            const QRectF source(target.x() * ratio, target.y() * ratio, target.width() * ratio,
+                                target.height() * ratio);
+            painter.drawImage(target, shown, source);
+        }
+        const QRegion rest = event->region() - QRegion(covered.toAlignedRect());
+        for (const QRect& r : rest) painter.fillRect(r, Color());
+    }
+};
+
+// SIGTERM, SIGINT and SIGHUP end the run through the event loop: the handler only
+// writes a byte to a pipe that a socket notifier reads.
+class TerminationWatcher {
+public:
+    explicit TerminationWatcher(std::function<void()> terminate) : terminate_(std::move(terminate)) {
+        if (pipe2(fds_, O_CLOEXEC | O_NONBLOCK) != 0) return;
+        writeEnd_ = fds_[1];
+        notifier_ = std::make_unique<QSocketNotifier>(fds_[0], QSocketNotifier::Read);
+        QObject::connect(notifier_.get(), &QSocketNotifier::activated, [this] {
+            char buffer[16];
+            while (read(fds_[0], buffer, sizeof buffer) > 0) {
+            }
+            if (terminate_) terminate_();
+        });
+        struct sigaction action {};
+        action.sa_handler = &TerminationWatcher::Handle;
+        sigemptyset(&action.sa_mask);
+        action.sa_flags = SA_RESTART;
+        for (int s : {SIGTERM, SIGINT, SIGHUP}) sigaction(s, &action, nullptr);
+    }
+    ~TerminationWatcher() {
+        struct sigaction action {};
+        action.sa_handler = SIG_DFL;
+        for (int s : {SIGTERM, SIGINT, SIGHUP}) sigaction(s, &action, nullptr);
+        writeEnd_ = -1;
+        notifier_.reset();
+        if (fds_[0] >= 0) close(fds_[0]);
+        if (fds_[1] >= 0) close(fds_[1]);
+    }
+    TerminationWatcher(const TerminationWatcher&) = delete;
+    TerminationWatcher& operator=(const TerminationWatcher&) = delete;
+
+private:
+    static void Handle(int) {
+        const int saved = errno;
+        if (writeEnd_ >= 0) {
+            const char byte = 1;
+            [[maybe_unused]] ssize_t n = write(writeEnd_, &byte, 1);
+        }
+        errno = saved;
+    }
+    static inline volatile sig_atomic_t writeEnd_ = -1;
+    int fds_[2] = {-1, -1};
+    std::unique_ptr<QSocketNotifier> notifier_;
+    std::function<void()> terminate_;
+};
 
 // Qt reads a foreign window's geometry as 0 x 0, so the server is asked.
 bool NativeWindowSize(platform::WindowId window, int& width, int& height) {
@@ -100,18 +206,28 @@ private:
 };
 
 TfrmFullScreen::TfrmFullScreen(platform::WindowId parent, EngineServices services)
-    : parent_(parent), services_(std::move(services)) {
+    : TfrmFullScreen(SaverTarget{parent ? SaverPlacement::Preview : SaverPlacement::Screen, parent,
+                                 nullptr},
+                     std::move(services)) {}
+
+TfrmFullScreen::TfrmFullScreen(const SaverTarget& target, EngineServices services)
+    : target_(target), parent_(target.window), services_(std::move(services)) {
     setWindowTitle(QStringLiteral("Full Screen - Screen Saver Window "));
     setAttribute(Qt::WA_OpaquePaintEvent);
     setAutoFillBackground(false);
     setMouseTracking(true);  // moves without a button count too
-    image_ = new TPGImage(this);
+    image_ = new ScenePicture(this);
     image_->SetColor(Qt::black);
-    connect(image_, &TPGImage::mouseDown, this, [this](QPoint, Qt::MouseButton) { RequestClose(); });
+    connect(image_, &TPGImage::mouseDown, this, [this](QPoint, Qt::MouseButton) {
+        if (AcceptsInput()) RequestClose();
+    });
     connect(image_, &TPGImage::mouseMove, this, [this](QPoint) { CountMouseEvent(); });
     connect(image_, &TPGImage::mouseUp, this, [this](QPoint, Qt::MouseButton) { CountMouseEvent(); });
     timer1_.setTimerType(Qt::PreciseTimer);
     connect(&timer1_, &QTimer::timeout, this, &TfrmFullScreen::Timer1Timer);
+    frameTimer_.setSingleShot(true);
+    frameTimer_.setTimerType(Qt::PreciseTimer);
+    connect(&frameTimer_, &QTimer::timeout, this, &TfrmFullScreen::FlushFrame);
     ShowError = [this](const std::string& message) {
         QMessageBox::critical(isVisible() ? this : nullptr, QCoreApplication::applicationName(),
                               QString::fromStdString(message));
@@ -120,6 +236,7 @@ TfrmFullScreen::TfrmFullScreen(platform::WindowId parent, EngineServices service
 
 TfrmFullScreen::~TfrmFullScreen() {
     timer1_.stop();
+    frameTimer_.stop();
     watcher_.reset();
     engine_.reset();
     if (foreign_) {
@@ -129,31 +246,81 @@ TfrmFullScreen::~TfrmFullScreen() {
     }
 }
 
-bool TfrmFullScreen::Start() {
-    screen_ = platform::PrimaryScreen();
-    if (IsPreview()) {
-        int w = 0, h = 0;
-        if (!NativeWindowSize(parent_, w, h)) return false;
-        width_ = w;
-        height_ = h;
-        // A frameless native child of the foreign window that input passes through.
-        setWindowFlags(Qt::Window | Qt::FramelessWindowHint | Qt::WindowTransparentForInput |
-                       Qt::WindowDoesNotAcceptFocus);
-        setAttribute(Qt::WA_NativeWindow);
-        setAttribute(Qt::WA_ShowWithoutActivating);
-        winId();
-        foreign_ = QWindow::fromWinId(WId(parent_));
-        if (foreign_) windowHandle()->setParent(foreign_);
-        watcher_ = std::make_unique<PreviewParentWatcher>(
-            parent_,
-            [this](int nw, int nh) {
-                QMetaObject::invokeMethod(this, [this, nw, nh] { ParentResized(nw, nh); },
-                                          Qt::QueuedConnection);
-            },
-            [this] { QMetaObject::invokeMethod(this, [this] { StopAndClose(); }, Qt::QueuedConnection); });
+void TfrmFullScreen::SetFrameInterval(int milliseconds) {
+    frameIntervalMs_ = std::max(0, milliseconds);
+    if (frameIntervalMs_ == 0 && frameTimer_.isActive()) {
+        frameTimer_.stop();
+        FlushFrame();
+    }
+}
+
+bool TfrmFullScreen::EmbedInForeignWindow() {
+    // A frameless native child of the foreign window that input passes through.
+    Qt::WindowFlags flags = Qt::Window | Qt::FramelessWindowHint | Qt::WindowTransparentForInput |
+                            Qt::WindowDoesNotAcceptFocus;
+    setAttribute(Qt::WA_NativeWindow);
+    setAttribute(Qt::WA_ShowWithoutActivating);
+    if (target_.placement == SaverPlacement::Module && parent_ == 0) {
+        // No window given: the root window, whose children a window manager would
+        // otherwise frame.
+        if (!X11Connection()) {
+            setWindowFlags(flags);
+            return false;
+        }
+        flags |= Qt::X11BypassWindowManagerHint;
+        setWindowFlags(flags);
+        parent_ = RootOf(platform::WindowId(winId()));
+        if (parent_ == 0) return false;
     } else {
-        width_ = screen_.Width;
-        height_ = screen_.Height;
+        setWindowFlags(flags);
+    }
+    int w = 0, h = 0;
+    if (!NativeWindowSize(parent_, w, h)) return false;
+    width_ = w;
+    height_ = h;
+    winId();
+    foreign_ = QWindow::fromWinId(WId(parent_));
+    if (foreign_) windowHandle()->setParent(foreign_);
+    watcher_ = std::make_unique<PreviewParentWatcher>(
+        parent_,
+        [this](int nw, int nh) {
+            QMetaObject::invokeMethod(this, [this, nw, nh] { ParentResized(nw, nh); },
+                                      Qt::QueuedConnection);
+        },
+        [this] { QMetaObject::invokeMethod(this, [this] { StopAndClose(); }, Qt::QueuedConnection); });
+    return true;
+}
+
+void TfrmFullScreen::SetLogicalSize() {
+    // The scene is width_ x height_ device pixels; the widget is measured in logical ones.
+    const int w = std::max(1, int(std::ceil(width_ / pixelRatio_)));
+    const int h = std::max(1, int(std::ceil(height_ / pixelRatio_)));
+    resize(w, h);
+    image_->setGeometry(0, 0, w, h);
+}
+
+bool TfrmFullScreen::Start() {
+    QScreen* qscreen = target_.screen ? target_.screen : QGuiApplication::primaryScreen();
+    pixelRatio_ = qscreen && qscreen->devicePixelRatio() > 0 ? qscreen->devicePixelRatio() : 1;
+    screen_ = platform::PrimaryScreen();
+    if (qscreen) screen_.ColorDepth = qscreen->depth();
+    textEngine_ = MakeQtTextEngine(ScreenTextDpi(qscreen));
+    frameIntervalMs_ = FrameIntervalFor(qscreen);
+
+    QPoint origin(0, 0);
+    if (target_.placement == SaverPlacement::Screen) {
+        if (qscreen) {
+            const QRect g = qscreen->geometry();
+            origin = g.topLeft();
+            width_ = int(std::lround(g.width() * pixelRatio_));
+            height_ = int(std::lround(g.height() * pixelRatio_));
+        } else {
+            width_ = screen_.Width;
+            height_ = screen_.Height;
+        }
+        // Each monitor's scene is its own screen: fonts keep their stored sizes.
+        screen_.Width = width_;
+        screen_.Height = height_;
         // Bypassing the window manager covers panels and docks too; without a window
         // manager it is simply a window on top.
         setWindowFlags(Qt::Window | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint |
@@ -161,14 +328,34 @@ bool TfrmFullScreen::Start() {
         setCursor(Qt::BlankCursor);
         image_->setCursor(Qt::BlankCursor);
         setFocusPolicy(Qt::StrongFocus);
+    } else if (target_.placement == SaverPlacement::Preview) {
+        if (!EmbedInForeignWindow()) return false;
+        // The preview's fonts scale by its share of the (device-pixel) screen.
+        screen_.Width = int(std::lround(screen_.Width * pixelRatio_));
+        screen_.Height = int(std::lround(screen_.Height * pixelRatio_));
+    } else {
+        if (!EmbedInForeignWindow()) {
+            // Without an X server (tests) a module is a plain window of the screen's size.
+            if (target_.window != 0 || X11Connection()) return false;
+            width_ = int(std::lround(screen_.Width * pixelRatio_));
+            height_ = int(std::lround(screen_.Height * pixelRatio_));
+        }
     }
-    setGeometry(0, 0, width_, height_);
-    image_->setGeometry(0, 0, width_, height_);
+    if (target_.placement == SaverPlacement::Screen) {
+        const int w = std::max(1, int(std::ceil(width_ / pixelRatio_)));
+        const int h = std::max(1, int(std::ceil(height_ / pixelRatio_)));
+        setGeometry(origin.x(), origin.y(), w, h);
+        image_->setGeometry(0, 0, w, h);
+        if (qscreen && windowHandle()) windowHandle()->setScreen(qscreen);
+    } else {
+        move(0, 0);
+        SetLogicalSize();
+    }
     // The scene is set up before the window shows, so an error box is not hidden
     // behind it.
     FormCreate();
     show();
-    if (!IsPreview() && X11Connection()) {
+    if (target_.placement == SaverPlacement::Screen && target_.grabInput && X11Connection()) {
         raise();
         activateWindow();
         setFocus();
@@ -188,8 +375,14 @@ void TfrmFullScreen::GrabInput() {
         QTimer::singleShot(20, this, &TfrmFullScreen::GrabInput);
 }
 
+void TfrmFullScreen::UseOwnTextEngine() {
+    // Windows on screens of different DPI share the process-wide engine slot.
+    if (textEngine_ && CurrentTextEngine() != textEngine_.get()) SetTextEngine(textEngine_);
+}
+
 void TfrmFullScreen::FormCreate() {
     mouseCountdown_ = 6;
+    UseOwnTextEngine();
     engine_ = std::make_unique<TSaverEngine>(*this, services_);
     try {
         engine_->SetUpScene();
@@ -206,8 +399,12 @@ void TfrmFullScreen::ParentResized(int width, int height) {
     engine_.reset();
     width_ = width;
     height_ = height;
-    resize(width_, height_);
-    image_->setGeometry(0, 0, width_, height_);
+    if (target_.placement == SaverPlacement::Module) {
+        // A module's fonts scale against its own window.
+        screen_.Width = width_;
+        screen_.Height = height_;
+    }
+    SetLogicalSize();
     FormCreate();
 }
 
@@ -217,7 +414,9 @@ void TfrmFullScreen::StartTimer(int intervalMs) {
 }
 
 void TfrmFullScreen::Timer1Timer() {
-    if (engine_) engine_->Timer1Timer();
+    if (!engine_) return;
+    UseOwnTextEngine();
+    engine_->Timer1Timer();
 }
 
 void TfrmFullScreen::StopAndClose() {
@@ -225,15 +424,54 @@ void TfrmFullScreen::StopAndClose() {
     close();
 }
 
-void TfrmFullScreen::ShowPicture(const TPixelGraphic* picture) { image_->SetPixelGraphic(picture); }
+void TfrmFullScreen::ShowPicture(const TPixelGraphic* picture) {
+    image_->SetPixelGraphic(picture);
+    WatchShownPicture();
+}
 
 TPixelGraphic* TfrmFullScreen::ShownPicture() { return image_->PixelGraphic(); }
+
+void TfrmFullScreen::WatchShownPicture() {
+    TPixelGraphic* shown = image_->PixelGraphic();
+    if (!shown || pixelRatio_ == 1.0) return;
+    // The control asks for a repaint of the changed area in picture pixels; on a
+    // scaled screen the same area in logical pixels is asked for as well.
+    auto inner = std::move(shown->OnChange);
+    shown->OnChange = [this, inner = std::move(inner)](TPixelGraphic& sender) {
+        if (inner) inner(sender);
+        const auto& c = sender.LastChange();
+        const QRectF area(c.Left / pixelRatio_, c.Top / pixelRatio_,
+                          (c.Right - c.Left) / pixelRatio_, (c.Bottom - c.Top) / pixelRatio_);
+        if (!area.isEmpty()) image_->update(area.toAlignedRect());
+    };
+}
+
+bool TfrmFullScreen::event(QEvent* event) {
+    // Every repaint of the window comes through one posted update request; one that
+    // arrives within a display frame of the last repaint waits for the frame timer,
+    // and the changes of the ticks in between are painted together.
+    if (event->type() == QEvent::UpdateRequest && frameIntervalMs_ > 0) {
+        if (sinceFlush_.isValid() && sinceFlush_.elapsed() < frameIntervalMs_) {
+            if (!frameTimer_.isActive())
+                frameTimer_.start(int(frameIntervalMs_ - sinceFlush_.elapsed()));
+            return true;
+        }
+        sinceFlush_.start();
+    }
+    return QWidget::event(event);
+}
+
+void TfrmFullScreen::FlushFrame() {
+    sinceFlush_.start();
+    QEvent request(QEvent::UpdateRequest);
+    QWidget::event(&request);
+}
 
 void TfrmFullScreen::RequestClose() {
     if (closing_) return;
     // Systems without a password scheme answer at once; a refusal starts the count
     // of tolerated mouse events again.
-    if (IsPreview() || platform::VerifyScreenSavePassword(platform::WindowId(winId()))) {
+    if (!AcceptsInput() || platform::VerifyScreenSavePassword(platform::WindowId(winId()))) {
         StopAndClose();
         return;
     }
@@ -241,7 +479,7 @@ void TfrmFullScreen::RequestClose() {
 }
 
 void TfrmFullScreen::CountMouseEvent() {
-    if (IsPreview()) return;
+    if (!AcceptsInput()) return;
     if (mouseCountdown_ <= 0)
         RequestClose();
     else
@@ -249,11 +487,11 @@ void TfrmFullScreen::CountMouseEvent() {
 }
 
 void TfrmFullScreen::keyPressEvent(QKeyEvent*) {
-    if (!IsPreview()) RequestClose();
+    if (AcceptsInput()) RequestClose();
 }
 
 void TfrmFullScreen::mousePressEvent(QMouseEvent*) {
-    if (!IsPreview()) RequestClose();
+    if (AcceptsInput()) RequestClose();
 }
 
 void TfrmFullScreen::mouseMoveEvent(QMouseEvent*) { CountMouseEvent(); }
@@ -271,9 +509,10 @@ void TfrmFullScreen::closeEvent(QCloseEvent* event) {
 
 void TfrmFullScreen::FormClose() {
     timer1_.stop();
+    frameTimer_.stop();
     if (engine_) engine_->FreeScene();
     watcher_.reset();
-    if (!IsPreview()) {
+    if (AcceptsInput()) {
         if (QWindow* window = windowHandle()) {
             window->setKeyboardGrabEnabled(false);
             window->setMouseGrabEnabled(false);
@@ -283,15 +522,53 @@ void TfrmFullScreen::FormClose() {
     }
 }
 
-void RunSaverWindow(platform::WindowId parent) {
+namespace {
+
+void PrepareRun() {
     if (!CurrentTextEngine()) InstallQtTextEngine();
     // Every mouse-move message counts toward closing, so none may be merged.
     QCoreApplication::setAttribute(Qt::AA_CompressHighFrequencyEvents, false);
-    TfrmFullScreen form(parent);
-    QObject::connect(&form, &TfrmFullScreen::closed, qApp, &QCoreApplication::quit,
-                     Qt::QueuedConnection);
-    if (!form.Start()) return;
-    QCoreApplication::exec();
+}
+
+// Runs the forms until one closes; then all close and the loop ends.
+void RunForms(std::vector<std::unique_ptr<TfrmFullScreen>>& forms) {
+    auto closeAll = [&forms] {
+        for (auto& f : forms) f->StopAndClose();
+        QCoreApplication::quit();
+    };
+    for (auto& f : forms)
+        QObject::connect(f.get(), &TfrmFullScreen::closed, qApp, closeAll, Qt::QueuedConnection);
+    TerminationWatcher terminate(closeAll);
+    bool started = false;
+    for (auto& f : forms) started = f->Start() || started;
+    if (started) QCoreApplication::exec();
+}
+
+}  // namespace
+
+void RunSaverWindow(platform::WindowId parent) {
+    PrepareRun();
+    std::vector<std::unique_ptr<TfrmFullScreen>> forms;
+    if (parent != 0) {
+        forms.push_back(std::make_unique<TfrmFullScreen>(parent));
+    } else {
+        // The primary monitor first: its window takes the keyboard and pointer grabs,
+        // and the others' input reaches it through them.
+        QScreen* primary = QGuiApplication::primaryScreen();
+        forms.push_back(std::make_unique<TfrmFullScreen>(SaverTarget{SaverPlacement::Screen, 0, primary}));
+        for (QScreen* s : QGuiApplication::screens())
+            if (s != primary)
+                forms.push_back(
+                    std::make_unique<TfrmFullScreen>(SaverTarget{SaverPlacement::Screen, 0, s, false}));
+    }
+    RunForms(forms);
+}
+
+void RunModuleWindow(platform::WindowId window) {
+    PrepareRun();
+    std::vector<std::unique_ptr<TfrmFullScreen>> forms;
+    forms.push_back(std::make_unique<TfrmFullScreen>(SaverTarget{SaverPlacement::Module, window, nullptr}));
+    RunForms(forms);
 }
 
 }  // namespace quipix

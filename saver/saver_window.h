@@ -1,7 +1,9 @@
-// The saver window: full screen over every other window, or a preview inside a
-// foreign parent window. It hosts the animation engine and decides when to close.
+// The saver window: full screen over one monitor, a preview inside a foreign window,
+// or an xscreensaver module drawing into the window it is given. It hosts the
+// animation engine and decides when to close.
 #pragma once
 
+#include <QElapsedTimer>
 #include <QTimer>
 #include <QWidget>
 #include <functional>
@@ -15,21 +17,46 @@
 namespace quipix {
 
 class TPGImage;
+class TextEngine;
 class PreviewParentWatcher;
 }  // namespace quipix
+class QScreen;
 class QWindow;
 namespace quipix {
 
-// Creates the saver window and runs the event loop until it closes. A
-// QApplication must exist. parent 0 runs full screen; otherwise the window is a
-// preview inside parent.
+// Where a saver window goes.
+enum class SaverPlacement {
+    Screen,   // full screen on one monitor, above everything, ends on input
+    Preview,  // the protocol's preview inside a foreign window: 100 ms ticks, no input
+    Module,   // an xscreensaver module inside a foreign window: 10 ms ticks, no input
+};
+
+struct SaverTarget {
+    SaverPlacement placement = SaverPlacement::Screen;
+    // Preview and Module: the foreign window; a Module's 0 is the root window.
+    platform::WindowId window = 0;
+    // Screen: the monitor; null is the primary one.
+    QScreen* screen = nullptr;
+    // Screen: take the focus and the keyboard and pointer grabs. Only one window of
+    // the process can hold them.
+    bool grabInput = true;
+};
+
+// Creates the saver windows and runs the event loop until they close. A QApplication
+// must exist. parent 0 runs full screen on every monitor, one scene each, and input
+// on any of them ends all; otherwise the window is a preview inside parent.
 void RunSaverWindow(platform::WindowId parent);
+// Runs as an xscreensaver module inside window (0: the root window) until SIGTERM,
+// or until the window is destroyed.
+void RunModuleWindow(platform::WindowId window);
 
 class TfrmFullScreen : public QWidget, public SceneHost {
     Q_OBJECT
 public:
     // parent 0: full screen; otherwise a preview inside that native window.
     explicit TfrmFullScreen(platform::WindowId parent,
+                            EngineServices services = DefaultEngineServices());
+    explicit TfrmFullScreen(const SaverTarget& target,
                             EngineServices services = DefaultEngineServices());
     ~TfrmFullScreen() override;
 
@@ -44,6 +71,12 @@ public:
     bool TimerActive() const { return timer1_.isActive(); }
     TSaverEngine& Engine() { return *engine_; }
     TPGImage* Image() const { return image_; }
+    SaverPlacement Placement() const { return target_.placement; }
+    // Device pixels per logical pixel of the window; the scene is in device pixels.
+    double PixelRatio() const { return pixelRatio_; }
+    // The shortest time between two repaints: one display frame. 0 repaints at once.
+    void SetFrameInterval(int milliseconds);
+    int FrameInterval() const { return frameIntervalMs_; }
 
     // SceneHost
     int Width() const override { return width_; }
@@ -51,7 +84,7 @@ public:
     int ScreenWidth() const override { return screen_.Width; }
     int ScreenHeight() const override { return screen_.Height; }
     int ColorDepth() const override { return screen_.ColorDepth; }
-    bool IsPreview() const override { return parent_ != 0; }
+    bool IsPreview() const override { return target_.placement == SaverPlacement::Preview; }
     void StartTimer(int intervalMs) override;
     void StopAndClose() override;
     void ShowPicture(const TPixelGraphic* picture) override;
@@ -67,6 +100,7 @@ protected:
     void mouseMoveEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
+    bool event(QEvent* event) override;
 
 private:
     void FormCreate();
@@ -75,10 +109,17 @@ private:
     void RequestClose();
     void CountMouseEvent();
     void GrabInput();
-    // The preview's parent changed size: the scene is built again at the new size.
+    // The foreign parent changed size: the scene is built again at the new size.
     void ParentResized(int width, int height);
+    bool AcceptsInput() const { return target_.placement == SaverPlacement::Screen; }
+    bool EmbedInForeignWindow();
+    void SetLogicalSize();
+    void UseOwnTextEngine();
+    void WatchShownPicture();
+    void FlushFrame();
 
-    platform::WindowId parent_;
+    SaverTarget target_;
+    platform::WindowId parent_ = 0;  // the foreign window, once known
     EngineServices services_;
     std::unique_ptr<TSaverEngine> engine_;
     TPGImage* image_ = nullptr;
@@ -90,7 +131,13 @@ private:
     bool closing_ = false;
     int grabTries_ = 0;
     std::unique_ptr<PreviewParentWatcher> watcher_;
-    QWindow* foreign_ = nullptr;  // the preview's parent, as Qt knows it
+    QWindow* foreign_ = nullptr;  // the foreign parent, as Qt knows it
+    double pixelRatio_ = 1;
+    std::shared_ptr<TextEngine> textEngine_;  // points at this window's screen DPI
+    // Repaints wait for the next display frame; ticks go on meanwhile.
+    int frameIntervalMs_ = 0;
+    QElapsedTimer sinceFlush_;
+    QTimer frameTimer_;
 };
 
 }  // namespace quipix

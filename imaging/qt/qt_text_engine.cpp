@@ -260,16 +260,26 @@ private:
 
 }  // namespace
 
-void InstallQtTextEngine(double dpi) {
-    if (dpi <= 0) {
+std::shared_ptr<TextEngine> MakeQtTextEngine(double dpi) {
+    if (!(dpi > 0)) {
         dpi = 96;
         if (qGuiApp) {
             if (const QScreen* screen = QGuiApplication::primaryScreen())
                 dpi = screen->logicalDotsPerInch();
         }
-        if (dpi <= 0) dpi = 96;
+        if (!(dpi > 0)) dpi = 96;
     }
-    SetTextEngine(std::make_shared<QtTextEngine>(dpi));
+    return std::make_shared<QtTextEngine>(dpi);
+}
+
+void InstallQtTextEngine(double dpi) { SetTextEngine(MakeQtTextEngine(dpi)); }
+
+double ScreenTextDpi(const QScreen* screen) {
+    if (!screen) return 96;
+    const double logical = screen->logicalDotsPerInch();
+    const double ratio = screen->devicePixelRatio();
+    // Points follow the screen's logical DPI; pictures are drawn in device pixels.
+    return (logical > 0 ? logical : 96) * (ratio > 0 ? ratio : 1);
 }
 
 }  // namespace quipix

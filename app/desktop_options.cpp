@@ -1,0 +1,128 @@
+// The options a Linux desktop expects, read before the screen-saver protocol, whose
+// parser would take every one of them for "run full screen".
+#include "app/desktop_options.h"
+
+#include <algorithm>
+#include <charconv>
+#include <cstdint>
+
+namespace quipix {
+
+namespace {
+
+bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; }
+
+bool IsRootOption(const std::string& p) { return p == "-root" || p == "--root"; }
+bool IsWindowIdOption(const std::string& p) { return p == "-window-id" || p == "--window-id"; }
+
+}  // namespace
+
+std::optional<platform::WindowId> ParseWindowId(std::string_view text) {
+    while (!text.empty() && IsBlank(text.front())) text.remove_prefix(1);
+    while (!text.empty() && IsBlank(text.back())) text.remove_suffix(1);
+    int base = 10;
+    if (text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X')) {
+        base = 16;
+        text.remove_prefix(2);
+    }
+    // from_chars takes no sign, so "-5" and "0x-5" fail here as they should.
+    if (text.empty() || text.front() == '+' || text.front() == '-') return std::nullopt;
+    std::uint64_t value = 0;
+    const char* end = text.data() + text.size();
+    auto [p, ec] = std::from_chars(text.data(), end, value, base);
+    // X11 ids are 32-bit resource ids; 0 is None.
+    if (ec != std::errc() || p != end || value == 0 || value > 0xFFFFFFFFu) return std::nullopt;
+    return platform::WindowId(value);
+}
+
+DesktopOptions ParseDesktopOptions(const std::vector<std::string>& params,
+                                   const char* xscreensaverWindow) {
+    DesktopOptions o;
+    if (params.empty()) return o;
+    if (params[0] == "--record") {
+        o.action = DesktopOptions::Action::Record;
+        o.recordArgs.assign(params.begin() + 1, params.end());
+        return o;
+    }
+    auto has = [&](const char* option) {
+        return std::find(params.begin(), params.end(), option) != params.end();
+    };
+    if (has("--help")) {
+        o.action = DesktopOptions::Action::Help;
+        return o;
+    }
+    if (has("--version")) {
+        o.action = DesktopOptions::Action::Version;
+        return o;
+    }
+
+    bool root = false;
+    std::optional<platform::WindowId> given;
+    for (std::size_t i = 0; i < params.size(); ++i) {
+        if (IsRootOption(params[i])) {
+            root = true;
+        } else if (IsWindowIdOption(params[i])) {
+            if (i + 1 >= params.size()) {
+                o.action = DesktopOptions::Action::Error;
+                o.error = params[i] + " needs a window id";
+                return o;
+            }
+            given = ParseWindowId(params[++i]);
+            if (!given) {
+                o.action = DesktopOptions::Action::Error;
+                o.error = "not a window id: " + params[i];
+                return o;
+            }
+        }
+    }
+    if (!root && !given) return o;
+
+    o.action = DesktopOptions::Action::Module;
+    // The settings' preview names its own window, which wins over the saver's.
+    if (given) {
+        o.window = *given;
+    } else if (xscreensaverWindow && *xscreensaverWindow) {
+        if (auto id = ParseWindowId(xscreensaverWindow))
+            o.window = *id;
+        else
+            o.warning = std::string("ignoring XSCREENSAVER_WINDOW=") + xscreensaverWindow +
+                        ", drawing on the root window";
+    }
+    return o;
+}
+
+std::string UsageText() {
+    return "Usage: quipix [/s | /c | /p WINDOW | /a WINDOW]\n"
+           "       quipix --root | --window-id WINDOW\n"
+           "       quipix --record PATH [--size WxH] [--ticks N] [--every K]\n"
+           "       quipix --help | --version\n"
+           "\n"
+           "A screen saver that tells jokes.\n"
+           "\n"
+           "Screen-saver protocol (the switch character may be / or -):\n"
+           "  (nothing)        open the settings dialog\n"
+           "  /c               open the settings dialog, owned by the active window\n"
+           "  /s               run the saver full screen, on every monitor\n"
+           "  /p WINDOW        draw a preview inside the X11 window WINDOW\n"
+           "  /a WINDOW        change the screen-saver password (nothing on Linux)\n"
+           "\n"
+           "xscreensaver module:\n"
+           "  -root, --root    draw into $XSCREENSAVER_WINDOW, else the root window\n"
+           "  -window-id, --window-id WINDOW\n"
+           "                   draw into WINDOW (decimal or 0x hex); wins over --root\n"
+           "\n"
+           "Recording, without a display:\n"
+           "  --record PATH    play one joke offscreen and write it to PATH: an animated\n"
+           "                   GIF when PATH ends in .gif, else a folder of PNG frames\n"
+           "  --size WxH       scene size (default: the primary screen's)\n"
+           "  --ticks N        record N ticks of 10 ms instead of one joke\n"
+           "  --every K        keep every K-th tick\n"
+           "\n"
+           "  --help           show this text\n"
+           "  --version        show the version\n"
+           "\n"
+           "Settings are kept in $XDG_CONFIG_HOME/Kelvara/Quipix.reg\n"
+           "(~/.config/Kelvara/Quipix.reg by default).\n";
+}
+
+}  // namespace quipix

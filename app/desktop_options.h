@@ -1,0 +1,45 @@
+// The desktop options read before the screen-saver protocol: --help, --version,
+// --record, and the xscreensaver module's -root / -window-id. Qt-free.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "platform/platform.h"
+
+namespace quipix {
+
+inline constexpr const char* kVersionLabel = "Version 2.1";
+
+struct DesktopOptions {
+    enum class Action {
+        Protocol,  // none of ours: the Windows-style protocol decides
+        Help,
+        Version,
+        Record,    // recordArgs holds what follows --record
+        Module,    // draw into `window` (0: the root window) as an xscreensaver module
+        Error,     // `error` says what is wrong; exit code 2
+    };
+    Action action = Action::Protocol;
+    platform::WindowId window = 0;
+    std::vector<std::string> recordArgs;
+    std::string error;
+    // A note for stderr that does not stop the run (an unreadable $XSCREENSAVER_WINDOW).
+    std::string warning;
+};
+
+// An X11 window id: decimal or 0x hexadecimal, surrounding blanks allowed, at most 32
+// bits, never 0. Anything else is nullopt.
+std::optional<platform::WindowId> ParseWindowId(std::string_view text);
+
+// params are the parameters without the program name; xscreensaverWindow is the
+// value of $XSCREENSAVER_WINDOW or null when it is not set.
+DesktopOptions ParseDesktopOptions(const std::vector<std::string>& params,
+                                   const char* xscreensaverWindow);
+
+// The text of --help.
+std::string UsageText();
+
+}  // namespace quipix
