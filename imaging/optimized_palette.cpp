@@ -249,6 +249,59 @@ private:
 
 }  // namespace
 
+void TPGColorHistogram::Clear() {
+    counts_.clear();
+    pixels_ = 0;
+}
+
+void TPGColorHistogram::AddRows(const TPixelGraphic& source, int firstRow, int rowCount) {
+    if (source.PixelFormat() != pgpf24Bit || source.Empty() || source.Width() < 1) return;
+    const int first = std::max(firstRow, 0);
+    const int last =
+        int(std::min<std::int64_t>(std::int64_t(firstRow) + rowCount - 1, source.Height() - 1));
+    if (first > last) return;
+    if (counts_.empty()) counts_.assign(std::size_t(kRedCells) * kGreenCells * kBlueCells, 0);
+    std::uint32_t* counts = counts_.data();
+    const int w = source.Width();
+    for (int y = first; y <= last; ++y) {
+        const std::uint8_t* p = source.ScanLine(y);
+        for (int x = 0; x < w; ++x, p += 3) ++counts[CellOf(p[2], p[1], p[0])];
+    }
+    pixels_ += std::int64_t(last - first + 1) * w;
+}
+
+void TPixelGraphic::CreateOptimizedPalette(const TPGColorHistogram& histogram, int maxColors,
+                                           bool addSystemColors) {
+    const int room = format_ == pgpf24Bit ? 256 : PaletteCapacity(format_);
+    const int n = std::clamp(maxColors, 0, room);
+    const int target = addSystemColors ? n - 16 : n;
+    if (histogram.Empty() || target < 1) {
+        SetEmptySourcePalette(n);
+        return;
+    }
+    // Counting to the end and capping afterwards equals counters that stop at 65535.
+    std::vector<std::uint16_t> capped(histogram.counts_.size());
+    for (std::size_t i = 0; i < capped.size(); ++i)
+        capped[i] = std::uint16_t(std::min<std::uint32_t>(histogram.counts_[i], 65535));
+    SetOptimizedPalette(MedianCut(capped).Run(target), n, addSystemColors);
+}
+
+// An empty source (or no room for chosen colours) gets the first system colours.
+void TPixelGraphic::SetEmptySourcePalette(int n) {
+    palette_.assign(kSystemColors.begin(), kSystemColors.begin() + std::min(n, 16));
+    paletteIdent_ = palette_.size() == 16 ? pSys16 : palette_.empty() ? pNone : pUnknown;
+    PaletteChanged();
+}
+
+void TPixelGraphic::SetOptimizedPalette(std::vector<PGColor> colors, int n, bool addSystemColors) {
+    if (addSystemColors)
+        for (std::size_t i = 0; i < kSystemColors.size() && int(colors.size()) < n; ++i)
+            colors.push_back(kSystemColors[i]);
+    palette_ = std::move(colors);
+    paletteIdent_ = palette_.empty() ? pNone : pUnknown;
+    PaletteChanged();
+}
+
 void TPixelGraphic::CreateOptimizedPalette(const TPixelGraphic& source, int maxColors,
                                            bool addSystemColors) {
     // A palette picture cannot hold more entries than its format has room for.
@@ -256,54 +309,40 @@ void TPixelGraphic::CreateOptimizedPalette(const TPixelGraphic& source, int maxC
     const int n = std::clamp(maxColors, 0, room);
     const int target = addSystemColors ? n - 16 : n;
     if (source.width_ < 1 || source.height_ < 1 || source.buffer_.empty() || target < 1) {
-        palette_.assign(kSystemColors.begin(), kSystemColors.begin() + std::min(n, 16));
-        paletteIdent_ = palette_.size() == 16 ? pSys16 : palette_.empty() ? pNone : pUnknown;
-        PaletteChanged();
+        SetEmptySourcePalette(n);
         return;
     }
-    std::vector<PGColor> result;
     if (source.format_ == pgpf24Bit) {
-        std::vector<std::uint32_t> counts(std::size_t(kRedCells) * kGreenCells * kBlueCells, 0);
+        TPGColorHistogram histogram;
         for (int y = 0; y < source.height_; ++y) {
-            const std::uint8_t* p = source.RowPtr(y);
-            for (int x = 0; x < source.width_; ++x, p += 3) ++counts[CellOf(p[2], p[1], p[0])];
+            histogram.AddRows(source, y, 1);
             if (OnProgress && Progress(this, y, source.height_)) break;
         }
-        // Counting to the end and capping afterwards equals counters that stop at 65535.
-        std::vector<std::uint16_t> histogram(counts.size());
-        for (std::size_t i = 0; i < counts.size(); ++i)
-            histogram[i] = std::uint16_t(std::min<std::uint32_t>(counts[i], 65535));
-        result = MedianCut(histogram).Run(target);
-    } else {
-        // Copy the source colours first: the source may be this very picture.
-        const SourceRows colours(source);
-        std::array<std::int64_t, 256> uses{};
-        const int bits = PixelFormatBits(source.format_);
-        for (int y = 0; y < source.height_; ++y) {
-            const std::uint8_t* row = source.RowPtr(y);
-            if (bits == 8) {
-                for (int x = 0; x < source.width_; ++x) ++uses[row[x]];
-            } else if (bits == 4) {
-                for (int x = 0; x < source.width_; ++x) ++uses[(x & 1) ? row[x >> 1] & 0x0F : row[x >> 1] >> 4];
-            } else {
-                for (int x = 0; x < source.width_; ++x) ++uses[(row[x >> 3] >> (7 - (x & 7))) & 1];
-            }
-            if (OnProgress && Progress(this, y, source.height_)) break;
-        }
-        Octree tree(target);
-        for (int i = 0; i < 256; ++i) {
-            if (uses[std::size_t(i)] == 0) continue;
-            const std::uint8_t* c = &colours.table[std::size_t(3 * i)];
-            tree.Insert(PGRGB(c[2], c[1], c[0]), uses[std::size_t(i)]);
-        }
-        result = tree.Palette();
+        CreateOptimizedPalette(histogram, maxColors, addSystemColors);
+        return;
     }
-    if (addSystemColors)
-        for (std::size_t i = 0; i < kSystemColors.size() && int(result.size()) < n; ++i)
-            result.push_back(kSystemColors[i]);
-    palette_ = std::move(result);
-    paletteIdent_ = palette_.empty() ? pNone : pUnknown;
-    PaletteChanged();
+    // Copy the source colours first: the source may be this very picture.
+    const SourceRows colours(source);
+    std::array<std::int64_t, 256> uses{};
+    const int bits = PixelFormatBits(source.format_);
+    for (int y = 0; y < source.height_; ++y) {
+        const std::uint8_t* row = source.RowPtr(y);
+        if (bits == 8) {
+            for (int x = 0; x < source.width_; ++x) ++uses[row[x]];
+        } else if (bits == 4) {
+            for (int x = 0; x < source.width_; ++x) ++uses[(x & 1) ? row[x >> 1] & 0x0F : row[x >> 1] >> 4];
+        } else {
+            for (int x = 0; x < source.width_; ++x) ++uses[(row[x >> 3] >> (7 - (x & 7))) & 1];
+        }
+        if (OnProgress && Progress(this, y, source.height_)) break;
+    }
+    Octree tree(target);
+    for (int i = 0; i < 256; ++i) {
+        if (uses[std::size_t(i)] == 0) continue;
+        const std::uint8_t* c = &colours.table[std::size_t(3 * i)];
+        tree.Insert(PGRGB(c[2], c[1], c[0]), uses[std::size_t(i)]);
+    }
+    SetOptimizedPalette(tree.Palette(), n, addSystemColors);
 }
 
 }  // namespace quipix

@@ -253,24 +253,57 @@ void TPixelGraphic::CopyRect(int dstX, int dstY, const TPixelGraphic& source, in
     ProgressStart();
     const int first = int(std::max<std::int64_t>(dstY, 0));
     const int last = int(std::min<std::int64_t>(std::int64_t(dstY) + height - 1, height_ - 1));
-    const int n = int(x1 - x0 + 1);
-    const int sx = int(x0 - dstX + srcX);
+    CopyRows(dstX, dstY, source, srcX, srcY, int(x0), int(x1 - x0 + 1), first, last, dither.get(),
+             first, last - first);
+    ProgressEnd();
+    NotifyChange();
+}
+
+bool TPixelGraphic::CopyRows(int dstX, int dstY, const TPixelGraphic& source, int srcX, int srcY,
+                             int x0, int n, int first, int last, DitherState* dither,
+                             int progressBase, int progressMax) {
+    const int sx = int(std::int64_t(x0) - dstX + srcX);
     const bool direct = format_ == pgpf24Bit && source.format_ == pgpf24Bit;
     SourceRows rows(source);
     for (int y = first; y <= last; ++y) {
         const std::int64_t sy = std::int64_t(y) - dstY + srcY;
         if (sy < 0 || sy >= source.height_) continue;
         if (direct) {
-            std::memcpy(RowPtr(y) + 3 * x0, source.RowPtr(int(sy)) + 3 * std::size_t(sx),
+            std::memcpy(RowPtr(y) + 3 * std::size_t(x0), source.RowPtr(int(sy)) + 3 * std::size_t(sx),
                         3 * std::size_t(n));
         } else {
             if (dither) dither->NextRow();
-            WriteSpan(y, int(x0), n, rows.Row(int(sy), sx, n), (y & 1) == 0, dither.get());
+            WriteSpan(y, x0, n, rows.Row(int(sy), sx, n), (y & 1) == 0, dither);
         }
-        if (OnProgress && Progress(this, y - first, last - first)) break;
+        if (OnProgress && Progress(this, y - progressBase, progressMax)) return false;
     }
+    return true;
+}
+
+void TPixelGraphic::AssignRows(const TPixelGraphic& source, int firstRow, int rowCount) {
+    if (&source == this || source.width_ != width_ || source.height_ != height_ ||
+        source.buffer_.empty())
+        return;
+    if (width_ <= 0 || height_ <= 0 || buffer_.empty()) return;
+    const int first = std::max(firstRow, 0);
+    const int last = int(std::min<std::int64_t>(std::int64_t(firstRow) + rowCount - 1, height_ - 1));
+    if (first > last) return;
+    std::unique_ptr<DitherState> dither;
+    if (first == bandNextRow_ && &source == bandSource_) dither = std::move(bandDither_);
+    if (!dither) dither = StartDither();
+    bandDither_.reset();
+    bandNextRow_ = -1;
+    ProgressStart();
+    // Progress counts rows of the whole picture, as one AssignStretched reports them.
+    const bool finished =
+        CopyRows(0, 0, source, 0, 0, 0, width_, first, last, dither.get(), 0, height_ - 1);
     ProgressEnd();
     NotifyChange();
+    if (finished && last + 1 < height_) {
+        bandDither_ = std::move(dither);
+        bandNextRow_ = last + 1;
+        bandSource_ = &source;
+    }
 }
 
 // --- resampling ---

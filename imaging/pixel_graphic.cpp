@@ -85,10 +85,11 @@ void TPixelGraphic::SetSize(int width, int height, TPGPixelFormat format) {
     NotifyChange();
 }
 
-// A picture that changes size keeps its buffer's memory while the new size is not
-// much smaller: the saver's work picture alternates between a text strip and the
-// whole screen, and fresh memory of that size costs page faults on every first touch.
+// A picture that changes size keeps its buffer's memory (until it becomes empty): the
+// saver's work picture alternates between a text strip and the whole screen, and
+// fresh memory of that size costs page faults on every first touch.
 void TPixelGraphic::Reshape(int width, int height, TPGPixelFormat format, bool clear) {
+    bandNextRow_ = -1;
     width_ = width;
     height_ = height;
     format_ = format;
@@ -111,8 +112,7 @@ void TPixelGraphic::Reshape(int width, int height, TPGPixelFormat format, bool c
         if (format == pgpf24Bit) paletteIdent_ = pTrueColor;
     }
     const std::size_t bytes = std::size_t(stride * height);
-    if (bytes > buffer_.capacity() || bytes < buffer_.capacity() / 16)
-        PixelBuffer().swap(buffer_);  // nothing worth keeping or moving
+    if (bytes > buffer_.capacity()) PixelBuffer().swap(buffer_);  // nothing worth moving
     try {
         if (clear)
             buffer_.assign(bytes, 0);
@@ -285,6 +285,7 @@ bool TPixelGraphic::Progress(const void* sender, int step, int max) {
 // --- palette ---
 
 void TPixelGraphic::PaletteChanged() {
+    bandNextRow_ = -1;  // errors measured against the old entries
     memoValid_ = false;
     paletteDirty_ = true;
     cacheNeedsSeeding_ = true;

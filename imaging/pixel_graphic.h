@@ -69,6 +69,25 @@ extern bool PGGammaCorrection;
 
 class TPGCanvas;
 class TPGStream;
+class TPixelGraphic;
+
+// Colour counts of 24-bit pictures on the 32 x 64 x 32 grid that CreateOptimizedPalette
+// uses, gathered in row bands so that the counting of a large picture can be spread
+// over several short steps.
+class TPGColorHistogram {
+public:
+    // Counts rows firstRow .. firstRow + rowCount - 1 of a 24-bit picture (clipped to
+    // the picture; other formats count nothing).
+    void AddRows(const TPixelGraphic& source, int firstRow, int rowCount);
+    void Clear();
+    // True while no pixel has been counted.
+    bool Empty() const { return pixels_ == 0; }
+
+private:
+    friend class TPixelGraphic;
+    std::vector<std::uint32_t> counts_;
+    std::int64_t pixels_ = 0;
+};
 
 class TPixelGraphic {
 public:
@@ -151,6 +170,17 @@ public:
                      int srcX, int srcY, int srcWidth, int srcHeight);
     void AssignStretched(const TPixelGraphic& source);
     void CreateOptimizedPalette(const TPixelGraphic& source, int maxColors, bool addSystemColors);
+    // The palette CreateOptimizedPalette gives for a 24-bit source whose rows were
+    // counted; nothing counted is taken as an empty source.
+    void CreateOptimizedPalette(const TPGColorHistogram& histogram, int maxColors,
+                                bool addSystemColors);
+    // AssignStretched from a source of this picture's size, done in row bands: each
+    // call copies rows firstRow .. firstRow + rowCount - 1, and a call that starts at
+    // the row after the previous call's band, from the same source, carries the
+    // dithering errors on, so the bands together give exactly what one
+    // AssignStretched gives. Any other call starts afresh. A source of another size
+    // copies nothing.
+    void AssignRows(const TPixelGraphic& source, int firstRow, int rowCount);
 
     // --- loading ---
     void LoadPictureFile(const std::string& fileName);
@@ -226,6 +256,13 @@ private:
     int ExactNearestIndex(PGColor color) const;
     void SeedCache();
     std::unique_ptr<DitherState> StartDither();
+    // The 1:1 copy of CopyRect for rows first .. last, with a dithering state made by
+    // the caller; false when OnProgress asked to stop.
+    bool CopyRows(int dstX, int dstY, const TPixelGraphic& source, int srcX, int srcY, int x0,
+                  int n, int first, int last, DitherState* dither, int progressBase,
+                  int progressMax);
+    void SetOptimizedPalette(std::vector<PGColor> colors, int maxColors, bool addSystemColors);
+    void SetEmptySourcePalette(int maxColors);
     // Writes n colours (blue, green, red bytes for columns x0 .. x0 + n - 1) into row y,
     // visiting them left to right or right to left; dithered when a state is given.
     void WriteSpan(int y, int x0, int n, const std::uint8_t* bgr, bool leftToRight,
@@ -261,6 +298,12 @@ private:
     bool memoValid_ = false;
 
     std::unique_ptr<TPGCanvas> canvas_;
+
+    // AssignRows: the errors carried to the next band, the row it must start at (-1:
+    // none) and the source it came from (compared, never read).
+    std::unique_ptr<DitherState> bandDither_;
+    int bandNextRow_ = -1;
+    const TPixelGraphic* bandSource_ = nullptr;
 };
 
 }  // namespace quipix

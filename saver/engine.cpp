@@ -16,6 +16,20 @@ namespace {
 constexpr int kFadePaletteColors = 236;
 constexpr int kHomePagePoints = 18;
 
+// Work allowed in one tick of state 7, counted in dithered pixels (the dearest step):
+// a few milliseconds, so that a 10 ms tick keeps room for the host's repaint.
+constexpr std::int64_t kTickWork = 192 * 1024;
+constexpr std::int64_t kCountsPerWork = 4;     // counting a pixel is that much cheaper
+constexpr std::int64_t kPaletteWork = 64 * 1024;  // the median cut
+constexpr std::int64_t kShowPixelsPerWork = 8;    // copy and conversion of the hand-over
+
+// Rows of width w that fit in work units of one pixel each, at least one while any remain.
+int BandRows(std::int64_t work, int w, int remaining) {
+    if (remaining <= 0) return 0;
+    const std::int64_t rows = work / std::max(w, 1);
+    return int(std::clamp<std::int64_t>(rows, 1, remaining));
+}
+
 }  // namespace
 
 // The two weights add up to 256, so each sum fits in 16 bits, and with the pointers
@@ -55,6 +69,11 @@ void TSaverEngine::SetUpScene() {
 
     SetUpLayout(layout_, s, w, h, host_.ScreenWidth(), host_.ScreenHeight());
     animationState_ = 0;
+    fadeOutPhase_ = FadeOutPhase::Start;
+    // The first use of a font loads it, which takes far longer than a tick; measuring
+    // the home-page text here keeps that out of the ticks.
+    HomePageFont(measurePicture_->Canvas());
+    measurePicture_->Canvas().TextWidth(kHomePageText);
 
     const int interval = host_.IsPreview() ? 100 : 10;
     colorDepth_ = host_.ColorDepth();
@@ -138,8 +157,7 @@ void TSaverEngine::RunState() {
             if (Blend()) animationState_ = 0;
             break;
         case 7:
-            FadeOutSetUp();
-            animationState_ = 8;
+            if (FadeOutStep()) animationState_ = 8;
             break;
         case 8:
             ApplyPaletteLevel();
@@ -208,13 +226,17 @@ bool TSaverEngine::SlideStep(bool question) {
     return y <= target;
 }
 
-void TSaverEngine::DrawHomePage(bool inCorner) {
-    TPGCanvas& canvas = Shown().Canvas();
+void TSaverEngine::HomePageFont(TPGCanvas& canvas) const {
     canvas.Font = TPGFont{};
     canvas.Font.Name = "Arial";
     canvas.Font.Size = std::max(1, ScaleFontSize(kHomePagePoints, layout_.Width, layout_.Height,
                                                  host_.ScreenWidth(), host_.ScreenHeight()));
     canvas.Font.Bold = true;
+}
+
+void TSaverEngine::DrawHomePage(bool inCorner) {
+    TPGCanvas& canvas = Shown().Canvas();
+    HomePageFont(canvas);
     canvas.Brush.Style = TBrushStyle::Clear;
     const int boxWidth = canvas.TextWidth(kHomePageText) + 5;
     const int boxHeight = canvas.TextHeight(kHomePageText) + 5;
@@ -262,9 +284,7 @@ bool TSaverEngine::Blend() {
     return fadeLevel_ > 255;
 }
 
-void TSaverEngine::ReducePalette(const TPixelGraphic& source) {
-    workPicture_->SetSize(layout_.Width, layout_.Height, pgpf8Bit);
-    workPicture_->CreateOptimizedPalette(source, kFadePaletteColors, false);
+void TSaverEngine::SavePalette() {
     savedPaletteCount_ = std::min(workPicture_->PaletteCount(), 256);
     for (int i = 0; i < savedPaletteCount_; ++i) {
         const PGColor c = workPicture_->PaletteEntries(i);
@@ -274,12 +294,69 @@ void TSaverEngine::ReducePalette(const TPixelGraphic& source) {
     }
 }
 
-void TSaverEngine::FadeOutSetUp() {
-    const TPixelGraphic& shown = Shown();
-    ReducePalette(shown);
-    workPicture_->AssignStretched(shown);
+void TSaverEngine::ShowFadeOut() {
     host_.ShowPicture(workPicture_.get());
     fadeLevel_ = 255;
+    fadeOutPhase_ = FadeOutPhase::Start;
+}
+
+bool TSaverEngine::FadeOutStep() {
+    const TPixelGraphic& shown = Shown();
+    const int w = layout_.Width, h = layout_.Height;
+    if (shown.PixelFormat() != pgpf24Bit || shown.Width() != w || shown.Height() != h) {
+        // Not the picture the states before leave; made in one go.
+        workPicture_->SetSize(w, h, pgpf8Bit);
+        workPicture_->CreateOptimizedPalette(shown, kFadePaletteColors, false);
+        SavePalette();
+        workPicture_->AssignStretched(shown);
+        ShowFadeOut();
+        return true;
+    }
+    std::int64_t work = kTickWork;
+    bool started = false;  // some work done in this tick
+    for (;;) {
+        switch (fadeOutPhase_) {
+            case FadeOutPhase::Start:
+                workPicture_->SetSize(w, h, pgpf8Bit);
+                fadeOutHistogram_.Clear();
+                fadeOutRow_ = 0;
+                fadeOutPhase_ = FadeOutPhase::Count;
+                work -= std::int64_t(w) * h / 32;  // clearing the new picture
+                break;
+            case FadeOutPhase::Count: {
+                const int rows = BandRows(work * kCountsPerWork, w, h - fadeOutRow_);
+                fadeOutHistogram_.AddRows(shown, fadeOutRow_, rows);
+                fadeOutRow_ += rows;
+                work -= std::int64_t(rows) * w / kCountsPerWork + 1;
+                if (fadeOutRow_ >= h) fadeOutPhase_ = FadeOutPhase::Palette;
+                break;
+            }
+            case FadeOutPhase::Palette:
+                workPicture_->CreateOptimizedPalette(fadeOutHistogram_, kFadePaletteColors, false);
+                fadeOutHistogram_.Clear();
+                SavePalette();
+                fadeOutRow_ = 0;
+                fadeOutPhase_ = FadeOutPhase::Copy;
+                work -= kPaletteWork;
+                break;
+            case FadeOutPhase::Copy: {
+                // Bands that follow each other carry the dithering errors on, so the
+                // result is the one-shot copy's.
+                const int rows = BandRows(work, w, h - fadeOutRow_);
+                workPicture_->AssignRows(shown, fadeOutRow_, rows);
+                fadeOutRow_ += rows;
+                work -= std::int64_t(rows) * w + 1;
+                if (fadeOutRow_ >= h) fadeOutPhase_ = FadeOutPhase::Show;
+                break;
+            }
+            case FadeOutPhase::Show:
+                if (started && work < std::int64_t(w) * h / kShowPixelsPerWork) return false;
+                ShowFadeOut();
+                return true;
+        }
+        started = true;
+        if (work <= 0) return false;
+    }
 }
 
 void TSaverEngine::ApplyPaletteLevel() {

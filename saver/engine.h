@@ -69,13 +69,15 @@ private:
     void DrawHomePage(bool inCorner);       // states 4 and 9
     void TakeSnapshot();                    // state 5
     bool Blend();                           // state 6; true when done
-    void FadeOutSetUp();                    // state 7
+    bool FadeOutStep();                     // state 7; true when the faded picture shows
     void ApplyPaletteLevel();               // states 8 and 11
     void BlackScreen();                     // state 9
     void FadeInSetUp();                     // state 10
     void PrepareFadeIn();
     TPixelGraphic& Shown();
-    void ReducePalette(const TPixelGraphic& source);
+    void SavePalette();
+    void ShowFadeOut();
+    void HomePageFont(TPGCanvas& canvas) const;
 
     SceneHost& host_;
     EngineServices services_;
@@ -98,6 +100,13 @@ private:
     int fadeMode_ = 0;
     int fadeLevel_ = 0;
     int savedPaletteCount_ = 0;
+    // State 7 builds the palette picture over as many ticks as its size needs, while
+    // the finished scene stays on screen: colour count in row bands, palette, dithered
+    // copy in row bands, hand-over.
+    enum class FadeOutPhase { Start, Count, Palette, Copy, Show };
+    FadeOutPhase fadeOutPhase_ = FadeOutPhase::Start;
+    int fadeOutRow_ = 0;
+    TPGColorHistogram fadeOutHistogram_;
     std::array<std::uint8_t, 256> savedRed_{}, savedGreen_{}, savedBlue_{};
     bool stopped_ = false;
     bool ready_ = false;  // SetUpScene finished
