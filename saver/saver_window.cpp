@@ -328,6 +328,8 @@ bool TfrmFullScreen::Start() {
         setCursor(Qt::BlankCursor);
         image_->setCursor(Qt::BlankCursor);
         setFocusPolicy(Qt::StrongFocus);
+        // Before the native window exists, so that it is made on this monitor's X screen.
+        if (qscreen) setScreen(qscreen);
     } else if (target_.placement == SaverPlacement::Preview) {
         if (!EmbedInForeignWindow()) return false;
         // The preview's fonts scale by its share of the (device-pixel) screen.
@@ -346,7 +348,6 @@ bool TfrmFullScreen::Start() {
         const int h = std::max(1, int(std::ceil(height_ / pixelRatio_)));
         setGeometry(origin.x(), origin.y(), w, h);
         image_->setGeometry(0, 0, w, h);
-        if (qscreen && windowHandle()) windowHandle()->setScreen(qscreen);
     } else {
         move(0, 0);
         SetLogicalSize();
