@@ -118,6 +118,45 @@ TEST(PGImage, ConvertsPaletteFormats) {
     EXPECT_EQ(out.pixel(8, 0), qRgb(0, 0, 0));
 }
 
+TEST(PGImage, LaterHandOversRefillTheSameCopyAsIfNew) {
+    TPGImage view;
+    TPixelGraphic first, second;
+    MakePicture(first, 30, 20, PGRGB(1, 2, 3));
+    view.SetPixelGraphic(&first);
+    TPixelGraphic* own = view.PixelGraphic();
+    // Leave drawing state and an open bracket behind on the copy.
+    own->Canvas().Font.Size = 40;
+    own->Canvas().Brush.Style = TBrushStyle::Clear;
+    own->OnProgress = [](const void*, int, int, bool& abort) { abort = true; };
+    own->BeginUpdate();
+
+    second.SetSize(12, 9, pgpf8Bit);
+    second.SetPaletteIdent(pGray256);
+    second.SetPixelValues(4, 3, 200);
+    view.SetPixelGraphic(&second);
+    ASSERT_EQ(view.PixelGraphic(), own) << "the copy is refilled in place";
+    EXPECT_EQ(own->Width(), 12);
+    EXPECT_EQ(own->PixelFormat(), pgpf8Bit);
+    EXPECT_EQ(own->Pixels(4, 3), PGRGB(200, 200, 200));
+    EXPECT_EQ(view.DisplayImage().size(), QSize(12, 9));
+    EXPECT_EQ(view.DisplayImage().pixel(4, 3), qRgb(200, 200, 200));
+    EXPECT_EQ(own->UpdateCount(), 0);
+    EXPECT_FALSE(own->OnProgress);
+    EXPECT_EQ(own->Canvas().Font, TPGFont{});
+    EXPECT_EQ(own->Canvas().Brush.Style, TBrushStyle::Solid);
+
+    // The copy still reports its changes to the control.
+    own->Canvas().Brush.Color = PGRGB(255, 255, 255);
+    own->Canvas().FillRect({0, 0, 2, 2});
+    EXPECT_EQ(view.DisplayImage().pixel(1, 1), qRgb(255, 255, 255));
+
+    // Handing the control its own copy keeps it as it is.
+    view.SetPixelGraphic(own);
+    EXPECT_EQ(view.PixelGraphic(), own);
+    EXPECT_EQ(own->Pixels(4, 3), PGRGB(200, 200, 200));
+    EXPECT_EQ(view.DisplayImage().pixel(1, 1), qRgb(255, 255, 255));
+}
+
 TEST(PGImage, PaintsPictureTopLeftAndTheRestInItsColour) {
     TPGImage view;
     view.resize(50, 40);

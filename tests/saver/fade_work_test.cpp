@@ -1,0 +1,100 @@
+// The fades' pixel work: the cross-fade's exact integer results, and the fade-out's
+// palette picture built over several ticks on a large scene, with the screen unchanged
+// meanwhile and the same result as made in one go.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <vector>
+
+#include "saver/engine.h"
+#include "saver_fakes.h"
+
+namespace quipix::test {
+namespace {
+
+void RunUntil(TSaverEngine& engine, int state) {
+    for (int i = 0; i < 10000 && engine.AnimationState() != state; ++i) engine.Timer1Timer();
+    ASSERT_EQ(engine.AnimationState(), state);
+}
+
+TEST(CrossFade, EveryLevelAndBytePairIsExact) {
+    // All 256 x 256 pairs, with a length that is no multiple of any vector width.
+    const std::size_t n = 256 * 256 + 7;
+    std::vector<std::uint8_t> clean(n), snap(n), out(n);
+    for (std::size_t i = 0; i < n; ++i) {
+        clean[i] = std::uint8_t(i & 0xFF);
+        snap[i] = std::uint8_t((i >> 8) & 0xFF);
+    }
+    for (int level = 0; level <= 256; ++level) {
+        CrossFadeBytes(out.data(), clean.data(), snap.data(), n, level);
+        for (std::size_t i = 0; i < n; ++i)
+            ASSERT_EQ(out[i], (clean[i] * level + snap[i] * (256 - level)) / 256)
+                << "level " << level << " at " << i;
+    }
+    // Levels outside 0 .. 256 are held to the ends.
+    CrossFadeBytes(out.data(), clean.data(), snap.data(), n, 300);
+    EXPECT_EQ(out, clean);
+    CrossFadeBytes(out.data(), clean.data(), snap.data(), n, -4);
+    EXPECT_EQ(out, snap);
+}
+
+bool SamePixels(const TPixelGraphic& a, const TPixelGraphic& b) {
+    return a.Width() == b.Width() && a.Height() == b.Height() &&
+           a.PixelFormat() == b.PixelFormat() && a.BufferSize() == b.BufferSize() &&
+           std::memcmp(a.Buffer(), b.Buffer(), a.BufferSize()) == 0;
+}
+
+TEST(FadeOutWork, LargeSceneSpreadsOverTicksWithTheOneShotResult) {
+    ScopedBlockText text;
+    FakeServices fake;
+    fake.settings.Speed = 10;
+    fake.settings.BackgroundType = 1;  // a gradient: many colours to reduce
+    fake.settings.FromColor = 0x2050F0;
+    fake.settings.ToColor = 0xF08010;
+    FakeHost host(900, 600);
+    TSaverEngine engine(host, fake.Make());
+    engine.SetUpScene();
+    // The first fade-in's palette picture was made before the first tick.
+    RunUntil(engine, 7);
+
+    // What state 7 makes in one go from the finished scene.
+    TPixelGraphic scene, expected;
+    scene.CopyPicture(host.ShownPicture());
+    expected.SetSize(900, 600, pgpf8Bit);
+    expected.CreateOptimizedPalette(scene, 236, false);
+    expected.AssignStretched(scene);
+
+    const int handOvers = host.handOvers_;
+    int ticks = 0;
+    while (engine.AnimationState() == 7 && ticks < 1000) {
+        engine.Timer1Timer();
+        ++ticks;
+        if (engine.AnimationState() == 7) {
+            // Still working: nothing new handed over, the scene unchanged.
+            ASSERT_EQ(host.handOvers_, handOvers);
+            ASSERT_TRUE(SamePixels(*host.ShownPicture(), scene));
+        }
+    }
+    EXPECT_GT(ticks, 1) << "a scene this large takes more than one tick";
+    ASSERT_EQ(engine.AnimationState(), 8);
+    EXPECT_EQ(host.handOvers_, handOvers + 1);
+    EXPECT_EQ(engine.FadeLevel(), 255);
+    const TPixelGraphic& shown = *host.ShownPicture();
+    EXPECT_EQ(shown.Palette(), expected.Palette());
+    EXPECT_TRUE(SamePixels(shown, expected));
+
+    // The fade that follows runs its usual levels, and the next fade-out works afresh.
+    std::vector<int> levels;
+    while (engine.AnimationState() == 8) {
+        levels.push_back(engine.FadeLevel());
+        engine.Timer1Timer();
+    }
+    EXPECT_EQ(levels, (std::vector<int>{255, 205, 155, 105, 55, 5}));
+    RunUntil(engine, 7);
+    ASSERT_TRUE(SamePixels(*host.ShownPicture(), scene)) << "the same joke, the same scene";
+    RunUntil(engine, 8);
+    EXPECT_TRUE(SamePixels(*host.ShownPicture(), expected));
+}
+
+}  // namespace
+}  // namespace quipix::test
