@@ -14,7 +14,7 @@ packages=(
   # tests and benchmarks
   libgtest-dev libgmock-dev libbenchmark-dev
   # system tests under a real X server
-  xvfb xdotool imagemagick x11-utils xauth
+  xvfb xdotool imagemagick x11-utils xauth xscreensaver procps
 )
 
 missing=()
