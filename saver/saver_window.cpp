@@ -523,6 +523,34 @@ void TfrmFullScreen::FormClose() {
     }
 }
 
+std::vector<std::unique_ptr<TfrmFullScreen>> MakeSaverWindows(platform::WindowId parent,
+                                                               const EngineServices& services) {
+    std::vector<std::unique_ptr<TfrmFullScreen>> forms;
+    if (parent != 0) {
+        forms.push_back(std::make_unique<TfrmFullScreen>(parent, services));
+        return forms;
+    }
+    // The primary monitor first: its window takes the keyboard and pointer grabs, and
+    // the input of the others reaches it through them.
+    QScreen* primary = QGuiApplication::primaryScreen();
+    forms.push_back(
+        std::make_unique<TfrmFullScreen>(SaverTarget{SaverPlacement::Screen, 0, primary}, services));
+    for (QScreen* s : QGuiApplication::screens())
+        if (s != primary)
+            forms.push_back(std::make_unique<TfrmFullScreen>(
+                SaverTarget{SaverPlacement::Screen, 0, s, false}, services));
+    return forms;
+}
+
+void CloseTogether(const std::vector<std::unique_ptr<TfrmFullScreen>>& forms) {
+    std::vector<TfrmFullScreen*> all;
+    for (const auto& f : forms) all.push_back(f.get());
+    for (TfrmFullScreen* f : all)
+        QObject::connect(f, &TfrmFullScreen::closed, f, [all] {
+            for (TfrmFullScreen* other : all) other->StopAndClose();
+        });
+}
+
 namespace {
 
 void PrepareRun() {
@@ -533,13 +561,14 @@ void PrepareRun() {
 
 // Runs the forms until one closes; then all close and the loop ends.
 void RunForms(std::vector<std::unique_ptr<TfrmFullScreen>>& forms) {
-    auto closeAll = [&forms] {
+    CloseTogether(forms);
+    for (auto& f : forms)
+        QObject::connect(f.get(), &TfrmFullScreen::closed, qApp, &QCoreApplication::quit,
+                         Qt::QueuedConnection);
+    TerminationWatcher terminate([&forms] {
         for (auto& f : forms) f->StopAndClose();
         QCoreApplication::quit();
-    };
-    for (auto& f : forms)
-        QObject::connect(f.get(), &TfrmFullScreen::closed, qApp, closeAll, Qt::QueuedConnection);
-    TerminationWatcher terminate(closeAll);
+    });
     bool started = false;
     for (auto& f : forms) started = f->Start() || started;
     if (started) QCoreApplication::exec();
@@ -549,19 +578,7 @@ void RunForms(std::vector<std::unique_ptr<TfrmFullScreen>>& forms) {
 
 void RunSaverWindow(platform::WindowId parent) {
     PrepareRun();
-    std::vector<std::unique_ptr<TfrmFullScreen>> forms;
-    if (parent != 0) {
-        forms.push_back(std::make_unique<TfrmFullScreen>(parent));
-    } else {
-        // The primary monitor first: its window takes the keyboard and pointer grabs,
-        // and the others' input reaches it through them.
-        QScreen* primary = QGuiApplication::primaryScreen();
-        forms.push_back(std::make_unique<TfrmFullScreen>(SaverTarget{SaverPlacement::Screen, 0, primary}));
-        for (QScreen* s : QGuiApplication::screens())
-            if (s != primary)
-                forms.push_back(
-                    std::make_unique<TfrmFullScreen>(SaverTarget{SaverPlacement::Screen, 0, s, false}));
-    }
+    auto forms = MakeSaverWindows(parent);
     RunForms(forms);
 }
 

@@ -9,6 +9,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "platform/platform.h"
 #include "saver/engine.h"
@@ -17,6 +18,7 @@
 namespace quipix {
 
 class TPGImage;
+class TfrmFullScreen;
 class TextEngine;
 class PreviewParentWatcher;
 }  // namespace quipix
@@ -46,6 +48,12 @@ struct SaverTarget {
 // must exist. parent 0 runs full screen on every monitor, one scene each, and input
 // on any of them ends all; otherwise the window is a preview inside parent.
 void RunSaverWindow(platform::WindowId parent);
+// The windows RunSaverWindow runs: one per monitor (the primary first, the only one
+// that takes the input grabs) when parent is 0, else one preview inside parent.
+std::vector<std::unique_ptr<TfrmFullScreen>> MakeSaverWindows(
+    platform::WindowId parent, const EngineServices& services = DefaultEngineServices());
+// Makes the windows end together: when one closes, the others close too.
+void CloseTogether(const std::vector<std::unique_ptr<TfrmFullScreen>>& forms);
 // Runs as an xscreensaver module inside window (0: the root window) until SIGTERM,
 // or until the window is destroyed.
 void RunModuleWindow(platform::WindowId window);
@@ -69,6 +77,7 @@ public:
 
     int MouseCountdown() const { return mouseCountdown_; }
     bool TimerActive() const { return timer1_.isActive(); }
+    int TimerInterval() const { return timer1_.interval(); }
     TSaverEngine& Engine() { return *engine_; }
     TPGImage* Image() const { return image_; }
     SaverPlacement Placement() const { return target_.placement; }

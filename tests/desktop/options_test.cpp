@@ -1,0 +1,106 @@
+// The desktop options read before the screen-saver protocol: window ids, the
+// xscreensaver module's --root and --window-id, --help, --version and --record.
+#include <gtest/gtest.h>
+
+#include "app/desktop_options.h"
+
+namespace quipix {
+namespace {
+
+using Action = DesktopOptions::Action;
+
+TEST(WindowIdTest, DecimalAndHexadecimal) {
+    EXPECT_EQ(ParseWindowId("1234"), 1234u);
+    EXPECT_EQ(ParseWindowId("0x4a0000b"), 0x4a0000bu);
+    EXPECT_EQ(ParseWindowId("0X4A0000B"), 0x4a0000bu);
+    EXPECT_EQ(ParseWindowId(" 0x10\n"), 0x10u);  // as an environment value may come
+    EXPECT_EQ(ParseWindowId("4294967295"), 0xFFFFFFFFu);
+    EXPECT_EQ(ParseWindowId("0xFFFFFFFF"), 0xFFFFFFFFu);
+}
+
+TEST(WindowIdTest, AnythingElseIsRefused) {
+    for (const char* text : {"", " ", "0", "0x0", "0x", "x10", "-5", "+5", "0x-5", "12a", "0x1g",
+                             "1 2", "4294967296", "0x100000000", "99999999999999999999999"})
+        EXPECT_FALSE(ParseWindowId(text)) << '"' << text << '"';
+}
+
+TEST(DesktopOptionsTest, RootTakesTheWindowFromTheEnvironment) {
+    for (const char* root : {"-root", "--root"}) {
+        auto o = ParseDesktopOptions({root}, "0x2a00007");
+        EXPECT_EQ(o.action, Action::Module) << root;
+        EXPECT_EQ(o.window, 0x2a00007u);
+        EXPECT_EQ(ParseDesktopOptions({root}, "44040199").window, 44040199u);
+    }
+}
+
+TEST(DesktopOptionsTest, RootWithoutAUsableEnvironmentIsTheRootWindow) {
+    auto none = ParseDesktopOptions({"--root"}, nullptr);
+    EXPECT_EQ(none.action, Action::Module);
+    EXPECT_EQ(none.window, 0u);
+    EXPECT_TRUE(none.warning.empty());
+    EXPECT_EQ(ParseDesktopOptions({"--root"}, "").window, 0u);
+
+    auto bad = ParseDesktopOptions({"--root"}, "window");
+    EXPECT_EQ(bad.action, Action::Module);
+    EXPECT_EQ(bad.window, 0u);
+    EXPECT_NE(bad.warning.find("window"), std::string::npos);
+}
+
+TEST(DesktopOptionsTest, WindowIdWinsOverRootInEitherOrder) {
+    for (const auto& params : std::vector<std::vector<std::string>>{
+             {"--root", "--window-id", "0x600003"},
+             {"-window-id", "0x600003", "-root"},
+             {"--window-id", "6291459"}}) {
+        auto o = ParseDesktopOptions(params, "0x2a00007");
+        EXPECT_EQ(o.action, Action::Module);
+        EXPECT_EQ(o.window, 0x600003u) << params[0];
+    }
+}
+
+TEST(DesktopOptionsTest, AMissingOrBadWindowIdIsAnError) {
+    auto missing = ParseDesktopOptions({"--root", "--window-id"}, "0x2a00007");
+    EXPECT_EQ(missing.action, Action::Error);
+    EXPECT_NE(missing.error.find("--window-id"), std::string::npos);
+
+    auto bad = ParseDesktopOptions({"-window-id", "0xZZ"}, nullptr);
+    EXPECT_EQ(bad.action, Action::Error);
+    EXPECT_NE(bad.error.find("0xZZ"), std::string::npos);
+    // A zero id would draw on nothing; it is refused rather than taken as the root.
+    EXPECT_EQ(ParseDesktopOptions({"--window-id", "0"}, nullptr).action, Action::Error);
+}
+
+TEST(DesktopOptionsTest, HelpAndVersionComeBeforeTheProtocol) {
+    EXPECT_EQ(ParseDesktopOptions({"--help"}, nullptr).action, Action::Help);
+    EXPECT_EQ(ParseDesktopOptions({"--version"}, nullptr).action, Action::Version);
+    // Anywhere on the line, and ahead of a module's options.
+    EXPECT_EQ(ParseDesktopOptions({"--root", "--help"}, nullptr).action, Action::Help);
+    EXPECT_EQ(ParseDesktopOptions({"/p", "--version"}, nullptr).action, Action::Version);
+}
+
+TEST(DesktopOptionsTest, RecordTakesTheRestOfTheLine) {
+    auto o = ParseDesktopOptions({"--record", "out.gif", "--size", "64x48", "--help"}, nullptr);
+    EXPECT_EQ(o.action, Action::Record);
+    EXPECT_EQ(o.recordArgs, (std::vector<std::string>{"out.gif", "--size", "64x48", "--help"}));
+    // Only in first place; elsewhere it is no option of ours.
+    EXPECT_EQ(ParseDesktopOptions({"/s", "--record"}, nullptr).action, Action::Protocol);
+}
+
+TEST(DesktopOptionsTest, TheProtocolIsLeftAlone) {
+    for (const auto& params : std::vector<std::vector<std::string>>{
+             {}, {"/s"}, {"/c"}, {"/p", "1234"}, {"-r"}, {"-R"}, {"/root"}, {"-w", "12"}, {"root"}}) {
+        auto o = ParseDesktopOptions(params, "0x2a00007");
+        EXPECT_EQ(o.action, Action::Protocol) << (params.empty() ? "" : params[0]);
+    }
+}
+
+TEST(DesktopOptionsTest, UsageNamesEveryWayToRun) {
+    const std::string usage = UsageText();
+    for (const char* word : {"/s", "/c", "/p WINDOW", "/a WINDOW", "--root", "--window-id",
+                             "--record PATH", "--size", "--ticks", "--every", "--help",
+                             "--version", "Quipix.reg"})
+        EXPECT_NE(usage.find(word), std::string::npos) << word;
+    EXPECT_STREQ(kVersionLabel, "Version 2.1");
+}
+
+}  // namespace
+}  // namespace quipix
