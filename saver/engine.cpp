@@ -18,7 +18,7 @@ constexpr int kHomePagePoints = 18;
 
 // Work allowed in one tick of state 7, counted in dithered pixels (the dearest step):
 // a few milliseconds, so that a 10 ms tick keeps room for the host's repaint.
-constexpr std::int64_t kTickWork = 192 * 1024;
+constexpr std::int64_t kTickWork = 384 * 1024;
 constexpr std::int64_t kCountsPerWork = 4;     // counting a pixel is that much cheaper
 constexpr std::int64_t kPaletteWork = 64 * 1024;  // the median cut
 constexpr std::int64_t kShowPixelsPerWork = 8;    // copy and conversion of the hand-over

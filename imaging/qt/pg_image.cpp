@@ -9,6 +9,9 @@
 #include <algorithm>
 #include <array>
 #include <cstring>
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 #include "imaging/canvas.h"
 
@@ -33,11 +36,28 @@ void ConvertPixelGraphicArea(const TPixelGraphic& picture, QImage& display, int 
     const TPGPixelFormat format = pic->PixelFormat();
     if (format == pgpf24Bit) {
         // Blue, green, red in memory is already 0x00RRGGBB when read little-endian:
-        // four pixels come from three 32-bit loads.
+        // four pixels come from three 32-bit loads, or from one 16-byte load whose
+        // pixels are moved one, two and three bytes up into their lanes.
         for (int y = top; y < bottom; ++y) {
             const std::uint8_t* s = pic->ScanLine(y) + std::size_t(left) * 3;
             auto* d = reinterpret_cast<QRgb*>(display.scanLine(y)) + left;
             int n = right - left;
+#if defined(__SSE2__)
+            const __m128i alpha = _mm_set1_epi32(int(0xFF000000u));
+            const __m128i lane0 = _mm_setr_epi32(0xFFFFFF, 0, 0, 0);
+            const __m128i lane1 = _mm_setr_epi32(0, 0xFFFFFF, 0, 0);
+            const __m128i lane2 = _mm_setr_epi32(0, 0, 0xFFFFFF, 0);
+            const __m128i lane3 = _mm_setr_epi32(0, 0, 0, 0xFFFFFF);
+            // Six pixels left keep the 16-byte load inside the row.
+            for (; n >= 6; n -= 4, s += 12, d += 4) {
+                const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s));
+                __m128i out = _mm_or_si128(_mm_and_si128(v, lane0),
+                                           _mm_and_si128(_mm_slli_si128(v, 1), lane1));
+                out = _mm_or_si128(out, _mm_and_si128(_mm_slli_si128(v, 2), lane2));
+                out = _mm_or_si128(out, _mm_and_si128(_mm_slli_si128(v, 3), lane3));
+                _mm_storeu_si128(reinterpret_cast<__m128i*>(d), _mm_or_si128(out, alpha));
+            }
+#endif
             for (; n >= 4; n -= 4, s += 12, d += 4) {
                 std::uint32_t w[3];
                 std::memcpy(w, s, 12);

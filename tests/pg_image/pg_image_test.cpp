@@ -88,6 +88,31 @@ TEST(PGImage, ConvertsEveryTrueColourPixelOfAnArea) {
     for (int x = 3; x < 10; ++x) EXPECT_EQ(out.pixel(x, 2), Rgb(g.Pixels(x, 2)));
 }
 
+TEST(PGImage, ConvertsWideRowsFromEveryStartColumn) {
+    // Rows long enough for the grouped conversion, with areas starting and ending at
+    // every offset, so that groups, tails and row ends all meet.
+    TPixelGraphic g;
+    g.SetSize(37, 2, pgpf24Bit);
+    unsigned seed = 7;
+    for (int y = 0; y < 2; ++y)
+        for (int x = 0; x < 37; ++x) {
+            seed = seed * 1103515245u + 12345u;
+            g.SetPixels(x, y, PGColor(seed >> 8) & 0xFFFFFF);
+        }
+    QImage out;
+    ConvertPixelGraphicArea(g, out, 0, 0, 37, 2);
+    for (int left = 0; left < 8; ++left)
+        for (int right = 30; right <= 37; ++right) {
+            out.fill(qRgb(1, 1, 1));
+            ConvertPixelGraphicArea(g, out, left, 0, right, 2);
+            for (int y = 0; y < 2; ++y)
+                for (int x = 0; x < 37; ++x) {
+                    const QRgb want = x >= left && x < right ? Rgb(g.Pixels(x, y)) : qRgb(1, 1, 1);
+                    ASSERT_EQ(out.pixel(x, y), want) << left << ".." << right << " at " << x << "," << y;
+                }
+        }
+}
+
 TEST(PGImage, ConvertsPaletteFormats) {
     QImage out;
     TPixelGraphic g8;
