@@ -92,19 +92,6 @@ TEST(AssignRows, OtherStartsBeginAfresh) {
         ASSERT_EQ(std::memcmp(banded.ScanLine(y), fresh.ScanLine(y), 50), 0) << "row " << y;
 }
 
-TEST(AssignRows, SourceOfAnotherSizeOrItselfCopiesNothing) {
-    TPixelGraphic source, g;
-    MakeNoisy(source, 20, 10, 1);
-    g.SetSize(21, 10, pgpf24Bit);
-    g.AssignRows(source, 0, 10);
-    for (int y = 0; y < 10; ++y)
-        for (int x = 0; x < 21; ++x) ASSERT_EQ(g.Pixels(x, y), PGColor(0));
-    source.AssignRows(source, 0, 10);
-    TPixelGraphic again;
-    MakeNoisy(again, 20, 10, 1);
-    EXPECT_TRUE(SamePixels(source, again));
-}
-
 TEST(ColorHistogram, BandsInAnyOrderGiveTheOneShotPalette) {
     TPixelGraphic source, whole, banded;
     MakeNoisy(source, 120, 90, 9);
