@@ -1,0 +1,64 @@
+#!/usr/bin/env bash
+# Installs the build into a scratch prefix and runs the installed program from
+# there: every installed file is in place, --help and --version answer, and a
+# recording plays a joke from the prefix's own joke folder (no display needed).
+set -euo pipefail
+cd "$(dirname "$0")/../.."
+BUILD=${BUILD_DIR:-build}
+for tool in cmake identify; do
+  command -v "$tool" >/dev/null || { echo "install.sh: $tool is missing"; exit 1; }
+done
+[ -f "$BUILD/cmake_install.cmake" ] || { echo "install.sh: configure and build $BUILD first"; exit 1; }
+
+WORK=$(mktemp -d)
+trap 'rm -rf "$WORK"' EXIT
+PREFIX="$WORK/prefix"
+
+PASSED=0
+FAILED=0
+check() {  # check NAME COMMAND...
+  local name=$1; shift
+  if "$@"; then echo "ok: $name"; PASSED=$((PASSED + 1)); else echo "FAIL: $name"; FAILED=$((FAILED + 1)); fi
+}
+
+cmake --install "$BUILD" --prefix "$PREFIX" >"$WORK/install.log" 2>&1 ||
+  { echo "FAIL: cmake --install"; cat "$WORK/install.log"; exit 1; }
+for f in bin/quipix bin/quipix-picture share/applications/quipix.desktop \
+  share/icons/hicolor/scalable/apps/quipix.svg share/man/man1/quipix.1 \
+  share/xscreensaver/config/quipix.xml share/quipix/help; do
+  check "installs $f" test -e "$PREFIX/$f"
+done
+jokes_installed() { compgen -G "$PREFIX/share/quipix/jokes/*.txt" >/dev/null; }
+check "installs the bundled jokes" jokes_installed
+check "the menu entry opens the settings dialog" grep -qx 'Exec=quipix' "$PREFIX/share/applications/quipix.desktop"
+check "the module description runs quipix --root" grep -q '<command arg="--root"/>' \
+  "$PREFIX/share/xscreensaver/config/quipix.xml"
+
+QUIPIX="$PREFIX/bin/quipix"
+check "--version prints the version" test "$("$QUIPIX" --version)" = "Version 2.1"
+help_lists_options() {
+  local text
+  text=$("$QUIPIX" --help) || return 1
+  for word in /s /c "/p WINDOW" --root --window-id --record; do
+    grep -qF -- "$word" <<<"$text" || return 1
+  done
+}
+check "--help lists the protocol and the options" help_lists_options
+
+# The prefix's joke folder holds one file that no other folder has; a first run with
+# no settings picks a bundled file at random and stores its name.
+JOKES="$PREFIX/share/quipix/jokes"
+first=$(find "$JOKES" -name '*.txt' | sort | head -1)
+mv "$first" "$WORK/only-installed.txt"
+rm -f "$JOKES"/*.txt
+mv "$WORK/only-installed.txt" "$JOKES/only-installed.txt"
+export XDG_CONFIG_HOME="$WORK/config"
+(cd "$WORK" && env -u DISPLAY "$QUIPIX" --record "$WORK/joke.gif" --size 160x90 --every 10) \
+  >"$WORK/record.log" 2>&1 || { echo "FAIL: recording"; cat "$WORK/record.log"; }
+recorded() { [ -s "$WORK/joke.gif" ] && identify "$WORK/joke.gif" | head -1 | grep -q 'GIF 160x90'; }
+check "the installed program records a joke" recorded
+check "the joke comes from the prefix's joke folder" \
+  grep -q '"JokeFile"="only-installed.txt"' "$XDG_CONFIG_HOME/Kelvara/Quipix.reg"
+
+echo "install system test: $PASSED passed, $FAILED failed"
+[ "$FAILED" -eq 0 ]
