@@ -48,14 +48,15 @@ check "--help lists the protocol and the options" help_lists_options
 # The prefix's joke folder holds one file that no other folder has; a first run with
 # no settings picks a bundled file at random and stores its name.
 JOKES="$PREFIX/share/quipix/jokes"
-first=$(find "$JOKES" -name '*.txt' | sort | head -1)
+all=$(find "$JOKES" -name '*.txt' | sort)
+first=${all%%$'\n'*}
 mv "$first" "$WORK/only-installed.txt"
 rm -f "$JOKES"/*.txt
 mv "$WORK/only-installed.txt" "$JOKES/only-installed.txt"
 export XDG_CONFIG_HOME="$WORK/config"
 (cd "$WORK" && env -u DISPLAY "$QUIPIX" --record "$WORK/joke.gif" --size 160x90 --every 10) \
   >"$WORK/record.log" 2>&1 || { echo "FAIL: recording"; cat "$WORK/record.log"; }
-recorded() { [ -s "$WORK/joke.gif" ] && identify "$WORK/joke.gif" | head -1 | grep -q 'GIF 160x90'; }
+recorded() { [ -s "$WORK/joke.gif" ] && identify "$WORK/joke.gif[0]" | grep -q 'GIF 160x90'; }
 check "the installed program records a joke" recorded
 check "the joke comes from the prefix's joke folder" \
   grep -q '"JokeFile"="only-installed.txt"' "$XDG_CONFIG_HOME/Kelvara/Quipix.reg"

@@ -51,11 +51,18 @@ has_display() { [ -s "$WORK/display" ]; }
 wait_for 10 has_display || { echo "FAIL: Xvfb did not start"; cat "$WORK/xvfb.log"; exit 1; }
 export DISPLAY=":$(head -1 "$WORK/display")"
 
+# The daemon's user may not reach the build tree (a checkout under /root, say), so
+# it runs a copy laid out as installed, which finds its jokes beside it.
+mkdir -p "$WORK/module/bin" "$WORK/module/share/quipix"
+cp "$QUIPIX" "$WORK/module/bin/quipix"
+cp -r jokes help "$WORK/module/share/quipix/"
+MODULE_BIN="$WORK/module/bin/quipix"
+
 # The daemon's home: its settings name only quipix, and quipix's own settings give
 # a navy-to-black gradient with red text.
 HOME_DIR="$WORK/home"
 mkdir -p "$HOME_DIR/.config/Kelvara"
-chmod 755 "$WORK"
+chmod -R a+rX "$WORK"
 REG='REGEDIT4\r\n\r\n[HKEY_CURRENT_USER\\Software\\Kelvara\\Quipix\\Background]\r\n"Type"="1"\r\n'
 printf "$REG" >"$HOME_DIR/.config/Kelvara/Quipix.reg"
 cat >"$HOME_DIR/.xscreensaver" <<EOF
@@ -68,7 +75,7 @@ splash: False
 dpmsEnabled: False
 mode: one
 selected: 0
-programs: $QUIPIX --root \\n
+programs: $MODULE_BIN --root \\n
 EOF
 [ "$(id -u)" -ne 0 ] || chown -R nobody:nogroup "$HOME_DIR"
 as_daemon_user() {
@@ -113,10 +120,12 @@ SAVER_WINDOW=$(sed -n 's/.*forked ".*quipix --root" in pid [0-9]* on window \(0x
   "$HOME_DIR/daemon.log" | tail -1)
 child_covers_window() {
   [ -n "$SAVER_WINDOW" ] || return 1
-  local child
-  child=$(xwininfo -id "$SAVER_WINDOW" -children | awk '/^ +0x/ { print $1; exit }')
-  [ -n "$child" ] && xwininfo -id "$child" | grep -q 'Width: 800' &&
-    xwininfo -id "$child" | grep -q 'Height: 600' && xwininfo -id "$child" | grep -q 'IsViewable'
+  local children child info
+  children=$(xwininfo -id "$SAVER_WINDOW" -children) || return 1
+  child=$(awk '/^ +0x/ { print $1; exit }' <<<"$children")
+  [ -n "$child" ] || return 1
+  info=$(xwininfo -id "$child") || return 1
+  grep -q 'Width: 800' <<<"$info" && grep -q 'Height: 600' <<<"$info" && grep -q 'IsViewable' <<<"$info"
 }
 check "the module draws in a child of the daemon's window" child_covers_window
 as_daemon_user xscreensaver-command -deactivate >/dev/null 2>&1 || true
