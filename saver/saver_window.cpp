@@ -158,8 +158,10 @@ bool NativeWindowSize(platform::WindowId window, int& width, int& height) {
 
 }  // namespace
 
-// Follows the preview's parent window: Qt neither reports a foreign window's resize
-// nor quits when it is destroyed, so the structure events are selected here.
+// Follows the foreign parent window (a preview's or a module's): Qt neither reports a
+// foreign window's resize nor quits when it is destroyed, so the structure events are
+// selected here, added to whatever this connection already selects there (the root
+// window's property changes, say).
 class PreviewParentWatcher : public QAbstractNativeEventFilter {
 public:
     PreviewParentWatcher(platform::WindowId parent, std::function<void(int, int)> resized,
@@ -167,7 +169,12 @@ public:
         : parent_(xcb_window_t(parent)), resized_(std::move(resized)),
           destroyed_(std::move(destroyed)) {
         if (xcb_connection_t* c = X11Connection()) {
-            const uint32_t mask = XCB_EVENT_MASK_STRUCTURE_NOTIFY;
+            uint32_t mask = XCB_EVENT_MASK_STRUCTURE_NOTIFY;
+            if (xcb_get_window_attributes_reply_t* a = xcb_get_window_attributes_reply(
+                    c, xcb_get_window_attributes(c, parent_), nullptr)) {
+                mask |= a->your_event_mask;
+                free(a);
+            }
             xcb_change_window_attributes(c, parent_, XCB_CW_EVENT_MASK, &mask);
             xcb_flush(c);
             qApp->installNativeEventFilter(this);
