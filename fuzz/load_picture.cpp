@@ -7,15 +7,8 @@
 #include <exception>
 #include <string>
 
-#include "imaging/file_format_reader.h"
+#include "fuzz/fuzz_reader.h"
 #include "imaging/pixel_graphic.h"
-#include "imaging/stream.h"
-
-namespace {
-// Pictures above this many pixels are only sized up: decoding them is slow without
-// being more interesting, and each reader's own limit is tested elsewhere.
-constexpr long long kMaxFuzzPixels = 4'000'000;
-}  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     quipix::InitPixelGraphicLibrary();
@@ -25,7 +18,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     try {
         if (quipix::TFileFormatReader* reader = quipix::FindFileFormatReader(stream, extension)) {
             const quipix::TImageInfo info = reader->GetImageInfo(stream, 0);
-            if (static_cast<long long>(info.Width) * info.Height > kMaxFuzzPixels) return 0;
+            if (static_cast<long long>(info.Width) * info.Height > quipix::fuzz::kMaxFuzzPixels) return 0;
         }
     } catch (const std::exception&) {
     }
