@@ -109,11 +109,9 @@ int TPixelGraphic::NearestUncached(PGColor c) {
             if (!cacheEnabled_) return ExactNearestIndex(c);
             if (cacheNeedsSeeding_) SeedCache();
             const unsigned cell = ColorCell(c);
-            const std::uint8_t bit = std::uint8_t(1u << (cell & 7));
-            if (cacheSet_[cell >> 3] & bit) return int(cache_[cell] >> 24);
+            if (cache_[cell] & kCellSet) return int(cache_[cell] & 0xFF);
             const int index = ExactNearestIndex(c);
-            cache_[cell] = (std::uint32_t(index) << 24) | (palette_[std::size_t(index)] & 0xFFFFFF);
-            cacheSet_[cell >> 3] |= bit;
+            cache_[cell] = CellWord(index, palette_[std::size_t(index)]);
             return index;
         }
         default: break;
@@ -139,12 +137,8 @@ int TPixelGraphic::NearestUncached(PGColor c) {
 // Seeds the cache from the palette: each entry claims the still-free cells on the
 // surface of the cubes of half-size 0 to 4 around its own cell, nearer shells first.
 void TPixelGraphic::SeedCache() {
-    if (!cache_) {
-        cache_ = std::make_unique<std::uint32_t[]>(65536);
-        cacheSet_ = std::make_unique<std::uint8_t[]>(8192);
-    }
-    std::memset(cache_.get(), 0, 65536 * sizeof(std::uint32_t));
-    std::memset(cacheSet_.get(), 0, 8192);
+    if (!cache_) cache_ = std::make_unique<std::uint64_t[]>(65536);
+    std::memset(cache_.get(), 0, 65536 * sizeof(std::uint64_t));
     for (int d = 0; d <= 4; ++d) {
         for (std::size_t i = 0; i < palette_.size(); ++i) {
             const PGColor e = palette_[i];
@@ -155,10 +149,8 @@ void TPixelGraphic::SeedCache() {
                     for (int b = std::max(cb - d, 0); b <= std::min(cb + d, 31); ++b) {
                         if (!faceRG && std::abs(b - cb) != d) continue;
                         const unsigned cell = (unsigned(r) << 11) | (unsigned(g) << 5) | unsigned(b);
-                        const std::uint8_t bit = std::uint8_t(1u << (cell & 7));
-                        if (cacheSet_[cell >> 3] & bit) continue;
-                        cacheSet_[cell >> 3] |= bit;
-                        cache_[cell] = (std::uint32_t(i) << 24) | (e & 0xFFFFFF);
+                        if (cache_[cell] & kCellSet) continue;
+                        cache_[cell] = CellWord(int(i), e);
                     }
                 }
             }

@@ -130,30 +130,32 @@ void TPixelGraphic::WritePaletteSpan(std::uint8_t* row, int x0, int n, const std
         return;
     }
     // The loop below is one long chain of dependent steps (each pixel's error feeds the
-    // next), so it keeps the error carried ahead in registers and reads index and entry
-    // colour from one cache word. The one-colour memo cannot change an answer of the
-    // cache or of the formulas, so it is only brought up to date at the end.
+    // next), so it keeps the error carried ahead in registers and reads the index and
+    // seven times the entry's colour from one cache word: the error carried ahead is
+    // then 7 r - 7 e, with 7 r made while the word loads. The one-colour memo cannot
+    // change an answer of the cache or of the formulas, so it is only brought up to
+    // date at the end.
     const std::int16_t* lim = d->lim;
     const int* const current = d->current + 3;  // column x at current[3 * x]
     int* const next = d->next + 3;
     const bool identity = d->identity;
-    const std::uint32_t* cells = nullptr;
-    const std::uint8_t* set = nullptr;
+    const std::uint64_t* cells = nullptr;
     if (paletteIdent_ == pUnknown && cacheEnabled_) {
         if (cacheNeedsSeeding_) SeedCache();
         cells = cache_.get();
-        set = cacheSet_.get();
     }
     const std::uint32_t* entries = d->entries.data();
-    // Index in the top byte, entry colour below, as in the cache.
-    auto find = [&](PGColor c, int r, int g, int b) -> std::uint32_t {
-        const unsigned cell = CellOf(r, g, b);
-        if (cells && ((set[cell >> 3] >> (cell & 7)) & 1)) return cells[cell];
+    // A cache word (CellWord); for true-colour images the colour itself.
+    auto find = [&](PGColor c, int r, int g, int b) -> std::uint64_t {
+        if (cells) {
+            const std::uint64_t word = cells[CellOf(r, g, b)];
+            if (word & kCellSet) return word;
+        }
         const int index = NearestUncached(c);
-        return identity ? c : (std::uint32_t(index) << 24) | entries[index & 0xFF];
+        return identity ? c : CellWord(index, entries[index & 0xFF]);
     };
     PGColor lastColor = 0;
-    std::uint32_t lastFound = 0;
+    std::uint64_t lastFound = 0;
     if (d->allGrey) {
         // Grey palettes: the error of the luminance, carried in the green slots.
         const bool weighted = rgbWeighting_;
@@ -166,8 +168,9 @@ void TPixelGraphic::WritePaletteSpan(std::uint8_t* row, int x0, int n, const std
                                    lim[current[3 * x + 1] + aheadG]);
             lastColor = PGRGB(v, v, v);
             lastFound = find(lastColor, v, v, v);
-            StoreIndex<Bits>(row, x, identity ? int(lastFound) : int(lastFound >> 24));
-            const int err = identity ? 0 : v - int((lastFound >> 8) & 0xFF);
+            const int index = identity ? int(lastFound) : int(lastFound & 0xFF);
+            StoreIndex<Bits>(row, x, index);
+            const int err = identity ? 0 : v - PGGreen(entries[index]);
             aheadG = 7 * err;
             nxt[1 - 3 * step] += 3 * err;
             nxt[1] += 5 * err;
@@ -193,13 +196,14 @@ void TPixelGraphic::WritePaletteSpan(std::uint8_t* row, int x0, int n, const std
                 StoreIndex<Bits>(row, x, int(lastFound));
                 continue;
             }
-            StoreIndex<Bits>(row, x, int(lastFound >> 24));
-            const int er = r - int(lastFound & 0xFF);
-            const int eg = g - int((lastFound >> 8) & 0xFF);
-            const int eb = b - int((lastFound >> 16) & 0xFF);
-            aheadR = 7 * er;
-            aheadG = 7 * eg;
-            aheadB = 7 * eb;
+            const int index = int(lastFound & 0xFF);
+            StoreIndex<Bits>(row, x, index);
+            aheadR = 7 * r - int((lastFound >> 8) & 0x7FF);
+            aheadG = 7 * g - int((lastFound >> 19) & 0x7FF);
+            aheadB = 7 * b - int((lastFound >> 30) & 0x7FF);
+            // The errors themselves only feed the next row, off the chain.
+            const PGColor e = entries[index];
+            const int er = r - PGRed(e), eg = g - PGGreen(e), eb = b - PGBlue(e);
             int* nxt = next + 3 * x;
             nxt[back] = behindR + 3 * er;
             nxt[back + 1] = behindG + 3 * eg;
@@ -222,7 +226,7 @@ void TPixelGraphic::WritePaletteSpan(std::uint8_t* row, int x0, int n, const std
         }
     }
     lastColor_ = lastColor;
-    lastIndex_ = identity ? int(lastFound) : int(lastFound >> 24);
+    lastIndex_ = identity ? int(lastFound) : int(lastFound & 0xFF);
     memoValid_ = true;
 }
 

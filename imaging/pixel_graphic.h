@@ -287,11 +287,9 @@ private:
     int updateCount_ = 0;
     ChangedArea lastChange_;
 
-    // Nearest-colour cache: one "set" bit per 5-6-5 cell, and per cell the index in
-    // the top byte with that entry's colour below it, so that the dithering loop gets
-    // both from one load.
-    std::unique_ptr<std::uint32_t[]> cache_;
-    std::unique_ptr<std::uint8_t[]> cacheSet_;
+    // Nearest-colour cache: one word per 5-6-5 cell (layout in pixel_graphic_impl.h)
+    // holding the index, what the dithering loop needs of the entry, and a "set" bit.
+    std::unique_ptr<std::uint64_t[]> cache_;
     bool cacheNeedsSeeding_ = true;
     PGColor lastColor_ = 0;
     int lastIndex_ = 0;

@@ -26,6 +26,17 @@ inline unsigned CellOf(int r, int g, int b) {
     return (unsigned(r >> 3) << 11) | (unsigned(g >> 2) << 5) | unsigned(b >> 3);
 }
 
+// A cell of the nearest-colour cache: the index in the low byte, then seven times the
+// entry's red, green and blue, 11 bits each (the dithering loop carries seven
+// sixteenths of the error ahead, and this takes a multiply off its chain), and the
+// "set" bit.
+constexpr std::uint64_t kCellSet = std::uint64_t(1) << 41;
+inline std::uint64_t CellWord(int index, PGColor entry) {
+    return std::uint64_t(index & 0xFF) | (std::uint64_t(7 * PGRed(entry)) << 8) |
+           (std::uint64_t(7 * PGGreen(entry)) << 19) | (std::uint64_t(7 * PGBlue(entry)) << 30) |
+           kCellSet;
+}
+
 // The sixteen system colours, first entries of several fixed palettes.
 extern const std::array<PGColor, 16> kSystemColors;
 
@@ -37,7 +48,6 @@ struct TPixelGraphic::Lookup {
         if (image.paletteIdent_ == pUnknown && image.cacheEnabled_) {
             if (image.cacheNeedsSeeding_) image.SeedCache();
             cache_ = image.cache_.get();
-            set_ = image.cacheSet_.get();
         }
         last_ = image.lastColor_;
         lastIndex_ = image.lastIndex_;
@@ -55,8 +65,8 @@ struct TPixelGraphic::Lookup {
         if (valid_ && c == last_) return lastIndex_;
         int index;
         const unsigned cell = ColorCell(c);
-        if (cache_ && (set_[cell >> 3] & (1u << (cell & 7))))
-            index = int(cache_[cell] >> 24);
+        if (cache_ && (cache_[cell] & kCellSet))
+            index = int(cache_[cell] & 0xFF);
         else
             index = image_.NearestUncached(c);
         last_ = c;
@@ -67,8 +77,7 @@ struct TPixelGraphic::Lookup {
 
 private:
     TPixelGraphic& image_;
-    const std::uint32_t* cache_ = nullptr;
-    const std::uint8_t* set_ = nullptr;
+    const std::uint64_t* cache_ = nullptr;
     PGColor last_;
     int lastIndex_;
     bool valid_;
