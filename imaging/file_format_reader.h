@@ -51,6 +51,8 @@ private:
 // The registered readers, in registration order until the first search sorts them.
 std::vector<TFileFormatReader*>& PGFileFormatReaders();
 TFileFormatReader* FindFileFormatReader(TPGStream& stream, std::string_view extension);
+// A file name's extension, lower case, without its dot ("Photo.JPG" -> "jpg").
+std::string PictureFileExtension(const std::string& fileName);
 // The same search over a list of the caller's (sorted in place like the registry).
 TFileFormatReader* FindFileFormatReader(std::vector<TFileFormatReader*>& readers,
                                         TPGStream& stream, std::string_view extension);

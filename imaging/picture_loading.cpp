@@ -15,16 +15,12 @@
 
 namespace quipix {
 
-namespace {
-
-std::string LowerExtension(const std::string& fileName) {
+std::string PictureFileExtension(const std::string& fileName) {
     std::string ext = std::filesystem::path(fileName).extension().string();
     if (!ext.empty() && ext.front() == '.') ext.erase(0, 1);
     for (char& c : ext) c = char(std::tolower(static_cast<unsigned char>(c)));
     return ext;
 }
-
-}  // namespace
 
 std::array<std::uint8_t, 256> GammaTable(double ratio) {
     if (!(ratio > 0) || !std::isfinite(ratio)) throw EPixelGraphic("Invalid Argument");
@@ -40,7 +36,7 @@ std::array<std::uint8_t, 256> GammaTable(double ratio) {
 
 void TPixelGraphic::LoadPictureFile(const std::string& fileName) {
     TPGFileStream stream(fileName);
-    LoadFromStream(stream, LowerExtension(fileName), 0);
+    LoadFromStream(stream, PictureFileExtension(fileName), 0);
 }
 
 void TPixelGraphic::LoadPictureStream(TPGStream& stream) { LoadFromStream(stream, "", 0); }

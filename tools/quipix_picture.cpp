@@ -27,13 +27,6 @@ namespace quipix::picture_tool {
 
 namespace {
 
-std::string LowerExtension(const std::string& fileName) {
-    std::string ext = std::filesystem::path(fileName).extension().string();
-    if (!ext.empty() && ext.front() == '.') ext.erase(0, 1);
-    for (char& c : ext) c = char(std::tolower(static_cast<unsigned char>(c)));
-    return ext;
-}
-
 int Usage(std::ostream& err) {
     err << "usage: quipix-picture info FILE\n"
            "       quipix-picture convert [--warnings ignore|raise] FILE OUT.ppm|OUT.png\n"
@@ -44,7 +37,7 @@ int Usage(std::ostream& err) {
 int Info(const std::string& fileName, std::ostream& out, std::ostream& err) {
     InitPixelGraphicLibrary();
     TPGFileStream stream(fileName);
-    TFileFormatReader* reader = FindFileFormatReader(stream, LowerExtension(fileName));
+    TFileFormatReader* reader = FindFileFormatReader(stream, PictureFileExtension(fileName));
     if (!reader) {
         err << GetPGLangStr(6) << "\n";
         return 1;
@@ -139,7 +132,7 @@ int Convert(const std::vector<std::string>& args, std::ostream& err) {
     if (args.size() - i != 2) return Usage(err);
     const std::string& in = args[i];
     const std::string& outName = args[i + 1];
-    const std::string outExt = LowerExtension(outName);
+    const std::string outExt = PictureFileExtension(outName);
     if (outExt != "ppm" && outExt != "png") return Usage(err);
 
     TPixelGraphic image;
@@ -178,7 +171,7 @@ int Bench(const std::vector<std::string>& args, std::ostream& out, std::ostream&
         const std::string& name = args[i];
         try {
             const std::vector<std::uint8_t> bytes = ReadWholeFile(name);
-            const std::string ext = LowerExtension(name);
+            const std::string ext = PictureFileExtension(name);
             std::vector<double> times;
             TPixelGraphic image;
             image.ReadWarningAction = pgwaIgnore;  // time the decode, not a warning box
