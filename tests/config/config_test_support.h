@@ -16,6 +16,7 @@
 #include "config/frm_config.h"
 #include "platform/platform.h"
 #include "platform/registry.h"
+#include "support/modal.h"
 #include "support/test_support.h"
 
 namespace quipix::test {
@@ -28,20 +29,6 @@ T* Control(const QObject& dialog, const char* name) {
     T* control = dialog.findChild<T*>(QString::fromLatin1(name));
     if (!control) throw std::runtime_error(std::string("no control ") + name);
     return control;
-}
-
-// Runs action on the next modal window as soon as it is open.
-inline void WhenModal(std::function<void(QWidget*)> action) {
-    auto* timer = new QTimer;
-    timer->setInterval(10);
-    QObject::connect(timer, &QTimer::timeout, [timer, action] {
-        if (QWidget* modal = QApplication::activeModalWidget()) {
-            timer->stop();
-            timer->deleteLater();
-            action(modal);
-        }
-    });
-    timer->start();
 }
 
 class DialogTest : public ::testing::Test {

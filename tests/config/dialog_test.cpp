@@ -377,8 +377,7 @@ TEST_F(ConfigDialog, BrowsingToAnotherFolderKeepsTheJokeFileUntilOneIsPicked) {
     WhenModal([&](QWidget* modal) {
         auto* chooser = qobject_cast<QFileDialog*>(modal);
         startedIn = chooser->directory().absolutePath();
-        chooser->selectFile(QString::fromStdString(other));
-        static_cast<QDialog*>(chooser)->accept();
+        test::ChooseInFileDialog(chooser, QString::fromStdString(other));
     });
     Control<QPushButton>(dialog, "btBrowse")->click();
     EXPECT_EQ(startedIn, QString::fromStdString(dir_.str()));

@@ -163,8 +163,7 @@ TEST_F(Previews, ChosenPictureIsDrawnAndSavedOnlyOnOk) {
         WhenModal([&](QWidget* modal) {
             auto* chooser = qobject_cast<QFileDialog*>(modal);
             title = chooser->windowTitle();
-            chooser->selectFile(QString::fromStdString(picture));
-            static_cast<QDialog*>(chooser)->accept();
+            test::ChooseInFileDialog(chooser, QString::fromStdString(picture));
         });
         button->click();
         EXPECT_EQ(title, "Select a background bitmap");
@@ -179,8 +178,7 @@ TEST_F(Previews, ChosenPictureIsDrawnAndSavedOnlyOnOk) {
     TfrmConfig dialog;
     WhenModal([&](QWidget* modal) {
         auto* chooser = qobject_cast<QFileDialog*>(modal);
-        chooser->selectFile(QString::fromStdString(picture));
-        static_cast<QDialog*>(chooser)->accept();
+        test::ChooseInFileDialog(chooser, QString::fromStdString(picture));
     });
     Control<QPushButton>(dialog, "btBitmap")->click();
     Control<QPushButton>(dialog, "btOk")->click();

@@ -14,6 +14,7 @@
 #include <stdexcept>
 
 #include "platform/platform.h"
+#include "support/modal.h"
 #include "support/test_support.h"
 #include "widgets/color_button.h"
 #include "widgets/file_list_box.h"
@@ -29,20 +30,7 @@ namespace quipix {
 namespace {
 
 using test::TempDir;
-
-// Runs action on the next modal dialog as soon as it is open.
-void WhenModal(std::function<void(QWidget*)> action) {
-    auto* timer = new QTimer;
-    timer->setInterval(10);
-    QObject::connect(timer, &QTimer::timeout, [timer, action] {
-        if (QWidget* modal = QApplication::activeModalWidget()) {
-            timer->stop();
-            timer->deleteLater();
-            action(modal);
-        }
-    });
-    timer->start();
-}
+using test::WhenModal;
 
 QStringList Items(const TFileListBox& list) {
     QStringList names;
@@ -264,8 +252,7 @@ TEST(SysFolderDialog, ConfirmingGivesTheChosenFolder) {
         auto* dialog = qobject_cast<QFileDialog*>(modal);
         ASSERT_NE(dialog, nullptr);
         title = dialog->windowTitle();
-        dialog->selectFile(chosen);
-        static_cast<QDialog*>(dialog)->accept();  // QFileDialog checks the choice
+        test::ChooseInFileDialog(dialog, chosen);
     });
     ASSERT_TRUE(folder.Execute(nullptr));
     EXPECT_EQ(folder.Directory(), chosen + "/");
