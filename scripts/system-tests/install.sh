@@ -11,15 +11,10 @@ done
 [ -f "$BUILD/cmake_install.cmake" ] || { echo "install.sh: configure and build $BUILD first"; exit 1; }
 
 WORK=$(mktemp -d)
+. scripts/lib/system-test.sh
 trap 'rm -rf "$WORK"' EXIT
 PREFIX="$WORK/prefix"
 
-PASSED=0
-FAILED=0
-check() {  # check NAME COMMAND...
-  local name=$1; shift
-  if "$@"; then echo "ok: $name"; PASSED=$((PASSED + 1)); else echo "FAIL: $name"; FAILED=$((FAILED + 1)); fi
-}
 
 cmake --install "$BUILD" --prefix "$PREFIX" >"$WORK/install.log" 2>&1 ||
   { echo "FAIL: cmake --install"; cat "$WORK/install.log"; exit 1; }
@@ -61,5 +56,4 @@ check "the installed program records a joke" recorded
 check "the joke comes from the prefix's joke folder" \
   grep -q '"JokeFile"="only-installed.txt"' "$XDG_CONFIG_HOME/Kelvara/Quipix.reg"
 
-echo "install system test: $PASSED passed, $FAILED failed"
-[ "$FAILED" -eq 0 ]
+summary install

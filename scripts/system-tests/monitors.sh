@@ -13,6 +13,7 @@ done
 [ -x "$QUIPIX" ] || { echo "monitors.sh: build $QUIPIX first"; exit 1; }
 
 WORK=$(mktemp -d)
+. scripts/lib/system-test.sh
 XVFB_PID=""
 SAVER_PID=""
 cleanup() {
@@ -22,22 +23,8 @@ cleanup() {
 }
 trap cleanup EXIT
 
-exec 3>"$WORK/display"
-Xvfb -displayfd 3 -screen 0 640x480x24 -screen 1 800x600x24 -nolisten tcp >"$WORK/xvfb.log" 2>&1 &
-XVFB_PID=$!
-exec 3>&-
+start_xvfb -screen 0 640x480x24 -screen 1 800x600x24
 
-wait_for() {  # wait_for TIMEOUT_SECONDS COMMAND...: polls until COMMAND succeeds.
-  local limit=$1; shift
-  local end=$((SECONDS + limit))
-  until "$@"; do
-    [ $SECONDS -lt $end ] || return 1
-    sleep 0.1
-  done
-}
-has_display() { [ -s "$WORK/display" ]; }
-wait_for 10 has_display || { echo "FAIL: Xvfb did not start"; cat "$WORK/xvfb.log"; exit 1; }
-export DISPLAY=":$(head -1 "$WORK/display")"
 SCREEN0="$DISPLAY.0"
 SCREEN1="$DISPLAY.1"
 export XDG_CONFIG_HOME="$WORK/config"
@@ -47,12 +34,6 @@ mkdir -p "$XDG_CONFIG_HOME/Kelvara"
 printf 'REGEDIT4\r\n\r\n[HKEY_CURRENT_USER\\Software\\Kelvara\\Quipix\\Background]\r\n"Type"="1"\r\n\r\n[HKEY_CURRENT_USER\\Software\\Kelvara\\Quipix\\General]\r\n"Fade Mode"="1"\r\n' \
   >"$XDG_CONFIG_HOME/Kelvara/Quipix.reg"
 
-PASSED=0
-FAILED=0
-check() {  # check NAME COMMAND...
-  local name=$1; shift
-  if "$@"; then echo "ok: $name"; PASSED=$((PASSED + 1)); else echo "FAIL: $name"; FAILED=$((FAILED + 1)); fi
-}
 shot() { import -display "$1" -window root "$WORK/shot.png" 2>/dev/null; }
 blue() { convert "$WORK/shot.png" -format "%[fx:int(255*p{$1,$2}.b+0.5)]" info:; }
 near() { [ "$1" -ge $(($2 - 4)) ] && [ "$1" -le $(($2 + 4)) ]; }
@@ -113,5 +94,4 @@ wait "$SAVER_PID" || status=$?
 check "SIGTERM ends it cleanly (exit code 0)" test "$status" = 0
 SAVER_PID=""
 
-echo "monitors system test: $PASSED passed, $FAILED failed"
-[ "$FAILED" -eq 0 ]
+summary monitors

@@ -14,6 +14,7 @@ done
 [ -x "$QUIPIX" ] && [ -x "$TESTWIN" ] || { echo "saver.sh: build $QUIPIX and $TESTWIN first"; exit 1; }
 
 WORK=$(mktemp -d)
+. scripts/lib/system-test.sh
 XVFB_PID=""
 SAVER_PID=""
 WIN_PID=""
@@ -24,36 +25,14 @@ cleanup() {
 }
 trap cleanup EXIT
 
-# Xvfb picks a free display number itself and writes it to the descriptor.
-exec 3>"$WORK/display"
-Xvfb -displayfd 3 -screen 0 1280x720x24 -nolisten tcp >"$WORK/xvfb.log" 2>&1 &
-XVFB_PID=$!
-exec 3>&-
+start_xvfb -screen 0 1280x720x24
 
-# wait_for TIMEOUT_SECONDS COMMAND...: polls until COMMAND succeeds.
-wait_for() {
-  local limit=$1; shift
-  local end=$((SECONDS + limit))
-  until "$@"; do
-    [ $SECONDS -lt $end ] || return 1
-    sleep 0.1
-  done
-}
-has_display() { [ -s "$WORK/display" ]; }
-wait_for 10 has_display || { echo "FAIL: Xvfb did not start"; cat "$WORK/xvfb.log"; exit 1; }
-export DISPLAY=":$(head -1 "$WORK/display")"
 export XDG_CONFIG_HOME="$WORK/config"
 mkdir -p "$XDG_CONFIG_HOME/Kelvara"
 # A navy-to-black gradient, so the background is told apart from a black screen.
 printf 'REGEDIT4\r\n\r\n[HKEY_CURRENT_USER\\Software\\Kelvara\\Quipix\\Background]\r\n"Type"="1"\r\n' \
   >"$XDG_CONFIG_HOME/Kelvara/Quipix.reg"
 
-PASSED=0
-FAILED=0
-check() {  # check NAME COMMAND...
-  local name=$1; shift
-  if "$@"; then echo "ok: $name"; PASSED=$((PASSED + 1)); else echo "FAIL: $name"; FAILED=$((FAILED + 1)); fi
-}
 
 shot() { import -window root "$WORK/shot.png" 2>/dev/null; }
 # blue_at X Y: the blue byte of a screen pixel.
@@ -120,5 +99,4 @@ SAVER_PID=""
 wait "$WIN_PID" 2>/dev/null || true
 WIN_PID=""
 
-echo "saver system test: $PASSED passed, $FAILED failed"
-[ "$FAILED" -eq 0 ]
+summary saver

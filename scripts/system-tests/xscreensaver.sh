@@ -15,6 +15,7 @@ done
 [ -x "$QUIPIX" ] && [ -x "$TESTWIN" ] || { echo "xscreensaver.sh: build $QUIPIX and $TESTWIN first"; exit 1; }
 
 WORK=$(mktemp -d)
+. scripts/lib/system-test.sh
 XVFB_PID=""
 DAEMON_PID=""
 MODULE_PID=""
@@ -33,23 +34,8 @@ if [ "$(id -u)" -eq 0 ]; then
   AS_USER=(setpriv --reuid=nobody --regid=nogroup --clear-groups)
 fi
 
-exec 3>"$WORK/display"
 # -ac: the unprivileged daemon connects without an authority file.
-Xvfb -displayfd 3 -ac -screen 0 800x600x24 -nolisten tcp >"$WORK/xvfb.log" 2>&1 &
-XVFB_PID=$!
-exec 3>&-
-
-wait_for() {  # wait_for TIMEOUT_SECONDS COMMAND...: polls until COMMAND succeeds.
-  local limit=$1; shift
-  local end=$((SECONDS + limit))
-  until "$@"; do
-    [ $SECONDS -lt $end ] || return 1
-    sleep 0.1
-  done
-}
-has_display() { [ -s "$WORK/display" ]; }
-wait_for 10 has_display || { echo "FAIL: Xvfb did not start"; cat "$WORK/xvfb.log"; exit 1; }
-export DISPLAY=":$(head -1 "$WORK/display")"
+start_xvfb -ac -screen 0 800x600x24
 
 # The daemon's user may not reach the build tree (a checkout under /root, say), so
 # it runs a copy laid out as installed, which finds its jokes beside it.
@@ -83,12 +69,6 @@ as_daemon_user() {
     XDG_CONFIG_HOME="$HOME_DIR/.config" ${AS_USER[@]+"${AS_USER[@]}"} "$@"
 }
 
-PASSED=0
-FAILED=0
-check() {  # check NAME COMMAND...
-  local name=$1; shift
-  if "$@"; then echo "ok: $name"; PASSED=$((PASSED + 1)); else echo "FAIL: $name"; FAILED=$((FAILED + 1)); fi
-}
 shot() { import -window root "$WORK/shot.png" 2>/dev/null; }
 pixel() {  # pixel CHANNEL X Y: one byte of a screen pixel from the last shot
   convert "$WORK/shot.png" -format "%[fx:int(255*p{$2,$3}.$1+0.5)]" info:
@@ -184,5 +164,4 @@ wait "$MODULE_PID" || status=$?
 check "it ends cleanly when the window goes (exit code 0)" test "$status" = 0
 MODULE_PID=""
 
-echo "xscreensaver system test: $PASSED passed, $FAILED failed"
-[ "$FAILED" -eq 0 ]
+summary xscreensaver
