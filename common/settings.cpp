@@ -101,9 +101,16 @@ void LoadSettings() {
 
 void SaveSettings() {
     platform::Registry& store = platform::CurrentRegistry();
+    // One batch: the store is replaced once, with the whole record or not at all.
+    platform::RegistryBatch batch(store);
     store.CreateKey(kSettingsKey);  // a failure shows at the first subkey
+    // A batch is stored at its end; when that fails, the message names the first
+    // change it held, as it would when every change is written at once.
+    std::string firstChange;
     for (const Field& f : kFields) {
         const std::string key = SubkeyPath(f);
+        if (firstChange.empty() && !store.KeyExists(key))
+            firstChange = std::string("Failed to create key ") + f.subkey;
         if (!store.CreateKey(key)) throw ERegistryException(std::string("Failed to create key ") + f.subkey);
         std::string text;
         switch (f.kind) {
@@ -111,9 +118,13 @@ void SaveSettings() {
         case Kind::Boolean: text = Settings.*f.boolean ? "1" : "0"; break;
         case Kind::Text: text = Settings.*f.text; break;
         }
-        if (!store.WriteValue(key, f.name, platform::RegValue::String(std::move(text))))
-            throw ERegistryException(std::string("Failed to set data for '") + f.name + "'");
+        const auto value = platform::RegValue::String(std::move(text));
+        const std::string setFailed = std::string("Failed to set data for '") + f.name + "'";
+        if (firstChange.empty() && store.ReadValue(key, f.name) != value) firstChange = setFailed;
+        if (!store.WriteValue(key, f.name, value)) throw ERegistryException(setFailed);
     }
+    if (!batch.End())
+        throw ERegistryException(firstChange.empty() ? "Failed to set data for 'Speed'" : firstChange);
 }
 
 }  // namespace quipix

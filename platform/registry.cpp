@@ -9,9 +9,12 @@
 
 #include <fcntl.h>
 #include <pwd.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <cctype>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -25,9 +28,9 @@ namespace quipix::platform {
 
 namespace {
 
+namespace fs = std::filesystem;
+
 constexpr std::string_view kRoot = "HKEY_CURRENT_USER";
-// Our own file is a few kilobytes; anything far larger is not a settings file.
-constexpr std::uintmax_t kMaxFileSize = 4u << 20;
 
 std::string Lower(std::string_view s) {
     std::string r(s);
@@ -482,41 +485,111 @@ std::string FormatRegFile(const RegFileContents& contents) {
 
 FileRegistry::FileRegistry(std::string path) : path_(std::move(path)) {}
 
-void FileRegistry::Refresh() {
-    Stamp now;
+namespace {
+
+FileRegistryStamp StampOf(const struct stat& st) {
+    return {true, std::uint64_t(st.st_dev), std::uint64_t(st.st_ino), std::uint64_t(st.st_size),
+            std::int64_t(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec};
+}
+
+// The whole file, or nothing when it is no regular file, is larger than the store
+// takes, or cannot be read. The open does not block: the path may name a FIFO.
+std::optional<std::string> ReadStoreFile(const std::string& path) {
+    int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) return std::nullopt;
     struct stat st {};
-    if (::stat(path_.c_str(), &st) == 0) {
-        now.exists = true;
-        now.dev = std::uint64_t(st.st_dev);
-        now.ino = std::uint64_t(st.st_ino);
-        now.size = std::uint64_t(st.st_size);
-        now.mtimeNs = std::int64_t(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
+    std::optional<std::string> bytes;
+    if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && std::uint64_t(st.st_size) <= kMaxRegFileSize) {
+        bytes.emplace();
+        char buf[8192];
+        for (;;) {
+            const ssize_t got = ::read(fd, buf, sizeof buf);
+            if (got < 0 && errno == EINTR) continue;
+            if (got < 0 || bytes->size() + size_t(got) > kMaxRegFileSize) {
+                bytes.reset();
+                break;
+            }
+            if (got == 0) break;
+            bytes->append(buf, size_t(got));
+        }
     }
+    ::close(fd);
+    return bytes;
+}
+
+fs::path FolderOf(const fs::path& file) { return file.has_parent_path() ? file.parent_path() : fs::path("."); }
+
+// Takes the advisory lock on the file beside the store that every writer of the
+// store takes; -1 when it cannot be had. A folder that cannot hold the lock file
+// cannot hold the new store either, so the save then goes on and fails there.
+int LockStore(const std::string& path) {
+    std::error_code ec;
+    fs::create_directories(FolderOf(path), ec);
+    const std::string lockPath = path + ".lock";
+    int fd = ::open(lockPath.c_str(), O_RDWR | O_CREAT | O_NONBLOCK | O_CLOEXEC, 0644);
+    if (fd < 0) fd = ::open(lockPath.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) return -1;
+    while (::flock(fd, LOCK_EX) != 0) {
+        if (errno != EINTR) {
+            ::close(fd);
+            return -1;
+        }
+    }
+    return fd;
+}
+
+// Earlier versions saved through uniquely named temporary files (the store's name,
+// a dot and six letters or digits); those that interrupted saves left behind go.
+void RemoveOldTemporaries(const fs::path& target) {
+    const std::string prefix = target.filename().string() + ".";
+    std::error_code ec;
+    for (fs::directory_iterator it(FolderOf(target), ec), end; !ec && it != end; it.increment(ec)) {
+        const std::string name = it->path().filename().string();
+        if (name.size() == prefix.size() + 6 && name.starts_with(prefix) &&
+            std::all_of(name.begin() + std::ptrdiff_t(prefix.size()), name.end(),
+                        [](char c) { return std::isalnum(static_cast<unsigned char>(c)) != 0; }))
+            ::unlink(it->path().c_str());
+    }
+}
+
+}  // namespace
+
+void FileRegistry::Refresh() {
+    // A batch works on the file as it was when the batch took the lock.
+    if (batchDepth_ > 0) return;
+    FileRegistryStamp now;
+    struct stat st {};
+    if (::stat(path_.c_str(), &st) == 0) now = StampOf(st);
     if (stamp_ && *stamp_ == now) return;
     stamp_ = now;
     contents_ = {};
     if (!now.exists) return;
-    if (!S_ISREG(st.st_mode) || now.size > kMaxFileSize) {
+    auto bytes = ReadStoreFile(path_);
+    if (bytes)
+        contents_ = ParseRegFile(*bytes);
+    else
         contents_.damaged = true;
+}
+
+void FileRegistry::BeginBatch() {
+    if (batchDepth_ > 0) {
+        ++batchDepth_;
         return;
     }
-    std::FILE* f = std::fopen(path_.c_str(), "rb");
-    if (!f) {
-        contents_.damaged = true;
-        return;
-    }
-    std::string bytes;
-    char buf[8192];
-    size_t got;
-    while ((got = std::fread(buf, 1, sizeof buf, f)) > 0 && bytes.size() <= kMaxFileSize)
-        bytes.append(buf, got);
-    bool readError = std::ferror(f) != 0;
-    std::fclose(f);
-    if (readError || bytes.size() > kMaxFileSize) {
-        contents_.damaged = true;
-        return;
-    }
-    contents_ = ParseRegFile(bytes);
+    lockFd_ = LockStore(path_);
+    changed_ = false;
+    Refresh();  // under the lock: what another process saved last is kept
+    batchDepth_ = 1;
+}
+
+bool FileRegistry::EndBatch() {
+    if (batchDepth_ == 0) return false;
+    if (--batchDepth_ > 0) return true;
+    const bool ok = !changed_ || Save();
+    changed_ = false;
+    if (lockFd_ >= 0) ::close(lockFd_);  // closing releases the lock
+    lockFd_ = -1;
+    return ok;
 }
 
 namespace {
@@ -545,10 +618,13 @@ bool FileRegistry::KeyExists(const std::string& key) {
 
 bool FileRegistry::CreateKey(const std::string& key) {
     if (KeyExists(key)) return true;
-    contents_.keys.push_back({FullPath(key), {}});
-    // A damaged file keeps its bytes until a value is really written.
-    if (contents_.damaged) return true;
-    return Save();
+    RegistryBatch batch(*this);
+    if (!KeyExists(key)) {
+        contents_.keys.push_back({FullPath(key), {}});
+        // A damaged file keeps its bytes until a value is really written.
+        if (!contents_.damaged) changed_ = true;
+    }
+    return batch.End();
 }
 
 std::optional<RegValue> FileRegistry::ReadValue(const std::string& key, const std::string& name) {
@@ -561,40 +637,43 @@ std::optional<RegValue> FileRegistry::ReadValue(const std::string& key, const st
 }
 
 bool FileRegistry::WriteValue(const std::string& key, const std::string& name, const RegValue& value) {
+    RegistryBatch batch(*this);
     if (!KeyExists(key)) return false;
     auto full = FullPath(key);
     auto* k = FindKey(contents_, full);
     if (!k) {
         contents_.keys.push_back({full, {}});
         k = &contents_.keys.back();
-    } else {
-        for (auto& [n, v] : k->values) {
-            if (!SameText(n, name)) continue;
-            if (v == value) return true;
-            v = value;
-            return Save();
-        }
     }
-    k->values.emplace_back(name, value);
-    return Save();
+    auto same = std::find_if(k->values.begin(), k->values.end(), [&](const auto& v) { return SameText(v.first, name); });
+    if (same == k->values.end()) {
+        k->values.emplace_back(name, value);
+        changed_ = true;
+    } else if (same->second != value) {
+        same->second = value;
+        changed_ = true;
+    }
+    return batch.End();
 }
 
+// One temporary file of a fixed name, one fsync, one rename. The lock makes the
+// fixed name safe, and an interrupted save's leftover is simply replaced.
 bool FileRegistry::Save() {
-    namespace fs = std::filesystem;
     auto fail = [this] {
         stamp_.reset();  // the next read takes the file as it really is
         return false;
     };
+    const auto text = FormatRegFile(contents_);
+    // What the next load would refuse is never written.
+    if (text.size() > kMaxRegFileSize) return fail();
     std::error_code ec;
-    fs::path target(path_);
-    if (target.has_parent_path()) {
-        fs::create_directories(target.parent_path(), ec);
-        if (ec) return fail();
-    }
-    std::string temp = path_ + ".XXXXXX";
-    int fd = ::mkstemp(temp.data());
+    const fs::path target(path_);
+    fs::create_directories(FolderOf(target), ec);
+    if (ec) return fail();
+    const std::string temp = path_ + ".tmp";
+    ::unlink(temp.c_str());
+    int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
     if (fd < 0) return fail();
-    auto text = FormatRegFile(contents_);
     bool ok = true;
     size_t done = 0;
     while (ok && done < text.size()) {
@@ -613,21 +692,9 @@ bool FileRegistry::Save() {
         ::unlink(temp.c_str());
         return fail();
     }
-    // Make the rename itself durable.
-    auto dir = target.has_parent_path() ? target.parent_path().string() : std::string(".");
-    int dfd = ::open(dir.c_str(), O_RDONLY | O_DIRECTORY);
-    if (dfd >= 0) {
-        ::fsync(dfd);
-        ::close(dfd);
-    }
+    RemoveOldTemporaries(target);
     contents_.damaged = false;
-    Stamp s;
-    s.exists = true;
-    s.dev = std::uint64_t(written.st_dev);
-    s.ino = std::uint64_t(written.st_ino);
-    s.size = std::uint64_t(written.st_size);
-    s.mtimeNs = std::int64_t(written.st_mtim.tv_sec) * 1000000000 + written.st_mtim.tv_nsec;
-    stamp_ = s;
+    stamp_ = StampOf(written);
     return true;
 }
 

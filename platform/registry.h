@@ -44,6 +44,33 @@ public:
     // Sets the value in an existing key. False when the key does not exist or the
     // store cannot be written.
     virtual bool WriteValue(const std::string& key, const std::string& name, const RegValue& value) = 0;
+
+    // Groups the changes up to EndBatch into one update of the store, so that a
+    // crash or another process sees all of them or none. A store that writes each
+    // change at once (the Windows registry) needs neither.
+    virtual void BeginBatch() {}
+    // Stores the batch; false when it could not, and then none of it is stored.
+    virtual bool EndBatch() { return true; }
+};
+
+// Groups the changes of one scope; EndBatch runs even when the scope is left by
+// an exception, so that the store never stays locked.
+class RegistryBatch {
+public:
+    explicit RegistryBatch(Registry& store) : store_(store) { store_.BeginBatch(); }
+    ~RegistryBatch() {
+        if (open_) store_.EndBatch();
+    }
+    bool End() {
+        open_ = false;
+        return store_.EndBatch();
+    }
+    RegistryBatch(const RegistryBatch&) = delete;
+    RegistryBatch& operator=(const RegistryBatch&) = delete;
+
+private:
+    Registry& store_;
+    bool open_ = true;
 };
 
 // One key of a parsed registry file: its full path ("HKEY_CURRENT_USER\...") and
@@ -64,10 +91,22 @@ RegFileContents ParseRegFile(const std::string& bytes);
 // Writes REGEDIT4 text.
 std::string FormatRegFile(const RegFileContents& contents);
 
+// The largest settings file the store reads; it never writes a larger one.
+inline constexpr std::uint64_t kMaxRegFileSize = 4u << 20;
+
+// What tells one version of the store's file from another.
+struct FileRegistryStamp {
+    bool exists = false;
+    std::uint64_t dev = 0, ino = 0, size = 0;
+    std::int64_t mtimeNs = 0;
+    bool operator==(const FileRegistryStamp&) const = default;
+};
+
 // The per-user file store. Every read looks at the file as it is now (another
-// process may have saved since); every change is written at once by replacing
-// the whole file atomically. A file with unreadable parts is left alone until a
-// value is written.
+// process may have saved since). A change, or a batch of them, re-reads the file
+// and replaces it whole and atomically while holding an advisory lock on a file
+// beside it, so that processes saving at once never lose each other's values by
+// halves. A file with unreadable parts is left alone until a value is written.
 class FileRegistry : public Registry {
 public:
     explicit FileRegistry(std::string path);
@@ -77,6 +116,8 @@ public:
     bool CreateKey(const std::string& key) override;
     std::optional<RegValue> ReadValue(const std::string& key, const std::string& name) override;
     bool WriteValue(const std::string& key, const std::string& name, const RegValue& value) override;
+    void BeginBatch() override;
+    bool EndBatch() override;
 
 private:
     void Refresh();
@@ -84,13 +125,10 @@ private:
 
     std::string path_;
     RegFileContents contents_;
-    struct Stamp {
-        bool exists = false;
-        std::uint64_t dev = 0, ino = 0, size = 0;
-        std::int64_t mtimeNs = 0;
-        bool operator==(const Stamp&) const = default;
-    };
-    std::optional<Stamp> stamp_;  // of the file contents_ came from
+    int batchDepth_ = 0;
+    bool changed_ = false;  // in the current batch
+    int lockFd_ = -1;
+    std::optional<FileRegistryStamp> stamp_;  // of the file contents_ came from
 };
 
 // $XDG_CONFIG_HOME/Kelvara/Quipix.reg, ~/.config/Kelvara/Quipix.reg without it.

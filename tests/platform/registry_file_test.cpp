@@ -4,6 +4,10 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <set>
+
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include "platform/registry.h"
 #include "support/test_support.h"
@@ -152,6 +156,12 @@ TEST(RegFile, HostileBytesNeverCrash) {
 class FileStoreTest : public ::testing::Test {
 protected:
     std::string Path() const { return (dir_.path() / "Kelvara" / "Quipix.reg").string(); }
+    // The file, its lock file and nothing else once every save has ended.
+    std::set<std::string> FolderEntries() const {
+        std::set<std::string> names;
+        for (auto& e : fs::directory_iterator(dir_.path() / "Kelvara")) names.insert(e.path().filename().string());
+        return names;
+    }
     test::TempDir dir_;
 };
 
@@ -166,10 +176,7 @@ TEST_F(FileStoreTest, CreatesTheFolderAndSavesAtomically) {
     EXPECT_NE(ReadText(Path()).find("\"Speed\"=\"5\""), std::string::npos);
     EXPECT_EQ(store.ReadValue("SOFTWARE\\Q\\GENERAL", "speed"), RegValue::String("5"));
     EXPECT_EQ(store.ReadValue("Software\\Q\\General", "Other"), std::nullopt);
-    // Only the file itself is left in the folder: no temporary files.
-    int entries = 0;
-    for ([[maybe_unused]] auto& e : fs::directory_iterator(dir_.path() / "Kelvara")) ++entries;
-    EXPECT_EQ(entries, 1);
+    EXPECT_EQ(FolderEntries(), (std::set<std::string>{"Quipix.reg", "Quipix.reg.lock"}));
 }
 
 TEST_F(FileStoreTest, SeesWhatAnotherProcessSaved) {
@@ -216,6 +223,64 @@ TEST_F(FileStoreTest, AFolderThatCannotBeCreatedFailsWrites) {
     FileRegistry store((dir_.path() / "file" / "Quipix.reg").string());
     EXPECT_FALSE(store.CreateKey("K"));
     EXPECT_FALSE(store.KeyExists("K"));
+}
+
+TEST_F(FileStoreTest, NeverWritesAFileTheNextLoadWouldRefuse) {
+    const std::string key = "HKEY_CURRENT_USER\\K";
+    const std::uint64_t overhead = FormatRegFile({{{key, {{"v", RegValue::String("")}}}}}).size();
+    ASSERT_TRUE(FileRegistry(Path()).CreateKey("K"));
+    for (std::uint64_t size : {kMaxRegFileSize, kMaxRegFileSize + 1}) {
+        const bool fits = size <= kMaxRegFileSize;
+        const std::string before = ReadText(Path());
+        FileRegistry store(Path());
+        EXPECT_EQ(store.WriteValue("K", "v", RegValue::String(std::string(size - overhead, 'x'))), fits) << size;
+        if (!fits) EXPECT_EQ(ReadText(Path()), before);
+        // What one process saved, the next one loads.
+        auto loaded = FileRegistry(Path()).ReadValue("K", "v");
+        ASSERT_TRUE(loaded);
+        EXPECT_EQ(loaded->data.size(), kMaxRegFileSize - overhead) << size;
+    }
+}
+
+TEST_F(FileStoreTest, LeavesNoTemporaryFilesAndLosesNoConcurrentChange) {
+    // What interrupted saves of this version and of earlier ones leave behind.
+    fs::create_directories(dir_.path() / "Kelvara");
+    for (const char* leftover : {"Quipix.reg.tmp", "Quipix.reg.a1B2c3", "Quipix.reg.XyZ789"})
+        std::ofstream(dir_.path() / "Kelvara" / leftover) << "REGEDIT4\n";
+    ASSERT_TRUE(FileRegistry(Path()).CreateKey("K"));
+    // Processes that each keep re-saving their own value: under the lock every
+    // read-modify-write sees the others' latest, so all last values survive.
+    constexpr int kWriters = 3, kRounds = 150;
+    std::vector<pid_t> children;
+    for (int w = 0; w < kWriters; ++w) {
+        const pid_t pid = fork();
+        ASSERT_GE(pid, 0);
+        if (pid == 0) {
+            FileRegistry store(Path());
+            bool ok = true;
+            for (int i = 1; i <= kRounds && ok; ++i) {
+                RegistryBatch batch(store);
+                ok = store.WriteValue("K", "w" + std::to_string(w), RegValue::String(std::to_string(i))) &&
+                     store.WriteValue("K", "w" + std::to_string(w) + "copy", RegValue::String(std::to_string(i))) &&
+                     batch.End();
+            }
+            _exit(ok ? 0 : 1);
+        }
+        children.push_back(pid);
+    }
+    for (pid_t pid : children) {
+        int status = 0;
+        ASSERT_EQ(waitpid(pid, &status, 0), pid);
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    }
+    const RegFileContents saved = ParseRegFile(ReadText(Path()));
+    EXPECT_FALSE(saved.damaged);
+    FileRegistry store(Path());
+    for (int w = 0; w < kWriters; ++w) {
+        EXPECT_EQ(store.ReadValue("K", "w" + std::to_string(w)), RegValue::String(std::to_string(kRounds)));
+        EXPECT_EQ(store.ReadValue("K", "w" + std::to_string(w) + "copy"), RegValue::String(std::to_string(kRounds)));
+    }
+    EXPECT_EQ(FolderEntries(), (std::set<std::string>{"Quipix.reg", "Quipix.reg.lock"}));
 }
 
 TEST(DefaultRegistryPath, FollowsXdgConfigHome) {
