@@ -74,7 +74,12 @@ void PickRandomJokeFile() {
     auto names = ListJokeFiles(JokeDirectory());
     if (names.empty()) return;
     Settings.JokeFile = names[Random(std::uint32_t(names.size()))];
-    SaveSettings();
+    // A store that cannot be written (a read-only settings folder) only means the
+    // choice is not remembered; the saver goes on with the new file.
+    try {
+        SaveSettings();
+    } catch (const ERegistryException&) {
+    }
 }
 
 void NextJoke() {
@@ -90,13 +95,8 @@ void NextJoke() {
     const std::string directory = JokeDirectory();
     auto path = FindJokeFile(directory, Settings.JokeFile);
     if (!path && Settings.Directory.empty()) {
-        // First run: nothing chosen yet, so start on a random bundled file. The
-        // user asked for nothing here, so a store that cannot be written only
-        // means the choice is not remembered.
-        try {
-            PickRandomJokeFile();
-        } catch (const ERegistryException&) {
-        }
+        // First run: nothing chosen yet, so start on a random bundled file.
+        PickRandomJokeFile();
         path = FindJokeFile(directory, Settings.JokeFile);
     }
     if (!path) return;

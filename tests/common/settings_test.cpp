@@ -4,6 +4,11 @@
 #include <fstream>
 #include <map>
 
+#ifdef __linux__
+#include <sys/inotify.h>
+#include <unistd.h>
+#endif
+
 #include "common/random.h"
 #include "common/settings.h"
 #include "platform/registry.h"
@@ -181,6 +186,65 @@ TEST_F(SettingsTest, SaveWritesAll26StringsAndLoadsThemBack) {
     EXPECT_FALSE(Settings.Answer3D);
     EXPECT_EQ(Settings.DefaultQuestion, kDefaultQuestionText);
 }
+
+#ifdef __linux__
+// Counts what happens in the store's folder while f runs.
+struct FolderEvents {
+    int replacements = 0;  // renames onto the store's file
+    int created = 0;       // files created
+};
+template <typename F>
+FolderEvents WatchFolder(const std::filesystem::path& folder, F f) {
+    const int fd = inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+    EXPECT_GE(fd, 0);
+    inotify_add_watch(fd, folder.c_str(), IN_MOVED_TO | IN_CREATE);
+    f();
+    FolderEvents events;
+    alignas(inotify_event) char buffer[8192];
+    for (ssize_t n; (n = read(fd, buffer, sizeof buffer)) > 0;) {
+        for (char* p = buffer; p < buffer + n;) {
+            auto* e = reinterpret_cast<inotify_event*>(p);
+            if ((e->mask & IN_MOVED_TO) && std::string(e->name) == "Quipix.reg") ++events.replacements;
+            if (e->mask & IN_CREATE) ++events.created;
+            p += sizeof(inotify_event) + e->len;
+        }
+    }
+    close(fd);
+    return events;
+}
+
+TEST_F(SettingsTest, ASaveReplacesTheStoreOnceWithTheWholeRecordOrNotAtAll) {
+    LoadSettings();
+    SaveSettings();
+    const std::string before = FileText();
+    const auto folder = std::filesystem::path(path_).parent_path();
+    Settings.Speed = 9;
+    Settings.QuestionFace = "Liberation Serif";
+    Settings.Answer3D = false;
+    auto events = WatchFolder(folder, [] { SaveSettings(); });
+    EXPECT_EQ(events.replacements, 1);
+    EXPECT_EQ(events.created, 1);  // the one temporary file
+
+    // Nothing changed: nothing written.
+    EXPECT_EQ(WatchFolder(folder, [] { SaveSettings(); }).replacements, 0);
+
+    // A record the store refuses (too large to load back) leaves the file as it was,
+    // not with the fields before the refused one already changed.
+    const std::string saved = FileText();
+    EXPECT_NE(saved, before);
+    Settings.Speed = 3;
+    Settings.Bitmap.assign(platform::kMaxRegFileSize, 'x');
+    try {
+        SaveSettings();
+        FAIL() << "no exception";
+    } catch (const ERegistryException& e) {
+        EXPECT_STREQ(e.what(), "Failed to set data for 'Speed'");
+    }
+    EXPECT_EQ(FileText(), saved);
+    LoadSettings();
+    EXPECT_EQ(Settings.Speed, 9);
+}
+#endif
 
 TEST_F(SettingsTest, ReadsAWindowsExport) {
     std::filesystem::create_directories(dir_.path() / "Kelvara");
