@@ -2,7 +2,6 @@
 // parser would take every one of them for "run full screen".
 #include "app/desktop_options.h"
 
-#include <algorithm>
 #include <charconv>
 #include <cstdint>
 
@@ -44,24 +43,21 @@ DesktopOptions ParseDesktopOptions(const std::vector<std::string>& params,
         o.recordArgs.assign(params.begin() + 1, params.end());
         return o;
     }
-    auto has = [&](const char* option) {
-        return std::find(params.begin(), params.end(), option) != params.end();
-    };
-    if (has("--help")) {
+    // Ours only in first place: after a protocol switch every word is the
+    // protocol's (its second parameter may be anything).
+    if (params[0] == "--help") {
         o.action = DesktopOptions::Action::Help;
         return o;
     }
-    if (has("--version")) {
+    if (params[0] == "--version") {
         o.action = DesktopOptions::Action::Version;
         return o;
     }
+    if (!IsRootOption(params[0]) && !IsWindowIdOption(params[0])) return o;
 
-    bool root = false;
     std::optional<platform::WindowId> given;
     for (std::size_t i = 0; i < params.size(); ++i) {
-        if (IsRootOption(params[i])) {
-            root = true;
-        } else if (IsWindowIdOption(params[i])) {
+        if (IsWindowIdOption(params[i])) {
             if (i + 1 >= params.size()) {
                 o.action = DesktopOptions::Action::Error;
                 o.error = params[i] + " needs a window id";
@@ -75,8 +71,6 @@ DesktopOptions ParseDesktopOptions(const std::vector<std::string>& params,
             }
         }
     }
-    if (!root && !given) return o;
-
     o.action = DesktopOptions::Action::Module;
     // The settings' preview names its own window, which wins over the saver's.
     if (given) {

@@ -35,7 +35,8 @@ struct DesktopOptions {
 std::optional<platform::WindowId> ParseWindowId(std::string_view text);
 
 // params are the parameters without the program name; xscreensaverWindow is the
-// value of $XSCREENSAVER_WINDOW or null when it is not set.
+// value of $XSCREENSAVER_WINDOW or null when it is not set. Only the first
+// parameter decides whether the line is ours; anything else is Protocol.
 DesktopOptions ParseDesktopOptions(const std::vector<std::string>& params,
                                    const char* xscreensaverWindow);
 

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include "app/command_line.h"
+#include "app/desktop_options.h"
 #include "app/run_program.h"
 #include "platform/platform.h"
 
@@ -78,6 +79,31 @@ TEST_F(CommandLineTest, PasswordChangeReadsItsParent) {
     ParseCommandLine({"/A"});
     EXPECT_EQ(RunMode, ChangePassword);
     EXPECT_EQ(ParentWindow, 0u);
+}
+
+// The desktop options are ours only as the first word; after a protocol switch
+// they are the protocol's second (or ignored third) parameter.
+TEST_F(CommandLineTest, DesktopOptionsAfterAProtocolSwitchBelongToTheProtocol) {
+    struct Case {
+        std::vector<std::string> args;
+        std::int32_t mode;
+    };
+    const Case cases[] = {
+        {{"/p", "-root"}, Preview},
+        {{"/p", "--window-id", "77"}, Preview},
+        {{"/s", "x", "--window-id"}, FullScreen},
+        {{"/s", "--root"}, FullScreen},
+        {{"/c", "--help"}, ConfigureOwned},
+        {{"/a", "--version"}, ChangePassword},
+        {{"-s", "--record", "out.gif"}, FullScreen},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(ParseDesktopOptions(c.args, "0x2a00007").action, DesktopOptions::Action::Protocol)
+            << c.args[0] << " " << c.args[1];
+        ParseCommandLine(c.args);
+        EXPECT_EQ(RunMode, c.mode) << c.args[0] << " " << c.args[1];
+        EXPECT_EQ(ParentWindow, 0u) << c.args[0] << " " << c.args[1];
+    }
 }
 
 // The main block with recording callbacks and a fake window system.

@@ -72,9 +72,8 @@ TEST(DesktopOptionsTest, AMissingOrBadWindowIdIsAnError) {
 TEST(DesktopOptionsTest, HelpAndVersionComeBeforeTheProtocol) {
     EXPECT_EQ(ParseDesktopOptions({"--help"}, nullptr).action, Action::Help);
     EXPECT_EQ(ParseDesktopOptions({"--version"}, nullptr).action, Action::Version);
-    // Anywhere on the line, and ahead of a module's options.
-    EXPECT_EQ(ParseDesktopOptions({"--root", "--help"}, nullptr).action, Action::Help);
-    EXPECT_EQ(ParseDesktopOptions({"/p", "--version"}, nullptr).action, Action::Version);
+    // Only in first place: elsewhere the word belongs to what came first.
+    EXPECT_EQ(ParseDesktopOptions({"--root", "--help"}, nullptr).action, Action::Module);
 }
 
 TEST(DesktopOptionsTest, RecordTakesTheRestOfTheLine) {
