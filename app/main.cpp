@@ -2,6 +2,7 @@
 // xscreensaver module's --root / --window-id) come first; everything else is the
 // screen-saver protocol (/s, /c, /p <window>, /a <window>, or nothing).
 #include <QApplication>
+#include <csignal>
 #include <cstdlib>
 #include <iostream>
 #include <memory>
@@ -15,7 +16,41 @@
 #include "saver/recorder.h"
 #include "saver/saver_window.h"
 
+#include <unistd.h>
+
+namespace {
+
+// SIGTERM, SIGINT and SIGHUP end the program at once with exit code 0, whatever it
+// is doing: running, showing a modal error box, loading a slow picture. Nothing is
+// left to undo: the X server drops the windows and grabs of a client that is gone,
+// and the settings store is replaced atomically, so a save cut short leaves the
+// previous file.
+void EndOnTerminationSignals() {
+    struct sigaction action {};
+    action.sa_handler = [](int) { _exit(0); };
+    sigemptyset(&action.sa_mask);
+    for (int s : {SIGTERM, SIGINT, SIGHUP}) sigaction(s, &action, nullptr);
+}
+
+// Qt's own debug and warning chatter ("XDG_RUNTIME_DIR not set", font or
+// platform notes) means nothing to a user of a screen saver; critical and fatal
+// messages still reach the terminal. QT_LOGGING_RULES, set by someone who wants
+// Qt's output, keeps everything.
+QtMessageHandler gQtDefaultHandler = nullptr;
+
+void QuietQtMessages(QtMsgType type, const QMessageLogContext& context, const QString& message) {
+    if (type != QtCriticalMsg && type != QtFatalMsg) return;
+    if (gQtDefaultHandler)
+        gQtDefaultHandler(type, context, message);
+    else
+        std::cerr << qPrintable(qFormatLogMessage(type, context, message)) << std::endl;
+}
+
+}  // namespace
+
 int main(int argc, char** argv) {
+    EndOnTerminationSignals();
+    if (!std::getenv("QT_LOGGING_RULES")) gQtDefaultHandler = qInstallMessageHandler(QuietQtMessages);
     std::vector<std::string> params(argv + 1, argv + argc);
     // Qt sees only the program name: neither the protocol's switches nor ours are
     // Qt options.

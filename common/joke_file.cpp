@@ -25,6 +25,7 @@
 
 #include "common/random.h"
 #include "common/settings.h"
+#include "imaging/stream.h"
 
 namespace quipix {
 
@@ -126,14 +127,15 @@ bool JokeFileExists(const std::string& path) {
 }
 
 std::optional<std::string> ReadJokeFileBytes(const std::string& path) {
-    struct stat st {};
-    if (path.empty() || ::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode) ||
-        std::uint64_t(st.st_size) > kMaxJokeFileSize)
-        return std::nullopt;
-    std::FILE* f = std::fopen(path.c_str(), "rb");
+    std::int64_t size = 0;
+    std::FILE* f = path.empty() ? nullptr : OpenRegularFile(path, size);
     if (!f) return std::nullopt;
+    if (std::uint64_t(size) > kMaxJokeFileSize) {
+        std::fclose(f);
+        return std::nullopt;
+    }
     std::string bytes;
-    bytes.reserve(size_t(st.st_size));
+    bytes.reserve(size_t(size));
     char buf[65536];
     size_t got;
     bool tooLarge = false;

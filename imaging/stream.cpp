@@ -5,7 +5,11 @@
 #include <algorithm>
 #include <cstring>
 
+#include <fcntl.h>
 #include <sys/stat.h>
+#ifndef _WIN32
+#include <unistd.h>
+#endif
 
 #include "imaging/exceptions.h"
 
@@ -59,17 +63,40 @@ void TPGMemoryStream::Seek(std::int64_t position) {
     pos_ = std::clamp<std::int64_t>(position, 0, Size());
 }
 
-TPGFileStream::TPGFileStream(const std::string& fileName) {
-    file_ = std::fopen(fileName.c_str(), "rb");
-    if (!file_) throw EFOpenError(fileName);
-    // A folder opens on Linux but cannot be read: treat it like a missing file.
-    struct stat st {};
-    if (fstat(fileno(file_), &st) != 0 || S_ISDIR(st.st_mode)) {
-        std::fclose(file_);
-        file_ = nullptr;
-        throw EFOpenError(fileName);
+std::FILE* OpenRegularFile(const std::string& fileName, std::int64_t& size) {
+#ifdef _WIN32
+    // Opening a path does not wait on Windows; only the kind of file is checked.
+    std::FILE* file = std::fopen(fileName.c_str(), "rb");
+    if (!file) return nullptr;
+    struct _stati64 st {};
+    if (_fstati64(_fileno(file), &st) != 0 || (st.st_mode & _S_IFMT) != _S_IFREG) {
+        std::fclose(file);
+        return nullptr;
     }
-    size_ = S_ISREG(st.st_mode) ? std::int64_t(st.st_size) : 0;
+#else
+    const int fd = ::open(fileName.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) return nullptr;
+    struct stat st {};
+    const int flags = ::fcntl(fd, F_GETFL);
+    // Reads block again as usual once the file is known to be regular.
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || flags < 0 ||
+        ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) != 0) {
+        ::close(fd);
+        return nullptr;
+    }
+    std::FILE* file = ::fdopen(fd, "rb");
+    if (!file) {
+        ::close(fd);
+        return nullptr;
+    }
+#endif
+    size = std::int64_t(st.st_size);
+    return file;
+}
+
+TPGFileStream::TPGFileStream(const std::string& fileName) {
+    file_ = OpenRegularFile(fileName, size_);
+    if (!file_) throw EFOpenError(fileName);
 }
 
 TPGFileStream::~TPGFileStream() {

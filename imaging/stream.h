@@ -45,7 +45,12 @@ private:
     std::int64_t pos_ = 0;
 };
 
-// A file opened for reading; raises EFOpenError when it cannot be opened.
+// Opens a regular file for reading, with its size; null for anything else (a
+// folder, a FIFO, a device) or when it cannot be opened. The open itself never
+// waits: a FIFO's open would block until a writer came.
+std::FILE* OpenRegularFile(const std::string& fileName, std::int64_t& size);
+
+// A regular file opened for reading; raises EFOpenError when it cannot be opened.
 class TPGFileStream : public TPGStream {
 public:
     explicit TPGFileStream(const std::string& fileName);

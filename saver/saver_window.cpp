@@ -16,14 +16,9 @@
 #include <QPaintEvent>
 #include <QPainter>
 #include <QScreen>
-#include <QSocketNotifier>
 #include <QWindow>
-#include <cerrno>
 #include <cmath>
-#include <csignal>
 #include <exception>
-#include <fcntl.h>
-#include <unistd.h>
 #include <vector>
 #include <xcb/xcb.h>
 
@@ -86,53 +81,6 @@ protected:
         const QRegion rest = event->region() - QRegion(covered.toAlignedRect());
         for (const QRect& r : rest) painter.fillRect(r, Color());
     }
-};
-
-// SIGTERM, SIGINT and SIGHUP end the run through the event loop: the handler only
-// writes a byte to a pipe that a socket notifier reads.
-class TerminationWatcher {
-public:
-    explicit TerminationWatcher(std::function<void()> terminate) : terminate_(std::move(terminate)) {
-        if (pipe2(fds_, O_CLOEXEC | O_NONBLOCK) != 0) return;
-        writeEnd_ = fds_[1];
-        notifier_ = std::make_unique<QSocketNotifier>(fds_[0], QSocketNotifier::Read);
-        QObject::connect(notifier_.get(), &QSocketNotifier::activated, [this] {
-            char buffer[16];
-            while (read(fds_[0], buffer, sizeof buffer) > 0) {
-            }
-            if (terminate_) terminate_();
-        });
-        struct sigaction action {};
-        action.sa_handler = &TerminationWatcher::Handle;
-        sigemptyset(&action.sa_mask);
-        action.sa_flags = SA_RESTART;
-        for (int s : {SIGTERM, SIGINT, SIGHUP}) sigaction(s, &action, nullptr);
-    }
-    ~TerminationWatcher() {
-        struct sigaction action {};
-        action.sa_handler = SIG_DFL;
-        for (int s : {SIGTERM, SIGINT, SIGHUP}) sigaction(s, &action, nullptr);
-        writeEnd_ = -1;
-        notifier_.reset();
-        if (fds_[0] >= 0) close(fds_[0]);
-        if (fds_[1] >= 0) close(fds_[1]);
-    }
-    TerminationWatcher(const TerminationWatcher&) = delete;
-    TerminationWatcher& operator=(const TerminationWatcher&) = delete;
-
-private:
-    static void Handle(int) {
-        const int saved = errno;
-        if (writeEnd_ >= 0) {
-            const char byte = 1;
-            [[maybe_unused]] ssize_t n = write(writeEnd_, &byte, 1);
-        }
-        errno = saved;
-    }
-    static inline volatile sig_atomic_t writeEnd_ = -1;
-    int fds_[2] = {-1, -1};
-    std::unique_ptr<QSocketNotifier> notifier_;
-    std::function<void()> terminate_;
 };
 
 // Qt reads a foreign window's geometry as 0 x 0, so the server is asked.
@@ -572,10 +520,6 @@ void RunForms(std::vector<std::unique_ptr<TfrmFullScreen>>& forms) {
     for (auto& f : forms)
         QObject::connect(f.get(), &TfrmFullScreen::closed, qApp, &QCoreApplication::quit,
                          Qt::QueuedConnection);
-    TerminationWatcher terminate([&forms] {
-        for (auto& f : forms) f->StopAndClose();
-        QCoreApplication::quit();
-    });
     bool started = false;
     for (auto& f : forms) started = f->Start() || started;
     if (started) QCoreApplication::exec();

@@ -66,6 +66,15 @@ wait_for_exit
 count="$(grep -c '^"' "$store" || true)"
 if [ "$count" -ne 26 ]; then echo "OK saved $count values, not 26"; cat "$store"; exit 1; fi
 
+# Run 3: a FIFO as the background picture neither keeps the dialog from showing
+# (so the setting can be mended) nor keeps SIGTERM from ending it.
+mkfifo "$work/picture.fifo"
+printf 'REGEDIT4\n\n[HKEY_CURRENT_USER\\Software\\Kelvara\\Quipix\\Background]\n"Type"="2"\n"Bitmap"="%s"\n' \
+  "$work/picture.fifo" >"$store"
+start_dialog
+kill -TERM "$app_pid"
+wait_for_exit
+
 for n in 1 2 3 4 5 6; do
   [ -s "$SHOTS/dialog-$n.png" ] || { echo "screenshot $n missing"; exit 1; }
 done

@@ -99,4 +99,37 @@ SAVER_PID=""
 wait "$WIN_PID" 2>/dev/null || true
 WIN_PID=""
 
+# --- termination signals end it at once, in every state -------------------------
+store="$XDG_CONFIG_HOME/Kelvara/Quipix.reg"
+cp "$store" "$WORK/gradient.reg"
+window_shown() { xdotool search --onlyvisible --name "$1" >/dev/null 2>&1; }
+# ends_on SIGNAL: the signal ends the saver within 5 s with exit code 0.
+ends_on() {
+  kill -"$1" "$SAVER_PID"
+  local status=0
+  exited "$SAVER_PID" 5 || return 1
+  wait "$SAVER_PID" || status=$?
+  SAVER_PID=""
+  [ "$status" = 0 ]
+}
+# A number where a string belongs: the start-up error box stays open.
+printf 'REGEDIT4\n\n[HKEY_CURRENT_USER\\Software\\Kelvara\\Quipix\\General]\n"Speed"=dword:00000005\n' >"$store"
+for signal in TERM INT HUP; do
+  start_saver /s
+  wait_for 20 window_shown '^quipix' || true
+  check "SIG$signal ends it while the error box is open" ends_on "$signal"
+done
+# A FIFO as the background picture: opening it must not wait for a writer. Qt's
+# own chatter (no XDG_RUNTIME_DIR here) stays off the terminal.
+mkfifo "$WORK/picture.fifo"
+printf 'REGEDIT4\n\n[HKEY_CURRENT_USER\\Software\\Kelvara\\Quipix\\Background]\n"Type"="2"\n"Bitmap"="%s"\n' \
+  "$WORK/picture.fifo" >"$store"
+(unset XDG_RUNTIME_DIR; exec "$QUIPIX" /s >"$WORK/saver.log" 2>&1) &
+SAVER_PID=$!
+check "a FIFO background does not keep the window from showing" \
+  wait_for 20 window_shown '^Full Screen - Screen Saver Window'
+check "SIGTERM ends it with a FIFO background" ends_on TERM
+check "nothing printed on the terminal" test ! -s "$WORK/saver.log"
+cp "$WORK/gradient.reg" "$store"
+
 summary saver
