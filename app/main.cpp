@@ -1,5 +1,5 @@
 // The program entry: the desktop options (--help, --version, --record, and the
-// xscreensaver module's --root / --window-id) come first; everything else is the
+// xscreensaver module's --root / --window-id), when they come first; anything else is the
 // screen-saver protocol (/s, /c, /p <window>, /a <window>, or nothing).
 #include <QApplication>
 #include <csignal>
@@ -7,6 +7,7 @@
 #include <iostream>
 #include <memory>
 #include <string>
+#include <unistd.h>
 #include <vector>
 
 #include "app/command_line.h"
@@ -15,8 +16,6 @@
 #include "config/config_dialog.h"
 #include "saver/recorder.h"
 #include "saver/saver_window.h"
-
-#include <unistd.h>
 
 namespace {
 

@@ -124,7 +124,8 @@ void SaveSettings() {
         if (!store.WriteValue(key, f.name, value)) throw ERegistryException(setFailed);
     }
     if (!batch.End())
-        throw ERegistryException(firstChange.empty() ? "Failed to set data for 'Speed'" : firstChange);
+        throw ERegistryException(!firstChange.empty() ? firstChange
+                                                       : std::string("Failed to set data for '") + kFields[0].name + "'");
 }
 
 }  // namespace quipix
