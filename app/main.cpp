@@ -1,6 +1,6 @@
 // The program entry: the desktop options (--help, --version, --record, and the
-// xscreensaver module's --root / --window-id), when they come first; anything else is the
-// screen-saver protocol (/s, /c, /p <window>, /a <window>, or nothing).
+// xscreensaver module's --root / --window-id) when they come first; anything else
+// is the screen-saver protocol (/s, /c, /p <window>, /a <window>, or nothing).
 #include <QApplication>
 #include <csignal>
 #include <cstdlib>
