@@ -1,5 +1,6 @@
 // --record: the animation engine on an offscreen host, with the current settings,
 // writing every K-th frame to an animated GIF (giflib) or a folder of PNG files.
+// The GIF shows a frame that repeats (the pause after the answer) once, for longer.
 #include "saver/recorder.h"
 
 #include <gif_lib.h>
@@ -8,6 +9,7 @@
 #include <QGuiApplication>
 #include <charconv>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <iostream>
 #include <memory>
@@ -94,6 +96,37 @@ public:
         if (gif_) EGifCloseFile(gif_, nullptr);
     }
     void Add(const TPixelGraphic& frame) override {
+        if (pendingDelay_ > 0 && pendingDelay_ + delay_ <= kMaxDelay && SameFrame(frame, pending_)) {
+            pendingDelay_ += delay_;
+            return;
+        }
+        WritePending();
+        pending_.CopyPicture(&frame);
+        pendingDelay_ = delay_;
+    }
+    void Finish() override {
+        WritePending();
+        int error = 0;
+        const int rc = EGifCloseFile(gif_, &error);
+        gif_ = nullptr;
+        if (rc != GIF_OK) throw std::runtime_error(std::string("GIF: ") + GifErrorString(error));
+    }
+
+private:
+    static constexpr int kMaxDelay = 65535;  // the field's 16 bits, in hundredths
+
+    static bool SameFrame(const TPixelGraphic& a, const TPixelGraphic& b) {
+        return a.Width() == b.Width() && a.Height() == b.Height() &&
+               a.PixelFormat() == b.PixelFormat() && a.Palette() == b.Palette() &&
+               a.BufferSize() == b.BufferSize() &&
+               std::memcmp(a.Buffer(), b.Buffer(), a.BufferSize()) == 0;
+    }
+    void WritePending() {
+        if (pendingDelay_ == 0) return;
+        Write(pending_, pendingDelay_);
+        pendingDelay_ = 0;
+    }
+    void Write(const TPixelGraphic& frame, int delay) {
         const TPixelGraphic& p = PaletteFrame(frame, scratch_);
         GifColorType colors[256] = {};
         for (int i = 0; i < p.PaletteCount() && i < 256; ++i) {
@@ -105,7 +138,7 @@ public:
         if (!map) throw std::runtime_error("GIF: out of memory");
         GraphicsControlBlock gcb{};
         gcb.DisposalMode = DISPOSE_DO_NOT;
-        gcb.DelayTime = delay_;
+        gcb.DelayTime = delay;
         gcb.TransparentColor = NO_TRANSPARENT_COLOR;
         GifByteType ext[4];
         EGifGCBToExtension(&gcb, ext);
@@ -116,20 +149,14 @@ public:
         GifFreeMapObject(map);
         Check(rc);
     }
-    void Finish() override {
-        int error = 0;
-        const int rc = EGifCloseFile(gif_, &error);
-        gif_ = nullptr;
-        if (rc != GIF_OK) throw std::runtime_error(std::string("GIF: ") + GifErrorString(error));
-    }
-
-private:
     void Check(int rc) {
         if (rc != GIF_OK) throw std::runtime_error(std::string("GIF: ") + GifErrorString(gif_->Error));
     }
     GifFileType* gif_ = nullptr;
     int w_, h_, delay_;
     TPixelGraphic scratch_;
+    TPixelGraphic pending_;  // the last frame, written when a different one comes
+    int pendingDelay_ = 0;
 };
 
 void WritePng(const std::string& path, const TPixelGraphic& frame) {
