@@ -63,6 +63,10 @@ public:
     virtual ~FrameWriter() = default;
     virtual void Add(const TPixelGraphic& frame) = 0;
     virtual void Finish() {}
+    int Written() const { return written_; }  // frames in the file so far
+
+protected:
+    int written_ = 0;
 };
 
 // An 8-bit picture and its palette for a frame: palette frames as they are, true
@@ -148,6 +152,7 @@ private:
             rc = EGifPutLine(gif_, const_cast<GifPixelType*>(p.ScanLine(y)), w_);
         GifFreeMapObject(map);
         Check(rc);
+        ++written_;
     }
     void Check(int rc) {
         if (rc != GIF_OK) throw std::runtime_error(std::string("GIF: ") + GifErrorString(gif_->Error));
@@ -206,13 +211,12 @@ public:
     }
     void Add(const TPixelGraphic& frame) override {
         char name[32];
-        std::snprintf(name, sizeof name, "frame-%05d.png", ++count_);
+        std::snprintf(name, sizeof name, "frame-%05d.png", ++written_);
         WritePng((std::filesystem::path(folder_) / name).string(), frame);
     }
 
 private:
     std::string folder_;
-    int count_ = 0;
 };
 
 bool ParseInt(const std::string& text, long low, long high, long& value) {
@@ -292,7 +296,7 @@ int RunRecorder(const std::vector<std::string>& args) {
         else
             writer = std::make_unique<PngFolderWriter>(path);
 
-        long frames = 0;
+        long kept = 0;
         bool jokeShown = false;
         const long limit = ticks > 0 ? ticks : kMaxTicks;
         for (long tick = 1; tick <= limit; ++tick) {
@@ -301,14 +305,14 @@ int RunRecorder(const std::vector<std::string>& args) {
             if (!host.Running()) throw std::runtime_error("the animation stopped on an error");
             if (tick % every == 0 && host.ShownPicture()) {
                 writer->Add(*host.ShownPicture());
-                ++frames;
+                ++kept;
             }
             // One whole joke: back in state 0 after the fade that follows it.
             if (ticks == 0 && jokeShown && engine.AnimationState() == 0) break;
         }
         writer->Finish();
-        std::cout << "Recorded " << frames << " frames of " << w << "x" << h << " to " << path
-                  << "\n";
+        std::cout << "Recorded " << kept << " ticks as " << writer->Written() << " frames of " << w
+                  << "x" << h << " to " << path << "\n";
         return 0;
     } catch (const std::exception& e) {
         std::cerr << "quipix: " << e.what() << "\n";
