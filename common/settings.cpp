@@ -63,8 +63,11 @@ const Field kFields[] = {
     Bool("Answer", "Bold", &TSettings::AnswerBold, true),
     Bool("Answer", "Italic", &TSettings::AnswerItalic, false),
     Bool("Answer", "3D", &TSettings::Answer3D, true),
+    // Added later, and kept last: a fault in it (a value of the wrong type, a write
+    // that fails) still leaves every older value read or written.
+    Int("General", "Pause", &TSettings::Pause, 4),
 };
-static_assert(std::size(kFields) == 26);
+static_assert(std::size(kFields) == 27);
 
 std::string SubkeyPath(const Field& f) { return std::string(kSettingsKey) + "\\" + f.subkey; }
 

@@ -42,6 +42,9 @@ struct TSettings {
     bool AnswerBold = false;
     bool AnswerItalic = false;
     bool Answer3D = false;
+    // General, stored after all of the above: seconds the finished joke stands
+    // before its fade.
+    std::int32_t Pause = 0;
 
     // Run-time values, never stored.
     std::string DefaultQuestion;
@@ -69,7 +72,7 @@ public:
 // the two default texts, clears JokeCounter and reseeds the random source. Stops
 // with ERegistryException at a value that is not a string.
 void LoadSettings();
-// Writes the 26 persisted fields; ERegistryException when the store cannot.
+// Writes every persisted field; ERegistryException when the store cannot.
 void SaveSettings();
 
 }  // namespace quipix

@@ -90,6 +90,7 @@ TfrmConfig::TfrmConfig(platform::WindowId owner, QWidget* parent)
     ui_->udRand->SetAssociate(ui_->edRand);
     ui_->QSize->SetAssociate(ui_->Qed);
     ui_->ASize->SetAssociate(ui_->Aed);
+    ui_->udPause->SetAssociate(ui_->edPause);
 
     // A fixed dialog border: no resizing, no minimise or maximise.
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
@@ -211,6 +212,7 @@ void TfrmConfig::FormCreate() {
     ui_->cbRandom->setChecked(s.Change);
     ui_->udRand->SetPosition(std::int16_t(s.ChangeAfter));
     cbRandomClick();
+    ui_->udPause->SetPosition(s.Pause);
     // 9.
     picturePath_ = FromStd(s.Bitmap);
     LoadBackgroundPicture(BackgroundPicture, s.Bitmap);
@@ -295,6 +297,7 @@ void TfrmConfig::btOkClick() {
     s.AnswerBold = ui_->ABold->isChecked();
     s.AnswerItalic = ui_->AItalic->isChecked();
     s.AnswerSpeed = ui_->tbA->value();
+    s.Pause = ui_->udPause->Position();
     try {
         SaveSettings();
     } catch (const std::exception& e) {

@@ -2,6 +2,7 @@
 #include "saver/engine.h"
 
 #include <algorithm>
+#include <climits>
 #include <cstring>
 #include <stdexcept>
 
@@ -16,8 +17,9 @@ namespace {
 constexpr int kFadePaletteColors = 236;
 constexpr int kHomePagePoints = 18;
 
-// Work allowed in one tick of state 7, counted in dithered pixels (the dearest step):
-// a few milliseconds, so that a 10 ms tick keeps room for the host's repaint.
+// Work allowed in one tick of building the fade-out's palette picture, counted in
+// dithered pixels (the dearest step): a few milliseconds, so that a 10 ms tick keeps
+// room for the host's repaint.
 constexpr std::int64_t kTickWork = 384 * 1024;
 constexpr std::int64_t kCountsPerWork = 4;     // counting a pixel is that much cheaper
 constexpr std::int64_t kPaletteWork = 64 * 1024;  // the median cut
@@ -28,6 +30,12 @@ int BandRows(std::int64_t work, int w, int remaining) {
     if (remaining <= 0) return 0;
     const std::int64_t rows = work / std::max(w, 1);
     return int(std::clamp<std::int64_t>(rows, 1, remaining));
+}
+
+// The scene the states before the fade leave, which the palette picture is built
+// from in bands; anything else is reduced in one go.
+bool BandableFadeOut(const TPixelGraphic& shown, int w, int h) {
+    return shown.PixelFormat() == pgpf24Bit && shown.Width() == w && shown.Height() == h;
 }
 
 }  // namespace
@@ -85,6 +93,10 @@ void TSaverEngine::SetUpScene() {
     questionSpeed_ = std::clamp(s.QuestionSpeed, 1, maxTextSpeed);
     answerSpeed_ = std::clamp(s.AnswerSpeed, 1, maxTextSpeed);
     fadeMode_ = s.FadeMode;
+    // Rounded up, so that a rate that does not divide the pause never shortens it.
+    const std::int64_t pauseMs = std::int64_t(std::max(s.Pause, 0)) * 1000;
+    pauseTicks_ = int(std::min<std::int64_t>((pauseMs + interval - 1) / interval, INT_MAX));
+    pauseLeft_ = 0;
 
     DrawBackground(*workPicture_, s.BackgroundType, s.SolidColor, s.FromColor, s.ToColor, s.Tiled,
                    *backgroundPicture_);
@@ -143,7 +155,13 @@ void TSaverEngine::RunState() {
             animationState_ = 3;
             break;
         case 3:
-            if (SlideStep(false)) animationState_ = fadeMode_ == 1 ? 4 : 7;
+            if (pauseLeft_ > 0) {
+                HoldStep();
+                if (--pauseLeft_ == 0) animationState_ = fadeMode_ == 1 ? 4 : 7;
+            } else if (SlideStep(false)) {
+                pauseLeft_ = pauseTicks_;
+                if (pauseLeft_ == 0) animationState_ = fadeMode_ == 1 ? 4 : 7;
+            }
             break;
         case 4:
             DrawHomePage(true);
@@ -300,10 +318,20 @@ void TSaverEngine::ShowFadeOut() {
     fadeOutPhase_ = FadeOutPhase::Start;
 }
 
+void TSaverEngine::HoldStep() {
+    // The screen stands still, so the fade-out's palette picture is built meanwhile
+    // and its first level shows on the first tick after the pause.
+    if (fadeMode_ == 1) return;
+    const TPixelGraphic& shown = Shown();
+    if (!BandableFadeOut(shown, layout_.Width, layout_.Height)) return;
+    std::int64_t work = kTickWork;
+    BuildFadeOut(shown, work);
+}
+
 bool TSaverEngine::FadeOutStep() {
     const TPixelGraphic& shown = Shown();
     const int w = layout_.Width, h = layout_.Height;
-    if (shown.PixelFormat() != pgpf24Bit || shown.Width() != w || shown.Height() != h) {
+    if (!BandableFadeOut(shown, w, h)) {
         // Not the picture the states before leave; made in one go.
         workPicture_->SetSize(w, h, pgpf8Bit);
         workPicture_->CreateOptimizedPalette(shown, kFadePaletteColors, false);
@@ -313,8 +341,19 @@ bool TSaverEngine::FadeOutStep() {
         return true;
     }
     std::int64_t work = kTickWork;
-    bool started = false;  // some work done in this tick
-    for (;;) {
+    const bool started = fadeOutPhase_ != FadeOutPhase::Show;  // work done in this tick
+    if (!BuildFadeOut(shown, work)) return false;
+    // The hand-over copies and converts the whole picture: after other work it waits
+    // for the next tick unless enough of this one is left.
+    if (started && work < std::int64_t(w) * h / kShowPixelsPerWork) return false;
+    ShowFadeOut();
+    return true;
+}
+
+// Runs the build's phases until work is spent; true when only the hand-over is left.
+bool TSaverEngine::BuildFadeOut(const TPixelGraphic& shown, std::int64_t& work) {
+    const int w = layout_.Width, h = layout_.Height;
+    while (fadeOutPhase_ != FadeOutPhase::Show) {
         switch (fadeOutPhase_) {
             case FadeOutPhase::Start:
                 workPicture_->SetSize(w, h, pgpf8Bit);
@@ -350,13 +389,11 @@ bool TSaverEngine::FadeOutStep() {
                 break;
             }
             case FadeOutPhase::Show:
-                if (started && work < std::int64_t(w) * h / kShowPixelsPerWork) return false;
-                ShowFadeOut();
-                return true;
+                break;
         }
-        started = true;
         if (work <= 0) return false;
     }
+    return true;
 }
 
 void TSaverEngine::ApplyPaletteLevel() {

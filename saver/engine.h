@@ -1,7 +1,8 @@
 // The animation engine: a twelve-state machine driven one step per tick by its host.
-// New joke (0), question slides (1), answer set-up (2), answer slides (3), "Fade in
-// place" (4-6) and "Fade to black" (7-11). It owns its pictures and fonts, never a
-// window or a timer; everything it shows goes through the SceneHost.
+// New joke (0), question slides (1), answer set-up (2), answer slides and then rests
+// for the pause (3), "Fade in place" (4-6) and "Fade to black" (7-11). It owns its
+// pictures and fonts, never a window or a timer; everything it shows goes through
+// the SceneHost.
 #pragma once
 
 #include <array>
@@ -69,7 +70,9 @@ private:
     void DrawHomePage(bool inCorner);       // states 4 and 9
     void TakeSnapshot();                    // state 5
     bool Blend();                           // state 6; true when done
+    void HoldStep();                        // state 3 after the answer arrived
     bool FadeOutStep();                     // state 7; true when the faded picture shows
+    bool BuildFadeOut(const TPixelGraphic& shown, std::int64_t& work);
     void ApplyPaletteLevel();               // states 8 and 11
     void BlackScreen();                     // state 9
     void FadeInSetUp();                     // state 10
@@ -98,11 +101,14 @@ private:
     int colorDepth_ = 24;
     int effectStep_ = 25;
     int fadeMode_ = 0;
+    // Ticks the finished joke stands before its fade, and those still to go.
+    int pauseTicks_ = 0;
+    int pauseLeft_ = 0;
     int fadeLevel_ = 0;
     int savedPaletteCount_ = 0;
-    // State 7 builds the palette picture over as many ticks as its size needs, while
-    // the finished scene stays on screen: colour count in row bands, palette, dithered
-    // copy in row bands, hand-over.
+    // The palette picture of "Fade to black" is built over as many ticks as its size
+    // needs, during the pause or else in state 7, while the finished scene stays on
+    // screen: colour count in row bands, palette, dithered copy in row bands, hand-over.
     enum class FadeOutPhase { Start, Count, Palette, Copy, Show };
     FadeOutPhase fadeOutPhase_ = FadeOutPhase::Start;
     int fadeOutRow_ = 0;

@@ -1,5 +1,6 @@
 // --record: the animation engine on an offscreen host, with the current settings,
 // writing every K-th frame to an animated GIF (giflib) or a folder of PNG files.
+// The GIF shows a frame that repeats (the pause after the answer) once, for longer.
 #include "saver/recorder.h"
 
 #include <gif_lib.h>
@@ -8,6 +9,7 @@
 #include <QGuiApplication>
 #include <charconv>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <iostream>
 #include <memory>
@@ -61,6 +63,10 @@ public:
     virtual ~FrameWriter() = default;
     virtual void Add(const TPixelGraphic& frame) = 0;
     virtual void Finish() {}
+    int Written() const { return written_; }  // frames in the file so far
+
+protected:
+    int written_ = 0;
 };
 
 // An 8-bit picture and its palette for a frame: palette frames as they are, true
@@ -94,6 +100,37 @@ public:
         if (gif_) EGifCloseFile(gif_, nullptr);
     }
     void Add(const TPixelGraphic& frame) override {
+        if (pendingDelay_ > 0 && pendingDelay_ + delay_ <= kMaxDelay && SameFrame(frame, pending_)) {
+            pendingDelay_ += delay_;
+            return;
+        }
+        WritePending();
+        pending_.CopyPicture(&frame);
+        pendingDelay_ = delay_;
+    }
+    void Finish() override {
+        WritePending();
+        int error = 0;
+        const int rc = EGifCloseFile(gif_, &error);
+        gif_ = nullptr;
+        if (rc != GIF_OK) throw std::runtime_error(std::string("GIF: ") + GifErrorString(error));
+    }
+
+private:
+    static constexpr int kMaxDelay = 65535;  // the field's 16 bits, in hundredths
+
+    static bool SameFrame(const TPixelGraphic& a, const TPixelGraphic& b) {
+        return a.Width() == b.Width() && a.Height() == b.Height() &&
+               a.PixelFormat() == b.PixelFormat() && a.Palette() == b.Palette() &&
+               a.BufferSize() == b.BufferSize() &&
+               std::memcmp(a.Buffer(), b.Buffer(), a.BufferSize()) == 0;
+    }
+    void WritePending() {
+        if (pendingDelay_ == 0) return;
+        Write(pending_, pendingDelay_);
+        pendingDelay_ = 0;
+    }
+    void Write(const TPixelGraphic& frame, int delay) {
         const TPixelGraphic& p = PaletteFrame(frame, scratch_);
         GifColorType colors[256] = {};
         for (int i = 0; i < p.PaletteCount() && i < 256; ++i) {
@@ -105,7 +142,7 @@ public:
         if (!map) throw std::runtime_error("GIF: out of memory");
         GraphicsControlBlock gcb{};
         gcb.DisposalMode = DISPOSE_DO_NOT;
-        gcb.DelayTime = delay_;
+        gcb.DelayTime = delay;
         gcb.TransparentColor = NO_TRANSPARENT_COLOR;
         GifByteType ext[4];
         EGifGCBToExtension(&gcb, ext);
@@ -115,21 +152,16 @@ public:
             rc = EGifPutLine(gif_, const_cast<GifPixelType*>(p.ScanLine(y)), w_);
         GifFreeMapObject(map);
         Check(rc);
+        ++written_;
     }
-    void Finish() override {
-        int error = 0;
-        const int rc = EGifCloseFile(gif_, &error);
-        gif_ = nullptr;
-        if (rc != GIF_OK) throw std::runtime_error(std::string("GIF: ") + GifErrorString(error));
-    }
-
-private:
     void Check(int rc) {
         if (rc != GIF_OK) throw std::runtime_error(std::string("GIF: ") + GifErrorString(gif_->Error));
     }
     GifFileType* gif_ = nullptr;
     int w_, h_, delay_;
     TPixelGraphic scratch_;
+    TPixelGraphic pending_;  // the last frame, written when a different one comes
+    int pendingDelay_ = 0;
 };
 
 void WritePng(const std::string& path, const TPixelGraphic& frame) {
@@ -179,13 +211,12 @@ public:
     }
     void Add(const TPixelGraphic& frame) override {
         char name[32];
-        std::snprintf(name, sizeof name, "frame-%05d.png", ++count_);
+        std::snprintf(name, sizeof name, "frame-%05d.png", ++written_);
         WritePng((std::filesystem::path(folder_) / name).string(), frame);
     }
 
 private:
     std::string folder_;
-    int count_ = 0;
 };
 
 bool ParseInt(const std::string& text, long low, long high, long& value) {
@@ -265,7 +296,7 @@ int RunRecorder(const std::vector<std::string>& args) {
         else
             writer = std::make_unique<PngFolderWriter>(path);
 
-        long frames = 0;
+        long kept = 0;
         bool jokeShown = false;
         const long limit = ticks > 0 ? ticks : kMaxTicks;
         for (long tick = 1; tick <= limit; ++tick) {
@@ -274,14 +305,14 @@ int RunRecorder(const std::vector<std::string>& args) {
             if (!host.Running()) throw std::runtime_error("the animation stopped on an error");
             if (tick % every == 0 && host.ShownPicture()) {
                 writer->Add(*host.ShownPicture());
-                ++frames;
+                ++kept;
             }
             // One whole joke: back in state 0 after the fade that follows it.
             if (ticks == 0 && jokeShown && engine.AnimationState() == 0) break;
         }
         writer->Finish();
-        std::cout << "Recorded " << frames << " frames of " << w << "x" << h << " to " << path
-                  << "\n";
+        std::cout << "Recorded " << kept << " ticks as " << writer->Written() << " frames of " << w
+                  << "x" << h << " to " << path << "\n";
         return 0;
     } catch (const std::exception& e) {
         std::cerr << "quipix: " << e.what() << "\n";

@@ -7,6 +7,6 @@ bash scripts/build.sh
 if [ -n "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ]; then
   exec ./build/app/quipix /s
 fi
-echo "No display: recording one joke cycle instead."
+echo "No display: recording one joke cycle, its pause included, instead."
 ./build/app/quipix --record quipix-record.gif --size 960x540 --every 2
 echo "Recorded to $(pwd)/quipix-record.gif"

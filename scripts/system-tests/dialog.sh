@@ -59,12 +59,12 @@ if [ -f "$store" ] && grep -qi '"Speed"' "$store"; then
   echo "Esc saved settings"; cat "$store"; exit 1
 fi
 
-# Run 2: Enter presses OK, which saves all 26 values.
+# Run 2: Enter presses OK, which saves all 27 values.
 start_dialog
 xdotool key Return
 wait_for_exit
 count="$(grep -c '^"' "$store" || true)"
-if [ "$count" -ne 26 ]; then echo "OK saved $count values, not 26"; cat "$store"; exit 1; fi
+if [ "$count" -ne 27 ]; then echo "OK saved $count values, not 27"; cat "$store"; exit 1; fi
 
 # Run 3: a FIFO as the background picture neither keeps the dialog from showing
 # (so the setting can be mended) nor keeps SIGTERM from ending it.

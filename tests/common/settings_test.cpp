@@ -77,6 +77,7 @@ TEST_F(SettingsTest, EmptyStoreGivesDefaultsAndCreatesTheKey) {
     EXPECT_TRUE(Settings.AnswerBold);
     EXPECT_FALSE(Settings.AnswerItalic);
     EXPECT_TRUE(Settings.Answer3D);
+    EXPECT_EQ(Settings.Pause, 4);
     EXPECT_EQ(Settings.DefaultQuestion, "These are the default question and answer");
     EXPECT_EQ(Settings.DefaultAnswer,
               "Please ensure that you select a valid joke file to get the most from this screen saver");
@@ -149,7 +150,24 @@ TEST_F(SettingsTest, ANonStringValueStopsLoadingAtThatValue) {
     EXPECT_EQ(Settings.QuestionSize, -2);
 }
 
-TEST_F(SettingsTest, SaveWritesAll26StringsAndLoadsThemBack) {
+TEST_F(SettingsTest, PauseComesLastAndFollowsTheTypeRule) {
+    Put("Answer", "3D", RegValue::String("0"));
+    Put("General", "Pause", RegValue::DWord(10));
+    Settings.Pause = -7;
+    try {
+        LoadSettings();
+        FAIL() << "no exception";
+    } catch (const ERegistryException& e) {
+        EXPECT_STREQ(e.what(), "Invalid data type for 'Pause'");
+    }
+    EXPECT_FALSE(Settings.Answer3D);  // every older value was read before it
+    EXPECT_EQ(Settings.Pause, -7);
+    Put("General", "Pause", RegValue::String("0x1E"));
+    LoadSettings();
+    EXPECT_EQ(Settings.Pause, 30);
+}
+
+TEST_F(SettingsTest, SaveWritesAll27StringsAndLoadsThemBack) {
     LoadSettings();
     Settings.Speed = 9;
     Settings.JokeFile = "puns.txt";
@@ -160,17 +178,19 @@ TEST_F(SettingsTest, SaveWritesAll26StringsAndLoadsThemBack) {
     Settings.QuestionFace = "Liberation \"Sans\"";
     Settings.AnswerItalic = true;
     Settings.Answer3D = false;
+    Settings.Pause = 12;
     Settings.DefaultQuestion = "not stored";
     SaveSettings();
 
     EXPECT_EQ(Get("Background", "Solid Color"), RegValue::String("-2147483633"));
     EXPECT_EQ(Get("General", "Change"), RegValue::String("1"));
     EXPECT_EQ(Get("Answer", "3D"), RegValue::String("0"));
+    EXPECT_EQ(Get("General", "Pause"), RegValue::String("12"));
     const std::string text = FileText();
     EXPECT_EQ(text.find("not stored"), std::string::npos);
     size_t values = 0;
     for (size_t p = 0; (p = text.find("\"=\"", p)) != std::string::npos; ++p) ++values;
-    EXPECT_EQ(values, 26u);
+    EXPECT_EQ(values, 27u);
 
     TSettings saved = Settings;
     Settings = TSettings{};
@@ -184,6 +204,7 @@ TEST_F(SettingsTest, SaveWritesAll26StringsAndLoadsThemBack) {
     EXPECT_EQ(Settings.QuestionFace, "Liberation \"Sans\"");
     EXPECT_TRUE(Settings.AnswerItalic);
     EXPECT_FALSE(Settings.Answer3D);
+    EXPECT_EQ(Settings.Pause, 12);
     EXPECT_EQ(Settings.DefaultQuestion, kDefaultQuestionText);
 }
 
@@ -275,29 +296,35 @@ TEST_F(SettingsTest, AStoreThatCannotBeCreatedFailsSavingWithTheSubkeyName) {
     }
 }
 
-// A store whose values cannot be set, though its keys exist.
+// A store where one value cannot be set, though its keys exist.
 class ReadOnlyValues : public platform::Registry {
 public:
+    explicit ReadOnlyValues(std::string failing) : failing(std::move(failing)) {}
     bool KeyExists(const std::string&) override { return true; }
     bool CreateKey(const std::string&) override { return true; }
     std::optional<RegValue> ReadValue(const std::string&, const std::string&) override { return std::nullopt; }
     bool WriteValue(const std::string&, const std::string& name, const RegValue&) override {
         ++writes;
-        return name != "Fade Mode";
+        return name != failing;
     }
+    std::string failing;
     int writes = 0;
 };
 
 TEST_F(SettingsTest, AValueThatCannotBeSetStopsSavingWithItsName) {
-    auto store = std::make_shared<ReadOnlyValues>();
-    platform::InstallRegistry(store);
-    try {
-        SaveSettings();
-        FAIL() << "no exception";
-    } catch (const ERegistryException& e) {
-        EXPECT_STREQ(e.what(), "Failed to set data for 'Fade Mode'");
+    // Writes happen in table order: "Speed" first, "Pause" after all the others.
+    const std::pair<std::string, int> cases[] = {{"Fade Mode", 2}, {"Pause", 27}};
+    for (const auto& [failing, writes] : cases) {
+        auto store = std::make_shared<ReadOnlyValues>(failing);
+        platform::InstallRegistry(store);
+        try {
+            SaveSettings();
+            ADD_FAILURE() << "no exception for " << failing;
+        } catch (const ERegistryException& e) {
+            EXPECT_EQ(e.what(), "Failed to set data for '" + failing + "'");
+        }
+        EXPECT_EQ(store->writes, writes) << failing;
     }
-    EXPECT_EQ(store->writes, 2);  // "Speed" was written first and stays written
 }
 
 }  // namespace

@@ -34,7 +34,7 @@ struct StoredValue {
     const char* subkey;
     const char* name;
 };
-const StoredValue kAllValues[26] = {
+const StoredValue kAllValues[27] = {
     {"General", "Speed"},         {"General", "Fade Mode"},      {"General", "JokeFile"},
     {"General", "Directory"},     {"General", "Change"},         {"General", "ChangeAfter"},
     {"Background", "Bitmap"},     {"Background", "Solid Color"}, {"Background", "From Color"},
@@ -43,7 +43,7 @@ const StoredValue kAllValues[26] = {
     {"Question", "Speed"},        {"Question", "Bold"},          {"Question", "Italic"},
     {"Question", "3D"},           {"Answer", "Face"},            {"Answer", "Color"},
     {"Answer", "Size"},           {"Answer", "Speed"},           {"Answer", "Bold"},
-    {"Answer", "Italic"},         {"Answer", "3D"},
+    {"Answer", "Italic"},         {"Answer", "3D"},              {"General", "Pause"},
 };
 
 class ConfigDialog : public test::DialogTest {
@@ -90,6 +90,7 @@ TEST_F(ConfigDialog, FreshStoreShowsTheDefaults) {
     EXPECT_TRUE(Control<QSlider>(dialog, "tbQ")->isVisibleTo(Control<QWidget>(dialog, "tsSpeed")));
     EXPECT_TRUE(Control<TShadowLabel>(dialog, "laColors")->isHidden());
     EXPECT_EQ(Control<QSlider>(dialog, "tbF")->value(), 5);
+    EXPECT_EQ(Control<QLineEdit>(dialog, "edPause")->text(), "4");
 }
 
 TEST_F(ConfigDialog, OkWritesEveryValueFromTheControls) {
@@ -122,12 +123,13 @@ TEST_F(ConfigDialog, OkWritesEveryValueFromTheControls) {
         Control<TUpDown>(dialog, "ASize")->SetPosition(96);
         Control<QCheckBox>(dialog, "ABold")->click();
         Control<QSlider>(dialog, "tbA")->setValue(10);
+        ClickTimes(Control<TUpDown>(dialog, "udPause"), "up", 3);
         Control<QPushButton>(dialog, "btOk")->click();
         EXPECT_EQ(dialog.result(), QDialog::Accepted);
 
         EXPECT_EQ(Stored("Question", "Face"), family.toStdString());
     }
-    EXPECT_EQ(StoredCount(), 26);
+    EXPECT_EQ(StoredCount(), 27);
     EXPECT_EQ(Stored("General", "Speed"), "9");
     EXPECT_EQ(Stored("General", "Fade Mode"), "1");
     EXPECT_EQ(Stored("General", "JokeFile"), "puns.txt");
@@ -153,6 +155,7 @@ TEST_F(ConfigDialog, OkWritesEveryValueFromTheControls) {
     EXPECT_EQ(Stored("Answer", "Bold"), "0");
     EXPECT_EQ(Stored("Answer", "Italic"), "0");
     EXPECT_EQ(Stored("Answer", "3D"), "1");
+    EXPECT_EQ(Stored("General", "Pause"), "7");
     // The default texts reach the running program but are never stored.
     EXPECT_EQ(Settings.DefaultQuestion, "Why?");
 }
@@ -168,6 +171,7 @@ TEST_F(ConfigDialog, CancelEscAndCloseWriteNothing) {
         dialog.show();
         Control<QSlider>(dialog, "tbF")->setValue(1);
         Control<TColorButton>(dialog, "SolidC")->SetValue(0x445566);
+        Control<TUpDown>(dialog, "udPause")->SetPosition(20);
         closeIt(dialog);
         EXPECT_FALSE(dialog.isVisible());
         EXPECT_EQ(dialog.result(), QDialog::Rejected);
@@ -199,19 +203,34 @@ TEST_F(ConfigDialog, ChangeAfterBoxEnablesAndGreysTheCount) {
 
 TEST_F(ConfigDialog, SpinnersStopAtTheirEnds) {
     TfrmConfig dialog;
-    auto* count = Control<TUpDown>(dialog, "udRand");
-    ClickTimes(count, "down", 40);
-    EXPECT_EQ(count->Position(), 1);
-    ClickTimes(count, "up", 120);
-    EXPECT_EQ(count->Position(), 100);
-    for (const char* name : {"QSize", "ASize"}) {
-        auto* size = Control<TUpDown>(dialog, name);
-        ClickTimes(size, "down", 20);
-        EXPECT_EQ(size->Position(), 12) << name;
-        ClickTimes(size, "up", 100);
-        EXPECT_EQ(size->Position(), 96) << name;
+    const struct {
+        const char* name;
+        int min, max;
+    } spinners[] = {{"udRand", 1, 100}, {"QSize", 12, 96}, {"ASize", 12, 96}, {"udPause", 0, 30}};
+    for (const auto& s : spinners) {
+        auto* spin = Control<TUpDown>(dialog, s.name);
+        ClickTimes(spin, "down", 120);
+        EXPECT_EQ(spin->Position(), s.min) << s.name;
+        ClickTimes(spin, "up", 120);
+        EXPECT_EQ(spin->Position(), s.max) << s.name;
     }
     EXPECT_EQ(Control<QLineEdit>(dialog, "Qed")->text(), "96");
+    EXPECT_EQ(Control<QLineEdit>(dialog, "edPause")->text(), "30");
+}
+
+TEST_F(ConfigDialog, TabRunsFromTheEffectsSpeedThroughTheFadeModeToThePause) {
+    TfrmConfig dialog;
+    dialog.show();
+    QApplication::setActiveWindow(&dialog);
+    Control<QTabWidget>(dialog, "Pages")->setCurrentWidget(Control<QWidget>(dialog, "tsSpeed"));
+    QWidget* const order[] = {Control<QSlider>(dialog, "tbF"),
+                              Control<TRadioGroupBox>(dialog, "rgFadeMode")->Button(0),
+                              Control<QLineEdit>(dialog, "edPause")};
+    order[0]->setFocus();
+    for (int i = 1; i < 3; ++i) {
+        Press(*QApplication::focusWidget(), Qt::Key_Tab);
+        EXPECT_EQ(QApplication::focusWidget(), order[i]) << "step " << i;
+    }
 }
 
 TEST_F(ConfigDialog, StoredJokeFileInOtherCaseIsSelected) {

@@ -1,6 +1,7 @@
 // The fades' pixel work: the cross-fade's exact integer results, and the fade-out's
 // palette picture built over several ticks on a large scene, with the screen unchanged
-// meanwhile and the same result as made in one go.
+// meanwhile and the same result as made in one go; and the pause after the answer,
+// which that build runs inside.
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -44,6 +45,13 @@ bool SamePixels(const TPixelGraphic& a, const TPixelGraphic& b) {
            std::memcmp(a.Buffer(), b.Buffer(), a.BufferSize()) == 0;
 }
 
+// The palette picture that "Fade to black" starts from, made in one go.
+void OneShotFadeOut(const TPixelGraphic& scene, TPixelGraphic& out) {
+    out.SetSize(scene.Width(), scene.Height(), pgpf8Bit);
+    out.CreateOptimizedPalette(scene, 236, false);
+    out.AssignStretched(scene);
+}
+
 TEST(FadeOutWork, LargeSceneSpreadsOverTicksWithTheOneShotResult) {
     ScopedBlockText text;
     FakeServices fake;
@@ -60,9 +68,7 @@ TEST(FadeOutWork, LargeSceneSpreadsOverTicksWithTheOneShotResult) {
     // What state 7 makes in one go from the finished scene.
     TPixelGraphic scene, expected;
     scene.CopyPicture(host.ShownPicture());
-    expected.SetSize(900, 600, pgpf8Bit);
-    expected.CreateOptimizedPalette(scene, 236, false);
-    expected.AssignStretched(scene);
+    OneShotFadeOut(scene, expected);
 
     const int handOvers = host.handOvers_;
     int ticks = 0;
@@ -94,6 +100,63 @@ TEST(FadeOutWork, LargeSceneSpreadsOverTicksWithTheOneShotResult) {
     ASSERT_TRUE(SamePixels(*host.ShownPicture(), scene)) << "the same joke, the same scene";
     RunUntil(engine, 8);
     EXPECT_TRUE(SamePixels(*host.ShownPicture(), expected));
+}
+
+TEST(PauseAfterTheAnswer, SceneStandsForThePauseThenTheFadeBegins) {
+    struct Case {
+        int pause;
+        bool preview;  // 100 ms ticks instead of 10 ms
+        int fadeMode;
+        int w, h;
+        int stillTicks;  // ticks after the answer's arrival with nothing new on screen
+    };
+    const Case cases[] = {
+        {4, false, 0, 900, 600, 400},
+        {4, true, 0, 900, 600, 40},
+        {4, false, 1, 320, 240, 400},
+        {0, false, 0, 160, 120, 0},
+        {-3, false, 0, 160, 120, 0},  // a stored negative is no pause
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << "pause " << c.pause << (c.preview ? " preview" : "")
+                                        << " fade mode " << c.fadeMode);
+        ScopedBlockText text;
+        FakeServices fake;
+        fake.settings.Pause = c.pause;
+        fake.settings.FadeMode = c.fadeMode;
+        fake.settings.BackgroundType = 1;
+        fake.settings.FromColor = 0x2050F0;
+        fake.settings.ToColor = 0xF08010;
+        FakeHost host(c.w, c.h);
+        host.preview_ = c.preview;
+        TSaverEngine engine(host, fake.Make());
+        engine.SetUpScene();
+        RunUntil(engine, 3);
+        while (engine.AnswerY() > engine.Layout().AnswerTarget) engine.Timer1Timer();
+
+        TPixelGraphic scene;
+        scene.CopyPicture(host.ShownPicture());
+        const int handOvers = host.handOvers_;
+        int still = 0;
+        for (;;) {
+            engine.Timer1Timer();
+            if (host.handOvers_ != handOvers || !SamePixels(*host.ShownPicture(), scene)) break;
+            ASSERT_LT(++still, 10000);
+        }
+        EXPECT_EQ(still, c.stillTicks);
+        if (c.fadeMode == 1) {
+            EXPECT_EQ(engine.AnimationState(), 5);  // the home page text came first
+            continue;
+        }
+        // The first frame that differs is the fade-out's first level, from the
+        // palette picture that a one-shot build makes.
+        ASSERT_EQ(engine.AnimationState(), 8);
+        EXPECT_EQ(engine.FadeLevel(), 255);
+        TPixelGraphic expected;
+        OneShotFadeOut(scene, expected);
+        EXPECT_EQ(host.ShownPicture()->Palette(), expected.Palette());
+        EXPECT_TRUE(SamePixels(*host.ShownPicture(), expected));
+    }
 }
 
 }  // namespace

@@ -90,7 +90,8 @@ public:
     ~ScopedBlockText() { InstallQtTextEngine(96); }
 };
 
-// Settings as LoadSettings leaves them on an empty store, with the joke already set.
+// Settings as LoadSettings leaves them on an empty store, with the joke already set,
+// but without the pause after the answer, so that a cycle takes only its own ticks.
 inline void DefaultTestSettings(TSettings& s) {
     s = TSettings{};
     s.Speed = 5;
@@ -109,6 +110,7 @@ inline void DefaultTestSettings(TSettings& s) {
     s.AnswerSpeed = 5;
     s.AnswerBold = true;
     s.Answer3D = true;
+    s.Pause = 0;
     s.DefaultQuestion = kDefaultQuestionText;
     s.DefaultAnswer = kDefaultAnswerText;
 }

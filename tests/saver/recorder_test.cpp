@@ -1,0 +1,55 @@
+// --record: one whole joke, the pause after its answer included, where the GIF keeps
+// the standing frame once with the time of all its repeats.
+#include <gif_lib.h>
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <memory>
+#include <vector>
+
+#include "platform/registry.h"
+#include "saver/recorder.h"
+#include "support/test_support.h"
+
+namespace quipix::test {
+namespace {
+
+// The delay of every frame of a GIF, in hundredths of a second.
+std::vector<int> FrameDelays(const std::string& path) {
+    int error = 0;
+    GifFileType* gif = DGifOpenFileName(path.c_str(), &error);
+    if (!gif) return {};
+    std::vector<int> delays;
+    if (DGifSlurp(gif) == GIF_OK) {
+        for (int i = 0; i < gif->ImageCount; ++i) {
+            GraphicsControlBlock gcb{};
+            DGifSavedExtensionToGCB(gif, i, &gcb);
+            delays.push_back(gcb.DelayTime);
+        }
+    }
+    DGifCloseFile(gif, &error);
+    return delays;
+}
+
+TEST(Recorder, TheFinishedJokeStandsForThePause) {
+    TempDir dir;
+    auto store = std::make_shared<platform::FileRegistry>(dir.str() + "/Quipix.reg");
+    platform::InstallRegistry(store);
+    const std::string key = "Software\\Kelvara\\Quipix\\General";
+    ASSERT_TRUE(store->CreateKey(key));
+    ASSERT_TRUE(store->WriteValue(key, "Pause", platform::RegValue::String("1")));
+    ASSERT_TRUE(store->WriteValue(key, "Speed", platform::RegValue::String("10")));
+    const std::string gif = dir.str() + "/joke.gif";
+    const int rc = RunRecorder({gif, "--size", "96x72"});
+    platform::InstallRegistry(nullptr);
+    ASSERT_EQ(rc, 0);
+
+    const std::vector<int> delays = FrameDelays(gif);
+    ASSERT_GT(delays.size(), 10u);
+    // The tick the answer came to rest and the 100 ticks of the pause: one frame.
+    EXPECT_EQ(*std::max_element(delays.begin(), delays.end()), 101);
+    EXPECT_EQ(std::count(delays.begin(), delays.end(), 101), 1);
+}
+
+}  // namespace
+}  // namespace quipix::test
