@@ -61,19 +61,20 @@ void TSaverEngine::SetUpScene() {
     services_.loadSettings();
     const TSettings& s = Settings;
 
-    backgroundPicture_ = std::make_unique<TPixelGraphic>();
     cleanBackground_ = std::make_unique<TPixelGraphic>();
     workPicture_ = std::make_unique<TPixelGraphic>();
     measurePicture_ = std::make_unique<TPixelGraphic>();
     measurePicture_->SetSize(1, 1, pgpf24Bit);
+    // An empty picture shows as the window's black, at no cost in memory.
+    host_.ShowPicture(workPicture_.get());
 
-    LoadBackgroundPicture(*backgroundPicture_, s.Bitmap);
+    // The loaded picture is needed only to paint the clean background; it goes as
+    // soon as that is done.
+    auto backgroundPicture = std::make_unique<TPixelGraphic>();
+    LoadBackgroundPicture(*backgroundPicture, s.Bitmap);
 
     const int w = std::max(0, host_.Width());
     const int h = std::max(0, host_.Height());
-    workPicture_->SetSize(w, h, pgpf24Bit);
-    cleanBackground_->SetSize(w, h, pgpf24Bit);
-    host_.ShowPicture(workPicture_.get());
 
     SetUpLayout(layout_, s, w, h, host_.ScreenWidth(), host_.ScreenHeight());
     animationState_ = 0;
@@ -98,10 +99,14 @@ void TSaverEngine::SetUpScene() {
     pauseTicks_ = int(std::min<std::int64_t>((pauseMs + interval - 1) / interval, INT_MAX));
     pauseLeft_ = 0;
 
-    DrawBackground(*workPicture_, s.BackgroundType, s.SolidColor, s.FromColor, s.ToColor, s.Tiled,
-                   *backgroundPicture_);
-    cleanBackground_->AssignStretched(*workPicture_);
     fadeInPicture_.reset();
+    cleanBackground_->SetSize(w, h, pgpf24Bit);
+    DrawBackground(*cleanBackground_, s.BackgroundType, s.SolidColor, s.FromColor, s.ToColor,
+                   s.Tiled, *backgroundPicture);
+    backgroundPicture.reset();
+    firstFill_ = cleanBackground_->BackGroundValue();
+    firstStart_ = true;
+    cleanBackground_->SetBackGroundColor(0);
     if (fadeMode_ != 1) PrepareFadeIn();
 
     animationState_ = fadeMode_ == 0 ? 9 : 0;
@@ -126,7 +131,6 @@ void TSaverEngine::Timer1Timer() {
 void TSaverEngine::FreeScene() {
     ready_ = false;
     try {
-        backgroundPicture_.reset();
         cleanBackground_.reset();
         workPicture_.reset();
         measurePicture_.reset();
@@ -201,6 +205,7 @@ void TSaverEngine::RunState() {
 }
 
 void TSaverEngine::NewJoke() {
+    firstStart_ = false;
     services_.nextJoke();
     LayoutJoke(layout_, measurePicture_->Canvas(), Settings.CurrentQuestion,
                Settings.CurrentAnswer);
@@ -281,6 +286,26 @@ void TSaverEngine::TakeSnapshot() {
     fadeLevel_ = 0;
     workPicture_->SetSize(layout_.Width, layout_.Height, pgpf24Bit);
     workPicture_->AssignStretched(Shown());
+
+    const TPixelGraphic& clean = *cleanBackground_;
+    const TPixelGraphic& snapshot = *workPicture_;
+    blendSpans_.clear();
+    blendArea_ = {snapshot.Width(), snapshot.Height(), 0, 0};
+    if (snapshot.BufferSize() != clean.BufferSize()) return;  // Blend refuses it
+    const int rowBytes = snapshot.Width() * 3;
+    for (int y = 0; y < snapshot.Height(); ++y) {
+        const std::uint8_t* a = snapshot.ScanLine(y);
+        const std::uint8_t* b = clean.ScanLine(y);
+        if (std::memcmp(a, b, std::size_t(rowBytes)) == 0) continue;
+        int first = 0, end = rowBytes;
+        while (a[first] == b[first]) ++first;
+        while (a[end - 1] == b[end - 1]) --end;
+        blendSpans_.push_back({y, first, end});
+        blendArea_.Left = std::min(blendArea_.Left, first / 3);
+        blendArea_.Right = std::max(blendArea_.Right, (end + 2) / 3);
+        blendArea_.Top = std::min(blendArea_.Top, y);
+        blendArea_.Bottom = y + 1;
+    }
 }
 
 bool TSaverEngine::Blend() {
@@ -292,14 +317,17 @@ bool TSaverEngine::Blend() {
         shown.BufferSize() != clean.BufferSize())
         throw std::runtime_error("Blend pictures differ");
 
-    // The three pictures share one layout, so the whole buffers blend as one span;
-    // the row padding blends along harmlessly.
-    shown.BeginUpdate();
-    CrossFadeBytes(shown.Buffer(), clean.Buffer(), snapshot.Buffer(), shown.BufferSize(), fadeLevel_);
-    shown.EndUpdate();
+    for (const BlendSpan& span : blendSpans_)
+        CrossFadeBytes(shown.ScanLine(span.Row) + span.First, clean.ScanLine(span.Row) + span.First,
+                       snapshot.ScanLine(span.Row) + span.First, std::size_t(span.End - span.First),
+                       fadeLevel_);
+    if (!blendSpans_.empty())
+        shown.NotifyChangeArea(blendArea_.Left, blendArea_.Top, blendArea_.Right, blendArea_.Bottom);
 
     fadeLevel_ += effectStep_;
-    return fadeLevel_ > 255;
+    if (fadeLevel_ <= 255) return false;
+    workPicture_->SetSize(0, 0, pgpf24Bit);  // the snapshot's memory goes back
+    return true;
 }
 
 void TSaverEngine::SavePalette() {
@@ -314,6 +342,7 @@ void TSaverEngine::SavePalette() {
 
 void TSaverEngine::ShowFadeOut() {
     host_.ShowPicture(workPicture_.get());
+    workPicture_->SetSize(0, 0, pgpf8Bit);  // the host has its copy
     fadeLevel_ = 255;
     fadeOutPhase_ = FadeOutPhase::Start;
 }
@@ -408,10 +437,20 @@ void TSaverEngine::ApplyPaletteLevel() {
 }
 
 void TSaverEngine::BlackScreen() {
-    // Same size and format only clears to the fill colour: black, except on the very
-    // first start over a solid background.
-    workPicture_->SetSize(layout_.Width, layout_.Height, pgpf24Bit);
-    host_.ShowPicture(workPicture_.get());
+    // Made in the shown picture itself, which already holds a full screen's memory:
+    // black, except on the very first start over a solid background.
+    TPixelGraphic& shown = Shown();
+    shown.BeginUpdate();
+    if (shown.PixelFormat() == pgpf24Bit && shown.Width() == layout_.Width &&
+        shown.Height() == layout_.Height)
+        shown.SetSize(0, 0, pgpf24Bit);  // a scene left from before: black, not its fill
+    shown.SetSize(layout_.Width, layout_.Height, pgpf24Bit);
+    if (firstStart_ && firstFill_ != 0) {
+        shown.SetBackGroundColor(PGColor(firstFill_));
+        shown.Clear();
+    }
+    firstStart_ = false;
+    shown.EndUpdate();
     DrawHomePage(false);
 }
 
@@ -427,18 +466,21 @@ void TSaverEngine::PrepareFadeIn() {
 
 void TSaverEngine::FadeInSetUp() {
     if (!fadeInPicture_) PrepareFadeIn();
-    workPicture_->SetSize(layout_.Width, layout_.Height, pgpf8Bit);
-    workPicture_->CopyPicture(fadeInPicture_.get());
-    savedPaletteCount_ = std::min(fadeInPaletteCount_, workPicture_->PaletteCount());
+    // The host's copy is blackened in place: no third copy of the mapped background.
+    host_.ShowPicture(fadeInPicture_.get());
+    TPixelGraphic& shown = Shown();
+    shown.BeginUpdate();
+    savedPaletteCount_ = std::min(fadeInPaletteCount_, shown.PaletteCount());
     for (int i = 0; i < savedPaletteCount_; ++i) {
-        const PGColor c = workPicture_->PaletteEntries(i);
+        const PGColor c = shown.PaletteEntries(i);
         savedRed_[i] = std::uint8_t(PGRed(c));
         savedGreen_[i] = std::uint8_t(PGGreen(c));
         savedBlue_[i] = std::uint8_t(PGBlue(c));
-        workPicture_->SetPaletteEntries(i, 0);
+        shown.SetPaletteEntries(i, 0);
     }
+    shown.IdentifyPalette();
+    shown.EndUpdate();
     fadeLevel_ = 0;
-    host_.ShowPicture(workPicture_.get());
 }
 
 }  // namespace quipix

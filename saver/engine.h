@@ -11,6 +11,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "imaging/pixel_graphic.h"
 #include "saver/scene.h"
@@ -85,12 +86,24 @@ private:
     SceneHost& host_;
     EngineServices services_;
 
-    std::unique_ptr<TPixelGraphic> backgroundPicture_;
     std::unique_ptr<TPixelGraphic> cleanBackground_;
+    // Empty except while a strip, the fade-in-place snapshot or the fade-out's palette
+    // picture is being built: none of them outlives the state that needs it.
     std::unique_ptr<TPixelGraphic> workPicture_;
     std::unique_ptr<TPixelGraphic> measurePicture_;  // canvas for measuring text
     std::unique_ptr<TPixelGraphic> fadeInPicture_;   // clean background, palette-mapped
     int fadeInPaletteCount_ = 0;
+    // The first black screen after set-up is cleared to the background drawing's fill
+    // colour (a solid background's colour), every later one is black.
+    bool firstStart_ = false;
+    std::uint32_t firstFill_ = 0;
+    // Where the snapshot differs from the clean background: byte ranges of rows.
+    // Everywhere else the blend of two equal bytes is that byte, so it is skipped.
+    struct BlendSpan {
+        int Row, First, End;
+    };
+    std::vector<BlendSpan> blendSpans_;
+    TPixelGraphic::ChangedArea blendArea_;
     TJokeLayout layout_;
 
     int animationState_ = 0;
