@@ -65,9 +65,6 @@ void TSaverEngine::SetUpScene() {
     workPicture_ = std::make_unique<TPixelGraphic>();
     measurePicture_ = std::make_unique<TPixelGraphic>();
     measurePicture_->SetSize(1, 1, pgpf24Bit);
-    // An empty picture shows as the window's black, at no cost in memory.
-    host_.ShowPicture(workPicture_.get());
-
     // The loaded picture is needed only to paint the clean background; it goes as
     // soon as that is done.
     auto backgroundPicture = std::make_unique<TPixelGraphic>();
@@ -107,6 +104,8 @@ void TSaverEngine::SetUpScene() {
     firstFill_ = cleanBackground_->BackGroundValue();
     firstStart_ = true;
     cleanBackground_->SetBackGroundColor(0);
+    // Black until the first tick, made once the loaded picture has gone.
+    host_.ShowBlack(w, h);
     if (fadeMode_ != 1) PrepareFadeIn();
 
     animationState_ = fadeMode_ == 0 ? 9 : 0;
@@ -438,12 +437,10 @@ void TSaverEngine::ApplyPaletteLevel() {
 
 void TSaverEngine::BlackScreen() {
     // Made in the shown picture itself, which already holds a full screen's memory:
-    // black, except on the very first start over a solid background.
+    // the fade-out's palette picture becomes black, or the set-up's black picture
+    // takes the fill colour the background drawing left (a solid background's).
     TPixelGraphic& shown = Shown();
     shown.BeginUpdate();
-    if (shown.PixelFormat() == pgpf24Bit && shown.Width() == layout_.Width &&
-        shown.Height() == layout_.Height)
-        shown.SetSize(0, 0, pgpf24Bit);  // a scene left from before: black, not its fill
     shown.SetSize(layout_.Width, layout_.Height, pgpf24Bit);
     if (firstStart_ && firstFill_ != 0) {
         shown.SetBackGroundColor(PGColor(firstFill_));

@@ -55,13 +55,140 @@ int FrameIntervalFor(const QScreen* screen) {
     return std::max(1, int(std::lround(1000.0 / hz)));
 }
 
+}  // namespace
+
+// Paints a picture straight into an X window with PutImage, a band of rows at a time,
+// when the window's visual takes RGB32 pixels as they are. Qt's backing store would
+// keep one more full-screen image of the scene in this process and copy every change
+// through it.
+class DirectWindowPainter {
+public:
+    // Null when the window is not on an X server or its pixels are laid out otherwise.
+    static std::unique_ptr<DirectWindowPainter> For(QWidget* window) {
+        xcb_connection_t* c = X11Connection();
+        if (!c) return nullptr;
+        const auto id = xcb_window_t(window->winId());
+        const xcb_setup_t* setup = xcb_get_setup(c);
+        if (setup->image_byte_order != XCB_IMAGE_ORDER_LSB_FIRST) return nullptr;
+        xcb_get_window_attributes_reply_t* a =
+            xcb_get_window_attributes_reply(c, xcb_get_window_attributes(c, id), nullptr);
+        xcb_get_geometry_reply_t* g = xcb_get_geometry_reply(c, xcb_get_geometry(c, id), nullptr);
+        const xcb_visualid_t visual = a ? a->visual : 0;
+        const int depth = g ? g->depth : 0;
+        free(a);
+        free(g);
+        if (depth != 24 && depth != 32) return nullptr;
+        bool thirtyTwoBits = false;
+        for (auto f = xcb_setup_pixmap_formats_iterator(setup); f.rem; xcb_format_next(&f))
+            if (f.data->depth == depth)
+                thirtyTwoBits = f.data->bits_per_pixel == 32 && f.data->scanline_pad == 32;
+        if (!thirtyTwoBits || !RgbVisual(setup, visual)) return nullptr;
+        return std::unique_ptr<DirectWindowPainter>(new DirectWindowPainter(c, id, depth));
+    }
+    ~DirectWindowPainter() {
+        if (X11Connection() == c_) xcb_free_gc(c_, gc_);
+    }
+    DirectWindowPainter(const DirectWindowPainter&) = delete;
+    DirectWindowPainter& operator=(const DirectWindowPainter&) = delete;
+
+    void Paint(const TPixelGraphic* picture, const QRegion& region, const QColor& fill) {
+        const QRect covered = picture && !picture->Empty()
+                                  ? QRect(0, 0, picture->Width(), picture->Height())
+                                  : QRect();
+        PaletteTable lut{};
+        if (picture && picture->PixelFormat() != pgpf24Bit) MakePaletteTable(*picture, lut);
+        for (const QRect& area : region) {
+            const QRect r = area & covered;
+            if (r.isEmpty()) continue;
+            // Bands small enough for one request and for the cache.
+            const std::int64_t rowBytes = std::int64_t(r.width()) * 4;
+            const int rows = int(std::clamp<std::int64_t>(
+                std::min<std::int64_t>(256 * 1024, maxRequestBytes_) / rowBytes, 1, r.height()));
+            band_.resize(std::size_t(rowBytes) * std::size_t(rows));
+            for (int y = r.top(); y <= r.bottom(); y += rows) {
+                const int n = std::min(rows, r.bottom() + 1 - y);
+                ConvertPixelGraphicRows(*picture, lut, r.left(), r.right() + 1, y, y + n,
+                                        band_.data(), std::size_t(rowBytes));
+                xcb_put_image(c_, XCB_IMAGE_FORMAT_Z_PIXMAP, window_, gc_, std::uint16_t(r.width()),
+                              std::uint16_t(n), std::int16_t(r.left()), std::int16_t(y), 0, depth_,
+                              std::uint32_t(rowBytes * n), band_.data());
+            }
+        }
+        const QRegion rest = region - QRegion(covered);
+        if (!rest.isEmpty()) {
+            const std::uint32_t pixel = 0xFF000000u | (std::uint32_t(fill.red()) << 16) |
+                                        (std::uint32_t(fill.green()) << 8) | std::uint32_t(fill.blue());
+            xcb_change_gc(c_, gc_, XCB_GC_FOREGROUND, &pixel);
+            std::vector<xcb_rectangle_t> boxes;
+            for (const QRect& r : rest)
+                boxes.push_back({std::int16_t(r.x()), std::int16_t(r.y()), std::uint16_t(r.width()),
+                                 std::uint16_t(r.height())});
+            xcb_poly_fill_rectangle(c_, window_, gc_, std::uint32_t(boxes.size()), boxes.data());
+        }
+        xcb_flush(c_);
+    }
+
+private:
+    DirectWindowPainter(xcb_connection_t* c, xcb_window_t window, int depth)
+        : c_(c), window_(window), gc_(xcb_generate_id(c)), depth_(std::uint8_t(depth)) {
+        const std::uint32_t noExposures = 0;
+        xcb_create_gc(c_, gc_, window_, XCB_GC_GRAPHICS_EXPOSURES, &noExposures);
+        // The request header and the image's own fields take 24 bytes.
+        maxRequestBytes_ = std::int64_t(xcb_get_maximum_request_length(c_)) * 4 - 64;
+    }
+    // A true-colour visual with red, green and blue in the bytes of 0x00RRGGBB.
+    static bool RgbVisual(const xcb_setup_t* setup, xcb_visualid_t id) {
+        for (auto s = xcb_setup_roots_iterator(setup); s.rem; xcb_screen_next(&s))
+            for (auto d = xcb_screen_allowed_depths_iterator(s.data); d.rem; xcb_depth_next(&d))
+                for (auto v = xcb_depth_visuals_iterator(d.data); v.rem; xcb_visualtype_next(&v))
+                    if (v.data->visual_id == id)
+                        return v.data->_class == XCB_VISUAL_CLASS_TRUE_COLOR &&
+                               v.data->red_mask == 0xFF0000 && v.data->green_mask == 0xFF00 &&
+                               v.data->blue_mask == 0xFF;
+        return false;
+    }
+
+    xcb_connection_t* c_;
+    xcb_window_t window_;
+    xcb_gcontext_t gc_;
+    std::uint8_t depth_;
+    std::int64_t maxRequestBytes_ = 0;
+    std::vector<std::uint8_t> band_;  // keeps its memory from paint to paint
+};
+
+namespace {
+
 // The image control painted in device pixels: its picture is the scene at full device
 // resolution, so one picture pixel is one screen pixel whatever the scaling.
 class ScenePicture : public TPGImage {
 public:
     using TPGImage::TPGImage;
+    // Paints through painter instead of Qt's backing store, asking frameDue for each
+    // repaint; null goes back to Qt.
+    void PaintDirectly(DirectWindowPainter* painter, std::function<void()> frameDue) {
+        direct_ = painter;
+        frameDue_ = std::move(frameDue);
+        pending_ = QRegion();
+    }
+    // Paints what changed since the last frame.
+    void PaintPending() {
+        if (!direct_ || pending_.isEmpty()) return;
+        const QRegion area = pending_;
+        pending_ = QRegion();
+        direct_->Paint(PixelGraphic(), area, Color());
+    }
+    // The window server lost part of the window's contents.
+    void Exposed(const QRect& area) { Invalidate(area); }
 
 protected:
+    void Invalidate(const QRect& area) override {
+        if (!direct_) {
+            TPGImage::Invalidate(area);
+            return;
+        }
+        pending_ += area.isNull() ? rect() : area;
+        if (frameDue_) frameDue_();
+    }
     void paintEvent(QPaintEvent* event) override {
         const double ratio = devicePixelRatioF();
         if (ratio == 1.0) {
@@ -69,18 +196,54 @@ protected:
             return;
         }
         QPainter painter(this);
-        const QImage& shown = DisplayImage();
-        const QRectF covered(0, 0, shown.width() / ratio, shown.height() / ratio);
+        const TPixelGraphic* shown = PixelGraphic();
+        const int w = shown && !shown->Empty() ? shown->Width() : 0;
+        const int h = w > 0 ? shown->Height() : 0;
+        const QRectF covered(0, 0, w / ratio, h / ratio);
         for (const QRect& r : event->region()) {
             const QRectF target = QRectF(r) & covered;
             if (target.isEmpty()) continue;
-            const QRectF source(target.x() * ratio, target.y() * ratio, target.width() * ratio,
-                                target.height() * ratio);
-            painter.drawImage(target, shown, source);
+            const QRect source = QRectF(target.x() * ratio, target.y() * ratio,
+                                        target.width() * ratio, target.height() * ratio)
+                                     .toAlignedRect() &
+                                 QRect(0, 0, w, h);
+            QImage& part = Band();
+            ConvertPixelGraphicArea(*shown, part, 0, 0, 0, 0);  // sized as the picture
+            ConvertPixelGraphicArea(*shown, part, source.left(), source.top(),
+                                    source.right() + 1, source.bottom() + 1);
+            painter.drawImage(target, part, QRectF(source));
         }
         const QRegion rest = event->region() - QRegion(covered.toAlignedRect());
         for (const QRect& r : rest) painter.fillRect(r, Color());
     }
+
+private:
+    DirectWindowPainter* direct_ = nullptr;
+    std::function<void()> frameDue_;
+    QRegion pending_;
+};
+
+// Expose events of a window that Qt does not paint: the scene repaints what was lost.
+class ExposeWatcher : public QAbstractNativeEventFilter {
+public:
+    ExposeWatcher(xcb_window_t window, ScenePicture* picture) : window_(window), picture_(picture) {
+        qApp->installNativeEventFilter(this);
+    }
+    ~ExposeWatcher() override {
+        if (qApp) qApp->removeNativeEventFilter(this);
+    }
+    bool nativeEventFilter(const QByteArray& type, void* message, qintptr*) override {
+        if (type != "xcb_generic_event_t") return false;
+        auto* event = static_cast<xcb_generic_event_t*>(message);
+        if ((event->response_type & 0x7F) != XCB_EXPOSE) return false;
+        auto* e = reinterpret_cast<xcb_expose_event_t*>(event);
+        if (e->window == window_) picture_->Exposed(QRect(e->x, e->y, e->width, e->height));
+        return false;
+    }
+
+private:
+    xcb_window_t window_;
+    ScenePicture* picture_;
 };
 
 // Qt reads a foreign window's geometry as 0 x 0, so the server is asked.
@@ -194,6 +357,9 @@ TfrmFullScreen::~TfrmFullScreen() {
     frameTimer_.stop();
     watcher_.reset();
     engine_.reset();
+    exposeWatcher_.reset();
+    static_cast<ScenePicture*>(image_)->PaintDirectly(nullptr, nullptr);
+    direct_.reset();
     if (foreign_) {
         // Our native window goes first; the foreign one is only a handle to the parent.
         destroy();
@@ -307,10 +473,27 @@ bool TfrmFullScreen::Start() {
         move(0, 0);
         SetLogicalSize();
     }
-    // The scene is set up before the window shows, so an error box is not hidden
-    // behind it.
-    FormCreate();
+    if (pixelRatio_ == 1.0) {
+        // One picture pixel is one window pixel: the scene can go straight to the window.
+        direct_ = DirectWindowPainter::For(this);
+        if (direct_) {
+            // Qt then keeps no backing store for the window and paints nothing itself.
+            setAttribute(Qt::WA_PaintOnScreen);
+            auto* scene = static_cast<ScenePicture*>(image_);
+            scene->PaintDirectly(direct_.get(), [this] { FrameDue(); });
+            exposeWatcher_ = std::make_unique<ExposeWatcher>(xcb_window_t(winId()), scene);
+        }
+    }
+    // The window shows black at once, before the scene's set-up: the server clears it
+    // to its background pixel as it maps it.
+    if (direct_) {
+        const std::uint32_t black = 0;
+        xcb_change_window_attributes(X11Connection(), xcb_window_t(winId()), XCB_CW_BACK_PIXEL,
+                                     &black);
+    }
     show();
+    if (xcb_connection_t* c = X11Connection()) xcb_flush(c);
+    FormCreate();
     if (target_.placement == SaverPlacement::Screen && target_.grabInput && X11Connection()) {
         raise();
         activateWindow();
@@ -387,6 +570,14 @@ void TfrmFullScreen::ShowPicture(const TPixelGraphic* picture) {
 
 TPixelGraphic* TfrmFullScreen::ShownPicture() { return image_->PixelGraphic(); }
 
+void TfrmFullScreen::ShowBlack(int width, int height) {
+    // The control's copy of a fresh picture, sized in place: no second full screen.
+    const TPixelGraphic fresh;
+    image_->SetPixelGraphic(&fresh);
+    image_->PixelGraphic()->SetSize(width, height, pgpf24Bit);
+    WatchShownPicture();
+}
+
 void TfrmFullScreen::WatchShownPicture() {
     TPixelGraphic* shown = image_->PixelGraphic();
     if (!shown || pixelRatio_ == 1.0) return;
@@ -402,23 +593,42 @@ void TfrmFullScreen::WatchShownPicture() {
     };
 }
 
-bool TfrmFullScreen::event(QEvent* event) {
-    // Every repaint of the window comes through one posted update request; one that
-    // arrives within a display frame of the last repaint waits for the frame timer,
-    // and the changes of the ticks in between are painted together.
-    if (event->type() == QEvent::UpdateRequest && frameIntervalMs_ > 0) {
-        if (sinceFlush_.isValid() && sinceFlush_.elapsed() < frameIntervalMs_) {
-            if (!frameTimer_.isActive())
-                frameTimer_.start(int(frameIntervalMs_ - sinceFlush_.elapsed()));
-            return true;
-        }
-        sinceFlush_.start();
+// Every repaint of the window comes through one posted update request (to the window,
+// or to the image control when it paints straight to the screen); one that arrives
+// within a display frame of the last repaint waits for the frame timer, and the
+// changes of the ticks in between are painted together.
+bool TfrmFullScreen::HoldForFrame() {
+    if (frameIntervalMs_ <= 0) return false;
+    if (sinceFlush_.isValid() && sinceFlush_.elapsed() < frameIntervalMs_) {
+        if (!frameTimer_.isActive()) frameTimer_.start(int(frameIntervalMs_ - sinceFlush_.elapsed()));
+        return true;
     }
+    sinceFlush_.start();
+    return false;
+}
+
+bool TfrmFullScreen::event(QEvent* event) {
+    if (event->type() == QEvent::UpdateRequest && HoldForFrame()) return true;
     return QWidget::event(event);
+}
+
+void TfrmFullScreen::FrameDue() {
+    // Painted from the event loop, once the tick that changed the scene is over.
+    if (frameTimer_.isActive()) return;
+    if (!HoldForFrame()) frameTimer_.start(0);
+}
+
+QPaintEngine* TfrmFullScreen::paintEngine() const {
+    // Painted on screen, the window draws nothing itself; its image control does.
+    return direct_ ? nullptr : QWidget::paintEngine();
 }
 
 void TfrmFullScreen::FlushFrame() {
     sinceFlush_.start();
+    if (direct_) {
+        static_cast<ScenePicture*>(image_)->PaintPending();
+        return;
+    }
     QEvent request(QEvent::UpdateRequest);
     QWidget::event(&request);
 }

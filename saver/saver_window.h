@@ -3,6 +3,7 @@
 // animation engine and decides when to close.
 #pragma once
 
+#include <QAbstractNativeEventFilter>
 #include <QElapsedTimer>
 #include <QTimer>
 #include <QWidget>
@@ -21,6 +22,7 @@ class TPGImage;
 class TfrmFullScreen;
 class TextEngine;
 class PreviewParentWatcher;
+class DirectWindowPainter;
 }  // namespace quipix
 class QScreen;
 class QWindow;
@@ -98,6 +100,7 @@ public:
     void StopAndClose() override;
     void ShowPicture(const TPixelGraphic* picture) override;
     TPixelGraphic* ShownPicture() override;
+    void ShowBlack(int width, int height) override;
 
 signals:
     // The window has closed; the run's event loop ends on it.
@@ -110,6 +113,7 @@ protected:
     void mouseReleaseEvent(QMouseEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
     bool event(QEvent* event) override;
+    QPaintEngine* paintEngine() const override;
 
 private:
     void FormCreate();
@@ -126,6 +130,11 @@ private:
     void UseOwnTextEngine();
     void WatchShownPicture();
     void FlushFrame();
+    // True when an update request comes within a display frame of the last repaint:
+    // it is held, and the frame timer repaints later.
+    bool HoldForFrame();
+    // The scene painted straight to the screen changed: paint it at the next frame.
+    void FrameDue();
 
     SaverTarget target_;
     platform::WindowId parent_ = 0;  // the foreign window, once known
@@ -147,6 +156,9 @@ private:
     int frameIntervalMs_ = 0;
     QElapsedTimer sinceFlush_;
     QTimer frameTimer_;
+    // Set when the scene goes straight to the X window, bypassing the backing store.
+    std::unique_ptr<DirectWindowPainter> direct_;
+    std::unique_ptr<QAbstractNativeEventFilter> exposeWatcher_;
 };
 
 }  // namespace quipix

@@ -33,6 +33,13 @@ public:
     // The host's own copy, which the engine may draw on; the host shows its changes.
     // Valid until the next ShowPicture.
     virtual TPixelGraphic* ShownPicture() = 0;
+    // Shows a black 24-bit picture of the given size, as ShowPicture of a fresh one
+    // would; a host may make it in its own copy without a source of that size.
+    virtual void ShowBlack(int width, int height) {
+        TPixelGraphic black;
+        black.SetSize(width, height, pgpf24Bit);
+        ShowPicture(&black);
+    }
 };
 
 }  // namespace quipix

@@ -1,12 +1,17 @@
 // TPGImage: a widget that shows its own copy of a TPixelGraphic 1:1 at its top-left
 // corner, the rest filled with Color, and repaints only what the copy reports as
-// changed. Mouse presses, moves and releases are passed on as signals; the control
+// changed. It keeps no display image of its own: what a repaint needs is converted
+// band by band while painting, so a change costs nothing until it is painted and a
+// full-screen picture is not held twice. Mouse presses, moves and releases are passed on as signals; the control
 // itself does nothing with the mouse.
 #pragma once
 
 #include <QColor>
 #include <QImage>
+#include <QPainter>
 #include <QWidget>
+#include <array>
+#include <cstdint>
 #include <memory>
 
 #include "imaging/pixel_graphic.h"
@@ -18,6 +23,20 @@ namespace quipix {
 // converted). An empty picture gives a null image.
 void ConvertPixelGraphicArea(const TPixelGraphic& picture, QImage& display, int left, int top,
                              int right, int bottom);
+
+// Converts rows of the picture, columns left .. right - 1 (inside the picture), into
+// consecutive RGB32 rows starting at out, stride bytes apart. Palette pictures need the
+// table that MakePaletteTable gives.
+using PaletteTable = std::array<QRgb, 256>;
+void MakePaletteTable(const TPixelGraphic& picture, PaletteTable& table);
+void ConvertPixelGraphicRows(const TPixelGraphic& picture, const PaletteTable& table, int left,
+                             int right, int top, int bottom, std::uint8_t* out,
+                             std::size_t stride);
+
+// Paints the area of picture (in its pixels) at the same place through painter, in
+// bands of a few rows converted into band, which keeps its memory between calls.
+void PaintPictureArea(QPainter& painter, const TPixelGraphic& picture, const QRect& area,
+                      QImage& band);
 
 // Makes own a copy of source as a fresh picture would be, reusing own's buffer when
 // there is one, so that handing over a picture of the same size allocates nothing.
@@ -42,8 +61,8 @@ public:
     QColor Color() const;
     void SetColor(const QColor& color);
 
-    // The converted picture as painted; exposed for tests.
-    const QImage& DisplayImage() const { return display_; }
+    // The picture as a repaint shows it, converted afresh; for tests.
+    QImage DisplayImage() const;
 
 signals:
     void mouseDown(QPoint pos, Qt::MouseButton button);
@@ -60,8 +79,13 @@ private:
     void PictureChanged(TPixelGraphic& sender);
 
     std::unique_ptr<TPixelGraphic> picture_;
-    QImage display_;  // Format_RGB32, the picture's size
+    QImage band_;  // Format_RGB32, a few rows of the picture's width
     QColor color_;
+
+protected:
+    QImage& Band() { return band_; }
+    // Asks for a repaint of area (in picture pixels), or of everything when it is null.
+    virtual void Invalidate(const QRect& area);
 };
 
 }  // namespace quipix
