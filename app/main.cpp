@@ -86,6 +86,8 @@ int main(int argc, char** argv) {
     }
 
     quipix::ParseCommandLine(params);
+    // The screen goes black before the toolkit's start-up, which takes longer.
+    if (quipix::RunMode == quipix::FullScreen) quipix::RaiseBlackCurtain();
     // The preview-equals-screen rule compares with the screen as the application
     // sees it, so the application exists before the rule runs.
     if (quipix::RunModeNeedsApplication()) ensureApplication();

@@ -18,6 +18,7 @@
 #include <QScreen>
 #include <QWindow>
 #include <cmath>
+#include <cstdlib>
 #include <exception>
 #include <vector>
 #include <xcb/xcb.h>
@@ -718,6 +719,39 @@ void CloseTogether(const std::vector<std::unique_ptr<TfrmFullScreen>>& forms) {
 
 namespace {
 
+// The curtain's own connection: closing it destroys the window.
+xcb_connection_t* curtain = nullptr;
+
+void LowerBlackCurtain() {
+    if (!curtain) return;
+    xcb_disconnect(curtain);
+    curtain = nullptr;
+}
+
+}  // namespace
+
+void RaiseBlackCurtain() {
+    if (curtain || !std::getenv("DISPLAY")) return;
+    xcb_connection_t* c = xcb_connect(nullptr, nullptr);
+    if (xcb_connection_has_error(c)) {
+        xcb_disconnect(c);
+        return;
+    }
+    const xcb_screen_t* screen = xcb_setup_roots_iterator(xcb_get_setup(c)).data;
+    const xcb_window_t window = xcb_generate_id(c);
+    // Override-redirect, cleared to black by the server itself, selecting no input.
+    const std::uint32_t values[] = {screen->black_pixel, 1};
+    xcb_create_window(c, XCB_COPY_FROM_PARENT, window, screen->root, 0, 0,
+                      screen->width_in_pixels, screen->height_in_pixels, 0,
+                      XCB_WINDOW_CLASS_INPUT_OUTPUT, screen->root_visual,
+                      XCB_CW_BACK_PIXEL | XCB_CW_OVERRIDE_REDIRECT, values);
+    xcb_map_window(c, window);
+    xcb_flush(c);
+    curtain = c;
+}
+
+namespace {
+
 void PrepareRun() {
     if (!CurrentTextEngine()) InstallQtTextEngine();
     // Every mouse-move message counts toward closing, so none may be merged.
@@ -732,6 +766,7 @@ void RunForms(std::vector<std::unique_ptr<TfrmFullScreen>>& forms) {
                          Qt::QueuedConnection);
     bool started = false;
     for (auto& f : forms) started = f->Start() || started;
+    LowerBlackCurtain();
     if (started) QCoreApplication::exec();
 }
 

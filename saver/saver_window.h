@@ -46,6 +46,11 @@ struct SaverTarget {
     bool grabInput = true;
 };
 
+// Covers every monitor with a plain black window of its own X connection, before the
+// toolkit starts, so that the screen goes black at once; RunSaverWindow takes it down
+// once its windows show. Nothing happens without an X server.
+void RaiseBlackCurtain();
+
 // Creates the saver windows and runs the event loop until they close. A QApplication
 // must exist. parent 0 runs full screen on every monitor, one scene each, and input
 // on any of them ends all; otherwise the window is a preview inside parent.
