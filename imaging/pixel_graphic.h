@@ -111,6 +111,8 @@ public:
     bool Empty() const { return buffer_.empty(); }
     int Stride() const { return stride_; }
     std::size_t BufferSize() const { return buffer_.size(); }
+    // Memory the buffer holds, which a smaller size keeps (see Reshape).
+    std::size_t BufferCapacity() const { return buffer_.capacity(); }
     std::uint8_t* Buffer() { return buffer_.data(); }
     const std::uint8_t* Buffer() const { return buffer_.data(); }
 

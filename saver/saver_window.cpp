@@ -20,6 +20,9 @@
 #include <cmath>
 #include <cstdlib>
 #include <exception>
+#if defined(__GLIBC__)
+#include <malloc.h>
+#endif
 #include <vector>
 #include <xcb/xcb.h>
 
@@ -208,11 +211,11 @@ protected:
                                         target.width() * ratio, target.height() * ratio)
                                      .toAlignedRect() &
                                  QRect(0, 0, w, h);
-            QImage& part = Band();
-            ConvertPixelGraphicArea(*shown, part, 0, 0, 0, 0);  // sized as the picture
-            ConvertPixelGraphicArea(*shown, part, source.left(), source.top(),
+            // Scaling needs the neighbours of the area too: the whole picture is held
+            // converted, refreshed where it is repainted.
+            ConvertPixelGraphicArea(*shown, scaled_, source.left(), source.top(),
                                     source.right() + 1, source.bottom() + 1);
-            painter.drawImage(target, part, QRectF(source));
+            painter.drawImage(target, scaled_, QRectF(source));
         }
         const QRegion rest = event->region() - QRegion(covered.toAlignedRect());
         for (const QRect& r : rest) painter.fillRect(r, Color());
@@ -221,6 +224,7 @@ protected:
 private:
     DirectWindowPainter* direct_ = nullptr;
     std::function<void()> frameDue_;
+    QImage scaled_;  // on a scaled screen only: the picture in RGB32
     QRegion pending_;
 };
 
@@ -753,6 +757,13 @@ void RaiseBlackCurtain() {
 namespace {
 
 void PrepareRun() {
+#if defined(__GLIBC__)
+    // Full-screen pictures come and go with the fade states. By default the allocator
+    // serves a size it has once freed from its heap afterwards, which keeps the memory
+    // when it is freed again; with a fixed threshold every picture is mapped on its
+    // own and goes back to the system when it is freed.
+    mallopt(M_MMAP_THRESHOLD, 256 * 1024);
+#endif
     if (!CurrentTextEngine()) InstallQtTextEngine();
     // Every mouse-move message counts toward closing, so none may be merged.
     QCoreApplication::setAttribute(Qt::AA_CompressHighFrequencyEvents, false);

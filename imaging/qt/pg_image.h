@@ -83,7 +83,6 @@ private:
     QColor color_;
 
 protected:
-    QImage& Band() { return band_; }
     // Asks for a repaint of area (in picture pixels), or of everything when it is null.
     virtual void Invalidate(const QRect& area);
 };

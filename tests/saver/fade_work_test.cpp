@@ -159,5 +159,32 @@ TEST(PauseAfterTheAnswer, SceneStandsForThePauseThenTheFadeBegins) {
     }
 }
 
+TEST(FadeWork, FullScreenPicturesLiveOnlyInTheStatesThatNeedThem) {
+    // Beside the clean background and the host's copy, the engine holds a screen-sized
+    // picture only while it builds one: the snapshot of "Fade in place" (states 5 and
+    // 6) and the fade-out's palette picture (state 7).
+    ScopedBlockText text;
+    for (int mode : {0, 1}) {
+        FakeServices fake;
+        fake.settings.FadeMode = mode;
+        fake.settings.Speed = 10;
+        fake.settings.BackgroundType = 1;
+        FakeHost host(400, 300);
+        TSaverEngine engine(host, fake.Make());
+        engine.SetUpScene();
+        const std::size_t screen8 = 400 * 300;
+        for (int tick = 0, cycles = 0; tick < 5000 && cycles < 2; ++tick) {
+            const int state = engine.AnimationState();
+            engine.Timer1Timer();
+            ASSERT_EQ(host.closes_, 0);
+            const int now = engine.AnimationState();
+            if (now == 5 || now == 6 || now == 7) continue;
+            EXPECT_LT(engine.WorkPicture()->BufferCapacity(), screen8)
+                << "mode " << mode << " after state " << state;
+            if (state != 0 && now == 0) ++cycles;
+        }
+    }
+}
+
 }  // namespace
 }  // namespace quipix::test
