@@ -51,6 +51,12 @@ public:
         ConvertPixelGraphicArea(*shown_, display_, 0, 0, shown_->Width(), shown_->Height());
     }
     TPixelGraphic* ShownPicture() override { return shown_.get(); }
+    // As the saver window: a fresh picture sized in the host's own copy.
+    void ShowBlack(int width, int height) override {
+        const TPixelGraphic fresh;
+        ShowPicture(&fresh);
+        shown_->SetSize(width, height, pgpf24Bit);
+    }
     bool stopped_ = false;
 
 private:
