@@ -194,6 +194,12 @@ protected:
         if (frameDue_) frameDue_();
     }
     void paintEvent(QPaintEvent* event) override {
+        if (direct_) {
+            // Qt has no surface to paint on here: the next frame paints it.
+            pending_ += event->region();
+            if (frameDue_) frameDue_();
+            return;
+        }
         const double ratio = devicePixelRatioF();
         if (ratio == 1.0) {
             TPGImage::paintEvent(event);
