@@ -201,7 +201,7 @@ private:
         // Fewest bytes the pixels fit in: full rows, or two RLE bytes per 255 pixels.
         const std::int64_t pixels = std::int64_t(h.width) * height;
         const std::int64_t fileRow = (std::int64_t(bits) * h.width + 31) / 32 * 4;
-        CheckSize(h.width, height, format, rle ? pixels / 128 : fileRow * height,
+        CheckSize(h.width, height, format, rle ? pixels / 128 : decode::SaturatingMul(fileRow, height),
                   stream.Remaining());
 
         image.SetSize(h.width, height, format);
