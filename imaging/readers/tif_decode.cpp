@@ -1,11 +1,16 @@
-// TIFF strip decoding: LZW (both bit orders), Deflate through zlib, the horizontal
-// predictor and 16-bit samples. Every decoder works one row at a time, so memory
-// stays one row plus one input block however large a strip claims to be.
+// TIFF strip decoding: LZW (both bit orders), Deflate, the horizontal predictor and
+// 16-bit samples. The decoders work one row at a time, so memory stays one row plus
+// one input block however large a strip claims to be. Where libdeflate is at hand a
+// Deflate strip of known, moderate size is inflated whole by it instead: about three
+// times zlib's speed on photos.
 #include <algorithm>
 #include <array>
 #include <cstring>
 
 #include <zlib.h>
+#ifdef QUIPIX_HAVE_LIBDEFLATE
+#include <libdeflate.h>
+#endif
 
 #include "imaging/exceptions.h"
 #include "imaging/messages.h"
@@ -70,14 +75,10 @@ namespace {
 class LzwDecoder : public RowDecoder {
 public:
     LzwDecoder(TPGStream& stream, bool reverseBits) : input_(stream, reverseBits) {
-        for (int c = 0; c < 256; ++c) {
-            suffix_[c] = first_[c] = std::uint8_t(c);
-            length_[c] = 1;
-            prefix_[c] = 0;
-        }
+        for (int c = 0; c < 256; ++c) table_[c] = {0, 1, std::uint8_t(c), std::uint8_t(c)};
     }
 
-    void StartStrip(std::int64_t position, std::int64_t count) override {
+    void StartStrip(std::int64_t position, std::int64_t count, std::size_t) override {
         input_.Start(position, count);
         in_ = end_ = nullptr;
         bits_ = 0;
@@ -93,6 +94,24 @@ public:
     }
 
     void Row(std::uint8_t* out, std::size_t size) override {
+        if (compat_)
+            DecodeRow<true>(out, size);
+        else
+            DecodeRow<false>(out, size);
+    }
+
+private:
+    static constexpr int kClear = 256, kEnd = 257, kCodes = 4096;
+
+    struct Code {
+        std::uint16_t prefix;
+        std::uint16_t length;
+        std::uint8_t last;   // the string's last byte
+        std::uint8_t first;  // and its first
+    };
+
+    template <bool Compat>
+    void DecodeRow(std::uint8_t* out, std::size_t size) {
         std::size_t pos = 0;
         if (pendingPos_ < pendingLen_) {
             pos = std::min(size, pendingLen_ - pendingPos_);
@@ -100,7 +119,7 @@ public:
             pendingPos_ += pos;
         }
         while (pos < size) {
-            const int code = ReadCode();
+            const int code = ReadCode<Compat>();
             if (code < 0 || code == kEnd) RaiseEnd();
             if (code == kClear) {
                 ResetTable();
@@ -112,28 +131,24 @@ public:
                 prev_ = code;
                 continue;
             }
-            std::uint8_t head;
-            if (code < next_)
-                head = first_[code];
-            else if (code == next_)
-                head = first_[prev_];
-            else
-                Invalid();
+            if (code > next_) Invalid();
+            const Code& p = table_[prev_];
             if (next_ < kCodes) {
-                prefix_[next_] = std::uint16_t(prev_);
-                suffix_[next_] = head;
-                first_[next_] = first_[prev_];
-                length_[next_] = std::uint16_t(length_[prev_] + 1);
+                // The new string: the previous one and the first byte of this one
+                // (of itself when the code is the one being defined).
+                const std::uint8_t head = code < next_ ? table_[code].first : p.first;
+                table_[next_] = {std::uint16_t(prev_), std::uint16_t(p.length + 1), head, p.first};
                 ++next_;
-                if (width_ < 12 && next_ >= (1 << width_) - (compat_ ? 0 : 1)) ++width_;
+                if (width_ < 12 && next_ >= (1 << width_) - (Compat ? 0 : 1)) ++width_;
             }
-            Emit(code, out, pos, size);
+            if (code < 256 && pos < size) {
+                out[pos++] = std::uint8_t(code);
+            } else {
+                Emit(code, out, pos, size);
+            }
             prev_ = code;
         }
     }
-
-private:
-    static constexpr int kClear = 256, kEnd = 257, kCodes = 4096;
 
     [[noreturn]] static void Invalid() { RaiseFull("TIFF (LZW): " + GetPGLangStr(20, "code")); }
 
@@ -143,22 +158,32 @@ private:
         prev_ = -1;
     }
 
+    template <bool Compat>
     int ReadCode() {
+        if (bitCount_ < width_ && end_ - in_ >= 6) {
+            // Six bytes at once while the block has them: at least four codes' worth.
+            for (int i = 0; i < 6; ++i, bitCount_ += 8) {
+                if (Compat)
+                    bits_ |= std::uint64_t(*in_++) << bitCount_;
+                else
+                    bits_ = (bits_ << 8) | *in_++;
+            }
+        }
         while (bitCount_ < width_) {
             if (in_ == end_) {
                 if (!input_.Refill()) return -1;
                 in_ = input_.Data();
                 end_ = in_ + input_.Length();
             }
-            if (compat_)
-                bits_ |= std::uint32_t(*in_++) << bitCount_;
+            if (Compat)
+                bits_ |= std::uint64_t(*in_++) << bitCount_;
             else
                 bits_ = (bits_ << 8) | *in_++;
             bitCount_ += 8;
         }
         const std::uint32_t mask = (1u << width_) - 1;
         int code;
-        if (compat_) {
+        if (Compat) {
             code = int(bits_ & mask);
             bits_ >>= width_;
         } else {
@@ -171,12 +196,13 @@ private:
     // Writes the string of code, back to front along its prefixes. What does not fit
     // the row waits for the next one.
     void Emit(int code, std::uint8_t* out, std::size_t& pos, std::size_t size) {
-        const std::size_t len = length_[code];
+        const std::size_t len = table_[code].length;
         const bool fits = len <= size - pos;
         std::uint8_t* dst = fits ? out + pos : pending_;
         for (std::size_t i = len; i-- > 0;) {
-            dst[i] = suffix_[code];
-            code = prefix_[code];
+            const Code& c = table_[code];
+            dst[i] = c.last;
+            code = c.prefix;
         }
         if (fits) {
             pos += len;
@@ -192,14 +218,11 @@ private:
     StripInput input_;
     const std::uint8_t* in_ = nullptr;
     const std::uint8_t* end_ = nullptr;
-    std::uint32_t bits_ = 0;
+    std::uint64_t bits_ = 0;  // never more than 11 + 48 bits pending
     int bitCount_ = 0;
     bool compat_ = false;
     int width_ = 9, next_ = 258, prev_ = -1;
-    std::uint16_t prefix_[kCodes];
-    std::uint16_t length_[kCodes];
-    std::uint8_t suffix_[kCodes];
-    std::uint8_t first_[kCodes];
+    Code table_[kCodes];
     std::uint8_t pending_[kCodes];  // a string is at most 4096 - 257 bytes long
     std::size_t pendingPos_ = 0, pendingLen_ = 0;
 };
@@ -207,12 +230,19 @@ private:
 // Deflate (Adobe's code 8 and the older 32946): one zlib stream per strip.
 class DeflateDecoder : public RowDecoder {
 public:
-    DeflateDecoder(TPGStream& stream, bool reverseBits) : input_(stream, reverseBits) {}
+    DeflateDecoder(TPGStream& stream, bool reverseBits)
+        : stream_(stream), reverse_(reverseBits), input_(stream, reverseBits) {}
     ~DeflateDecoder() override {
         if (ready_) inflateEnd(&z_);
+#ifdef QUIPIX_HAVE_LIBDEFLATE
+        libdeflate_free_decompressor(whole_);
+#endif
     }
 
-    void StartStrip(std::int64_t position, std::int64_t count) override {
+    void StartStrip(std::int64_t position, std::int64_t count, std::size_t stripBytes) override {
+        stripPos_ = stripLen_ = 0;
+        wholeStrip_ = InflateWhole(position, count, stripBytes);
+        if (wholeStrip_) return;
         input_.Start(position, count);
         if (!ready_) {
             if (inflateInit(&z_) != Z_OK) Invalid();
@@ -225,6 +255,12 @@ public:
     }
 
     void Row(std::uint8_t* out, std::size_t size) override {
+        if (wholeStrip_) {
+            if (size > stripLen_ - stripPos_) RaiseEnd();
+            std::memcpy(out, strip_.data() + stripPos_, size);
+            stripPos_ += size;
+            return;
+        }
         z_.next_out = out;
         z_.avail_out = uInt(size);  // rows are far below 4 GiB (the picture size limit)
         while (z_.avail_out > 0) {
@@ -245,6 +281,41 @@ public:
 private:
     [[noreturn]] static void Invalid() { RaiseFull("TIFF (Deflate): " + GetPGLangStr(20, "data")); }
 
+    // Inflates a counted strip whole when libdeflate is there and the strip is not
+    // large; false leaves it to zlib, also for damaged or cut data, so that every
+    // failure reads the same either way.
+    bool InflateWhole(std::int64_t position, std::int64_t count, std::size_t stripBytes) {
+#ifdef QUIPIX_HAVE_LIBDEFLATE
+        constexpr std::int64_t kLimit = 32 << 20;
+        const std::int64_t inFile = stream_.Size() - position;
+        if (count < 0 || count > kLimit || std::int64_t(stripBytes) > kLimit || inFile <= 0) return false;
+        if (!whole_ && !(whole_ = libdeflate_alloc_decompressor())) return false;
+        packed_.resize(std::size_t(std::min(count, inFile)));
+        stream_.Seek(position);
+        packed_.resize(stream_.Read(packed_.data(), packed_.size()));
+        if (reverse_) ReverseBits(packed_.data(), packed_.size());
+        strip_.resize(stripBytes);
+        std::size_t got = 0;
+        if (libdeflate_zlib_decompress(whole_, packed_.data(), packed_.size(), strip_.data(),
+                                       stripBytes, &got) != LIBDEFLATE_SUCCESS ||
+            got < stripBytes)
+            return false;
+        stripLen_ = got;
+        return true;
+#else
+        (void)position, (void)count, (void)stripBytes;
+        return false;
+#endif
+    }
+
+    TPGStream& stream_;
+    bool reverse_;
+#ifdef QUIPIX_HAVE_LIBDEFLATE
+    libdeflate_decompressor* whole_ = nullptr;
+#endif
+    std::vector<std::uint8_t> packed_, strip_;
+    std::size_t stripPos_ = 0, stripLen_ = 0;
+    bool wholeStrip_ = false;
     StripInput input_;
     z_stream z_{};
     bool ready_ = false;
@@ -265,6 +336,20 @@ void UndoHorizontalPredictor(std::uint8_t* row, std::size_t bytes, int samples, 
                              bool bigEndian) {
     const std::size_t step = std::size_t(samples) * std::size_t(bits / 8);
     if (bits == 8) {
+        // RGB rows keep one running sum per sample in a register; the three sums are
+        // independent, so the loop does not wait on memory.
+        if (step == 3 && bytes % 3 == 0 && bytes >= 3) {
+            std::uint8_t r = row[0], g = row[1], b = row[2];
+            for (std::size_t i = 3; i < bytes; i += 3) {
+                r = std::uint8_t(r + row[i]);
+                g = std::uint8_t(g + row[i + 1]);
+                b = std::uint8_t(b + row[i + 2]);
+                row[i] = r;
+                row[i + 1] = g;
+                row[i + 2] = b;
+            }
+            return;
+        }
         for (std::size_t i = step; i < bytes; ++i) row[i] = std::uint8_t(row[i] + row[i - step]);
         return;
     }

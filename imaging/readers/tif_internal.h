@@ -39,13 +39,14 @@ private:
     std::int64_t left_ = 0;
 };
 
-// Decompresses strips row by row. A row that the strip's data cannot fill raises
+// Decompresses strips row by row; stripBytes is what the strip's rows hold in all.
+// A row that the strip's data cannot fill raises
 // "TIFF: Unexpected end of file"; data that breaks the format raises the decoder's
 // own message.
 class RowDecoder {
 public:
     virtual ~RowDecoder() = default;
-    virtual void StartStrip(std::int64_t position, std::int64_t count) = 0;
+    virtual void StartStrip(std::int64_t position, std::int64_t count, std::size_t stripBytes) = 0;
     virtual void Row(std::uint8_t* out, std::size_t size) = 0;
 };
 

@@ -367,8 +367,9 @@ private:
                 if (strip >= d.stripOffsets.size()) RaiseFull(kStripCountText);
                 position = d.Start() + d.stripOffsets[strip];
                 if (position >= stream.Size()) Raise(GetPGLangStr(32));
+                const std::size_t rows = std::min<std::size_t>(d.rowsPerStrip, std::size_t(height - r));
                 if (decoder)
-                    decoder->StartStrip(position, counted ? d.stripByteCounts[strip] : -1);
+                    decoder->StartStrip(position, counted ? d.stripByteCounts[strip] : -1, rows * rowBytes);
                 else
                     window.SeekTo(position);
             }
