@@ -7,6 +7,7 @@
 // tags are read from the directory entry itself when they fit in its four bytes.
 // The LZW and Deflate decoders live in tif_decode.cpp.
 #include <algorithm>
+#include <bit>
 #include <cstring>
 #include <map>
 #include <vector>
@@ -238,13 +239,25 @@ void ConvertRow(const Directory& d, const std::uint8_t* in, std::uint8_t* out, i
         case 8:
             for (int x = 0; x < width; ++x) out[x] = whiteIsZero ? std::uint8_t(255 - in[x]) : in[x];
             break;
-        case 24:
-            for (int x = 0; x < width; ++x, in += 3, out += 3) {
+        case 24: {
+            // Four bytes at a time: red, green, blue and the next red byte-swapped
+            // and shifted give blue, green, red; the fourth byte written is the next
+            // pixel's, which its own turn rewrites. The last pixel goes alone.
+            static_assert(std::endian::native == std::endian::little);
+            int x = 0;
+            for (; x + 1 < width; ++x, in += 3, out += 3) {
+                std::uint32_t v;
+                std::memcpy(&v, in, 4);
+                v = __builtin_bswap32(v) >> 8;
+                std::memcpy(out, &v, 4);
+            }
+            if (x < width) {
                 out[0] = in[2];
                 out[1] = in[1];
                 out[2] = in[0];
             }
             break;
+        }
         default:  // 32
             for (int x = 0; x < width; ++x, in += 4, out += 3) {
                 if (d.photometric == kCMYK) {
