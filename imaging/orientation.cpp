@@ -51,28 +51,35 @@ struct SourceRows {
     const std::uint8_t* Row(int y) const { return row0 + step * y; }
 };
 
-// Target pixel (x, y) takes source pixel (sx, sy). Transposing orientations (5 to 8)
-// read source rows as target columns, so the target is filled in bands of rows that
-// keep the reads of one source row together in the cache.
+// Source rows are read as target columns, so the target is filled in bands of rows
+// that keep the reads of one source row together in the cache.
+// Mirrors one row in place.
+template <int Bits>
+void MirrorRow(std::uint8_t* row, int width) {
+    for (int a = 0, b = width - 1; a < b; ++a, --b) {
+        const std::uint32_t va = Px<Bits>::Get(row, a);
+        Px<Bits>::Set(row, a, Px<Bits>::Get(row, b));
+        Px<Bits>::Set(row, b, va);
+    }
+}
+
+// Mirroring (2) and the half turn (3) work in place, row by row.
+template <int Bits>
+void MirrorInPlace(TPixelGraphic& image, bool halfTurn) {
+    const int w = image.Width(), h = image.Height();
+    if (halfTurn) decode::FlipRows(image);
+    for (int y = 0; y < h; ++y) MirrorRow<Bits>(image.ScanLine(y), w);
+}
+
+// The transposing orientations (5 to 8): target pixel (x, y) is source column y
+// (mirrored for 7 and 8) of source row x (mirrored for 6 and 7).
 template <int Bits>
 void Remap(const SourceRows& src, int srcWidth, int srcHeight, TPixelGraphic& dst,
            int orientation) {
     const int w = dst.Width(), h = dst.Height();
-    const bool transpose = orientation >= 5;
-    // Mirroring of the target's x and y, in source terms.
-    const bool flipX = orientation == 2 || orientation == 3 || orientation == 6 || orientation == 7;
-    const bool flipY = orientation == 3 || orientation == 4 || orientation == 7 || orientation == 8;
-    if (!transpose) {
-        for (int y = 0; y < h; ++y) {
-            const std::uint8_t* s = src.Row(flipY ? srcHeight - 1 - y : y);
-            std::uint8_t* d = dst.ScanLine(y);
-            for (int x = 0; x < w; ++x) Px<Bits>::Set(d, x, Px<Bits>::Get(s, flipX ? srcWidth - 1 - x : x));
-        }
-        return;
-    }
-    // Transposed: target (x, y) is source column y (mirrored by flipY) of row x
-    // (mirrored by flipX).
-    constexpr int kBand = 16;
+    const bool flipX = orientation == 6 || orientation == 7;
+    const bool flipY = orientation == 7 || orientation == 8;
+    constexpr int kBand = 32;
     std::uint8_t* rows[kBand];
     for (int y0 = 0; y0 < h; y0 += kBand) {
         const int n = std::min(kBand, h - y0);
@@ -96,13 +103,24 @@ void ApplyOrientation(TPixelGraphic& image, int orientation) {
         decode::FlipRows(image);
         return;
     }
+    if (orientation <= 3) {
+        image.BeginUpdate();
+        switch (image.PixelFormat()) {
+            case pgpf1Bit: MirrorInPlace<1>(image, orientation == 3); break;
+            case pgpf4Bit: MirrorInPlace<4>(image, orientation == 3); break;
+            case pgpf8Bit: MirrorInPlace<8>(image, orientation == 3); break;
+            default: MirrorInPlace<24>(image, orientation == 3); break;
+        }
+        image.EndUpdate();
+        return;
+    }
     const std::uint8_t* base = image.Buffer();
     const std::ptrdiff_t row0 = image.ScanLine(0) - base;
     const std::ptrdiff_t step = h > 1 ? image.ScanLine(1) - image.ScanLine(0) : 0;
     const std::vector<std::uint8_t> copy(base, base + image.BufferSize());
     const SourceRows src{copy.data() + row0, step};
     image.BeginUpdate();
-    if (orientation >= 5) image.SetSize(h, w, image.PixelFormat());
+    image.SetSize(h, w, image.PixelFormat());
     switch (image.PixelFormat()) {
         case pgpf1Bit: Remap<1>(src, w, h, image, orientation); break;
         case pgpf4Bit: Remap<4>(src, w, h, image, orientation); break;
