@@ -273,8 +273,8 @@ public:
             const int r = inflate(&z_, Z_NO_FLUSH);
             if (r == Z_STREAM_END)
                 ended_ = true;
-            else if (r != Z_OK && r != Z_BUF_ERROR)
-                Invalid();
+            else if (r != Z_OK && !(r == Z_BUF_ERROR && z_.avail_in == 0))
+                Invalid();  // a stream that can make no progress is damaged too
         }
     }
 
