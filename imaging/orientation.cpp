@@ -71,14 +71,12 @@ void MirrorInPlace(TPixelGraphic& image, bool halfTurn) {
     for (int y = 0; y < h; ++y) MirrorRow<Bits>(image.ScanLine(y), w);
 }
 
-// The transposing orientations (5 to 8): target pixel (x, y) is source column y
-// (mirrored for 7 and 8) of source row x (mirrored for 6 and 7).
+// The transposing orientations 5 and 6 (7 and 8 are mirrored first): target pixel
+// (x, y) is source column y of source row x, or of row H - 1 - x for 6.
 template <int Bits>
-void Remap(const SourceRows& src, int srcWidth, int srcHeight, TPixelGraphic& dst,
-           int orientation) {
+void Remap(const SourceRows& src, int srcHeight, TPixelGraphic& dst, int orientation) {
     const int w = dst.Width(), h = dst.Height();
-    const bool flipX = orientation == 6 || orientation == 7;
-    const bool flipY = orientation == 7 || orientation == 8;
+    const bool flipX = orientation == 6;
     constexpr int kBand = 32;
     std::uint8_t* rows[kBand];
     for (int y0 = 0; y0 < h; y0 += kBand) {
@@ -86,10 +84,7 @@ void Remap(const SourceRows& src, int srcWidth, int srcHeight, TPixelGraphic& ds
         for (int i = 0; i < n; ++i) rows[i] = dst.ScanLine(y0 + i);
         for (int x = 0; x < w; ++x) {
             const std::uint8_t* s = src.Row(flipX ? srcHeight - 1 - x : x);
-            for (int i = 0; i < n; ++i) {
-                const int sx = flipY ? srcWidth - 1 - (y0 + i) : y0 + i;
-                Px<Bits>::Set(rows[i], x, Px<Bits>::Get(s, sx));
-            }
+            for (int i = 0; i < n; ++i) Px<Bits>::Set(rows[i], x, Px<Bits>::Get(s, y0 + i));
         }
     }
 }
@@ -103,29 +98,33 @@ void ApplyOrientation(TPixelGraphic& image, int orientation) {
         decode::FlipRows(image);
         return;
     }
-    if (orientation <= 3) {
-        image.BeginUpdate();
+    image.BeginUpdate();
+    // 7 and 8 are 6 and 5 of the mirrored picture; turning columns read backwards
+    // costs more than mirroring first.
+    if (orientation <= 3 || orientation >= 7) {
         switch (image.PixelFormat()) {
             case pgpf1Bit: MirrorInPlace<1>(image, orientation == 3); break;
             case pgpf4Bit: MirrorInPlace<4>(image, orientation == 3); break;
             case pgpf8Bit: MirrorInPlace<8>(image, orientation == 3); break;
             default: MirrorInPlace<24>(image, orientation == 3); break;
         }
-        image.EndUpdate();
-        return;
+        if (orientation <= 3) {
+            image.EndUpdate();
+            return;
+        }
+        orientation = orientation == 7 ? 6 : 5;
     }
     const std::uint8_t* base = image.Buffer();
     const std::ptrdiff_t row0 = image.ScanLine(0) - base;
     const std::ptrdiff_t step = h > 1 ? image.ScanLine(1) - image.ScanLine(0) : 0;
     const std::vector<std::uint8_t> copy(base, base + image.BufferSize());
     const SourceRows src{copy.data() + row0, step};
-    image.BeginUpdate();
     image.SetSize(h, w, image.PixelFormat());
     switch (image.PixelFormat()) {
-        case pgpf1Bit: Remap<1>(src, w, h, image, orientation); break;
-        case pgpf4Bit: Remap<4>(src, w, h, image, orientation); break;
-        case pgpf8Bit: Remap<8>(src, w, h, image, orientation); break;
-        default: Remap<24>(src, w, h, image, orientation); break;
+        case pgpf1Bit: Remap<1>(src, h, image, orientation); break;
+        case pgpf4Bit: Remap<4>(src, h, image, orientation); break;
+        case pgpf8Bit: Remap<8>(src, h, image, orientation); break;
+        default: Remap<24>(src, h, image, orientation); break;
     }
     image.EndUpdate();
 }
