@@ -23,6 +23,9 @@ struct TImageInfo {
     int Width = 0;
     std::string Info2;  // second info text
     std::string Info1;  // first info text, shown above the second
+    // How reading turns the stored picture to show it upright: the EXIF and TIFF
+    // Orientation value 1 to 8 (1: as stored).
+    int Orientation = 1;
 };
 
 class TFileFormatReader {

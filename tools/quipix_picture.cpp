@@ -20,6 +20,7 @@
 
 #include "imaging/file_format_reader.h"
 #include "imaging/messages.h"
+#include "imaging/orientation.h"
 #include "imaging/pixel_graphic.h"
 #include "imaging/stream.h"
 
@@ -49,7 +50,8 @@ int Info(const std::string& fileName, std::ostream& out, std::ostream& err) {
         << "bits: " << info.Bits << "\n"
         << "colors: " << info.ColorText << "\n"
         << "info1: " << info.Info1 << "\n"
-        << "info2: " << info.Info2 << "\n";
+        << "info2: " << info.Info2 << "\n"
+        << "orientation: " << OrientationText(info.Orientation) << "\n";
     return 0;
 }
 

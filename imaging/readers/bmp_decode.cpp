@@ -42,36 +42,48 @@ struct Channel {
 }  // namespace
 
 void ReadBitFieldRows(TPGStream& stream, TPixelGraphic& image, const void* sender, int bits,
-                      const std::uint32_t masks[3]) {
+                      const std::uint32_t masks[4], PGColor background) {
     const int width = image.Width();
     const int height = image.Height();
     const bool sixteen = bits == 16;
-    const Channel red(masks[0], sixteen), green(masks[1], sixteen), blue(masks[2], sixteen);
+    const Channel red(masks[0], sixteen), green(masks[1], sixteen), blue(masks[2], sixteen),
+        alpha(masks[3], sixteen);
     const std::size_t rowBytes = std::size_t((std::int64_t(bits) * width + 31) / 32 * 4);
     std::vector<std::uint8_t> row(rowBytes);
+    // Alpha is kept apart until the end decides whether it counts; rows the file
+    // lacks count as opaque, so they stay black.
+    std::vector<std::uint8_t> alphas(masks[3] ? std::size_t(width) * std::size_t(height) : 0, 255);
+    bool anyAlpha = false;
     for (int i = 0; i < height; ++i) {
         // Rows are stored bottom-up in both the file and the buffer.
         const std::size_t got = decode::ReadPadded(stream, row.data(), rowBytes);
         if (got == 0) break;
         std::uint8_t* out = image.ScanLine(height - 1 - i);
         const std::uint8_t* in = row.data();
-        if (sixteen) {
-            for (int x = 0; x < width; ++x, in += 2, out += 3) {
-                const std::uint32_t v = decode::U16LE(in);
-                out[0] = blue(v);
-                out[1] = green(v);
-                out[2] = red(v);
-            }
-        } else {
-            for (int x = 0; x < width; ++x, in += 4, out += 3) {
-                const std::uint32_t v = decode::U32LE(in);
-                out[0] = blue(v);
-                out[1] = green(v);
-                out[2] = red(v);
+        std::uint8_t* a = alphas.empty() ? nullptr : &alphas[std::size_t(height - 1 - i) * width];
+        for (int x = 0; x < width; ++x, in += bits / 8, out += 3) {
+            const std::uint32_t v = sixteen ? decode::U16LE(in) : decode::U32LE(in);
+            out[0] = blue(v);
+            out[1] = green(v);
+            out[2] = red(v);
+            if (a) {
+                a[x] = alpha(v);
+                anyAlpha |= a[x] != 0;
             }
         }
         if (image.Progress(sender, i, height)) break;
         if (got < rowBytes) break;
+    }
+    if (!anyAlpha) return;
+    const int back[3] = {PGBlue(background), PGGreen(background), PGRed(background)};
+    for (int y = 0; y < height; ++y) {
+        std::uint8_t* p = image.ScanLine(y);
+        const std::uint8_t* a = &alphas[std::size_t(y) * width];
+        for (int x = 0; x < width; ++x, p += 3) {
+            const int k = a[x];
+            if (k == 255) continue;
+            for (int c = 0; c < 3; ++c) p[c] = std::uint8_t((p[c] * k + back[c] * (255 - k) + 127) / 255);
+        }
     }
 }
 

@@ -1,6 +1,11 @@
 // Windows and OS/2 bitmaps (bmp, dib, rle): header checks, palettes and plain rows.
 // The bit-field and run-length decoders live in bmp_decode.cpp.
 //
+// Headers: the OS/2 core header (12 bytes), the Windows info header (40) and its later
+// forms with the colour masks inside (52, 56, V4 108, V5 124), and the OS/2 2.x header
+// (16 to 64 bytes, its missing fields zero). Colour space and profile fields are not
+// used: the pixels are taken as they are, and a V5 profile is never read.
+//
 // A file that ends early is not an error: the pixels not in the file stay black.
 // The pixel data starts after the colour table, or at the file header's offset when
 // that points further on (some writers leave a gap there).
@@ -23,6 +28,7 @@ using decode::U32LE;
 
 constexpr std::uint32_t kCoreHeaderSize = 12;
 constexpr std::uint32_t kInfoHeaderSize = 40;
+constexpr std::uint32_t kMaxHeaderSize = 124;  // V5
 constexpr std::size_t kFileHeaderSize = 14;
 
 enum Compression : std::uint32_t { kRGB = 0, kRLE8 = 1, kRLE4 = 2, kBitFields = 3 };
@@ -31,18 +37,31 @@ struct CoreHeader {  // BITMAPCOREHEADER
     int width = 0, height = 0, planes = 0, bitCount = 0;
 };
 
-struct InfoHeader {  // BITMAPINFOHEADER
+// The Windows info header in all its sizes, and OS/2 2.x.
+struct InfoHeader {
+    std::uint32_t size = 0;
     std::int32_t width = 0, height = 0;
     int planes = 0, bitCount = 0;
     std::uint32_t compression = 0, sizeImage = 0, clrUsed = 0;
+    std::uint32_t masks[4] = {0, 0, 0, 0};  // red, green, blue, alpha (sizes 52 and up)
+    // OS/2 2.x shares the first 40 bytes, but its compression 3 is Huffman coding.
+    bool os2 = false;
 };
+
+bool AcceptedHeaderSize(std::uint32_t size) {
+    return size == kCoreHeaderSize || (size >= 16 && size <= 64) || size == 108 ||
+           size == kMaxHeaderSize;
+}
 
 CoreHeader ParseCore(const std::uint8_t (&b)[kCoreHeaderSize]) {
     return {U16LE(b + 4), U16LE(b + 6), U16LE(b + 8), U16LE(b + 10)};
 }
 
-InfoHeader ParseInfo(const std::uint8_t (&b)[kInfoHeaderSize]) {
+// b holds the header's size bytes followed by zeros.
+InfoHeader ParseInfo(const std::uint8_t (&b)[kMaxHeaderSize], std::uint32_t size) {
     InfoHeader h;
+    h.size = size;
+    h.os2 = size != kInfoHeaderSize && size != 52 && size != 56 && size <= 64;
     h.width = std::int32_t(U32LE(b + 4));
     h.height = std::int32_t(U32LE(b + 8));
     h.planes = U16LE(b + 12);
@@ -50,6 +69,8 @@ InfoHeader ParseInfo(const std::uint8_t (&b)[kInfoHeaderSize]) {
     h.compression = U32LE(b + 16);
     h.sizeImage = U32LE(b + 20);
     h.clrUsed = U32LE(b + 32);
+    if (!h.os2 && size >= 52)
+        for (int i = 0; i < 4; ++i) h.masks[i] = U32LE(b + 40 + 4 * i);
     return h;
 }
 
@@ -66,7 +87,7 @@ void CheckInfo(const InfoHeader& h) {
         default: bmp::Raise(GetPGLangStr(7, "BitmapInfoHeader.biBitCount"));
     }
     const bool ok = h.compression == kRGB ||
-                    (h.compression == kBitFields && (h.bitCount == 16 || h.bitCount == 32)) ||
+                    (h.compression == kBitFields && !h.os2 && (h.bitCount == 16 || h.bitCount == 32)) ||
                     (h.compression == kRLE4 && h.bitCount == 4 && h.height >= 0) ||
                     (h.compression == kRLE8 && h.bitCount == 8 && h.height >= 0);
     if (!ok) bmp::Raise(GetPGLangStr(7, "BitmapInfoHeader.biCompression"));
@@ -81,7 +102,7 @@ std::uint32_t ReadFileHeader(TPGStream& stream, std::uint32_t& offBits) {
     const std::size_t got = decode::ReadPadded(stream, sz, sizeof sz);
     stream.Seek(stream.Position() - std::int64_t(got));
     const std::uint32_t size = U32LE(sz);
-    if (size != kCoreHeaderSize && size != kInfoHeaderSize)
+    if (!AcceptedHeaderSize(size))
         bmp::Raise(GetPGLangStr(27, "BitmapInfoHeader/BitmapCoreHeader"));
     return size;
 }
@@ -133,14 +154,12 @@ public:
             bits = h.bitCount;
             info.Info1 = "OS/2";
         } else {
-            std::uint8_t b[kInfoHeaderSize];
-            decode::ReadPadded(stream, b, sizeof b);
-            const InfoHeader h = ParseInfo(b);
+            const InfoHeader h = ReadInfoHeader(stream);
             CheckInfo(h);
             info.Width = h.width;
             info.Height = h.height;
             bits = h.bitCount;
-            info.Info1 = "Windows";
+            info.Info1 = h.os2 ? "OS/2" : "Windows";
             if (h.compression == kRGB) info.Info1 += ", RGB";
             if (h.compression == kRLE8) info.Info1 += ", RLE8";
             if (h.compression == kRLE4) info.Info1 += ", RLE4";
@@ -184,10 +203,18 @@ private:
         ReadWholeBuffer(stream, image);
     }
 
+    static InfoHeader ReadInfoHeader(TPGStream& stream) {
+        std::uint8_t b[kMaxHeaderSize] = {};
+        std::uint8_t sz[4];
+        decode::ReadPadded(stream, sz, sizeof sz);
+        const std::uint32_t size = std::min(U32LE(sz), kMaxHeaderSize);
+        std::memcpy(b, sz, sizeof sz);
+        decode::ReadPadded(stream, b + 4, size - 4);
+        return ParseInfo(b, size);
+    }
+
     void ReadInfo(TPGStream& stream, TPixelGraphic& image) {
-        std::uint8_t b[kInfoHeaderSize];
-        decode::ReadPadded(stream, b, sizeof b);
-        const InfoHeader h = ParseInfo(b);
+        const InfoHeader h = ReadInfoHeader(stream);
         CheckInfo(h);
         if (h.height == INT_MIN) bmp::Raise(GetPGLangStr(7, "BitmapInfoHeader.biHeight"));
         const int height = h.height < 0 ? -h.height : h.height;
@@ -201,14 +228,17 @@ private:
         // Fewest bytes the pixels fit in: full rows, or two RLE bytes per 255 pixels.
         const std::int64_t pixels = std::int64_t(h.width) * height;
         const std::int64_t fileRow = (std::int64_t(bits) * h.width + 31) / 32 * 4;
-        CheckSize(h.width, height, format, rle ? pixels / 128 : fileRow * height,
+        CheckSize(h.width, height, format, rle ? pixels / 128 : decode::SaturatingMul(fileRow, height),
                   stream.Remaining());
 
         image.SetSize(h.width, height, format);
-        std::uint32_t masks[3] = {0, 0, 0};
+        std::uint32_t masks[4] = {0, 0, 0, 0};
         if (bits > 8) {
             image.SetPaletteIdent(pTrueColor);
-            if (h.compression == kBitFields) {
+            if (h.compression == kBitFields && h.size >= 52) {
+                // The later headers carry the masks, alpha included from 56 bytes on.
+                std::copy(h.masks, h.masks + (h.size >= 56 ? 4 : 3), masks);
+            } else if (h.compression == kBitFields) {
                 std::uint8_t m[12];
                 decode::ReadPadded(stream, m, sizeof m);
                 masks[0] = U32LE(m);
@@ -234,7 +264,7 @@ private:
         if (image.Empty()) return;
 
         if (bits == 16 || bits == 32) {
-            bmp::ReadBitFieldRows(stream, image, this, bits, masks);
+            bmp::ReadBitFieldRows(stream, image, this, bits, masks, image.BackGroundColor());
         } else if (rle) {
             // The data is held in memory once; never more than the stream still has.
             const std::int64_t n = std::min<std::int64_t>(h.sizeImage, stream.Remaining());

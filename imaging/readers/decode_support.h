@@ -28,6 +28,13 @@ inline std::uint32_t U32BE(const std::uint8_t* p) {
            std::uint32_t(p[3]);
 }
 
+// a * b for sizes taken from a file, INT64_MAX when the product does not fit (the
+// limits below then refuse it), so no size arithmetic can overflow.
+inline std::int64_t SaturatingMul(std::int64_t a, std::int64_t b) {
+    std::int64_t r;
+    return __builtin_mul_overflow(a, b, &r) ? INT64_MAX : r;
+}
+
 // Reads up to count bytes and zero-fills what the stream could not supply; returns
 // the number of bytes actually read.
 std::size_t ReadPadded(TPGStream& stream, void* buffer, std::size_t count);

@@ -16,6 +16,7 @@
 
 #include "imaging/exceptions.h"
 #include "imaging/messages.h"
+#include "imaging/orientation.h"
 #include "imaging/readers/readers.h"
 
 namespace quipix {
@@ -42,6 +43,7 @@ struct Session {
     bool startOfFile = true;
     bool tooManyScans = false;
     bool progressStarted = false;
+    int orientation = 1;  // from the EXIF segment, read with the header
     char message[JMSG_LENGTH_MAX] = {};
     // An exception from our own code called by the decoder (a raised warning, a
     // failing stream), rethrown once the decoder frames are left.
@@ -157,7 +159,16 @@ void StartSession(Session& s) {
     s.src.resync_to_restart = jpeg_resync_to_restart;
     s.src.term_source = TermSource;
     s.cinfo.src = &s.src;
+    // EXIF lives in APP1; the library keeps a saved segment only until the image ends.
+    jpeg_save_markers(&s.cinfo, JPEG_APP0 + 1, 0xFFFF);
     jpeg_read_header(&s.cinfo, TRUE);
+    for (jpeg_saved_marker_ptr m = s.cinfo.marker_list; m; m = m->next) {
+        const int o = ExifOrientation({m->data, m->data_length});
+        if (o != 1) {
+            s.orientation = o;
+            break;
+        }
+    }
 }
 
 Outcome ReadHeader(Session& s) {
@@ -253,6 +264,7 @@ public:
         }
         if (s.progressStarted) image.ProgressEnd();
         if (outcome != Outcome::Ok && outcome != Outcome::Aborted) RaiseFailure(s, outcome);
+        ApplyOrientation(image, s.orientation);
     }
 
     TImageInfo GetImageInfo(TPGStream& stream, int index) override {
@@ -277,6 +289,7 @@ public:
         if (c.progressive_mode) info.Info1 += ", Progressive";
         if (c.saw_Adobe_marker) info.Info1 = "Adope, " + info.Info1;
         if (c.saw_JFIF_marker) info.Info1 = "JFIF, " + info.Info1;
+        info.Orientation = s.orientation;
         return info;
     }
 };

@@ -1,10 +1,13 @@
-// Baseline TIFF files (tif, tiff): the first image of the file, in strips, either
-// uncompressed or PackBits, as 1-, 4- or 8-bit grey or palette, RGB, RGBA or CMYK.
+// TIFF files (tif, tiff): the first image of the file, in strips, uncompressed,
+// PackBits, LZW or Deflate, as 1-, 4-, 8- or 16-bit grey, 1-, 4- or 8-bit palette,
+// RGB, RGBA or CMYK of 8 or 16 bits a sample, turned upright by its Orientation tag.
 // Only the first directory is read, so a directory chain that loops cannot hang.
 //
 // Offsets are relative to where the TIFF data starts in the stream. Multi-valued
 // tags are read from the directory entry itself when they fit in its four bytes.
+// The LZW and Deflate decoders live in tif_decode.cpp.
 #include <algorithm>
+#include <bit>
 #include <cstring>
 #include <map>
 #include <vector>
@@ -12,14 +15,16 @@
 #include "imaging/exceptions.h"
 #include "imaging/file_format_reader.h"
 #include "imaging/messages.h"
+#include "imaging/orientation.h"
 #include "imaging/readers/decode_support.h"
 #include "imaging/readers/readers.h"
+#include "imaging/readers/tif_internal.h"
 
 namespace quipix {
 namespace {
 
-[[noreturn]] void RaiseFull(const std::string& message) { throw EPGTIFFileFormatReader(message); }
-[[noreturn]] void Raise(const std::string& text) { RaiseFull("TIFF: " + text); }
+using tif::Raise;
+using tif::RaiseFull;
 
 enum Tag : std::uint16_t {
     kNewSubfileType = 254,
@@ -28,17 +33,22 @@ enum Tag : std::uint16_t {
     kBitsPerSample = 258,
     kCompression = 259,
     kPhotometric = 262,
+    kFillOrder = 266,
     kStripOffsets = 273,
+    kOrientation = 274,
     kSamplesPerPixel = 277,
     kRowsPerStrip = 278,
     kStripByteCounts = 279,
     kPlanarConfiguration = 284,
+    kPredictor = 317,
     kColorMap = 320,
 };
 
 enum FieldType : std::uint16_t { kByte = 1, kShort = 3, kLong = 4 };
 enum Photometric : std::uint32_t { kWhiteIsZero = 0, kBlackIsZero = 1, kRGB = 2, kPalette = 3, kCMYK = 5 };
-constexpr std::uint32_t kPackBits = 32773;
+enum Compression : std::uint32_t {
+    kNone = 1, kLZW = 5, kDeflate = 8, kPackBits = 32773, kOldDeflate = 32946
+};
 
 const std::string kStripCountText =
     "TIFF: NumStripOffsets<>(ImageLength+RowsPerStrip-1) div RowsPerStrip";
@@ -83,9 +93,10 @@ public:
         height = Single(kImageLength);
         compression = Single(kCompression);
         photometric = Single(kPhotometric);
-        samples = Single(kSamplesPerPixel);
+        // Absent, the format says one sample of one bit.
+        samples = Has(kSamplesPerPixel) ? Single(kSamplesPerPixel) : 1;
         if (samples != 1 && samples != 3 && samples != 4) Raise("Invalid SamplesPerPixel");
-        bits = List(kBitsPerSample);
+        bits = Has(kBitsPerSample) ? List(kBitsPerSample) : std::vector<std::uint32_t>(samples, 1);
         if (bits.size() != samples) Raise("Invalid count of SamplesPerPixel");
         if (!LayoutAccepted()) Raise("Invalid SamplesPerPixel");
         stripOffsets = List(kStripOffsets);
@@ -94,16 +105,20 @@ public:
             if (stripOffsets.size() > 1) Raise("Invalid RowsPerStrip");
             rowsPerStrip = height;
         }
-        List(kStripByteCounts);
+        stripByteCounts = List(kStripByteCounts);
         colorMap = List(kColorMap);
+        fillOrder = Single(kFillOrder);
+        predictor = Single(kPredictor);
+        orientation = int(Single(kOrientation));
     }
 
     std::int64_t Start() const { return start_; }
     bool BigEndian() const { return bigEndian_; }
 
     std::uint32_t width = 0, height = 0, compression = 0, photometric = 0, samples = 0;
-    std::uint32_t rowsPerStrip = 0;
-    std::vector<std::uint32_t> bits, stripOffsets, colorMap;
+    std::uint32_t rowsPerStrip = 0, fillOrder = 0, predictor = 0;
+    int orientation = 0;
+    std::vector<std::uint32_t> bits, stripOffsets, stripByteCounts, colorMap;
 
 private:
     std::uint16_t U16(const std::uint8_t* p) const { return bigEndian_ ? decode::U16BE(p) : decode::U16LE(p); }
@@ -121,6 +136,8 @@ private:
     std::uint32_t Element(std::uint16_t type, const std::uint8_t* p) const {
         return type == kByte ? p[0] : type == kShort ? U16(p) : U32(p);
     }
+
+    bool Has(std::uint16_t tag) const { return entries_.count(tag) != 0; }
 
     std::uint32_t Single(std::uint16_t tag) const {
         const auto it = entries_.find(tag);
@@ -151,18 +168,20 @@ private:
     }
 
     bool LayoutAccepted() const {
-        const auto all8 = [&] {
-            return std::all_of(bits.begin(), bits.end(), [](std::uint32_t b) { return b == 8; });
-        };
+        // Colour samples are all 8 or all 16 bits; 16-bit ones keep their high byte.
+        const bool even = (bits[0] == 8 || bits[0] == 16) &&
+                          std::all_of(bits.begin(), bits.end(),
+                                      [&](std::uint32_t b) { return b == bits[0]; });
         switch (photometric) {
             case kWhiteIsZero:
             case kBlackIsZero:
+                return samples == 1 && (bits[0] == 1 || bits[0] == 4 || bits[0] == 8 || bits[0] == 16);
             case kPalette:
                 return samples == 1 && (bits[0] == 1 || bits[0] == 4 || bits[0] == 8);
             case kRGB:
-                return (samples == 3 || samples == 4) && all8();
+                return (samples == 3 || samples == 4) && even;
             case kCMYK:
-                return samples == 4 && all8();
+                return samples == 4 && even;
             default:
                 return false;
         }
@@ -176,21 +195,23 @@ private:
 
 void CheckCompression(std::uint32_t compression) {
     switch (compression) {
-        case 1: case kPackBits: return;
+        case kNone: case kPackBits: case kLZW: case kDeflate: case kOldDeflate: return;
         case 2: Raise("Unsupported compression CCITT 1D");
         case 3: Raise("Unsupported compression Group 3 Fax");
         case 4: Raise("Unsupported compression Group 4 Fax");
-        case 5: Raise("Unsupported compression LZW");
         case 6: Raise("Unsupported compression JPEG");
         default: Raise("Unsupported compression " + std::to_string(compression));
     }
 }
 
 // PackBits codes until the row is full; a run that would overflow it is an error.
-void DecodePackBitsRow(decode::ByteSource& source, std::uint8_t* row, std::size_t size, int r) {
+// With FillOrder 2 every byte of the strip, codes included, has its bits reversed.
+void DecodePackBitsRow(decode::ByteSource& source, std::uint8_t* row, std::size_t size, int r,
+                       bool reverse) {
     std::size_t filled = 0;
     while (filled < size) {
-        const int n = std::int8_t(source.Next());
+        const std::uint8_t code = source.Next();
+        const int n = std::int8_t(reverse ? tif::ReversedBits(code) : code);
         if (n == -128) continue;
         const std::size_t count = n >= 0 ? std::size_t(n) + 1 : std::size_t(1 - n);
         if (count > size - filled)
@@ -201,27 +222,42 @@ void DecodePackBitsRow(decode::ByteSource& source, std::uint8_t* row, std::size_
             std::memset(row + filled, source.Next(), count);
         filled += count;
     }
+    if (reverse) tif::ReverseBits(row, size);
 }
 
+// in holds samples of at most 8 bits (16-bit ones are narrowed before).
 void ConvertRow(const Directory& d, const std::uint8_t* in, std::uint8_t* out, int width) {
     const bool whiteIsZero = d.photometric == kWhiteIsZero;
-    switch (d.bits[0] * d.samples) {
+    const std::uint32_t sampleBits = std::min<std::uint32_t>(d.bits[0], 8);
+    switch (sampleBits * d.samples) {
         case 1:
         case 4: {
-            const std::size_t bytes = (std::size_t(width) * d.bits[0] + 7) / 8;
+            const std::size_t bytes = (std::size_t(width) * sampleBits + 7) / 8;
             for (std::size_t i = 0; i < bytes; ++i) out[i] = whiteIsZero ? std::uint8_t(~in[i]) : in[i];
             break;
         }
         case 8:
             for (int x = 0; x < width; ++x) out[x] = whiteIsZero ? std::uint8_t(255 - in[x]) : in[x];
             break;
-        case 24:
-            for (int x = 0; x < width; ++x, in += 3, out += 3) {
+        case 24: {
+            // Four bytes at a time: red, green, blue and the next red byte-swapped
+            // and shifted give blue, green, red; the fourth byte written is the next
+            // pixel's, which its own turn rewrites. The last pixel goes alone.
+            static_assert(std::endian::native == std::endian::little);
+            int x = 0;
+            for (; x + 1 < width; ++x, in += 3, out += 3) {
+                std::uint32_t v;
+                std::memcpy(&v, in, 4);
+                v = __builtin_bswap32(v) >> 8;
+                std::memcpy(out, &v, 4);
+            }
+            if (x < width) {
                 out[0] = in[2];
                 out[1] = in[1];
                 out[2] = in[0];
             }
             break;
+        }
         default:  // 32
             for (int x = 0; x < width; ++x, in += 4, out += 3) {
                 if (d.photometric == kCMYK) {
@@ -254,45 +290,38 @@ public:
         Directory d(stream, index);
         CheckCompression(d.compression);
         CheckStripCount(d, image.ReadWarningAction);
+        const bool lzw = d.compression == kLZW;
+        const bool deflate = d.compression == kDeflate || d.compression == kOldDeflate;
+        // The predictor belongs to the codecs that define it, and only to whole bytes.
+        const bool predictor = (lzw || deflate) && d.predictor == 2;
+        if ((lzw || deflate) && d.predictor > 2) Raise(GetPGLangStr(20, "Predictor"));
+        if (predictor && d.bits[0] < 8) Raise(GetPGLangStr(20, "Predictor"));
 
+        const bool wide = d.bits[0] == 16;
         const TPGPixelFormat format =
-            d.samples == 1 ? PixelFormatFromBitCount(int(d.bits[0])) : pgpf24Bit;
+            d.samples == 1 ? PixelFormatFromBitCount(wide ? 8 : int(d.bits[0])) : pgpf24Bit;
         const std::int64_t rowBytes = (std::int64_t(d.bits[0]) * d.samples * d.width + 7) / 8;
-        const std::int64_t raw = rowBytes * d.height;
-        switch (decode::CheckPictureSize(d.width, d.height, format,
-                                         d.compression == kPackBits ? raw / 64 : raw,
+        const std::int64_t raw = decode::SaturatingMul(rowBytes, d.height);
+        // The most a byte of each encoding can expand to, near enough.
+        const std::int64_t minEncoded = d.compression == kPackBits ? raw / 64
+                                        : (lzw || deflate)        ? raw / 2048
+                                                                  : raw;
+        switch (decode::CheckPictureSize(d.width, d.height, format, minEncoded,
                                          stream.Size() - d.Start())) {
             case decode::SizeVerdict::Ok: break;
             case decode::SizeVerdict::TooLarge: Raise(GetPGLangStr(41, "Image size"));
             case decode::SizeVerdict::TooLittleData: Raise(GetPGLangStr(32));
         }
+        if (rowBytes > decode::kMaxBufferBytes) Raise(GetPGLangStr(41, "Image size"));
         image.SetSize(int(d.width), int(d.height), format);
         SetPalette(d, image, format);
         if (image.Empty()) return;
 
-        decode::ProgressScope progress(image);
-        std::vector<std::uint8_t> row(static_cast<std::size_t>(rowBytes));
-        decode::ByteSource window(stream, 4096, RaiseFull, "TIFF: " + GetPGLangStr(32));
-        const int height = int(d.height);
-        std::int64_t position = 0;
-        for (int r = 0; r < height; ++r) {
-            if (std::uint32_t(r) % d.rowsPerStrip == 0) {
-                const std::size_t strip = std::uint32_t(r) / d.rowsPerStrip;
-                if (strip >= d.stripOffsets.size()) RaiseFull(kStripCountText);
-                position = d.Start() + d.stripOffsets[strip];
-                if (position >= stream.Size()) Raise(GetPGLangStr(32));
-                window.SeekTo(position);
-            }
-            if (d.compression == kPackBits) {
-                DecodePackBitsRow(window, row.data(), row.size(), r);
-            } else {
-                stream.Seek(position);
-                stream.ReadExact(row.data(), row.size());
-                position += rowBytes;
-            }
-            ConvertRow(d, row.data(), image.ScanLine(r), int(d.width));
-            if (image.Progress(this, r, height)) break;
+        {
+            decode::ProgressScope progress(image);
+            ReadRows(stream, d, image, std::size_t(rowBytes), predictor);
         }
+        ApplyOrientation(image, d.orientation);
     }
 
     TImageInfo GetImageInfo(TPGStream& stream, int index) override {
@@ -313,6 +342,7 @@ public:
             case 4: info.Info1 += "Group 4 F."; break;
             case 5: info.Info1 += "LZW"; break;
             case 6: info.Info1 += "JPEG"; break;
+            case kDeflate: case kOldDeflate: info.Info1 += "Deflate"; break;
             case kPackBits: info.Info1 += "PackBits"; break;
             default: break;
         }
@@ -324,11 +354,57 @@ public:
             case kCMYK: info.Info1 += ", CMYK"; break;
             default: Raise("Unsupported photometric interpretation " + std::to_string(d.photometric));
         }
-        if (d.compression >= 2 && d.compression <= 6) info.Info2 = "(Unsupported compression)";
+        if (d.compression >= 2 && d.compression <= 6 && d.compression != kLZW)
+            info.Info2 = "(Unsupported compression)";
+        info.Orientation = ValidOrientation(d.orientation) ? d.orientation : 1;
         return info;
     }
 
 private:
+    void ReadRows(TPGStream& stream, const Directory& d, TPixelGraphic& image,
+                  std::size_t rowBytes, bool predictor) {
+        const bool reverse = d.fillOrder == 2;
+        const bool wide = d.bits[0] == 16;
+        std::unique_ptr<tif::RowDecoder> decoder;
+        if (d.compression == kLZW) decoder = tif::MakeLzwDecoder(stream, reverse);
+        if (d.compression == kDeflate || d.compression == kOldDeflate)
+            decoder = tif::MakeDeflateDecoder(stream, reverse);
+        std::vector<std::uint8_t> row(rowBytes);
+        decode::ByteSource window(stream, 64 * 1024, RaiseFull, "TIFF: " + GetPGLangStr(32));
+        const bool counted = d.stripByteCounts.size() == d.stripOffsets.size();
+        const int height = int(d.height);
+        std::int64_t position = 0;
+        for (int r = 0; r < height; ++r) {
+            if (std::uint32_t(r) % d.rowsPerStrip == 0) {
+                const std::size_t strip = std::uint32_t(r) / d.rowsPerStrip;
+                if (strip >= d.stripOffsets.size()) RaiseFull(kStripCountText);
+                position = d.Start() + d.stripOffsets[strip];
+                if (position >= stream.Size()) Raise(GetPGLangStr(32));
+                const std::size_t rows = std::min<std::size_t>(d.rowsPerStrip, std::size_t(height - r));
+                if (decoder)
+                    decoder->StartStrip(position, counted ? d.stripByteCounts[strip] : -1, rows * rowBytes);
+                else
+                    window.SeekTo(position);
+            }
+            if (decoder) {
+                decoder->Row(row.data(), rowBytes);
+            } else if (d.compression == kPackBits) {
+                DecodePackBitsRow(window, row.data(), rowBytes, r, reverse);
+            } else {
+                stream.Seek(position);
+                stream.ReadExact(row.data(), rowBytes);
+                position += std::int64_t(rowBytes);
+                if (reverse) tif::ReverseBits(row.data(), rowBytes);
+            }
+            if (predictor)
+                tif::UndoHorizontalPredictor(row.data(), rowBytes, int(d.samples), int(d.bits[0]),
+                                             d.BigEndian());
+            if (wide) tif::NarrowTo8Bits(row.data(), rowBytes / 2, d.BigEndian());
+            ConvertRow(d, row.data(), image.ScanLine(r), int(d.width));
+            if (image.Progress(this, r, height)) break;
+        }
+    }
+
     // The strips must cover the height. A single strip that does not is a warning
     // handled by the picture's warning action; reading then goes on with one strip.
     static void CheckStripCount(Directory& d, TPGWarningAction action) {
@@ -344,7 +420,8 @@ private:
     }
 
     static void SetPalette(const Directory& d, TPixelGraphic& image, TPGPixelFormat format) {
-        if (format == pgpf1Bit) {
+        // A 1-bit palette picture without a colour map is shown black and white.
+        if (format == pgpf1Bit && !(d.photometric == kPalette && d.colorMap.size() >= 6)) {
             image.SetPaletteIdent(pBlackWhite);
             return;
         }

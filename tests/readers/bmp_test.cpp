@@ -119,6 +119,85 @@ TEST_F(BmpTest, ThirtyTwoBitDefaultsToEightBitChannels) {
     EXPECT_EQ(img->Pixels(0, 1), PGRGB(0xFF, 0, 0));
 }
 
+// A one-row file with a later or OS/2 2.x info header of the given size: the first 40
+// bytes as in the Windows header, then four masks, then zeros, except a V5 colour
+// profile announced far beyond the end of the file.
+std::vector<std::uint8_t> HeaderOfSize(std::uint32_t size, int bits, std::uint32_t compression,
+                                       const std::vector<std::uint32_t>& masks,
+                                       const std::vector<std::uint32_t>& table, const Bytes& pixels) {
+    const int width = bits == 32 ? int(pixels.size()) / 4 : bits == 16 ? int(pixels.size()) / 2 : 3;
+    Bytes h;
+    h.u32(size).u32(std::uint32_t(width)).u32(std::uint32_t(-1)).u16(1).u16(bits);
+    h.u32(compression).u32(std::uint32_t(pixels.size())).u32(2835).u32(2835);
+    h.u32(std::uint32_t(table.size())).u32(0);
+    for (auto m : masks) h.u32(m);
+    h.fill(124 - h.size(), 0);
+    for (int i = 0; i < 8; ++i) h.data[112 + i] = 0x7F;
+    h.data.resize(size);
+    Bytes b;
+    b.str("BM").u32(0).u32(0).u32(14 + size + 4 * std::uint32_t(table.size()));
+    b.data.insert(b.data.end(), h.data.begin(), h.data.end());
+    for (auto c : table) b.u8(c & 0xFF).u8((c >> 8) & 0xFF).u8((c >> 16) & 0xFF).u8(0);
+    b.data.insert(b.data.end(), pixels.data.begin(), pixels.data.end());
+    return b.data;
+}
+
+TEST_F(BmpTest, LaterAndOs2HeadersWithMasksAlphaAndProfiles) {
+    const std::vector<std::uint32_t> argb = {0xFF0000, 0xFF00, 0xFF, 0xFF000000};
+    const PGColor back = PGRGB(0, 0, 200);
+    const struct {
+        const char* name;
+        std::vector<std::uint8_t> file;
+        std::vector<PGColor> row;  // the top row, or empty when refused
+        const char* info1;
+    } cases[] = {
+        {"V5, alpha composited over the background",
+         HeaderOfSize(124, 32, 3, argb, {}, Bytes().u32(0xFFFF0000).u32(0x80FFFFFF).u32(0x00123456)),
+         {PGRGB(255, 0, 0), PGRGB(128, 128, 228), back}, "Windows"},
+        {"V4, alpha all zero means opaque",
+         HeaderOfSize(108, 32, 3, argb, {}, Bytes().u32(0x00112233).u32(0x00FFFFFF)),
+         {PGRGB(0x11, 0x22, 0x33), PGRGB(255, 255, 255)}, "Windows"},
+        {"56 bytes, 1-5-5-5 with one alpha bit",
+         HeaderOfSize(56, 16, 3, {0x7C00, 0x03E0, 0x001F, 0x8000}, {}, Bytes().u16(0xFC00).u16(0x7C00)),
+         {PGRGB(255, 0, 0), back}, "Windows"},
+        {"52 bytes, 5-6-5 masks in the header",
+         HeaderOfSize(52, 16, 3, {0xF800, 0x07E0, 0x001F}, {}, Bytes().u16(0xF800).u16(0x001F)),
+         {PGRGB(255, 0, 0), PGRGB(0, 0, 255)}, "Windows"},
+        {"V5 without bit fields ignores its masks",
+         HeaderOfSize(124, 24, 0, argb, {}, Bytes().raw({3, 2, 1, 6, 5, 4, 9, 8, 7, 0, 0, 0})),
+         {PGRGB(1, 2, 3), PGRGB(4, 5, 6), PGRGB(7, 8, 9)}, "Windows, RGB"},
+        {"OS/2 2.x, 64 bytes, palette of 4-byte entries",
+         HeaderOfSize(64, 8, 0, {}, {0x102030, 0xA0B0C0}, Bytes().raw({1, 0, 1, 0})),
+         {PGRGB(0xA0, 0xB0, 0xC0), PGRGB(0x10, 0x20, 0x30), PGRGB(0xA0, 0xB0, 0xC0)}, "OS/2, RGB"},
+        {"OS/2 2.x, 16 bytes",
+         HeaderOfSize(16, 24, 0, {}, {}, Bytes().raw({3, 2, 1, 6, 5, 4, 9, 8, 7, 0, 0, 0})),
+         {PGRGB(1, 2, 3), PGRGB(4, 5, 6), PGRGB(7, 8, 9)}, "OS/2, RGB"},
+        {"OS/2 2.x Huffman", HeaderOfSize(64, 1, 3, {}, {0, 0xFFFFFF}, Bytes().u32(0)), {}, ""},
+        {"JPEG in a V5 header", HeaderOfSize(124, 24, 4, {}, {}, Bytes().u32(0)), {}, ""},
+        {"PNG in a V5 header", HeaderOfSize(124, 24, 5, {}, {}, Bytes().u32(0)), {}, ""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        TPixelGraphic img;
+        img.SetBackGroundColor(back);
+        TPGMemoryStream stream(c.file);
+        std::string message;
+        try {
+            reader->ReadImage(stream, img, 0);
+        } catch (const EPGBMPFileFormatReader& e) {
+            message = e.what();
+        }
+        if (c.row.empty()) {
+            EXPECT_EQ(message, "BMP: BitmapInfoHeader.biCompression invalid");
+            continue;
+        }
+        ASSERT_EQ(message, "");
+        ASSERT_EQ(img.Width(), int(c.row.size()));
+        for (int x = 0; x < img.Width(); ++x) EXPECT_EQ(img.Pixels(x, 0), c.row[std::size_t(x)]) << x;
+        EXPECT_EQ(Info(*reader, c.file).Info1, std::string(c.info1) + ", Top-Down");
+    }
+}
+
 TEST_F(BmpTest, Rle8RunsDeltaAbsoluteAndEndOfLine) {
     InfoBmp f;
     f.width = 6, f.height = 3, f.bits = 8, f.compression = 1, f.clrUsed = 8;
@@ -260,8 +339,10 @@ TEST_F(BmpTest, HeaderChecks) {
     InfoBmp f;
     f.pixels.fill(4, 0);
     auto bytes = f.Build();
-    bytes[14] = 108;  // a V4 header
-    EXPECT_EQ(Error(bytes), "BMP: Invalid size of BitmapInfoHeader/BitmapCoreHeader");
+    for (int size : {13, 15, 65, 100, 125}) {
+        bytes[14] = std::uint8_t(size);  // between or beyond the known headers
+        EXPECT_EQ(Error(bytes), "BMP: Invalid size of BitmapInfoHeader/BitmapCoreHeader") << size;
+    }
 
     f.planes = 2;
     EXPECT_EQ(Error(f.Build()), "BMP: BitmapInfoHeader.biPlanes invalid");

@@ -70,14 +70,20 @@ TEST(ReaderFiles, MatchTheirIndependentlyDecodedPixels) {
             }
             ASSERT_TRUE(fs::exists(ref));
             const RGBPicture expected = LoadPPM(ref.string());
-            // A TIFF colour map entry is taken as the high byte of its 16-bit value,
-            // where the encoder's decoder rounds value / 257: one step apart at most.
-            const bool tiffPalette = name.starts_with("pal") && format == std::string("tif");
-            EXPECT_TRUE(SamePixels(*image, expected, tiffPalette ? 1 : 0));
+            // Where the rules differ, by how far at most. A TIFF colour map entry is
+            // taken as the high byte of its 16-bit value, where the encoder's decoder
+            // rounds value / 257. Alpha is composited with integer rounding. A 16-bit
+            // BMP channel v of 5 bits becomes 8 v + 8, where the encoder's decoder
+            // shifts it to 8 v.
+            int tolerance = 0;
+            if (name.starts_with("pal") && format == std::string("tif")) tolerance = 1;
+            if (name.find("rgba") != std::string::npos) tolerance = 1;
+            if (name.find("565") != std::string::npos) tolerance = 8;
+            EXPECT_TRUE(SamePixels(*image, expected, tolerance));
             ++compared;
         }
     }
-    EXPECT_GE(compared, 25);
+    EXPECT_GE(compared, 40);
 }
 
 // Every prefix of every file (each byte for small files, every few bytes for larger)
@@ -176,8 +182,8 @@ TEST(ReaderFiles, TiffLibraryTestPictures) {
             ++matched;
         }
     }
-    EXPECT_GE(loaded, 5);
-    EXPECT_GE(matched, 3);
+    EXPECT_GE(loaded, 15);
+    EXPECT_GE(matched, 4);
 }
 
 }  // namespace

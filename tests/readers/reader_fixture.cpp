@@ -10,7 +10,7 @@
 namespace quipix::test {
 
 RGBPicture LoadPPM(const std::string& path) {
-    const std::vector<std::uint8_t> bytes = ReadBytes(path);
+    std::vector<std::uint8_t> bytes = ReadBytes(path);
     RGBPicture pic;
     std::size_t pos = 2;
     const auto number = [&] {
@@ -33,11 +33,20 @@ RGBPicture LoadPPM(const std::string& path) {
     pic.height = number();
     const int maxval = kind == '4' ? 1 : number();
     ++pos;
-    if (kind != '4') {
+    // Two-byte samples (maxval 65535) are read by their high byte, as the readers do.
+    const bool wide = maxval == 65535;
+    if (kind != '4' && !wide) {
         EXPECT_EQ(maxval, 255) << path;
     }
     const std::size_t w = std::size_t(pic.width), h = std::size_t(pic.height);
-    const std::size_t size = kind == '4' ? (w + 7) / 8 * h : kind == '5' ? w * h : w * h * 3;
+    std::size_t size = kind == '4' ? (w + 7) / 8 * h : kind == '5' ? w * h : w * h * 3;
+    if (wide && kind != '4') {
+        if (bytes.size() < pos + 2 * size) {
+            ADD_FAILURE() << path << " is short";
+            return pic;
+        }
+        for (std::size_t i = 0; i < size; ++i) bytes[pos + i] = bytes[pos + 2 * i];
+    }
     if (bytes.size() < pos + size) {
         ADD_FAILURE() << path << " is short";
         return pic;

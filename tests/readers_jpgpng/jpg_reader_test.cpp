@@ -222,3 +222,85 @@ TEST(JpgReader, SignatureWinsOverExtension) {
 
 }  // namespace
 }  // namespace quipix::test
+
+namespace quipix::test {
+namespace {
+
+// An APP1 segment holding an EXIF block with one directory of count entries, the
+// first of them (tag, type, value); the rest of the entries are missing.
+Bytes ExifSegment(bool bigEndian, int tag, int type, int value, int count = 1,
+                  const char* magic = "Exif") {
+    Bytes p(magic, magic + 4);
+    p.insert(p.end(), {0, 0});
+    const auto u16 = [&](int v) {
+        p.push_back(std::uint8_t(bigEndian ? v >> 8 : v));
+        p.push_back(std::uint8_t(bigEndian ? v : v >> 8));
+    };
+    const auto u32 = [&](std::uint32_t v) {
+        u16(int(bigEndian ? v >> 16 : v & 0xFFFF));
+        u16(int(bigEndian ? v & 0xFFFF : v >> 16));
+    };
+    p.insert(p.end(), bigEndian ? std::initializer_list<std::uint8_t>{'M', 'M'}
+                                : std::initializer_list<std::uint8_t>{'I', 'I'});
+    u16(42);
+    u32(8);
+    u16(count);
+    u16(tag);
+    u16(type);
+    u32(1);
+    u16(value);
+    u16(0);
+    u32(0);
+    Bytes segment = {0xFF, 0xE1, std::uint8_t((p.size() + 2) >> 8), std::uint8_t(p.size() + 2)};
+    segment.insert(segment.end(), p.begin(), p.end());
+    return segment;
+}
+
+TEST(JpgReader, ExifOrientationTurnsThePictureUpright) {
+    const Bytes plain = Fixture("colour444.jpg");
+    TPixelGraphic stored;
+    LoadBytes(stored, plain);
+    const int w = stored.Width(), h = stored.Height();
+    // Corners of the stored picture: top left, top right, bottom left, bottom right.
+    const PGColor corner[4] = {stored.Pixels(0, 0), stored.Pixels(w - 1, 0),
+                               stored.Pixels(0, h - 1), stored.Pixels(w - 1, h - 1)};
+    // Which stored corner each orientation shows at the top left, top right and
+    // bottom left.
+    const int shown[9][3] = {{}, {0, 1, 2}, {1, 0, 3}, {3, 2, 1}, {2, 3, 0},
+                             {0, 2, 1}, {2, 0, 3}, {3, 1, 2}, {1, 3, 0}};
+    const struct {
+        const char* name;
+        Bytes segment;
+        int orientation;
+    } cases[] = {
+        {"little-endian 6", ExifSegment(false, 274, 3, 6), 6},
+        {"big-endian 8", ExifSegment(true, 274, 3, 8), 8},
+        {"big-endian 3", ExifSegment(true, 274, 3, 3), 3},
+        {"little-endian 5", ExifSegment(false, 274, 3, 5), 5},
+        {"value 9", ExifSegment(false, 274, 3, 9), 1},
+        {"LONG instead of SHORT", ExifSegment(false, 274, 4, 6), 1},
+        {"no orientation, count past the end", ExifSegment(true, 256, 3, 6, 500), 1},
+        {"not an EXIF block", ExifSegment(false, 274, 3, 6, 1, "Exix"), 1},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        Bytes file(plain.begin(), plain.begin() + 2);
+        file.insert(file.end(), c.segment.begin(), c.segment.end());
+        file.insert(file.end(), plain.begin() + 2, plain.end());
+        TPixelGraphic image;
+        LoadBytes(image, file);
+        const bool turned = c.orientation >= 5;
+        ASSERT_EQ(image.Width(), turned ? h : w);
+        ASSERT_EQ(image.Height(), turned ? w : h);
+        EXPECT_EQ(image.PixelFormat(), pgpf24Bit);
+        const int iw = image.Width(), ih = image.Height();
+        EXPECT_EQ(image.Pixels(0, 0), corner[shown[c.orientation][0]]);
+        EXPECT_EQ(image.Pixels(iw - 1, 0), corner[shown[c.orientation][1]]);
+        EXPECT_EQ(image.Pixels(0, ih - 1), corner[shown[c.orientation][2]]);
+        TPGMemoryStream stream(file);
+        EXPECT_EQ(JpgReader().GetImageInfo(stream, 0).Orientation, c.orientation);
+    }
+}
+
+}  // namespace
+}  // namespace quipix::test

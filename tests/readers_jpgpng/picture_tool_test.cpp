@@ -32,7 +32,7 @@ TEST(PictureTool, InfoPrintsTheReaderAndPictureFacts) {
     EXPECT_EQ(r.code, 0);
     EXPECT_EQ(r.out,
               "format: JPEG (JFIF compliant)\nwidth: 40\nheight: 24\nbits: 24\ncolors: 16.7M\n"
-              "info1: JFIF, YCbCr, Progressive\ninfo2: \n");
+              "info1: JFIF, YCbCr, Progressive\ninfo2: \norientation: 1 (as stored)\n");
 
     TempDir dir;
     const ToolResult unknown = RunTool({"info", dir.write("x.xyz", std::string("hello"))});
