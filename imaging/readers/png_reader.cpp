@@ -25,6 +25,12 @@ namespace {
 
 // A pixel buffer above this is refused before anything is allocated.
 constexpr std::int64_t kMaxPixelBytes = std::int64_t(256) << 20;
+// No picture within kMaxPixelBytes is wider or taller than this.
+constexpr png_uint_32 kMaxDimension = png_uint_32(1) << 28;
+// Ancillary chunks we never use need not pile up without end, nor any one of them be
+// larger than a generous colour profile.
+constexpr png_uint_32 kMaxAncillaryChunks = 1000;
+constexpr png_alloc_size_t kMaxChunkBytes = png_alloc_size_t(8) << 20;
 
 enum class Outcome {
     Ok,
@@ -100,6 +106,12 @@ Outcome StartSession(Session& s) {
     if (!s.png) return Outcome::CreateReadFailed;
     s.info = png_create_info_struct(s.png);
     if (!s.info) return Outcome::CreateInfoFailed;
+    // The library's own defaults let one ancillary chunk (a compressed text or a
+    // colour profile) inflate to gigabytes before any picture size is checked; these
+    // caps keep every allocation within what the other readers would accept.
+    png_set_user_limits(s.png, kMaxDimension, kMaxDimension);
+    png_set_chunk_cache_max(s.png, kMaxAncillaryChunks);
+    png_set_chunk_malloc_max(s.png, kMaxChunkBytes);
     png_set_read_fn(s.png, &s, ReadData);
     png_read_info(s.png, s.info);
     return Outcome::Ok;
