@@ -18,14 +18,13 @@
 
 #include "imaging/exceptions.h"
 #include "imaging/messages.h"
+#include "imaging/readers/decode_support.h"
 #include "imaging/readers/readers.h"
 
 namespace quipix {
 namespace {
 
-// A pixel buffer above this is refused before anything is allocated.
-constexpr std::int64_t kMaxPixelBytes = std::int64_t(256) << 20;
-// No picture within kMaxPixelBytes is wider or taller than this.
+// No picture the shared size check accepts is wider or taller than this.
 constexpr png_uint_32 kMaxDimension = png_uint_32(1) << 28;
 // Ancillary chunks we never use need not pile up without end, nor any one of them be
 // larger than a generous colour profile.
@@ -39,7 +38,8 @@ enum class Outcome {
     CreateReadFailed,
     CreateInfoFailed,
     Unsupported,
-    TooLarge
+    TooLarge,
+    TooLittleData
 };
 
 struct Session {
@@ -199,7 +199,17 @@ Outcome Decode(Session& s, TPixelGraphic& image, const void* sender) {
     else
         format = pgpf8Bit;
     if (width <= 0 || height <= 0) return Outcome::Unsupported;
-    if (PixelStride(width, format) * height > kMaxPixelBytes) return Outcome::TooLarge;
+    // Deflate packs at most about 1032 bytes into one, so a file far shorter than
+    // that share of its scanlines was cut or crafted: refusing it here keeps a
+    // preview that ignores warnings from allocating a picture the file cannot fill.
+    const std::int64_t scanlineBytes =
+        (std::int64_t(width) * channels * depth + 7) / 8 * height + height;
+    switch (decode::CheckPictureSize(width, height, format, scanlineBytes / 1032,
+                                     s.stream->Remaining())) {
+        case decode::SizeVerdict::Ok: break;
+        case decode::SizeVerdict::TooLarge: return Outcome::TooLarge;
+        case decode::SizeVerdict::TooLittleData: return Outcome::TooLittleData;
+    }
 
     const bool transparent =
         png_get_valid(png, info, PNG_INFO_tRNS) || (colorType & PNG_COLOR_MASK_ALPHA);
@@ -297,6 +307,8 @@ Outcome Decode(Session& s, TPixelGraphic& image, const void* sender) {
         Raise(GetPGLangStr(30));
     case Outcome::TooLarge:
         Raise(GetPGLangStr(41, "Image size"));
+    case Outcome::TooLittleData:
+        Raise(GetPGLangStr(32));
     default:
         Raise(s.message);
     }
