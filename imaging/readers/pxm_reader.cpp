@@ -51,6 +51,17 @@ public:
         }
     }
 
+    // The next single digit: a bitmap's samples are one digit each and need no
+    // separator ("0101" is four pixels).
+    int Digit() {
+        int c = source_.Next();
+        while (!IsDigit(c)) {
+            if (c == '#') SkipComment(true);
+            c = source_.Next();
+        }
+        return c - '0';
+    }
+
 private:
     // Runs to the end of the line; the end of the data ends it too unless required.
     void SkipComment(bool endRaises) {
@@ -124,8 +135,9 @@ public:
         const std::int64_t samples = std::int64_t(width) * height * kind.samples;
         const std::int64_t rowBytes =
             bitmap ? (std::int64_t(width) + 7) / 8 : std::int64_t(width) * kind.samples;
-        // Text samples need a digit and a separator each.
-        const std::int64_t minEncoded = kind.binary ? rowBytes * height : samples * 2 - 1;
+        // Text samples need a digit and a separator each, bitmap samples only a digit.
+        const std::int64_t minEncoded =
+            kind.binary ? rowBytes * height : bitmap ? samples : samples * 2 - 1;
         switch (decode::CheckPictureSize(width, height, kind.format, minEncoded,
                                          source.Remaining())) {
             case decode::SizeVerdict::Ok: break;
@@ -171,7 +183,7 @@ private:
             // 1 is black, stored as index 0; white is index 1, a set bit.
             std::fill(out, out + (width + 7) / 8, std::uint8_t(0));
             for (int x = 0; x < width; ++x)
-                if (scanner.Number() == 0) out[x >> 3] |= std::uint8_t(0x80 >> (x & 7));
+                if (scanner.Digit() == 0) out[x >> 3] |= std::uint8_t(0x80 >> (x & 7));
         } else if (digit == 2) {
             for (int x = 0; x < width; ++x) out[x] = Scale(scanner.Number(), maxval);
         } else {
