@@ -18,13 +18,18 @@
 
 #include "imaging/exceptions.h"
 #include "imaging/messages.h"
+#include "imaging/readers/decode_support.h"
 #include "imaging/readers/readers.h"
 
 namespace quipix {
 namespace {
 
-// A pixel buffer above this is refused before anything is allocated.
-constexpr std::int64_t kMaxPixelBytes = std::int64_t(256) << 20;
+// No picture the shared size check accepts is wider or taller than this.
+constexpr png_uint_32 kMaxDimension = png_uint_32(1) << 28;
+// Ancillary chunks we never use need not pile up without end, nor any one of them be
+// larger than a generous colour profile.
+constexpr png_uint_32 kMaxAncillaryChunks = 1000;
+constexpr png_alloc_size_t kMaxChunkBytes = png_alloc_size_t(8) << 20;
 
 enum class Outcome {
     Ok,
@@ -33,7 +38,8 @@ enum class Outcome {
     CreateReadFailed,
     CreateInfoFailed,
     Unsupported,
-    TooLarge
+    TooLarge,
+    TooLittleData
 };
 
 struct Session {
@@ -100,6 +106,12 @@ Outcome StartSession(Session& s) {
     if (!s.png) return Outcome::CreateReadFailed;
     s.info = png_create_info_struct(s.png);
     if (!s.info) return Outcome::CreateInfoFailed;
+    // The library's own defaults let one ancillary chunk (a compressed text or a
+    // colour profile) inflate to gigabytes before any picture size is checked; these
+    // caps keep every allocation within what the other readers would accept.
+    png_set_user_limits(s.png, kMaxDimension, kMaxDimension);
+    png_set_chunk_cache_max(s.png, kMaxAncillaryChunks);
+    png_set_chunk_malloc_max(s.png, kMaxChunkBytes);
     png_set_read_fn(s.png, &s, ReadData);
     png_read_info(s.png, s.info);
     return Outcome::Ok;
@@ -187,7 +199,17 @@ Outcome Decode(Session& s, TPixelGraphic& image, const void* sender) {
     else
         format = pgpf8Bit;
     if (width <= 0 || height <= 0) return Outcome::Unsupported;
-    if (PixelStride(width, format) * height > kMaxPixelBytes) return Outcome::TooLarge;
+    // Deflate packs at most about 1032 bytes into one, so a file far shorter than
+    // that share of its scanlines was cut or crafted: refusing it here keeps a
+    // preview that ignores warnings from allocating a picture the file cannot fill.
+    const std::int64_t scanlineBytes =
+        (std::int64_t(width) * channels * depth + 7) / 8 * height + height;
+    switch (decode::CheckPictureSize(width, height, format, scanlineBytes / 1032,
+                                     s.stream->Remaining())) {
+        case decode::SizeVerdict::Ok: break;
+        case decode::SizeVerdict::TooLarge: return Outcome::TooLarge;
+        case decode::SizeVerdict::TooLittleData: return Outcome::TooLittleData;
+    }
 
     const bool transparent =
         png_get_valid(png, info, PNG_INFO_tRNS) || (colorType & PNG_COLOR_MASK_ALPHA);
@@ -285,6 +307,8 @@ Outcome Decode(Session& s, TPixelGraphic& image, const void* sender) {
         Raise(GetPGLangStr(30));
     case Outcome::TooLarge:
         Raise(GetPGLangStr(41, "Image size"));
+    case Outcome::TooLittleData:
+        Raise(GetPGLangStr(32));
     default:
         Raise(s.message);
     }

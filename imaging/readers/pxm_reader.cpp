@@ -6,6 +6,7 @@
 // starts a comment that runs to the end of its line. Binary samples are one byte.
 #include <algorithm>
 #include <array>
+#include <cstring>
 #include <vector>
 
 #include "imaging/exceptions.h"
@@ -49,6 +50,17 @@ public:
             }
             c = next;
         }
+    }
+
+    // The next single digit: a bitmap's samples are one digit each and need no
+    // separator ("0101" is four pixels).
+    int Digit() {
+        int c = source_.Next();
+        while (!IsDigit(c)) {
+            if (c == '#') SkipComment(true);
+            c = source_.Next();
+        }
+        return c - '0';
     }
 
 private:
@@ -124,8 +136,9 @@ public:
         const std::int64_t samples = std::int64_t(width) * height * kind.samples;
         const std::int64_t rowBytes =
             bitmap ? (std::int64_t(width) + 7) / 8 : std::int64_t(width) * kind.samples;
-        // Text samples need a digit and a separator each.
-        const std::int64_t minEncoded = kind.binary ? rowBytes * height : samples * 2 - 1;
+        // Text samples need a digit and a separator each, bitmap samples only a digit.
+        const std::int64_t minEncoded =
+            kind.binary ? rowBytes * height : bitmap ? samples : samples * 2 - 1;
         switch (decode::CheckPictureSize(width, height, kind.format, minEncoded,
                                          source.Remaining())) {
             case decode::SizeVerdict::Ok: break;
@@ -141,7 +154,7 @@ public:
         for (int y = 0; y < int(height); ++y) {
             std::uint8_t* out = image.ScanLine(y);
             if (kind.binary)
-                ReadBinaryRow(source, digit, int(width), lut, raw, out);
+                ReadBinaryRow(source, digit, int(width), lut, maxval == 255, raw, out);
             else
                 ReadTextRow(scanner, digit, int(width), maxval, out);
             if (image.Progress(this, y, int(height))) break;
@@ -171,7 +184,7 @@ private:
             // 1 is black, stored as index 0; white is index 1, a set bit.
             std::fill(out, out + (width + 7) / 8, std::uint8_t(0));
             for (int x = 0; x < width; ++x)
-                if (scanner.Number() == 0) out[x >> 3] |= std::uint8_t(0x80 >> (x & 7));
+                if (scanner.Digit() == 0) out[x >> 3] |= std::uint8_t(0x80 >> (x & 7));
         } else if (digit == 2) {
             for (int x = 0; x < width; ++x) out[x] = Scale(scanner.Number(), maxval);
         } else {
@@ -184,14 +197,25 @@ private:
     }
 
     static void ReadBinaryRow(decode::ByteSource& source, int digit, int width,
-                              const std::array<std::uint8_t, 256>& lut,
+                              const std::array<std::uint8_t, 256>& lut, bool full,
                               std::vector<std::uint8_t>& raw, std::uint8_t* out) {
         source.Read(raw.data(), raw.size());
         const std::uint8_t* in = raw.data();
         if (digit == 4) {
             for (std::size_t i = 0; i < raw.size(); ++i) out[i] = std::uint8_t(~in[i]);
         } else if (digit == 5) {
-            for (int x = 0; x < width; ++x) out[x] = lut[in[x]];
+            if (full)
+                std::memcpy(out, in, std::size_t(width));
+            else
+                for (int x = 0; x < width; ++x) out[x] = lut[in[x]];
+        } else if (full) {
+            // Almost every pixmap has maxval 255: a plain byte swap the compiler
+            // vectorises, instead of a table lookup per byte.
+            for (int x = 0; x < width; ++x, in += 3, out += 3) {
+                out[0] = in[2];
+                out[1] = in[1];
+                out[2] = in[0];
+            }
         } else {
             for (int x = 0; x < width; ++x, in += 3, out += 3) {
                 out[0] = lut[in[2]];

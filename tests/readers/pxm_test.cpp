@@ -83,11 +83,26 @@ TEST_F(PxmTest, BitmapsStoreBlackAsIndexZero) {
     EXPECT_EQ(img->PixelValues(1, 0), 1u);
 }
 
-TEST_F(PxmTest, DigitsWithoutSeparatorsFormOneNumber) {
-    EXPECT_EQ(Error("P1 4 1\n0101\n"), "PBM, PGM, PPM: Unexpected end of file");
-    auto img = Read(*reader, B("P1 2 1\n0101 0\n"));  // 101 then 0
-    EXPECT_EQ(img->PixelValues(0, 0), 0u);
-    EXPECT_EQ(img->PixelValues(1, 0), 1u);
+// A bitmap's samples are single digits and need no separator; in a greymap a run of
+// digits is still one number.
+TEST_F(PxmTest, PackedBitmapDigitsButGreyNumbersSpanDigits) {
+    struct Case {
+        std::string file;
+        std::vector<unsigned> pixels;
+    };
+    const Case cases[] = {
+        {"P1 4 1\n0101\n", {1, 0, 1, 0}},
+        {"P1 5 1\n01#comment 1\n 1\t00", {1, 0, 0, 1, 1}},
+        {"P1 2 1\n0101 0\n", {1, 0}},
+        {"P2 2 1 255\n0101 0\n", {101, 0}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.file);
+        auto img = Read(*reader, std::vector<std::uint8_t>(c.file.begin(), c.file.end()));
+        ASSERT_EQ(img->Width(), int(c.pixels.size()));
+        for (int x = 0; x < img->Width(); ++x) EXPECT_EQ(img->PixelValues(x, 0), c.pixels[x]);
+    }
+    EXPECT_EQ(Error("P1 5 1\n0101\n"), "PBM, PGM, PPM: Unexpected end of file");
 }
 
 TEST_F(PxmTest, BinaryGreyAndColour) {

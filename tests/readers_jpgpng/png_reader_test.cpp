@@ -293,6 +293,27 @@ TEST(PngReader, HugeDimensionsAreRefusedBeforeAllocating) {
     EXPECT_EQ(LoadError(MakePng(s), pgwaIgnore), "PNG: Image size out of range");
 }
 
+// A header of 16000 x 4000 (a 183 MiB buffer, within the size limit) over a few
+// bytes of data: even with warnings ignored, as the open dialog's preview loads, the
+// file is refused before the picture is allocated.
+TEST(PngReader, ShortFileWithLargeHeaderIsRefusedBeforeAllocating) {
+    PngParts s;
+    s.width = 16000;
+    s.height = 4000;
+    s.rows = {Bytes(std::size_t(16000) * 3, 7)};
+    const Bytes file = MakePng(s);
+    ASSERT_LT(file.size(), std::size_t(1000));
+    TPixelGraphic image;
+    image.ReadWarningAction = pgwaIgnore;
+    try {
+        LoadBytes(image, file);
+        ADD_FAILURE();
+    } catch (const EPGPNGFileFormatReaderWriter& e) {
+        EXPECT_STREQ(e.what(), "PNG: Unexpected end of file");
+    }
+    EXPECT_EQ(image.Width(), 0);
+}
+
 TEST(PngReader, InterlacedProgressCoversEveryPass) {
     TPixelGraphic image;
     int calls = 0, lastStep = 0, lastMax = 0;
