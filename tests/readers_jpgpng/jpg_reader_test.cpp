@@ -251,9 +251,10 @@ Bytes ExifSegment(bool bigEndian, int tag, int type, int value, int count = 1,
     u16(value);
     u16(0);
     u32(0);
-    Bytes segment = {0xFF, 0xE1, std::uint8_t((p.size() + 2) >> 8), std::uint8_t(p.size() + 2)};
-    segment.insert(segment.end(), p.begin(), p.end());
-    return segment;
+    const std::uint8_t head[] = {0xFF, 0xE1, std::uint8_t((p.size() + 2) >> 8),
+                                 std::uint8_t(p.size() + 2)};
+    p.insert(p.begin(), std::begin(head), std::end(head));
+    return p;
 }
 
 TEST(JpgReader, ExifOrientationTurnsThePictureUpright) {
