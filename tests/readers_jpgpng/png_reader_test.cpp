@@ -22,8 +22,8 @@ TFileFormatReader& PngReader() {
     throw std::runtime_error("no png reader");
 }
 
-std::string LoadError(const Bytes& bytes, TPGWarningAction action) {
-    TPixelGraphic image;
+// The reader's message, or "" when the picture loaded; the image keeps what was read.
+std::string LoadInto(TPixelGraphic& image, const Bytes& bytes, TPGWarningAction action) {
     image.ReadWarningAction = action;
     try {
         LoadBytes(image, bytes);
@@ -31,6 +31,11 @@ std::string LoadError(const Bytes& bytes, TPGWarningAction action) {
         return e.what();
     }
     return "";
+}
+
+std::string LoadError(const Bytes& bytes, TPGWarningAction action) {
+    TPixelGraphic image;
+    return LoadInto(image, bytes, action);
 }
 
 struct BoxHandlerGuard {
@@ -274,13 +279,7 @@ TEST(PngReader, TruncatedDataFailsAndKeepsThePicture) {
     Bytes file = MakePng(s);
     file.resize(file.size() - 100);
     TPixelGraphic image;
-    image.ReadWarningAction = pgwaIgnore;
-    try {
-        LoadBytes(image, file);
-        ADD_FAILURE();
-    } catch (const EPGPNGFileFormatReaderWriter& e) {
-        EXPECT_STREQ(e.what(), "PNG: Unexpected end of file");
-    }
+    EXPECT_EQ(LoadInto(image, file, pgwaIgnore), "PNG: Unexpected end of file");
     EXPECT_EQ(image.Width(), 200);
     for (int x = 0; x < 200; ++x) EXPECT_EQ(int(image.PixelValues(x, 0)), s.rows[0][x]);
 }
@@ -304,13 +303,7 @@ TEST(PngReader, ShortFileWithLargeHeaderIsRefusedBeforeAllocating) {
     const Bytes file = MakePng(s);
     ASSERT_LT(file.size(), std::size_t(1000));
     TPixelGraphic image;
-    image.ReadWarningAction = pgwaIgnore;
-    try {
-        LoadBytes(image, file);
-        ADD_FAILURE();
-    } catch (const EPGPNGFileFormatReaderWriter& e) {
-        EXPECT_STREQ(e.what(), "PNG: Unexpected end of file");
-    }
+    EXPECT_EQ(LoadInto(image, file, pgwaIgnore), "PNG: Unexpected end of file");
     EXPECT_EQ(image.Width(), 0);
 }
 
