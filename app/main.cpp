@@ -14,6 +14,7 @@
 #include "app/desktop_options.h"
 #include "app/run_program.h"
 #include "config/config_dialog.h"
+#include "imaging/qt/qt_text_engine.h"
 #include "saver/recorder.h"
 #include "saver/saver_window.h"
 
@@ -70,8 +71,14 @@ int main(int argc, char** argv) {
     case Action::Version:
         std::cout << quipix::kVersionLabel << "\n";
         return 0;
-    case Action::Record:
+    case Action::Record: {
+        // Text needs a GUI application; recording needs no display, so it runs on
+        // the offscreen platform.
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+        QGuiApplication recording(qtArgc, qtArgv);
+        quipix::InstallQtTextEngine();
         return quipix::RunRecorder(options.recordArgs);
+    }
     case Action::Error:
         std::cerr << "quipix: " << options.error << "\n" << quipix::UsageText();
         return 2;

@@ -7,15 +7,11 @@
 // written as hex(1) so that every string survives the round trip.
 #include "platform/registry.h"
 
-#include <fcntl.h>
-#include <pwd.h>
-#include <sys/file.h>
-#include <sys/stat.h>
-#include <unistd.h>
+#include "platform/store_file.h"
+
 
 #include <algorithm>
 #include <cctype>
-#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -487,56 +483,7 @@ FileRegistry::FileRegistry(std::string path) : path_(std::move(path)) {}
 
 namespace {
 
-FileRegistryStamp StampOf(const struct stat& st) {
-    return {true, std::uint64_t(st.st_dev), std::uint64_t(st.st_ino), std::uint64_t(st.st_size),
-            std::int64_t(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec};
-}
-
-// The whole file, or nothing when it is no regular file, is larger than the store
-// takes, or cannot be read. The open does not block: the path may name a FIFO.
-std::optional<std::string> ReadStoreFile(const std::string& path) {
-    int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0) return std::nullopt;
-    struct stat st {};
-    std::optional<std::string> bytes;
-    if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && std::uint64_t(st.st_size) <= kMaxRegFileSize) {
-        bytes.emplace();
-        char buf[8192];
-        for (;;) {
-            const ssize_t got = ::read(fd, buf, sizeof buf);
-            if (got < 0 && errno == EINTR) continue;
-            if (got < 0 || bytes->size() + size_t(got) > kMaxRegFileSize) {
-                bytes.reset();
-                break;
-            }
-            if (got == 0) break;
-            bytes->append(buf, size_t(got));
-        }
-    }
-    ::close(fd);
-    return bytes;
-}
-
 fs::path FolderOf(const fs::path& file) { return file.has_parent_path() ? file.parent_path() : fs::path("."); }
-
-// Takes the advisory lock on the file beside the store that every writer of the
-// store takes; -1 when it cannot be had. A folder that cannot hold the lock file
-// cannot hold the new store either, so the save then goes on and fails there.
-int LockStore(const std::string& path) {
-    std::error_code ec;
-    fs::create_directories(FolderOf(path), ec);
-    const std::string lockPath = path + ".lock";
-    int fd = ::open(lockPath.c_str(), O_RDWR | O_CREAT | O_NONBLOCK | O_CLOEXEC, 0644);
-    if (fd < 0) fd = ::open(lockPath.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0) return -1;
-    while (::flock(fd, LOCK_EX) != 0) {
-        if (errno != EINTR) {
-            ::close(fd);
-            return -1;
-        }
-    }
-    return fd;
-}
 
 // Earlier versions saved through uniquely named temporary files (the store's name,
 // a dot and six letters or digits); those that interrupted saves left behind go.
@@ -548,7 +495,7 @@ void RemoveOldTemporaries(const fs::path& target) {
         if (name.size() == prefix.size() + 6 && name.starts_with(prefix) &&
             std::all_of(name.begin() + std::ptrdiff_t(prefix.size()), name.end(),
                         [](char c) { return std::isalnum(static_cast<unsigned char>(c)) != 0; }))
-            ::unlink(it->path().c_str());
+            fs::remove(it->path(), ec);
     }
 }
 
@@ -557,14 +504,12 @@ void RemoveOldTemporaries(const fs::path& target) {
 void FileRegistry::Refresh() {
     // A batch works on the file as it was when the batch took the lock.
     if (batchDepth_ > 0) return;
-    FileRegistryStamp now;
-    struct stat st {};
-    if (::stat(path_.c_str(), &st) == 0) now = StampOf(st);
+    const FileRegistryStamp now = store_file::Stamp(path_);
     if (stamp_ && *stamp_ == now) return;
     stamp_ = now;
     contents_ = {};
     if (!now.exists) return;
-    auto bytes = ReadStoreFile(path_);
+    auto bytes = store_file::Read(path_);
     if (bytes)
         contents_ = ParseRegFile(*bytes);
     else
@@ -576,7 +521,9 @@ void FileRegistry::BeginBatch() {
         ++batchDepth_;
         return;
     }
-    lockFd_ = LockStore(path_);
+    std::error_code ec;
+    fs::create_directories(FolderOf(path_), ec);
+    lock_ = store_file::Lock(path_);
     changed_ = false;
     Refresh();  // under the lock: what another process saved last is kept
     batchDepth_ = 1;
@@ -587,8 +534,7 @@ bool FileRegistry::EndBatch() {
     if (--batchDepth_ > 0) return true;
     const bool ok = !changed_ || Save();
     changed_ = false;
-    if (lockFd_ >= 0) ::close(lockFd_);  // closing releases the lock
-    lockFd_ = -1;
+    lock_.reset();
     return ok;
 }
 
@@ -670,51 +616,15 @@ bool FileRegistry::Save() {
     const fs::path target(path_);
     fs::create_directories(FolderOf(target), ec);
     if (ec) return fail();
-    const std::string temp = path_ + ".tmp";
-    ::unlink(temp.c_str());
-    int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
-    if (fd < 0) return fail();
-    bool ok = true;
-    size_t done = 0;
-    while (ok && done < text.size()) {
-        auto n = ::write(fd, text.data() + done, text.size() - done);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) ok = false;
-        else done += size_t(n);
-    }
-    struct stat old {};
-    mode_t mode = ::stat(path_.c_str(), &old) == 0 ? (old.st_mode & 07777) : 0644;
-    ok = ok && ::fchmod(fd, mode) == 0 && ::fsync(fd) == 0;
-    struct stat written {};
-    ok = ok && ::fstat(fd, &written) == 0;
-    ok = (::close(fd) == 0) && ok;
-    if (!ok || ::rename(temp.c_str(), path_.c_str()) != 0) {
-        ::unlink(temp.c_str());
-        return fail();
-    }
+    FileRegistryStamp written;
+    if (!store_file::Replace(path_, text, written)) return fail();
     RemoveOldTemporaries(target);
     contents_.damaged = false;
-    stamp_ = StampOf(written);
+    stamp_ = written;
     return true;
 }
 
 // ---------------------------------------------------------------------------
-
-std::string DefaultRegistryPath() {
-    std::string base;
-    const char* xdg = std::getenv("XDG_CONFIG_HOME");
-    if (xdg && xdg[0] == '/') {
-        base = xdg;
-    } else {
-        const char* home = std::getenv("HOME");
-        std::string h = home && home[0] ? home : "";
-        if (h.empty()) {
-            if (const passwd* pw = ::getpwuid(::getuid()); pw && pw->pw_dir) h = pw->pw_dir;
-        }
-        base = (h.empty() ? std::string(".") : h) + "/.config";
-    }
-    return base + "/Kelvara/Quipix.reg";
-}
 
 namespace {
 std::mutex gRegistryMutex;
@@ -723,7 +633,7 @@ std::shared_ptr<Registry> gRegistry;
 
 Registry& CurrentRegistry() {
     std::lock_guard lock(gRegistryMutex);
-    if (!gRegistry) gRegistry = std::make_shared<FileRegistry>(DefaultRegistryPath());
+    if (!gRegistry) gRegistry = MakeUserRegistry();
     return *gRegistry;
 }
 

@@ -127,14 +127,18 @@ private:
     RegFileContents contents_;
     int batchDepth_ = 0;
     bool changed_ = false;  // in the current batch
-    int lockFd_ = -1;
+    std::shared_ptr<void> lock_;  // held while a batch runs
     std::optional<FileRegistryStamp> stamp_;  // of the file contents_ came from
 };
 
+#ifndef _WIN32
 // $XDG_CONFIG_HOME/Kelvara/Quipix.reg, ~/.config/Kelvara/Quipix.reg without it.
 std::string DefaultRegistryPath();
-// The store the settings use: the file store at DefaultRegistryPath() unless one
-// was installed. Installing nullptr goes back to that default.
+#endif
+// The user's own store: the registry on Windows, the file at DefaultRegistryPath()
+// elsewhere.
+std::shared_ptr<Registry> MakeUserRegistry();
+// The store the settings use: MakeUserRegistry()'s unless one was installed. Installing nullptr goes back to that default.
 Registry& CurrentRegistry();
 void InstallRegistry(std::shared_ptr<Registry> registry);
 

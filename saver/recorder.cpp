@@ -6,7 +6,6 @@
 #include <gif_lib.h>
 #include <png.h>
 
-#include <QGuiApplication>
 #include <charconv>
 #include <cstdio>
 #include <cstring>
@@ -15,7 +14,6 @@
 #include <memory>
 #include <stdexcept>
 
-#include "imaging/qt/qt_text_engine.h"
 #include "imaging/text_engine.h"
 #include "platform/platform.h"
 #include "saver/engine.h"
@@ -271,19 +269,10 @@ int RunRecorder(const std::vector<std::string>& args) {
             return Usage("unknown option " + a);
         }
     }
-    // Text needs a GUI application; recording needs no display, so one of our own
-    // runs on the offscreen platform.
-    std::unique_ptr<QGuiApplication> ownApplication;
-    if (!QCoreApplication::instance()) {
-        static int argc = 1;
-        static char name[] = "quipix";
-        static char* argv[] = {name, nullptr};
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-        ownApplication = std::make_unique<QGuiApplication>(argc, argv);
-    } else if (!qobject_cast<QGuiApplication*>(QCoreApplication::instance())) {
-        return Usage("recording needs a GUI application for text");
+    if (!CurrentTextEngine()) {
+        std::cerr << "quipix: recording needs a text engine\n";
+        return 1;
     }
-    if (!CurrentTextEngine()) InstallQtTextEngine();
 
     try {
         OffscreenHost host(w, h);

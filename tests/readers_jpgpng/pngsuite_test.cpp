@@ -28,11 +28,11 @@ namespace fs = std::filesystem;
 
 fs::path SuiteDir() { return SharedCorpora() / "pngsuite"; }
 
-std::vector<long> ReadNumbers(const fs::path& path) {
+std::vector<std::int64_t> ReadNumbers(const fs::path& path) {
     std::ifstream in(path);
     const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    std::vector<long> out;
-    long value = 0;
+    std::vector<std::int64_t> out;
+    std::int64_t value = 0;
     bool inNumber = false;
     for (char c : text) {
         if (c >= '0' && c <= '9') {
@@ -54,9 +54,9 @@ std::map<std::string, Bytes> Chunks(const Bytes& file) {
     while (pos + 8 <= file.size()) {
         const std::size_t n = (std::size_t(file[pos]) << 24) | (file[pos + 1] << 16) |
                               (file[pos + 2] << 8) | file[pos + 3];
-        const std::string type(file.begin() + long(pos) + 4, file.begin() + long(pos) + 8);
+        const std::string type(file.begin() + std::int64_t(pos) + 4, file.begin() + std::int64_t(pos) + 8);
         if (pos + 12 + n > file.size()) break;
-        chunks.emplace(type, Bytes(file.begin() + long(pos) + 8, file.begin() + long(pos + 8 + n)));
+        chunks.emplace(type, Bytes(file.begin() + std::int64_t(pos) + 8, file.begin() + std::int64_t(pos + 8 + n)));
         pos += 12 + n;
     }
     return chunks;
@@ -65,14 +65,14 @@ std::map<std::string, Bytes> Chunks(const Bytes& file) {
 unsigned U16(const Bytes& b, std::size_t i) { return (unsigned(b[i]) << 8) | b[i + 1]; }
 
 // The reference pixels as the reader is meant to deliver them, 0x00BBGGRR.
-std::vector<PGColor> Expected(const Bytes& file, const std::vector<long>& rgba) {
+std::vector<PGColor> Expected(const Bytes& file, const std::vector<std::int64_t>& rgba) {
     const auto chunks = Chunks(file);
     const Bytes& ihdr = chunks.at("IHDR");
     const int depth = ihdr[8], colorType = ihdr[9];
     const bool wide = depth == 16;
-    const long max = wide ? 65535 : 255;
+    const std::int64_t max = wide ? 65535 : 255;
     const bool transparent = (colorType & 4) || chunks.count("tRNS");
-    long back[3] = {0, 0, 0};
+    std::int64_t back[3] = {0, 0, 0};
     if (transparent && chunks.count("bKGD")) {
         const Bytes& b = chunks.at("bKGD");
         if (colorType == 3) {
@@ -81,31 +81,31 @@ std::vector<PGColor> Expected(const Bytes& file, const std::vector<long>& rgba) 
         } else if (colorType & 2) {
             for (int c = 0; c < 3; ++c) back[c] = U16(b, 2 * c);
         } else {
-            const long g = U16(b, 0);
+            const std::int64_t g = U16(b, 0);
             back[0] = back[1] = back[2] = wide || depth == 8 ? g : g * 255 / ((1 << depth) - 1);
         }
         // A 16-bit background is used through its high byte, widened again.
         if (wide)
-            for (long& v : back) v = (v >> 8) * 257;
+            for (std::int64_t& v : back) v = (v >> 8) * 257;
     }
     double ratio = 1;
     if (chunks.count("gAMA")) ratio = (100000.0 / double(U16(chunks.at("gAMA"), 0) * 65536L +
                                                          U16(chunks.at("gAMA"), 2))) /
                                       PGDisplayGamma;
     const bool correct = std::fabs(ratio - 1) > 0.05;
-    const auto gamma = [&](long v) {
+    const auto gamma = [&](std::int64_t v) {
         if (!correct || v == 0 || v == 255) return v;
-        return long(std::nearbyint(255.0 * std::pow(v / 255.0, ratio)));
+        return std::int64_t(std::nearbyint(255.0 * std::pow(v / 255.0, ratio)));
     };
     std::vector<PGColor> out;
     for (std::size_t i = 0; i + 3 < rgba.size(); i += 4) {
-        long ch[3];
+        std::int64_t ch[3];
         for (int c = 0; c < 3; ++c) {
-            long v = rgba[i + c];
+            std::int64_t v = rgba[i + c];
             if (transparent) {
-                const long a = rgba[i + 3];
+                const std::int64_t a = rgba[i + 3];
                 // The library's rounding of fg * a + bg * (max - a) over max.
-                const long t = v * a + back[c] * (max - a) + (max + 1) / 2;
+                const std::int64_t t = v * a + back[c] * (max - a) + (max + 1) / 2;
                 v = wide ? (t + (t >> 16)) >> 16 : (t + (t >> 8)) >> 8;
             }
             ch[c] = gamma(wide ? v >> 8 : v);

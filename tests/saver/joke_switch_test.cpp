@@ -2,8 +2,6 @@
 // state 0 is saved at once.
 #include <gtest/gtest.h>
 
-#include <cstdlib>
-
 #include "common/joke_library.h"
 #include "platform/registry.h"
 #include "saver/engine.h"
@@ -13,28 +11,17 @@
 namespace quipix::test {
 namespace {
 
-// Points the settings store at a fresh folder for one test.
+// Points the settings store at a fresh file for one test.
 class TempConfigHome {
 public:
     TempConfigHome() {
-        const char* old = std::getenv("XDG_CONFIG_HOME");
-        if (old) old_ = old, hadOld_ = true;
-        setenv("XDG_CONFIG_HOME", dir_.str().c_str(), 1);
-        platform::InstallRegistry(nullptr);
+        platform::InstallRegistry(std::make_shared<platform::FileRegistry>(dir_.str() + "/Kelvara/Quipix.reg"));
     }
-    ~TempConfigHome() {
-        if (hadOld_)
-            setenv("XDG_CONFIG_HOME", old_.c_str(), 1);
-        else
-            unsetenv("XDG_CONFIG_HOME");
-        platform::InstallRegistry(nullptr);
-    }
+    ~TempConfigHome() { platform::InstallRegistry(nullptr); }
     const TempDir& dir() const { return dir_; }
 
 private:
     TempDir dir_;
-    std::string old_;
-    bool hadOld_ = false;
 };
 
 TEST(EngineJokes, FileSwitchIsSavedAtOnce) {

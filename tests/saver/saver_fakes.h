@@ -11,10 +11,10 @@
 #include <vector>
 
 #include "common/settings.h"
-#include "imaging/qt/qt_text_engine.h"
 #include "imaging/text_engine.h"
 #include "saver/engine.h"
 #include "saver/scene_host.h"
+#include "support/test_support.h"
 
 namespace quipix::test {
 
@@ -83,11 +83,11 @@ public:
     }
 };
 
-// Installs the block engine for one test and puts the Qt engine back afterwards.
+// Installs the block engine for one test and puts the platform's engine back afterwards.
 class ScopedBlockText {
 public:
     ScopedBlockText() { SetTextEngine(std::make_shared<BlockTextEngine>()); }
-    ~ScopedBlockText() { InstallQtTextEngine(96); }
+    ~ScopedBlockText() { test::InstallPlatformTextEngine(); }
 };
 
 // Settings as LoadSettings leaves them on an empty store, with the joke already set,

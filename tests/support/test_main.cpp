@@ -6,11 +6,14 @@
 #include <cstdlib>
 
 #include "imaging/qt/qt_text_engine.h"
+#include "support/test_support.h"
+
+void quipix::test::InstallPlatformTextEngine() { quipix::InstallQtTextEngine(96); }
 
 int main(int argc, char** argv) {
     if (!std::getenv("QT_QPA_PLATFORM")) setenv("QT_QPA_PLATFORM", "offscreen", 1);
     QApplication app(argc, argv);
-    quipix::InstallQtTextEngine(96);
+    quipix::test::InstallPlatformTextEngine();
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();
 }

@@ -1,0 +1,133 @@
+#!/usr/bin/env bash
+# Cross-builds the Windows program into build-windows/: Quipix.scr, quipix-picture.exe
+# and the Qt-free test programs. Debian ships no MinGW builds of libjpeg-turbo, libpng
+# or giflib, so they are built here from Debian's own source packages of the versions
+# the Linux build uses, fetched with a private sources list and apt state inside
+# build-windows/ (the machine's apt configuration is never touched), and kept there
+# for later runs. GoogleTest comes from Debian's googletest sources.
+# With QUIPIX_WIN_TEST=1 the tests then run under Wine.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+root=$PWD
+out=$root/build-windows
+deps=$out/deps
+prefix=$deps/prefix
+mingw=/usr/x86_64-w64-mingw32
+
+packages=(g++-mingw-w64-x86-64-posix libz-mingw-w64-dev mingw-w64-tools wine wine64
+          cmake ninja-build nasm dpkg-dev googletest debian-archive-keyring
+          xvfb xdotool imagemagick)
+missing=()
+for p in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
+done
+if [ ${#missing[@]} -gt 0 ]; then
+  echo "Installing: ${missing[*]}"
+  SUDO=""
+  [ "$(id -u)" -eq 0 ] || SUDO="sudo"
+  export DEBIAN_FRONTEND=noninteractive
+  $SUDO apt-get update -qq
+  $SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}"
+fi
+
+# --- sources of the libraries, through a private apt state ---
+apt_dir=$deps/apt
+apt_opts=(-o "Dir::Etc::SourceList=$apt_dir/sources.list" -o Dir::Etc::SourceParts=/dev/null
+          -o "Dir::State::Lists=$apt_dir/lists" -o "Dir::Cache=$apt_dir"
+          -o "Dir::Etc::Preferences=$apt_dir/preferences" -o "Dir::Etc::PreferencesParts=$apt_dir/preferences.d"
+          -o Debug::NoLocking=1 -o APT::Sandbox::User=root -qq)
+apt_updated=""
+fetch_source() {  # source package, binary package whose installed version to match
+  local src=$1 bin=$2 want dir
+  dir=$(ls -d "$deps/src/$src"-*/ 2>/dev/null | head -n1 || true)
+  [ -n "$dir" ] && return 0
+  mkdir -p "$apt_dir/lists/partial" "$apt_dir/archives/partial" "$apt_dir/preferences.d" "$deps/src"
+  if [ -z "$apt_updated" ]; then
+    local mirror keyring=/usr/share/keyrings/debian-archive-keyring.gpg
+    : > "$apt_dir/sources.list"
+    for mirror in "debian bookworm" "debian bookworm-updates" "debian-security bookworm-security"; do
+      set -- $mirror
+      echo "deb-src [signed-by=$keyring] http://deb.debian.org/$1 $2 main" >> "$apt_dir/sources.list"
+    done
+    apt-get "${apt_opts[@]}" update
+    apt_updated=1
+  fi
+  # The version of the Linux library; the mirror may only hold later revisions of
+  # the same upstream release (security fixes), which do as well.
+  want=$(dpkg-query -W -f='${Version}' "$bin" 2>/dev/null || true)
+  local versions=("$want")
+  mapfile -t -O 1 versions < <(apt-cache "${apt_opts[@]}" showsrc "$src" | sed -n 's/^Version: //p' | sort -rV)
+  for v in "${versions[@]}"; do
+    [ -n "$v" ] || continue
+    [ -z "$want" ] || [ "${v%%-*}" = "${want%%-*}" ] || continue
+    (cd "$deps/src" && apt-get "${apt_opts[@]}" source "$src=$v" >/dev/null 2>&1) && {
+      echo "Fetched the source of $src $v"
+      return 0
+    }
+  done
+  echo "build-windows: cannot fetch the source of $src" >&2
+  return 1
+}
+
+cmake_deps=(-G Ninja -DCMAKE_BUILD_TYPE=Release -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64-x86_64.cmake"
+            -DCMAKE_INSTALL_PREFIX="$prefix" -DCMAKE_POLICY_DEFAULT_CMP0074=NEW)
+
+build_jpeg() {
+  [ -f "$prefix/lib/libjpeg.a" ] && return 0
+  fetch_source libjpeg-turbo libjpeg62-turbo-dev
+  local src; src=$(ls -d "$deps/src"/libjpeg-turbo-*/ | head -n1)
+  cmake -S "$src" -B "$deps/build/jpeg" "${cmake_deps[@]}" -Wno-dev -DENABLE_SHARED=OFF -DWITH_TURBOJPEG=OFF \
+    -DWITH_JPEG8=OFF -DCMAKE_ASM_NASM_COMPILER=nasm >/dev/null
+  cmake --build "$deps/build/jpeg" -j2 --target install >/dev/null
+}
+
+build_png() {
+  [ -f "$prefix/lib/libpng.a" ] && return 0
+  fetch_source libpng1.6 libpng-dev
+  local src; src=$(ls -d "$deps/src"/libpng1.6-*/ | head -n1)
+  cmake -S "$src" -B "$deps/build/png" "${cmake_deps[@]}" -Wno-dev -DPNG_SHARED=OFF -DPNG_TESTS=OFF \
+    -DPNG_EXECUTABLES=OFF -DZLIB_LIBRARY=$mingw/lib/libz.a -DZLIB_INCLUDE_DIR=$mingw/include >/dev/null
+  cmake --build "$deps/build/png" -j2 --target install >/dev/null
+  # The import of the library's own DLL, never wanted here.
+  rm -f "$prefix"/lib/libpng*.dll.a
+}
+
+build_gif() {
+  [ -f "$prefix/lib/libgif.a" ] && return 0
+  fetch_source giflib libgif-dev
+  local src o objs=(); src=$(ls -d "$deps/src"/giflib-*/ | head -n1)
+  mkdir -p "$deps/build/gif" "$prefix/lib" "$prefix/include"
+  for c in dgif_lib egif_lib gifalloc gif_err gif_font gif_hash openbsd-reallocarray quantize; do
+    o=$deps/build/gif/$c.o
+    x86_64-w64-mingw32-gcc-posix -O2 -c "$src/$c.c" -o "$o"
+    objs+=("$o")
+  done
+  x86_64-w64-mingw32-ar rcs "$prefix/lib/libgif.a" "${objs[@]}"
+  cp "$src/gif_lib.h" "$prefix/include/"
+}
+
+build_gtest() {
+  [ -f "$prefix/lib/libgtest.a" ] && return 0
+  cmake -S /usr/src/googletest -B "$deps/build/gtest" "${cmake_deps[@]}" -Wno-dev -DBUILD_GMOCK=ON \
+    -DINSTALL_GTEST=ON >/dev/null
+  cmake --build "$deps/build/gtest" -j2 --target install >/dev/null
+}
+
+build_jpeg
+build_png
+build_gif
+build_gtest
+
+launcher=()
+if command -v ccache >/dev/null; then
+  launcher=(-DCMAKE_C_COMPILER_LAUNCHER=ccache -DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
+fi
+cmake -S . -B "$out" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+  -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64-x86_64.cmake" -DQUIPIX_WIN_DEPS="$prefix" \
+  -DZLIB_LIBRARY=$mingw/lib/libz.a -DZLIB_INCLUDE_DIR=$mingw/include "${launcher[@]}" >/dev/null
+cmake --build "$out" -j2
+
+if [ -n "${QUIPIX_WIN_TEST:-}" ]; then
+  . scripts/lib/wine-env.sh
+  ctest --test-dir "$out" -j2 --output-on-failure --timeout 300
+fi
