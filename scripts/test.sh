@@ -1,12 +1,18 @@
 #!/usr/bin/env bash
-# Builds Quipix and runs the whole test suite: unit tests (CTest), the system tests
-# under Xvfb, and a short smoke run of every fuzz target.
+# Builds Quipix and runs the whole test suite: unit tests (CTest), the Windows build
+# and its tests under Wine, the system tests under Xvfb, and a short smoke run of
+# every fuzz target.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/build.sh
 ctest --test-dir build -j2 --output-on-failure --timeout 300
+if [ -z "${QUIPIX_SKIP_WINDOWS:-}" ]; then
+  echo "== Windows build and tests under Wine"
+  QUIPIX_WIN_TEST=1 bash scripts/build-windows.sh
+fi
 for t in scripts/system-tests/*.sh; do
   [ -e "$t" ] || continue
+  if [ -n "${QUIPIX_SKIP_WINDOWS:-}" ] && [ "$(basename "$t")" = windows.sh ]; then continue; fi
   echo "== system test $(basename "$t")"
   bash "$t"
 done
