@@ -4,8 +4,10 @@
 // cycles and reports p50, p99 and max milliseconds per state as counters.
 #include <benchmark/benchmark.h>
 
-#include <QImage>
 #include <time.h>
+#ifdef QUIPIX_BENCH_QT
+#include <QImage>
+#endif
 
 #include <algorithm>
 #include <chrono>
@@ -18,14 +20,17 @@
 #include <vector>
 
 #include "common/settings.h"
+#ifdef QUIPIX_BENCH_QT
 #include "imaging/qt/pg_image.h"
+#endif
 #include "saver/engine.h"
 
 namespace quipix {
 namespace {
 
-// Shows pictures the way the image control does: its own copy (refilled in place),
-// converted to RGB32 on hand-over and, area by area, on every change.
+// Shows pictures the way the saver window does: its own copy (refilled in place),
+// with Qt converted to RGB32 on hand-over and, area by area, on every change; on
+// Windows the copy is the DIB the window shows, so there is nothing to convert.
 class PresentingHost : public SceneHost {
 public:
     PresentingHost(int w, int h) : w_(w), h_(h) {}
@@ -44,11 +49,13 @@ public:
         }
         if (shown_) shown_->OnChange = nullptr;
         AdoptPictureCopy(shown_, *picture);
+#ifdef QUIPIX_BENCH_QT
         shown_->OnChange = [this](TPixelGraphic& p) {
             const auto& c = p.LastChange();
             ConvertPixelGraphicArea(p, display_, c.Left, c.Top, c.Right, c.Bottom);
         };
         ConvertPixelGraphicArea(*shown_, display_, 0, 0, shown_->Width(), shown_->Height());
+#endif
     }
     TPixelGraphic* ShownPicture() override { return shown_.get(); }
     // As the saver window: a fresh picture sized in the host's own copy.
@@ -62,7 +69,9 @@ public:
 private:
     int w_, h_;
     std::unique_ptr<TPixelGraphic> shown_;
+#ifdef QUIPIX_BENCH_QT
     QImage display_;
+#endif
 };
 
 // A 24-bit BMP of smooth colour fields with fine grain: thousands of colours, as a

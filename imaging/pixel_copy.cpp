@@ -7,6 +7,7 @@
 // column sums are computed once and reused by every destination row that needs it.
 #include <cstring>
 
+#include "imaging/canvas.h"
 #include "imaging/exceptions.h"
 #include "imaging/pixel_graphic_impl.h"
 
@@ -551,6 +552,28 @@ void TPixelGraphic::StretchCopy(int dstX, int dstY, int dstWidth, int dstHeight,
 
 void TPixelGraphic::AssignStretched(const TPixelGraphic& source) {
     StretchCopy(0, 0, width_, height_, source, 0, 0, source.width_, source.height_);
+}
+
+void AdoptPictureCopy(std::unique_ptr<TPixelGraphic>& own, const TPixelGraphic& source) {
+    if (!own) {
+        own = std::make_unique<TPixelGraphic>();
+        own->CopyPicture(&source);
+        return;
+    }
+    if (own.get() == &source) return;
+    TPixelGraphic& p = *own;
+    TPixelGraphic::NotifyEvent onChange = std::move(p.OnChange);
+    p.OnChange = nullptr;
+    while (p.UpdateCount() > 0) p.EndUpdate();
+    // What a new picture starts with and CopyPicture does not set.
+    p.OnProgress = nullptr;
+    p.OnProgressStartEvent = nullptr;
+    p.OnProgressEndEvent = nullptr;
+    p.FastDCT = false;
+    p.Canvas().Font = TPGFont{};
+    p.Canvas().Brush = TPGBrush{};
+    p.CopyPicture(&source);
+    p.OnChange = std::move(onChange);
 }
 
 }  // namespace quipix

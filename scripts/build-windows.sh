@@ -5,7 +5,8 @@
 # the Linux build uses, fetched with a private sources list and apt state inside
 # build-windows/ (the machine's apt configuration is never touched), and kept there
 # for later runs. GoogleTest comes from Debian's googletest sources.
-# With QUIPIX_WIN_TEST=1 the tests then run under Wine.
+# With QUIPIX_WIN_TEST=1 the tests then run under Wine; QUIPIX_WIN_BENCH=1 also
+# builds bench_saver.exe.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD
@@ -113,10 +114,25 @@ build_gtest() {
   cmake --build "$deps/build/gtest" -j2 --target install >/dev/null
 }
 
+# Google Benchmark only on request (QUIPIX_WIN_BENCH=1): bench_saver under Wine.
+build_benchmark() {
+  [ -f "$prefix/lib/libbenchmark.a" ] && return 0
+  fetch_source benchmark libbenchmark-dev
+  local src; src=$(ls -d "$deps/src"/benchmark-*/ | head -n1)
+  cmake -S "$src" -B "$deps/build/benchmark" "${cmake_deps[@]}" -Wno-dev -DBENCHMARK_ENABLE_TESTING=OFF \
+    -DBENCHMARK_ENABLE_GTEST_TESTS=OFF -DBENCHMARK_ENABLE_WERROR=OFF -DBUILD_SHARED_LIBS=OFF -DGIT_VERSION=0.0.0 >/dev/null
+  cmake --build "$deps/build/benchmark" -j2 --target install >/dev/null
+}
+
 build_jpeg
 build_png
 build_gif
 build_gtest
+bench=OFF
+if [ -n "${QUIPIX_WIN_BENCH:-}" ]; then
+  build_benchmark
+  bench=ON
+fi
 
 launcher=()
 if command -v ccache >/dev/null; then
@@ -124,7 +140,8 @@ if command -v ccache >/dev/null; then
 fi
 cmake -S . -B "$out" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64-x86_64.cmake" -DQUIPIX_WIN_DEPS="$prefix" \
-  -DZLIB_LIBRARY=$mingw/lib/libz.a -DZLIB_INCLUDE_DIR=$mingw/include "${launcher[@]}" >/dev/null
+  -DZLIB_LIBRARY=$mingw/lib/libz.a -DZLIB_INCLUDE_DIR=$mingw/include -DQUIPIX_BENCH=$bench \
+  "${launcher[@]}" >/dev/null
 cmake --build "$out" -j2
 
 if [ -n "${QUIPIX_WIN_TEST:-}" ]; then

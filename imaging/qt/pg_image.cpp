@@ -128,28 +128,6 @@ void PaintPictureArea(QPainter& painter, const TPixelGraphic& picture, const QRe
     }
 }
 
-void AdoptPictureCopy(std::unique_ptr<TPixelGraphic>& own, const TPixelGraphic& source) {
-    if (!own) {
-        own = std::make_unique<TPixelGraphic>();
-        own->CopyPicture(&source);
-        return;
-    }
-    if (own.get() == &source) return;
-    TPixelGraphic& p = *own;
-    TPixelGraphic::NotifyEvent onChange = std::move(p.OnChange);
-    p.OnChange = nullptr;
-    while (p.UpdateCount() > 0) p.EndUpdate();
-    // What a new picture starts with and CopyPicture does not set.
-    p.OnProgress = nullptr;
-    p.OnProgressStartEvent = nullptr;
-    p.OnProgressEndEvent = nullptr;
-    p.FastDCT = false;
-    p.Canvas().Font = TPGFont{};
-    p.Canvas().Brush = TPGBrush{};
-    p.CopyPicture(&source);
-    p.OnChange = std::move(onChange);
-}
-
 TPGImage::TPGImage(QWidget* parent) : QWidget(parent) {
     setAttribute(Qt::WA_OpaquePaintEvent);  // paintEvent covers every pixel itself
     setMouseTracking(true);                 // moves without a button are passed on too

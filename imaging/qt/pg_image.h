@@ -38,11 +38,6 @@ void ConvertPixelGraphicRows(const TPixelGraphic& picture, const PaletteTable& t
 void PaintPictureArea(QPainter& painter, const TPixelGraphic& picture, const QRect& area,
                       QImage& band);
 
-// Makes own a copy of source as a fresh picture would be, reusing own's buffer when
-// there is one, so that handing over a picture of the same size allocates nothing.
-// own's pointer stays the same; its change handler is kept but not called by the copy.
-void AdoptPictureCopy(std::unique_ptr<TPixelGraphic>& own, const TPixelGraphic& source);
-
 class TPGImage : public QWidget {
     Q_OBJECT
 public:
