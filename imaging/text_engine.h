@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -44,6 +45,16 @@ public:
     virtual std::shared_ptr<const TextMask> Render(const TPGFont& font, std::string_view text,
                                                    int width, int height, unsigned flags) = 0;
 };
+
+// Joke text is bytes: UTF-8 where the whole text is valid UTF-8 (a leading byte-order
+// mark dropped), else Windows-1252, so old files written on Windows still show their
+// accents and curly quotes. Every engine decodes through this, so they agree.
+std::u16string DecodeText(std::string_view bytes);
+
+// The lines a decoded text starts with, before any word wrap: CR LF, CR and LF each
+// end a line; a break at the very end starts no further line, so no text has no
+// lines. With singleLine the breaks become spaces and there is always one line.
+std::vector<std::u16string> SplitTextLines(std::u16string_view text, bool singleLine);
 
 // The process-wide engine; the canvas draws no text while none is installed.
 void SetTextEngine(std::shared_ptr<TextEngine> engine);

@@ -13,7 +13,6 @@
 #include <QImage>
 #include <QPainter>
 #include <QScreen>
-#include <QStringDecoder>
 #include <QTextLayout>
 #include <algorithm>
 #include <cmath>
@@ -27,23 +26,6 @@
 namespace quipix {
 
 namespace {
-
-// Windows-1252 code points for the bytes 0x80..0x9F; the rest is Latin-1.
-constexpr char16_t kCp1252High[32] = {
-    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
-    0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
-    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
-
-QString DecodeText(std::string_view bytes) {
-    QStringDecoder utf8(QStringDecoder::Utf8, QStringConverter::Flag::Stateless);
-    QString s = utf8.decode(QByteArrayView(bytes.data(), qsizetype(bytes.size())));
-    if (!utf8.hasError()) return s;
-    s.clear();
-    s.reserve(qsizetype(bytes.size()));
-    for (unsigned char c : bytes)
-        s.append(QChar(c >= 0x80 && c < 0xA0 ? kCp1252High[c - 0x80] : char16_t(c)));
-    return s;
-}
 
 // The key fields of a font: its colour does not change the layout or the mask.
 struct FontKey {
@@ -150,19 +132,9 @@ private:
         l->lineHeight = fm.height();
         l->overhang = (fm.height() + 3) / 4;
 
-        const QString all = DecodeText(text);
         QStringList paragraphs;
-        if (flags & DT_SINGLELINE) {
-            QString one = all;
-            one.replace(QChar('\r'), QChar(' ')).replace(QChar('\n'), QChar(' '));
-            paragraphs << one;
-        } else {
-            QString norm = all;
-            norm.replace(QStringLiteral("\r\n"), QStringLiteral("\n")).replace(QChar('\r'), QChar('\n'));
-            paragraphs = norm.split(QChar('\n'));
-            // A break at the very end starts no further line; no text at all has no lines.
-            if (!paragraphs.isEmpty() && paragraphs.back().isEmpty()) paragraphs.pop_back();
-        }
+        for (const std::u16string& line : SplitTextLines(DecodeText(text), flags & DT_SINGLELINE))
+            paragraphs << QString::fromStdU16String(line);
 
         QTextOption option;
         option.setWrapMode((flags & DT_WORDBREAK) ? QTextOption::WordWrap : QTextOption::NoWrap);
