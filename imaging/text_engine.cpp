@@ -1,6 +1,6 @@
 #include "imaging/text_engine.h"
 
-#include <mutex>
+#include <algorithm>
 
 namespace quipix {
 
@@ -86,6 +86,75 @@ std::vector<std::u16string> SplitTextLines(std::u16string_view text, bool single
     }
     if (!singleLine && lines.back().empty()) lines.pop_back();
     return lines;
+}
+
+namespace {
+
+constexpr unsigned kLayoutFlags = DT_WORDBREAK | DT_SINGLELINE;
+constexpr std::size_t kLayoutCacheSize = 8;
+constexpr std::size_t kMaskCacheSize = 4;
+
+// Compared field by field, so that a lookup builds no key (and allocates nothing).
+bool SameShape(const TPGFont& a, const TPGFont& b) {
+    return a.Size == b.Size && a.Bold == b.Bold && a.Italic == b.Italic && a.Name == b.Name;
+}
+
+}  // namespace
+
+TextExtent CachingTextEngine::Measure(const TPGFont& font, std::string_view text, int width,
+                                      unsigned flags) {
+    return GetLayout(font, text, width, flags).Extent;
+}
+
+std::shared_ptr<const TextMask> CachingTextEngine::Render(const TPGFont& font,
+                                                          std::string_view text, int width,
+                                                          int height, unsigned flags) {
+    for (auto it = masks_.begin(); it != masks_.end(); ++it) {
+        if (SameShape(it->font, font) && it->width == width && it->height == height &&
+            it->flags == flags && it->text == text) {
+            masks_.splice(masks_.begin(), masks_, it);
+            return masks_.front().mask;
+        }
+    }
+    auto mask = BuildMask(GetLayout(font, text, width, flags), width, height, flags);
+    masks_.push_front({font, std::string(text), width, height, flags, mask});
+    if (masks_.size() > kMaskCacheSize) masks_.pop_back();
+    return mask;
+}
+
+const CachingTextEngine::Layout& CachingTextEngine::GetLayout(const TPGFont& font,
+                                                              std::string_view text, int width,
+                                                              unsigned flags) {
+    flags &= kLayoutFlags;
+    if (!(flags & DT_WORDBREAK)) width = 0;
+    for (auto it = layouts_.begin(); it != layouts_.end(); ++it) {
+        const Layout& l = **it;
+        if (SameShape(l.Font, font) && l.Width == width && l.Flags == flags && l.Text == text) {
+            std::rotate(layouts_.begin(), it, it + 1);
+            return *layouts_.front();
+        }
+    }
+    std::unique_ptr<Layout> l = BuildLayout(font, text, width, flags);
+    l->Font = font;
+    l->Text = std::string(text);
+    l->Width = width;
+    l->Flags = flags;
+    layouts_.push_front(std::move(l));
+    if (layouts_.size() > kLayoutCacheSize) layouts_.pop_back();
+    return *layouts_.front();
+}
+
+void CachingTextEngine::FindSpans(TextMask& mask) {
+    mask.SpanStart.assign(std::size_t(mask.Height), 0);
+    mask.SpanEnd.assign(std::size_t(mask.Height), 0);
+    for (int y = 0; y < mask.Height; ++y) {
+        const std::uint8_t* row = mask.Coverage.data() + std::size_t(y) * std::size_t(mask.Width);
+        int a = 0, b = mask.Width;
+        while (a < b && row[a] == 0) ++a;
+        while (b > a && row[b - 1] == 0) --b;
+        mask.SpanStart[std::size_t(y)] = a;
+        mask.SpanEnd[std::size_t(y)] = b;
+    }
 }
 
 void SetTextEngine(std::shared_ptr<TextEngine> engine) { EngineSlot() = std::move(engine); }

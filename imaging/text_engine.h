@@ -1,9 +1,11 @@
 // The text-engine seam: the canvas asks an engine to lay text out and to render it
 // as an 8-bit coverage mask, and blends the mask into its own pixels. The Qt engine
-// lives in imaging/qt; a Windows build would supply a GDI one.
+// lives in imaging/qt, the GDI one of the Windows build in imaging/win32.
 #pragma once
 
 #include <cstdint>
+#include <deque>
+#include <list>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -44,6 +46,49 @@ public:
     // The font's colour plays no part. The result may be shared with later calls.
     virtual std::shared_ptr<const TextMask> Render(const TPGFont& font, std::string_view text,
                                                    int width, int height, unsigned flags) = 0;
+};
+
+// The common part of the engines: the last few layouts and masks are kept, because
+// the saver draws the same text three times per tick (the 3-D layers) and again on the
+// next tick; a tick that changes nothing then allocates nothing. An engine supplies
+// the layout and the rendering.
+class CachingTextEngine : public TextEngine {
+public:
+    TextExtent Measure(const TPGFont& font, std::string_view text, int width,
+                       unsigned flags) final;
+    std::shared_ptr<const TextMask> Render(const TPGFont& font, std::string_view text, int width,
+                                           int height, unsigned flags) final;
+
+protected:
+    // An engine's layout derives from this; the base fills in what it was made from.
+    struct Layout {
+        virtual ~Layout() = default;
+        TPGFont Font;      // its colour plays no part
+        std::string Text;
+        int Width = 0;       // 0 without DT_WORDBREAK: the width plays no part then
+        unsigned Flags = 0;  // DT_WORDBREAK and DT_SINGLELINE only
+        TextExtent Extent;
+    };
+    // Called with the width and flags as the layout keeps them.
+    virtual std::unique_ptr<Layout> BuildLayout(const TPGFont& font, std::string_view text,
+                                                int width, unsigned flags) = 0;
+    // Renders a layout of this engine in a rectangle of width x height.
+    virtual std::shared_ptr<const TextMask> BuildMask(const Layout& layout, int width, int height,
+                                                      unsigned flags) = 0;
+    // Sets each row's span from the mask's coverage.
+    static void FindSpans(TextMask& mask);
+
+private:
+    struct MaskEntry {
+        TPGFont font;
+        std::string text;
+        int width, height;
+        unsigned flags;
+        std::shared_ptr<const TextMask> mask;
+    };
+    const Layout& GetLayout(const TPGFont& font, std::string_view text, int width, unsigned flags);
+    std::deque<std::unique_ptr<Layout>> layouts_;
+    std::list<MaskEntry> masks_;
 };
 
 // Joke text is bytes: UTF-8 where the whole text is valid UTF-8 (a leading byte-order

@@ -2,9 +2,6 @@
 // around: explicit breaks (CR LF, CR, LF) start new lines, word wrap breaks only
 // between words (a longer word stays alone on its line and is clipped), every line
 // is the font's full height (ascent + descent) and is centred on its own.
-//
-// The saver draws the same text three times per tick (the 3-D layers) and again on
-// the next tick, so the last few layouts and masks are kept.
 #include "imaging/qt/qt_text_engine.h"
 
 #include <QFont>
@@ -17,8 +14,6 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
-#include <deque>
-#include <list>
 #include <string>
 
 #include "imaging/text_engine.h"
@@ -27,73 +22,25 @@ namespace quipix {
 
 namespace {
 
-// The key fields of a font: its colour does not change the layout or the mask.
-struct FontKey {
-    std::string name;
-    int size;
-    bool bold, italic;
-    bool operator==(const FontKey&) const = default;
-};
-
-FontKey KeyOf(const TPGFont& f) { return {f.Name, f.Size, f.Bold, f.Italic}; }
-
 struct LineInfo {
     int paragraph;  // index into the paragraph layouts
     int line;       // line within that paragraph
     int width;      // advance of its text, trailing spaces left out
 };
 
-struct Layout {
-    FontKey font;
-    std::string text;
-    int width;
-    unsigned flags;  // only the flags that change the layout
-    QFont qfont;
-    int lineHeight = 0;
-    int overhang = 0;  // room around a line's advance for glyph bearings
-    std::vector<std::unique_ptr<QTextLayout>> paragraphs;
-    std::vector<LineInfo> lines;
-    TextExtent extent;
-};
-
-struct MaskEntry {
-    FontKey font;
-    std::string text;
-    int width, height;
-    unsigned flags;
-    std::shared_ptr<const TextMask> mask;
-};
-
-constexpr unsigned kLayoutFlags = DT_WORDBREAK | DT_SINGLELINE;
-constexpr std::size_t kLayoutCacheSize = 8;
-constexpr std::size_t kMaskCacheSize = 4;
-
-class QtTextEngine final : public TextEngine {
+class QtTextEngine final : public CachingTextEngine {
 public:
     explicit QtTextEngine(double dpi) : dpi_(dpi) {}
 
-    TextExtent Measure(const TPGFont& font, std::string_view text, int width,
-                       unsigned flags) override {
-        return GetLayout(font, text, width, flags).extent;
-    }
-
-    std::shared_ptr<const TextMask> Render(const TPGFont& font, std::string_view text, int width,
-                                           int height, unsigned flags) override {
-        const FontKey key = KeyOf(font);
-        for (auto it = masks_.begin(); it != masks_.end(); ++it) {
-            if (it->font == key && it->width == width && it->height == height &&
-                it->flags == flags && it->text == text) {
-                masks_.splice(masks_.begin(), masks_, it);
-                return masks_.front().mask;
-            }
-        }
-        auto mask = BuildMask(GetLayout(font, text, width, flags), width, height, flags);
-        masks_.push_front({key, std::string(text), width, height, flags, mask});
-        if (masks_.size() > kMaskCacheSize) masks_.pop_back();
-        return mask;
-    }
-
 private:
+    struct QtLayout : Layout {
+        QFont qfont;
+        int lineHeight = 0;
+        int overhang = 0;  // room around a line's advance for glyph bearings
+        std::vector<std::unique_ptr<QTextLayout>> paragraphs;
+        std::vector<LineInfo> lines;
+    };
+
     QFont MakeFont(const TPGFont& f) const {
         QFont q(QString::fromStdString(f.Name));
         const double px = std::abs(double(f.Size)) * dpi_ / 72.0;
@@ -104,29 +51,9 @@ private:
         return q;
     }
 
-    const Layout& GetLayout(const TPGFont& font, std::string_view text, int width, unsigned flags) {
-        const FontKey key = KeyOf(font);
-        flags &= kLayoutFlags;
-        if (!(flags & DT_WORDBREAK)) width = 0;  // the width plays no part then
-        for (auto it = layouts_.begin(); it != layouts_.end(); ++it) {
-            if ((*it)->font == key && (*it)->width == width && (*it)->flags == flags &&
-                (*it)->text == text) {
-                std::rotate(layouts_.begin(), it, it + 1);
-                return *layouts_.front();
-            }
-        }
-        layouts_.push_front(BuildLayout(key, font, text, width, flags));
-        if (layouts_.size() > kLayoutCacheSize) layouts_.pop_back();
-        return *layouts_.front();
-    }
-
-    std::unique_ptr<Layout> BuildLayout(const FontKey& key, const TPGFont& font,
-                                        std::string_view text, int width, unsigned flags) {
-        auto l = std::make_unique<Layout>();
-        l->font = key;
-        l->text = std::string(text);
-        l->width = width;
-        l->flags = flags;
+    std::unique_ptr<Layout> BuildLayout(const TPGFont& font, std::string_view text, int width,
+                                        unsigned flags) override {
+        auto l = std::make_unique<QtLayout>();
         l->qfont = MakeFont(font);
         const QFontMetrics fm(l->qfont);
         l->lineHeight = fm.height();
@@ -157,20 +84,21 @@ private:
             for (int i = 0; i < count; ++i) {
                 const int w = int(std::ceil(layout->lineAt(i).naturalTextWidth() - 0.01));
                 l->lines.push_back({p, i, w});
-                l->extent.Width = std::max(l->extent.Width, w);
+                l->Extent.Width = std::max(l->Extent.Width, w);
             }
             if (count == 0) l->lines.push_back({p, -1, 0});  // an empty line still counts
             l->paragraphs.push_back(std::move(layout));
         }
         if ((flags & DT_SINGLELINE) && l->lines.empty()) l->lines.push_back({0, -1, 0});
-        l->extent.Height = int(l->lines.size()) * l->lineHeight;
+        l->Extent.Height = int(l->lines.size()) * l->lineHeight;
         return l;
     }
 
-    std::shared_ptr<const TextMask> BuildMask(const Layout& l, int width, int height,
-                                              unsigned flags) {
+    std::shared_ptr<const TextMask> BuildMask(const Layout& layout, int width, int height,
+                                              unsigned flags) override {
+        const auto& l = static_cast<const QtLayout&>(layout);
         auto mask = std::make_shared<TextMask>();
-        height = std::min(height, l.extent.Height);
+        height = std::min(height, l.Extent.Height);
         if (width <= 0 || height <= 0 || l.lines.empty()) return mask;
         const bool center = flags & DT_CENTER;
         const auto lineX = [&](const LineInfo& li) { return center ? (width - li.width) / 2 : 0; };
@@ -210,24 +138,14 @@ private:
             }
         }
         mask->Coverage.resize(std::size_t(mask->Width) * std::size_t(mask->Height));
-        mask->SpanStart.assign(std::size_t(mask->Height), 0);
-        mask->SpanEnd.assign(std::size_t(mask->Height), 0);
-        for (int y = 0; y < mask->Height; ++y) {
-            const uchar* src = image.constScanLine(y);
-            std::uint8_t* dst = mask->Coverage.data() + std::size_t(y) * std::size_t(mask->Width);
-            std::memcpy(dst, src, std::size_t(mask->Width));
-            int a = 0, b = mask->Width;
-            while (a < b && dst[a] == 0) ++a;
-            while (b > a && dst[b - 1] == 0) --b;
-            mask->SpanStart[std::size_t(y)] = a;
-            mask->SpanEnd[std::size_t(y)] = b;
-        }
+        for (int y = 0; y < mask->Height; ++y)
+            std::memcpy(mask->Coverage.data() + std::size_t(y) * std::size_t(mask->Width),
+                        image.constScanLine(y), std::size_t(mask->Width));
+        FindSpans(*mask);
         return mask;
     }
 
     double dpi_;
-    std::deque<std::unique_ptr<Layout>> layouts_;
-    std::list<MaskEntry> masks_;
 };
 
 }  // namespace

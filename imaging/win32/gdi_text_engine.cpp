@@ -5,8 +5,7 @@
 //
 // Coverage is drawn white on black with greyscale antialiasing (not ClearType, whose
 // colour fringes would not be a coverage) into a DIB section and read back from one
-// channel. The saver draws the same text three times per tick (the 3-D layers) and
-// again on the next tick, so the last few layouts and masks are kept.
+// channel.
 #include "imaging/text_engine.h"
 
 namespace {
@@ -29,8 +28,6 @@ constexpr unsigned kCanvasFlags[] = {quipix::DT_CENTER, quipix::DT_WORDBREAK,
 #include <climits>
 #include <cstdint>
 #include <cstring>
-#include <deque>
-#include <list>
 #include <string>
 #include <type_traits>
 
@@ -44,16 +41,6 @@ static_assert(sizeof(wchar_t) == sizeof(char16_t));
 namespace quipix {
 
 namespace {
-
-// The key fields of a font: its colour does not change the layout or the mask.
-struct FontKey {
-    std::string name;
-    int size;
-    bool bold, italic;
-    bool operator==(const FontKey&) const = default;
-};
-
-FontKey KeyOf(const TPGFont& f) { return {f.Name, f.Size, f.Bold, f.Italic}; }
 
 // Far beyond any screen, small enough that pixel arithmetic stays in int.
 constexpr long long kMaxFontPixels = 8192;
@@ -70,30 +57,6 @@ struct Line {
     int top = 0;
     int height = 0;  // a whole number of text lines once wrapped
 };
-
-struct Layout {
-    FontKey font;
-    std::string text;
-    int width;
-    unsigned flags;  // only the flags that change the layout
-    FontHandle hfont;
-    int lineHeight = 0;
-    int overhang = 0;  // room around a line's advance for glyph bearings
-    std::vector<Line> lines;
-    TextExtent extent;
-};
-
-struct MaskEntry {
-    FontKey font;
-    std::string text;
-    int width, height;
-    unsigned flags;
-    std::shared_ptr<const TextMask> mask;
-};
-
-constexpr unsigned kLayoutFlags = DT_WORDBREAK | DT_SINGLELINE;
-constexpr std::size_t kLayoutCacheSize = 8;
-constexpr std::size_t kMaskCacheSize = 4;
 
 int TextLength(const std::u16string& s) {
     return int(std::min<std::size_t>(s.size(), INT_MAX));
@@ -115,7 +78,7 @@ private:
     HGDIOBJ old_;
 };
 
-class GdiTextEngine final : public TextEngine {
+class GdiTextEngine final : public CachingTextEngine {
 public:
     explicit GdiTextEngine(int dpi) : dpi_(dpi), dc_(CreateCompatibleDC(nullptr)) {
         if (dc_) {
@@ -126,7 +89,6 @@ public:
     }
 
     ~GdiTextEngine() override {
-        layouts_.clear();  // fonts, while the DC still exists
         if (bitmap_) {
             SelectObject(dc_, defaultBitmap_);
             DeleteObject(bitmap_);
@@ -137,28 +99,14 @@ public:
     GdiTextEngine(const GdiTextEngine&) = delete;
     GdiTextEngine& operator=(const GdiTextEngine&) = delete;
 
-    TextExtent Measure(const TPGFont& font, std::string_view text, int width,
-                       unsigned flags) override {
-        return GetLayout(font, text, width, flags).extent;
-    }
-
-    std::shared_ptr<const TextMask> Render(const TPGFont& font, std::string_view text, int width,
-                                           int height, unsigned flags) override {
-        const FontKey key = KeyOf(font);
-        for (auto it = masks_.begin(); it != masks_.end(); ++it) {
-            if (it->font == key && it->width == width && it->height == height &&
-                it->flags == flags && it->text == text) {
-                masks_.splice(masks_.begin(), masks_, it);
-                return masks_.front().mask;
-            }
-        }
-        auto mask = BuildMask(GetLayout(font, text, width, flags), width, height, flags);
-        masks_.push_front({key, std::string(text), width, height, flags, mask});
-        if (masks_.size() > kMaskCacheSize) masks_.pop_back();
-        return mask;
-    }
-
 private:
+    struct GdiLayout : Layout {
+        FontHandle hfont;
+        int lineHeight = 0;
+        int overhang = 0;  // room around a line's advance for glyph bearings
+        std::vector<Line> lines;
+    };
+
     FontHandle MakeFont(const TPGFont& f) const {
         // Points at the engine's DPI, as the character height (a negative height).
         const long long points = std::min<long long>(std::llabs(f.Size), kMaxFontPixels);
@@ -178,29 +126,9 @@ private:
         return FontHandle(CreateFontIndirectW(&lf));
     }
 
-    const Layout& GetLayout(const TPGFont& font, std::string_view text, int width, unsigned flags) {
-        const FontKey key = KeyOf(font);
-        flags &= kLayoutFlags;
-        if (!(flags & DT_WORDBREAK)) width = 0;  // the width plays no part then
-        for (auto it = layouts_.begin(); it != layouts_.end(); ++it) {
-            if ((*it)->font == key && (*it)->width == width && (*it)->flags == flags &&
-                (*it)->text == text) {
-                std::rotate(layouts_.begin(), it, it + 1);
-                return *layouts_.front();
-            }
-        }
-        layouts_.push_front(BuildLayout(key, font, text, width, flags));
-        if (layouts_.size() > kLayoutCacheSize) layouts_.pop_back();
-        return *layouts_.front();
-    }
-
-    std::unique_ptr<Layout> BuildLayout(const FontKey& key, const TPGFont& font,
-                                        std::string_view text, int width, unsigned flags) {
-        auto l = std::make_unique<Layout>();
-        l->font = key;
-        l->text = std::string(text);
-        l->width = width;
-        l->flags = flags;
+    std::unique_ptr<Layout> BuildLayout(const TPGFont& font, std::string_view text, int width,
+                                        unsigned flags) override {
+        auto l = std::make_unique<GdiLayout>();
         l->hfont = MakeFont(font);
         if (!dc_ || !l->hfont) return l;  // no GDI: no text, rather than a failure per tick
         const Selection selected(dc_, l->hfont.get());
@@ -217,14 +145,14 @@ private:
                 RECT r{0, 0, std::max(width, 0), 0};
                 const int h = DrawTextW(dc_, Wide(line.text), TextLength(line.text), &r, calc);
                 line.height = std::max(h, l->lineHeight);
-                l->extent.Width = std::max(l->extent.Width, int(r.right - r.left));
+                l->Extent.Width = std::max(l->Extent.Width, int(r.right - r.left));
             }
             // A text of millions of lines cannot overflow the running height.
             if (line.height > INT_MAX - top) break;
             top += line.height;
             l->lines.push_back(std::move(line));
         }
-        l->extent.Height = top;
+        l->Extent.Height = top;
         return l;
     }
 
@@ -256,16 +184,17 @@ private:
         return true;
     }
 
-    std::shared_ptr<const TextMask> BuildMask(const Layout& l, int width, int height,
-                                              unsigned flags) {
+    std::shared_ptr<const TextMask> BuildMask(const Layout& layout, int width, int height,
+                                              unsigned flags) override {
+        const auto& l = static_cast<const GdiLayout&>(layout);
         auto mask = std::make_shared<TextMask>();
-        height = std::min(height, l.extent.Height);
+        height = std::min(height, l.Extent.Height);
         if (width <= 0 || height <= 0 || l.lines.empty() || !l.hfont) return mask;
 
         // Only the band of the rectangle that ink can reach is drawn: every line is
         // centred in the full width, or starts at its left edge.
-        const long long inked = (long long)l.extent.Width + 2LL * l.overhang;
-        long long left = (flags & DT_CENTER) ? ((long long)width - l.extent.Width) / 2 - l.overhang : 0;
+        const long long inked = (long long)l.Extent.Width + 2LL * l.overhang;
+        long long left = (flags & DT_CENTER) ? ((long long)width - l.Extent.Width) / 2 - l.overhang : 0;
         long long right = left + inked;
         left = std::max(left, 0LL);
         right = std::min<long long>(right, width);
@@ -280,7 +209,7 @@ private:
         {
             const Selection selected(dc_, l.hfont.get());
             IntersectClipRect(dc_, 0, 0, bandWidth, height);
-            const unsigned draw = DT_NOPREFIX | DT_NOCLIP | (flags & (kLayoutFlags | DT_CENTER));
+            const unsigned draw = DT_NOPREFIX | DT_NOCLIP | (flags & (DT_WORDBREAK | DT_SINGLELINE | DT_CENTER));
             for (const Line& line : l.lines) {
                 if (line.top >= height) break;
                 if (line.text.empty()) continue;
@@ -311,19 +240,13 @@ private:
         mask->Width = inkRight - inkLeft;
         mask->Height = inkBottom - inkTop;
         mask->Coverage.resize(std::size_t(mask->Width) * std::size_t(mask->Height));
-        mask->SpanStart.resize(std::size_t(mask->Height));
-        mask->SpanEnd.resize(std::size_t(mask->Height));
         for (int y = 0; y < mask->Height; ++y) {
             const std::size_t sy = std::size_t(inkTop + y);
             const std::uint8_t* src = bits_ + sy * stride + std::size_t(inkLeft) * 4 + 1;
             std::uint8_t* dst = mask->Coverage.data() + std::size_t(y) * std::size_t(mask->Width);
             for (int x = 0; x < mask->Width; ++x) dst[x] = src[std::size_t(x) * 4];
-            int a = 0, b = mask->Width;
-            while (a < b && dst[a] == 0) ++a;
-            while (b > a && dst[b - 1] == 0) --b;
-            mask->SpanStart[std::size_t(y)] = a;
-            mask->SpanEnd[std::size_t(y)] = b;
         }
+        FindSpans(*mask);
         return mask;
     }
 
@@ -333,8 +256,6 @@ private:
     HGDIOBJ defaultBitmap_ = nullptr;
     std::uint8_t* bits_ = nullptr;
     int bitmapWidth_ = 0, bitmapHeight_ = 0;
-    std::deque<std::unique_ptr<Layout>> layouts_;
-    std::list<MaskEntry> masks_;
 };
 
 int ScreenDpi() {
