@@ -84,7 +84,6 @@ public:
         if (dc_) {
             SetBkMode(dc_, TRANSPARENT);
             SetTextColor(dc_, RGB(255, 255, 255));
-            SetMapMode(dc_, MM_TEXT);
         }
     }
 
@@ -137,6 +136,8 @@ private:
         l->lineHeight = int(tm.tmHeight);
         l->overhang = (l->lineHeight + 3) / 4 + int(tm.tmOverhang);
 
+        // Ampersands are always themselves: TextOut and TextWidth measure without
+        // DT_NOPREFIX, and no caller wants a prefix underline.
         const unsigned calc = DT_CALCRECT | DT_NOPREFIX | DT_NOCLIP | flags;
         int top = 0;
         for (std::u16string& s : SplitTextLines(DecodeText(text), flags & DT_SINGLELINE)) {
@@ -159,7 +160,8 @@ private:
     // Makes the scratch bitmap at least w x h; false when it cannot be had.
     bool Reserve(int w, int h) {
         if (bitmap_ && w <= bitmapWidth_ && h <= bitmapHeight_) return true;
-        const int bw = std::max(w, bitmapWidth_), bh = std::max(h, bitmapHeight_);
+        int bw = std::max(w, bitmapWidth_), bh = std::max(h, bitmapHeight_);
+        if ((long long)bw * bh * 4 > kMaxBitmapBytes) bw = w, bh = h;  // a wide one, then a tall one
         if (!dc_ || (long long)bw * bh * 4 > kMaxBitmapBytes) return false;
         BITMAPINFO bmi{};
         bmi.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
