@@ -124,7 +124,9 @@ TEST_F(GdiText, MaskStaysInTheRectangleAndIsTrimmedToItsInk) {
             ASSERT_TRUE(0 <= a && a <= b && b <= m->Width) << "row " << y;
             for (int x = 0; x < m->Width; ++x) {
                 const bool ink = m->Coverage[std::size_t(y) * std::size_t(m->Width) + std::size_t(x)] != 0;
-                if (x < a || x >= b) ASSERT_FALSE(ink) << "ink outside the span, row " << y;
+                if (x < a || x >= b) {
+                    ASSERT_FALSE(ink) << "ink outside the span, row " << y;
+                }
                 if (ink) firstCol = std::min(firstCol, x), lastCol = std::max(lastCol, x);
             }
         }
