@@ -32,7 +32,9 @@ struct TRect {
     bool operator==(const TRect&) const = default;
 };
 
-// Flags of DrawText, with the meanings of the Windows text call of the same names.
+// Flags of DrawText, with the meanings and numbers of the Windows text call of the
+// same names. Where the Windows headers came first their own macros stand.
+#ifndef DT_CENTER
 enum : unsigned {
     DT_CENTER = 0x0001,
     DT_WORDBREAK = 0x0010,
@@ -40,6 +42,7 @@ enum : unsigned {
     DT_CALCRECT = 0x0400,
     DT_NOPREFIX = 0x0800,
 };
+#endif
 
 struct TextMask;
 
