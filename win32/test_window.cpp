@@ -19,7 +19,9 @@ LRESULT CALLBACK Procedure(HWND window, UINT message, WPARAM w, LPARAM l) {
         KillTimer(window, w);
         if (w == kDestroy) {
             SetTimer(nullptr, kQuit, 2000, [](HWND, UINT, UINT_PTR, DWORD) { PostQuitMessage(0); });
-            DestroyWindow(window);
+            const BOOL destroyed = DestroyWindow(window);
+            std::printf(destroyed ? "destroyed\n" : "not destroyed\n");
+            std::fflush(stdout);
         }
         return 0;
     case WM_ERASEBKGND: {
@@ -46,7 +48,7 @@ int main(int argc, char** argv) {
     c.hInstance = GetModuleHandleW(nullptr);
     c.lpszClassName = L"QuipixTestPreviewArea";
     RegisterClassW(&c);
-    HWND window = CreateWindowExW(0, c.lpszClassName, L"Quipix test preview area", WS_POPUP | WS_VISIBLE,
+    HWND window = CreateWindowExW(0, c.lpszClassName, L"Quipix test preview area", WS_POPUP | WS_VISIBLE | WS_CLIPCHILDREN,
                                   x, y, width, height, nullptr, nullptr, c.hInstance, nullptr);
     if (!window) return 1;
     std::printf("%lu\n", static_cast<unsigned long>(reinterpret_cast<ULONG_PTR>(window) & 0xFFFFFFFFu));
