@@ -24,6 +24,8 @@ namespace fs = std::filesystem;
 using platform::win32::HwndFromId;
 using platform::win32::IdFromHwnd;
 
+constexpr COLORREF kParentColor = RGB(255, 0, 255);
+
 // A plain top-level window of the given size, hidden unless asked.
 class TestWindow {
 public:
@@ -31,6 +33,7 @@ public:
         WNDCLASSW c{};
         c.lpfnWndProc = DefWindowProcW;
         c.hInstance = GetModuleHandleW(nullptr);
+        c.hbrBackground = CreateSolidBrush(kParentColor);
         c.lpszClassName = L"QuipixFrontEndTestParent";
         RegisterClassW(&c);
         window_ = CreateWindowExW(0, c.lpszClassName, L"parent", style, 0, 0, width, height, nullptr,
@@ -57,8 +60,13 @@ void PumpMessages(int limitMs, const std::function<bool()>& done) {
     }
 }
 
+// Defaults, over the vertical gradient, which differs from row to row.
 EngineServices QuietServices() {
-    return {[] {}, [] {
+    return {[] {
+                Settings = TSettings{};
+                Settings.BackgroundType = 1;
+            },
+            [] {
                 Settings.CurrentQuestion = "Q";
                 Settings.CurrentAnswer = "A";
             },
@@ -117,9 +125,22 @@ TEST(PreviewWindow, FillsItsParentAndEndsWithIt) {
     EXPECT_EQ(preview.Height(), 120);
     // No input ever reaches it.
     EXPECT_FALSE(IsWindowEnabled(preview.Handle()));
-    PumpMessages(500, [] { return false; });
-    ASSERT_NE(preview.ShownPicture(), nullptr);
-    EXPECT_EQ(preview.ShownPicture()->Width(), 160);
+    // Past the first fade-in from black.
+    PumpMessages(3000, [&] { return preview.ShownPicture() && preview.ShownPicture()->PixelFormat() == pgpf24Bit &&
+                                    preview.ShownPicture()->Pixels(0, 0) != 0; });
+    const TPixelGraphic* shown = preview.ShownPicture();
+    ASSERT_NE(shown, nullptr);
+    EXPECT_EQ(shown->Width(), 160);
+    EXPECT_EQ(shown->Height(), 120);
+    // What the window shows is the picture, over the parent's own colour.
+    UpdateWindow(preview.Handle());
+    HDC dc = GetDC(preview.Handle());
+    for (const auto [x, y] : {std::pair{0, 0}, std::pair{80, 60}, std::pair{159, 119}}) {
+        const COLORREF pixel = GetPixel(dc, x, y);
+        EXPECT_NE(pixel, kParentColor) << x << "," << y;
+        EXPECT_EQ(pixel, shown->Pixels(x, y)) << x << "," << y;
+    }
+    ReleaseDC(preview.Handle(), dc);
     parent.Destroy();
     PumpMessages(2000, [&] { return closed; });
     EXPECT_TRUE(closed);
