@@ -6,6 +6,10 @@
 #ifndef WIN32_LEAN_AND_MEAN
 #define WIN32_LEAN_AND_MEAN
 #endif
+// The canvas has DT_* flags of its own, with the same values.
+#ifndef NODRAWTEXT
+#define NODRAWTEXT
+#endif
 #include <windows.h>
 
 #include <string>
