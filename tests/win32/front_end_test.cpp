@@ -135,7 +135,7 @@ TEST(PreviewWindow, FillsItsParentAndEndsWithIt) {
     // What the window shows is the picture, over the parent's own colour.
     UpdateWindow(preview.Handle());
     HDC dc = GetDC(preview.Handle());
-    for (const auto [x, y] : {std::pair{0, 0}, std::pair{80, 60}, std::pair{159, 119}}) {
+    for (const auto& [x, y] : {std::pair{0, 0}, std::pair{80, 60}, std::pair{159, 119}}) {
         const COLORREF pixel = GetPixel(dc, x, y);
         EXPECT_NE(pixel, kParentColor) << x << "," << y;
         EXPECT_EQ(pixel, shown->Pixels(x, y)) << x << "," << y;
