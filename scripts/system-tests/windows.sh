@@ -63,6 +63,11 @@ start_full_screen() {
   timeout 30 xdotool search --sync --name "$SAVER_TITLE" >/dev/null || fail "no saver window"
 }
 
+# --- the front end's own tests that need real windows, which CTest runs without a display ---
+wine "$OUT/tests/test_win32.exe" --gtest_filter='WindowHandleArguments.*:PreviewWindow.*' >"$work/unit.log" 2>&1 ||
+  { cat "$work/unit.log"; fail "test_win32 failed on the display"; }
+grep -q SKIPPED "$work/unit.log" && { cat "$work/unit.log"; fail "test_win32 skipped tests on the display"; }
+
 # --- /s: the background, then a joke ---
 start_full_screen
 sleep 3
