@@ -8,7 +8,7 @@
 # QUIPIX_WIN_BUILD overrides the build folder.
 set -euo pipefail
 cd "$(dirname "$0")/../.."
-OUT="${QUIPIX_WIN_BUILD:-build-windows}"
+OUT="$(realpath -m "${QUIPIX_WIN_BUILD:-build-windows}")"
 SCR="$OUT/Quipix.scr"
 PARENT_EXE="$OUT/quipix-test-window.exe"
 SHOTS="$OUT/screenshots"
@@ -36,7 +36,7 @@ for _ in $(seq 100); do [ -s "$work/display" ] && break; sleep 0.1; done
 export DISPLAY=":$(head -n1 "$work/display")"
 
 # A Wine of this run's own, so that the registry starts empty.
-export WINEPREFIX="$PWD/$OUT/wineprefix-system"
+export WINEPREFIX="$OUT/wineprefix-system"
 rm -rf "$WINEPREFIX"
 . scripts/lib/wine-env.sh
 key='HKCU\Software\Kelvara\Quipix'
