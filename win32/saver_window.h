@@ -3,21 +3,12 @@
 // It hosts the animation engine and shows the engine's picture as the DIB it is.
 #pragma once
 
-#ifndef WIN32_LEAN_AND_MEAN
-#define WIN32_LEAN_AND_MEAN
-#endif
-// The canvas has DT_* flags of its own, with the same values.
-#ifndef NODRAWTEXT
-#define NODRAWTEXT
-#endif
-#include <windows.h>
-
 #include <functional>
 #include <memory>
 #include <string>
 #include <vector>
 
-#include "platform/platform.h"
+#include "platform/native_win32.h"  // windows.h without the DT_* macros the canvas defines itself
 #include "saver/engine.h"
 #include "saver/scene_host.h"
 #include "win32/closing_rules.h"
