@@ -229,12 +229,19 @@ bool VerifyScreenSavePassword(WindowId saverWindow) {
     return accepted;
 }
 
-std::string DataDirectory() { return win32::Narrow(win32::ModuleFolder()); }
+// The folder of the executable once it is installed with its jokes\ and help\;
+// else the source tree the program was built from, as on Linux.
+std::string DataDirectory() {
+    const std::wstring folder = win32::ModuleFolder();
+    const DWORD jokes = GetFileAttributesW((folder + L"\\jokes").c_str());
+    if (jokes != INVALID_FILE_ATTRIBUTES && (jokes & FILE_ATTRIBUTE_DIRECTORY)) return win32::Narrow(folder);
+    return QUIPIX_SOURCE_DATA_DIR;
+}
 
 // The bundled joke files travel inside the executable, so that a copied Quipix.scr
-// alone still has jokes; they are written once per run into the user's own folder and
-// read from there like any joke folder. An executable without them (a test program)
-// looks beside itself.
+// alone still has jokes; they are written into the user's own folder once per run
+// and read from there like any joke folder. A program without them (a test) reads
+// the data folder's.
 std::string BundledJokesDirectory() {
     static std::once_flag once;
     static std::string directory;
@@ -243,7 +250,7 @@ std::string BundledJokesDirectory() {
         if (!folder.empty() && win32::ExtractBundledJokes(GetModuleHandleW(nullptr), folder) > 0)
             directory = win32::Narrow(folder);
         else
-            directory = DataDirectory() + "\\jokes";
+            directory = DataDirectory() + "/jokes";
     });
     return directory;
 }
