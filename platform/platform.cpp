@@ -3,8 +3,6 @@
 // X11 work is in native_qt.cpp.
 #include "platform/platform.h"
 
-#include <unistd.h>
-
 #include <filesystem>
 #include <mutex>
 
@@ -73,8 +71,9 @@ void ActivateWindow(WindowId window) { CurrentServices().activateWindow(window);
 ScreenInfo PrimaryScreen() { return CurrentServices().primaryScreen(); }
 std::uint32_t SysColor(int index) { return CurrentServices().sysColor(index); }
 
+#ifndef _WIN32
 // Linux has no screen-saver password of its own: the change request does nothing
-// and closing never asks.
+// and closing never asks. Windows has its own in native_win32.cpp.
 bool ChangeScreenSaverPasswordCall(WindowId) { return false; }
 bool VerifyScreenSavePassword(WindowId) { return true; }
 
@@ -90,6 +89,7 @@ std::string DataDirectory() {
 }
 
 std::string BundledJokesDirectory() { return DataDirectory() + "/jokes"; }
+#endif
 std::string HelpDirectory() { return DataDirectory() + "/help"; }
 
 std::uint32_t native::ClassicSysColor(int index) {

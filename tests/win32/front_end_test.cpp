@@ -1,0 +1,284 @@
+// The Windows front end against real windows (Wine's or Windows' own): window
+// handles on the command line, the preview's life inside its parent, the mouse
+// countdown, and the bundled jokes written out of the executable.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
+
+#include "app/command_line.h"
+#include "app/run_program.h"
+#include "common/settings.h"
+#include "platform/native_win32.h"
+#include "support/test_support.h"
+#include "win32/closing_rules.h"
+#include "win32/saver_window.h"
+
+namespace quipix {
+namespace {
+
+namespace fs = std::filesystem;
+using platform::win32::HwndFromId;
+using platform::win32::IdFromHwnd;
+
+constexpr COLORREF kParentColor = RGB(255, 0, 255);
+
+// A plain top-level window of the given size, hidden unless asked.
+class TestWindow {
+public:
+    TestWindow(int width, int height, DWORD style = WS_POPUP) {
+        WNDCLASSW c{};
+        c.lpfnWndProc = DefWindowProcW;
+        c.hInstance = GetModuleHandleW(nullptr);
+        c.hbrBackground = CreateSolidBrush(kParentColor);
+        c.lpszClassName = L"QuipixFrontEndTestParent";
+        RegisterClassW(&c);
+        window_ = CreateWindowExW(0, c.lpszClassName, L"parent", style, 0, 0, width, height, nullptr,
+                                  nullptr, c.hInstance, nullptr);
+    }
+    ~TestWindow() { Destroy(); }
+    void Destroy() {
+        if (window_) DestroyWindow(window_);
+        window_ = nullptr;
+    }
+    HWND get() const { return window_; }
+    // Without a display (Wine with no X server) there are no windows to test with.
+    static bool Possible() {
+        static const bool possible = [] {
+            TestWindow probe(10, 10);
+            return probe.get() != nullptr;
+        }();
+        return possible;
+    }
+
+private:
+    HWND window_ = nullptr;
+};
+
+// Runs the messages already queued, and those the timers bring within limitMs.
+void PumpMessages(int limitMs, const std::function<bool()>& done) {
+    const ULONGLONG end = GetTickCount64() + ULONGLONG(limitMs);
+    MSG msg;
+    while (!done() && GetTickCount64() < end) {
+        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&msg);
+        if (!done()) MsgWaitForMultipleObjects(0, nullptr, FALSE, 20, QS_ALLINPUT);
+    }
+}
+
+// Defaults, over the vertical gradient, which differs from row to row.
+EngineServices QuietServices() {
+    return {[] {
+                Settings = TSettings{};
+                Settings.BackgroundType = 1;
+            },
+            [] {
+                Settings.CurrentQuestion = "Q";
+                Settings.CurrentAnswer = "A";
+            },
+            [](std::uint32_t) { return 0u; }};
+}
+
+TEST(WindowHandleArguments, RealHandlesSurviveTheCommandLine) {
+    if (!TestWindow::Possible()) GTEST_SKIP() << "no display: windows cannot be made";
+    TestWindow parent(200, 150);
+    ASSERT_NE(parent.get(), nullptr);
+    const unsigned long value = static_cast<unsigned long>(IdFromHwnd(parent.get()));
+    // Windows passes the handle in decimal, after a blank or a colon.
+    for (const auto& args : std::vector<std::vector<std::string>>{
+             {"/p", std::to_string(value)}, {"/p:" + std::to_string(value)}, {"/P", std::to_string(value)}}) {
+        ParseCommandLine(args);
+        EXPECT_EQ(RunMode, Preview) << args[0];
+        EXPECT_EQ(HwndFromId(ParentWindow), parent.get()) << args[0];
+    }
+    platform::WindowRect rect;
+    ASSERT_TRUE(platform::GetWindowRect(ParentWindow, rect));
+    EXPECT_EQ(rect.Width(), 200);
+    EXPECT_EQ(rect.Height(), 150);
+    parent.Destroy();
+    EXPECT_FALSE(platform::GetWindowRect(ParentWindow, rect));
+}
+
+TEST(WindowHandleArguments, OnlyAParentAsLargeAsTheScreenRunsFullScreen) {
+    if (!TestWindow::Possible()) GTEST_SKIP() << "no display: windows cannot be made";
+    const platform::ScreenInfo screen = platform::PrimaryScreen();
+    struct Case {
+        int width, height;
+        std::int32_t mode;
+    };
+    for (const Case& c : {Case{screen.Width, screen.Height, FullScreen}, Case{screen.Width - 1, screen.Height, Preview},
+                          Case{screen.Width, screen.Height - 1, Preview}}) {
+        TestWindow parent(c.width, c.height);
+        ASSERT_NE(parent.get(), nullptr);
+        ParseCommandLine({"/p", std::to_string(IdFromHwnd(parent.get()))});
+        ApplyPreviewEqualsScreen();
+        EXPECT_EQ(RunMode, c.mode) << c.width << " x " << c.height;
+    }
+}
+
+TEST(PreviewWindow, FillsItsParentAndEndsWithIt) {
+    if (!TestWindow::Possible()) GTEST_SKIP() << "no display: windows cannot be made";
+    TestWindow parent(160, 120, WS_POPUP | WS_VISIBLE);
+    ASSERT_NE(parent.get(), nullptr);
+    win32::TClosingRules rules;
+    win32::TfrmFullScreen preview(parent.get(), rules, QuietServices());
+    std::vector<std::string> errors;
+    preview.ShowError = [&](const std::string& e) { errors.push_back(e); };
+    bool closed = false;
+    preview.OnClosed = [&] { closed = true; };
+    ASSERT_TRUE(preview.Start());
+    EXPECT_TRUE(errors.empty());
+    EXPECT_EQ(GetParent(preview.Handle()), parent.get());
+    EXPECT_TRUE(preview.IsPreview());
+    EXPECT_EQ(preview.Width(), 160);
+    EXPECT_EQ(preview.Height(), 120);
+    // No input ever reaches it.
+    EXPECT_FALSE(IsWindowEnabled(preview.Handle()));
+    // Past the first fade-in from black.
+    PumpMessages(3000, [&] { return preview.ShownPicture() && preview.ShownPicture()->PixelFormat() == pgpf24Bit &&
+                                    preview.ShownPicture()->Pixels(0, 0) != 0; });
+    const TPixelGraphic* shown = preview.ShownPicture();
+    ASSERT_NE(shown, nullptr);
+    EXPECT_EQ(shown->Width(), 160);
+    EXPECT_EQ(shown->Height(), 120);
+    // What the window shows is the picture, over the parent's own colour.
+    UpdateWindow(preview.Handle());
+    HDC dc = GetDC(preview.Handle());
+    for (const auto& [x, y] : {std::pair{0, 0}, std::pair{80, 60}, std::pair{159, 119}}) {
+        const COLORREF pixel = GetPixel(dc, x, y);
+        EXPECT_NE(pixel, kParentColor) << x << "," << y;
+        EXPECT_EQ(pixel, shown->Pixels(x, y)) << x << "," << y;
+    }
+    ReleaseDC(preview.Handle(), dc);
+    parent.Destroy();
+    PumpMessages(2000, [&] { return closed; });
+    EXPECT_TRUE(closed);
+    EXPECT_TRUE(preview.Closed());
+}
+
+TEST(PreviewWindow, AParentThatIsGoneStartsNothing) {
+    HWND gone;
+    {
+        TestWindow parent(100, 100);
+        gone = parent.get();
+    }
+    win32::TClosingRules rules;
+    win32::TfrmFullScreen preview(gone, rules, QuietServices());
+    EXPECT_FALSE(preview.Start());
+    EXPECT_TRUE(preview.Closed());
+}
+
+TEST(ClosingRules, TheSeventhMouseEventCloses) {
+    struct Case {
+        const char* name;
+        std::vector<char> events;  // m: move to a new place, s: "move" to the same place, r: release
+        int closesAt;              // index of the event that asks to close, -1 for none
+    };
+    const Case cases[] = {
+        {"six moves tolerated", {'m', 'm', 'm', 'm', 'm', 'm'}, -1},
+        {"the seventh move", {'m', 'm', 'm', 'm', 'm', 'm', 'm'}, 6},
+        {"releases count too", {'r', 'm', 'r', 'm', 'r', 'm', 'r'}, 6},
+        {"no move where the pointer stays", {'m', 's', 's', 'm', 's', 'm', 'm', 'm', 's', 'm', 'm'}, 10},
+    };
+    for (const Case& c : cases) {
+        win32::TClosingRules rules;
+        rules.PointerAt(0, 0);
+        int x = 0, closedAt = -1;
+        for (int i = 0; i < int(c.events.size()) && closedAt < 0; ++i) {
+            const char e = c.events[std::size_t(i)];
+            const bool close = e == 'r' ? rules.MouseReleased() : rules.MouseMoved(e == 'm' ? ++x : x, 0);
+            if (close) closedAt = i;
+        }
+        EXPECT_EQ(closedAt, c.closesAt) << c.name;
+    }
+    win32::TClosingRules rules;
+    rules.PointerAt(5, 5);
+    EXPECT_FALSE(rules.MouseMoved(5, 5));  // the "move" Windows reports as a window appears
+    for (int i = 0; i < 6; ++i) EXPECT_FALSE(rules.MouseMoved(i, 0));
+    // A refused password tolerates six more.
+    rules.Restart();
+    for (int i = 0; i < 6; ++i) EXPECT_FALSE(rules.MouseReleased());
+    EXPECT_TRUE(rules.MouseReleased());
+}
+
+TEST(SystemLibraries, AreLoadedFromTheSystemFolderByFullPath) {
+    EXPECT_EQ(platform::win32::SystemLibraryPath(L"C:\\Windows\\system32", L"MPR.DLL"),
+              L"C:\\Windows\\system32\\MPR.DLL");
+    EXPECT_EQ(platform::win32::SystemLibraryPath(L"C:\\", L"PASSWORD.CPL"), L"C:\\PASSWORD.CPL");
+    // NT family: closing never asks for a password.
+    EXPECT_TRUE(platform::VerifyScreenSavePassword(0));
+}
+
+// Quipix.scr beside this test program or a few folders up (the build folder).
+fs::path FindSaverExecutable() {
+    wchar_t self[MAX_PATH];
+    const DWORD n = GetModuleFileNameW(nullptr, self, MAX_PATH);
+    fs::path folder = fs::path(std::wstring(self, n)).parent_path();
+    for (int up = 0; up < 4; ++up, folder = folder.parent_path()) {
+        std::error_code ec;
+        if (fs::is_regular_file(folder / L"Quipix.scr", ec)) return folder / L"Quipix.scr";
+    }
+    return {};
+}
+
+std::string FileBytes(const fs::path& file) {
+    std::ifstream in(file, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+TEST(BundledJokes, AreWrittenOnceAndRepairedWhenChanged) {
+    const fs::path saver = FindSaverExecutable();
+    if (saver.empty()) GTEST_SKIP() << "Quipix.scr is not built";
+    HMODULE module =
+        LoadLibraryExW(saver.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE);
+    ASSERT_NE(module, nullptr);
+    test::TempDir temp;
+    const fs::path folder = temp.path() / "Kelvara" / "jokes";
+    const int count = platform::win32::ExtractBundledJokes(module, folder.wstring());
+    ASSERT_GT(count, 0);
+    std::vector<fs::path> files;
+    for (const auto& entry : fs::directory_iterator(folder)) files.push_back(entry.path());
+    ASSERT_EQ(int(files.size()), count);
+    for (const fs::path& f : files) {
+        EXPECT_EQ(f.extension(), ".txt");
+        EXPECT_NE(FileBytes(f).find("[Data]"), std::string::npos) << f;
+    }
+
+    // A file the user spoiled (same size, other bytes), one cut short and one of the
+    // user's own: the first two are repaired, the third left alone, and a file that
+    // is as it was keeps its time.
+    const std::string first = FileBytes(files[0]);
+    std::string spoiled = first;
+    spoiled[0] = spoiled[0] == 'x' ? 'y' : 'x';
+    std::ofstream(files[0], std::ios::binary) << spoiled;
+    const std::string second = FileBytes(files.back());
+    if (files.size() > 1) std::ofstream(files.back(), std::ios::binary) << second.substr(0, second.size() / 2);
+    std::ofstream(folder / "mine.txt", std::ios::binary) << "[Header]\n";
+    const auto old = fs::file_time_type::clock::now() - std::chrono::hours(48);
+    std::vector<fs::path> untouched(files.begin() + 1, files.end() - (files.size() > 1 ? 1 : 0));
+    std::vector<fs::file_time_type> times;
+    for (const fs::path& f : untouched) {
+        fs::last_write_time(f, old);
+        times.push_back(fs::last_write_time(f));  // as the file system keeps it
+    }
+
+    EXPECT_EQ(platform::win32::ExtractBundledJokes(module, folder.wstring()), count);
+    EXPECT_EQ(FileBytes(files[0]), first);
+    EXPECT_EQ(FileBytes(files.back()), second);
+    EXPECT_EQ(FileBytes(folder / "mine.txt"), "[Header]\n");
+    for (std::size_t i = 0; i < untouched.size(); ++i)
+        EXPECT_EQ(fs::last_write_time(untouched[i]), times[i]) << untouched[i];
+    FreeLibrary(module);
+}
+
+TEST(BundledJokes, AModuleWithoutThemWritesNothing) {
+    test::TempDir temp;
+    const fs::path folder = temp.path() / "none";
+    EXPECT_EQ(platform::win32::ExtractBundledJokes(GetModuleHandleW(nullptr), folder.wstring()), 0);
+    EXPECT_FALSE(fs::exists(folder));
+}
+
+}  // namespace
+}  // namespace quipix

@@ -1,0 +1,138 @@
+// The entry of Quipix.scr: --help, --version and --record when they come first; else
+// the screen-saver protocol as Windows uses it (/s, /p <HWND>, /a <HWND>, /c or
+// nothing). A GUI program: text goes to the console it was started from, if any.
+#include <cstdio>
+#include <exception>
+#include <iostream>
+#include <string>
+#include <vector>
+
+#include "app/command_line.h"
+#include "app/desktop_options.h"
+#include "app/run_program.h"
+#include "platform/native_win32.h"
+#include "saver/recorder.h"
+#include "win32/saver_window.h"
+
+#include <shellapi.h>
+
+#if __has_include("imaging/win32/gdi_text_engine.h")
+#include "imaging/win32/gdi_text_engine.h"
+#define QUIPIX_GDI_TEXT 1
+#endif
+
+namespace {
+
+using quipix::platform::win32::Narrow;
+using quipix::platform::win32::Widen;
+
+void InstallTextEngine() {
+#ifdef QUIPIX_GDI_TEXT
+    quipix::InstallGdiTextEngine();
+#endif
+}
+
+// A GUI program starts without standard streams unless its caller redirected them;
+// from a console they are reopened on that console.
+void UseParentConsole() {
+    const HANDLE out = GetStdHandle(STD_OUTPUT_HANDLE);
+    if (out != nullptr && out != INVALID_HANDLE_VALUE) return;
+    if (!AttachConsole(ATTACH_PARENT_PROCESS)) return;
+    std::freopen("CONOUT$", "w", stdout);
+    std::freopen("CONOUT$", "w", stderr);
+    std::ios::sync_with_stdio(true);
+}
+
+std::vector<std::string> Parameters() {
+    std::vector<std::string> params;
+    int count = 0;
+    LPWSTR* args = CommandLineToArgvW(GetCommandLineW(), &count);
+    if (!args) return params;
+    for (int i = 1; i < count; ++i) params.push_back(Narrow(args[i]));
+    LocalFree(args);
+    return params;
+}
+
+const char kUsage[] =
+    "Usage: Quipix.scr [/s | /c | /p HWND | /a HWND]\n"
+    "       Quipix.scr --record PATH [--size WxH] [--ticks N] [--every K]\n"
+    "       Quipix.scr --help | --version\n"
+    "\n"
+    "A screen saver that tells jokes.\n"
+    "\n"
+    "  (nothing), /c    the settings\n"
+    "  /s               run the saver full screen, on every monitor\n"
+    "  /p HWND          draw a preview inside the window HWND\n"
+    "  /a HWND          change the screen-saver password (Windows 95/98)\n"
+    "  --record PATH    play one joke offscreen and write it to PATH: an animated\n"
+    "                   GIF when PATH ends in .gif, else a folder of PNG frames\n"
+    "  --size WxH       scene size (default: the primary screen's)\n"
+    "  --ticks N        record N ticks of 10 ms instead of one joke\n"
+    "  --every K        keep every K-th tick\n"
+    "\n"
+    "Settings are kept in HKEY_CURRENT_USER\\Software\\Kelvara\\Quipix.\n";
+
+void ShowSettingsNotice() {
+    MessageBoxW(GetForegroundWindow(),
+                L"The settings dialog comes with the next version of Quipix.\n\n"
+                L"Until then the saver runs with its stored settings, or with its defaults.",
+                L"Kelvara Jokes Screen Saver Configuration", MB_OK | MB_ICONINFORMATION);
+}
+
+int Run() {
+    const std::vector<std::string> params = Parameters();
+    using Action = quipix::DesktopOptions::Action;
+    const quipix::DesktopOptions options = quipix::ParseDesktopOptions(params, nullptr);
+    switch (options.action) {
+    case Action::Help:
+        UseParentConsole();
+        std::cout << kUsage << std::flush;
+        return 0;
+    case Action::Version:
+        UseParentConsole();
+        std::cout << quipix::kVersionLabel << std::endl;
+        return 0;
+    case Action::Record:
+        UseParentConsole();
+        InstallTextEngine();
+        return quipix::RunRecorder(options.recordArgs);
+    case Action::Error:
+        UseParentConsole();
+        std::cerr << "Quipix: " << options.error << "\n" << kUsage << std::flush;
+        return 2;
+    case Action::Module:   // xscreensaver's options mean nothing here: the protocol decides
+    case Action::Protocol:
+        break;
+    }
+
+    quipix::ParseCommandLine(params);
+    quipix::RunCallbacks callbacks;
+    callbacks.runSaver = [](quipix::platform::WindowId parent) {
+        InstallTextEngine();
+        quipix::win32::RunSaverWindows(parent);
+    };
+    callbacks.runConfig = [](quipix::platform::WindowId) { ShowSettingsNotice(); };
+    callbacks.changePassword = quipix::platform::ChangeScreenSaverPasswordCall;
+    return quipix::RunProgram(callbacks);
+}
+
+void ErrorBox(const std::string& message) {
+    MessageBoxW(nullptr, Widen(message).c_str(), L"Kelvara Jokes Screen Saver",
+                MB_OK | MB_ICONERROR | MB_TOPMOST | MB_SETFOREGROUND);
+}
+
+}  // namespace
+
+int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
+    // One screen pixel is one scene pixel, on scaled displays too.
+    SetProcessDPIAware();
+    // Whatever escapes is reported in a box of ours, never the system's crash dialog.
+    try {
+        return Run();
+    } catch (const std::exception& e) {
+        ErrorBox(e.what());
+    } catch (...) {
+        ErrorBox("Unknown error");
+    }
+    return 0;
+}

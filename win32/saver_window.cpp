@@ -1,0 +1,329 @@
+// win32/: the Windows front end. This file holds the saver window: one window per
+// monitor full screen, or a disabled child of the display settings' preview. The
+// engine's picture is a bottom-up DIB already, so it goes to the screen as it is,
+// and only the area a tick changed is repainted.
+#include "win32/saver_window.h"
+
+#include <exception>
+
+#include "platform/native_win32.h"
+
+namespace quipix::win32 {
+
+namespace {
+
+constexpr wchar_t kClassName[] = L"QuipixSaverWindow";
+constexpr UINT_PTR kTimer1 = 1;
+
+void RegisterWindowClass(WNDPROC procedure) {
+    static bool registered = false;
+    if (registered) return;
+    WNDCLASSW c{};
+    c.lpfnWndProc = procedure;
+    c.hInstance = GetModuleHandleW(nullptr);
+    c.lpszClassName = kClassName;
+    // No class cursor and no background brush: the saver sets the cursor itself and
+    // paints every pixel.
+    registered = RegisterClassW(&c) != 0;
+}
+
+}  // namespace
+
+TfrmFullScreen::TfrmFullScreen(const RECT& monitor, TClosingRules& rules, EngineServices services)
+    : monitor_(monitor), rules_(rules), services_(std::move(services)) {}
+
+TfrmFullScreen::TfrmFullScreen(HWND parent, TClosingRules& rules, EngineServices services)
+    : parent_(parent), rules_(rules), services_(std::move(services)) {}
+
+TfrmFullScreen::~TfrmFullScreen() {
+    OnClosed = nullptr;
+    if (window_) DestroyWindow(window_);
+}
+
+bool TfrmFullScreen::Start() {
+    RegisterWindowClass(&WindowProc);
+    ShowError = ShowError ? ShowError : [this](const std::string& message) {
+        MessageBoxW(window_, platform::win32::Widen(message).c_str(), L"Kelvara Jokes Screen Saver",
+                    MB_OK | MB_ICONERROR | MB_TOPMOST | MB_SETFOREGROUND);
+    };
+    screen_ = platform::PrimaryScreen();
+    DWORD style, exStyle = 0;
+    int left = 0, top = 0;
+    if (parent_) {
+        RECT client;
+        if (!IsWindow(parent_) || !GetClientRect(parent_, &client)) {
+            closed_ = true;
+            return false;
+        }
+        width_ = client.right - client.left;
+        height_ = client.bottom - client.top;
+        // Disabled, so that no key or mouse input ever reaches the preview.
+        style = WS_CHILD | WS_VISIBLE | WS_DISABLED;
+    } else {
+        left = monitor_.left;
+        top = monitor_.top;
+        width_ = monitor_.right - monitor_.left;
+        height_ = monitor_.bottom - monitor_.top;
+        // Each monitor's scene is its own screen: fonts keep their stored sizes.
+        screen_.Width = width_;
+        screen_.Height = height_;
+        style = WS_POPUP | WS_VISIBLE;
+        exStyle = WS_EX_TOPMOST | WS_EX_TOOLWINDOW;
+    }
+    window_ = CreateWindowExW(exStyle, kClassName, L"Full Screen - Screen Saver Window ", style, left, top,
+                              width_, height_, parent_, nullptr, GetModuleHandleW(nullptr), this);
+    if (!window_) {
+        closed_ = true;
+        return false;
+    }
+    if (!parent_) SetForegroundWindow(window_);
+    FormCreate();
+    return true;
+}
+
+void TfrmFullScreen::FormCreate() {
+    if (AcceptsInput()) {
+        SystemParametersInfoW(SPI_SCREENSAVERRUNNING, TRUE, nullptr, 0);
+        ShowCursor(FALSE);
+        systemStateChanged_ = true;
+    }
+    engine_ = std::make_unique<TSaverEngine>(*this, services_);
+    try {
+        engine_->SetUpScene();
+    } catch (const std::exception& e) {
+        ShowError(e.what());
+    } catch (...) {
+        ShowError("Unknown error");
+    }
+}
+
+void TfrmFullScreen::FormClose() {
+    if (timer1_) KillTimer(window_, kTimer1);
+    timer1_ = 0;
+    if (engine_) engine_->FreeScene();
+    if (systemStateChanged_) {
+        SystemParametersInfoW(SPI_SCREENSAVERRUNNING, FALSE, nullptr, 0);
+        ShowCursor(TRUE);
+        systemStateChanged_ = false;
+    }
+}
+
+void TfrmFullScreen::StartTimer(int intervalMs) {
+    if (window_) timer1_ = SetTimer(window_, kTimer1, UINT(intervalMs), nullptr);
+}
+
+void TfrmFullScreen::StopAndClose() {
+    if (!window_ || closing_) return;
+    closing_ = true;
+    if (timer1_) KillTimer(window_, kTimer1);
+    timer1_ = 0;
+    // Closed from the message loop: this may be called from inside a tick, and the
+    // close frees what the tick is still using.
+    PostMessageW(window_, WM_CLOSE, 0, 0);
+}
+
+void TfrmFullScreen::ShowPicture(const TPixelGraphic* picture) {
+    if (!picture) {
+        shown_.reset();
+    } else {
+        auto copy = std::make_unique<TPixelGraphic>();
+        copy->CopyPicture(picture);
+        shown_ = std::move(copy);
+    }
+    WatchShownPicture();
+}
+
+void TfrmFullScreen::ShowBlack(int width, int height) {
+    // A fresh picture sized in place: no second full-screen picture to copy from.
+    shown_ = std::make_unique<TPixelGraphic>();
+    shown_->SetSize(width, height, pgpf24Bit);
+    WatchShownPicture();
+}
+
+void TfrmFullScreen::WatchShownPicture() {
+    if (window_) InvalidateRect(window_, nullptr, FALSE);
+    if (!shown_) return;
+    shown_->OnChange = [this](TPixelGraphic& sender) {
+        const auto& c = sender.LastChange();
+        const RECT area{c.Left, c.Top, c.Right, c.Bottom};
+        if (window_) InvalidateRect(window_, &area, FALSE);
+    };
+}
+
+void TfrmFullScreen::Timer1Timer() {
+    if (!engine_ || closing_) return;
+    // The display settings may go without destroying their preview area first.
+    if (parent_ && !IsWindow(parent_)) {
+        StopAndClose();
+        return;
+    }
+    engine_->Timer1Timer();
+    // What the tick changed goes to the screen now, not when the queue runs dry.
+    UpdateWindow(window_);
+}
+
+void TfrmFullScreen::RequestClose() {
+    if (closing_ || !AcceptsInput()) return;
+    // Systems without a password scheme answer at once; a refusal starts the count
+    // of tolerated mouse events again.
+    if (platform::VerifyScreenSavePassword(platform::win32::IdFromHwnd(window_)))
+        StopAndClose();
+    else
+        rules_.Restart();
+}
+
+void TfrmFullScreen::Paint() {
+    PAINTSTRUCT ps;
+    HDC dc = BeginPaint(window_, &ps);
+    if (!dc) return;
+    const int w = shown_ && !shown_->Empty() ? shown_->Width() : 0;
+    const int h = w > 0 ? shown_->Height() : 0;
+    const RECT picture{0, 0, w, h};
+    RECT r;
+    if (w > 0 && IntersectRect(&r, &ps.rcPaint, &picture)) {
+        const int bits = PixelFormatBits(shown_->PixelFormat());
+        dib_.header.biSize = sizeof dib_.header;
+        dib_.header.biWidth = w;
+        dib_.header.biHeight = h;  // positive: rows bottom-up, as the picture keeps them
+        dib_.header.biPlanes = 1;
+        dib_.header.biBitCount = WORD(bits);
+        dib_.header.biCompression = BI_RGB;
+        const int colors = bits <= 8 ? std::min(shown_->PaletteCount(), 1 << bits) : 0;
+        dib_.header.biClrUsed = DWORD(colors);
+        for (int i = 0; i < colors; ++i) {
+            const PGColor c = shown_->PaletteEntries(i);
+            dib_.colors[i] = RGBQUAD{BYTE(PGBlue(c)), BYTE(PGGreen(c)), BYTE(PGRed(c)), 0};
+        }
+        // The source's y counts from the bottom row of a bottom-up DIB.
+        SetDIBitsToDevice(dc, r.left, r.top, DWORD(r.right - r.left), DWORD(r.bottom - r.top), r.left,
+                          h - r.bottom, 0, UINT(h), shown_->Buffer(),
+                          reinterpret_cast<const BITMAPINFO*>(&dib_), DIB_RGB_COLORS);
+        ExcludeClipRect(dc, r.left, r.top, r.right, r.bottom);
+    }
+    FillRect(dc, &ps.rcPaint, static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH)));
+    EndPaint(window_, &ps);
+}
+
+LRESULT CALLBACK TfrmFullScreen::WindowProc(HWND window, UINT message, WPARAM w, LPARAM l) {
+    if (message == WM_NCCREATE) {
+        auto* created = reinterpret_cast<const CREATESTRUCTW*>(l);
+        auto* form = static_cast<TfrmFullScreen*>(created->lpCreateParams);
+        form->window_ = window;
+        SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(form));
+    }
+    auto* form = reinterpret_cast<TfrmFullScreen*>(GetWindowLongPtrW(window, GWLP_USERDATA));
+    if (!form) return DefWindowProcW(window, message, w, l);
+    return form->Dispatch(message, w, l);
+}
+
+LRESULT TfrmFullScreen::Dispatch(UINT message, WPARAM w, LPARAM l) {
+    switch (message) {
+    case WM_TIMER:
+        if (w == kTimer1) Timer1Timer();
+        return 0;
+    case WM_PAINT:
+        Paint();
+        return 0;
+    case WM_ERASEBKGND:
+        return 1;
+    case WM_SETCURSOR:
+        if (!AcceptsInput()) break;
+        SetCursor(nullptr);
+        return TRUE;
+    case WM_KEYDOWN:
+    case WM_SYSKEYDOWN:
+    case WM_LBUTTONDOWN:
+    case WM_RBUTTONDOWN:
+    case WM_MBUTTONDOWN:
+    case WM_XBUTTONDOWN:
+        RequestClose();
+        return 0;
+    case WM_MOUSEMOVE: {
+        POINT p{short(LOWORD(l)), short(HIWORD(l))};
+        ClientToScreen(window_, &p);
+        if (AcceptsInput() && rules_.MouseMoved(p.x, p.y)) RequestClose();
+        return 0;
+    }
+    case WM_LBUTTONUP:
+    case WM_RBUTTONUP:
+    case WM_MBUTTONUP:
+    case WM_XBUTTONUP:
+        if (AcceptsInput() && rules_.MouseReleased()) RequestClose();
+        return 0;
+    case WM_SYSCOMMAND:
+        // No second screen saver while this one runs.
+        if ((w & 0xFFF0) == SC_SCREENSAVE) return 1;
+        break;
+    case WM_CLOSE:
+        closing_ = true;
+        DestroyWindow(window_);
+        return 0;
+    case WM_DESTROY:
+        // Also when a preview's parent goes and takes its children with it.
+        closing_ = true;
+        FormClose();
+        break;
+    case WM_NCDESTROY: {
+        SetWindowLongPtrW(window_, GWLP_USERDATA, 0);
+        const LRESULT result = DefWindowProcW(window_, message, w, l);
+        window_ = nullptr;
+        closed_ = true;
+        if (OnClosed) OnClosed();
+        return result;
+    }
+    default:
+        break;
+    }
+    return DefWindowProcW(window_, message, w, l);
+}
+
+std::vector<RECT> MonitorRects() {
+    std::vector<RECT> rects;
+    EnumDisplayMonitors(
+        nullptr, nullptr,
+        [](HMONITOR monitor, HDC, LPRECT, LPARAM data) -> BOOL {
+            MONITORINFO info{};
+            info.cbSize = sizeof info;
+            if (!GetMonitorInfoW(monitor, &info)) return TRUE;
+            auto& list = *reinterpret_cast<std::vector<RECT>*>(data);
+            if (info.dwFlags & MONITORINFOF_PRIMARY)
+                list.insert(list.begin(), info.rcMonitor);
+            else
+                list.push_back(info.rcMonitor);
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&rects));
+    if (rects.empty()) rects.push_back(RECT{0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)});
+    return rects;
+}
+
+void RunSaverWindows(platform::WindowId parent) {
+    TClosingRules rules;
+    POINT pointer;
+    if (GetCursorPos(&pointer)) rules.PointerAt(pointer.x, pointer.y);
+    std::vector<std::unique_ptr<TfrmFullScreen>> forms;
+    if (parent != 0)
+        forms.push_back(std::make_unique<TfrmFullScreen>(platform::win32::HwndFromId(parent), rules));
+    else
+        for (const RECT& monitor : MonitorRects()) forms.push_back(std::make_unique<TfrmFullScreen>(monitor, rules));
+    // The windows end together; the run ends when the last has gone.
+    for (auto& form : forms)
+        form->OnClosed = [&forms] {
+            bool allClosed = true;
+            for (auto& other : forms) {
+                other->StopAndClose();
+                allClosed = allClosed && other->Closed();
+            }
+            if (allClosed) PostQuitMessage(0);
+        };
+    bool started = false;
+    for (auto& form : forms) started = form->Start() || started;
+    if (!started) return;
+    MSG msg;
+    while (GetMessageW(&msg, nullptr, 0, 0) > 0) {
+        TranslateMessage(&msg);
+        DispatchMessageW(&msg);
+    }
+}
+
+}  // namespace quipix::win32
