@@ -55,6 +55,16 @@ TSaverEngine::TSaverEngine(SceneHost& host, EngineServices services)
 
 TSaverEngine::~TSaverEngine() { FreeScene(); }
 
+void TSaverEngine::SetUpScene(const std::function<void(const std::string&)>& showError) {
+    try {
+        SetUpScene();
+    } catch (const std::exception& e) {
+        showError(e.what());
+    } catch (...) {
+        showError("Unknown error");
+    }
+}
+
 void TSaverEngine::SetUpScene() {
     stopped_ = false;
     ready_ = false;

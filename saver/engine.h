@@ -46,6 +46,9 @@ public:
     // Loads the settings, builds pictures and fonts, paints the background and starts
     // the host's timer. Errors pass to the caller, leaving the scene as far as it got.
     void SetUpScene();
+    // SetUpScene for a window: an error goes to showError (the error box) with its
+    // message, or "Unknown error", instead of leaving the window's creation.
+    void SetUpScene(const std::function<void(const std::string&)>& showError);
     // One state step. Any error stops the engine and asks the host to close, silently.
     void Timer1Timer();
     // Frees pictures and fonts; errors are swallowed.

@@ -534,13 +534,7 @@ void TfrmFullScreen::FormCreate() {
     mouseCountdown_ = 6;
     UseOwnTextEngine();
     engine_ = std::make_unique<TSaverEngine>(*this, services_);
-    try {
-        engine_->SetUpScene();
-    } catch (const std::exception& e) {
-        ShowError(e.what());
-    } catch (...) {
-        ShowError("Unknown error");
-    }
+    engine_->SetUpScene(ShowError);
 }
 
 void TfrmFullScreen::ParentResized(int width, int height) {

@@ -88,13 +88,7 @@ void TfrmFullScreen::FormCreate() {
         systemStateChanged_ = true;
     }
     engine_ = std::make_unique<TSaverEngine>(*this, services_);
-    try {
-        engine_->SetUpScene();
-    } catch (const std::exception& e) {
-        ShowError(e.what());
-    } catch (...) {
-        ShowError("Unknown error");
-    }
+    engine_->SetUpScene(ShowError);
 }
 
 void TfrmFullScreen::FormClose() {
