@@ -122,14 +122,15 @@ void ReadFrame(Session& s, TPixelGraphic& image, const void* sender) {
     }
 }
 
-// The highest index any pixel holds: a frame may use codes past its colour table.
-int HighestIndex(const TPixelGraphic& image) {
+// A frame may hold codes past its colour table (and a screen a background index past
+// it): the palette grows to cover them, the new entries black like unused ones.
+void CoverIndices(TPixelGraphic& image) {
     std::uint8_t top = 0;
     for (int y = 0; y < image.Height(); ++y) {
         const std::uint8_t* row = image.ScanLine(y);
         top = std::max(top, *std::max_element(row, row + image.Width()));
     }
-    return top;
+    if (top >= image.PaletteCount()) image.SetPaletteCount(top + 1);
 }
 
 void ReadGif(TPGStream& stream, TPixelGraphic& image, const void* sender) {
@@ -141,7 +142,6 @@ void ReadGif(TPGStream& stream, TPixelGraphic& image, const void* sender) {
     const GifImageDesc& d = s.gif->Image;
     const ColorMapObject* map = FrameColorMap(s.gif);
     if (!map || map->ColorCount <= 0 || !map->Colors) Raise(GetPGLangStr(2));
-    if (d.Left < 0 || d.Top < 0 || d.Width < 0 || d.Height < 0) Raise(GetPGLangStr(30));
     const int width = std::max(s.gif->SWidth, d.Left + d.Width);
     const int height = std::max(s.gif->SHeight, d.Top + d.Height);
     if (width <= 0 || height <= 0) Raise(GetPGLangStr(35));
@@ -154,20 +154,27 @@ void ReadGif(TPGStream& stream, TPixelGraphic& image, const void* sender) {
     }
 
     image.SetSize(width, height, pgpf8Bit);
+    image.SetPaletteCount(std::max(map->ColorCount, transparent + 1));
+    for (int i = 0; i < map->ColorCount; ++i)
+        image.SetPaletteEntries(i, PGRGB(map->Colors[i].Red, map->Colors[i].Green,
+                                         map->Colors[i].Blue));
+    if (transparent >= 0) {
+        image.SetPaletteEntries(transparent, back);
+        image.SetBackGroundColor(back);
+    }
     const bool covered = d.Left == 0 && d.Top == 0 && d.Width == width && d.Height == height;
     if (!covered) {
         const int fill = transparent >= 0 ? transparent : s.gif->SBackGroundColor;
         for (int y = 0; y < height; ++y) std::memset(image.ScanLine(y), fill, std::size_t(width));
     }
-    ReadFrame(s, image, sender);
-
-    // Indices past the table show black, like an unused entry.
-    image.SetPaletteCount(std::max({map->ColorCount, HighestIndex(image) + 1, transparent + 1}));
-    for (int i = 0; i < image.PaletteCount(); ++i) {
-        const GifColorType c = i < map->ColorCount ? map->Colors[i] : GifColorType{0, 0, 0};
-        image.SetPaletteEntries(i, i == transparent ? back : PGRGB(c.Red, c.Green, c.Blue));
+    // A frame that fails part way keeps the rows it has, readable like a whole one.
+    try {
+        ReadFrame(s, image, sender);
+    } catch (...) {
+        CoverIndices(image);
+        throw;
     }
-    if (transparent >= 0) image.SetBackGroundColor(back);
+    CoverIndices(image);
 }
 
 class TGIFFileFormatReader : public TFileFormatReader {

@@ -69,16 +69,19 @@ struct Layout {
     std::size_t size = 0;
 };
 
-// Owns the demuxer and the decoder, which the bytes of a Layout may point into.
+// Owns the demuxer, which the bytes of a Layout may point into, the decoder and the
+// rows the decoder allocated for a picture with alpha.
 struct Session {
     WebPDemuxer* demux = nullptr;
     WebPIterator frame{};
     bool haveFrame = false;
+    WebPDecoderConfig config{};
     WebPIDecoder* decoder = nullptr;
 
     Session() = default;
     ~Session() {
         if (decoder) WebPIDelete(decoder);
+        WebPFreeDecBuffer(&config.output);
         if (haveFrame) WebPDemuxReleaseIterator(&frame);
         if (demux) WebPDemuxDelete(demux);
     }
@@ -157,7 +160,7 @@ void ReadWebP(TPGStream& stream, TPixelGraphic& image, const void* sender) {
         decode::SaturatingMul(l.canvasWidth, l.canvasHeight) > decode::kMaxBufferBytes / 4)
         Raise(GetPGLangStr(41, "Image size"));
 
-    WebPDecoderConfig config;
+    WebPDecoderConfig& config = s.config;
     if (!WebPInitDecoderConfig(&config)) Raise(GetPGLangStr(31, "WebPInitDecoderConfig"));
     image.SetSize(l.canvasWidth, l.canvasHeight, pgpf24Bit);
     if (l.width != l.canvasWidth || l.height != l.canvasHeight) image.Clear();
