@@ -44,17 +44,19 @@ constexpr std::int64_t kMaxFileBytes = 2 * decode::kMaxBufferBytes;
     }
 }
 
-// The RIFF container as far as its size field says, or as far as the file goes.
+// The RIFF container, as long as its size field says. A file cut short is refused
+// before anything is sized from it: the picture's rows could not all be there.
 std::vector<std::uint8_t> ReadContainer(TPGStream& stream) {
     std::uint8_t head[12];
     if (decode::ReadPadded(stream, head, sizeof head) < sizeof head) Raise(GetPGLangStr(32));
-    const std::int64_t declared = std::int64_t(decode::U32LE(head + 4)) + 8;
-    const std::int64_t size =
-        std::max<std::int64_t>(12, std::min(declared, stream.Remaining() + 12));
+    if (std::memcmp(head, "RIFF", 4) != 0 || std::memcmp(head + 8, "WEBP", 4) != 0)
+        Raise(GetPGLangStr(34, "WebP"));
+    const std::int64_t size = std::max<std::int64_t>(12, std::int64_t(decode::U32LE(head + 4)) + 8);
+    if (size - 12 > stream.Remaining()) Raise(GetPGLangStr(32));
     if (size > kMaxFileBytes) Raise(GetPGLangStr(41, "File size"));
-    std::vector<std::uint8_t> data(std::size_t(size), 0);
+    std::vector<std::uint8_t> data(static_cast<std::size_t>(size));
     std::memcpy(data.data(), head, sizeof head);
-    data.resize(12 + stream.Read(data.data() + 12, data.size() - 12));
+    stream.ReadExact(data.data() + 12, data.size() - 12);
     return data;
 }
 
@@ -102,13 +104,11 @@ Layout Inspect(const std::vector<std::uint8_t>& data, Session& s) {
     l.size = data.size();
     if (!f.has_animation) return l;
 
-    // A cut animation still shows its first frame when that frame is all there.
     const WebPData whole{data.data(), data.size()};
-    WebPDemuxState state;
-    s.demux = WebPDemuxPartial(&whole, &state);
-    if (!s.demux || state == WEBP_DEMUX_PARSING_HEADER) Raise(GetPGLangStr(7, "Bitstream"));
+    s.demux = WebPDemux(&whole);
+    if (!s.demux) Raise(GetPGLangStr(7, "Bitstream"));
     s.haveFrame = WebPDemuxGetFrame(s.demux, 1, &s.frame) != 0;
-    if (!s.haveFrame) Raise(GetPGLangStr(32));
+    if (!s.haveFrame) Raise(GetPGLangStr(7, "Bitstream"));
     l.canvasWidth = int(WebPDemuxGetI(s.demux, WEBP_FF_CANVAS_WIDTH));
     l.canvasHeight = int(WebPDemuxGetI(s.demux, WEBP_FF_CANVAS_HEIGHT));
     l.frames = int(WebPDemuxGetI(s.demux, WEBP_FF_FRAME_COUNT));

@@ -188,6 +188,7 @@ TEST(WebPGif, BuiltAndDamagedFiles) {
         {"header only", *webp, cut(DataFile("webp/lossy.webp"), 12), "WEBP: Unexpected end of file"},
         {"cut in the pixels", *webp, cut(DataFile("webp/lossy.webp"), 300), "WEBP: Unexpected end of file"},
         {"unknown chunk", *webp, wrongChunk, "WEBP: Bitstream invalid"},
+        {"bare bitstream", *webp, {wrongChunk.begin() + 12, wrongChunk.end()}, "WEBP: Not a WebP file"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
