@@ -9,10 +9,18 @@
 #include "reader_fixture.h"
 #include "support/test_support.h"
 
-#if defined(QUIPIX_HAVE_WEBP) && defined(QUIPIX_HAVE_GIF)
+#ifdef QUIPIX_HAVE_GIF
 
 namespace quipix::test {
 namespace {
+
+// The Windows build reads no WebP: its rows drop out, and its signature chooses
+// nothing.
+#ifdef QUIPIX_HAVE_WEBP
+constexpr const char* kWebP = "webp";
+#else
+constexpr const char* kWebP = "";
+#endif
 
 std::vector<std::uint8_t> DataFile(const std::string& name) { return ReadBytes(DataPath(name)); }
 
@@ -44,7 +52,7 @@ TEST(WebPGif, SignaturesChooseTheReadersWhateverTheExtension) {
         {"GIF87a\x01\x00\x01\x00", "gif"},
         {"GIF89a\x01\x00\x01\x00", "gif"},
         {"GIF88a\x01\x00\x01\x00", ""},
-        {std::string("RIFF\x10\0\0\0WEBPVP8 ", 16), "webp"},
+        {std::string("RIFF\x10\0\0\0WEBPVP8 ", 16), kWebP},
         {std::string("RIFF\x10\0\0\0WAVEfmt ", 16), ""},
         {"RIFF", ""},
     };
@@ -74,8 +82,10 @@ TEST(WebPGif, TransparencyShowsTheChosenBackground) {
     } cases[] = {
         {"gif/transparent", ".gif", 5, 5, 25, 15, pgpf8Bit, 32},
         {"gif/offset", ".gif", 0, 0, 10, 10, pgpf8Bit, 16},
+#ifdef QUIPIX_HAVE_WEBP
         {"webp/alpha_lossless", ".webp", 0, 10, -1, -1, pgpf24Bit, 0},
         {"webp/animated", ".webp", 0, 0, 10, 8, pgpf24Bit, 0},
+#endif
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -96,7 +106,11 @@ TEST(WebPGif, TransparencyShowsTheChosenBackground) {
 }
 
 TEST(WebPGif, ProgressCountsRowsAndAbortKeepsTheRowsRead) {
-    for (const char* file : {"gif/interlaced.gif", "webp/lossy.webp"}) {
+    std::vector<std::string> files = {"gif/interlaced.gif"};
+#ifdef QUIPIX_HAVE_WEBP
+    files.push_back("webp/lossy.webp");
+#endif
+    for (const std::string& file : files) {
         SCOPED_TRACE(file);
         const std::vector<std::uint8_t> bytes = DataFile(file);
         for (const bool abort : {false, true}) {
@@ -134,9 +148,11 @@ TEST(WebPGif, ImageInformation) {
         {"gif/pal.gif", 6, "64", "GIF89a", 1},
         {"gif/interlaced.gif", 4, "16", "GIF89a, interlaced", 1},
         {"gif/transparent.gif", 5, "32", "GIF89a, transparent", 1},
+#ifdef QUIPIX_HAVE_WEBP
         {"webp/lossy.webp", 24, "16.7M", "lossy", 1},
         {"webp/alpha_lossless.webp", 32, "16.7M", "lossless, alpha", 1},
         {"webp/animated.webp", 24, "16.7M", "lossless, animated", 2},
+#endif
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.file);
@@ -153,16 +169,17 @@ TEST(WebPGif, ImageInformation) {
         EXPECT_EQ(info.Count, c.count);
     }
     auto gif = MakeGIFReader();
-    auto webp = MakeWEBPReader();
     EXPECT_EQ(MessageOf<EPGGIFFileFormatReader>([&] { Info(*gif, TinyGif(2, 1), 1); }),
               "GIF: Invalid value for Index");
+#ifdef QUIPIX_HAVE_WEBP
+    auto webp = MakeWEBPReader();
     EXPECT_EQ(MessageOf<EPGWEBPFileFormatReader>([&] { Info(*webp, DataFile("webp/lossy.webp"), 1); }),
               "WEBP: Invalid value for Index");
+#endif
 }
 
 TEST(WebPGif, BuiltAndDamagedFiles) {
     auto gif = MakeGIFReader();
-    auto webp = MakeWEBPReader();
     const auto cut = [](std::vector<std::uint8_t> b, std::size_t keep) {
         b.resize(keep);
         return b;
@@ -171,8 +188,11 @@ TEST(WebPGif, BuiltAndDamagedFiles) {
     noImage.push_back(';');
     std::vector<std::uint8_t> badLzw = TinyGif(2, 1);
     badLzw[badLzw.size() - 4] = 0xFF;  // codes past the table
+#ifdef QUIPIX_HAVE_WEBP
+    auto webp = MakeWEBPReader();
     std::vector<std::uint8_t> wrongChunk = DataFile("webp/lossy.webp");
     wrongChunk[12] = 'Q';  // "VP8 " becomes an unknown chunk
+#endif
     struct Case {
         const char* what;
         TFileFormatReader& reader;
@@ -185,10 +205,12 @@ TEST(WebPGif, BuiltAndDamagedFiles) {
         {"cut in the pixels", *gif, cut(DataFile("gif/pal.gif"), 400), "GIF: Unexpected end of file"},
         {"bad codes", *gif, badLzw, "GIF: Image is defective, decoding aborted"},
         {"second image", *gif, TinyGif(2, 1), "GIF: Index invalid"},
+#ifdef QUIPIX_HAVE_WEBP
         {"header only", *webp, cut(DataFile("webp/lossy.webp"), 12), "WEBP: Unexpected end of file"},
         {"cut in the pixels", *webp, cut(DataFile("webp/lossy.webp"), 300), "WEBP: Unexpected end of file"},
         {"unknown chunk", *webp, wrongChunk, "WEBP: Bitstream invalid"},
         {"bare bitstream", *webp, {wrongChunk.begin() + 12, wrongChunk.end()}, "WEBP: Not a WebP file"},
+#endif
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
