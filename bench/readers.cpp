@@ -1,8 +1,9 @@
 // Decoding speed of the picture readers. One 1920 x 1080 photo-like picture is made
 // at start and encoded in every format the library reads (small encoders below, and
-// libjpeg / libpng for JPEG and PNG); each file is then decoded from memory through
-// our registry, through Qt's QImageReader where Qt reads the format, and for JPEG
-// and PNG through the bare library with the same settings, as the yardstick.
+// libjpeg, libpng, libwebp and giflib for their own formats); each file is then
+// decoded from memory through our registry, through Qt's QImageReader where Qt reads
+// the format, and for JPEG and PNG through the bare library with the same settings,
+// as the yardstick.
 #include <benchmark/benchmark.h>
 
 #include <QBuffer>
@@ -23,6 +24,12 @@
 #include <jpeglib.h>
 #include <png.h>
 #include <zlib.h>
+#ifdef QUIPIX_HAVE_WEBP
+#include <webp/encode.h>
+#endif
+#ifdef QUIPIX_HAVE_GIF
+#include <gif_lib.h>
+#endif
 
 #include "imaging/orientation.h"
 #include "imaging/pixel_graphic.h"
@@ -416,6 +423,41 @@ Bytes EncodePng(const Bytes& rgb) {
     return out;
 }
 
+#ifdef QUIPIX_HAVE_WEBP
+Bytes EncodeWebP(const Bytes& rgb) {
+    std::uint8_t* out = nullptr;
+    const std::size_t size = WebPEncodeRGB(rgb.data(), kW, kH, kW * 3, 80, &out);
+    Bytes b(out, out + size);
+    WebPFree(out);
+    return b;
+}
+#endif
+
+#ifdef QUIPIX_HAVE_GIF
+int AppendGif(GifFileType* gif, const GifByteType* data, int n) {
+    auto* out = static_cast<Bytes*>(gif->UserData);
+    out->insert(out->end(), data, data + n);
+    return n;
+}
+
+Bytes EncodeGif(const Indexed& img) {
+    Bytes out;
+    int error = 0;
+    GifFileType* gif = EGifOpen(&out, AppendGif, &error);
+    GifColorType colors[256] = {};
+    for (int i = 0; i < 216; ++i)
+        colors[i] = {img.palette[3 * i], img.palette[3 * i + 1], img.palette[3 * i + 2]};
+    ColorMapObject* map = GifMakeMapObject(256, colors);
+    EGifPutScreenDesc(gif, kW, kH, 8, 0, map);
+    EGifPutImageDesc(gif, 0, 0, kW, kH, false, nullptr);
+    for (int y = 0; y < kH; ++y)
+        EGifPutLine(gif, const_cast<GifPixelType*>(&img.index[std::size_t(y) * kW]), kW);
+    EGifCloseFile(gif, &error);
+    GifFreeMapObject(map);
+    return out;
+}
+#endif
+
 struct File {
     std::string extension;
     const char* qtFormat;  // nullptr: Qt has no reader for it
@@ -438,6 +480,12 @@ const std::map<std::string, File>& Files() {
         f["tif_deflate"] = {"tif", "tiff", EncodeTiffCompressed(rgb, false)};
         f["jpg"] = {"jpg", "jpeg", EncodeJpeg(rgb)};
         f["png"] = {"png", "png", EncodePng(rgb)};
+#ifdef QUIPIX_HAVE_WEBP
+        f["webp"] = {"webp", "webp", EncodeWebP(rgb)};
+#endif
+#ifdef QUIPIX_HAVE_GIF
+        f["gif"] = {"gif", "gif", EncodeGif(indexed)};
+#endif
         return f;
     }();
     return files;
@@ -570,9 +618,17 @@ void Orient4K(benchmark::State& state) {
     }
 }
 
-// Compressed TIFF, against Qt's TIFF plugin (qt6-image-formats-plugins).
+// Compressed TIFF, lossy WebP and GIF against Qt's readers (TIFF and WebP from
+// qt6-image-formats-plugins; Qt reads GIF itself).
 const bool registeredCompressedTiff = [] {
-    for (const std::string n : {"tif_lzw", "tif_deflate"}) {
+    std::vector<std::string> names = {"tif_lzw", "tif_deflate"};
+#ifdef QUIPIX_HAVE_WEBP
+    names.push_back("webp");
+#endif
+#ifdef QUIPIX_HAVE_GIF
+    names.push_back("gif");
+#endif
+    for (const std::string& n : names) {
         benchmark::RegisterBenchmark(("Decode/" + n + "/quipix").c_str(),
                                      [n](benchmark::State& s) { DecodeOurs(s, n); })
             ->Unit(benchmark::kMillisecond);

@@ -30,15 +30,19 @@ struct TImageInfo {
 
 class TFileFormatReader {
 public:
-    TFileFormatReader(std::string extension, std::string description, bool hasSignature)
+    // Readers of formats added to the classic set give dialogGroup 1: the open dialog
+    // lists them after the classic ones, which keep the places users know.
+    TFileFormatReader(std::string extension, std::string description, bool hasSignature,
+                      int dialogGroup = 0)
         : extension_(std::move(extension)), description_(std::move(description)),
-          hasSignature_(hasSignature) {}
+          hasSignature_(hasSignature), dialogGroup_(dialogGroup) {}
     virtual ~TFileFormatReader() = default;
 
     const std::string& Extension() const { return extension_; }
     const std::string& Description() const { return description_; }
     bool HasSignature() const { return hasSignature_; }
     bool ListedInDialog() const { return true; }
+    int DialogGroup() const { return dialogGroup_; }
 
     // header holds up to 17 first bytes of the file; fewer when the file is shorter.
     virtual bool IsSignature(std::span<const std::uint8_t> header) const;
@@ -49,6 +53,7 @@ private:
     std::string extension_;
     std::string description_;
     bool hasSignature_;
+    int dialogGroup_;
 };
 
 // The registered readers, in registration order until the first search sorts them.
@@ -70,7 +75,8 @@ std::array<std::uint8_t, 256> GammaTable(double ratio);
 void InitPixelGraphicLibrary();
 
 // Reader registration, called once by InitPixelGraphicLibrary in this order:
-// bmp dib rle jpg jpeg jif png pcx pbm pgm ppm tga tif tiff.
+// bmp dib rle jpg jpeg jif png pcx pbm pgm ppm tga tif tiff, then webp and gif
+// where the build has them.
 void RegisterBuiltInReaders(std::vector<TFileFormatReader*>& readers);
 
 // Decoder warnings follow the image's ReadWarningAction. The boxes of pgwaOKBox and

@@ -8,14 +8,14 @@ packages=(
   g++ cmake ninja-build pkg-config clang libclang-rt-14-dev
   # libraries
   qt6-base-dev qt6-base-dev-tools libqt6opengl6-dev libgl-dev
-  libjpeg62-turbo-dev libpng-dev zlib1g-dev libgif-dev libxcb1-dev
+  libjpeg62-turbo-dev libpng-dev zlib1g-dev libgif-dev libwebp-dev libxcb1-dev
   # faster inflation of Deflate TIFF strips (zlib does it where this is missing)
   libdeflate-dev
   # fonts metric-compatible with Arial, Times and Courier
   fonts-liberation2 fontconfig
   # tests and benchmarks
   libgtest-dev libgmock-dev libbenchmark-dev
-  # benchmarks only: Qt's TIFF reader, the yardstick for the compressed TIFF decoders
+  # benchmarks only: Qt's TIFF and WebP readers, the yardsticks for ours
   qt6-image-formats-plugins
   # system tests under a real X server
   xvfb xdotool imagemagick x11-utils xauth xscreensaver procps

@@ -27,6 +27,7 @@ QString PGDefaultFilter() {
     for (TFileFormatReader* reader : PGFileFormatReaders())
         if (reader->ListedInDialog()) readers.push_back(reader);
     std::stable_sort(readers.begin(), readers.end(), [](const auto* a, const auto* b) {
+        if (a->DialogGroup() != b->DialogGroup()) return a->DialogGroup() < b->DialogGroup();
         return QString::fromStdString(a->Extension()).toLower() <
                QString::fromStdString(b->Extension()).toLower();
     });

@@ -82,7 +82,7 @@ void ReadBitFieldRows(TPGStream& stream, TPixelGraphic& image, const void* sende
         for (int x = 0; x < width; ++x, p += 3) {
             const int k = a[x];
             if (k == 255) continue;
-            for (int c = 0; c < 3; ++c) p[c] = std::uint8_t((p[c] * k + back[c] * (255 - k) + 127) / 255);
+            for (int c = 0; c < 3; ++c) p[c] = decode::Blend(p[c], back[c], k);
         }
     }
 }

@@ -1,7 +1,7 @@
-// Small pieces shared by the BMP, PCX, TGA, PBM/PGM/PPM and TIFF readers: a buffered
-// byte source that raises the reader's own message at the end of the data, the
-// progress bracket, the size limits every reader applies before it allocates, and
-// explicit little- and big-endian field access.
+// Small pieces shared by the readers: a buffered byte source that raises the
+// reader's own message at the end of the data, the progress bracket, the size limits
+// every reader applies before it allocates, alpha blending, and explicit little- and
+// big-endian field access.
 #pragma once
 
 #include <cstddef>
@@ -33,6 +33,12 @@ inline std::uint32_t U32BE(const std::uint8_t* p) {
 inline std::int64_t SaturatingMul(std::int64_t a, std::int64_t b) {
     std::int64_t r;
     return __builtin_mul_overflow(a, b, &r) ? INT64_MAX : r;
+}
+
+// A sample of coverage alpha (0 to 255) over a background sample, rounded: how every
+// reader flattens transparency onto the picture's BackGroundColor.
+inline std::uint8_t Blend(int sample, int background, int alpha) {
+    return std::uint8_t((sample * alpha + background * (255 - alpha) + 127) / 255);
 }
 
 // Reads up to count bytes and zero-fills what the stream could not supply; returns

@@ -15,5 +15,11 @@ std::unique_ptr<TFileFormatReader> MakePCXReader();
 std::unique_ptr<TFileFormatReader> MakePxMReader(const std::string& extension);  // pbm pgm ppm
 std::unique_ptr<TFileFormatReader> MakeTGAReader();
 std::unique_ptr<TFileFormatReader> MakeTIFReader(const std::string& extension);  // tif tiff
+#ifdef QUIPIX_HAVE_WEBP
+std::unique_ptr<TFileFormatReader> MakeWEBPReader();
+#endif
+#ifdef QUIPIX_HAVE_GIF
+std::unique_ptr<TFileFormatReader> MakeGIFReader();
+#endif
 
 }  // namespace quipix

@@ -23,6 +23,12 @@ void RegisterBuiltInReaders(std::vector<TFileFormatReader*>& readers) {
     owned.push_back(MakeTGAReader());
     owned.push_back(MakeTIFReader("tif"));
     owned.push_back(MakeTIFReader("tiff"));
+#ifdef QUIPIX_HAVE_WEBP
+    owned.push_back(MakeWEBPReader());
+#endif
+#ifdef QUIPIX_HAVE_GIF
+    owned.push_back(MakeGIFReader());
+#endif
     for (auto& r : owned) readers.push_back(r.get());
 }
 
