@@ -1,11 +1,7 @@
-// TfrmConfig: filling the controls from the Settings, saving them on OK, the
-// buttons' actions and the three live previews.
+// TfrmConfig: the widgets of the stored layout bound to the dialog controller.
 #include "config/frm_config.h"
 
 #include <QApplication>
-#include <QCloseEvent>
-#include <QDir>
-#include <QFileInfo>
 #include <QMessageBox>
 #include <QProxyStyle>
 #include <QScreen>
@@ -13,12 +9,8 @@
 #include <QTabBar>
 #include <QTimer>
 #include <QWindow>
-#include <exception>
 
-#include "common/background.h"
-#include "common/settings.h"
 #include "config/ui_frm_config.h"
-#include "imaging/canvas.h"
 #include "imaging/qt/pg_image.h"
 #include "imaging/qt/pg_open_dialog.h"
 #include "imaging/qt/qt_text_engine.h"
@@ -35,8 +27,6 @@ static void InitConfigResources() { Q_INIT_RESOURCE(logo); }
 namespace quipix {
 
 namespace {
-
-constexpr int kFormHelpContext = 100;
 
 QString FromStd(const std::string& text) { return QString::fromStdString(text); }
 
@@ -59,20 +49,7 @@ public:
     }
 };
 
-QString CleanFolder(const QString& folder) {
-    QString clean = QDir::cleanPath(folder);
-    while (clean.size() > 1 && clean.endsWith(u'/')) clean.chop(1);
-    return clean;
-}
-
 }  // namespace
-
-std::string StoredJokeDirectory(const QString& listFolder) {
-    const QString bundled = FromStd(platform::BundledJokesDirectory());
-    if (!listFolder.isEmpty() && QFileInfo(listFolder) == QFileInfo(CleanFolder(bundled)))
-        return {};
-    return listFolder.toStdString();
-}
 
 TfrmConfig::TfrmConfig(platform::WindowId owner, QWidget* parent)
     : QDialog(parent), ui_(std::make_unique<Ui::TfrmConfig>()), owner_(owner) {
@@ -103,7 +80,12 @@ TfrmConfig::TfrmConfig(platform::WindowId owner, QWidget* parent)
         move(screen->availableGeometry().center() - rect().center());
 
     Connect();
-    FormCreate();
+    DialogView& view = *this;
+    controller_ = std::make_unique<DialogController>(view, owner_, ui_->BImg->width(), ui_->BImg->height());
+    controller_->FormCreate();
+    ShowValues();
+    ApplyStates();
+    creating_ = false;
 }
 
 TfrmConfig::~TfrmConfig() = default;
@@ -148,265 +130,201 @@ void TfrmConfig::Connect() {
     });
     // F1 opens the dialog's own topic, the contents; the Help button the page's.
     auto* help = new QShortcut(QKeySequence(Qt::Key_F1), this);
-    connect(help, &QShortcut::activated, this, [] { platform::ShowHelp(kFormHelpContext); });
+    connect(help, &QShortcut::activated, this, [this] { controller_->FormHelp(); });
     connect(ui_->btOk, &QPushButton::clicked, this, &TfrmConfig::btOkClick);
-    connect(ui_->btCancel, &QPushButton::clicked, this, &TfrmConfig::btCancelClick);
+    connect(ui_->btCancel, &QPushButton::clicked, this, &TfrmConfig::reject);
     connect(ui_->btHelp, &QPushButton::clicked, this, &TfrmConfig::btHelpClick);
     connect(ui_->btBrowse, &QPushButton::clicked, this, &TfrmConfig::btBrowseClick);
-    connect(ui_->cbRandom, &QCheckBox::clicked, this, &TfrmConfig::cbRandomClick);
+    connect(ui_->cbRandom, &QCheckBox::clicked, this, [this] { Run(nullptr); });
     connect(ui_->btBitmap, &QPushButton::clicked, this, &TfrmConfig::btBitmapClick);
-    connect(ui_->btURL, &QPushButton::clicked, this, &TfrmConfig::btURLClick);
+    connect(ui_->btURL, &QPushButton::clicked, this, [this] { controller_->btURLClick(); });
 
-    connect(ui_->rgBackType, &TRadioGroupBox::Click, this, &TfrmConfig::BackChange);
-    for (TColorButton* b : {ui_->SolidC, ui_->FromC, ui_->ToC})
-        connect(b, &TColorButton::OnChange, this, &TfrmConfig::BackChange);
-    connect(ui_->cbTiled, &QCheckBox::clicked, this, &TfrmConfig::BackChange);
+    const auto back = [this] { Run(&DialogController::BackChange); };
+    const auto question = [this] { Run(&DialogController::QChange); };
+    const auto answer = [this] { Run(&DialogController::AChange); };
+    connect(ui_->rgBackType, &TRadioGroupBox::Click, this, back);
+    for (TColorButton* b : {ui_->SolidC, ui_->FromC, ui_->ToC}) connect(b, &TColorButton::OnChange, this, back);
+    connect(ui_->cbTiled, &QCheckBox::clicked, this, back);
 
-    connect(ui_->QFont, &TFontComboBox::OnChange, this, &TfrmConfig::QChange);
-    connect(ui_->Qed, &QLineEdit::textChanged, this, &TfrmConfig::QChange);
-    connect(ui_->QColor, &TColorButton::OnChange, this, &TfrmConfig::QChange);
-    for (QCheckBox* c : {ui_->Q3D, ui_->QBold, ui_->QItalic})
-        connect(c, &QCheckBox::clicked, this, &TfrmConfig::QChange);
+    connect(ui_->QFont, &TFontComboBox::OnChange, this, question);
+    connect(ui_->Qed, &QLineEdit::textChanged, this, question);
+    connect(ui_->QColor, &TColorButton::OnChange, this, question);
+    for (QCheckBox* c : {ui_->Q3D, ui_->QBold, ui_->QItalic}) connect(c, &QCheckBox::clicked, this, question);
 
-    connect(ui_->AFont, &TFontComboBox::OnChange, this, &TfrmConfig::AChange);
-    connect(ui_->Aed, &QLineEdit::textChanged, this, &TfrmConfig::AChange);
-    connect(ui_->AColor, &TColorButton::OnChange, this, &TfrmConfig::AChange);
-    for (QCheckBox* c : {ui_->A3D, ui_->ABold, ui_->AItalic})
-        connect(c, &QCheckBox::clicked, this, &TfrmConfig::AChange);
+    connect(ui_->AFont, &TFontComboBox::OnChange, this, answer);
+    connect(ui_->Aed, &QLineEdit::textChanged, this, answer);
+    connect(ui_->AColor, &TColorButton::OnChange, this, answer);
+    for (QCheckBox* c : {ui_->A3D, ui_->ABold, ui_->AItalic}) connect(c, &QCheckBox::clicked, this, answer);
 }
 
-void TfrmConfig::FormCreate() {
-    // 1. The help topics come from the platform's help folder; nothing to set here.
-    // 2.
-    ui_->laVer->setText(QString::fromLatin1(kVersionText));
-    // 3.
-    CleanBackground.SetSize(ui_->BImg->width(), ui_->BImg->height(), pgpf24Bit);
-    // 4.
-    ui_->Pages->setCurrentWidget(ui_->tsJokes);
-    // 5. A store that cannot be read is reported; the dialog goes on with what was read.
-    loading_ = true;
-    try {
-        LoadSettings();
-    } catch (const std::exception& e) {
-        const QString message = FromStd(e.what());
-        QTimer::singleShot(0, this, [this, message] { ReportError(message); });
-    }
-    const TSettings& s = Settings;
-    // 6. An empty folder means the bundled jokes; a folder that is gone is ignored.
-    try {
-        const std::string folder =
-            s.Directory.empty() ? platform::BundledJokesDirectory() : s.Directory;
-        ui_->Files->SetFileName(FromStd(folder));
-    } catch (const std::exception&) {
-    }
-    // 7.
-    ui_->Files->SetItemIndex(s.JokeFile.empty() ? -1 : ui_->Files->IndexOf(FromStd(s.JokeFile)));
-    // 8.
-    ui_->QEdit->setText(FromStd(s.DefaultQuestion));
-    ui_->AEdit->setText(FromStd(s.DefaultAnswer));
+void TfrmConfig::ShowValues() {
+    const DialogValues& v = controller_->Values();
+    showing_ = true;
+    ui_->Pages->setCurrentIndex(v.Pages);
+    ShowFiles();
+    ui_->QEdit->setText(FromStd(v.QEdit));
+    ui_->AEdit->setText(FromStd(v.AEdit));
     // Long texts show from their start.
     ui_->QEdit->setCursorPosition(0);
     ui_->AEdit->setCursorPosition(0);
-    ui_->tbF->setValue(s.Speed);
-    ui_->rgFadeMode->SetItemIndex(s.FadeMode);
-    ui_->cbRandom->setChecked(s.Change);
-    ui_->udRand->SetPosition(std::int16_t(s.ChangeAfter));
-    cbRandomClick();
-    ui_->udPause->SetPosition(s.Pause);
-    // 9.
-    picturePath_ = FromStd(s.Bitmap);
-    LoadBackgroundPicture(BackgroundPicture, s.Bitmap);
-    // 10.
-    ui_->rgBackType->SetItemIndex(s.BackgroundType);
-    ui_->SolidC->SetValue(s.SolidColor);
-    ui_->FromC->SetValue(s.FromColor);
-    ui_->ToC->SetValue(s.ToColor);
-    if (!picturePath_.isEmpty()) {
-        ui_->btBitmap->setText(picturePath_);
-        ui_->btBitmap->setToolTip(picturePath_);
+    ui_->cbRandom->setChecked(v.cbRandom);
+    ui_->udRand->SetPosition(v.udRand);
+    ui_->rgBackType->SetItemIndex(v.rgBackType);
+    ui_->SolidC->SetValue(v.SolidC);
+    ui_->FromC->SetValue(v.FromC);
+    ui_->ToC->SetValue(v.ToC);
+    ShowBitmapCaption();
+    ui_->cbTiled->setChecked(v.cbTiled);
+    ui_->QFont->SetFontName(FromStd(v.QFont));
+    ui_->QSize->SetPosition(v.QSize);
+    ui_->QColor->SetValue(v.QColor);
+    ui_->Q3D->setChecked(v.Q3D);
+    ui_->QBold->setChecked(v.QBold);
+    ui_->QItalic->setChecked(v.QItalic);
+    ui_->AFont->SetFontName(FromStd(v.AFont));
+    ui_->ASize->SetPosition(v.ASize);
+    ui_->AColor->SetValue(v.AColor);
+    ui_->A3D->setChecked(v.A3D);
+    ui_->ABold->setChecked(v.ABold);
+    ui_->AItalic->setChecked(v.AItalic);
+    ui_->tbQ->setValue(v.tbQ);
+    ui_->tbA->setValue(v.tbA);
+    ui_->tbF->setValue(v.tbF);
+    ui_->rgFadeMode->SetItemIndex(v.rgFadeMode);
+    ui_->udPause->SetPosition(v.udPause);
+    ui_->laVer->setText(FromStd(v.laVer));
+    showing_ = false;
+}
+
+void TfrmConfig::ShowFiles() {
+    const DialogValues& v = controller_->Values();
+    // The controller lists the folder; the list box only shows what it found.
+    TFileListBox* files = ui_->Files;
+    files->clear();
+    for (const std::string& name : v.JokeFiles) {
+        auto* entry = new QListWidgetItem(FromStd(name), files);
+        entry->setSizeHint(QSize(0, files->ItemHeight()));
     }
-    ui_->cbTiled->setChecked(s.Tiled);
-    // 11.
-    ui_->QFont->SetFontName(FromStd(s.QuestionFace));
-    ui_->QSize->SetPosition(std::int16_t(s.QuestionSize));
-    ui_->QColor->SetValue(s.QuestionColor);
-    ui_->Q3D->setChecked(s.Question3D);
-    ui_->QBold->setChecked(s.QuestionBold);
-    ui_->QItalic->setChecked(s.QuestionItalic);
-    ui_->tbQ->setValue(s.QuestionSpeed);
-    ui_->AFont->SetFontName(FromStd(s.AnswerFace));
-    ui_->ASize->SetPosition(std::int16_t(s.AnswerSize));
-    ui_->AColor->SetValue(s.AnswerColor);
-    ui_->A3D->setChecked(s.Answer3D);
-    ui_->ABold->setChecked(s.AnswerBold);
-    ui_->AItalic->setChecked(s.AnswerItalic);
-    ui_->tbA->setValue(s.AnswerSpeed);
-    // 12. Limited mode on palette screens: the texts do not slide there.
-    const bool limited = platform::PrimaryScreen().ColorDepth <= 8;
-    ui_->tbQ->setVisible(!limited);
-    ui_->tbA->setVisible(!limited);
-    ui_->laColors->setVisible(limited);
-    // 13.
-    loading_ = false;
-    BackChange();
+    files->SetItemIndex(v.FilesIndex);
+}
+
+void TfrmConfig::ShowBitmapCaption() {
+    ui_->btBitmap->setText(FromStd(controller_->BitmapCaption()));
+    ui_->btBitmap->setToolTip(FromStd(controller_->Values().Bitmap));
+}
+
+void TfrmConfig::ReadValues() {
+    DialogValues& v = controller_->Values();
+    v.Pages = ui_->Pages->currentIndex();
+    v.FilesIndex = ui_->Files->ItemIndex();
+    v.QEdit = ui_->QEdit->text().toStdString();
+    v.AEdit = ui_->AEdit->text().toStdString();
+    v.cbRandom = ui_->cbRandom->isChecked();
+    v.udRand = ui_->udRand->Position();
+    v.rgBackType = ui_->rgBackType->ItemIndex();
+    v.SolidC = ui_->SolidC->Value();
+    v.FromC = ui_->FromC->Value();
+    v.ToC = ui_->ToC->Value();
+    v.cbTiled = ui_->cbTiled->isChecked();
+    v.QFont = ui_->QFont->FontName().toStdString();
+    v.QSize = ui_->QSize->Position();
+    v.QColor = ui_->QColor->Value();
+    v.Q3D = ui_->Q3D->isChecked();
+    v.QBold = ui_->QBold->isChecked();
+    v.QItalic = ui_->QItalic->isChecked();
+    v.AFont = ui_->AFont->FontName().toStdString();
+    v.ASize = ui_->ASize->Position();
+    v.AColor = ui_->AColor->Value();
+    v.A3D = ui_->A3D->isChecked();
+    v.ABold = ui_->ABold->isChecked();
+    v.AItalic = ui_->AItalic->isChecked();
+    v.tbQ = ui_->tbQ->value();
+    v.tbA = ui_->tbA->value();
+    v.tbF = ui_->tbF->value();
+    v.rgFadeMode = ui_->rgFadeMode->ItemIndex();
+    v.udPause = ui_->udPause->Position();
+}
+
+void TfrmConfig::ApplyStates() {
+    const ControlStates s = controller_->States();
+    ui_->SolidC->setVisible(s.SolidC);
+    ui_->FromC->setVisible(s.FromC);
+    ui_->ToC->setVisible(s.ToC);
+    ui_->btBitmap->setVisible(s.btBitmap);
+    ui_->cbTiled->setVisible(s.cbTiled);
+    ui_->tbQ->setVisible(s.tbQ);
+    ui_->tbA->setVisible(s.tbA);
+    ui_->laColors->setVisible(s.laColors);
+    ui_->edRand->setEnabled(s.edRand);
+    // Enabled the count takes the window colour, disabled the page's colour.
+    QPalette colors = ui_->edRand->palette();
+    const QColor back = s.edRand ? palette().color(QPalette::Active, QPalette::Base)
+                                 : ui_->tsJokes->palette().color(QPalette::Window);
+    for (auto group : {QPalette::Active, QPalette::Inactive, QPalette::Disabled})
+        colors.setColor(group, QPalette::Base, back);
+    ui_->edRand->setPalette(colors);
+}
+
+void TfrmConfig::Run(void (DialogController::*handler)()) {
+    if (showing_) return;
+    ReadValues();
+    if (handler) (controller_.get()->*handler)();
+    ApplyStates();
 }
 
 void TfrmConfig::done(int result) {
-    FormClose();
+    controller_->FormClose();
     QDialog::done(result);
 }
 
-void TfrmConfig::FormClose() {
-    if (closed_) return;
-    closed_ = true;
-    if (owner_ != 0) platform::ActivateWindow(owner_);
+void TfrmConfig::ShowError(const std::string& message) {
+    const QString text = FromStd(message);
+    // A message box before the dialog itself would stand alone on the screen.
+    if (creating_) {
+        QTimer::singleShot(0, this, [this, text] { ReportError(text); });
+        return;
+    }
+    ReportError(text);
 }
 
 void TfrmConfig::ReportError(const QString& message) {
     QMessageBox::critical(this, QStringLiteral("Quipix"), message);
 }
 
-void TfrmConfig::btOkClick() {
-    TSettings& s = Settings;
-    s.Directory = StoredJokeDirectory(ui_->Files->Directory());
-    if (ui_->Files->ItemIndex() >= 0)
-        s.JokeFile = QFileInfo(ui_->Files->FileName()).fileName().toStdString();
-    s.DefaultQuestion = ui_->QEdit->text().toStdString();
-    s.DefaultAnswer = ui_->AEdit->text().toStdString();
-    s.Speed = ui_->tbF->value();
-    s.FadeMode = ui_->rgFadeMode->ItemIndex();
-    s.Change = ui_->cbRandom->isChecked();
-    s.ChangeAfter = std::int16_t(ui_->udRand->Position());
-    s.BackgroundType = ui_->rgBackType->ItemIndex();
-    s.Bitmap = picturePath_.toStdString();
-    s.SolidColor = ui_->SolidC->Value();
-    s.FromColor = ui_->FromC->Value();
-    s.ToColor = ui_->ToC->Value();
-    s.Tiled = ui_->cbTiled->isChecked();
-    s.QuestionFace = ui_->QFont->FontName().toStdString();
-    s.QuestionSize = std::int16_t(ui_->QSize->Position());
-    s.QuestionColor = ui_->QColor->Value();
-    s.Question3D = ui_->Q3D->isChecked();
-    s.QuestionBold = ui_->QBold->isChecked();
-    s.QuestionItalic = ui_->QItalic->isChecked();
-    s.QuestionSpeed = ui_->tbQ->value();
-    s.AnswerFace = ui_->AFont->FontName().toStdString();
-    s.AnswerSize = std::int16_t(ui_->ASize->Position());
-    s.AnswerColor = ui_->AColor->Value();
-    s.Answer3D = ui_->A3D->isChecked();
-    s.AnswerBold = ui_->ABold->isChecked();
-    s.AnswerItalic = ui_->AItalic->isChecked();
-    s.AnswerSpeed = ui_->tbA->value();
-    s.Pause = ui_->udPause->Position();
-    try {
-        SaveSettings();
-    } catch (const std::exception& e) {
-        // The dialog stays open so nothing chosen is lost.
-        ReportError(FromStd(e.what()));
-        return;
-    }
-    accept();
+void TfrmConfig::ShowPreview(Preview which, const TPixelGraphic& picture) {
+    TPGImage* image = which == Preview::BImg ? ui_->BImg : which == Preview::QImg ? ui_->QImg : ui_->AImg;
+    image->SetPixelGraphic(&picture);
+    emit PreviewDrawn(image->objectName());
 }
 
-void TfrmConfig::btCancelClick() { reject(); }
+void TfrmConfig::btOkClick() {
+    ReadValues();
+    if (controller_->btOkClick()) accept();
+}
 
 void TfrmConfig::btHelpClick() {
-    platform::ShowHelp(ui_->Pages->currentWidget()->property("Tag").toInt());
+    ReadValues();
+    controller_->btHelpClick();
 }
 
 void TfrmConfig::btBrowseClick() {
-    Folder->InitialDir = ui_->Files->Directory();
+    ReadValues();
+    Folder->InitialDir = FromStd(controller_->Values().Directory);
     if (!Folder->Execute(this)) return;
-    const QString folder = Folder->Directory();
-    if (folder.isEmpty()) return;  // the chosen item has no file-system path
-    try {
-        ui_->Files->SetFileName(folder);
-    } catch (const std::exception&) {
-    }
-}
-
-void TfrmConfig::cbRandomClick() {
-    const bool on = ui_->cbRandom->isChecked();
-    ui_->edRand->setEnabled(on);
-    // Enabled it takes the window colour, disabled the page's colour.
-    QPalette colors = ui_->edRand->palette();
-    const QColor back = on ? palette().color(QPalette::Active, QPalette::Base)
-                           : ui_->tsJokes->palette().color(QPalette::Window);
-    for (auto group : {QPalette::Active, QPalette::Inactive, QPalette::Disabled})
-        colors.setColor(group, QPalette::Base, back);
-    ui_->edRand->setPalette(colors);
+    controller_->FolderChosen(Folder->Directory().toStdString());
+    showing_ = true;
+    ShowFiles();
+    showing_ = false;
 }
 
 void TfrmConfig::btBitmapClick() {
-    if (!picturePath_.isEmpty()) dlgOpen->InitialDir = QFileInfo(picturePath_).absolutePath();
+    ReadValues();
+    const std::string folder = controller_->PictureFolder();
+    if (!folder.empty()) dlgOpen->InitialDir = FromStd(folder);
     if (!dlgOpen->Execute(this) || dlgOpen->FileName.isEmpty()) return;
-    picturePath_ = dlgOpen->FileName;
-    ui_->btBitmap->setText(picturePath_);
-    ui_->btBitmap->setToolTip(picturePath_);
-    LoadBackgroundPicture(BackgroundPicture, picturePath_.toStdString());
-    BackChange();
-}
-
-void TfrmConfig::btURLClick() { platform::OpenAddress(kHomePageAddress); }
-
-void TfrmConfig::BackChange() {
-    const int type = ui_->rgBackType->ItemIndex();
-    ui_->SolidC->setVisible(type == 0);
-    ui_->FromC->setVisible(type == 1);
-    ui_->ToC->setVisible(type == 1);
-    ui_->btBitmap->setVisible(type == 2);
-    ui_->cbTiled->setVisible(type == 2);
-    DrawBackground(CleanBackground, type, ui_->SolidC->Value(), ui_->FromC->Value(),
-                   ui_->ToC->Value(), ui_->cbTiled->isChecked(), BackgroundPicture);
-    ui_->BImg->SetPixelGraphic(&CleanBackground);
-    emit PreviewDrawn(QStringLiteral("BImg"));
-    QChange();
-    AChange();
-}
-
-void TfrmConfig::QChange() {
-    if (loading_) return;
-    DrawTextPreview(ui_->QImg, ui_->QFont, ui_->QSize, ui_->QColor, ui_->Q3D->isChecked(),
-                    ui_->QBold->isChecked(), ui_->QItalic->isChecked(), ui_->QEdit->text());
-}
-
-void TfrmConfig::AChange() {
-    if (loading_) return;
-    DrawTextPreview(ui_->AImg, ui_->AFont, ui_->ASize, ui_->AColor, ui_->A3D->isChecked(),
-                    ui_->ABold->isChecked(), ui_->AItalic->isChecked(), ui_->AEdit->text());
-}
-
-void TfrmConfig::DrawTextPreview(TPGImage* image, const TFontComboBox* font, const TUpDown* size,
-                                 const TColorButton* color, bool threeD, bool bold, bool italic,
-                                 const QString& text) {
-    image->SetPixelGraphic(&CleanBackground);
-    TPixelGraphic* picture = image->PixelGraphic();
-    if (!picture) return;
-    TPGCanvas& canvas = picture->Canvas();
-    canvas.Brush.Style = TBrushStyle::Clear;
-    const QString family = font->FontName();
-    if (!family.isEmpty()) canvas.Font.Name = family.toStdString();
-    canvas.Font.Size = size->Position();
-    canvas.Font.Bold = bold;
-    canvas.Font.Italic = italic;
-
-    const std::string bytes = text.toStdString();
-    const int w = image->width(), h = image->height();
-    const unsigned flags = DT_CENTER | DT_WORDBREAK | DT_NOPREFIX;
-    // The preview's 3-D look: a light copy up-left and a dark copy down-right,
-    // both under the text itself.
-    if (threeD) {
-        TRect light{4, 4, w - 6, h - 6};
-        canvas.Font.Color = AdjustColor(color->Value(), 30);
-        canvas.DrawText(bytes, light, flags);
-        TRect dark{6, 6, w - 4, h - 4};
-        canvas.Font.Color = AdjustColor(color->Value(), -50);
-        canvas.DrawText(bytes, dark, flags);
-    }
-    TRect face{5, 5, w - 5, h - 5};
-    canvas.Font.Color = ResolveColor(color->Value());
-    canvas.DrawText(bytes, face, flags);
-    emit PreviewDrawn(image->objectName());
+    controller_->PictureChosen(dlgOpen->FileName.toStdString());
+    ShowBitmapCaption();
+    ApplyStates();
 }
 
 }  // namespace quipix

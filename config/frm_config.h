@@ -1,13 +1,14 @@
-// TfrmConfig: the configuration dialog. Six pages show every persisted setting;
-// OK saves them all, Cancel, Esc and the close button save nothing. Three pages
-// carry live previews drawn with the saver's own background drawing.
+// TfrmConfig: the configuration dialog's Qt form. Six pages show every persisted
+// setting; OK saves them all, Cancel, Esc and the close button save nothing. What
+// the dialog does lives in DialogController; the form shows its values and states
+// in the widgets, writes the user's changes back and calls the bound handler.
 #pragma once
 
 #include <QDialog>
 #include <QString>
 #include <memory>
 
-#include "imaging/pixel_graphic.h"
+#include "config/dialog_controller.h"
 #include "platform/platform.h"
 
 class QWindow;
@@ -18,17 +19,10 @@ class TfrmConfig;
 
 namespace quipix {
 
-class TColorButton;
-class TFontComboBox;
-class TPGImage;
 class TPGOpenDialog;
 class TSysFolderDialog;
-class TUpDown;
 
-inline constexpr const char* kVersionText = "Version 2.1";
-inline constexpr const char* kHomePageAddress = "https://www.kelvara.example/";
-
-class TfrmConfig : public QDialog {
+class TfrmConfig : public QDialog, private DialogView {
     Q_OBJECT
 
 public:
@@ -45,44 +39,35 @@ signals:
     void PreviewDrawn(const QString& preview);
 
 private:
-    void FormCreate();
-    void FormClose();
+    void SetFonts();
     void SetOwner();
+    void Connect();
+    // The controller's values into the widgets, and the widgets into its values.
+    void ShowValues();
+    void ShowFiles();
+    void ShowBitmapCaption();
+    void ReadValues();
+    void ApplyStates();
+    // Runs handler (none: only the states) on the values the widgets hold now.
+    void Run(void (DialogController::*handler)());
+
     void btOkClick();
-    void btCancelClick();
     void btHelpClick();
     void btBrowseClick();
-    void cbRandomClick();
     void btBitmapClick();
-    void btURLClick();
-    void BackChange();
-    void QChange();
-    void AChange();
 
-    void SetFonts();
-    void Connect();
+    void ShowPreview(Preview which, const TPixelGraphic& picture) override;
+    void ShowError(const std::string& message) override;
     void ReportError(const QString& message);
-    void DrawTextPreview(TPGImage* image, const TFontComboBox* font, const TUpDown* size,
-                         const TColorButton* color, bool threeD, bool bold, bool italic,
-                         const QString& text);
 
     std::unique_ptr<Ui::TfrmConfig> ui_;
     platform::WindowId owner_;
     std::unique_ptr<QWindow> ownerWindow_;
-    bool closed_ = false;
-
-    // Dialog state.
-    bool loading_ = false;
-    QString picturePath_;  // the working picture path
-    TPixelGraphic CleanBackground;
-    TPixelGraphic BackgroundPicture;
+    std::unique_ptr<DialogController> controller_;
+    bool creating_ = true;   // errors wait until the dialog can show them
+    bool showing_ = false;   // widgets set from the values fire no handlers
     TSysFolderDialog* Folder;
     TPGOpenDialog* dlgOpen;
 };
-
-// The folder the settings store for the list's folder: the bundled jokes folder
-// is stored as the empty text, which means that folder wherever the program is
-// installed; any other folder as it is.
-std::string StoredJokeDirectory(const QString& listFolder);
 
 }  // namespace quipix

@@ -1,11 +1,13 @@
-// The live previews: which change redraws which preview, in what order, and how
-// the question text and its 3-D copies are laid over the background.
+// The Qt form's previews: each widget's change reaches the handler it is bound to,
+// the image controls show the controller's pictures, and the background page shows
+// the controls of its type. What the handlers draw is tested on the controller.
 #include <QCheckBox>
 #include <QFileDialog>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSlider>
+#include <functional>
 
 #include "common/background.h"
 #include "config_test_support.h"
@@ -19,6 +21,13 @@ namespace {
 using test::Control;
 using test::WhenModal;
 
+bool HasColor(const TPixelGraphic& picture, PGColor color) {
+    for (int y = 0; y < picture.Height(); ++y)
+        for (int x = 0; x < picture.Width(); ++x)
+            if (picture.Pixels(x, y) == color) return true;
+    return false;
+}
+
 class Previews : public test::DialogTest {
 protected:
     // Records every redraw of a preview from now on.
@@ -29,170 +38,108 @@ protected:
     QStringList drawn_;
 };
 
-struct Rows {
-    int top = -1, bottom = -1;
-};
-
-// The first and last rows holding a pixel that is not the background colour.
-Rows TextRows(const TPixelGraphic& picture, PGColor background) {
-    Rows rows;
-    for (int y = 0; y < picture.Height(); ++y)
-        for (int x = 0; x < picture.Width(); ++x)
-            if (picture.Pixels(x, y) != background) {
-                if (rows.top < 0) rows.top = y;
-                rows.bottom = y;
-                break;
-            }
-    return rows;
+TEST_F(Previews, EachControlRedrawsThePreviewsOfItsHandler) {
+    const QStringList back{"BImg", "QImg", "AImg"}, question{"QImg"}, answer{"AImg"}, none;
+    const struct {
+        const char* control;
+        std::function<void(TfrmConfig&)> change;
+        QStringList drawn;
+    } cases[] = {
+        {"rgBackType", [](TfrmConfig& d) { Control<TRadioGroupBox>(d, "rgBackType")->Button(1)->click(); }, back},
+        {"SolidC", [](TfrmConfig& d) { Control<TColorButton>(d, "SolidC")->SetValue(0x203040); }, back},
+        {"FromC", [](TfrmConfig& d) { Control<TColorButton>(d, "FromC")->SetValue(0x203040); }, back},
+        {"ToC", [](TfrmConfig& d) { Control<TColorButton>(d, "ToC")->SetValue(0x203040); }, back},
+        {"cbTiled", [](TfrmConfig& d) { Control<QCheckBox>(d, "cbTiled")->click(); }, back},
+        {"QColor", [](TfrmConfig& d) { Control<TColorButton>(d, "QColor")->SetValue(0x00FF00); }, question},
+        {"Qed", [](TfrmConfig& d) { Control<QLineEdit>(d, "Qed")->setText("30"); }, question},
+        {"Q3D", [](TfrmConfig& d) { Control<QCheckBox>(d, "Q3D")->click(); }, question},
+        {"QBold", [](TfrmConfig& d) { Control<QCheckBox>(d, "QBold")->click(); }, question},
+        {"QItalic", [](TfrmConfig& d) { Control<QCheckBox>(d, "QItalic")->click(); }, question},
+        {"AColor", [](TfrmConfig& d) { Control<TColorButton>(d, "AColor")->SetValue(0x00FF00); }, answer},
+        {"Aed", [](TfrmConfig& d) { Control<QLineEdit>(d, "Aed")->setText("30"); }, answer},
+        {"A3D", [](TfrmConfig& d) { Control<QCheckBox>(d, "A3D")->click(); }, answer},
+        {"ABold", [](TfrmConfig& d) { Control<QCheckBox>(d, "ABold")->click(); }, answer},
+        {"AItalic", [](TfrmConfig& d) { Control<QCheckBox>(d, "AItalic")->click(); }, answer},
+        {"QEdit", [](TfrmConfig& d) { Control<QLineEdit>(d, "QEdit")->setText("A new question"); }, none},
+        {"AEdit", [](TfrmConfig& d) { Control<QLineEdit>(d, "AEdit")->setText("A new answer"); }, none},
+        {"tbQ", [](TfrmConfig& d) { Control<QSlider>(d, "tbQ")->setValue(9); }, none},
+        {"rgFadeMode", [](TfrmConfig& d) { Control<TRadioGroupBox>(d, "rgFadeMode")->Button(1)->click(); }, none},
+    };
+    for (const auto& c : cases) {
+        TfrmConfig dialog;
+        Watch(dialog);
+        drawn_.clear();
+        c.change(dialog);
+        EXPECT_EQ(drawn_, c.drawn) << c.control;
+    }
 }
 
-bool HasColor(const TPixelGraphic& picture, PGColor color) {
-    for (int y = 0; y < picture.Height(); ++y)
-        for (int x = 0; x < picture.Width(); ++x)
-            if (picture.Pixels(x, y) == color) return true;
-    return false;
-}
-
-TEST_F(Previews, QuestionControlsRedrawOnlyTheQuestion) {
+TEST_F(Previews, ImagesShowTheControllersPicturesAndTheTypesControls) {
+    Store("Question", "Color", std::to_string(0x0000FF));
+    Store("Answer", "Color", std::to_string(0xFF0000));
     TfrmConfig dialog;
-    Watch(dialog);
-    Control<TColorButton>(dialog, "QColor")->SetValue(0x00FF00);
-    EXPECT_EQ(drawn_, QStringList{"QImg"});
-    drawn_.clear();
-    Control<QCheckBox>(dialog, "QItalic")->click();
-    Control<QLineEdit>(dialog, "Qed")->setText("30");
-    EXPECT_EQ(drawn_, (QStringList{"QImg", "QImg"}));
-    drawn_.clear();
-    Control<QCheckBox>(dialog, "A3D")->click();
-    EXPECT_EQ(drawn_, QStringList{"AImg"});
-}
-
-TEST_F(Previews, BackgroundChangesRedrawAllThreeInOrder) {
-    TfrmConfig dialog;
-    Watch(dialog);
-    auto* type = Control<TRadioGroupBox>(dialog, "rgBackType");
-    const QStringList all{"BImg", "QImg", "AImg"};
-    type->Button(1)->click();
-    EXPECT_EQ(drawn_, all);
+    Control<TRadioGroupBox>(dialog, "rgBackType")->Button(1)->click();
     EXPECT_TRUE(Control<TColorButton>(dialog, "SolidC")->isHidden());
     EXPECT_FALSE(Control<TColorButton>(dialog, "FromC")->isHidden());
     EXPECT_FALSE(Control<TColorButton>(dialog, "ToC")->isHidden());
     EXPECT_TRUE(Control<QPushButton>(dialog, "btBitmap")->isHidden());
-    drawn_.clear();
-    type->Button(2)->click();
-    EXPECT_EQ(drawn_, all);
+    EXPECT_TRUE(Control<QCheckBox>(dialog, "cbTiled")->isHidden());
+    Control<TRadioGroupBox>(dialog, "rgBackType")->Button(2)->click();
     EXPECT_TRUE(Control<TColorButton>(dialog, "FromC")->isHidden());
     EXPECT_FALSE(Control<QPushButton>(dialog, "btBitmap")->isHidden());
     EXPECT_FALSE(Control<QCheckBox>(dialog, "cbTiled")->isHidden());
-    drawn_.clear();
-    Control<QCheckBox>(dialog, "cbTiled")->click();
-    type->Button(0)->click();
+
+    Control<TRadioGroupBox>(dialog, "rgBackType")->Button(0)->click();
+    EXPECT_FALSE(Control<TColorButton>(dialog, "SolidC")->isHidden());
     Control<TColorButton>(dialog, "SolidC")->SetValue(0x203040);
-    EXPECT_EQ(drawn_, all + all + all);
-    EXPECT_EQ(Control<TPGImage>(dialog, "BImg")->PixelGraphic()->Pixels(100, 100), PGColor(0x203040));
+    const TPixelGraphic* back = Control<TPGImage>(dialog, "BImg")->PixelGraphic();
+    const TPixelGraphic* question = Control<TPGImage>(dialog, "QImg")->PixelGraphic();
+    const TPixelGraphic* answer = Control<TPGImage>(dialog, "AImg")->PixelGraphic();
+    EXPECT_EQ(back->Pixels(100, 100), PGColor(0x203040));
+    EXPECT_EQ(question->Pixels(1, 1), PGColor(0x203040));
+    EXPECT_EQ(answer->Pixels(1, 1), PGColor(0x203040));
+    // Each text in its own preview: red for the question, blue for the answer.
+    EXPECT_TRUE(HasColor(*question, 0x0000FF));
+    EXPECT_FALSE(HasColor(*question, 0xFF0000));
+    EXPECT_TRUE(HasColor(*answer, 0xFF0000));
+    EXPECT_FALSE(HasColor(*answer, 0x0000FF));
 }
 
-TEST_F(Previews, EditsTrackBarsAndFadeModeRedrawNothing) {
+TEST_F(Previews, PictureButtonRunsTheOpenDialogBesideTheWorkingPicture) {
+    // A 1 x 1 24-bit BMP of colour (R 0x40, G 0x80, B 0xC0).
+    const std::string picture =
+        dir_.write("back.bmp", std::string("BM") + std::string("\x3a\0\0\0\0\0\0\0\x36\0\0\0", 12) +
+                                   std::string("\x28\0\0\0\x01\0\0\0\x01\0\0\0\x01\0\x18\0", 16) +
+                                   std::string(24, '\0') + std::string("\xc0\x80\x40\0", 4));
+    Store("Background", "Type", "2");
     TfrmConfig dialog;
     Watch(dialog);
-    Control<QLineEdit>(dialog, "QEdit")->setText("A new question");
-    Control<QLineEdit>(dialog, "AEdit")->setText("A new answer");
-    Control<QSlider>(dialog, "tbQ")->setValue(9);
-    Control<TRadioGroupBox>(dialog, "rgFadeMode")->Button(1)->click();
+    auto* button = Control<QPushButton>(dialog, "btBitmap");
+    // Cancelling the picture dialog changes nothing.
+    WhenModal([](QWidget* modal) { qobject_cast<QDialog*>(modal)->reject(); });
+    button->click();
+    EXPECT_EQ(button->text(), "Select bitmap ...");
     EXPECT_TRUE(drawn_.isEmpty());
-}
 
-TEST_F(Previews, EmptyQuestionShowsTheBackgroundAlone) {
-    TfrmConfig dialog;
-    Control<QLineEdit>(dialog, "QEdit")->setText("");
-    Control<TColorButton>(dialog, "QColor")->SetValue(0x00FF00);
-    const TPixelGraphic* question = Control<TPGImage>(dialog, "QImg")->PixelGraphic();
-    const TPixelGraphic* background = Control<TPGImage>(dialog, "BImg")->PixelGraphic();
-    ASSERT_EQ(question->Height(), background->Height());
-    ASSERT_EQ(question->BufferSize(), background->BufferSize());
-    EXPECT_TRUE(std::equal(question->Buffer(), question->Buffer() + question->BufferSize(),
-                           background->Buffer()));
-}
-
-TEST_F(Previews, ThreeDCopiesLieUpLeftLightAndDownRightDark) {
-    Store("Question", "Color", std::to_string(0x0000FF));  // pure red
-    Store("Question", "Bold", "1");
-    Store("Question", "3D", "0");
-    TfrmConfig dialog;
-    auto* image = Control<TPGImage>(dialog, "QImg");
-    const Rows flat = TextRows(*image->PixelGraphic(), 0);
-    ASSERT_GE(flat.top, 5);  // the face starts inside (5, 5, W - 5, H - 5)
-
-    Control<QCheckBox>(dialog, "Q3D")->click();
-    const TPixelGraphic& raised = *image->PixelGraphic();
-    const Rows layered = TextRows(raised, 0);
-    EXPECT_EQ(layered.top, flat.top - 1);
-    EXPECT_EQ(std::min(layered.bottom, raised.Height() - 5), std::min(flat.bottom + 1, raised.Height() - 5));
-    // The light copy is red 30 % toward white, the dark one red halved.
-    EXPECT_TRUE(HasColor(raised, AdjustColor(0x0000FF, 30)));
-    EXPECT_TRUE(HasColor(raised, AdjustColor(0x0000FF, -50)));
-    EXPECT_EQ(AdjustColor(0x0000FF, 30), PGRGB(255, 76, 76));
-    // The top edge belongs to the light copy, which has green in it.
-    bool light = false;
-    for (int x = 0; x < raised.Width(); ++x) light |= PGGreen(raised.Pixels(x, layered.top)) > 0;
-    EXPECT_TRUE(light);
-}
-
-TEST_F(Previews, ChosenPictureIsDrawnAndSavedOnlyOnOk) {
-    const std::string picture = dir_.str() + "/back.bmp";
-    {
-        // A 1 x 1 24-bit BMP of colour (R 0x40, G 0x80, B 0xC0).
-        std::string bmp = std::string("BM") + std::string("\x3a\0\0\0\0\0\0\0\x36\0\0\0", 12) +
-                          std::string("\x28\0\0\0\x01\0\0\0\x01\0\0\0\x01\0\x18\0", 16) +
-                          std::string(24, '\0') + std::string("\xc0\x80\x40\0", 4);
-        dir_.write("back.bmp", bmp);
-    }
-    Store("Background", "Type", "2");
-    {
-        TfrmConfig dialog;
-        auto* button = Control<QPushButton>(dialog, "btBitmap");
-        QStringList drawn;
-        QObject::connect(&dialog, &TfrmConfig::PreviewDrawn, [&](const QString& p) { drawn << p; });
-        // Cancelling the picture dialog changes nothing.
-        WhenModal([](QWidget* modal) { qobject_cast<QDialog*>(modal)->reject(); });
-        button->click();
-        EXPECT_EQ(button->text(), "Select bitmap ...");
-        EXPECT_TRUE(drawn.isEmpty());
-
-        QString title;
-        WhenModal([&](QWidget* modal) {
-            auto* chooser = qobject_cast<QFileDialog*>(modal);
-            title = chooser->windowTitle();
-            test::ChooseInFileDialog(chooser, QString::fromStdString(picture));
-        });
-        button->click();
-        EXPECT_EQ(title, "Select a background bitmap");
-        EXPECT_EQ(button->text(), QString::fromStdString(picture));
-        EXPECT_EQ(drawn, (QStringList{"BImg", "QImg", "AImg"}));
-        EXPECT_EQ(Control<TPGImage>(dialog, "BImg")->PixelGraphic()->Pixels(10, 10),
-                  PGRGB(0x40, 0x80, 0xC0));
-        Control<QPushButton>(dialog, "btCancel")->click();
-    }
-    EXPECT_EQ(Stored("Background", "Bitmap"), std::nullopt);
-
-    TfrmConfig dialog;
+    QString title;
     WhenModal([&](QWidget* modal) {
         auto* chooser = qobject_cast<QFileDialog*>(modal);
+        title = chooser->windowTitle();
         test::ChooseInFileDialog(chooser, QString::fromStdString(picture));
     });
-    Control<QPushButton>(dialog, "btBitmap")->click();
-    Control<QPushButton>(dialog, "btOk")->click();
-    EXPECT_EQ(Stored("Background", "Bitmap"), picture);
+    button->click();
+    EXPECT_EQ(title, "Select a background bitmap");
+    EXPECT_EQ(button->text(), QString::fromStdString(picture));
+    EXPECT_EQ(drawn_, (QStringList{"BImg", "QImg", "AImg"}));
+    EXPECT_EQ(Control<TPGImage>(dialog, "BImg")->PixelGraphic()->Pixels(10, 10), PGRGB(0x40, 0x80, 0xC0));
 
-    // The next run shows the stored picture on the button and opens beside it.
-    TfrmConfig again;
-    EXPECT_EQ(Control<QPushButton>(again, "btBitmap")->text(), QString::fromStdString(picture));
+    // The next choice opens beside the working picture.
     QString startedIn;
     WhenModal([&](QWidget* modal) {
         startedIn = qobject_cast<QFileDialog*>(modal)->directory().absolutePath();
         qobject_cast<QDialog*>(modal)->reject();
     });
-    Control<QPushButton>(again, "btBitmap")->click();
+    button->click();
     EXPECT_EQ(startedIn, QString::fromStdString(dir_.str()));
 }
 

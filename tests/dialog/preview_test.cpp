@@ -1,0 +1,171 @@
+// The dialog controller's live previews: which handler redraws which preview, in
+// what order, what the background page shows, and how the question text and its
+// 3-D copies are laid over the background.
+#include <algorithm>
+#include <functional>
+
+#include "common/background.h"
+#include "dialog_test_support.h"
+
+namespace quipix {
+namespace {
+
+using test::DialogControllerTest;
+
+struct Rows {
+    int top = -1, bottom = -1;
+};
+
+// The first and last rows holding a pixel that is not the background colour.
+Rows TextRows(const TPixelGraphic& picture, PGColor background) {
+    Rows rows;
+    for (int y = 0; y < picture.Height(); ++y)
+        for (int x = 0; x < picture.Width(); ++x)
+            if (picture.Pixels(x, y) != background) {
+                if (rows.top < 0) rows.top = y;
+                rows.bottom = y;
+                break;
+            }
+    return rows;
+}
+
+bool HasColor(const TPixelGraphic& picture, PGColor color) {
+    for (int y = 0; y < picture.Height(); ++y)
+        for (int x = 0; x < picture.Width(); ++x)
+            if (picture.Pixels(x, y) == color) return true;
+    return false;
+}
+
+bool SamePixels(const TPixelGraphic& a, const TPixelGraphic& b) {
+    return a.Width() == b.Width() && a.Height() == b.Height() && a.BufferSize() == b.BufferSize() &&
+           std::equal(a.Buffer(), a.Buffer() + a.BufferSize(), b.Buffer());
+}
+
+class DialogPreviews : public DialogControllerTest {};
+
+TEST_F(DialogPreviews, EachHandlerRedrawsItsPreviewsInOrder) {
+    const struct {
+        const char* name;
+        void (DialogController::*handler)();
+        std::vector<Preview> drawn;
+    } cases[] = {
+        {"BackChange", &DialogController::BackChange, {Preview::BImg, Preview::QImg, Preview::AImg}},
+        {"QChange", &DialogController::QChange, {Preview::QImg}},
+        {"AChange", &DialogController::AChange, {Preview::AImg}},
+    };
+    auto dialog = Open();
+    for (const auto& c : cases) {
+        view_.previews.clear();
+        ((*dialog).*c.handler)();
+        EXPECT_EQ(view_.previews, c.drawn) << c.name;
+    }
+}
+
+TEST_F(DialogPreviews, BackgroundTypeShowsItsControlsAndIsDrawnFromTheControls) {
+    const struct {
+        int type;
+        bool solid, gradient, picture;
+    } cases[] = {{0, true, false, false}, {1, false, true, false}, {2, false, false, true}};
+    auto dialog = Open();
+    DialogValues& v = dialog->Values();
+    for (const auto& c : cases) {
+        v.rgBackType = c.type;
+        const ControlStates s = dialog->States();
+        EXPECT_EQ(s.SolidC, c.solid) << c.type;
+        EXPECT_EQ(s.FromC, c.gradient) << c.type;
+        EXPECT_EQ(s.ToC, c.gradient) << c.type;
+        EXPECT_EQ(s.btBitmap, c.picture) << c.type;
+        EXPECT_EQ(s.cbTiled, c.picture) << c.type;
+    }
+    // The controls' values count, not the stored ones; the text previews start
+    // from the new background.
+    v.rgBackType = 0;
+    v.SolidC = 0x203040;
+    dialog->BackChange();
+    for (Preview p : {Preview::BImg, Preview::QImg, Preview::AImg})
+        EXPECT_EQ(dialog->PreviewPicture(p).Pixels(1, 1), PGColor(0x203040)) << int(p);
+    EXPECT_EQ(dialog->PreviewPicture(Preview::BImg).Pixels(100, 100), PGColor(0x203040));
+}
+
+TEST_F(DialogPreviews, AQuestionChangeLeavesTheOtherPreviewsAlone) {
+    auto dialog = Open();
+    TPixelGraphic background, answer;
+    background.CopyPicture(&dialog->PreviewPicture(Preview::BImg));
+    answer.CopyPicture(&dialog->PreviewPicture(Preview::AImg));
+    dialog->Values().SolidC = 0x00FF00;  // not drawn until the background is
+    dialog->Values().AColor = 0x00FF00;
+    dialog->Values().QColor = 0x00FF00;
+    dialog->QChange();
+    EXPECT_TRUE(SamePixels(dialog->PreviewPicture(Preview::BImg), background));
+    EXPECT_TRUE(SamePixels(dialog->PreviewPicture(Preview::AImg), answer));
+    EXPECT_TRUE(HasColor(dialog->PreviewPicture(Preview::QImg), 0x00FF00));
+}
+
+TEST_F(DialogPreviews, EmptyQuestionShowsTheBackgroundAlone) {
+    auto dialog = Open();
+    dialog->Values().QEdit = "";
+    dialog->QChange();
+    EXPECT_TRUE(SamePixels(dialog->PreviewPicture(Preview::QImg), dialog->PreviewPicture(Preview::BImg)));
+}
+
+TEST_F(DialogPreviews, ThreeDCopiesLieUpLeftLightAndDownRightDark) {
+    Store("Question", "Color", std::to_string(0x0000FF));  // pure red
+    Store("Question", "Bold", "1");
+    Store("Question", "3D", "0");
+    auto dialog = Open();
+    const Rows flat = TextRows(dialog->PreviewPicture(Preview::QImg), 0);
+    ASSERT_GE(flat.top, 5);  // the face starts inside (5, 5, W - 5, H - 5)
+
+    dialog->Values().Q3D = true;
+    dialog->QChange();
+    const TPixelGraphic& raised = dialog->PreviewPicture(Preview::QImg);
+    const Rows layered = TextRows(raised, 0);
+    EXPECT_EQ(layered.top, flat.top - 1);
+    EXPECT_EQ(std::min(layered.bottom, raised.Height() - 5), std::min(flat.bottom + 1, raised.Height() - 5));
+    // The light copy is red 30 % toward white, the dark one red halved.
+    EXPECT_TRUE(HasColor(raised, AdjustColor(0x0000FF, 30)));
+    EXPECT_TRUE(HasColor(raised, AdjustColor(0x0000FF, -50)));
+    EXPECT_EQ(AdjustColor(0x0000FF, 30), PGRGB(255, 76, 76));
+    // The top edge belongs to the light copy, which has green in it.
+    bool light = false;
+    for (int x = 0; x < raised.Width(); ++x) light |= PGGreen(raised.Pixels(x, layered.top)) > 0;
+    EXPECT_TRUE(light);
+}
+
+TEST_F(DialogPreviews, ChosenPictureIsDrawnAndSavedOnlyOnOk) {
+    // A 1 x 1 24-bit BMP of colour (R 0x40, G 0x80, B 0xC0).
+    const std::string picture =
+        dir_.write("back.bmp", std::string("BM") + std::string("\x3a\0\0\0\0\0\0\0\x36\0\0\0", 12) +
+                                   std::string("\x28\0\0\0\x01\0\0\0\x01\0\0\0\x01\0\x18\0", 16) +
+                                   std::string(24, '\0') + std::string("\xc0\x80\x40\0", 4));
+    Store("Background", "Type", "2");
+    {
+        auto dialog = Open();
+        EXPECT_EQ(dialog->PictureFolder(), "");
+        view_.previews.clear();
+        dialog->PictureChosen("");  // the chooser was cancelled
+        EXPECT_EQ(dialog->BitmapCaption(), "Select bitmap ...");
+        EXPECT_TRUE(view_.previews.empty());
+
+        dialog->PictureChosen(picture);
+        EXPECT_EQ(dialog->BitmapCaption(), picture);
+        EXPECT_EQ(view_.previews, (std::vector<Preview>{Preview::BImg, Preview::QImg, Preview::AImg}));
+        EXPECT_EQ(dialog->PreviewPicture(Preview::BImg).Pixels(10, 10), PGRGB(0x40, 0x80, 0xC0));
+    }  // closed without OK
+    EXPECT_EQ(Stored("Background", "Bitmap"), std::nullopt);
+    {
+        auto dialog = Open();
+        dialog->PictureChosen(picture);
+        ASSERT_TRUE(dialog->btOkClick());
+    }
+    EXPECT_EQ(Stored("Background", "Bitmap"), picture);
+
+    // The next run shows the stored picture and opens the chooser beside it.
+    auto again = Open();
+    EXPECT_EQ(again->BitmapCaption(), picture);
+    EXPECT_EQ(again->PictureFolder(), dir_.str());
+    EXPECT_EQ(again->PreviewPicture(Preview::BImg).Pixels(10, 10), PGRGB(0x40, 0x80, 0xC0));
+}
+
+}  // namespace
+}  // namespace quipix

@@ -1,0 +1,343 @@
+// The dialog controller's transfer of the Settings into the control values and
+// back on OK, the joke-file list, the enabling rules, and the buttons' services.
+#include <filesystem>
+#include <fstream>
+#include <functional>
+
+#include "dialog_test_support.h"
+
+namespace quipix {
+namespace {
+
+namespace fs = std::filesystem;
+using test::DialogControllerTest;
+
+struct StoredValue {
+    const char* subkey;
+    const char* name;
+};
+const StoredValue kAllValues[27] = {
+    {"General", "Speed"},         {"General", "Fade Mode"},      {"General", "JokeFile"},
+    {"General", "Directory"},     {"General", "Change"},         {"General", "ChangeAfter"},
+    {"Background", "Bitmap"},     {"Background", "Solid Color"}, {"Background", "From Color"},
+    {"Background", "To Color"},   {"Background", "Tiled"},       {"Background", "Type"},
+    {"Question", "Face"},         {"Question", "Color"},         {"Question", "Size"},
+    {"Question", "Speed"},        {"Question", "Bold"},          {"Question", "Italic"},
+    {"Question", "3D"},           {"Answer", "Face"},            {"Answer", "Color"},
+    {"Answer", "Size"},           {"Answer", "Speed"},           {"Answer", "Bold"},
+    {"Answer", "Italic"},         {"Answer", "3D"},              {"General", "Pause"},
+};
+
+bool SameFolder(const std::string& a, const fs::path& b) {
+    std::error_code ec;
+    return fs::equivalent(a, b, ec);
+}
+
+void Touch(const fs::path& file) { std::ofstream(file) << ""; }
+
+class DialogTransfer : public DialogControllerTest {
+protected:
+    int StoredCount() {
+        int n = 0;
+        for (const auto& v : kAllValues) n += Stored(v.subkey, v.name).has_value();
+        return n;
+    }
+};
+
+TEST_F(DialogTransfer, FreshStoreFillsTheDefaults) {
+    auto dialog = Open();
+    const DialogValues& v = dialog->Values();
+    EXPECT_EQ(v.Pages, 0);
+    EXPECT_EQ(v.QEdit, "These are the default question and answer");
+    EXPECT_EQ(v.AEdit, "Please ensure that you select a valid joke file to get the most from this screen saver");
+    EXPECT_FALSE(v.cbRandom);
+    EXPECT_EQ(v.udRand, 25);
+    EXPECT_FALSE(dialog->States().edRand);
+    // The bundled jokes, none selected.
+    EXPECT_TRUE(SameFolder(v.Directory, platform::BundledJokesDirectory()));
+    EXPECT_FALSE(v.JokeFiles.empty());
+    EXPECT_EQ(v.FilesIndex, -1);
+    EXPECT_EQ(v.rgBackType, 0);
+    EXPECT_EQ(v.rgFadeMode, 0);
+    EXPECT_EQ(v.FromC, 0x800000);
+    EXPECT_EQ(v.QColor, 0x0000FF);
+    EXPECT_EQ(v.AColor, 0xFF0000);
+    EXPECT_EQ(v.QSize, 24);
+    EXPECT_EQ(v.QFont, "Arial");
+    EXPECT_EQ(v.tbF, 5);
+    EXPECT_EQ(v.udPause, 4);
+    EXPECT_EQ(v.laVer, "Version 2.1");
+    EXPECT_EQ(dialog->BitmapCaption(), "Select bitmap ...");
+    const ControlStates s = dialog->States();
+    EXPECT_TRUE(s.SolidC && !s.FromC && !s.ToC && !s.btBitmap && !s.cbTiled);
+    EXPECT_TRUE(s.tbQ && s.tbA && !s.laColors);
+    // Filling draws each preview once, after the last control is filled.
+    EXPECT_EQ(view_.previews, (std::vector<Preview>{Preview::BImg, Preview::QImg, Preview::AImg}));
+    EXPECT_TRUE(view_.errors.empty());
+    EXPECT_EQ(StoredCount(), 0);  // creating the dialog saves nothing
+}
+
+TEST_F(DialogTransfer, OkWritesEveryValueFromTheControls) {
+    const fs::path jokes = dir_.path() / "jokes";
+    fs::create_directory(jokes);
+    Touch(jokes / "animals.txt");
+    Touch(jokes / "puns.txt");
+    Store("General", "Directory", jokes.string());
+    auto dialog = Open();
+    DialogValues& v = dialog->Values();
+    v.FilesIndex = 1;
+    v.QEdit = "Why?";
+    v.tbF = 9;
+    v.rgFadeMode = 1;
+    v.cbRandom = true;
+    v.udRand = 40;
+    v.rgBackType = 1;
+    v.SolidC = 0x123456;
+    v.FromC = TColor(0x8000000F);
+    v.ToC = 0x00FF00;
+    v.cbTiled = true;
+    v.QFont = "Some Family";
+    v.QSize = 30;
+    v.QColor = 0x00FFFF;
+    v.Q3D = false;
+    v.QItalic = true;
+    v.tbQ = 2;
+    v.AFont = "";
+    v.ASize = 96;
+    v.ABold = true;
+    v.tbA = 10;
+    v.udPause = 7;
+    ASSERT_TRUE(dialog->btOkClick());
+
+    const struct {
+        const char* subkey;
+        const char* name;
+        std::string text;
+    } expected[] = {
+        {"General", "Speed", "9"},
+        {"General", "Fade Mode", "1"},
+        {"General", "JokeFile", "puns.txt"},
+        {"General", "Directory", v.Directory},
+        {"General", "Change", "1"},
+        {"General", "ChangeAfter", "40"},
+        {"Background", "Bitmap", ""},
+        {"Background", "Solid Color", std::to_string(0x123456)},
+        {"Background", "From Color", "-2147483633"},  // a system colour stays one
+        {"Background", "To Color", std::to_string(0x00FF00)},
+        {"Background", "Tiled", "1"},
+        {"Background", "Type", "1"},
+        {"Question", "Face", "Some Family"},
+        {"Question", "Color", std::to_string(0x00FFFF)},
+        {"Question", "Size", "30"},
+        {"Question", "Speed", "2"},
+        {"Question", "Bold", "1"},
+        {"Question", "Italic", "1"},
+        {"Question", "3D", "0"},
+        {"Answer", "Face", ""},
+        {"Answer", "Color", std::to_string(0xFF0000)},
+        {"Answer", "Size", "96"},
+        {"Answer", "Speed", "10"},
+        {"Answer", "Bold", "1"},
+        {"Answer", "Italic", "0"},
+        {"Answer", "3D", "1"},
+        {"General", "Pause", "7"},
+    };
+    for (const auto& e : expected) EXPECT_EQ(Stored(e.subkey, e.name), e.text) << e.subkey << "\\" << e.name;
+    EXPECT_EQ(StoredCount(), 27);
+    EXPECT_TRUE(SameFolder(v.Directory, jokes));
+    // The default texts reach the running program but are never stored.
+    EXPECT_EQ(Settings.DefaultQuestion, "Why?");
+}
+
+TEST_F(DialogTransfer, StoredValuesOutsideTheControlsArePulledToTheirEnds) {
+    const struct {
+        const char* subkey;
+        const char* name;
+        const char* stored;
+        int DialogValues::*field;
+        int shown;
+    } cases[] = {
+        {"General", "ChangeAfter", "0", &DialogValues::udRand, 1},
+        {"General", "ChangeAfter", "500", &DialogValues::udRand, 100},
+        {"General", "ChangeAfter", "65566", &DialogValues::udRand, 30},  // a 16-bit position
+        {"Question", "Size", "8", &DialogValues::QSize, 12},
+        {"Answer", "Size", "200", &DialogValues::ASize, 96},
+        {"General", "Speed", "0", &DialogValues::tbF, 1},
+        {"Question", "Speed", "11", &DialogValues::tbQ, 10},
+        {"General", "Fade Mode", "5", &DialogValues::rgFadeMode, 1},
+        {"Background", "Type", "-3", &DialogValues::rgBackType, -1},
+        {"General", "Pause", "99", &DialogValues::udPause, 30},
+    };
+    for (const auto& c : cases) {
+        Store(c.subkey, c.name, c.stored);
+        auto dialog = Open();
+        EXPECT_EQ(dialog->Values().*c.field, c.shown) << c.name << " " << c.stored;
+        ASSERT_TRUE(dialog->btOkClick());
+        EXPECT_EQ(Stored(c.subkey, c.name), std::to_string(c.shown)) << c.name << " " << c.stored;
+    }
+}
+
+TEST_F(DialogTransfer, FilesListsTheJokeFilesAndSelectsTheStoredOneInAnyCase) {
+    for (const char* name : {"b.txt", "Puns.txt", "a.TXT", "notes.doc", ".hidden.txt"}) Touch(dir_.path() / name);
+    fs::create_directory(dir_.path() / "folder.txt");
+    Store("General", "Directory", dir_.str() + "/");
+    Store("General", "JokeFile", "PUNS.TXT");
+    auto dialog = Open();
+    const DialogValues& v = dialog->Values();
+    EXPECT_TRUE(SameFolder(v.Directory, dir_.path()));
+    EXPECT_NE(v.Directory.back(), '/');
+    EXPECT_EQ(v.JokeFiles, (std::vector<std::string>{"a.TXT", "b.txt", "Puns.txt"}));
+    EXPECT_EQ(v.FilesIndex, 2);
+    ASSERT_TRUE(dialog->btOkClick());
+    EXPECT_EQ(Stored("General", "JokeFile"), "Puns.txt");
+}
+
+TEST_F(DialogTransfer, MissingFolderShowsTheCurrentFolderAndKeepsTheJokeFile) {
+    Store("General", "Directory", dir_.str() + "/gone");
+    Store("General", "JokeFile", "old.txt");
+    auto dialog = Open();
+    EXPECT_TRUE(SameFolder(dialog->Values().Directory, fs::current_path()));
+    EXPECT_EQ(dialog->Values().FilesIndex, -1);
+    EXPECT_TRUE(view_.errors.empty());
+    ASSERT_TRUE(dialog->btOkClick());
+    EXPECT_EQ(Stored("General", "JokeFile"), "old.txt");
+    EXPECT_EQ(Stored("General", "Directory"), StoredJokeDirectory(dialog->Values().Directory));
+}
+
+TEST_F(DialogTransfer, TheBundledFolderIsStoredAsEmpty) {
+    auto dialog = Open();
+    ASSERT_TRUE(dialog->btOkClick());
+    EXPECT_EQ(Stored("General", "Directory"), "");
+    EXPECT_EQ(StoredJokeDirectory(dir_.str()), dir_.str());
+    EXPECT_EQ(StoredJokeDirectory(""), "");
+}
+
+TEST_F(DialogTransfer, ChosenFolderReplacesTheListButNotTheJokeFile) {
+    Touch(dir_.path() / "a.txt");
+    const fs::path other = dir_.path() / "more";
+    fs::create_directory(other);
+    Touch(other / "b.txt");
+    Touch(other / "c.txt");
+    Store("General", "Directory", dir_.str());
+    Store("General", "JokeFile", "a.txt");
+    auto dialog = Open();
+    DialogValues& v = dialog->Values();
+    ASSERT_EQ(v.FilesIndex, 0);
+    const std::string start = v.Directory;
+    // Nothing happens for an item without a path, a folder that is gone, or the
+    // folder already shown, whose selection stays.
+    for (const std::string& folder : {std::string(), dir_.str() + "/gone", dir_.str() + "/"}) {
+        dialog->FolderChosen(folder);
+        EXPECT_EQ(v.Directory, start) << folder;
+        EXPECT_EQ(v.FilesIndex, 0) << folder;
+    }
+    dialog->FolderChosen(other.string());
+    EXPECT_TRUE(SameFolder(v.Directory, other));
+    EXPECT_EQ(v.JokeFiles, (std::vector<std::string>{"b.txt", "c.txt"}));
+    EXPECT_EQ(v.FilesIndex, -1);
+    ASSERT_TRUE(dialog->btOkClick());
+    EXPECT_EQ(Stored("General", "Directory"), v.Directory);
+    EXPECT_EQ(Stored("General", "JokeFile"), "a.txt");
+}
+
+TEST_F(DialogTransfer, TheCountIsEnabledByItsBoxAndSavedEitherWay) {
+    Store("General", "ChangeAfter", "30");
+    auto dialog = Open();
+    DialogValues& v = dialog->Values();
+    for (bool on : {true, false}) {
+        v.cbRandom = on;
+        EXPECT_EQ(dialog->States().edRand, on);
+    }
+    v.udRand = 32;
+    ASSERT_TRUE(dialog->btOkClick());
+    EXPECT_EQ(Stored("General", "ChangeAfter"), "32");
+    EXPECT_EQ(Stored("General", "Change"), "0");
+}
+
+TEST_F(DialogTransfer, PaletteScreensHideTheTextSpeedsAndKeepTheirValues) {
+    Store("Question", "Speed", "3");
+    Store("Answer", "Speed", "8");
+    for (int depth : {1, 4, 8, 15, 16, 32}) {
+        depth_ = depth;
+        auto dialog = Open();
+        const ControlStates s = dialog->States();
+        const bool limited = depth <= 8;
+        EXPECT_EQ(s.laColors, limited) << depth;
+        EXPECT_EQ(s.tbQ, !limited) << depth;
+        EXPECT_EQ(s.tbA, !limited) << depth;
+        ASSERT_TRUE(dialog->btOkClick());
+        EXPECT_EQ(Stored("Question", "Speed"), "3") << depth;
+        EXPECT_EQ(Stored("Answer", "Speed"), "8") << depth;
+    }
+}
+
+TEST_F(DialogTransfer, HelpAndWebButtonsCallTheirServices) {
+    auto dialog = Open();
+    for (int page = 0; page < 6; ++page) {
+        dialog->Values().Pages = page;
+        dialog->btHelpClick();
+    }
+    dialog->FormHelp();
+    EXPECT_EQ(help_, (std::vector<int>{1000, 6000, 2000, 3000, 4000, 5000, 100}));
+    dialog->btURLClick();
+    ASSERT_EQ(addresses_.size(), 1u);
+    EXPECT_EQ(addresses_[0], kHomePageAddress);
+    EXPECT_EQ(addresses_[0].rfind("https://", 0), 0u);
+}
+
+// A store that cannot write one value.
+class FailingRegistry : public platform::Registry {
+public:
+    explicit FailingRegistry(std::shared_ptr<platform::Registry> inner) : inner_(std::move(inner)) {}
+    bool KeyExists(const std::string& key) override { return inner_->KeyExists(key); }
+    bool CreateKey(const std::string& key) override { return inner_->CreateKey(key); }
+    std::optional<platform::RegValue> ReadValue(const std::string& key, const std::string& name) override {
+        return inner_->ReadValue(key, name);
+    }
+    bool WriteValue(const std::string& key, const std::string& name, const platform::RegValue& value) override {
+        if (name == "Tiled") return false;
+        return inner_->WriteValue(key, name, value);
+    }
+
+private:
+    std::shared_ptr<platform::Registry> inner_;
+};
+
+TEST_F(DialogTransfer, SaveFailureIsReportedAndTheDialogStaysOpen) {
+    platform::InstallRegistry(std::make_shared<FailingRegistry>(store_));
+    auto dialog = Open();
+    dialog->Values().tbF = 2;
+    dialog->Values().ASize = 50;
+    EXPECT_FALSE(dialog->btOkClick());
+    EXPECT_EQ(view_.errors, std::vector<std::string>{"Failed to set data for 'Tiled'"});
+    EXPECT_EQ(dialog->Values().tbF, 2);
+    EXPECT_EQ(Stored("General", "Speed"), "2");  // written before the failure
+    EXPECT_EQ(Stored("Background", "Type"), std::nullopt);
+    // The running program already holds every control value.
+    EXPECT_EQ(Settings.AnswerSize, 50);
+}
+
+TEST_F(DialogTransfer, UnreadableStoreIsReportedAndThePreviewsStillWork) {
+    ASSERT_TRUE(store_->CreateKey(std::string(kSettingsKey) + "\\General"));
+    ASSERT_TRUE(store_->WriteValue(std::string(kSettingsKey) + "\\General", "Fade Mode",
+                                   platform::RegValue::DWord(1)));
+    auto dialog = Open();
+    EXPECT_EQ(view_.errors, std::vector<std::string>{"Invalid data type for 'Fade Mode'"});
+    view_.previews.clear();
+    dialog->QChange();  // no longer held back by the filling
+    EXPECT_EQ(view_.previews, std::vector<Preview>{Preview::QImg});
+}
+
+TEST_F(DialogTransfer, OwnerGetsTheForegroundBackOnceWhenTheDialogCloses) {
+    auto owned = Open(0x2a00007);
+    EXPECT_TRUE(activated_.empty());
+    owned->FormClose();
+    owned->FormClose();
+    EXPECT_EQ(activated_, std::vector<platform::WindowId>{0x2a00007});
+    activated_.clear();
+    Open()->FormClose();
+    EXPECT_TRUE(activated_.empty());
+}
+
+}  // namespace
+}  // namespace quipix
