@@ -31,29 +31,8 @@ namespace {
 using test::Control;
 using test::WhenModal;
 
-struct StoredValue {
-    const char* subkey;
-    const char* name;
-};
-const StoredValue kAllValues[27] = {
-    {"General", "Speed"},         {"General", "Fade Mode"},      {"General", "JokeFile"},
-    {"General", "Directory"},     {"General", "Change"},         {"General", "ChangeAfter"},
-    {"Background", "Bitmap"},     {"Background", "Solid Color"}, {"Background", "From Color"},
-    {"Background", "To Color"},   {"Background", "Tiled"},       {"Background", "Type"},
-    {"Question", "Face"},         {"Question", "Color"},         {"Question", "Size"},
-    {"Question", "Speed"},        {"Question", "Bold"},          {"Question", "Italic"},
-    {"Question", "3D"},           {"Answer", "Face"},            {"Answer", "Color"},
-    {"Answer", "Size"},           {"Answer", "Speed"},           {"Answer", "Bold"},
-    {"Answer", "Italic"},         {"Answer", "3D"},              {"General", "Pause"},
-};
-
 class ConfigDialog : public test::DialogTest {
 protected:
-    int StoredCount() {
-        int n = 0;
-        for (const auto& v : kAllValues) n += Stored(v.subkey, v.name).has_value();
-        return n;
-    }
     static void Press(QWidget& target, int key) {
         QKeyEvent press(QEvent::KeyPress, key, Qt::NoModifier);
         QApplication::sendEvent(&target, &press);
@@ -299,26 +278,8 @@ TEST_F(ConfigDialog, PaletteScreenShowsTheWarningInsteadOfTheTextSpeeds) {
     EXPECT_FALSE(Control<TShadowLabel>(dialog, "laColors")->isHidden());
 }
 
-// A store that cannot write one value.
-class FailingRegistry : public platform::Registry {
-public:
-    explicit FailingRegistry(std::shared_ptr<platform::Registry> inner) : inner_(std::move(inner)) {}
-    bool KeyExists(const std::string& key) override { return inner_->KeyExists(key); }
-    bool CreateKey(const std::string& key) override { return inner_->CreateKey(key); }
-    std::optional<platform::RegValue> ReadValue(const std::string& key, const std::string& name) override {
-        return inner_->ReadValue(key, name);
-    }
-    bool WriteValue(const std::string& key, const std::string& name, const platform::RegValue& value) override {
-        if (name == "Tiled") return false;
-        return inner_->WriteValue(key, name, value);
-    }
-
-private:
-    std::shared_ptr<platform::Registry> inner_;
-};
-
 TEST_F(ConfigDialog, SaveFailureIsShownAndTheDialogStaysOpen) {
-    platform::InstallRegistry(std::make_shared<FailingRegistry>(store_));
+    platform::InstallRegistry(std::make_shared<test::FailingRegistry>(store_));
     TfrmConfig dialog;
     dialog.show();
     Control<QSlider>(dialog, "tbF")->setValue(2);
@@ -336,8 +297,8 @@ TEST_F(ConfigDialog, SaveFailureIsShownAndTheDialogStaysOpen) {
 }
 
 TEST_F(ConfigDialog, UnreadableStoreIsReportedAndTheDialogStillWorks) {
-    ASSERT_TRUE(store_->CreateKey(test::kKey + "\\General"));
-    ASSERT_TRUE(store_->WriteValue(test::kKey + "\\General", "Fade Mode", platform::RegValue::DWord(1)));
+    ASSERT_TRUE(store_->CreateKey(std::string(kSettingsKey) + "\\General"));
+    ASSERT_TRUE(store_->WriteValue(std::string(kSettingsKey) + "\\General", "Fade Mode", platform::RegValue::DWord(1)));
     QString shown;
     WhenModal([&](QWidget* modal) {
         if (auto* box = qobject_cast<QMessageBox*>(modal)) shown = box->text();

@@ -1,9 +1,11 @@
-// Shared set-up of the dialog controller tests: a settings store of their own,
-// recorded platform services, and a view that records what it was asked to show.
+// Shared set-up of the dialog tests (the controller's here, the Qt form's in
+// tests/config): a settings store of their own, recorded platform services, and a
+// view that records what it was asked to show.
 #pragma once
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -23,9 +25,57 @@ inline constexpr int kPreviewWidth = 229, kPreviewHeight = 173;
 class RecordingView : public DialogView {
 public:
     void ShowPreview(Preview which, const TPixelGraphic&) override { previews.push_back(which); }
-    void ShowError(const std::string& message) override { errors.push_back(message); }
+    void ShowError(const std::string& message) override {
+        errors.push_back(message);
+        if (onError) onError();
+    }
     std::vector<Preview> previews;
     std::vector<std::string> errors;
+    // Runs inside ShowError, as the events a modal message box lets through would.
+    std::function<void()> onError;
+};
+
+struct StoredValue {
+    const char* subkey;
+    const char* name;
+};
+// Every value the dialog saves.
+inline const StoredValue kAllValues[27] = {
+    {"General", "Speed"},         {"General", "Fade Mode"},      {"General", "JokeFile"},
+    {"General", "Directory"},     {"General", "Change"},         {"General", "ChangeAfter"},
+    {"Background", "Bitmap"},     {"Background", "Solid Color"}, {"Background", "From Color"},
+    {"Background", "To Color"},   {"Background", "Tiled"},       {"Background", "Type"},
+    {"Question", "Face"},         {"Question", "Color"},         {"Question", "Size"},
+    {"Question", "Speed"},        {"Question", "Bold"},          {"Question", "Italic"},
+    {"Question", "3D"},           {"Answer", "Face"},            {"Answer", "Color"},
+    {"Answer", "Size"},           {"Answer", "Speed"},           {"Answer", "Bold"},
+    {"Answer", "Italic"},         {"Answer", "3D"},              {"General", "Pause"},
+};
+
+// True when some pixel of picture has exactly color.
+inline bool HasColor(const TPixelGraphic& picture, PGColor color) {
+    for (int y = 0; y < picture.Height(); ++y)
+        for (int x = 0; x < picture.Width(); ++x)
+            if (picture.Pixels(x, y) == color) return true;
+    return false;
+}
+
+// A store that cannot write the value "Tiled", which is saved halfway through.
+class FailingRegistry : public platform::Registry {
+public:
+    explicit FailingRegistry(std::shared_ptr<platform::Registry> inner) : inner_(std::move(inner)) {}
+    bool KeyExists(const std::string& key) override { return inner_->KeyExists(key); }
+    bool CreateKey(const std::string& key) override { return inner_->CreateKey(key); }
+    std::optional<platform::RegValue> ReadValue(const std::string& key, const std::string& name) override {
+        return inner_->ReadValue(key, name);
+    }
+    bool WriteValue(const std::string& key, const std::string& name, const platform::RegValue& value) override {
+        if (name == "Tiled") return false;
+        return inner_->WriteValue(key, name, value);
+    }
+
+private:
+    std::shared_ptr<platform::Registry> inner_;
 };
 
 class DialogControllerTest : public ::testing::Test {
@@ -52,7 +102,8 @@ protected:
 
     // A dialog as the run modes create it, its previews and errors recorded in view_.
     std::unique_ptr<DialogController> Open(platform::WindowId owner = 0) {
-        view_ = RecordingView{};
+        view_.previews.clear();
+        view_.errors.clear();
         auto dialog = std::make_unique<DialogController>(view_, owner, kPreviewWidth, kPreviewHeight);
         dialog->FormCreate();
         return dialog;
@@ -68,6 +119,19 @@ protected:
         auto value = store_->ReadValue(std::string(kSettingsKey) + "\\" + subkey, name);
         if (!value) return std::nullopt;
         return value->data;
+    }
+    // How many of the dialog's values the store holds.
+    int StoredCount() {
+        int n = 0;
+        for (const auto& v : kAllValues) n += Stored(v.subkey, v.name).has_value();
+        return n;
+    }
+    // A 1 x 1 24-bit BMP of colour (R 0x40, G 0x80, B 0xC0), written into the test's
+    // folder; returns its path.
+    std::string WriteBluePicture() {
+        return dir_.write("back.bmp", std::string("BM") + std::string("\x3a\0\0\0\0\0\0\0\x36\0\0\0", 12) +
+                                          std::string("\x28\0\0\0\x01\0\0\0\x01\0\0\0\x01\0\x18\0", 16) +
+                                          std::string(24, '\0') + std::string("\xc0\x80\x40\0", 4));
     }
 
     TempDir dir_;

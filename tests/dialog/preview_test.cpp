@@ -10,6 +10,7 @@
 namespace quipix {
 namespace {
 
+using test::HasColor;
 using test::DialogControllerTest;
 
 struct Rows {
@@ -27,13 +28,6 @@ Rows TextRows(const TPixelGraphic& picture, PGColor background) {
                 break;
             }
     return rows;
-}
-
-bool HasColor(const TPixelGraphic& picture, PGColor color) {
-    for (int y = 0; y < picture.Height(); ++y)
-        for (int x = 0; x < picture.Width(); ++x)
-            if (picture.Pixels(x, y) == color) return true;
-    return false;
 }
 
 bool SamePixels(const TPixelGraphic& a, const TPixelGraphic& b) {
@@ -133,11 +127,7 @@ TEST_F(DialogPreviews, ThreeDCopiesLieUpLeftLightAndDownRightDark) {
 }
 
 TEST_F(DialogPreviews, ChosenPictureIsDrawnAndSavedOnlyOnOk) {
-    // A 1 x 1 24-bit BMP of colour (R 0x40, G 0x80, B 0xC0).
-    const std::string picture =
-        dir_.write("back.bmp", std::string("BM") + std::string("\x3a\0\0\0\0\0\0\0\x36\0\0\0", 12) +
-                                   std::string("\x28\0\0\0\x01\0\0\0\x01\0\0\0\x01\0\x18\0", 16) +
-                                   std::string(24, '\0') + std::string("\xc0\x80\x40\0", 4));
+    const std::string picture = WriteBluePicture();
     Store("Background", "Type", "2");
     {
         auto dialog = Open();
