@@ -105,6 +105,8 @@ TEST_F(ConfigDialog, StoredValuesReachTheirWidgets) {
     EXPECT_TRUE(Control<QCheckBox>(dialog, "ABold")->isChecked());
     EXPECT_FALSE(Control<QCheckBox>(dialog, "AItalic")->isChecked());
     EXPECT_EQ(Control<QSlider>(dialog, "tbA")->value(), 10);
+    EXPECT_FALSE(Control<QSlider>(dialog, "tbQ")->isHidden());
+    EXPECT_TRUE(Control<TShadowLabel>(dialog, "laColors")->isHidden());
     EXPECT_EQ(Control<QLabel>(dialog, "laVer")->text(), "Version 2.1");
 }
 
