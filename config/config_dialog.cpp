@@ -1,5 +1,6 @@
-// config/: the configuration dialog (frm_config: stored layout and handlers) and
-// the entry the run modes call.
+// config/: the configuration dialog. dialog_controller is what it does, without a
+// toolkit, for both front ends; frm_config is the Qt form over it (stored layout and
+// widget binding); this file is the entry the run modes call.
 #include "config/config_dialog.h"
 
 #include <QApplication>

@@ -1,6 +1,6 @@
-// config/: the configuration dialog. This file is its toolkit-free part, shared by
-// the Qt form (frm_config) and the Win32 dialog: the transfer of the Settings into
-// the controls and back, the enabling rules, the help topics and the previews.
+// DialogController: the configuration dialog's toolkit-free part, shared by the Qt
+// form (frm_config) and the Win32 dialog: the transfer of the Settings into the
+// controls and back, the enabling rules, the help topics and the previews.
 #include "config/dialog_controller.h"
 
 #include <algorithm>
