@@ -16,7 +16,7 @@ prefix=$deps/prefix
 mingw=/usr/x86_64-w64-mingw32
 
 packages=(g++-mingw-w64-x86-64-posix libz-mingw-w64-dev mingw-w64-tools wine wine64
-          cmake ninja-build nasm dpkg-dev googletest debian-archive-keyring
+          cmake ninja-build nasm dpkg-dev googletest debian-archive-keyring nsis
           xvfb xdotool imagemagick)
 missing=()
 for p in "${packages[@]}"; do
@@ -143,6 +143,25 @@ cmake -S . -B "$out" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   -DZLIB_LIBRARY=$mingw/lib/libz.a -DZLIB_INCLUDE_DIR=$mingw/include -DQUIPIX_BENCH=$bench \
   "${launcher[@]}" >/dev/null
 cmake --build "$out" -j2
+
+# QuipixSetup.exe from a stripped copy of the given Quipix.scr. The data files are
+# listed one by one for the installer script, so that its uninstaller removes exactly
+# those and nothing a user added beside them.
+build_installer() {
+  local scr=$1 dir=$out/installer f
+  mkdir -p "$dir"
+  x86_64-w64-mingw32-strip -o "$dir/Quipix.scr" "$scr"
+  {
+    echo '!macro QuipixDataFiles ACTION'
+    for f in help/* jokes/*.txt; do
+      [ -f "$f" ] && echo "  !insertmacro \${ACTION} \"${f%%/*}\" \"${f#*/}\""
+    done
+    echo '!macroend'
+  } >"$dir/files.nsh"
+  makensis -V2 -DQUIPIX_SCR="$dir/Quipix.scr" -DQUIPIX_ROOT="$root" -DQUIPIX_FILES="$dir/files.nsh" \
+    -DOUTFILE="$out/QuipixSetup.exe" win32/installer/quipix.nsi
+}
+build_installer "$out/Quipix.scr"
 
 if [ -n "${QUIPIX_WIN_TEST:-}" ]; then
   . scripts/lib/wine-env.sh

@@ -1,0 +1,158 @@
+; QuipixSetup.exe: installs Quipix.scr for every user of the machine.
+;
+; The Screen Saver Settings of Windows list only the savers in the system folder, so
+; Quipix.scr goes to System32 and the installer needs an administrator. Its help topics
+; and a copy of the bundled jokes go to Program Files\Quipix; the saver finds that folder
+; through the InstallLocation of its uninstall entry. The installer is a 64-bit program
+; like the saver, so System32, Program Files and the registry are the native ones,
+; without WOW64 redirection.
+;
+; Built by scripts/build-windows.sh:
+;   makensis -DQUIPIX_SCR=<Quipix.scr> -DQUIPIX_ROOT=<source tree>
+;            -DQUIPIX_FILES=<list of data files> -DOUTFILE=<QuipixSetup.exe> quipix.nsi
+; QUIPIX_FILES defines the macro QuipixDataFiles ACTION, which inserts
+; ACTION "folder" "file name" once per help topic and joke file; the uninstaller removes
+; exactly those files, so anything a user added to the folders stays.
+;
+; Command line: /S silent (Quipix becomes the screen saver unless /NOSAVER is given too),
+; /D=<folder> the data folder.
+
+Unicode true
+Target amd64-unicode
+RequestExecutionLevel admin
+SetCompressor /SOLID lzma
+
+!include MUI2.nsh
+!include LogicLib.nsh
+!include FileFunc.nsh
+!include nsDialogs.nsh
+!include "${QUIPIX_FILES}"
+
+!define UNINSTALL_KEY "Software\Microsoft\Windows\CurrentVersion\Uninstall\Quipix"
+!define DESKTOP_KEY "Control Panel\Desktop"
+!define SPI_SETSCREENSAVEACTIVE 17
+!define SPIF_UPDATEINIFILE_SENDCHANGE 3
+
+Name "Quipix"
+Caption "Quipix 2.1 Setup"
+OutFile "${OUTFILE}"
+InstallDir "$PROGRAMFILES64\Quipix"
+BrandingText "Kelvara"
+
+VIProductVersion "2.1.0.0"
+VIAddVersionKey "ProductName" "Quipix"
+VIAddVersionKey "CompanyName" "Kelvara"
+VIAddVersionKey "FileDescription" "Quipix Setup"
+VIAddVersionKey "FileVersion" "2.1"
+VIAddVersionKey "ProductVersion" "2.1"
+VIAddVersionKey "LegalCopyright" "Kelvara"
+
+!define MUI_ICON "${QUIPIX_ROOT}/win32/quipix.ico"
+!define MUI_UNICON "${QUIPIX_ROOT}/win32/quipix.ico"
+!define MUI_ABORTWARNING
+
+Var UseSaver      ; BST_CHECKED: Quipix becomes the user's screen saver
+Var UseSaverBox
+
+!insertmacro MUI_PAGE_DIRECTORY
+Page custom SaverPage SaverPageLeave
+!insertmacro MUI_PAGE_INSTFILES
+!insertmacro MUI_UNPAGE_CONFIRM
+!insertmacro MUI_UNPAGE_INSTFILES
+!insertmacro MUI_LANGUAGE "English"
+
+!macro InstallDataFile FOLDER NAME
+  SetOutPath "$INSTDIR\${FOLDER}"
+  File "${QUIPIX_ROOT}/${FOLDER}/${NAME}"
+!macroend
+
+!macro RemoveDataFile FOLDER NAME
+  Delete "$INSTDIR\${FOLDER}\${NAME}"
+!macroend
+
+Function .onInit
+  SetShellVarContext all
+  SetRegView 64
+  StrCpy $UseSaver ${BST_CHECKED}
+  ${GetParameters} $0
+  ClearErrors
+  ${GetOptions} $0 "/NOSAVER" $1
+  ${IfNot} ${Errors}
+    StrCpy $UseSaver ${BST_UNCHECKED}
+  ${EndIf}
+FunctionEnd
+
+Function SaverPage
+  !insertmacro MUI_HEADER_TEXT "Screen saver" "Windows can start Quipix when the computer is idle."
+  nsDialogs::Create 1018
+  Pop $0
+  ${NSD_CreateCheckbox} 0 0 100% 12u "Use Quipix as my screen saver"
+  Pop $UseSaverBox
+  ${If} $UseSaver == ${BST_CHECKED}
+    ${NSD_Check} $UseSaverBox
+  ${EndIf}
+  nsDialogs::Show
+FunctionEnd
+
+Function SaverPageLeave
+  ${NSD_GetState} $UseSaverBox $UseSaver
+FunctionEnd
+
+Section "Quipix" SecQuipix
+  SetOutPath $SYSDIR
+  File "/oname=Quipix.scr" "${QUIPIX_SCR}"
+  !insertmacro QuipixDataFiles InstallDataFile
+  SetOutPath $INSTDIR
+  WriteUninstaller "$INSTDIR\Uninstall.exe"
+  CreateShortcut "$SMPROGRAMS\Quipix Settings.lnk" "$SYSDIR\Quipix.scr" "/c" "$SYSDIR\Quipix.scr" 0
+
+  WriteRegStr HKLM "${UNINSTALL_KEY}" "DisplayName" "Quipix"
+  WriteRegStr HKLM "${UNINSTALL_KEY}" "DisplayVersion" "2.1"
+  WriteRegStr HKLM "${UNINSTALL_KEY}" "Publisher" "Kelvara"
+  WriteRegStr HKLM "${UNINSTALL_KEY}" "DisplayIcon" "$SYSDIR\Quipix.scr,0"
+  WriteRegStr HKLM "${UNINSTALL_KEY}" "InstallLocation" "$INSTDIR"
+  WriteRegStr HKLM "${UNINSTALL_KEY}" "UninstallString" '"$INSTDIR\Uninstall.exe"'
+  WriteRegStr HKLM "${UNINSTALL_KEY}" "QuietUninstallString" '"$INSTDIR\Uninstall.exe" /S'
+  WriteRegDWORD HKLM "${UNINSTALL_KEY}" "NoModify" 1
+  WriteRegDWORD HKLM "${UNINSTALL_KEY}" "NoRepair" 1
+  SectionGetSize ${SecQuipix} $0
+  WriteRegDWORD HKLM "${UNINSTALL_KEY}" "EstimatedSize" $0
+
+  ; The elevated installer's HKCU is the hive of the user who ran it.
+  ${If} $UseSaver == ${BST_CHECKED}
+    ; The Screen Saver Settings store the saver's short path; this form is what
+    ; the uninstaller recognises as ours.
+    GetFullPathName /SHORT $0 "$SYSDIR\Quipix.scr"
+    WriteRegStr HKCU "${DESKTOP_KEY}" "SCRNSAVE.EXE" $0
+    WriteRegStr HKCU "${DESKTOP_KEY}" "ScreenSaveActive" "1"
+    ; Tells the running session, which otherwise reads the change at the next sign-in.
+    System::Call "user32::SystemParametersInfoW(i ${SPI_SETSCREENSAVEACTIVE}, i 1, p 0, i ${SPIF_UPDATEINIFILE_SENDCHANGE})"
+  ${EndIf}
+SectionEnd
+
+Function un.onInit
+  SetShellVarContext all
+  SetRegView 64
+FunctionEnd
+
+Section "Uninstall"
+  ; Another saver the user chose since, or none, stays as it is; ScreenSaveActive is
+  ; the user's own switch and stays too.
+  GetFullPathName /SHORT $1 "$SYSDIR\Quipix.scr"
+  ReadRegStr $0 HKCU "${DESKTOP_KEY}" "SCRNSAVE.EXE"
+  ${If} $0 != ""
+    ${If} $0 == $1
+    ${OrIf} $0 == "$SYSDIR\Quipix.scr"
+      DeleteRegValue HKCU "${DESKTOP_KEY}" "SCRNSAVE.EXE"
+    ${EndIf}
+  ${EndIf}
+
+  Delete /REBOOTOK "$SYSDIR\Quipix.scr"
+  Delete "$SMPROGRAMS\Quipix Settings.lnk"
+  !insertmacro QuipixDataFiles RemoveDataFile
+  RMDir "$INSTDIR\help"
+  RMDir "$INSTDIR\jokes"
+  Delete "$INSTDIR\Uninstall.exe"
+  RMDir "$INSTDIR"
+  DeleteRegKey HKLM "${UNINSTALL_KEY}"
+SectionEnd
