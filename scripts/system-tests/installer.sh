@@ -1,0 +1,147 @@
+#!/usr/bin/env bash
+# System test of QuipixSetup.exe under Wine, in a Wine of its own made afresh:
+# a silent install puts every file and registry value in its place and makes Quipix the
+# screen saver; the installed Quipix.scr /s shows a bundled joke on a real X server
+# (Xvfb); the silent uninstall removes what was installed and nothing else. A second
+# round installs with /NOSAVER into another folder over a saver the user chose, and
+# uninstalls through the registered QuietUninstallString: the user's saver stays.
+# Needs scripts/build-windows.sh to have run; QUIPIX_WIN_BUILD overrides the build folder.
+set -euo pipefail
+cd "$(dirname "$0")/../.."
+if [ -n "${QUIPIX_SKIP_WINDOWS:-}" ]; then echo "installer.sh: Windows skipped"; exit 0; fi
+OUT="$(realpath -m "${QUIPIX_WIN_BUILD:-build-windows}")"
+SETUP="$OUT/QuipixSetup.exe"
+[ -f "$SETUP" ] || { echo "installer.sh: build QuipixSetup.exe first (scripts/build-windows.sh)"; exit 1; }
+for tool in wine Xvfb import convert; do
+  command -v "$tool" >/dev/null || { echo "installer.sh: $tool is missing"; exit 1; }
+done
+
+WORK=$(mktemp -d)
+. scripts/lib/system-test.sh
+XVFB_PID=""
+cleanup() {
+  wineserver -k 2>/dev/null || true
+  [ -z "$XVFB_PID" ] || kill "$XVFB_PID" 2>/dev/null || true
+  rm -rf "$WORK"
+}
+trap cleanup EXIT
+
+# Wine's desktop process, started by the first Wine program, keeps the display it
+# found: all of them see the X server.
+start_xvfb -screen 0 800x600x24
+export WINEPREFIX="$OUT/wineprefix-installer"
+rm -rf "$WINEPREFIX"
+. scripts/lib/wine-env.sh
+C="$WINEPREFIX/drive_c"
+SAVER="$C/windows/system32/Quipix.scr"
+DATA="$C/Program Files/Quipix"
+LINK="$C/ProgramData/Microsoft/Windows/Start Menu/Programs/Quipix Settings.lnk"
+UNINSTALL='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\Quipix'
+DESKTOP='HKCU\Control Panel\Desktop'
+SETTINGS='HKCU\Software\Kelvara\Quipix'
+
+run() { wine "$@" >>"$WORK/wine.log" 2>&1 || true; wineserver -w; }
+# value KEY NAME: the data of one registry value, nothing when it is absent.
+value() {
+  wine reg query "$1" /v "$2" 2>/dev/null | tr -d '\r' |
+    awk -v n="$2" 'tolower($1) == tolower(n) { $1 = ""; $2 = ""; sub(/^ +/, ""); print }'
+}
+has_value() { [ "$(value "$1" "$2")" = "$3" ]; }
+no_value() { [ -z "$(value "$1" "$2")" ]; }
+has_key() { wine reg query "$1" >/dev/null 2>&1; }
+no_key() { ! has_key "$1"; }
+# The files of the Wine drive, less the temporary folders the uninstaller runs from.
+files() { (cd "$C" && find . -type f | grep -viE '/temp/' | sort); }
+same_data_files() {  # FOLDER: every help topic and joke file, as in the tree
+  local f
+  for f in help/* jokes/*.txt; do cmp -s "$f" "$1/$f" || return 1; done
+}
+points_at_saver() { [ "$(winepath -u "$(value "$DESKTOP" SCRNSAVE.EXE)" 2>/dev/null)" -ef "$SAVER" ]; }
+
+# --- silent install ---
+files >"$WORK/before.txt"
+run "$SETUP" /S
+check "Quipix.scr is in the system folder" cmp -s "$OUT/installer/Quipix.scr" "$SAVER"
+check "the help topics and jokes are in Program Files\\Quipix" same_data_files "$DATA"
+check "the uninstaller is beside them" test -f "$DATA/Uninstall.exe"
+check "the Start menu has \"Quipix Settings\"" test -f "$LINK"
+link_runs_settings() {  # the link's strings are UTF-16
+  local text; text=$(tr -d '\0' <"$LINK")
+  grep -qa 'system32\\Quipix.scr' <<<"$text" && grep -qa '/c' <<<"$text"
+}
+check "the shortcut runs Quipix.scr /c" link_runs_settings
+while IFS='|' read -r name data; do
+  check "Apps & features: $name" has_value "$UNINSTALL" "$name" "$data"
+done <<'EOF'
+DisplayName|Quipix
+DisplayVersion|2.1
+Publisher|Kelvara
+DisplayIcon|C:\windows\system32\Quipix.scr,0
+InstallLocation|C:\Program Files\Quipix
+UninstallString|"C:\Program Files\Quipix\Uninstall.exe"
+QuietUninstallString|"C:\Program Files\Quipix\Uninstall.exe" /S
+NoModify|0x1
+NoRepair|0x1
+EOF
+size_is_installed_size() {  # in KB, at least the saver and its data
+  local kb; kb=$(( $(value "$UNINSTALL" EstimatedSize) ))
+  local need=$(( ($(stat -c %s "$SAVER") + $(cat help/* jokes/*.txt | wc -c)) / 1024 ))
+  [ "$kb" -ge "$need" ] && [ "$kb" -le $((need * 2 + 64)) ]
+}
+check "Apps & features: EstimatedSize" size_is_installed_size
+check "SCRNSAVE.EXE names the installed Quipix.scr" points_at_saver
+check "ScreenSaveActive is 1" has_value "$DESKTOP" ScreenSaveActive 1
+
+# --- the installed saver shows a bundled joke ---
+wine "$SAVER" /s >"$WORK/saver.log" 2>&1 &
+saver_pid=$!
+sleep 6
+mkdir -p "$OUT/screenshots"
+import -window root "$OUT/screenshots/installed-saver.png" || true
+check "the installed saver runs" kill -0 "$saver_pid"
+wineserver -k || true
+wineserver -w
+# The default background is plain black: every other colour is the joke's text.
+colours=$(convert "$OUT/screenshots/installed-saver.png" -format '%k' info: 2>/dev/null || echo 0)
+check "the installed saver draws a joke ($colours colours)" test "$colours" -ge 8
+bundled_joke_file() {  # named within the bundled folder, Directory being empty
+  local file; file=$(value "$SETTINGS\\General" JokeFile)
+  [ -n "$file" ] && [ -f "jokes/$file" ]
+}
+check "the joke comes from a bundled joke file" bundled_joke_file
+
+# --- silent uninstall ---
+echo "A joke of the user's own" >"$DATA/jokes/mine.txt"
+run "$DATA/Uninstall.exe" /S
+check "Quipix.scr is gone" test ! -e "$SAVER"
+check "the Start menu entry is gone" test ! -e "$LINK"
+check "the help topics are gone" test ! -e "$DATA/help"
+check "the uninstaller is gone" test ! -e "$DATA/Uninstall.exe"
+check "the user's own joke file stays" test -f "$DATA/jokes/mine.txt"
+check "the Apps & features entry is gone" no_key "$UNINSTALL"
+check "SCRNSAVE.EXE, which named Quipix, is gone" no_value "$DESKTOP" SCRNSAVE.EXE
+check "ScreenSaveActive stays" has_value "$DESKTOP" ScreenSaveActive 1
+check "the user's settings stay" has_key "$SETTINGS\\General"
+# Besides the user's file, only the joke files the saver itself wrote for its user.
+files | grep -v -e '^./Program Files/Quipix/jokes/mine.txt$' \
+  -e '^./users/[^/]*/AppData/Local/Kelvara/Quipix/jokes/[^/]*\.txt$' >"$WORK/after.txt"
+check "no other file came or went" diff "$WORK/before.txt" "$WORK/after.txt"
+
+# --- /NOSAVER into another folder, over the user's own saver ---
+rm -rf "$DATA"
+wine reg add "$DESKTOP" /v SCRNSAVE.EXE /t REG_SZ /d 'C:\windows\system32\other.scr' /f >/dev/null
+wine reg add "$DESKTOP" /v ScreenSaveActive /t REG_SZ /d 0 /f >/dev/null
+run "$SETUP" /S /NOSAVER '/D=C:\QuipixData'
+check "/D= puts the data where it says" same_data_files "$C/QuipixData"
+check "InstallLocation follows /D=" has_value "$UNINSTALL" InstallLocation 'C:\QuipixData'
+check "/NOSAVER leaves SCRNSAVE.EXE alone" has_value "$DESKTOP" SCRNSAVE.EXE 'C:\windows\system32\other.scr'
+check "/NOSAVER leaves ScreenSaveActive alone" has_value "$DESKTOP" ScreenSaveActive 0
+quiet=$(value "$UNINSTALL" QuietUninstallString)
+uninstaller=${quiet#\"}
+uninstaller=${uninstaller%%\"*}
+run "$uninstaller" ${quiet##*\"}
+check "QuietUninstallString removes the other folder" test ! -e "$C/QuipixData"
+check "QuietUninstallString removes Quipix.scr" test ! -e "$SAVER"
+check "the user's saver stays the screen saver" has_value "$DESKTOP" SCRNSAVE.EXE 'C:\windows\system32\other.scr'
+
+summary installer
