@@ -128,6 +128,31 @@ int ExtractBundledJokes(HMODULE module, const std::wstring& folder) {
     return found;
 }
 
+namespace {
+
+bool HoldsJokes(const std::wstring& folder) {
+    const DWORD jokes = GetFileAttributesW((folder + L"\\jokes").c_str());
+    return jokes != INVALID_FILE_ATTRIBUTES && (jokes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+std::wstring RegisteredInstallLocation() {
+    wchar_t path[MAX_PATH];
+    DWORD bytes = sizeof path;
+    if (RegGetValueW(HKEY_LOCAL_MACHINE, kUninstallKey, L"InstallLocation", RRF_RT_REG_SZ, nullptr, path,
+                     &bytes) != ERROR_SUCCESS)
+        return {};
+    return path;
+}
+
+}  // namespace
+
+std::wstring InstalledDataFolder(const std::wstring& moduleFolder) {
+    if (HoldsJokes(moduleFolder)) return moduleFolder;
+    const std::wstring registered = RegisteredInstallLocation();
+    if (!registered.empty() && HoldsJokes(registered)) return registered;
+    return {};
+}
+
 std::wstring UserJokesFolder() {
     wchar_t base[MAX_PATH];
     if (FAILED(SHGetFolderPathW(nullptr, CSIDL_LOCAL_APPDATA | CSIDL_FLAG_CREATE, nullptr, 0, base)))
@@ -229,23 +254,27 @@ bool VerifyScreenSavePassword(WindowId saverWindow) {
     return accepted;
 }
 
-// The folder of the executable once it is installed with its jokes\ and help\;
-// else the source tree the program was built from, as on Linux.
+// An installed Quipix's folder, else the source tree the program was built from, as on
+// Linux.
 std::string DataDirectory() {
-    const std::wstring folder = win32::ModuleFolder();
-    const DWORD jokes = GetFileAttributesW((folder + L"\\jokes").c_str());
-    if (jokes != INVALID_FILE_ATTRIBUTES && (jokes & FILE_ATTRIBUTE_DIRECTORY)) return win32::Narrow(folder);
-    return QUIPIX_SOURCE_DATA_DIR;
+    const std::wstring installed = win32::InstalledDataFolder(win32::ModuleFolder());
+    return installed.empty() ? std::string(QUIPIX_SOURCE_DATA_DIR) : win32::Narrow(installed);
 }
 
-// The bundled joke files travel inside the executable, so that a copied Quipix.scr
+// An installed Quipix reads the bundled joke files from its data folder, one copy for
+// every user. Elsewhere they travel inside the executable, so that a copied Quipix.scr
 // alone still has jokes; they are written into the user's own folder once per run
 // and read from there like any joke folder. A program without them (a test) reads
-// the data folder's.
+// the source tree's.
 std::string BundledJokesDirectory() {
     static std::once_flag once;
     static std::string directory;
     std::call_once(once, [] {
+        const std::wstring installed = win32::InstalledDataFolder(win32::ModuleFolder());
+        if (!installed.empty()) {
+            directory = win32::Narrow(installed + L"\\jokes");
+            return;
+        }
         const std::wstring folder = win32::UserJokesFolder();
         if (!folder.empty() && win32::ExtractBundledJokes(GetModuleHandleW(nullptr), folder) > 0)
             directory = win32::Narrow(folder);

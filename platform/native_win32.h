@@ -41,6 +41,15 @@ inline constexpr int kLastJokeResource = 1999;
 // resources found; 0 when the module carries none. Throws nothing.
 int ExtractBundledJokes(HMODULE module, const std::wstring& folder);
 
+// The uninstall entry of QuipixSetup.exe (win32/installer/quipix.nsi), under
+// HKEY_LOCAL_MACHINE; its InstallLocation is the installed data folder.
+inline constexpr wchar_t kUninstallKey[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Quipix";
+
+// The folder of an installed Quipix, holding jokes\ and help\: moduleFolder itself, or,
+// for a Quipix.scr in the system folder (where the Screen Saver Settings list it), the
+// InstallLocation its installer registered. Empty when neither holds a jokes\ folder.
+std::wstring InstalledDataFolder(const std::wstring& moduleFolder);
+
 // %LOCALAPPDATA%\Kelvara\Quipix\jokes.
 std::wstring UserJokesFolder();
 
