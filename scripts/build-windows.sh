@@ -144,21 +144,20 @@ cmake -S . -B "$out" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   "${launcher[@]}" >/dev/null
 cmake --build "$out" -j2
 
-# QuipixSetup.exe from a stripped copy of the given Quipix.scr. The data files are
-# listed one by one for the installer script, so that its uninstaller removes exactly
-# those and nothing a user added beside them.
+# QuipixSetup.exe around the given Quipix.scr. The data files are listed one by one
+# for the installer script, so that its uninstaller removes exactly those and nothing
+# a user added beside them.
 build_installer() {
-  local scr=$1 dir=$out/installer f
-  mkdir -p "$dir"
-  x86_64-w64-mingw32-strip -o "$dir/Quipix.scr" "$scr"
+  local scr=$1 list=$out/installer/files.nsh f
+  mkdir -p "$out/installer"
   {
     echo '!macro QuipixDataFiles ACTION'
     for f in help/* jokes/*.txt; do
       [ -f "$f" ] && echo "  !insertmacro \${ACTION} \"${f%%/*}\" \"${f#*/}\""
     done
     echo '!macroend'
-  } >"$dir/files.nsh"
-  makensis -V2 -DQUIPIX_SCR="$dir/Quipix.scr" -DQUIPIX_ROOT="$root" -DQUIPIX_FILES="$dir/files.nsh" \
+  } >"$list"
+  makensis -V2 -DQUIPIX_SCR="$scr" -DQUIPIX_ROOT="$root" -DQUIPIX_FILES="$list" \
     -DOUTFILE="$out/QuipixSetup.exe" win32/installer/quipix.nsi
 }
 build_installer "$out/Quipix.scr"
