@@ -50,6 +50,7 @@ VIAddVersionKey "LegalCopyright" "Kelvara"
 !define MUI_ICON "${QUIPIX_ROOT}/win32/quipix.ico"
 !define MUI_UNICON "${QUIPIX_ROOT}/win32/quipix.ico"
 !define MUI_ABORTWARNING
+!define MUI_DIRECTORYPAGE_TEXT_TOP "Setup will put the screen saver into the Windows system folder, where the Screen Saver Settings list it, and its help and jokes into the following folder. To choose a different folder, click Browse. Click Next to continue."
 
 Var UseSaver      ; BST_CHECKED: Quipix becomes the user's screen saver
 Var UseSaverBox
