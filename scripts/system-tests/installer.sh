@@ -18,6 +18,7 @@ done
 
 WORK=$(mktemp -d)
 . scripts/lib/system-test.sh
+export WINEPREFIX="$OUT/wineprefix-installer"
 XVFB_PID=""
 cleanup() {
   wineserver -k 2>/dev/null || true
@@ -29,7 +30,6 @@ trap cleanup EXIT
 # Wine's desktop process, started by the first Wine program, keeps the display it
 # found: all of them see the X server.
 start_xvfb -screen 0 800x600x24
-export WINEPREFIX="$OUT/wineprefix-installer"
 rm -rf "$WINEPREFIX"
 . scripts/lib/wine-env.sh
 C="$WINEPREFIX/drive_c"
