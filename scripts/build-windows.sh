@@ -18,18 +18,8 @@ mingw=/usr/x86_64-w64-mingw32
 packages=(g++-mingw-w64-x86-64-posix libz-mingw-w64-dev mingw-w64-tools wine wine64
           cmake ninja-build nasm dpkg-dev googletest debian-archive-keyring nsis
           xvfb xdotool imagemagick)
-missing=()
-for p in "${packages[@]}"; do
-  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
-done
-if [ ${#missing[@]} -gt 0 ]; then
-  echo "Installing: ${missing[*]}"
-  SUDO=""
-  [ "$(id -u)" -eq 0 ] || SUDO="sudo"
-  export DEBIAN_FRONTEND=noninteractive
-  $SUDO apt-get update -qq
-  $SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}"
-fi
+. scripts/lib/apt.sh
+install_packages "${packages[@]}"
 
 # --- sources of the libraries, through a private apt state ---
 apt_dir=$deps/apt
