@@ -120,18 +120,18 @@ void TfrmFullScreen::ShowPicture(const TPixelGraphic* picture) {
     if (!picture) {
         shown_.reset();
     } else {
-        auto copy = std::make_unique<TPixelGraphic>();
-        copy->CopyPicture(picture);
-        shown_ = std::move(copy);
+        // Refilled in place: a new joke over the same background allocates nothing.
+        if (shown_) shown_->OnChange = nullptr;
+        AdoptPictureCopy(shown_, *picture);
     }
     WatchShownPicture();
 }
 
 void TfrmFullScreen::ShowBlack(int width, int height) {
-    // A fresh picture sized in place: no second full-screen picture to copy from.
-    shown_ = std::make_unique<TPixelGraphic>();
+    // Sized in place: no second full-screen picture to copy from.
+    const TPixelGraphic fresh;
+    ShowPicture(&fresh);
     shown_->SetSize(width, height, pgpf24Bit);
-    WatchShownPicture();
 }
 
 void TfrmFullScreen::WatchShownPicture() {
