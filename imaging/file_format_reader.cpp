@@ -118,4 +118,28 @@ void HandleReadWarning(TPGWarningAction action, const std::string& caption,
     }
 }
 
+std::string PGDialogFilter() {
+    InitPixelGraphicLibrary();
+    std::vector<TFileFormatReader*> readers;
+    for (TFileFormatReader* reader : PGFileFormatReaders())
+        if (reader->ListedInDialog()) readers.push_back(reader);
+    const auto lower = [](std::string text) {
+        for (char& c : text) c = char(std::tolower(static_cast<unsigned char>(c)));
+        return text;
+    };
+    std::stable_sort(readers.begin(), readers.end(), [&](const auto* a, const auto* b) {
+        if (a->DialogGroup() != b->DialogGroup()) return a->DialogGroup() < b->DialogGroup();
+        return lower(a->Extension()) < lower(b->Extension());
+    });
+    std::string all, entries;
+    for (const TFileFormatReader* reader : readers) {
+        const std::string ext = lower(reader->Extension());
+        std::string upper = ext;
+        for (char& c : upper) c = char(std::toupper(static_cast<unsigned char>(c)));
+        all += (all.empty() ? "*." : "; *.") + ext;
+        entries += upper + " - " + reader->Description() + "|*." + ext + "|";
+    }
+    return GetPGLangStr(25) + "|" + all + "|" + entries + GetPGLangStr(26) + "|*.*";
+}
+
 }  // namespace quipix

@@ -58,6 +58,9 @@ private:
 
 // The registered readers, in registration order until the first search sorts them.
 std::vector<TFileFormatReader*>& PGFileFormatReaders();
+// The open dialog's filter, "description|patterns|…": all listed extensions together,
+// one entry per reader (by dialog group, then extension), then all files.
+std::string PGDialogFilter();
 TFileFormatReader* FindFileFormatReader(TPGStream& stream, std::string_view extension);
 // A file name's extension, lower case, without its dot ("Photo.JPG" -> "jpg").
 std::string PictureFileExtension(const std::string& fileName);

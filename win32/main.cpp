@@ -12,6 +12,7 @@
 #include "app/run_program.h"
 #include "platform/native_win32.h"
 #include "saver/recorder.h"
+#include "win32/config_dialog.h"
 #include "win32/saver_window.h"
 
 #include <shellapi.h>
@@ -72,13 +73,6 @@ const char kUsage[] =
     "\n"
     "Settings are kept in HKEY_CURRENT_USER\\Software\\Kelvara\\Quipix.\n";
 
-void ShowSettingsNotice() {
-    MessageBoxW(GetForegroundWindow(),
-                L"The settings dialog comes with the next version of Quipix.\n\n"
-                L"Until then the saver runs with its stored settings, or with its defaults.",
-                L"Kelvara Jokes Screen Saver Configuration", MB_OK | MB_ICONINFORMATION);
-}
-
 int Run() {
     const std::vector<std::string> params = Parameters();
     using Action = quipix::DesktopOptions::Action;
@@ -111,7 +105,11 @@ int Run() {
         InstallTextEngine();
         quipix::win32::RunSaverWindows(parent);
     };
-    callbacks.runConfig = [](quipix::platform::WindowId) { ShowSettingsNotice(); };
+    callbacks.runConfig = [](quipix::platform::WindowId owner) {
+        // The previews draw their text as the saver does.
+        InstallTextEngine();
+        quipix::win32::RunConfigDialog(owner);
+    };
     callbacks.changePassword = quipix::platform::ChangeScreenSaverPasswordCall;
     return quipix::RunProgram(callbacks);
 }

@@ -21,28 +21,7 @@
 
 namespace quipix {
 
-QString PGDefaultFilter() {
-    InitPixelGraphicLibrary();
-    std::vector<TFileFormatReader*> readers;
-    for (TFileFormatReader* reader : PGFileFormatReaders())
-        if (reader->ListedInDialog()) readers.push_back(reader);
-    std::stable_sort(readers.begin(), readers.end(), [](const auto* a, const auto* b) {
-        if (a->DialogGroup() != b->DialogGroup()) return a->DialogGroup() < b->DialogGroup();
-        return QString::fromStdString(a->Extension()).toLower() <
-               QString::fromStdString(b->Extension()).toLower();
-    });
-    QStringList all;
-    QString entries;
-    for (const TFileFormatReader* reader : readers) {
-        const QString ext = QString::fromStdString(reader->Extension());
-        all << QStringLiteral("*.") + ext.toLower();
-        entries += ext.toUpper() + QStringLiteral(" - ") +
-                   QString::fromStdString(reader->Description()) + QStringLiteral("|*.") +
-                   ext.toLower() + u'|';
-    }
-    return QString::fromStdString(GetPGLangStr(25)) + u'|' + all.join(QStringLiteral("; ")) + u'|' +
-           entries + QString::fromStdString(GetPGLangStr(26)) + QStringLiteral("|*.*");
-}
+QString PGDefaultFilter() { return QString::fromStdString(PGDialogFilter()); }
 
 QStringList PGQtNameFilters(const QString& filter) {
     const QStringList parts = filter.split(u'|');
