@@ -25,6 +25,7 @@
 #include <commctrl.h>
 #include <commdlg.h>
 #include <shlobj.h>
+#include <uxtheme.h>
 
 namespace quipix::win32 {
 
@@ -200,12 +201,13 @@ public:
 
 private:
     static INT_PTR CALLBACK Proc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
+    static INT_PTR CALLBACK PageProc(HWND page, UINT message, WPARAM wParam, LPARAM lParam);
     static LRESULT CALLBACK FilterKeys(int code, WPARAM wParam, LPARAM lParam);
     INT_PTR Handle(UINT message, WPARAM wParam, LPARAM lParam);
 
     void Create();
     void SetFonts();
-    HWND Item(int id) const { return GetDlgItem(dialog_, id); }
+    HWND Item(int id) const;
     void ShowValues();
     void ShowFiles();
     void ShowBitmapCaption();
@@ -224,8 +226,11 @@ private:
 
     void SetText(int id, const std::string& text) { SetWindowTextW(Item(id), Widen(text).c_str()); }
     std::string Text(int id) const;
-    void SetChecked(int id, bool on) { CheckDlgButton(dialog_, id, on ? BST_CHECKED : BST_UNCHECKED); }
-    bool Checked(int id) const { return IsDlgButtonChecked(dialog_, id) == BST_CHECKED; }
+    void SetChecked(int id, bool on) { SendMessageW(Item(id), BM_SETCHECK, on ? BST_CHECKED : BST_UNCHECKED, 0); }
+    bool Checked(int id) const { return SendMessageW(Item(id), BM_GETCHECK, 0, 0) == BST_CHECKED; }
+    void SetRadio(int first, int count, int index) {
+        for (int i = 0; i < count; ++i) SetChecked(first + i, i == index);
+    }
     int Spin(int id) const { return int(SendMessageW(Item(id), UDM_GETPOS32, 0, 0)); }
     void SetSpin(int id, int value) { SendMessageW(Item(id), UDM_SETPOS32, 0, value); }
     int Track(int id) const { return int(SendMessageW(Item(id), TBM_GETPOS, 0, 0)); }
@@ -236,6 +241,7 @@ private:
 
     platform::WindowId owner_;
     HWND dialog_ = nullptr;
+    std::array<HWND, kPageCount> pages_{};
     std::unique_ptr<DialogController> controller_;
     std::vector<HFONT> fonts_;
     std::array<ShownPicture, 3> previews_;
@@ -297,6 +303,25 @@ INT_PTR CALLBACK ConfigDialog::Proc(HWND dialog, UINT message, WPARAM wParam, LP
     return self ? self->Handle(message, wParam, lParam) : FALSE;
 }
 
+// Each page is a child dialog, so that on a themed system its labels and boxes take
+// the page's background; what its controls report goes to the dialog.
+INT_PTR CALLBACK ConfigDialog::PageProc(HWND page, UINT message, WPARAM wParam, LPARAM lParam) {
+    switch (message) {
+    case WM_INITDIALOG:
+        return FALSE;
+    case WM_COMMAND: case WM_NOTIFY: case WM_DRAWITEM:
+        return SendMessageW(GetParent(page), message, wParam, lParam);
+    }
+    return FALSE;
+}
+
+HWND ConfigDialog::Item(int id) const {
+    if (HWND item = GetDlgItem(dialog_, id)) return item;
+    for (HWND page : pages_)
+        if (HWND item = page ? GetDlgItem(page, id) : nullptr) return item;
+    return nullptr;
+}
+
 INT_PTR ConfigDialog::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
     case WM_INITDIALOG:
@@ -350,11 +375,22 @@ void ConfigDialog::Create() {
     RECT pageRect{0, 0, kClientWidth, 249};
     TabCtrl_AdjustRect(tabs, FALSE, &pageRect);
 
+    struct alignas(4) {
+        DLGTEMPLATE head;
+        WORD menu, windowClass, title;
+    } pageTemplate{};
+    pageTemplate.head.style = WS_CHILD | DS_CONTROL;
+    pageTemplate.head.dwExtendedStyle = WS_EX_CONTROLPARENT;
+    for (HWND& page : pages_) {
+        page = CreateDialogIndirectParamW(instance, &pageTemplate.head, dialog_, PageProc, 0);
+        SetWindowPos(page, nullptr, pageRect.left, pageRect.top, pageRect.right - pageRect.left,
+                     pageRect.bottom - pageRect.top, SWP_NOZORDER | SWP_NOACTIVATE);
+        EnableThemeDialogTexture(page, ETDT_ENABLETAB);
+    }
     for (const ControlDef& c : kControls) {
-        const int dx = c.page == kForm ? 0 : pageRect.left, dy = c.page == kForm ? 0 : pageRect.top;
-        HWND control = CreateWindowExW(0, c.cls, c.text, WS_CHILD | WS_CLIPSIBLINGS | c.style, dx + c.x, dy + c.y, c.w, c.h,
-                                       dialog_, HMENU(INT_PTR(c.id)), instance, nullptr);
-        SetWindowLongPtrW(control, GWLP_USERDATA, LONG_PTR(c.page));
+        HWND parent = c.page == kForm ? dialog_ : pages_[size_t(c.page)];
+        HWND control = CreateWindowExW(0, c.cls, c.text, WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS | c.style, c.x, c.y,
+                                       c.w, c.h, parent, HMENU(INT_PTR(c.id)), instance, nullptr);
         const HFONT font = fonts_[size_t(c.look)];
         SendMessageW(control, WM_SETFONT, WPARAM(font), FALSE);
     }
@@ -390,6 +426,8 @@ void ConfigDialog::Create() {
     ShowValues();
     ApplyStates();
     creating_ = false;
+    // With the pages being dialogs of their own, the default button is named.
+    SendMessageW(dialog_, DM_SETDEFID, IDOK, 0);
     SetFocus(Item(idFiles));
     if (!pendingError_.empty()) PostMessageW(dialog_, kShowPendingError, 0, 0);
 }
@@ -450,7 +488,7 @@ void ConfigDialog::ShowValues() {
     SetText(idAEdit, v.AEdit);
     SetChecked(idRandom, v.cbRandom);
     SetSpin(idUdRand, v.udRand);
-    CheckRadioButton(dialog_, idBack0, idBack2, idBack0 + std::clamp(v.rgBackType, 0, kBackTypeCount - 1));
+    SetRadio(idBack0, kBackTypeCount, v.rgBackType);
     ShowBitmapCaption();
     SetChecked(idTiled, v.cbTiled);
     SetFontName(idQFont, v.QFont);
@@ -466,7 +504,7 @@ void ConfigDialog::ShowValues() {
     SetTrack(idTbQ, v.tbQ);
     SetTrack(idTbA, v.tbA);
     SetTrack(idTbF, v.tbF);
-    CheckRadioButton(dialog_, idFade0, idFade1, idFade0 + std::clamp(v.rgFadeMode, 0, kFadeModeCount - 1));
+    SetRadio(idFade0, kFadeModeCount, v.rgFadeMode);
     SetSpin(idUdPause, v.udPause);
     SetText(idVer, v.laVer);
     for (int id : {idSolidC, idFromC, idToC, idQColor, idAColor}) InvalidateRect(Item(id), nullptr, FALSE);
@@ -526,15 +564,8 @@ void ConfigDialog::ShowPage(int page) {
         {idSolidC, !states_.SolidC}, {idFromC, !states_.FromC}, {idToC, !states_.ToC},
         {idBitmap, !states_.btBitmap}, {idTiled, !states_.cbTiled}, {idTbQ, !states_.tbQ},
         {idTbA, !states_.tbA}, {idColors, !states_.laColors}};
-    for (HWND child = GetWindow(dialog_, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
-        const int id = GetDlgCtrlID(child);
-        if (id == idPages) continue;
-        const int onPage = int(GetWindowLongPtrW(child, GWLP_USERDATA));
-        bool show = onPage == kForm || onPage == page;
-        for (auto [hiddenId, off] : hidden)
-            if (id == hiddenId && off) show = false;
-        ShowWindow(child, show ? SW_SHOWNA : SW_HIDE);
-    }
+    for (auto [id, off] : hidden) ShowWindow(Item(id), off ? SW_HIDE : SW_SHOWNA);
+    for (int i = 0; i < kPageCount; ++i) ShowWindow(pages_[size_t(i)], i == page ? SW_SHOWNA : SW_HIDE);
 }
 
 void ConfigDialog::Run(void (DialogController::*handler)()) {
@@ -752,7 +783,7 @@ void ConfigDialog::DrawLabel(const DRAWITEMSTRUCT& item, Look look) {
     wchar_t text[256] = L"";
     GetWindowTextW(item.hwndItem, text, 256);
     RECT r = item.rcItem;
-    FillRect(item.hDC, &r, GetSysColorBrush(COLOR_BTNFACE));
+    DrawThemeParentBackground(item.hwndItem, item.hDC, &r);
     SetBkMode(item.hDC, TRANSPARENT);
     HGDIOBJ old = SelectObject(item.hDC, fonts_[size_t(look)]);
     const UINT format = DT_CENTER | DT_WORDBREAK | DT_NOPREFIX;
