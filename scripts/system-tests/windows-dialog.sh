@@ -1,0 +1,107 @@
+#!/usr/bin/env bash
+# System test of the configuration dialog of Quipix.scr under Wine on Xvfb: /c opens
+# a 534 x 288 window captioned "Kelvara Jokes Screen Saver Configuration"; Ctrl+Tab
+# turns the six pages (screenshots build-windows/screenshots/windows-dialog-*.png);
+# Escape closes it and writes nothing to the registry; choosing "Degraded" redraws
+# the background preview; Enter saves every persisted value as a string.
+# Needs scripts/build-windows.sh to have run. QUIPIX_WIN_BUILD overrides the build folder.
+set -euo pipefail
+cd "$(dirname "$0")/../.."
+OUT="$(realpath -m "${QUIPIX_WIN_BUILD:-build-windows}")"
+SCR="$OUT/Quipix.scr"
+SHOTS="$OUT/screenshots"
+TITLE="Kelvara Jokes Screen Saver Configuration"
+[ -f "$SCR" ] || { echo "build Quipix.scr first (scripts/build-windows.sh)"; exit 1; }
+mkdir -p "$SHOTS"
+
+work="$(mktemp -d)"
+xvfb_pid=""
+dialog_pid=""
+cleanup() {
+  [ -n "$dialog_pid" ] && kill "$dialog_pid" 2>/dev/null || true
+  wineserver -k 2>/dev/null || true
+  [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null || true
+  rm -rf "$work"
+}
+trap cleanup EXIT
+fail() { echo "windows-dialog.sh: $*"; exit 1; }
+
+Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$work/display" 2>"$work/xvfb.log" &
+xvfb_pid=$!
+for _ in $(seq 100); do [ -s "$work/display" ] && break; sleep 0.1; done
+[ -s "$work/display" ] || { cat "$work/xvfb.log"; fail "Xvfb did not start"; }
+export DISPLAY=":$(head -n1 "$work/display")"
+
+# A fresh Wine: the registry holds none of our settings.
+export WINEPREFIX="$OUT/wineprefix-dialog"
+rm -rf "$WINEPREFIX"
+. scripts/lib/wine-env.sh
+key='HKCU\Software\Kelvara\Quipix'
+
+window=""
+open_dialog() {
+  wine "$SCR" /c >"$work/dialog.log" 2>&1 &
+  dialog_pid=$!
+  window=""
+  for _ in $(seq 300); do
+    window=$(xdotool search --name "^$TITLE\$" 2>/dev/null | head -n1 || true)
+    [ -n "$window" ] && break
+    sleep 0.1
+  done
+  [ -n "$window" ] || fail "/c opened no window captioned \"$TITLE\""
+  sleep 1.5  # the fonts are listed and the previews drawn
+  xdotool windowactivate --sync "$window" 2>/dev/null || xdotool windowfocus --sync "$window"
+}
+closed_within() {
+  for _ in $(seq "$1"); do kill -0 "$dialog_pid" 2>/dev/null || { dialog_pid=""; return 0; }; sleep 0.1; done
+  return 1
+}
+# Without a window manager the window is its client area.
+geometry() { eval "$(xdotool getwindowgeometry --shell "$window")"; }
+shot() { import -window root -crop "${WIDTH}x${HEIGHT}+${X}+${Y}" +repage "$1"; }
+
+open_dialog
+geometry
+[ "$WIDTH" = 534 ] && [ "$HEIGHT" = 288 ] || fail "client area ${WIDTH}x${HEIGHT}, not 534x288"
+pages=(jokes background questions answers speed about)
+previous=""
+for i in "${!pages[@]}"; do
+  file="$SHOTS/windows-dialog-$((i + 1))-${pages[$i]}.png"
+  shot "$file"
+  if [ -n "$previous" ] && [ "$(compare -metric AE "$previous" "$file" null: 2>&1 || true)" = 0 ]; then
+    fail "Ctrl+Tab did not turn to the page ${pages[$i]}"
+  fi
+  previous="$file"
+  xdotool key ctrl+Tab
+  sleep 0.5
+done
+
+xdotool key Escape
+closed_within 100 || fail "Escape did not close the dialog"
+if wine reg query "$key\\General" >/dev/null 2>&1; then fail "Escape wrote settings"; fi
+
+# The page "Background": "Degraded" sits 16, 64 on the page, the preview at 271, 22;
+# the page begins about 4, 24 inside the window.
+open_dialog
+geometry
+xdotool key ctrl+Tab
+sleep 0.5
+preview="275x20+290+80"  # a strip of the preview, clear of any text
+import -window root -crop "${WIDTH}x${HEIGHT}+${X}+${Y}" +repage -crop "$preview" "$work/solid.png"
+xdotool mousemove $((X + 26)) $((Y + 96)) click 1
+sleep 1
+import -window root -crop "${WIDTH}x${HEIGHT}+${X}+${Y}" +repage -crop "$preview" "$work/degraded.png"
+[ "$(convert "$work/degraded.png" -format '%k' info:)" -gt "$(convert "$work/solid.png" -format '%k' info:)" ] ||
+  fail "choosing Degraded did not redraw the background preview as a gradient"
+
+xdotool key Return
+closed_within 100 || fail "Enter did not close the dialog"
+wine reg query "$key" /s >"$work/saved.txt" 2>&1 || fail "Enter saved nothing"
+for value in Directory JokeFile Speed "Fade Mode" Change ChangeAfter Bitmap Type "Solid Color" "From Color" \
+             "To Color" Tiled Face Size Color 3D Bold Italic; do
+  grep -Eq "^ +$value +REG_SZ" "$work/saved.txt" || { cat "$work/saved.txt"; fail "value \"$value\" not saved as REG_SZ"; }
+done
+[ "$(grep -c 'REG_SZ' "$work/saved.txt")" -ge 26 ] || { cat "$work/saved.txt"; fail "not every value saved"; }
+tr -d '\r' <"$work/saved.txt" | grep -A20 'Background$' | grep -Eq '^ +Type +REG_SZ +1$' ||
+  fail "the chosen background type was not saved"
+echo "windows-dialog.sh: passed"
