@@ -12,6 +12,7 @@
 #include <algorithm>
 #include <array>
 #include <cstring>
+#include <exception>
 #include <memory>
 #include <string>
 #include <utility>
@@ -20,6 +21,7 @@
 #include "common/background.h"
 #include "config/dialog_controller.h"
 #include "imaging/file_format_reader.h"
+#include "imaging/stream.h"
 #include "platform/native_win32.h"
 
 #include <commctrl.h>
@@ -34,6 +36,7 @@ namespace {
 using platform::win32::Narrow;
 using platform::win32::Widen;
 
+constexpr int kLogoResource = 2000;  // win32/quipix.rc
 constexpr int kClientWidth = 534, kClientHeight = 288;
 constexpr int kForm = -1;  // the control sits on the form, not on a page
 constexpr int kPageCount = 6;
@@ -46,7 +49,7 @@ enum Id : int {
     idQFont, idQed, idQSize, idQColor, idQ3D, idQBold, idQItalic, idQImg,
     idAFont, idAed, idASize, idAColor, idA3D, idABold, idAItalic, idAImg,
     idTbQ, idTbA, idTbF, idColors, idFade0, idFade1, idEdPause, idUdPause,
-    idLabel3d1, idVer, idURL, idHelp, idStatic
+    idLogo, idLabel3d1, idVer, idURL, idHelp, idStatic
 };
 
 enum class Look { Plain, Small, Radio, Bitmap, Warning, Title, Version };
@@ -141,6 +144,7 @@ const ControlDef kControls[] = {
 
     {idURL, 5, L"BUTTON", L"Navigate to Kelvara home page", BS_PUSHBUTTON | kTab, 153, 181, 225, 25},
     {idStatic, 5, L"STATIC", L"", kSunken, 8, 8, 312, 132},
+    {idLogo, 5, L"STATIC", L"", kOwnerStatic, 14, 14, 300, 120},
     {idLabel3d1, 5, L"STATIC", L"Kelvara Jokes Screen Saver", kOwnerStatic, 322, 21, 201, 65, Look::Title},
     {idVer, 5, L"STATIC", L"Version", kOwnerStatic, 336, 96, 169, 29, Look::Version},
     {idStatic, 5, L"STATIC", L"Copyright \u00A9 Kelvara. Free to use and to share with friends.", 0,
@@ -189,6 +193,8 @@ struct ShownPicture {
     } info{};
     std::vector<std::uint8_t> bits;
 };
+void Keep(ShownPicture& shown, const TPixelGraphic& picture);
+void LoadLogo(ShownPicture& shown);
 
 class ConfigDialog final : public DialogView {
 public:
@@ -244,7 +250,7 @@ private:
     std::array<HWND, kPageCount> pages_{};
     std::unique_ptr<DialogController> controller_;
     std::vector<HFONT> fonts_;
-    std::array<ShownPicture, 3> previews_;
+    std::array<ShownPicture, 4> previews_;  // BImg, QImg, AImg, the logo
     ControlStates states_;
     bool showing_ = true;
     bool creating_ = true;
@@ -396,7 +402,7 @@ void ConfigDialog::Create() {
     }
     // The pages lie under their controls, the sunken panels under their previews.
     SetWindowPos(tabs, HWND_BOTTOM, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
-    for (int id : {idBImg, idQImg, idAImg})
+    for (int id : {idBImg, idQImg, idAImg, idLogo})
         SetWindowPos(Item(id), HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
 
     const std::pair<int, int> spinners[] = {{idUdRand, idEdRand}, {idQSize, idQed}, {idASize, idAed},
@@ -419,6 +425,7 @@ void ConfigDialog::Create() {
     }
     ReleaseDC(dialog_, dc);
 
+    LoadLogo(previews_[3]);
     RECT preview{};
     GetClientRect(Item(idBImg), &preview);
     controller_ = std::make_unique<DialogController>(*this, owner_, preview.right, preview.bottom);
@@ -702,8 +709,7 @@ void ConfigDialog::Close(INT_PTR result) {
     EndDialog(dialog_, result);
 }
 
-void ConfigDialog::ShowPreview(Preview which, const TPixelGraphic& picture) {
-    ShownPicture& shown = previews_[size_t(which)];
+void Keep(ShownPicture& shown, const TPixelGraphic& picture) {
     const int height = picture.Height();
     shown.bits.clear();
     if (picture.Width() > 0 && height > 0) {
@@ -725,6 +731,27 @@ void ConfigDialog::ShowPreview(Preview which, const TPixelGraphic& picture) {
         const PGColor c = picture.PaletteEntries(i);
         shown.info.colors[i] = RGBQUAD{BYTE(c >> 16), BYTE(c >> 8), BYTE(c), 0};
     }
+}
+
+// The logo on the page "About", carried as a resource of the program.
+void LoadLogo(ShownPicture& shown) {
+    const HMODULE module = GetModuleHandleW(nullptr);
+    const HRSRC found = FindResourceW(module, MAKEINTRESOURCEW(kLogoResource), MAKEINTRESOURCEW(10));
+    const HGLOBAL loaded = found ? LoadResource(module, found) : nullptr;
+    const void* data = loaded ? LockResource(loaded) : nullptr;
+    if (!data) return;
+    try {
+        TPGMemoryStream stream({static_cast<const std::uint8_t*>(data), SizeofResource(module, found)});
+        TPixelGraphic logo;
+        logo.LoadPictureStream(stream);
+        Keep(shown, logo);
+    } catch (const std::exception&) {
+        // Without its logo the page is still whole.
+    }
+}
+
+void ConfigDialog::ShowPreview(Preview which, const TPixelGraphic& picture) {
+    Keep(previews_[size_t(which)], picture);
     const int id = which == Preview::BImg ? idBImg : which == Preview::QImg ? idQImg : idAImg;
     InvalidateRect(Item(id), nullptr, FALSE);
 }
@@ -741,7 +768,7 @@ void ConfigDialog::ShowError(const std::string& message) {
 void ConfigDialog::Draw(const DRAWITEMSTRUCT& item) {
     const int id = int(item.CtlID);
     if (TColor* color = controller_ ? ColorOf(id) : nullptr) return DrawColorButton(item, *color);
-    const int preview = id == idBImg ? 0 : id == idQImg ? 1 : id == idAImg ? 2 : -1;
+    const int preview = id == idBImg ? 0 : id == idQImg ? 1 : id == idAImg ? 2 : id == idLogo ? 3 : -1;
     if (preview < 0) {
         for (const ControlDef& c : kControls)
             if (c.id == id) return DrawLabel(item, c.look);
