@@ -3,7 +3,8 @@
 # a 534 x 288 window captioned "Kelvara Jokes Screen Saver Configuration"; Ctrl+Tab
 # turns the six pages (screenshots build-windows/screenshots/windows-dialog-*.png);
 # Escape closes it and writes nothing to the registry; choosing "Degraded" redraws
-# the background preview; Enter saves every persisted value as a string.
+# the background preview; the font box finds a stored face whatever its case; Enter
+# saves every persisted value as a string.
 # Needs scripts/build-windows.sh to have run. QUIPIX_WIN_BUILD overrides the build folder.
 set -euo pipefail
 cd "$(dirname "$0")/../.."
@@ -80,6 +81,9 @@ xdotool key Escape
 closed_within 100 || fail "Escape did not close the dialog"
 if wine reg query "$key\\General" >/dev/null 2>&1; then fail "Escape wrote settings"; fi
 
+# A stored face in another case selects the system's family in the font box, which
+# OK saves under the family's own name.
+wine reg add "$key\\Question" /v Face /t REG_SZ /d "liberation sans" /f >/dev/null
 # The page "Background": "Degraded" sits 16, 64 on the page, the preview at 271, 22;
 # the page begins about 4, 24 inside the window.
 open_dialog
@@ -104,4 +108,6 @@ done
 [ "$(grep -c 'REG_SZ' "$work/saved.txt")" -ge 26 ] || { cat "$work/saved.txt"; fail "not every value saved"; }
 tr -d '\r' <"$work/saved.txt" | grep -A20 'Background$' | grep -Eq '^ +Type +REG_SZ +1$' ||
   fail "the chosen background type was not saved"
+tr -d '\r' <"$work/saved.txt" | grep -A20 'Question$' | grep -Eq '^ +Face +REG_SZ +Liberation Sans$' ||
+  { cat "$work/saved.txt"; fail "the font box did not hold the stored face"; }
 echo "windows-dialog.sh: passed"
