@@ -25,24 +25,8 @@ TColor FromQColor(const QColor& color) {
 }
 
 const std::vector<TColorButton::PaletteEntry>& TColorButton::PaletteColors() {
-    static const std::vector<PaletteEntry> colors = {
-        {TColor(0x000000), "Black"},   {TColor(0x000080), "Maroon"},
-        {TColor(0x008000), "Green"},   {TColor(0x008080), "Olive"},
-        {TColor(0x800000), "Navy"},    {TColor(0x800080), "Purple"},
-        {TColor(0x808000), "Teal"},    {TColor(0x808080), "Gray"},
-        {TColor(0xC0C0C0), "Silver"},  {TColor(0x0000FF), "Red"},
-        {TColor(0x00FF00), "Lime"},    {TColor(0x00FFFF), "Yellow"},
-        {TColor(0xFF0000), "Blue"},    {TColor(0xFF00FF), "Fuchsia"},
-        {TColor(0xFFFF00), "Aqua"},    {TColor(0xFFFFFF), "White"},
-        {syscolor::BtnFace, "Button face"},
-        {syscolor::BtnShadow, "Button shadow"},
-        {syscolor::BtnHighlight, "Button highlight"},
-        {syscolor::Window, "Window background"},
-        {syscolor::WindowText, "Window text"},
-        {syscolor::Highlight, "Selection"},
-        {syscolor::HighlightText, "Selected text"},
-        {syscolor::ActiveCaption, "Active title bar"},
-    };
+    static const std::vector<PaletteEntry> colors(syscolor::kColorButtonPalette.begin(),
+                                                  syscolor::kColorButtonPalette.end());
     return colors;
 }
 

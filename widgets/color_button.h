@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "common/settings.h"
+#include "widgets/sys_colors.h"
 
 class QMenu;
 
@@ -17,10 +18,7 @@ class TColorButton : public QPushButton {
     Q_PROPERTY(QString ButtonCaption READ ButtonCaption WRITE SetButtonCaption)
 
 public:
-    struct PaletteEntry {
-        TColor Color;
-        const char* Name;
-    };
+    using PaletteEntry = syscolor::PaletteEntry;
     // The drop-down's colours: sixteen plain colours, then system colours.
     static const std::vector<PaletteEntry>& PaletteColors();
 

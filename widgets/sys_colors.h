@@ -3,6 +3,8 @@
 // resolved to the current colour only when drawn.
 #pragma once
 
+#include <array>
+
 #include "common/settings.h"
 
 namespace quipix::syscolor {
@@ -20,5 +22,30 @@ inline constexpr TColor BtnShadow = Constant(16);
 inline constexpr TColor GrayText = Constant(17);
 inline constexpr TColor BtnHighlight = Constant(20);
 inline constexpr TColor InfoBk = Constant(24);
+
+// The colour buttons' drop-down, on either front end: sixteen plain colours, then
+// system colours.
+struct PaletteEntry {
+    TColor Color;
+    const char* Name;
+};
+inline constexpr std::array<PaletteEntry, 24> kColorButtonPalette{{
+    {TColor(0x000000), "Black"},   {TColor(0x000080), "Maroon"},
+    {TColor(0x008000), "Green"},   {TColor(0x008080), "Olive"},
+    {TColor(0x800000), "Navy"},    {TColor(0x800080), "Purple"},
+    {TColor(0x808000), "Teal"},    {TColor(0x808080), "Gray"},
+    {TColor(0xC0C0C0), "Silver"},  {TColor(0x0000FF), "Red"},
+    {TColor(0x00FF00), "Lime"},    {TColor(0x00FFFF), "Yellow"},
+    {TColor(0xFF0000), "Blue"},    {TColor(0xFF00FF), "Fuchsia"},
+    {TColor(0xFFFF00), "Aqua"},    {TColor(0xFFFFFF), "White"},
+    {BtnFace, "Button face"},
+    {BtnShadow, "Button shadow"},
+    {BtnHighlight, "Button highlight"},
+    {Window, "Window background"},
+    {WindowText, "Window text"},
+    {Highlight, "Selection"},
+    {HighlightText, "Selected text"},
+    {ActiveCaption, "Active title bar"},
+}};
 
 }  // namespace quipix::syscolor

@@ -23,6 +23,7 @@
 #include "imaging/file_format_reader.h"
 #include "imaging/stream.h"
 #include "platform/native_win32.h"
+#include "widgets/sys_colors.h"
 
 #include <commctrl.h>
 #include <commdlg.h>
@@ -628,25 +629,74 @@ void ConfigDialog::Command(int id, int code) {
     }
 }
 
-void ConfigDialog::PickColor(int id) {
-    ReadValues();
-    TColor* color = ColorOf(id);
+// A swatch for the drop-down's entry of color.
+HBITMAP Swatch(HDC dc, TColor color) {
+    constexpr int kSize = 12;
+    HDC memory = CreateCompatibleDC(dc);
+    HBITMAP bitmap = CreateCompatibleBitmap(dc, kSize, kSize);
+    HGDIOBJ old = SelectObject(memory, bitmap);
+    RECT r{0, 0, kSize, kSize};
+    HBRUSH brush = CreateSolidBrush(ToColorRef(color));
+    FillRect(memory, &r, brush);
+    DeleteObject(brush);
+    FrameRect(memory, &r, HBRUSH(GetStockObject(BLACK_BRUSH)));
+    SelectObject(memory, old);
+    DeleteDC(memory);
+    return bitmap;
+}
+
+// The colour the user picks from the button's drop-down, or from the colour dialog
+// behind its "&Other..." entry; false when nothing was picked.
+bool ChooseFromDropDown(HWND dialog, HWND button, TColor current, TColor& chosen) {
+    constexpr UINT kOther = 1000;
+    const auto& palette = syscolor::kColorButtonPalette;
+    HMENU menu = CreatePopupMenu();
+    std::vector<HBITMAP> swatches;
+    HDC dc = GetDC(button);
+    for (UINT i = 0; i < palette.size(); ++i) {
+        AppendMenuW(menu, MF_STRING | (palette[i].Color == current ? MF_CHECKED : 0), i + 1,
+                    Widen(palette[i].Name).c_str());
+        MENUITEMINFOW swatch{};
+        swatch.cbSize = sizeof(swatch);
+        swatch.fMask = MIIM_BITMAP;
+        swatch.hbmpItem = swatches.emplace_back(Swatch(dc, palette[i].Color));
+        SetMenuItemInfoW(menu, i + 1, FALSE, &swatch);
+    }
+    ReleaseDC(button, dc);
+    AppendMenuW(menu, MF_SEPARATOR, 0, nullptr);
+    AppendMenuW(menu, MF_STRING, kOther, L"&Other...");
+    RECT r{};
+    GetWindowRect(button, &r);
+    const UINT command = UINT(TrackPopupMenu(menu, TPM_RETURNCMD | TPM_LEFTALIGN | TPM_TOPALIGN | TPM_RIGHTBUTTON,
+                                             r.left, r.bottom, 0, dialog, nullptr));
+    DestroyMenu(menu);
+    for (HBITMAP bitmap : swatches) DeleteObject(bitmap);
+    if (command >= 1 && command <= palette.size()) {
+        chosen = palette[command - 1].Color;
+        return true;
+    }
+    if (command != kOther) return false;
     static COLORREF custom[16]{};
     CHOOSECOLORW choose{};
     choose.lStructSize = sizeof(choose);
-    choose.hwndOwner = dialog_;
-    choose.rgbResult = ToColorRef(*color);
+    choose.hwndOwner = dialog;
+    choose.rgbResult = ToColorRef(current);
     choose.lpCustColors = custom;
     choose.Flags = CC_RGBINIT | CC_ANYCOLOR;
-    if (!ChooseColorW(&choose)) return;
-    const TColor chosen = TColor(choose.rgbResult & 0xFFFFFF);
-    // The same colour again keeps a system-colour constant a constant.
-    if (COLORREF(ToColorRef(*color)) == choose.rgbResult || chosen == *color) return;
+    if (!ChooseColorW(&choose)) return false;
+    chosen = TColor(choose.rgbResult & 0xFFFFFF);
+    return true;
+}
+
+void ConfigDialog::PickColor(int id) {
+    ReadValues();
+    TColor* color = ColorOf(id);
+    TColor chosen = *color;
+    if (!ChooseFromDropDown(dialog_, Item(id), *color, chosen) || chosen == *color) return;
     *color = chosen;
     InvalidateRect(Item(id), nullptr, FALSE);
-    const bool question = id == idQColor, answer = id == idAColor;
-    if (question) controller_->QChange();
-    else if (answer) controller_->AChange();
+    if (id == idQColor) controller_->QChange();
+    else if (id == idAColor) controller_->AChange();
     else controller_->BackChange();
     ApplyStates();
 }

@@ -3,7 +3,7 @@
 # a 534 x 288 window captioned "Kelvara Jokes Screen Saver Configuration"; Ctrl+Tab
 # turns the six pages (screenshots build-windows/screenshots/windows-dialog-*.png);
 # Escape closes it and writes nothing to the registry; choosing "Degraded" redraws
-# the background preview; the font box finds a stored face whatever its case; Enter
+# the background preview, and so does red from the solid colour's drop-down; the font box finds a stored face whatever its case; Enter
 # saves every persisted value as a string.
 # Needs scripts/build-windows.sh to have run. QUIPIX_WIN_BUILD overrides the build folder.
 set -euo pipefail
@@ -91,7 +91,15 @@ geometry
 xdotool key ctrl+Tab
 sleep 0.5
 preview="275x20+290+80"  # a strip of the preview, clear of any text
+# The solid colour's drop-down: its tenth entry is red, and the preview follows.
+xdotool mousemove $((X + 4 + 186)) $((Y + 24 + 32)) click 1
+sleep 1
+import -window root "$SHOTS/windows-dialog-colour-drop-down.png"
+xdotool key --delay 50 Down Down Down Down Down Down Down Down Down Down Return
+sleep 1
 import -window root -crop "${WIDTH}x${HEIGHT}+${X}+${Y}" +repage -crop "$preview" "$work/solid.png"
+[ "$(convert "$work/solid.png" -format '%[hex:p{10,10}]' info:)" = FF0000 ] ||
+  fail "the drop-down's Red did not turn the background preview red"
 xdotool mousemove $((X + 26)) $((Y + 96)) click 1
 sleep 1
 import -window root -crop "${WIDTH}x${HEIGHT}+${X}+${Y}" +repage -crop "$preview" "$work/degraded.png"
@@ -108,6 +116,8 @@ done
 [ "$(grep -c 'REG_SZ' "$work/saved.txt")" -ge 26 ] || { cat "$work/saved.txt"; fail "not every value saved"; }
 tr -d '\r' <"$work/saved.txt" | grep -A20 'Background$' | grep -Eq '^ +Type +REG_SZ +1$' ||
   fail "the chosen background type was not saved"
+tr -d '\r' <"$work/saved.txt" | grep -A20 'Background$' | grep -Eq '^ +Solid Color +REG_SZ +255$' ||
+  fail "the colour picked from the drop-down was not saved"
 tr -d '\r' <"$work/saved.txt" | grep -A20 'Question$' | grep -Eq '^ +Face +REG_SZ +Liberation Sans$' ||
   { cat "$work/saved.txt"; fail "the font box did not hold the stored face"; }
 echo "windows-dialog.sh: passed"
