@@ -15,23 +15,19 @@ TITLE="Kelvara Jokes Screen Saver Configuration"
 [ -f "$SCR" ] || { echo "build Quipix.scr first (scripts/build-windows.sh)"; exit 1; }
 mkdir -p "$SHOTS"
 
-work="$(mktemp -d)"
-xvfb_pid=""
+WORK="$(mktemp -d)"
+. scripts/lib/system-test.sh
+XVFB_PID=""
 dialog_pid=""
 cleanup() {
   [ -n "$dialog_pid" ] && kill "$dialog_pid" 2>/dev/null || true
   wineserver -k 2>/dev/null || true
-  [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null || true
-  rm -rf "$work"
+  [ -n "$XVFB_PID" ] && kill "$XVFB_PID" 2>/dev/null || true
+  rm -rf "$WORK"
 }
 trap cleanup EXIT
 fail() { echo "windows-dialog.sh: $*"; exit 1; }
-
-Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$work/display" 2>"$work/xvfb.log" &
-xvfb_pid=$!
-for _ in $(seq 100); do [ -s "$work/display" ] && break; sleep 0.1; done
-[ -s "$work/display" ] || { cat "$work/xvfb.log"; fail "Xvfb did not start"; }
-export DISPLAY=":$(head -n1 "$work/display")"
+start_xvfb -screen 0 1024x768x24
 
 # A fresh Wine: the registry holds none of our settings.
 export WINEPREFIX="$OUT/wineprefix-dialog"
@@ -41,22 +37,14 @@ key='HKCU\Software\Kelvara\Quipix'
 
 window=""
 open_dialog() {
-  wine "$SCR" /c >"$work/dialog.log" 2>&1 &
+  wine "$SCR" /c >"$WORK/dialog.log" 2>&1 &
   dialog_pid=$!
-  window=""
-  for _ in $(seq 300); do
-    window=$(xdotool search --name "^$TITLE\$" 2>/dev/null | head -n1 || true)
-    [ -n "$window" ] && break
-    sleep 0.1
-  done
-  [ -n "$window" ] || fail "/c opened no window captioned \"$TITLE\""
+  wait_for 30 xdotool search --name "^$TITLE\$" >/dev/null 2>&1 || fail "/c opened no window captioned \"$TITLE\""
+  window=$(xdotool search --name "^$TITLE\$" | head -n1)
   sleep 1.5  # the fonts are listed and the previews drawn
   xdotool windowactivate --sync "$window" 2>/dev/null || xdotool windowfocus --sync "$window"
 }
-closed_within() {
-  for _ in $(seq "$1"); do kill -0 "$dialog_pid" 2>/dev/null || { dialog_pid=""; return 0; }; sleep 0.1; done
-  return 1
-}
+closed() { ! kill -0 "$dialog_pid" 2>/dev/null; }
 # Without a window manager the window is its client area.
 geometry() { eval "$(xdotool getwindowgeometry --shell "$window")"; }
 shot() { import -window root -crop "${WIDTH}x${HEIGHT}+${X}+${Y}" +repage "$1"; }
@@ -78,7 +66,7 @@ for i in "${!pages[@]}"; do
 done
 
 xdotool key Escape
-closed_within 100 || fail "Escape did not close the dialog"
+wait_for 10 closed || fail "Escape did not close the dialog"
 if wine reg query "$key\\General" >/dev/null 2>&1; then fail "Escape wrote settings"; fi
 
 # A stored face in another case selects the system's family in the font box, which
@@ -97,27 +85,27 @@ sleep 1
 import -window root "$SHOTS/windows-dialog-colour-drop-down.png"
 xdotool key --delay 50 Down Down Down Down Down Down Down Down Down Down Return
 sleep 1
-import -window root -crop "${WIDTH}x${HEIGHT}+${X}+${Y}" +repage -crop "$preview" "$work/solid.png"
-[ "$(convert "$work/solid.png" -format '%[hex:p{10,10}]' info:)" = FF0000 ] ||
+import -window root -crop "${WIDTH}x${HEIGHT}+${X}+${Y}" +repage -crop "$preview" "$WORK/solid.png"
+[ "$(convert "$WORK/solid.png" -format '%[hex:p{10,10}]' info:)" = FF0000 ] ||
   fail "the drop-down's Red did not turn the background preview red"
 xdotool mousemove $((X + 26)) $((Y + 96)) click 1
 sleep 1
-import -window root -crop "${WIDTH}x${HEIGHT}+${X}+${Y}" +repage -crop "$preview" "$work/degraded.png"
-[ "$(convert "$work/degraded.png" -format '%k' info:)" -gt "$(convert "$work/solid.png" -format '%k' info:)" ] ||
+import -window root -crop "${WIDTH}x${HEIGHT}+${X}+${Y}" +repage -crop "$preview" "$WORK/degraded.png"
+[ "$(convert "$WORK/degraded.png" -format '%k' info:)" -gt "$(convert "$WORK/solid.png" -format '%k' info:)" ] ||
   fail "choosing Degraded did not redraw the background preview as a gradient"
 
 xdotool key Return
-closed_within 100 || fail "Enter did not close the dialog"
-wine reg query "$key" /s >"$work/saved.txt" 2>&1 || fail "Enter saved nothing"
+wait_for 10 closed || fail "Enter did not close the dialog"
+wine reg query "$key" /s >"$WORK/saved.txt" 2>&1 || fail "Enter saved nothing"
 for value in Directory JokeFile Speed "Fade Mode" Change ChangeAfter Bitmap Type "Solid Color" "From Color" \
              "To Color" Tiled Face Size Color 3D Bold Italic; do
-  grep -Eq "^ +$value +REG_SZ" "$work/saved.txt" || { cat "$work/saved.txt"; fail "value \"$value\" not saved as REG_SZ"; }
+  grep -Eq "^ +$value +REG_SZ" "$WORK/saved.txt" || { cat "$WORK/saved.txt"; fail "value \"$value\" not saved as REG_SZ"; }
 done
-[ "$(grep -c 'REG_SZ' "$work/saved.txt")" -ge 26 ] || { cat "$work/saved.txt"; fail "not every value saved"; }
-tr -d '\r' <"$work/saved.txt" | grep -A20 'Background$' | grep -Eq '^ +Type +REG_SZ +1$' ||
+[ "$(grep -c 'REG_SZ' "$WORK/saved.txt")" -ge 26 ] || { cat "$WORK/saved.txt"; fail "not every value saved"; }
+tr -d '\r' <"$WORK/saved.txt" | grep -A20 'Background$' | grep -Eq '^ +Type +REG_SZ +1$' ||
   fail "the chosen background type was not saved"
-tr -d '\r' <"$work/saved.txt" | grep -A20 'Background$' | grep -Eq '^ +Solid Color +REG_SZ +255$' ||
+tr -d '\r' <"$WORK/saved.txt" | grep -A20 'Background$' | grep -Eq '^ +Solid Color +REG_SZ +255$' ||
   fail "the colour picked from the drop-down was not saved"
-tr -d '\r' <"$work/saved.txt" | grep -A20 'Question$' | grep -Eq '^ +Face +REG_SZ +Liberation Sans$' ||
-  { cat "$work/saved.txt"; fail "the font box did not hold the stored face"; }
+tr -d '\r' <"$WORK/saved.txt" | grep -A20 'Question$' | grep -Eq '^ +Face +REG_SZ +Liberation Sans$' ||
+  { cat "$WORK/saved.txt"; fail "the font box did not hold the stored face"; }
 echo "windows-dialog.sh: passed"
