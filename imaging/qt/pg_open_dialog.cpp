@@ -16,6 +16,7 @@
 
 #include "imaging/file_format_reader.h"
 #include "imaging/messages.h"
+#include "imaging/picture_preview.h"
 #include "imaging/qt/pg_image.h"
 #include "imaging/stream.h"
 
@@ -44,17 +45,6 @@ QStringList PGFilterPatterns(const QString& nameFilter) {
 }
 
 namespace {
-
-QString InfoSizeLine(const TImageInfo& info) {
-    QString line = QStringLiteral("%1x%2x%3 %4 %5")
-                       .arg(info.Width)
-                       .arg(info.Height)
-                       .arg(QString::fromStdString(info.ColorText))
-                       .arg(info.Bits)
-                       .arg(QString::fromStdString(GetPGLangStr(24)));
-    if (info.Count > 1) line += QStringLiteral(", %1").arg(info.Count);
-    return line;
-}
 
 // The pane beside the file list: the picture scaled into a fixed area, and up to
 // four information lines below it.
@@ -100,44 +90,15 @@ public:
         for (QLabel* line : info_) line->clear();
         QFileInfo file(path);
         if (path.isEmpty() || !file.isFile()) return;
-        const std::string name = path.toStdString();
-        try {
-            TPixelGraphic source;
-            source.ReadWarningAction = pgwaIgnore;
-            source.LoadPictureFile(name);
-            if (source.Width() > 0 && source.Height() > 0) {
-                // Fit the picture into the area, keeping its shape.
-                int w = kWidth, h = int(std::int64_t(source.Height()) * kWidth / source.Width());
-                if (h > kHeight) {
-                    h = kHeight;
-                    w = int(std::int64_t(source.Width()) * kHeight / source.Height());
-                }
-                TPixelGraphic scaled;
-                scaled.StretchMode = stretchMode_;
-                scaled.SetSize(std::max(w, 1), std::max(h, 1), pgpf24Bit);
-                scaled.AssignStretched(source);
-                QImage shown;
-                ConvertPixelGraphicArea(scaled, shown, 0, 0, scaled.Width(), scaled.Height());
-                picture_->setPixmap(QPixmap::fromImage(shown));
-            }
-        } catch (const std::exception&) {
-            // A file no reader can read shows no picture.
+        PicturePreview preview;
+        MakePicturePreview(preview, path.toStdString(), kWidth, kHeight, stretchMode_);
+        if (preview.Picture.Width() > 0) {
+            QImage shown;
+            ConvertPixelGraphicArea(preview.Picture, shown, 0, 0, preview.Picture.Width(), preview.Picture.Height());
+            picture_->setPixmap(QPixmap::fromImage(shown));
         }
-        try {
-            TPGFileStream stream(name);
-            const std::string ext = file.suffix().toLower().toStdString();
-            if (TFileFormatReader* reader = FindFileFormatReader(stream, ext)) {
-                TImageInfo info = reader->GetImageInfo(stream, 0);
-                const QString lines[4] = {QString::fromStdString(reader->Description()),
-                                          QString::fromStdString(info.Info1),
-                                          QString::fromStdString(info.Info2), InfoSizeLine(info)};
-                int shown = 0;
-                for (const QString& line : lines)
-                    if (!line.isEmpty()) info_[shown++]->setText(line);
-            }
-        } catch (const std::exception&) {
-            // No information for a file its reader rejects.
-        }
+        for (std::size_t i = 0; i < preview.Lines.size() && i < 4; ++i)
+            info_[i]->setText(QString::fromStdString(preview.Lines[i]));
     }
 
 private:
