@@ -21,6 +21,7 @@
 #include "common/background.h"
 #include "config/dialog_controller.h"
 #include "imaging/file_format_reader.h"
+#include "imaging/picture_preview.h"
 #include "imaging/stream.h"
 #include "platform/native_win32.h"
 #include "widgets/sys_colors.h"
@@ -194,8 +195,20 @@ struct ShownPicture {
     } info{};
     std::vector<std::uint8_t> bits;
 };
+// The picture open dialog's strip beside the standard controls: the selected
+// picture fitted into 160 x 120 and up to four information lines below it.
+struct PicturePane {
+    ShownPicture shown;
+    HFONT font = nullptr;
+};
+constexpr int kPaneWidth = 180, kPaneImage = 501, kPaneLine = 502, kPaneLines = 4;
+constexpr int kPanePictureWidth = 160, kPanePictureHeight = 120;
+constexpr UINT_PTR kSelectionTimer = 1;
+
 void Keep(ShownPicture& shown, const TPixelGraphic& picture);
 void LoadLogo(ShownPicture& shown);
+void Paint(const DRAWITEMSTRUCT& item, const ShownPicture& shown);
+UINT_PTR CALLBACK PictureHook(HWND hook, UINT message, WPARAM wParam, LPARAM lParam);
 
 class ConfigDialog final : public DialogView {
 public:
@@ -746,8 +759,13 @@ void ConfigDialog::BrowsePicture() {
     open.nMaxFile = DWORD(file.size());
     open.lpstrInitialDir = folder.empty() ? nullptr : folder.c_str();
     open.lpstrTitle = L"Select a background bitmap";
-    open.Flags = OFN_FILEMUSTEXIST | OFN_PATHMUSTEXIST | OFN_HIDEREADONLY | OFN_EXPLORER;
-    if (!GetOpenFileNameW(&open)) return;
+    open.Flags = OFN_FILEMUSTEXIST | OFN_PATHMUSTEXIST | OFN_HIDEREADONLY | OFN_EXPLORER | OFN_ENABLEHOOK;
+    PicturePane pane;
+    open.lpfnHook = PictureHook;
+    open.lCustData = LPARAM(&pane);
+    const bool chosen = GetOpenFileNameW(&open);
+    if (pane.font) DeleteObject(pane.font);
+    if (!chosen) return;
     file.resize(wcslen(file.c_str()));
     controller_->PictureChosen(Narrow(file));
     ShowBitmapCaption();
@@ -824,15 +842,84 @@ void ConfigDialog::Draw(const DRAWITEMSTRUCT& item) {
             if (c.id == id) return DrawLabel(item, c.look);
         return;
     }
-    const ShownPicture& shown = previews_[size_t(preview)];
+    Paint(item, previews_[size_t(preview)]);
+}
+
+// Shows the picture 1:1, centred in the control, on the dialog's colour.
+void Paint(const DRAWITEMSTRUCT& item, const ShownPicture& shown) {
     const RECT& r = item.rcItem;
-    if (shown.bits.empty()) {
+    const int w = shown.info.header.biWidth, h = shown.info.header.biHeight;
+    if (shown.bits.empty() || w < r.right - r.left || h < r.bottom - r.top)
         FillRect(item.hDC, &r, GetSysColorBrush(COLOR_BTNFACE));
-        return;
+    if (shown.bits.empty()) return;
+    SetDIBitsToDevice(item.hDC, r.left + (r.right - r.left - w) / 2, r.top + (r.bottom - r.top - h) / 2, DWORD(w),
+                      DWORD(h), 0, 0, 0, UINT(h), shown.bits.data(), reinterpret_cast<const BITMAPINFO*>(&shown.info),
+                      DIB_RGB_COLORS);
+}
+
+
+void AddPane(HWND hook, PicturePane& pane) {
+    HWND dialog = GetParent(hook);
+    RECT client{}, frame{};
+    GetClientRect(dialog, &client);
+    GetWindowRect(dialog, &frame);
+    SetWindowPos(dialog, nullptr, 0, 0, frame.right - frame.left + kPaneWidth, frame.bottom - frame.top,
+                 SWP_NOMOVE | SWP_NOZORDER);
+    SetWindowPos(hook, nullptr, client.right, 0, kPaneWidth, client.bottom, SWP_NOZORDER);
+    const HINSTANCE instance = GetModuleHandleW(nullptr);
+    CreateWindowExW(WS_EX_STATICEDGE, L"STATIC", L"", WS_CHILD | WS_VISIBLE | SS_OWNERDRAW, 8, 12,
+                    kPanePictureWidth + 4, kPanePictureHeight + 4, hook, HMENU(INT_PTR(kPaneImage)), instance, nullptr);
+    HDC dc = GetDC(hook);
+    pane.font = MakeFont(HasFamily(dc, L"MS Sans Serif") ? L"MS Sans Serif" : L"Arial", 11);
+    ReleaseDC(hook, dc);
+    for (int i = 0; i < kPaneLines; ++i) {
+        HWND line = CreateWindowExW(0, L"STATIC", L"", WS_CHILD | WS_VISIBLE | SS_NOPREFIX | SS_ENDELLIPSIS, 8,
+                                    144 + 18 * i, kPanePictureWidth + 4, 14, hook, HMENU(INT_PTR(kPaneLine + i)),
+                                    instance, nullptr);
+        SendMessageW(line, WM_SETFONT, WPARAM(pane.font), FALSE);
     }
-    StretchDIBits(item.hDC, r.left, r.top, r.right - r.left, r.bottom - r.top, 0, 0, shown.info.header.biWidth,
-                  shown.info.header.biHeight, shown.bits.data(), reinterpret_cast<const BITMAPINFO*>(&shown.info),
-                  DIB_RGB_COLORS, SRCCOPY);
+}
+
+void ShowSelected(HWND hook, PicturePane& pane) {
+    wchar_t path[4 * MAX_PATH] = L"";
+    const LRESULT length = SendMessageW(GetParent(hook), CDM_GETFILEPATH, WPARAM(std::size(path)), LPARAM(path));
+    const DWORD attributes = length > 0 ? GetFileAttributesW(path) : INVALID_FILE_ATTRIBUTES;
+    PicturePreview preview;
+    if (attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY))
+        MakePicturePreview(preview, Narrow(path), kPanePictureWidth, kPanePictureHeight, smPrecise);
+    Keep(pane.shown, preview.Picture);
+    InvalidateRect(GetDlgItem(hook, kPaneImage), nullptr, FALSE);
+    for (int i = 0; i < kPaneLines; ++i) {
+        const std::string line = size_t(i) < preview.Lines.size() ? preview.Lines[size_t(i)] : std::string();
+        SetDlgItemTextW(hook, kPaneLine + i, Widen(line).c_str());
+    }
+}
+
+UINT_PTR CALLBACK PictureHook(HWND hook, UINT message, WPARAM, LPARAM lParam) {
+    if (message == WM_INITDIALOG) {
+        SetWindowLongPtrW(hook, GWLP_USERDATA, LONG_PTR(reinterpret_cast<const OPENFILENAMEW*>(lParam)->lCustData));
+        return TRUE;
+    }
+    auto* pane = reinterpret_cast<PicturePane*>(GetWindowLongPtrW(hook, GWLP_USERDATA));
+    if (!pane) return 0;
+    switch (message) {
+    case WM_NOTIFY: {
+        const UINT code = reinterpret_cast<const NMHDR*>(lParam)->code;
+        if (code == CDN_INITDONE) AddPane(hook, *pane);
+        // A moment's wait, so that scrolling through a folder does not decode every
+        // picture on the way.
+        if (code == CDN_SELCHANGE) SetTimer(hook, kSelectionTimer, 150, nullptr);
+        return 0;
+    }
+    case WM_TIMER:
+        KillTimer(hook, kSelectionTimer);
+        ShowSelected(hook, *pane);
+        return TRUE;
+    case WM_DRAWITEM:
+        Paint(*reinterpret_cast<const DRAWITEMSTRUCT*>(lParam), pane->shown);
+        return TRUE;
+    }
+    return 0;
 }
 
 void ConfigDialog::DrawColorButton(const DRAWITEMSTRUCT& item, TColor color) {
