@@ -3,8 +3,9 @@
 # a 534 x 288 window captioned "Kelvara Jokes Screen Saver Configuration"; Ctrl+Tab
 # turns the six pages (screenshots build-windows/screenshots/windows-dialog-*.png);
 # Escape closes it and writes nothing to the registry; choosing "Degraded" redraws
-# the background preview, and so does red from the solid colour's drop-down; the font box finds a stored face whatever its case; Enter
-# saves every persisted value as a string.
+# the background preview, and so does red from the solid colour's drop-down; the
+# font box finds a stored face whatever its case; Enter saves every persisted value
+# as a string.
 # Needs scripts/build-windows.sh to have run. QUIPIX_WIN_BUILD overrides the build folder.
 set -euo pipefail
 cd "$(dirname "$0")/../.."
