@@ -6,7 +6,7 @@
 
 #include "imaging/canvas.h"
 #include "imaging/pixel_graphic.h"
-#include "imaging/qt/pg_image.h"
+#include "qt/pg_image.h"
 
 namespace quipix {
 namespace {

@@ -21,7 +21,7 @@
 
 #include "common/settings.h"
 #ifdef QUIPIX_BENCH_QT
-#include "imaging/qt/pg_image.h"
+#include "qt/pg_image.h"
 #endif
 #include "saver/engine.h"
 

@@ -2,8 +2,6 @@
 // there is no foreground window, no foreign window and a standard screen.
 #include "platform/native.h"
 
-#ifndef QUIPIX_PLATFORM_QT
-
 namespace quipix::platform::native {
 
 WindowId ForegroundWindow() { return 0; }
@@ -14,4 +12,3 @@ std::uint32_t SysColor(int index) { return ClassicSysColor(index); }
 
 }  // namespace quipix::platform::native
 
-#endif

@@ -1,9 +1,8 @@
-// platform/: stand-ins for the Windows services (see platform.h). This file holds
-// the replaceable service table, the password hooks and the data folders; the
-// X11 work is in native_qt.cpp.
+// platform/: the services the program asks of its system (see platform.h), with
+// their toolkit-free parts; each front end implements the rest (qt/native.cpp,
+// win32/native.cpp). This file holds the replaceable service table.
 #include "platform/platform.h"
 
-#include <filesystem>
 #include <mutex>
 
 #include "platform/native.h"
@@ -71,25 +70,6 @@ void ActivateWindow(WindowId window) { CurrentServices().activateWindow(window);
 ScreenInfo PrimaryScreen() { return CurrentServices().primaryScreen(); }
 std::uint32_t SysColor(int index) { return CurrentServices().sysColor(index); }
 
-#ifndef _WIN32
-// Linux has no screen-saver password of its own: the change request does nothing
-// and closing never asks. Windows has its own in native_win32.cpp.
-bool ChangeScreenSaverPasswordCall(WindowId) { return false; }
-bool VerifyScreenSavePassword(WindowId) { return true; }
-
-std::string DataDirectory() {
-    namespace fs = std::filesystem;
-    std::error_code ec;
-    auto exe = fs::read_symlink("/proc/self/exe", ec);
-    if (!ec) {
-        auto installed = exe.parent_path() / ".." / "share" / "quipix";
-        if (fs::is_directory(installed / "jokes", ec)) return fs::weakly_canonical(installed, ec).string();
-    }
-    return QUIPIX_SOURCE_DATA_DIR;
-}
-
-std::string BundledJokesDirectory() { return DataDirectory() + "/jokes"; }
-#endif
 std::string HelpDirectory() { return DataDirectory() + "/help"; }
 
 std::uint32_t native::ClassicSysColor(int index) {

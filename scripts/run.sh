@@ -5,8 +5,8 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/build.sh
 if [ -n "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ]; then
-  exec ./build/app/quipix /s
+  exec ./build/qt/quipix /s
 fi
 echo "No display: recording one joke cycle, its pause included, instead."
-./build/app/quipix --record quipix-record.gif --size 960x540 --every 2
+./build/qt/quipix --record quipix-record.gif --size 960x540 --every 2
 echo "Recorded to $(pwd)/quipix-record.gif"

@@ -23,8 +23,8 @@
 #include "imaging/file_format_reader.h"
 #include "imaging/picture_preview.h"
 #include "imaging/stream.h"
-#include "platform/native_win32.h"
-#include "widgets/sys_colors.h"
+#include "win32/native.h"
+#include "config/sys_colors.h"
 
 #include <commctrl.h>
 #include <commdlg.h>

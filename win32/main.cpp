@@ -10,28 +10,21 @@
 #include "app/command_line.h"
 #include "app/desktop_options.h"
 #include "app/run_program.h"
-#include "platform/native_win32.h"
+#include "win32/native.h"
 #include "saver/recorder.h"
 #include "win32/config_dialog.h"
+#include "win32/gdi_text_engine.h"
 #include "win32/saver_window.h"
 
 #include <shellapi.h>
 
-#if __has_include("imaging/win32/gdi_text_engine.h")
-#include "imaging/win32/gdi_text_engine.h"
-#define QUIPIX_GDI_TEXT 1
-#endif
 
 namespace {
 
 using quipix::platform::win32::Narrow;
 using quipix::platform::win32::Widen;
 
-void InstallTextEngine() {
-#ifdef QUIPIX_GDI_TEXT
-    quipix::InstallGdiTextEngine();
-#endif
-}
+void InstallTextEngine() { quipix::InstallGdiTextEngine(); }
 
 // A GUI program starts without standard streams unless its caller redirected them;
 // from a console they are reopened on that console.

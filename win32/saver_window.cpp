@@ -6,7 +6,7 @@
 
 #include <exception>
 
-#include "platform/native_win32.h"
+#include "win32/native.h"
 
 namespace quipix::win32 {
 

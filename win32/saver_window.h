@@ -8,10 +8,10 @@
 #include <string>
 #include <vector>
 
-#include "platform/native_win32.h"  // windows.h without the DT_* macros the canvas defines itself
+#include "win32/native.h"  // windows.h without the DT_* macros the canvas defines itself
 #include "saver/engine.h"
 #include "saver/scene_host.h"
-#include "win32/closing_rules.h"
+#include "saver/closing_rules.h"
 
 namespace quipix::win32 {
 

@@ -6,7 +6,7 @@
 # QUIPIX_BIN and QUIPIX_SCREENSHOTS override the program and the picture folder.
 set -euo pipefail
 cd "$(dirname "$0")/../.."
-BIN="${QUIPIX_BIN:-build/app/quipix}"
+BIN="${QUIPIX_BIN:-build/qt/quipix}"
 SHOTS="${QUIPIX_SCREENSHOTS:-build/screenshots}"
 TITLE="Kelvara Jokes Screen Saver Configuration"
 mkdir -p "$SHOTS"

@@ -6,7 +6,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/../.."
 BUILD=${BUILD_DIR:-build}
-QUIPIX=$BUILD/app/quipix
+QUIPIX=$BUILD/qt/quipix
 for tool in Xvfb xdotool xwininfo import convert; do
   command -v "$tool" >/dev/null || { echo "monitors.sh: $tool is missing"; exit 1; }
 done

@@ -6,8 +6,8 @@
 set -euo pipefail
 cd "$(dirname "$0")/../.."
 BUILD=${BUILD_DIR:-build}
-QUIPIX=$BUILD/app/quipix
-TESTWIN=$BUILD/tools/quipix-test-window
+QUIPIX=$BUILD/qt/quipix
+TESTWIN=$BUILD/tests/quipix-test-window
 for tool in Xvfb xdotool import convert; do
   command -v "$tool" >/dev/null || { echo "saver.sh: $tool is missing"; exit 1; }
 done

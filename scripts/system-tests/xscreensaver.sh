@@ -7,8 +7,8 @@
 set -euo pipefail
 cd "$(dirname "$0")/../.."
 BUILD=${BUILD_DIR:-build}
-QUIPIX=$(realpath -m "$BUILD/app/quipix")
-TESTWIN=$BUILD/tools/quipix-test-window
+QUIPIX=$(realpath -m "$BUILD/qt/quipix")
+TESTWIN=$BUILD/tests/quipix-test-window
 for tool in Xvfb xscreensaver xscreensaver-command xwininfo xdotool import convert; do
   command -v "$tool" >/dev/null || { echo "xscreensaver.sh: $tool is missing"; exit 1; }
 done

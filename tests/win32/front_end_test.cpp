@@ -12,9 +12,9 @@
 #include "app/command_line.h"
 #include "app/run_program.h"
 #include "common/settings.h"
-#include "platform/native_win32.h"
+#include "win32/native.h"
 #include "support/test_support.h"
-#include "win32/closing_rules.h"
+#include "saver/closing_rules.h"
 #include "win32/saver_window.h"
 
 namespace quipix {
@@ -122,7 +122,7 @@ TEST(PreviewWindow, FillsItsParentAndEndsWithIt) {
     if (!TestWindow::Possible()) GTEST_SKIP() << "no display: windows cannot be made";
     TestWindow parent(160, 120, WS_POPUP | WS_VISIBLE);
     ASSERT_NE(parent.get(), nullptr);
-    win32::TClosingRules rules;
+    TClosingRules rules;
     win32::TfrmFullScreen preview(parent.get(), rules, QuietServices());
     std::vector<std::string> errors;
     preview.ShowError = [&](const std::string& e) { errors.push_back(e); };
@@ -164,7 +164,7 @@ TEST(PreviewWindow, AParentThatIsGoneStartsNothing) {
         TestWindow parent(100, 100);
         gone = parent.get();
     }
-    win32::TClosingRules rules;
+    TClosingRules rules;
     win32::TfrmFullScreen preview(gone, rules, QuietServices());
     EXPECT_FALSE(preview.Start());
     EXPECT_TRUE(preview.Closed());
@@ -183,7 +183,7 @@ TEST(ClosingRules, TheSeventhMouseEventCloses) {
         {"no move where the pointer stays", {'m', 's', 's', 'm', 's', 'm', 'm', 'm', 's', 'm', 'm'}, 10},
     };
     for (const Case& c : cases) {
-        win32::TClosingRules rules;
+        TClosingRules rules;
         rules.PointerAt(0, 0);
         int x = 0, closedAt = -1;
         for (int i = 0; i < int(c.events.size()) && closedAt < 0; ++i) {
@@ -193,7 +193,7 @@ TEST(ClosingRules, TheSeventhMouseEventCloses) {
         }
         EXPECT_EQ(closedAt, c.closesAt) << c.name;
     }
-    win32::TClosingRules rules;
+    TClosingRules rules;
     rules.PointerAt(5, 5);
     EXPECT_FALSE(rules.MouseMoved(5, 5));  // the "move" Windows reports as a window appears
     for (int i = 0; i < 6; ++i) EXPECT_FALSE(rules.MouseMoved(i, 0));

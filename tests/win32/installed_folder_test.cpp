@@ -6,7 +6,7 @@
 #include <optional>
 #include <string>
 
-#include "platform/native_win32.h"
+#include "win32/native.h"
 #include "support/test_support.h"
 
 namespace quipix {

@@ -8,7 +8,7 @@
 
 #include "imaging/canvas.h"
 #include "imaging/text_engine.h"
-#include "imaging/win32/gdi_text_engine.h"
+#include "win32/gdi_text_engine.h"
 
 namespace quipix {
 namespace {

@@ -1,0 +1,21 @@
+// config/: the configuration dialog. dialog_controller is what it does, without a
+// toolkit, for both front ends; frm_config is the Qt form over it (stored layout and
+// widget binding); this file is the entry the run modes call.
+#include "qt/config_dialog.h"
+
+#include <QApplication>
+
+#include "qt/frm_config.h"
+
+namespace quipix {
+
+void RunConfigDialog(platform::WindowId owner) {
+    {
+        TfrmConfig dialog(owner);
+        dialog.exec();
+    }
+    // Closing the dialog ends the program, help window included.
+    QApplication::closeAllWindows();
+}
+
+}  // namespace quipix

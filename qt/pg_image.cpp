@@ -1,0 +1,208 @@
+// TPGImage converts its picture to RGB32 only while painting, and only the area being
+// repainted, so the saver's per-tick strip costs a strip, not a screen, and changes
+// that come faster than the screen's frames are converted once.
+#include "qt/pg_image.h"
+
+#include <QMouseEvent>
+#include <QPaintEvent>
+#include <QPainter>
+#include <algorithm>
+#include <array>
+#include <cstring>
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
+#include "imaging/canvas.h"
+
+namespace quipix {
+
+void MakePaletteTable(const TPixelGraphic& picture, PaletteTable& table) {
+    // Values past the palette show entry 0, or black without one.
+    const auto& entries = picture.Palette();
+    const PGColor fallback = entries.empty() ? 0 : entries[0];
+    for (std::size_t i = 0; i < table.size(); ++i) {
+        const PGColor c = i < entries.size() ? entries[i] : fallback;
+        table[i] = qRgb(PGRed(c), PGGreen(c), PGBlue(c));
+    }
+}
+
+void ConvertPixelGraphicRows(const TPixelGraphic& picture, const PaletteTable& lut, int left,
+                             int right, int top, int bottom, std::uint8_t* out,
+                             std::size_t stride) {
+    const TPixelGraphic* pic = &picture;
+    const TPGPixelFormat format = pic->PixelFormat();
+    for (int y = top; y < bottom; ++y, out += stride) {
+        const std::uint8_t* row = pic->ScanLine(y);
+        auto* d = reinterpret_cast<QRgb*>(out);
+        if (format == pgpf24Bit) {
+            // Blue, green, red in memory is already 0x00RRGGBB when read little-endian:
+            // four pixels come from three 32-bit loads, or from one 16-byte load whose
+            // pixels are moved one, two and three bytes up into their lanes.
+            const std::uint8_t* s = row + std::size_t(left) * 3;
+            int n = right - left;
+#if defined(__SSE2__)
+            const __m128i alpha = _mm_set1_epi32(int(0xFF000000u));
+            const __m128i lane0 = _mm_setr_epi32(0xFFFFFF, 0, 0, 0);
+            const __m128i lane1 = _mm_setr_epi32(0, 0xFFFFFF, 0, 0);
+            const __m128i lane2 = _mm_setr_epi32(0, 0, 0xFFFFFF, 0);
+            const __m128i lane3 = _mm_setr_epi32(0, 0, 0, 0xFFFFFF);
+            // Six pixels left keep the 16-byte load inside the row.
+            for (; n >= 6; n -= 4, s += 12, d += 4) {
+                const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s));
+                __m128i px = _mm_or_si128(_mm_and_si128(v, lane0),
+                                          _mm_and_si128(_mm_slli_si128(v, 1), lane1));
+                px = _mm_or_si128(px, _mm_and_si128(_mm_slli_si128(v, 2), lane2));
+                px = _mm_or_si128(px, _mm_and_si128(_mm_slli_si128(v, 3), lane3));
+                _mm_storeu_si128(reinterpret_cast<__m128i*>(d), _mm_or_si128(px, alpha));
+            }
+#endif
+            for (; n >= 4; n -= 4, s += 12, d += 4) {
+                std::uint32_t w[3];
+                std::memcpy(w, s, 12);
+                d[0] = 0xFF000000u | (w[0] & 0xFFFFFFu);
+                d[1] = 0xFF000000u | (w[0] >> 24) | ((w[1] << 8) & 0xFFFF00u);
+                d[2] = 0xFF000000u | (w[1] >> 16) | ((w[2] << 16) & 0xFF0000u);
+                d[3] = 0xFF000000u | (w[2] >> 8);
+            }
+            for (; n > 0; --n, s += 3)
+                *d++ = 0xFF000000u | (QRgb(s[2]) << 16) | (QRgb(s[1]) << 8) | QRgb(s[0]);
+            continue;
+        }
+        d -= left;  // palette rows are indexed by picture column
+        switch (format) {
+            case pgpf8Bit:
+                for (int x = left; x < right; ++x) d[x] = lut[row[x]];
+                break;
+            case pgpf4Bit:
+                for (int x = left; x < right; ++x)
+                    d[x] = lut[(x & 1) ? (row[x >> 1] & 0x0F) : (row[x >> 1] >> 4)];
+                break;
+            case pgpf1Bit:
+                for (int x = left; x < right; ++x) d[x] = lut[(row[x >> 3] >> (7 - (x & 7))) & 1];
+                break;
+            case pgpf24Bit:
+                break;
+        }
+    }
+}
+
+void ConvertPixelGraphicArea(const TPixelGraphic& picture, QImage& display, int left, int top,
+                             int right, int bottom) {
+    const int w = picture.Empty() ? 0 : picture.Width();
+    const int h = picture.Empty() ? 0 : picture.Height();
+    if (display.width() != w || display.height() != h ||
+        (w > 0 && display.format() != QImage::Format_RGB32)) {
+        display = w > 0 && h > 0 ? QImage(w, h, QImage::Format_RGB32) : QImage();
+        left = 0, top = 0, right = w, bottom = h;  // a new size needs everything
+    }
+    left = std::max(left, 0);
+    top = std::max(top, 0);
+    right = std::min(right, w);
+    bottom = std::min(bottom, h);
+    if (right <= left || bottom <= top) return;
+    PaletteTable lut{};
+    if (picture.PixelFormat() != pgpf24Bit) MakePaletteTable(picture, lut);
+    ConvertPixelGraphicRows(picture, lut, left, right, top, bottom,
+                            display.scanLine(top) + std::size_t(left) * 4,
+                            std::size_t(display.bytesPerLine()));
+}
+
+void PaintPictureArea(QPainter& painter, const TPixelGraphic& picture, const QRect& area,
+                      QImage& band) {
+    const QRect r = area & QRect(0, 0, picture.Empty() ? 0 : picture.Width(), picture.Height());
+    if (r.isEmpty()) return;
+    // Bands of about 256 KiB: small enough to stay in the cache between the
+    // conversion and the copy to the window.
+    const int rows = std::clamp(int((256 * 1024) / (std::int64_t(picture.Width()) * 4)), 1, 64);
+    if (band.width() < picture.Width() || band.height() < rows ||
+        band.format() != QImage::Format_RGB32)
+        band = QImage(picture.Width(), rows, QImage::Format_RGB32);
+    PaletteTable lut{};
+    if (picture.PixelFormat() != pgpf24Bit) MakePaletteTable(picture, lut);
+    for (int y = r.top(); y <= r.bottom(); y += rows) {
+        const int n = std::min(rows, r.bottom() + 1 - y);
+        ConvertPixelGraphicRows(picture, lut, r.left(), r.right() + 1, y, y + n, band.bits(),
+                                std::size_t(band.bytesPerLine()));
+        painter.drawImage(QPoint(r.left(), y), band, QRect(0, 0, r.width(), n));
+    }
+}
+
+TPGImage::TPGImage(QWidget* parent) : QWidget(parent) {
+    setAttribute(Qt::WA_OpaquePaintEvent);  // paintEvent covers every pixel itself
+    setMouseTracking(true);                 // moves without a button are passed on too
+}
+
+TPGImage::~TPGImage() {
+    if (picture_) picture_->OnChange = nullptr;
+}
+
+QColor TPGImage::Color() const {
+    return color_.isValid() ? color_ : palette().color(QPalette::Window);
+}
+
+void TPGImage::SetColor(const QColor& color) {
+    color_ = color;
+    Invalidate(QRect());
+}
+
+void TPGImage::SetPixelGraphic(const TPixelGraphic* source) {
+    if (!source) {
+        if (picture_) picture_->OnChange = nullptr;
+        picture_.reset();
+    } else {
+        // Our own copy is refilled in place; its handler is not called meanwhile, the
+        // whole picture is converted once below.
+        if (picture_) picture_->OnChange = nullptr;
+        AdoptPictureCopy(picture_, *source);
+        picture_->OnChange = [this](TPixelGraphic& sender) { PictureChanged(sender); };
+    }
+    Invalidate(QRect());
+}
+
+QImage TPGImage::DisplayImage() const {
+    QImage display;
+    if (picture_)
+        ConvertPixelGraphicArea(*picture_, display, 0, 0, picture_->Width(), picture_->Height());
+    return display;
+}
+
+void TPGImage::PictureChanged(TPixelGraphic& sender) {
+    const auto& c = sender.LastChange();
+    if (c.Left == 0 && c.Top == 0 && c.Right == sender.Width() && c.Bottom == sender.Height()) {
+        Invalidate(QRect());  // the whole picture, perhaps at a new size
+        return;
+    }
+    const QRect area(QPoint(c.Left, c.Top), QPoint(c.Right - 1, c.Bottom - 1));
+    if (!area.isEmpty()) Invalidate(area);
+}
+
+void TPGImage::Invalidate(const QRect& area) {
+    if (area.isNull())
+        update();
+    else
+        update(area);
+}
+
+void TPGImage::paintEvent(QPaintEvent* event) {
+    QPainter painter(this);
+    const QRect pictureRect = picture_ && !picture_->Empty()
+                                  ? QRect(0, 0, picture_->Width(), picture_->Height())
+                                  : QRect();
+    const QColor fill = Color();
+    for (const QRect& r : event->region())
+        if (picture_) PaintPictureArea(painter, *picture_, r, band_);
+    for (const QRect& r : event->region() - QRegion(pictureRect)) painter.fillRect(r, fill);
+}
+
+void TPGImage::mousePressEvent(QMouseEvent* event) {
+    emit mouseDown(event->position().toPoint(), event->button());
+}
+
+void TPGImage::mouseMoveEvent(QMouseEvent* event) { emit mouseMove(event->position().toPoint()); }
+
+void TPGImage::mouseReleaseEvent(QMouseEvent* event) {
+    emit mouseUp(event->position().toPoint(), event->button());
+}
+
+}  // namespace quipix

@@ -1,0 +1,19 @@
+#include "saver/closing_rules.h"
+
+namespace quipix {
+
+bool TClosingRules::MouseMoved(int x, int y) {
+    if (havePosition_ && x == x_ && y == y_) return false;
+    havePosition_ = true;
+    x_ = x;
+    y_ = y;
+    return CountMouseEvent();
+}
+
+bool TClosingRules::CountMouseEvent() {
+    if (mouseCountdown_ <= 0) return true;
+    --mouseCountdown_;
+    return false;
+}
+
+}  // namespace quipix

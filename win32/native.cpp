@@ -1,0 +1,287 @@
+// The platform services on Windows: the real foreground window, window rectangles,
+// screen and system colours, the screen-saver password hooks of Windows 95/98, and
+// the data folders of a program that is one executable.
+#include "win32/native.h"
+
+#include <shlobj.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <mutex>
+#include <vector>
+
+#include "platform/native.h"
+
+namespace quipix::platform {
+
+namespace win32 {
+
+std::wstring Widen(const std::string& text) {
+    if (text.empty()) return {};
+    const int n = MultiByteToWideChar(CP_ACP, 0, text.data(), int(text.size()), nullptr, 0);
+    std::wstring wide(std::size_t(n > 0 ? n : 0), L'\0');
+    if (n > 0) MultiByteToWideChar(CP_ACP, 0, text.data(), int(text.size()), wide.data(), n);
+    return wide;
+}
+
+std::string Narrow(const std::wstring& text) {
+    if (text.empty()) return {};
+    const int n = WideCharToMultiByte(CP_ACP, 0, text.data(), int(text.size()), nullptr, 0, nullptr, nullptr);
+    std::string narrow(std::size_t(n > 0 ? n : 0), '\0');
+    if (n > 0) WideCharToMultiByte(CP_ACP, 0, text.data(), int(text.size()), narrow.data(), n, nullptr, nullptr);
+    return narrow;
+}
+
+std::wstring SystemLibraryPath(const std::wstring& systemDirectory, const wchar_t* name) {
+    std::wstring path = systemDirectory;
+    if (!path.empty() && path.back() != L'\\') path += L'\\';
+    return path + name;
+}
+
+namespace {
+
+// A system library by its full path: the search path (the current folder, the
+// program's folder) could hold an impostor of the same name.
+HMODULE LoadSystemLibrary(const wchar_t* name) {
+    wchar_t buffer[MAX_PATH];
+    const UINT n = GetSystemDirectoryW(buffer, MAX_PATH);
+    if (n == 0 || n >= MAX_PATH) return nullptr;
+    return LoadLibraryW(SystemLibraryPath(std::wstring(buffer, n), name).c_str());
+}
+
+std::wstring ModuleFolder() {
+    std::vector<wchar_t> buffer(MAX_PATH);
+    for (;;) {
+        const DWORD n = GetModuleFileNameW(nullptr, buffer.data(), DWORD(buffer.size()));
+        if (n == 0) return L".";
+        if (n < buffer.size()) {
+            std::wstring path(buffer.data(), n);
+            const auto slash = path.find_last_of(L"\\/");
+            return slash == std::wstring::npos ? L"." : path.substr(0, slash);
+        }
+        if (buffer.size() >= 32768) return L".";
+        buffer.resize(buffer.size() * 2);
+    }
+}
+
+bool SameFileContent(const std::filesystem::path& file, const void* data, DWORD size) {
+    std::error_code ec;
+    if (std::filesystem::file_size(file, ec) != size || ec) return false;
+    FILE* f = _wfopen(file.c_str(), L"rb");
+    if (!f) return false;
+    std::vector<char> bytes(size);
+    const bool same = std::fread(bytes.data(), 1, size, f) == size &&
+                      std::equal(bytes.begin(), bytes.end(), static_cast<const char*>(data));
+    std::fclose(f);
+    return same;
+}
+
+// Written beside the old file and renamed over it, so that a saver reading the
+// folder at the same time sees the old file or the new one, never half of one.
+bool WriteFileWhole(const std::filesystem::path& file, const void* data, DWORD size) {
+    std::filesystem::path temporary = file;
+    temporary += L".tmp";
+    FILE* f = _wfopen(temporary.c_str(), L"wb");
+    if (!f) return false;
+    const bool written = std::fwrite(data, 1, size, f) == size;
+    const bool closed = std::fclose(f) == 0;
+    if (written && closed &&
+        MoveFileExW(temporary.c_str(), file.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+        return true;
+    DeleteFileW(temporary.c_str());
+    return false;
+}
+
+// A plain file name of the folder: no path, no device, ending in .txt.
+bool IsSafeJokeName(const std::wstring& name) {
+    if (name.size() < 5 || name.size() > 200 || name.front() == L'.') return false;
+    if (name.find_first_of(L"\\/:*?\"<>|") != std::wstring::npos) return false;
+    return _wcsicmp(name.c_str() + name.size() - 4, L".txt") == 0;
+}
+
+}  // namespace
+
+int ExtractBundledJokes(HMODULE module, const std::wstring& folder) {
+    int found = 0;
+    bool madeFolder = false;
+    for (int id = kFirstJokeResource; id <= kLastJokeResource; ++id) {
+        HRSRC info = FindResourceW(module, MAKEINTRESOURCEW(id), MAKEINTRESOURCEW(10) /* RT_RCDATA */);
+        if (!info) break;
+        ++found;
+        // LoadStringW with no buffer hands out the read-only resource text itself.
+        const wchar_t* text = nullptr;
+        const int length = LoadStringW(module, UINT(id), reinterpret_cast<LPWSTR>(&text), 0);
+        HGLOBAL loaded = LoadResource(module, info);
+        const void* data = loaded ? LockResource(loaded) : nullptr;
+        const DWORD size = SizeofResource(module, info);
+        if (length <= 0 || !text || !data) continue;
+        const std::wstring name(text, std::size_t(length));
+        if (!IsSafeJokeName(name)) continue;
+        if (!madeFolder) {
+            std::error_code ec;
+            std::filesystem::create_directories(folder, ec);
+            madeFolder = true;
+        }
+        const std::filesystem::path file = std::filesystem::path(folder) / name;
+        if (!SameFileContent(file, data, size)) WriteFileWhole(file, data, size);
+    }
+    return found;
+}
+
+namespace {
+
+bool HoldsJokes(const std::wstring& folder) {
+    const DWORD jokes = GetFileAttributesW((folder + L"\\jokes").c_str());
+    return jokes != INVALID_FILE_ATTRIBUTES && (jokes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+std::wstring RegisteredInstallLocation() {
+    wchar_t path[MAX_PATH];
+    DWORD bytes = sizeof path;
+    if (RegGetValueW(HKEY_LOCAL_MACHINE, kUninstallKey, L"InstallLocation", RRF_RT_REG_SZ, nullptr, path,
+                     &bytes) != ERROR_SUCCESS)
+        return {};
+    return path;
+}
+
+}  // namespace
+
+std::wstring InstalledDataFolder(const std::wstring& moduleFolder) {
+    if (HoldsJokes(moduleFolder)) return moduleFolder;
+    const std::wstring registered = RegisteredInstallLocation();
+    if (!registered.empty() && HoldsJokes(registered)) return registered;
+    return {};
+}
+
+std::wstring UserJokesFolder() {
+    wchar_t base[MAX_PATH];
+    if (FAILED(SHGetFolderPathW(nullptr, CSIDL_LOCAL_APPDATA | CSIDL_FLAG_CREATE, nullptr, 0, base)))
+        return {};
+    return std::wstring(base) + L"\\Kelvara\\Quipix\\jokes";
+}
+
+}  // namespace win32
+
+using win32::HwndFromId;
+using win32::IdFromHwnd;
+
+namespace native {
+
+WindowId ForegroundWindow() { return IdFromHwnd(::GetForegroundWindow()); }
+
+bool GetWindowRect(WindowId window, WindowRect& rect) {
+    HWND hwnd = HwndFromId(window);
+    RECT r;
+    if (window == 0 || !IsWindow(hwnd) || !::GetWindowRect(hwnd, &r)) return false;
+    rect = {int(r.left), int(r.top), int(r.right), int(r.bottom)};
+    return true;
+}
+
+void ActivateWindow(WindowId window) {
+    if (window != 0) SetForegroundWindow(HwndFromId(window));
+}
+
+ScreenInfo PrimaryScreen() {
+    ScreenInfo screen;
+    screen.Width = GetSystemMetrics(SM_CXSCREEN);
+    screen.Height = GetSystemMetrics(SM_CYSCREEN);
+    if (HDC dc = GetDC(nullptr)) {
+        screen.ColorDepth = GetDeviceCaps(dc, BITSPIXEL) * GetDeviceCaps(dc, PLANES);
+        ReleaseDC(nullptr, dc);
+    }
+    return screen;
+}
+
+// COLORREF is 0x00BBGGRR, as the program's colours are.
+std::uint32_t SysColor(int index) { return GetSysColor(index); }
+
+}  // namespace native
+
+bool ChangeScreenSaverPasswordCall(WindowId parent) {
+    HMODULE mpr = win32::LoadSystemLibrary(L"MPR.DLL");
+    if (!mpr) return false;
+    using ChangePassword = DWORD(WINAPI*)(LPCSTR, HWND, DWORD, DWORD);
+    auto change = reinterpret_cast<ChangePassword>(
+        reinterpret_cast<void*>(GetProcAddress(mpr, "PwdChangePasswordA")));
+    if (change) change("SCRSAVE", HwndFromId(parent), 0, 0);
+    FreeLibrary(mpr);
+    return change != nullptr;
+}
+
+namespace {
+
+// Only Windows 95/98 keep a screen-saver password of the saver's own; the NT family
+// locks the session itself.
+bool IsWindows9x() {
+    OSVERSIONINFOW version{};
+    version.dwOSVersionInfoSize = sizeof version;
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wdeprecated-declarations"
+    if (!GetVersionExW(&version)) return false;
+#pragma GCC diagnostic pop
+    return version.dwPlatformId != VER_PLATFORM_WIN32_NT;
+}
+
+// A missing value, or one that is no number, means no password.
+bool PasswordSwitchedOn() {
+    HKEY key;
+    if (RegOpenKeyExW(HKEY_CURRENT_USER, L"Control Panel\\desktop", 0, KEY_READ, &key) != ERROR_SUCCESS)
+        return false;
+    DWORD type = 0, value = 0, size = sizeof value;
+    const LONG rc = RegQueryValueExW(key, L"ScreenSaveUsePassword", nullptr, &type,
+                                     reinterpret_cast<BYTE*>(&value), &size);
+    RegCloseKey(key);
+    return rc == ERROR_SUCCESS && type == REG_DWORD && size == sizeof value && value != 0;
+}
+
+}  // namespace
+
+bool VerifyScreenSavePassword(WindowId saverWindow) {
+    if (!IsWindows9x() || !PasswordSwitchedOn()) return true;
+    HMODULE library = win32::LoadSystemLibrary(L"PASSWORD.CPL");
+    if (!library) return true;
+    using Verify = BOOL(WINAPI*)(HWND);
+    auto verify = reinterpret_cast<Verify>(
+        reinterpret_cast<void*>(GetProcAddress(library, "VerifyScreenSavePwd")));
+    bool accepted = true;
+    if (verify) {
+        // The system's dialog needs the pointer the saver hides.
+        ShowCursor(TRUE);
+        accepted = (verify(HwndFromId(saverWindow)) & 0xFF) != 0;
+        ShowCursor(FALSE);
+    }
+    FreeLibrary(library);
+    return accepted;
+}
+
+// An installed Quipix's folder, else the source tree the program was built from, as on
+// Linux.
+std::string DataDirectory() {
+    const std::wstring installed = win32::InstalledDataFolder(win32::ModuleFolder());
+    return installed.empty() ? std::string(QUIPIX_SOURCE_DATA_DIR) : win32::Narrow(installed);
+}
+
+// An installed Quipix reads the bundled joke files from its data folder, one copy for
+// every user. Elsewhere they travel inside the executable, so that a copied Quipix.scr
+// alone still has jokes; they are written into the user's own folder once per run
+// and read from there like any joke folder. A program without them (a test) reads
+// the source tree's.
+std::string BundledJokesDirectory() {
+    static std::once_flag once;
+    static std::string directory;
+    std::call_once(once, [] {
+        const std::wstring installed = win32::InstalledDataFolder(win32::ModuleFolder());
+        if (!installed.empty()) {
+            directory = win32::Narrow(installed + L"\\jokes");
+            return;
+        }
+        const std::wstring folder = win32::UserJokesFolder();
+        if (!folder.empty() && win32::ExtractBundledJokes(GetModuleHandleW(nullptr), folder) > 0)
+            directory = win32::Narrow(folder);
+        else
+            directory = DataDirectory() + "/jokes";
+    });
+    return directory;
+}
+
+}  // namespace quipix::platform
