@@ -16,4 +16,11 @@ bool TClosingRules::CountMouseEvent() {
     return false;
 }
 
+bool TClosingRules::RequestClose(platform::WindowId saverWindow) {
+    // Systems without a password scheme answer at once.
+    if (platform::VerifyScreenSavePassword(saverWindow)) return true;
+    Restart();
+    return false;
+}
+
 }  // namespace quipix

@@ -1,7 +1,11 @@
-// When input ends the saver: any key or button at once, mouse moves and releases
-// only from the seventh on. Kept apart from the window so that the count can be
-// checked without a screen.
+// When input ends a full-screen saver, for every front end: any key or button at
+// once, pointer moves and releases only from the seventh on; where the system has a
+// screen-saver password it must accept first, and a refusal tolerates six events
+// again. The windows of one run (one per monitor) share one set of rules, so the
+// count is the run's, whichever monitor the pointer crosses.
 #pragma once
+
+#include "platform/platform.h"
 
 namespace quipix {
 
@@ -9,26 +13,32 @@ class TClosingRules {
 public:
     // Mouse-move and mouse-up events still ignored before a close request.
     int MouseCountdown() const { return mouseCountdown_; }
-    // A move to (x, y) in screen coordinates; true when it asks to close. Windows
-    // also reports a "move" to where the pointer already is whenever a window
-    // appears or the cursor changes; the pointer has not moved then, so it is not
-    // counted, as the X server never reports it.
-    bool MouseMoved(int x, int y);
     // Where the pointer is when the saver starts: staying there is no move.
     void PointerAt(int x, int y) {
         havePosition_ = true;
         x_ = x;
         y_ = y;
     }
+    // A move to (x, y) in screen coordinates; true when it asks to close. A "move" to
+    // where the pointer already is (Windows reports one whenever a window appears or
+    // the cursor changes; a compositor may repeat a position) is not counted: the
+    // pointer has not moved. Every real move counts, however small.
+    bool MouseMoved(int x, int y);
     // A button released; true when it asks to close.
     bool MouseReleased() { return CountMouseEvent(); }
-    // The password was refused: six events are tolerated again.
-    void Restart() { mouseCountdown_ = 6; }
+    // The close request itself (a key, a button, or a counted event that asked):
+    // true when the saver is to close now. Where the system has a password scheme
+    // (Windows 95/98 with the password on) its dialog must accept, over saverWindow;
+    // a refusal keeps the saver and starts the count afresh.
+    bool RequestClose(platform::WindowId saverWindow);
+    // Six events are tolerated again.
+    void Restart() { mouseCountdown_ = kTolerated; }
 
 private:
+    static constexpr int kTolerated = 6;
     bool CountMouseEvent();
 
-    int mouseCountdown_ = 6;
+    int mouseCountdown_ = kTolerated;
     bool havePosition_ = false;
     int x_ = 0, y_ = 0;
 };

@@ -1,0 +1,39 @@
+#include "saver/saver_run.h"
+
+#include <algorithm>
+
+namespace quipix {
+
+SaverWindow& TSaverRun::Add(std::unique_ptr<SaverWindow> window) {
+    SaverWindow& added = *window;
+    windows_.push_back(std::move(window));
+    if (started_ && !ending_) added.Start();
+    return added;
+}
+
+void TSaverRun::Remove(const SaverWindow& window) {
+    std::erase_if(windows_, [&](const auto& w) { return w.get() == &window; });
+}
+
+bool TSaverRun::Start() {
+    started_ = true;
+    bool shown = false;
+    // Indexed: a window's start may add another (a monitor found meanwhile).
+    for (std::size_t i = 0; i < windows_.size(); ++i) shown = windows_[i]->Start() || shown;
+    return shown;
+}
+
+bool TSaverRun::WindowClosed() {
+    if (!ending_) {
+        ending_ = true;
+        for (std::size_t i = 0; i < windows_.size(); ++i)
+            if (!windows_[i]->Closed()) windows_[i]->StopAndClose();
+    }
+    return AllClosed();
+}
+
+bool TSaverRun::AllClosed() const {
+    return std::all_of(windows_.begin(), windows_.end(), [](const auto& w) { return w->Closed(); });
+}
+
+}  // namespace quipix

@@ -1,0 +1,61 @@
+// The full-screen run that every front end plays the same way: one window per
+// monitor (the primary first), each with a scene of its own at that monitor's size,
+// sharing one set of closing rules; when one window closes, all close, and the run is
+// over once the last has gone. A window may join or leave while the run goes on (a
+// monitor plugged in or taken away) without ending the others.
+#pragma once
+
+#include <cstddef>
+#include <memory>
+#include <vector>
+
+#include "platform/platform.h"
+#include "saver/closing_rules.h"
+
+namespace quipix {
+
+// What the run needs of a saver window of any toolkit.
+class SaverWindow {
+public:
+    virtual ~SaverWindow() = default;
+    // Shows the window and sets its scene up; false when it cannot be shown.
+    virtual bool Start() = 0;
+    // Stops the ticks and closes the window, now or from the event loop; the window
+    // tells the run through WindowClosed once it has closed.
+    virtual void StopAndClose() = 0;
+    virtual bool Closed() const = 0;
+};
+
+// Each monitor's scene is its own screen: its fonts keep their stored sizes, however
+// the monitors differ from one another.
+inline platform::ScreenInfo MonitorScreen(int width, int height, int colorDepth) {
+    return {width, height, colorDepth};
+}
+
+class TSaverRun {
+public:
+    TClosingRules& Rules() { return rules_; }
+    // Adds a window; once the run has started it starts at once. Returns it.
+    SaverWindow& Add(std::unique_ptr<SaverWindow> window);
+    // Takes a window out without closing the others (its monitor has gone).
+    void Remove(const SaverWindow& window);
+    // Starts every window; false when none could be shown, so there is nothing to run.
+    bool Start();
+    // A window has closed: the others are asked to close. True once every window has
+    // closed; the front end then ends its event loop. Safe to call again from inside
+    // a window's StopAndClose.
+    bool WindowClosed();
+    bool Ending() const { return ending_; }
+    std::size_t Count() const { return windows_.size(); }
+    SaverWindow& Window(std::size_t i) const { return *windows_[i]; }
+
+private:
+    bool AllClosed() const;
+
+    TClosingRules rules_;
+    std::vector<std::unique_ptr<SaverWindow>> windows_;
+    bool started_ = false;
+    bool ending_ = false;
+};
+
+}  // namespace quipix
