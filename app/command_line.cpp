@@ -2,6 +2,7 @@
 // the command line; it runs before any window or application object exists.
 #include "app/command_line.h"
 
+#include "common/ascii.h"
 #include "common/convert.h"
 
 namespace quipix {
@@ -17,9 +18,7 @@ void ParseCommandLine(const std::vector<std::string>& params) {
         RunMode = Configure;
         return;
     }
-    CommandArgument = params[0];
-    for (char& c : CommandArgument)
-        if (c >= 'a' && c <= 'z') c = char(c - 'a' + 'A');
+    CommandArgument = ascii::Upper(params[0]);
     if (params.size() >= 2) CommandArgument += ":" + params[1];
     // The switch character itself ("/", "-" or anything) is never looked at.
     const char decisive = CommandArgument.size() >= 2 ? CommandArgument[1] : '\0';

@@ -23,6 +23,7 @@
 
 #include <cstdio>
 
+#include "common/ascii.h"
 #include "common/random.h"
 #include "common/settings.h"
 #include "imaging/stream.h"
@@ -35,20 +36,7 @@ namespace {
 constexpr std::uint64_t kMaxJokeFileSize = 64u << 20;
 constexpr size_t kMaxIniValue = 1023;
 
-char UpperAscii(char c) { return (c >= 'a' && c <= 'z') ? char(c - 'a' + 'A') : c; }
-
-std::string UpperCase(std::string_view s) {
-    std::string r(s);
-    for (char& c : r) c = UpperAscii(c);
-    return r;
-}
-
-bool SameText(std::string_view a, std::string_view b) {
-    if (a.size() != b.size()) return false;
-    for (size_t i = 0; i < a.size(); ++i)
-        if (UpperAscii(a[i]) != UpperAscii(b[i])) return false;
-    return true;
-}
+using ascii::SameText;
 
 bool IsBlank(char c) { return c == ' ' || c == '\t'; }
 
@@ -159,7 +147,7 @@ std::string ReadJokeFileDescription(const std::string& path) {
 
 void ParseJokeText(std::string_view bytes, const std::string& currentDescription, std::vector<std::string>& lines) {
     lines.clear();
-    const std::string format = UpperCase(ReadIniValue(bytes, "Header", "Format"));
+    const std::string format = ascii::Upper(ReadIniValue(bytes, "Header", "Format"));
     if (format != "SINGLE" && format != "Q&A" && format != "ML") return;
     const auto all = SplitJokeLines(bytes);
     const size_t n = all.size();

@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <filesystem>
 
+#include "common/ascii.h"
 #include "common/joke_file.h"
 #include "common/random.h"
 #include "common/settings.h"
@@ -15,15 +16,8 @@ namespace fs = std::filesystem;
 
 namespace {
 
-bool SameTextAscii(const std::string& a, const std::string& b) {
-    return std::equal(a.begin(), a.end(), b.begin(), b.end(), [](char x, char y) {
-        auto up = [](char c) { return (c >= 'a' && c <= 'z') ? char(c - 'a' + 'A') : c; };
-        return up(x) == up(y);
-    });
-}
-
 bool IsJokeFileName(const std::string& name) {
-    return name.size() > 4 && name.front() != '.' && SameTextAscii(name.substr(name.size() - 4), ".txt");
+    return name.size() > 4 && name.front() != '.' && ascii::SameText(name.substr(name.size() - 4), ".txt");
 }
 
 }  // namespace
@@ -63,7 +57,7 @@ std::optional<std::string> FindJokeFile(const std::string& directory, const std:
     for (fs::directory_iterator it(folder.empty() ? "." : folder, ec), end; !ec && it != end; it.increment(ec)) {
         std::string name = it->path().filename().string();
         std::error_code typeError;
-        if (SameTextAscii(name, file) && it->is_regular_file(typeError)) matches.push_back(std::move(name));
+        if (ascii::SameText(name, file) && it->is_regular_file(typeError)) matches.push_back(std::move(name));
     }
     if (matches.empty()) return std::nullopt;
     std::sort(matches.begin(), matches.end());

@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <system_error>
 
+#include "common/ascii.h"
 #include "common/background.h"
 #include "common/joke_library.h"
 #include "imaging/canvas.h"
@@ -17,19 +18,6 @@ namespace quipix {
 namespace fs = std::filesystem;
 
 namespace {
-
-char AsciiUpper(char c) { return (c >= 'a' && c <= 'z') ? char(c - 'a' + 'A') : c; }
-
-bool SameTextAscii(const std::string& a, const std::string& b) {
-    return std::equal(a.begin(), a.end(), b.begin(), b.end(),
-                      [](char x, char y) { return AsciiUpper(x) == AsciiUpper(y); });
-}
-
-bool LessTextAscii(const std::string& a, const std::string& b) {
-    return std::lexicographical_compare(a.begin(), a.end(), b.begin(), b.end(), [](char x, char y) {
-        return AsciiUpper(x) < AsciiUpper(y);
-    });
-}
 
 int Clamp(std::int64_t value, ControlRange range) {
     return int(std::clamp<std::int64_t>(value, range.Min, range.Max));
@@ -101,7 +89,7 @@ bool DialogController::SetJokeFolder(const std::string& folder) {
     if (path.string() == values_.Directory) return true;
     values_.Directory = path.string();
     values_.JokeFiles = ListJokeFiles(values_.Directory);
-    std::stable_sort(values_.JokeFiles.begin(), values_.JokeFiles.end(), LessTextAscii);
+    std::stable_sort(values_.JokeFiles.begin(), values_.JokeFiles.end(), [](const std::string& a, const std::string& b) { return ascii::LessText(a, b); });
     values_.FilesIndex = -1;
     return true;
 }
@@ -131,7 +119,7 @@ void DialogController::FormCreate() {
     // 7.
     v.FilesIndex = -1;
     for (std::size_t i = 0; i < v.JokeFiles.size() && !s.JokeFile.empty(); ++i)
-        if (SameTextAscii(v.JokeFiles[i], s.JokeFile)) {
+        if (ascii::SameText(v.JokeFiles[i], s.JokeFile)) {
             v.FilesIndex = int(i);
             break;
         }

@@ -7,8 +7,8 @@
 // written as hex(1) so that every string survives the round trip.
 #include "platform/registry.h"
 
+#include "common/ascii.h"
 #include "platform/store_file.h"
-
 
 #include <algorithm>
 #include <cctype>
@@ -28,23 +28,8 @@ namespace fs = std::filesystem;
 
 constexpr std::string_view kRoot = "HKEY_CURRENT_USER";
 
-std::string Lower(std::string_view s) {
-    std::string r(s);
-    for (char& c : r)
-        if (c >= 'A' && c <= 'Z') c = char(c - 'A' + 'a');
-    return r;
-}
-
-bool SameText(std::string_view a, std::string_view b) {
-    if (a.size() != b.size()) return false;
-    for (size_t i = 0; i < a.size(); ++i) {
-        char x = a[i], y = b[i];
-        if (x >= 'A' && x <= 'Z') x = char(x - 'A' + 'a');
-        if (y >= 'A' && y <= 'Z') y = char(y - 'A' + 'a');
-        if (x != y) return false;
-    }
-    return true;
-}
+using ascii::Lower;
+using ascii::SameText;
 
 bool IsBlank(char c) { return c == ' ' || c == '\t'; }
 
