@@ -18,10 +18,10 @@ enum TRunMode : std::int32_t {
     ChangePassword = 5,  // /a <window>: the system's password change
 };
 
-extern std::int32_t RunMode;                // 0 before parsing
-extern platform::WindowId ParentWindow;     // from /p and /a; 0 when unreadable
-extern platform::WindowId CallerWindow;     // foreground window at start (/c, /s)
-extern std::string CommandArgument;         // e.g. "/P:1234"
+extern std::int32_t RunMode;             // 0 before parsing
+extern platform::WindowId ParentWindow;  // from /p and /a; 0 when unreadable
+extern platform::WindowId CallerWindow;  // foreground window at start (/c, /s)
+extern std::string CommandArgument;      // e.g. "/P:1234"
 
 // params are the command-line parameters without the program name.
 void ParseCommandLine(const std::vector<std::string>& params);

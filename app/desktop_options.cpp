@@ -34,8 +34,7 @@ std::optional<platform::WindowId> ParseWindowId(std::string_view text) {
     return platform::WindowId(value);
 }
 
-DesktopOptions ParseDesktopOptions(const std::vector<std::string>& params,
-                                   const char* xscreensaverWindow) {
+DesktopOptions ParseDesktopOptions(const std::vector<std::string>& params, const char* xscreensaverWindow) {
     DesktopOptions o;
     if (params.empty()) return o;
     if (params[0] == "--record") {
@@ -85,40 +84,52 @@ DesktopOptions ParseDesktopOptions(const std::vector<std::string>& params,
     return o;
 }
 
-std::string UsageText() {
-    return "Usage: quipix [/s | /c | /p WINDOW | /a WINDOW]\n"
-           "       quipix --root | --window-id WINDOW\n"
-           "       quipix --record PATH [--size WxH] [--ticks N] [--every K]\n"
-           "       quipix --help | --version\n"
-           "\n"
-           "A screen saver that tells jokes.\n"
-           "\n"
-           "Screen-saver protocol (the switch character may be / or -):\n"
-           "  (nothing)        open the settings dialog\n"
-           "  /c               open the settings dialog, owned by the active window\n"
-           "  /s               run the saver full screen, on every monitor\n"
-           "  /p WINDOW        draw a preview inside the X11 window WINDOW\n"
-           "  /a WINDOW        change the screen-saver password (nothing on Linux)\n"
-           "\n"
-           "xscreensaver module:\n"
-           "  -root, --root    draw into $XSCREENSAVER_WINDOW, else the root window\n"
-           "  -window-id, --window-id WINDOW\n"
-           "                   draw into WINDOW (decimal or 0x hex); wins over --root\n"
-           "\n"
-           "Recording, without a display:\n"
-           "  --record PATH    play one whole joke offscreen, the pause after its answer\n"
-           "                   included, and write it to PATH: an animated GIF when PATH\n"
-           "                   ends in .gif (a frame that repeats is kept once, for\n"
-           "                   longer), else a folder of PNG frames\n"
-           "  --size WxH       scene size (default: the primary screen's)\n"
-           "  --ticks N        record N ticks of 10 ms instead of one joke\n"
-           "  --every K        keep every K-th tick\n"
-           "\n"
-           "  --help           show this text\n"
-           "  --version        show the version\n"
-           "\n"
-           "Settings are kept in $XDG_CONFIG_HOME/Kelvara/Quipix.reg\n"
-           "(~/.config/Kelvara/Quipix.reg by default).\n";
+std::string UsageText(UsageSystem system) {
+    const bool windows = system == UsageSystem::Windows;
+    const std::string program = windows ? "Quipix.scr" : "quipix";
+    std::string text =
+        "Usage: " + program +
+        (windows ? " [/s | /c | /p HWND | /a HWND]\n" : " [/s | /c | /p WINDOW | /a WINDOW]\n");
+    if (!windows) text += "       quipix --root | --window-id WINDOW\n";
+    text += "       " + program + " --record PATH [--size WxH] [--ticks N] [--every K]\n";
+    text += "       " + program + " --help | --version\n";
+    text +=
+        "\n"
+        "A screen saver that tells jokes.\n"
+        "\n"
+        "Screen-saver protocol (the switch character may be / or -):\n"
+        "  (nothing)        open the settings dialog\n"
+        "  /c               open the settings dialog, owned by the active window\n"
+        "  /s               run the saver full screen, on every monitor\n";
+    text += windows ? "  /p HWND          draw a preview inside the window HWND\n"
+                      "  /a HWND          change the screen-saver password (Windows 95/98)\n"
+                    : "  /p WINDOW        draw a preview inside the X11 window WINDOW\n"
+                      "  /a WINDOW        change the screen-saver password (nothing on Linux)\n";
+    if (!windows)
+        text +=
+            "\n"
+            "xscreensaver module:\n"
+            "  -root, --root    draw into $XSCREENSAVER_WINDOW, else the root window\n"
+            "  -window-id, --window-id WINDOW\n"
+            "                   draw into WINDOW (decimal or 0x hex); wins over --root\n";
+    text +=
+        "\n"
+        "Recording, without a display:\n"
+        "  --record PATH    play one whole joke offscreen, the pause after its answer\n"
+        "                   included, and write it to PATH: an animated GIF when PATH\n"
+        "                   ends in .gif (a frame that repeats is kept once, for\n"
+        "                   longer), else a folder of PNG frames\n"
+        "  --size WxH       scene size (default: the primary screen's)\n"
+        "  --ticks N        record N ticks of 10 ms instead of one joke\n"
+        "  --every K        keep every K-th tick\n"
+        "\n"
+        "  --help           show this text\n"
+        "  --version        show the version\n"
+        "\n";
+    text += windows ? "Settings are kept in HKEY_CURRENT_USER\\Software\\Kelvara\\Quipix.\n"
+                    : "Settings are kept in $XDG_CONFIG_HOME/Kelvara/Quipix.reg\n"
+                      "(~/.config/Kelvara/Quipix.reg by default).\n";
+    return text;
 }
 
 }  // namespace quipix

@@ -18,9 +18,9 @@ struct DesktopOptions {
         Protocol,  // none of ours: the Windows-style protocol decides
         Help,
         Version,
-        Record,    // recordArgs holds what follows --record
-        Module,    // draw into `window` (0: the root window) as an xscreensaver module
-        Error,     // `error` says what is wrong; exit code 2
+        Record,  // recordArgs holds what follows --record
+        Module,  // draw into `window` (0: the root window) as an xscreensaver module
+        Error,   // `error` says what is wrong; exit code 2
     };
     Action action = Action::Protocol;
     platform::WindowId window = 0;
@@ -37,10 +37,10 @@ std::optional<platform::WindowId> ParseWindowId(std::string_view text);
 // params are the parameters without the program name; xscreensaverWindow is the
 // value of $XSCREENSAVER_WINDOW or null when it is not set. Only the first
 // parameter decides whether the line is ours; anything else is Protocol.
-DesktopOptions ParseDesktopOptions(const std::vector<std::string>& params,
-                                   const char* xscreensaverWindow);
+DesktopOptions ParseDesktopOptions(const std::vector<std::string>& params, const char* xscreensaverWindow);
 
-// The text of --help.
-std::string UsageText();
+// The text of --help, in the words of the system it runs on.
+enum class UsageSystem { Posix, Windows };
+std::string UsageText(UsageSystem system = UsageSystem::Posix);
 
 }  // namespace quipix

@@ -18,9 +18,12 @@ bool RunModeNeedsApplication() {
     switch (RunMode) {
     case FullScreen:
     case Configure:
-    case ConfigureOwned: return true;
-    case Preview: return ParentWindow != 0;
-    default: return false;
+    case ConfigureOwned:
+        return true;
+    case Preview:
+        return ParentWindow != 0;
+    default:
+        return false;
     }
 }
 

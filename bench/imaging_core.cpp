@@ -25,7 +25,8 @@ void MakePhoto(TPixelGraphic& g, int w, int h, unsigned seed) {
             const int dx = x - w / 3, dy = y - h / 4;
             if (dx * dx + dy * dy < (h / 8) * (h / 8)) r = 250, gr = 220 + noise, b = 90;
             if (y > h * 2 / 3 && y < h * 2 / 3 + h / 20) r /= 3, gr /= 3, b /= 3;
-            if (x > w * 3 / 4 && x < w * 7 / 8 && y > h / 2 && y < h * 5 / 6) r = 30, gr = 160, b = 60 + noise;
+            if (x > w * 3 / 4 && x < w * 7 / 8 && y > h / 2 && y < h * 5 / 6)
+                r = 30, gr = 160, b = 60 + noise;
             p[0] = std::uint8_t(std::clamp(b, 0, 255));
             p[1] = std::uint8_t(std::clamp(gr, 0, 255));
             p[2] = std::uint8_t(std::clamp(r, 0, 255));

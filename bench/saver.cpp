@@ -5,9 +5,6 @@
 #include <benchmark/benchmark.h>
 
 #include <time.h>
-#ifdef QUIPIX_BENCH_QT
-#include <QImage>
-#endif
 
 #include <algorithm>
 #include <chrono>
@@ -110,8 +107,8 @@ std::string PhotoLikePicture() {
             }
         }
         const auto file = std::filesystem::temp_directory_path() / "quipix-bench-photo.bmp";
-        std::ofstream(file, std::ios::binary).write(reinterpret_cast<const char*>(data.data()),
-                                                    std::streamsize(data.size()));
+        std::ofstream(file, std::ios::binary)
+            .write(reinterpret_cast<const char*>(data.data()), std::streamsize(data.size()));
         return file.string();
     }();
     return path;
@@ -182,14 +179,14 @@ void BM_JokeCycle(benchmark::State& state) {
         }
         if (host.stopped_) state.SkipWithError("the engine stopped");
     }
-    std::fprintf(stderr, "\n%dx%d %s: state ticks | wall p50 p99 max | cpu p50 p99 max (ms)\n",
-                 w, h, fadeMode == 1 ? "fade in place" : "fade to black");
+    std::fprintf(stderr, "\n%dx%d %s: state ticks | wall p50 p99 max | cpu p50 p99 max (ms)\n", w, h,
+                 fadeMode == 1 ? "fade in place" : "fade to black");
     for (auto& [s, v] : ticks) {
         const double p50 = Percentile(v, 0.5), p99 = Percentile(v, 0.99), max = v.back();
         std::vector<double>& c = cpu[s];
         const double c50 = Percentile(c, 0.5), c99 = Percentile(c, 0.99), cmax = c.back();
-        std::fprintf(stderr, "  state %2d %6zu | %7.2f %7.2f %7.2f | %7.2f %7.2f %7.2f\n", s,
-                     v.size(), p50, p99, max, c50, c99, cmax);
+        std::fprintf(stderr, "  state %2d %6zu | %7.2f %7.2f %7.2f | %7.2f %7.2f %7.2f\n", s, v.size(), p50,
+                     p99, max, c50, c99, cmax);
         char name[32];
         std::snprintf(name, sizeof name, "s%02d_p50", s);
         state.counters[name] = p50;

@@ -46,8 +46,7 @@ void DrawGradient(TPixelGraphic& target, TColor from, TColor to) {
     if (w <= 0 || h <= 0) return;
     // The stored bytes are used as they are, without resolving system colours.
     const int fr = PGRed(PGColor(from)), fg = PGGreen(PGColor(from)), fb = PGBlue(PGColor(from));
-    const int dr = PGRed(PGColor(to)) - fr, dg = PGGreen(PGColor(to)) - fg,
-              db = PGBlue(PGColor(to)) - fb;
+    const int dr = PGRed(PGColor(to)) - fr, dg = PGGreen(PGColor(to)) - fg, db = PGBlue(PGColor(to)) - fb;
     const bool direct = target.PixelFormat() == pgpf24Bit;
     target.BeginUpdate();
     for (int y = 0; y < h; ++y) {
@@ -91,28 +90,27 @@ void DrawPicture(TPixelGraphic& target, bool tiled, const TPixelGraphic& picture
     target.BeginUpdate();
     // Column by column; the last column and row may lie partly or wholly outside.
     for (int i = 0; i <= w / pw; ++i)
-        for (int j = 0; j <= h / ph; ++j)
-            target.CopyRect(i * pw, j * ph, picture, 0, 0, pw, ph);
+        for (int j = 0; j <= h / ph; ++j) target.CopyRect(i * pw, j * ph, picture, 0, 0, pw, ph);
     target.EndUpdate();
 }
 
 }  // namespace
 
-void DrawBackground(TPixelGraphic& target, int type, TColor solid, TColor from, TColor to,
-                    bool tiled, const TPixelGraphic& backgroundPicture) {
+void DrawBackground(TPixelGraphic& target, int type, TColor solid, TColor from, TColor to, bool tiled,
+                    const TPixelGraphic& backgroundPicture) {
     switch (type) {
-        case 0:
-            target.SetBackGroundColor(PGColor(solid) & 0xFFFFFF);
-            target.Clear();
-            break;
-        case 1:
-            DrawGradient(target, from, to);
-            break;
-        case 2:
-            DrawPicture(target, tiled, backgroundPicture);
-            break;
-        default:
-            break;
+    case 0:
+        target.SetBackGroundColor(PGColor(solid) & 0xFFFFFF);
+        target.Clear();
+        break;
+    case 1:
+        DrawGradient(target, from, to);
+        break;
+    case 2:
+        DrawPicture(target, tiled, backgroundPicture);
+        break;
+    default:
+        break;
     }
 }
 

@@ -20,7 +20,7 @@ PGColor AdjustColor(TColor color, int percent);
 void LoadBackgroundPicture(TPixelGraphic& picture, const std::string& path);
 // Paints the whole target (already sized, 24-bit): type 0 solid, 1 vertical gradient,
 // 2 picture stretched or tiled; other types leave it unchanged.
-void DrawBackground(TPixelGraphic& target, int type, TColor solid, TColor from, TColor to,
-                    bool tiled, const TPixelGraphic& backgroundPicture);
+void DrawBackground(TPixelGraphic& target, int type, TColor solid, TColor from, TColor to, bool tiled,
+                    const TPixelGraphic& backgroundPicture);
 
 }  // namespace quipix

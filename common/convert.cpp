@@ -15,10 +15,14 @@ std::optional<std::int32_t> TryStrToInt(std::string_view s) {
         for (; i < s.size(); ++i) {
             char c = s[i];
             std::uint32_t d;
-            if (c >= '0' && c <= '9') d = std::uint32_t(c - '0');
-            else if (c >= 'a' && c <= 'f') d = std::uint32_t(c - 'a' + 10);
-            else if (c >= 'A' && c <= 'F') d = std::uint32_t(c - 'A' + 10);
-            else return std::nullopt;
+            if (c >= '0' && c <= '9')
+                d = std::uint32_t(c - '0');
+            else if (c >= 'a' && c <= 'f')
+                d = std::uint32_t(c - 'a' + 10);
+            else if (c >= 'A' && c <= 'F')
+                d = std::uint32_t(c - 'A' + 10);
+            else
+                return std::nullopt;
             value = value << 4 | d;
         }
         return std::int32_t(value);

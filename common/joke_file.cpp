@@ -77,7 +77,8 @@ std::string ReadIniValue(std::string_view text, std::string_view section, std::s
         auto eq = t.find('=');
         if (eq == std::string_view::npos || !SameText(Trim(t.substr(0, eq)), key)) continue;
         auto value = Trim(t.substr(eq + 1));
-        if (value.size() >= 2 && (value.front() == '"' || value.front() == '\'') && value.back() == value.front())
+        if (value.size() >= 2 && (value.front() == '"' || value.front() == '\'') &&
+            value.back() == value.front())
             value = value.substr(1, value.size() - 2);
         return std::string(value.substr(0, kMaxIniValue));
     }
@@ -145,7 +146,8 @@ std::string ReadJokeFileDescription(const std::string& path) {
     return bytes ? ReadIniValue(*bytes, "Header", "Description") : std::string();
 }
 
-void ParseJokeText(std::string_view bytes, const std::string& currentDescription, std::vector<std::string>& lines) {
+void ParseJokeText(std::string_view bytes, const std::string& currentDescription,
+                   std::vector<std::string>& lines) {
     lines.clear();
     const std::string format = ascii::Upper(ReadIniValue(bytes, "Header", "Format"));
     if (format != "SINGLE" && format != "Q&A" && format != "ML") return;

@@ -34,6 +34,7 @@ std::string ReadJokeFileDescription(const std::string& path);
 void ParseJokeFile(const std::string& path, std::vector<std::string>& lines);
 
 // The same over the file's bytes, with the description to use for Q&A.
-void ParseJokeText(std::string_view bytes, const std::string& currentDescription, std::vector<std::string>& lines);
+void ParseJokeText(std::string_view bytes, const std::string& currentDescription,
+                   std::vector<std::string>& lines);
 
 }  // namespace quipix

@@ -37,7 +37,8 @@ std::vector<std::string> ListJokeFiles(const std::string& directory) {
     std::vector<std::string> names;
     std::error_code ec;
     const std::string folder = JoinJokePath(directory, "");
-    for (fs::directory_iterator it(folder.empty() ? "." : folder, ec), end; !ec && it != end; it.increment(ec)) {
+    for (fs::directory_iterator it(folder.empty() ? "." : folder, ec), end; !ec && it != end;
+         it.increment(ec)) {
         std::string name = it->path().filename().string();
         std::error_code typeError;
         if (IsJokeFileName(name) && it->is_regular_file(typeError)) names.push_back(std::move(name));
@@ -54,7 +55,8 @@ std::optional<std::string> FindJokeFile(const std::string& directory, const std:
     std::error_code ec;
     const std::string folder = JoinJokePath(directory, "");
     std::vector<std::string> matches;
-    for (fs::directory_iterator it(folder.empty() ? "." : folder, ec), end; !ec && it != end; it.increment(ec)) {
+    for (fs::directory_iterator it(folder.empty() ? "." : folder, ec), end; !ec && it != end;
+         it.increment(ec)) {
         std::string name = it->path().filename().string();
         std::error_code typeError;
         if (ascii::SameText(name, file) && it->is_regular_file(typeError)) matches.push_back(std::move(name));
@@ -72,8 +74,7 @@ void PickRandomJokeFile() {
     // choice is not remembered; the saver goes on with the new file.
     try {
         SaveSettings();
-    } catch (const ERegistryException&) {
-    }
+    } catch (const ERegistryException&) {}
 }
 
 void NextJoke() {

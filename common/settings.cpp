@@ -95,9 +95,15 @@ void LoadSettings() {
             text = value->data.substr(0, value->data.find('\0'));
         }
         switch (f.kind) {
-        case Kind::Integer: Settings.*f.integer = ReadInteger(text, f.defaultNumber); break;
-        case Kind::Boolean: Settings.*f.boolean = ReadInteger(text, f.defaultNumber) != 0; break;
-        case Kind::Text: Settings.*f.text = text ? *text : f.defaultText; break;
+        case Kind::Integer:
+            Settings.*f.integer = ReadInteger(text, f.defaultNumber);
+            break;
+        case Kind::Boolean:
+            Settings.*f.boolean = ReadInteger(text, f.defaultNumber) != 0;
+            break;
+        case Kind::Text:
+            Settings.*f.text = text ? *text : f.defaultText;
+            break;
         }
     }
 }
@@ -117,9 +123,15 @@ void SaveSettings() {
         if (!store.CreateKey(key)) throw ERegistryException(std::string("Failed to create key ") + f.subkey);
         std::string text;
         switch (f.kind) {
-        case Kind::Integer: text = std::to_string(Settings.*f.integer); break;
-        case Kind::Boolean: text = Settings.*f.boolean ? "1" : "0"; break;
-        case Kind::Text: text = Settings.*f.text; break;
+        case Kind::Integer:
+            text = std::to_string(Settings.*f.integer);
+            break;
+        case Kind::Boolean:
+            text = Settings.*f.boolean ? "1" : "0";
+            break;
+        case Kind::Text:
+            text = Settings.*f.text;
+            break;
         }
         const auto value = platform::RegValue::String(std::move(text));
         const std::string setFailed = std::string("Failed to set data for '") + f.name + "'";
@@ -127,8 +139,9 @@ void SaveSettings() {
         if (!store.WriteValue(key, f.name, value)) throw ERegistryException(setFailed);
     }
     if (!batch.End())
-        throw ERegistryException(!firstChange.empty() ? firstChange
-                                                       : std::string("Failed to set data for '") + kFields[0].name + "'");
+        throw ERegistryException(!firstChange.empty()
+                                     ? firstChange
+                                     : std::string("Failed to set data for '") + kFields[0].name + "'");
 }
 
 }  // namespace quipix

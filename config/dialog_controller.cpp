@@ -42,8 +42,7 @@ fs::path CleanFolder(const fs::path& base, const std::string& folder) {
 
 std::string StoredJokeDirectory(const std::string& listFolder) {
     std::error_code ec;
-    if (!listFolder.empty() && fs::equivalent(listFolder, platform::BundledJokesDirectory(), ec))
-        return {};
+    if (!listFolder.empty() && fs::equivalent(listFolder, platform::BundledJokesDirectory(), ec)) return {};
     return listFolder;
 }
 
@@ -89,7 +88,8 @@ bool DialogController::SetJokeFolder(const std::string& folder) {
     if (path.string() == values_.Directory) return true;
     values_.Directory = path.string();
     values_.JokeFiles = ListJokeFiles(values_.Directory);
-    std::stable_sort(values_.JokeFiles.begin(), values_.JokeFiles.end(), [](const std::string& a, const std::string& b) { return ascii::LessText(a, b); });
+    std::stable_sort(values_.JokeFiles.begin(), values_.JokeFiles.end(),
+                     [](const std::string& a, const std::string& b) { return ascii::LessText(a, b); });
     values_.FilesIndex = -1;
     return true;
 }

@@ -29,12 +29,12 @@ inline constexpr const char* kNoBitmapCaption = "Select bitmap ...";
 struct ControlRange {
     int Min, Max;
 };
-inline constexpr ControlRange kCountRange{1, 100};   // udRand
-inline constexpr ControlRange kSizeRange{12, 96};    // QSize, ASize
-inline constexpr ControlRange kSpeedRange{1, 10};    // tbQ, tbA, tbF
-inline constexpr ControlRange kPauseRange{0, 30};    // udPause
-inline constexpr int kBackTypeCount = 3;             // rgBackType: Solid, Degraded, Bitmap
-inline constexpr int kFadeModeCount = 2;             // rgFadeMode
+inline constexpr ControlRange kCountRange{1, 100};  // udRand
+inline constexpr ControlRange kSizeRange{12, 96};   // QSize, ASize
+inline constexpr ControlRange kSpeedRange{1, 10};   // tbQ, tbA, tbF
+inline constexpr ControlRange kPauseRange{0, 30};   // udPause
+inline constexpr int kBackTypeCount = 3;            // rgBackType: Solid, Degraded, Bitmap
+inline constexpr int kFadeModeCount = 2;            // rgFadeMode
 
 // The help context of each page, in tab order, and of the dialog as a whole.
 inline constexpr std::array<int, 6> kPageHelpContexts{1000, 6000, 2000, 3000, 4000, 5000};
@@ -134,9 +134,8 @@ public:
 
 private:
     bool SetJokeFolder(const std::string& folder);
-    void DrawTextPreview(std::unique_ptr<TPixelGraphic>& picture, const std::string& font,
-                         int size, TColor color, bool threeD, bool bold, bool italic,
-                         const std::string& text);
+    void DrawTextPreview(std::unique_ptr<TPixelGraphic>& picture, const std::string& font, int size,
+                         TColor color, bool threeD, bool bold, bool italic, const std::string& text);
 
     DialogView& view_;
     platform::WindowId owner_;

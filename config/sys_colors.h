@@ -30,22 +30,14 @@ struct PaletteEntry {
     const char* Name;
 };
 inline constexpr std::array<PaletteEntry, 24> kColorButtonPalette{{
-    {TColor(0x000000), "Black"},   {TColor(0x000080), "Maroon"},
-    {TColor(0x008000), "Green"},   {TColor(0x008080), "Olive"},
-    {TColor(0x800000), "Navy"},    {TColor(0x800080), "Purple"},
-    {TColor(0x808000), "Teal"},    {TColor(0x808080), "Gray"},
-    {TColor(0xC0C0C0), "Silver"},  {TColor(0x0000FF), "Red"},
-    {TColor(0x00FF00), "Lime"},    {TColor(0x00FFFF), "Yellow"},
-    {TColor(0xFF0000), "Blue"},    {TColor(0xFF00FF), "Fuchsia"},
-    {TColor(0xFFFF00), "Aqua"},    {TColor(0xFFFFFF), "White"},
-    {BtnFace, "Button face"},
-    {BtnShadow, "Button shadow"},
-    {BtnHighlight, "Button highlight"},
-    {Window, "Window background"},
-    {WindowText, "Window text"},
-    {Highlight, "Selection"},
-    {HighlightText, "Selected text"},
-    {ActiveCaption, "Active title bar"},
+    {TColor(0x000000), "Black"},        {TColor(0x000080), "Maroon"},     {TColor(0x008000), "Green"},
+    {TColor(0x008080), "Olive"},        {TColor(0x800000), "Navy"},       {TColor(0x800080), "Purple"},
+    {TColor(0x808000), "Teal"},         {TColor(0x808080), "Gray"},       {TColor(0xC0C0C0), "Silver"},
+    {TColor(0x0000FF), "Red"},          {TColor(0x00FF00), "Lime"},       {TColor(0x00FFFF), "Yellow"},
+    {TColor(0xFF0000), "Blue"},         {TColor(0xFF00FF), "Fuchsia"},    {TColor(0xFFFF00), "Aqua"},
+    {TColor(0xFFFFFF), "White"},        {BtnFace, "Button face"},         {BtnShadow, "Button shadow"},
+    {BtnHighlight, "Button highlight"}, {Window, "Window background"},    {WindowText, "Window text"},
+    {Highlight, "Selection"},           {HighlightText, "Selected text"}, {ActiveCaption, "Active title bar"},
 }};
 
 }  // namespace quipix::syscolor

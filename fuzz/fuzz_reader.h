@@ -23,8 +23,7 @@ inline int ReadWith(TFileFormatReader& reader, const std::uint8_t* data, std::si
     try {
         const TImageInfo info = reader.GetImageInfo(stream, 0);
         pixels = static_cast<long long>(info.Width) * info.Height;
-    } catch (const std::exception&) {
-    }
+    } catch (const std::exception&) {}
     if (pixels > kMaxFuzzPixels) return 0;
     stream.Seek(0);
     try {
@@ -33,19 +32,18 @@ inline int ReadWith(TFileFormatReader& reader, const std::uint8_t* data, std::si
         image.ReadWarningAction = (flags & 1) ? pgwaRaise : pgwaIgnore;
         image.FastDCT = (flags & 2) != 0;
         reader.ReadImage(stream, image, 0);
-    } catch (const std::exception&) {
-    }
+    } catch (const std::exception&) {}
     return 0;
 }
 
 }  // namespace quipix::fuzz
 
 // Defines the fuzz entry for one reader, made once by `factory`.
-#define QUIPIX_FUZZ_READER(factory)                                                        \
-    extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {    \
-        static const auto reader = [] {                                                    \
-            quipix::InitPixelGraphicLibrary();                                             \
-            return factory;                                                                \
-        }();                                                                               \
-        return quipix::fuzz::ReadWith(*reader, data, size);                                \
+#define QUIPIX_FUZZ_READER(factory)                                                     \
+    extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) { \
+        static const auto reader = [] {                                                 \
+            quipix::InitPixelGraphicLibrary();                                          \
+            return factory;                                                             \
+        }();                                                                            \
+        return quipix::fuzz::ReadWith(*reader, data, size);                             \
     }

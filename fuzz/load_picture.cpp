@@ -20,14 +20,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             const quipix::TImageInfo info = reader->GetImageInfo(stream, 0);
             if (static_cast<long long>(info.Width) * info.Height > quipix::fuzz::kMaxFuzzPixels) return 0;
         }
-    } catch (const std::exception&) {
-    }
+    } catch (const std::exception&) {}
     stream.Seek(0);
     try {
         quipix::TPixelGraphic image;
         image.ReadWarningAction = (flags & 1) ? quipix::pgwaRaise : quipix::pgwaIgnore;
         image.LoadFromStream(stream, extension, 0);
-    } catch (const std::exception&) {
-    }
+    } catch (const std::exception&) {}
     return 0;
 }

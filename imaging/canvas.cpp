@@ -66,11 +66,9 @@ void TPGCanvas::FillClipped(const TRect& r, PGColor color) {
 TRect TPGCanvas::BlendMask(const TextMask& mask, int x, int y, PGColor color) {
     const TRect area = Intersect(ImageRect(), {x, y, x + mask.Width, y + mask.Height});
     if (IsEmpty(area) || owner_.Empty()) return {};
-    const bool spans = int(mask.SpanStart.size()) == mask.Height &&
-                       int(mask.SpanEnd.size()) == mask.Height;
+    const bool spans = int(mask.SpanStart.size()) == mask.Height && int(mask.SpanEnd.size()) == mask.Height;
     const bool trueColor = owner_.PixelFormat() == pgpf24Bit;
-    const unsigned sr = unsigned(PGRed(color)), sg = unsigned(PGGreen(color)),
-                   sb = unsigned(PGBlue(color));
+    const unsigned sr = unsigned(PGRed(color)), sg = unsigned(PGGreen(color)), sb = unsigned(PGBlue(color));
     const int fullIndex = trueColor ? 0 : owner_.NearestPaletteIndex(color);
 
     TRect touched{area.Right, area.Bottom, area.Left, area.Top};
@@ -109,8 +107,7 @@ TRect TPGCanvas::BlendMask(const TextMask& mask, int x, int y, PGColor color) {
                     continue;
                 }
                 const PGColor d = owner_.Pixels(px, py);
-                const PGColor c = PGRGB(Blend(unsigned(PGRed(d)), sr, a),
-                                        Blend(unsigned(PGGreen(d)), sg, a),
+                const PGColor c = PGRGB(Blend(unsigned(PGRed(d)), sr, a), Blend(unsigned(PGGreen(d)), sg, a),
                                         Blend(unsigned(PGBlue(d)), sb, a));
                 owner_.SetPixelValues(px, py, std::uint32_t(owner_.NearestPaletteIndex(c)));
             }
@@ -134,8 +131,7 @@ int TPGCanvas::DrawText(std::string_view text, TRect& rect, unsigned flags) {
         return extent.Height;
     }
     const int height = std::max(0, rect.Height());
-    const TRect clip = Intersect(ImageRect(), {rect.Left, rect.Top, rect.Left + width,
-                                               rect.Top + height});
+    const TRect clip = Intersect(ImageRect(), {rect.Left, rect.Top, rect.Left + width, rect.Top + height});
     TRect changed;
     if (Brush.Style == TBrushStyle::Solid) {
         // The opaque background covers the text block, as a text call in opaque mode
@@ -146,8 +142,9 @@ int TPGCanvas::DrawText(std::string_view text, TRect& rect, unsigned flags) {
     }
     if (!IsEmpty(clip) && extent.Height > 0) {
         const auto mask = engine->Render(Font, text, width, height, flags);
-        if (mask) changed = Union(changed, BlendMask(*mask, rect.Left + mask->Left,
-                                                     rect.Top + mask->Top, Font.Color));
+        if (mask)
+            changed =
+                Union(changed, BlendMask(*mask, rect.Left + mask->Left, rect.Top + mask->Top, Font.Color));
     }
     Changed(changed);
     return extent.Height;
@@ -168,8 +165,7 @@ void TPGCanvas::TextOut(int x, int y, std::string_view text) {
     const int width = std::min(extent.Width + extent.Height / 2, owner_.Width() - x);
     if (width > 0 && y < owner_.Height() && y + extent.Height > 0) {
         const auto mask = engine->Render(Font, text, width, extent.Height, DT_SINGLELINE);
-        if (mask)
-            changed = Union(changed, BlendMask(*mask, x + mask->Left, y + mask->Top, Font.Color));
+        if (mask) changed = Union(changed, BlendMask(*mask, x + mask->Left, y + mask->Top, Font.Color));
     }
     Changed(changed);
 }

@@ -12,10 +12,10 @@ public:
     using std::runtime_error::runtime_error;
 };
 
-#define QUIPIX_PG_EXCEPTION(Name)                  \
-    class Name : public EPixelGraphic {            \
-    public:                                        \
-        using EPixelGraphic::EPixelGraphic;        \
+#define QUIPIX_PG_EXCEPTION(Name)           \
+    class Name : public EPixelGraphic {     \
+    public:                                 \
+        using EPixelGraphic::EPixelGraphic; \
     }
 
 QUIPIX_PG_EXCEPTION(EPGXYIndexOutOfRange);

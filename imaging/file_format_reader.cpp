@@ -54,8 +54,8 @@ std::vector<TFileFormatReader*>& PGFileFormatReaders() {
     return ReaderStorage();
 }
 
-TFileFormatReader* FindFileFormatReader(std::vector<TFileFormatReader*>& readers,
-                                        TPGStream& stream, std::string_view extension) {
+TFileFormatReader* FindFileFormatReader(std::vector<TFileFormatReader*>& readers, TPGStream& stream,
+                                        std::string_view extension) {
     try {
         if (!extension.empty() && extension.front() == '.') extension.remove_prefix(1);
         const std::int64_t start = stream.Position();
@@ -95,26 +95,24 @@ TFileFormatReader* FindFileFormatReader(TPGStream& stream, std::string_view exte
 
 void SetWarningBoxHandler(WarningBoxHandler handler) { BoxHandler() = std::move(handler); }
 
-void HandleReadWarning(TPGWarningAction action, const std::string& caption,
-                       const std::string& prefix, const std::string& text,
-                       const std::function<void(const std::string&)>& raise) {
+void HandleReadWarning(TPGWarningAction action, const std::string& caption, const std::string& prefix,
+                       const std::string& text, const std::function<void(const std::string&)>& raise) {
     const auto fail = [&](const std::string& message) {
         raise(message);
         // raise is meant to throw; a handler that returns must still stop the read.
         throw EPixelGraphic(message);
     };
     switch (action) {
-        case pgwaIgnore:
-            return;
-        case pgwaOKBox:
-            if (BoxHandler()) BoxHandler()(caption, text, false);
-            return;
-        case pgwaOKCancelBox:
-            if (BoxHandler() && !BoxHandler()(caption, text, true))
-                fail(prefix + GetPGLangStr(29));
-            return;
-        case pgwaRaise:
-            fail(prefix + text);
+    case pgwaIgnore:
+        return;
+    case pgwaOKBox:
+        if (BoxHandler()) BoxHandler()(caption, text, false);
+        return;
+    case pgwaOKCancelBox:
+        if (BoxHandler() && !BoxHandler()(caption, text, true)) fail(prefix + GetPGLangStr(29));
+        return;
+    case pgwaRaise:
+        fail(prefix + text);
     }
 }
 

@@ -32,10 +32,11 @@ class TFileFormatReader {
 public:
     // Readers of formats added to the classic set give dialogGroup 1: the open dialog
     // lists them after the classic ones, which keep the places users know.
-    TFileFormatReader(std::string extension, std::string description, bool hasSignature,
-                      int dialogGroup = 0)
-        : extension_(std::move(extension)), description_(std::move(description)),
-          hasSignature_(hasSignature), dialogGroup_(dialogGroup) {}
+    TFileFormatReader(std::string extension, std::string description, bool hasSignature, int dialogGroup = 0)
+        : extension_(std::move(extension)),
+          description_(std::move(description)),
+          hasSignature_(hasSignature),
+          dialogGroup_(dialogGroup) {}
     virtual ~TFileFormatReader() = default;
 
     const std::string& Extension() const { return extension_; }
@@ -65,8 +66,8 @@ TFileFormatReader* FindFileFormatReader(TPGStream& stream, std::string_view exte
 // A file name's extension, lower case, without its dot ("Photo.JPG" -> "jpg").
 std::string PictureFileExtension(const std::string& fileName);
 // The same search over a list of the caller's (sorted in place like the registry).
-TFileFormatReader* FindFileFormatReader(std::vector<TFileFormatReader*>& readers,
-                                        TPGStream& stream, std::string_view extension);
+TFileFormatReader* FindFileFormatReader(std::vector<TFileFormatReader*>& readers, TPGStream& stream,
+                                        std::string_view extension);
 
 // The table a load applies when a picture's gamma differs from the display gamma:
 // T(i) = Round(255 * (i / 255)^ratio). A ratio that is not positive and finite
@@ -90,8 +91,7 @@ using WarningBoxHandler =
 void SetWarningBoxHandler(WarningBoxHandler handler);
 // Applies action to a warning: returns normally to go on, or throws what raise(text)
 // builds. caption e.g. "JPG Warning"; prefix e.g. "JPG: ".
-void HandleReadWarning(TPGWarningAction action, const std::string& caption,
-                       const std::string& prefix, const std::string& text,
-                       const std::function<void(const std::string&)>& raise);
+void HandleReadWarning(TPGWarningAction action, const std::string& caption, const std::string& prefix,
+                       const std::string& text, const std::function<void(const std::string&)>& raise);
 
 }  // namespace quipix

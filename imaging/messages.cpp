@@ -26,8 +26,9 @@ const TPGLangStrEntry PGLangStrEntries[kPGLangStrCount] = {
     {14, "256 colors"},
     {15, "16.7 million colors"},
     {16, "%S1 is empty"},
-    {17, "The graphic cannot be saved to a %S1 file with the current color resolution (%S2).\r\r"
-         "The graphic will be saved with a different color resolution (%S3)."},
+    {17,
+     "The graphic cannot be saved to a %S1 file with the current color resolution (%S2).\r\r"
+     "The graphic will be saved with a different color resolution (%S3)."},
     {18, "The graphic cannot be saved with to a %S1 file with the current color resolution (%S2)"},
     {19, "Unknown file extension \"%S1\""},
     {20, "Invalid value for %S1"},
@@ -125,8 +126,7 @@ std::string GetPGLangStr(int n, std::string_view s1, std::string_view s2, std::s
     while (true) {
         const Slot* next = nullptr;
         for (const Slot& s : slots)
-            if (s.pos != std::string_view::npos && s.pos >= at && (!next || s.pos < next->pos))
-                next = &s;
+            if (s.pos != std::string_view::npos && s.pos >= at && (!next || s.pos < next->pos)) next = &s;
         if (!next) break;
         out.append(text.substr(at, next->pos - at));
         out.append(next->value);

@@ -19,8 +19,7 @@ extern const TPGLangStrEntry PGLangStrEntries[kPGLangStrCount];
 
 // Text of entry n with the first "%S1", "%S2", "%S3" replaced by the arguments.
 // An n outside the table gives an empty text.
-std::string GetPGLangStr(int n, std::string_view s1 = {}, std::string_view s2 = {},
-                         std::string_view s3 = {});
+std::string GetPGLangStr(int n, std::string_view s1 = {}, std::string_view s2 = {}, std::string_view s3 = {});
 // Raises EPixelGraphic when an entry does not stand at its own number.
 void CheckPGLangStrEntries();
 void CheckPGLangStrEntries(std::span<const TPGLangStrEntry> entries);

@@ -161,8 +161,7 @@ public:
     // The leaves in depth-first order; reduces further when the listed nodes did not
     // suffice, so the palette never has more colours than asked for.
     std::vector<PGColor> Palette() {
-        while (leaves_ > target_ && Reduce()) {
-        }
+        while (leaves_ > target_ && Reduce()) {}
         std::vector<PGColor> out;
         Collect(0, out);
         return out;
@@ -257,8 +256,7 @@ void TPGColorHistogram::Clear() {
 void TPGColorHistogram::AddRows(const TPixelGraphic& source, int firstRow, int rowCount) {
     if (source.PixelFormat() != pgpf24Bit || source.Empty() || source.Width() < 1) return;
     const int first = std::max(firstRow, 0);
-    const int last =
-        int(std::min<std::int64_t>(std::int64_t(firstRow) + rowCount - 1, source.Height() - 1));
+    const int last = int(std::min<std::int64_t>(std::int64_t(firstRow) + rowCount - 1, source.Height() - 1));
     if (first > last) return;
     if (counts_.empty()) counts_.assign(std::size_t(kRedCells) * kGreenCells * kBlueCells, 0);
     std::uint32_t* counts = counts_.data();
@@ -302,8 +300,7 @@ void TPixelGraphic::SetOptimizedPalette(std::vector<PGColor> colors, int n, bool
     PaletteChanged();
 }
 
-void TPixelGraphic::CreateOptimizedPalette(const TPixelGraphic& source, int maxColors,
-                                           bool addSystemColors) {
+void TPixelGraphic::CreateOptimizedPalette(const TPixelGraphic& source, int maxColors, bool addSystemColors) {
     // A palette picture cannot hold more entries than its format has room for.
     const int room = format_ == pgpf24Bit ? 256 : PaletteCapacity(format_);
     const int n = std::clamp(maxColors, 0, room);

@@ -103,10 +103,18 @@ void ApplyOrientation(TPixelGraphic& image, int orientation) {
     // costs more than mirroring first.
     if (orientation <= 3 || orientation >= 7) {
         switch (image.PixelFormat()) {
-            case pgpf1Bit: MirrorInPlace<1>(image, orientation == 3); break;
-            case pgpf4Bit: MirrorInPlace<4>(image, orientation == 3); break;
-            case pgpf8Bit: MirrorInPlace<8>(image, orientation == 3); break;
-            default: MirrorInPlace<24>(image, orientation == 3); break;
+        case pgpf1Bit:
+            MirrorInPlace<1>(image, orientation == 3);
+            break;
+        case pgpf4Bit:
+            MirrorInPlace<4>(image, orientation == 3);
+            break;
+        case pgpf8Bit:
+            MirrorInPlace<8>(image, orientation == 3);
+            break;
+        default:
+            MirrorInPlace<24>(image, orientation == 3);
+            break;
         }
         if (orientation <= 3) {
             image.EndUpdate();
@@ -121,10 +129,18 @@ void ApplyOrientation(TPixelGraphic& image, int orientation) {
     const SourceRows src{copy.data() + row0, step};
     image.SetSize(h, w, image.PixelFormat());
     switch (image.PixelFormat()) {
-        case pgpf1Bit: Remap<1>(src, h, image, orientation); break;
-        case pgpf4Bit: Remap<4>(src, h, image, orientation); break;
-        case pgpf8Bit: Remap<8>(src, h, image, orientation); break;
-        default: Remap<24>(src, h, image, orientation); break;
+    case pgpf1Bit:
+        Remap<1>(src, h, image, orientation);
+        break;
+    case pgpf4Bit:
+        Remap<4>(src, h, image, orientation);
+        break;
+    case pgpf8Bit:
+        Remap<8>(src, h, image, orientation);
+        break;
+    default:
+        Remap<24>(src, h, image, orientation);
+        break;
     }
     image.EndUpdate();
 }

@@ -103,34 +103,45 @@ int TPixelGraphic::ExactNearestIndex(PGColor color) const {
 int TPixelGraphic::NearestUncached(PGColor c) {
     const int r = PGRed(c), g = PGGreen(c), b = PGBlue(c);
     switch (paletteIdent_) {
-        case pNone: throw EPGNoPalette("No palette");
-        case pTrueColor: return int(c & 0xFFFFFF);
-        case pUnknown: {
-            if (!cacheEnabled_) return ExactNearestIndex(c);
-            if (cacheNeedsSeeding_) SeedCache();
-            const unsigned cell = ColorCell(c);
-            if (cache_[cell] & kCellSet) return int(cache_[cell] & 0xFF);
-            const int index = ExactNearestIndex(c);
-            cache_[cell] = CellWord(index, palette_[std::size_t(index)]);
-            return index;
-        }
-        default: break;
+    case pNone:
+        throw EPGNoPalette("No palette");
+    case pTrueColor:
+        return int(c & 0xFFFFFF);
+    case pUnknown: {
+        if (!cacheEnabled_) return ExactNearestIndex(c);
+        if (cacheNeedsSeeding_) SeedCache();
+        const unsigned cell = ColorCell(c);
+        if (cache_[cell] & kCellSet) return int(cache_[cell] & 0xFF);
+        const int index = ExactNearestIndex(c);
+        cache_[cell] = CellWord(index, palette_[std::size_t(index)]);
+        return index;
+    }
+    default:
+        break;
     }
     const int lum = LuminanceOf(r, g, b, rgbWeighting_);
     switch (paletteIdent_) {
-        case pBlackWhite: return (lum + 1) / 384;
-        case pSysGray4: return lum <= 192 ? 0 : lum <= 480 ? 1 : lum <= 670 ? 2 : 3;
-        case pGray4: return (lum + 127) / 255;
-        case pGray16: return (lum + 25) / 51;
-        case pGray236: return Gray236Index(lum);
-        case pGray256: return (lum + 1) / 3;
-        case pSpecial125: {
-            // 224 lies nearer to 255 than to 192, which the rounding below would miss.
-            auto step = [](int v) { return ((v == 224 ? 225 : v) + 31) / 64; };
-            return step(r) * 25 + step(g) * 5 + step(b);
-        }
-        case pSpecial216: return ((r + 24) / 51) * 36 + ((g + 24) / 51) * 6 + (b + 24) / 51;
-        default: return ExactNearestIndex(c);  // pSys16, pSpecial252: the plain search is exact
+    case pBlackWhite:
+        return (lum + 1) / 384;
+    case pSysGray4:
+        return lum <= 192 ? 0 : lum <= 480 ? 1 : lum <= 670 ? 2 : 3;
+    case pGray4:
+        return (lum + 127) / 255;
+    case pGray16:
+        return (lum + 25) / 51;
+    case pGray236:
+        return Gray236Index(lum);
+    case pGray256:
+        return (lum + 1) / 3;
+    case pSpecial125: {
+        // 224 lies nearer to 255 than to 192, which the rounding below would miss.
+        auto step = [](int v) { return ((v == 224 ? 225 : v) + 31) / 64; };
+        return step(r) * 25 + step(g) * 5 + step(b);
+    }
+    case pSpecial216:
+        return ((r + 24) / 51) * 36 + ((g + 24) / 51) * 6 + (b + 24) / 51;
+    default:
+        return ExactNearestIndex(c);  // pSys16, pSpecial252: the plain search is exact
     }
 }
 

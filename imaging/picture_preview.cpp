@@ -13,8 +13,8 @@ namespace quipix {
 namespace {
 
 std::string InfoSizeLine(const TImageInfo& info) {
-    std::string line = std::to_string(info.Width) + "x" + std::to_string(info.Height) + "x" + info.ColorText + " " +
-                       std::to_string(info.Bits) + " " + GetPGLangStr(24);
+    std::string line = std::to_string(info.Width) + "x" + std::to_string(info.Height) + "x" + info.ColorText +
+                       " " + std::to_string(info.Bits) + " " + GetPGLangStr(24);
     if (info.Count > 1) line += ", " + std::to_string(info.Count);
     return line;
 }
@@ -47,7 +47,8 @@ void MakePicturePreview(PicturePreview& preview, const std::string& path, int wi
         TPGFileStream stream(path);
         if (TFileFormatReader* reader = FindFileFormatReader(stream, PictureFileExtension(path))) {
             const TImageInfo info = reader->GetImageInfo(stream, 0);
-            for (const std::string& line : {reader->Description(), info.Info1, info.Info2, InfoSizeLine(info)})
+            for (const std::string& line :
+                 {reader->Description(), info.Info1, info.Info2, InfoSizeLine(info)})
                 if (!line.empty()) preview.Lines.push_back(line);
         }
     } catch (const std::exception&) {

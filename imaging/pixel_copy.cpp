@@ -19,8 +19,8 @@ TPixelGraphic::SourceRows::SourceRows(const TPixelGraphic& source) : src(source)
     if (source.format_ == pgpf24Bit) return;
     const bool identity = source.paletteIdent_ == pTrueColor;
     for (int i = 0; i < 256; ++i) {
-        const PGColor c = identity ? PGColor(i)
-                                   : (i < source.PaletteCount() ? source.palette_[std::size_t(i)] : 0);
+        const PGColor c =
+            identity ? PGColor(i) : (i < source.PaletteCount() ? source.palette_[std::size_t(i)] : 0);
         table[3 * i] = std::uint8_t(PGBlue(c));
         table[3 * i + 1] = std::uint8_t(PGGreen(c));
         table[3 * i + 2] = std::uint8_t(PGRed(c));
@@ -38,8 +38,8 @@ const std::uint8_t* TPixelGraphic::SourceRows::Row(int y, int x, int n) {
         const bool four = src.format_ == pgpf4Bit;
         for (int i = 0; i < n; ++i, out += 3) {
             const int c = x + i;
-            const unsigned v = four ? ((c & 1) ? row[c >> 1] & 0x0F : row[c >> 1] >> 4)
-                                    : (row[c >> 3] >> (7 - (c & 7))) & 1;
+            const unsigned v =
+                four ? ((c & 1) ? row[c >> 1] & 0x0F : row[c >> 1] >> 4) : (row[c >> 3] >> (7 - (c & 7))) & 1;
             std::memcpy(out, &table[3 * v], 3);
         }
     }
@@ -55,13 +55,29 @@ std::unique_ptr<TPixelGraphic::DitherState> TPixelGraphic::StartDither() {
     if (DitherErrorLimitAuto) {
         soft = true;
         switch (paletteIdent_) {
-            case pBlackWhite: limit = 255; break;
-            case pSysGray4: case pSys16: case pGray4: limit = 128; break;
-            case pGray236: limit = 3; break;
-            case pGray256: limit = 2; break;
-            case pSpecial125: case pSpecial252: limit = 104; break;
-            case pSpecial216: limit = 86; break;
-            default: limit = 32;
+        case pBlackWhite:
+            limit = 255;
+            break;
+        case pSysGray4:
+        case pSys16:
+        case pGray4:
+            limit = 128;
+            break;
+        case pGray236:
+            limit = 3;
+            break;
+        case pGray256:
+            limit = 2;
+            break;
+        case pSpecial125:
+        case pSpecial252:
+            limit = 104;
+            break;
+        case pSpecial216:
+            limit = 86;
+            break;
+        default:
+            limit = 32;
         }
     }
     int lim[256];
@@ -82,13 +98,11 @@ std::unique_ptr<TPixelGraphic::DitherState> TPixelGraphic::StartDither() {
     d->rows.assign(2 * rowSize, 0);
     d->current = d->rows.data();
     d->next = d->rows.data() + rowSize;
-    allGrey_ = std::all_of(palette_.begin(), palette_.end(), [](PGColor c) {
-        return PGRed(c) == PGGreen(c) && PGGreen(c) == PGBlue(c);
-    });
+    allGrey_ = std::all_of(palette_.begin(), palette_.end(),
+                           [](PGColor c) { return PGRed(c) == PGGreen(c) && PGGreen(c) == PGBlue(c); });
     d->allGrey = allGrey_;
     d->identity = paletteIdent_ == pTrueColor;
-    for (std::size_t i = 0; i < palette_.size() && i < 256; ++i)
-        d->entries[i] = palette_[i] & 0xFFFFFF;
+    for (std::size_t i = 0; i < palette_.size() && i < 256; ++i) d->entries[i] = palette_[i] & 0xFFFFFF;
     return d;
 }
 
@@ -165,8 +179,8 @@ void TPixelGraphic::WritePaletteSpan(std::uint8_t* row, int x0, int n, const std
             const int x = x0 + i;
             int* nxt = next + 3 * x;
             const std::uint8_t* p = bgr + 3 * i;
-            const int v = Clamp255(LuminanceOf(p[2], p[1], p[0], weighted) / 3 +
-                                   lim[current[3 * x + 1] + aheadG]);
+            const int v =
+                Clamp255(LuminanceOf(p[2], p[1], p[0], weighted) / 3 + lim[current[3 * x + 1] + aheadG]);
             lastColor = PGRGB(v, v, v);
             lastFound = find(lastColor, v, v, v);
             const int index = identity ? int(lastFound) : int(lastFound & 0xFF);
@@ -236,17 +250,25 @@ void TPixelGraphic::WriteSpan(int y, int x0, int n, const std::uint8_t* bgr, boo
     if (n <= 0) return;
     std::uint8_t* row = RowPtr(y);
     switch (format_) {
-        case pgpf24Bit: std::memcpy(row + 3 * std::size_t(x0), bgr, 3 * std::size_t(n)); break;
-        case pgpf8Bit: WritePaletteSpan<8>(row, x0, n, bgr, leftToRight, dither); break;
-        case pgpf4Bit: WritePaletteSpan<4>(row, x0, n, bgr, leftToRight, dither); break;
-        case pgpf1Bit: WritePaletteSpan<1>(row, x0, n, bgr, leftToRight, dither); break;
+    case pgpf24Bit:
+        std::memcpy(row + 3 * std::size_t(x0), bgr, 3 * std::size_t(n));
+        break;
+    case pgpf8Bit:
+        WritePaletteSpan<8>(row, x0, n, bgr, leftToRight, dither);
+        break;
+    case pgpf4Bit:
+        WritePaletteSpan<4>(row, x0, n, bgr, leftToRight, dither);
+        break;
+    case pgpf1Bit:
+        WritePaletteSpan<1>(row, x0, n, bgr, leftToRight, dither);
+        break;
     }
 }
 
 // --- 1:1 copy ---
 
-void TPixelGraphic::CopyRect(int dstX, int dstY, const TPixelGraphic& source, int srcX, int srcY,
-                             int width, int height) {
+void TPixelGraphic::CopyRect(int dstX, int dstY, const TPixelGraphic& source, int srcX, int srcY, int width,
+                             int height) {
     if (&source == this) {  // overlapping rows: copy from a snapshot
         TPixelGraphic snapshot;
         snapshot.CopyPicture(this);
@@ -265,15 +287,15 @@ void TPixelGraphic::CopyRect(int dstX, int dstY, const TPixelGraphic& source, in
     ProgressStart();
     const int first = int(std::max<std::int64_t>(dstY, 0));
     const int last = int(std::min<std::int64_t>(std::int64_t(dstY) + height - 1, height_ - 1));
-    CopyRows(dstX, dstY, source, srcX, srcY, int(x0), int(x1 - x0 + 1), first, last, dither.get(),
-             first, last - first);
+    CopyRows(dstX, dstY, source, srcX, srcY, int(x0), int(x1 - x0 + 1), first, last, dither.get(), first,
+             last - first);
     ProgressEnd();
     NotifyChange();
 }
 
-bool TPixelGraphic::CopyRows(int dstX, int dstY, const TPixelGraphic& source, int srcX, int srcY,
-                             int x0, int n, int first, int last, DitherState* dither,
-                             int progressBase, int progressMax) {
+bool TPixelGraphic::CopyRows(int dstX, int dstY, const TPixelGraphic& source, int srcX, int srcY, int x0,
+                             int n, int first, int last, DitherState* dither, int progressBase,
+                             int progressMax) {
     const int sx = int(std::int64_t(x0) - dstX + srcX);
     const bool direct = format_ == pgpf24Bit && source.format_ == pgpf24Bit;
     SourceRows rows(source);
@@ -293,8 +315,7 @@ bool TPixelGraphic::CopyRows(int dstX, int dstY, const TPixelGraphic& source, in
 }
 
 void TPixelGraphic::AssignRows(const TPixelGraphic& source, int firstRow, int rowCount) {
-    if (&source == this || source.width_ != width_ || source.height_ != height_ ||
-        source.buffer_.empty())
+    if (&source == this || source.width_ != width_ || source.height_ != height_ || source.buffer_.empty())
         return;
     if (width_ <= 0 || height_ <= 0 || buffer_.empty()) return;
     const int first = std::max(firstRow, 0);
@@ -307,8 +328,7 @@ void TPixelGraphic::AssignRows(const TPixelGraphic& source, int firstRow, int ro
     bandNextRow_ = -1;
     ProgressStart();
     // Progress counts rows of the whole picture, as one AssignStretched reports them.
-    const bool finished =
-        CopyRows(0, 0, source, 0, 0, 0, width_, first, last, dither.get(), 0, height_ - 1);
+    const bool finished = CopyRows(0, 0, source, 0, 0, 0, width_, first, last, dither.get(), 0, height_ - 1);
     ProgressEnd();
     NotifyChange();
     if (finished && last + 1 < height_) {
@@ -364,12 +384,13 @@ struct AxisSamples {
 // b source positions from srcStart map onto f destination positions from dstStart;
 // positions clipFirst .. clipLast are sampled. A sample is usable when its taps lie
 // inside 0 .. size - 1; two-tap enlarging clamps a single stray tap instead.
-AxisSamples SampleAxis(TStretchMode mode, std::int64_t dstStart, std::int64_t f,
-                       std::int64_t srcStart, std::int64_t b, int size, std::int64_t clipFirst,
-                       std::int64_t clipLast) {
+AxisSamples SampleAxis(TStretchMode mode, std::int64_t dstStart, std::int64_t f, std::int64_t srcStart,
+                       std::int64_t b, int size, std::int64_t clipFirst, std::int64_t clipLast) {
     AxisSamples a;
     const Sampling how = ChooseSampling(mode, b, f);
-    a.denominator = how == Sampling::TwoTap ? std::uint64_t(2 * f) : how == Sampling::Area ? std::uint64_t(b) : 1;
+    a.denominator = how == Sampling::TwoTap ? std::uint64_t(2 * f)
+                    : how == Sampling::Area ? std::uint64_t(b)
+                                            : 1;
     a.taps.resize(std::size_t(clipLast - clipFirst + 1));
     auto inside = [size](std::int64_t s) { return s >= 0 && s < size; };
     bool ended = false;
@@ -379,39 +400,43 @@ AxisSamples SampleAxis(TStretchMode mode, std::int64_t dstStart, std::int64_t f,
         // Weights: the first tap, every tap between (area only) and the last tap.
         std::uint64_t wFirst = 1, wMiddle = 0, wLast = 0;
         switch (how) {
-            case Sampling::Nearest: s0 = s1 = srcStart + b * k / f; break;
-            case Sampling::Direct: s0 = s1 = srcStart + k; break;
-            case Sampling::TwoTap: {
-                const std::int64_t x = b + 2 * k * b;
-                s0 = srcStart + (x - f) / (2 * f);
-                s1 = srcStart + (x + f) / (2 * f);
-                const bool in0 = inside(s0), in1 = inside(s1);
-                if (!(in0 && in1) && f > b && in0 != in1) {
-                    s0 = std::clamp<std::int64_t>(s0, 0, size - 1);
-                    s1 = std::clamp<std::int64_t>(s1, 0, size - 1);
-                }
-                if (f + 2 * f * (s0 - srcStart) == x || s0 == s1) {
-                    s1 = s0;
-                    wFirst = std::uint64_t(2 * f);
-                } else {
-                    wFirst = std::uint64_t(3 * f + 2 * f * (s0 - srcStart) - x);
-                    wLast = std::uint64_t(2 * f + x - f - 2 * f * (s1 - srcStart));
-                }
-                break;
+        case Sampling::Nearest:
+            s0 = s1 = srcStart + b * k / f;
+            break;
+        case Sampling::Direct:
+            s0 = s1 = srcStart + k;
+            break;
+        case Sampling::TwoTap: {
+            const std::int64_t x = b + 2 * k * b;
+            s0 = srcStart + (x - f) / (2 * f);
+            s1 = srcStart + (x + f) / (2 * f);
+            const bool in0 = inside(s0), in1 = inside(s1);
+            if (!(in0 && in1) && f > b && in0 != in1) {
+                s0 = std::clamp<std::int64_t>(s0, 0, size - 1);
+                s1 = std::clamp<std::int64_t>(s1, 0, size - 1);
             }
-            case Sampling::Area: {
-                const std::int64_t q = b * (k + 1);
-                s0 = srcStart + b * k / f;
-                s1 = srcStart + q / f - (q % f == 0 ? 1 : 0);
-                if (s0 == s1) {
-                    wFirst = std::uint64_t(b);
-                } else {
-                    wFirst = std::uint64_t(f * (s0 - srcStart + 1) - b * k);
-                    wMiddle = std::uint64_t(f);
-                    wLast = std::uint64_t(q - f * (s1 - srcStart));
-                }
-                break;
+            if (f + 2 * f * (s0 - srcStart) == x || s0 == s1) {
+                s1 = s0;
+                wFirst = std::uint64_t(2 * f);
+            } else {
+                wFirst = std::uint64_t(3 * f + 2 * f * (s0 - srcStart) - x);
+                wLast = std::uint64_t(2 * f + x - f - 2 * f * (s1 - srcStart));
             }
+            break;
+        }
+        case Sampling::Area: {
+            const std::int64_t q = b * (k + 1);
+            s0 = srcStart + b * k / f;
+            s1 = srcStart + q / f - (q % f == 0 ? 1 : 0);
+            if (s0 == s1) {
+                wFirst = std::uint64_t(b);
+            } else {
+                wFirst = std::uint64_t(f * (s0 - srcStart + 1) - b * k);
+                wMiddle = std::uint64_t(f);
+                wLast = std::uint64_t(q - f * (s1 - srcStart));
+            }
+            break;
+        }
         }
         const std::size_t j = std::size_t(pos - clipFirst);
         if (!inside(s0) || !inside(s1)) {
@@ -430,8 +455,8 @@ AxisSamples SampleAxis(TStretchMode mode, std::int64_t dstStart, std::int64_t f,
 }
 
 // One source row's column sums for the usable destination columns, blue, green, red.
-void ColumnSums(const std::uint8_t* span, int spanFirst, const AxisSamples& cols,
-                const Divider& div, std::uint32_t* out) {
+void ColumnSums(const std::uint8_t* span, int spanFirst, const AxisSamples& cols, const Divider& div,
+                std::uint32_t* out) {
     for (int j = cols.usableFirst; j <= cols.usableLast; ++j, out += 3) {
         const AxisSamples::Taps& t = cols.taps[std::size_t(j)];
         const std::uint8_t* p = span + 3 * std::size_t(t.first - spanFirst);
@@ -460,9 +485,8 @@ void ColumnSums(const std::uint8_t* span, int spanFirst, const AxisSamples& cols
 
 }  // namespace
 
-void TPixelGraphic::StretchCopy(int dstX, int dstY, int dstWidth, int dstHeight,
-                                const TPixelGraphic& source, int srcX, int srcY, int srcWidth,
-                                int srcHeight) {
+void TPixelGraphic::StretchCopy(int dstX, int dstY, int dstWidth, int dstHeight, const TPixelGraphic& source,
+                                int srcX, int srcY, int srcWidth, int srcHeight) {
     if (srcWidth == dstWidth && srcHeight == dstHeight) {
         CopyRect(dstX, dstY, source, srcX, srcY, dstWidth, dstHeight);
         return;
@@ -511,8 +535,7 @@ void TPixelGraphic::StretchCopy(int dstX, int dstY, int dstWidth, int dstHeight,
                 if (slots[0].row == r) return slots[0].sums.data();
                 if (slots[1].row == r) return slots[1].sums.data();
                 Slot& s = slots[0].row < slots[1].row ? slots[0] : slots[1];
-                ColumnSums(sourceRows.Row(r, spanFirst, spanCount), spanFirst, cols, colDiv,
-                           s.sums.data());
+                ColumnSums(sourceRows.Row(r, spanFirst, spanCount), spanFirst, cols, colDiv, s.sums.data());
                 s.row = r;
                 return s.sums.data();
             };
@@ -526,12 +549,14 @@ void TPixelGraphic::StretchCopy(int dstX, int dstY, int dstWidth, int dstHeight,
                 const std::size_t m = out.size();
                 if (t.count == 1) {
                     const std::uint32_t* h = sumsOf(t.first);
-                    for (std::size_t i = 0; i < m; ++i) out[i] = std::uint8_t(rowDiv(std::uint64_t(w[0]) * h[i]));
+                    for (std::size_t i = 0; i < m; ++i)
+                        out[i] = std::uint8_t(rowDiv(std::uint64_t(w[0]) * h[i]));
                 } else if (t.count == 2) {
                     const std::uint32_t* h0 = sumsOf(t.first);
                     const std::uint32_t* h1 = sumsOf(t.first + 1);
                     for (std::size_t i = 0; i < m; ++i)
-                        out[i] = std::uint8_t(rowDiv(std::uint64_t(w[0]) * h0[i] + std::uint64_t(w[1]) * h1[i]));
+                        out[i] =
+                            std::uint8_t(rowDiv(std::uint64_t(w[0]) * h0[i] + std::uint64_t(w[1]) * h1[i]));
                 } else {
                     acc.assign(m, 0);
                     for (int k = 0; k < t.count; ++k) {

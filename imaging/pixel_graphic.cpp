@@ -34,29 +34,42 @@ private:
 
 int PixelFormatBits(TPGPixelFormat format) {
     switch (format) {
-        case pgpf1Bit: return 1;
-        case pgpf4Bit: return 4;
-        case pgpf8Bit: return 8;
-        default: return 24;
+    case pgpf1Bit:
+        return 1;
+    case pgpf4Bit:
+        return 4;
+    case pgpf8Bit:
+        return 8;
+    default:
+        return 24;
     }
 }
 
 int PaletteCapacity(TPGPixelFormat format) {
     switch (format) {
-        case pgpf1Bit: return 2;
-        case pgpf4Bit: return 16;
-        case pgpf8Bit: return 256;
-        default: return 0;
+    case pgpf1Bit:
+        return 2;
+    case pgpf4Bit:
+        return 16;
+    case pgpf8Bit:
+        return 256;
+    default:
+        return 0;
     }
 }
 
 TPGPixelFormat PixelFormatFromBitCount(int bits) {
     switch (bits) {
-        case 1: return pgpf1Bit;
-        case 4: return pgpf4Bit;
-        case 8: return pgpf8Bit;
-        case 24: return pgpf24Bit;
-        default: throw EPGInvalidBitCountNum("Invalid value for BitCountNum");
+    case 1:
+        return pgpf1Bit;
+    case 4:
+        return pgpf4Bit;
+    case 8:
+        return pgpf8Bit;
+    case 24:
+        return pgpf24Bit;
+    default:
+        throw EPGInvalidBitCountNum("Invalid value for BitCountNum");
     }
 }
 
@@ -175,37 +188,42 @@ void TPixelGraphic::Clear() {
 std::uint32_t TPixelGraphic::GetValue(int x, int y) const {
     const std::uint8_t* row = RowPtr(y);
     switch (format_) {
-        case pgpf1Bit: return (row[x >> 3] >> (7 - (x & 7))) & 1;
-        case pgpf4Bit: return (x & 1) ? row[x >> 1] & 0x0F : row[x >> 1] >> 4;
-        case pgpf8Bit: return row[x];
-        default: {
-            const std::uint8_t* p = row + 3 * std::size_t(x);
-            return PGRGB(p[2], p[1], p[0]);
-        }
+    case pgpf1Bit:
+        return (row[x >> 3] >> (7 - (x & 7))) & 1;
+    case pgpf4Bit:
+        return (x & 1) ? row[x >> 1] & 0x0F : row[x >> 1] >> 4;
+    case pgpf8Bit:
+        return row[x];
+    default: {
+        const std::uint8_t* p = row + 3 * std::size_t(x);
+        return PGRGB(p[2], p[1], p[0]);
+    }
     }
 }
 
 void TPixelGraphic::PutValue(int x, int y, std::uint32_t value) {
     std::uint8_t* row = RowPtr(y);
     switch (format_) {
-        case pgpf1Bit: {
-            const std::uint8_t bit = std::uint8_t(0x80 >> (x & 7));
-            row[x >> 3] = value == 1 ? row[x >> 3] | bit : row[x >> 3] & ~bit;
-            break;
-        }
-        case pgpf4Bit: {
-            std::uint8_t& b = row[x >> 1];
-            b = (x & 1) ? std::uint8_t((b & 0xF0) | (value & 0x0F))
-                        : std::uint8_t((b & 0x0F) | ((value & 0x0F) << 4));
-            break;
-        }
-        case pgpf8Bit: row[x] = std::uint8_t(value); break;
-        default: {
-            std::uint8_t* p = row + 3 * std::size_t(x);
-            p[0] = std::uint8_t(value >> 16);
-            p[1] = std::uint8_t(value >> 8);
-            p[2] = std::uint8_t(value);
-        }
+    case pgpf1Bit: {
+        const std::uint8_t bit = std::uint8_t(0x80 >> (x & 7));
+        row[x >> 3] = value == 1 ? row[x >> 3] | bit : row[x >> 3] & ~bit;
+        break;
+    }
+    case pgpf4Bit: {
+        std::uint8_t& b = row[x >> 1];
+        b = (x & 1) ? std::uint8_t((b & 0xF0) | (value & 0x0F))
+                    : std::uint8_t((b & 0x0F) | ((value & 0x0F) << 4));
+        break;
+    }
+    case pgpf8Bit:
+        row[x] = std::uint8_t(value);
+        break;
+    default: {
+        std::uint8_t* p = row + 3 * std::size_t(x);
+        p[0] = std::uint8_t(value >> 16);
+        p[1] = std::uint8_t(value >> 8);
+        p[2] = std::uint8_t(value);
+    }
     }
 }
 
@@ -234,9 +252,7 @@ void TPixelGraphic::SetPixels(int x, int y, PGColor color) {
 
 std::uint8_t* TPixelGraphic::ScanLine(int y) { return buffer_.empty() ? nullptr : RowPtr(y); }
 
-const std::uint8_t* TPixelGraphic::ScanLine(int y) const {
-    return buffer_.empty() ? nullptr : RowPtr(y);
-}
+const std::uint8_t* TPixelGraphic::ScanLine(int y) const { return buffer_.empty() ? nullptr : RowPtr(y); }
 
 TPGCanvas& TPixelGraphic::Canvas() {
     if (!canvas_) canvas_ = std::make_unique<TPGCanvas>(*this);
@@ -261,8 +277,8 @@ void TPixelGraphic::NotifyChange() {
 
 void TPixelGraphic::NotifyChangeArea(int left, int top, int right, int bottom) {
     if (updateCount_ != 0 || !OnChange) return;
-    lastChange_ = {std::clamp(left, 0, width_), std::clamp(top, 0, height_),
-                   std::clamp(right, 0, width_), std::clamp(bottom, 0, height_)};
+    lastChange_ = {std::clamp(left, 0, width_), std::clamp(top, 0, height_), std::clamp(right, 0, width_),
+                   std::clamp(bottom, 0, height_)};
     if (lastChange_.Right < lastChange_.Left) lastChange_.Right = lastChange_.Left;
     if (lastChange_.Bottom < lastChange_.Top) lastChange_.Bottom = lastChange_.Top;
     OnChange(*this);
@@ -318,30 +334,32 @@ void TPixelGraphic::SetPaletteEntries(int index, PGColor color) {
 void TPixelGraphic::SetPaletteIdent(TPaletteIdent ident) {
     if (ident == paletteIdent_) return;
     switch (ident) {
-        case pNone:
-        case pTrueColor: palette_.clear(); break;
-        case pUnknown: break;
-        case pOptimized252Sys16:
-        case pSource: return;  // choices of the image control, never held by a picture
-        default: {
-            const std::vector<PGColor>& table = FixedPalette(ident);
-            if (format_ != pgpf24Bit && int(table.size()) > PaletteCapacity(format_))
-                throw EPGInvalidPaletteIndex("Invalid palette index");
-            palette_ = table;
-        }
+    case pNone:
+    case pTrueColor:
+        palette_.clear();
+        break;
+    case pUnknown:
+        break;
+    case pOptimized252Sys16:
+    case pSource:
+        return;  // choices of the image control, never held by a picture
+    default: {
+        const std::vector<PGColor>& table = FixedPalette(ident);
+        if (format_ != pgpf24Bit && int(table.size()) > PaletteCapacity(format_))
+            throw EPGInvalidPaletteIndex("Invalid palette index");
+        palette_ = table;
+    }
     }
     paletteIdent_ = ident;
     PaletteChanged();
 }
 
 void TPixelGraphic::IdentifyPalette() {
-    allGrey_ = format_ != pgpf24Bit &&
-               std::all_of(palette_.begin(), palette_.end(), [](PGColor c) {
+    allGrey_ = format_ != pgpf24Bit && std::all_of(palette_.begin(), palette_.end(), [](PGColor c) {
                    return PGRed(c) == PGGreen(c) && PGGreen(c) == PGBlue(c);
                });
-    static constexpr TPaletteIdent kOrder[] = {pBlackWhite, pGray4,  pSysGray4,   pGray16,
-                                               pGray236,    pGray256, pSys16,     pSpecial216,
-                                               pSpecial125, pSpecial252};
+    static constexpr TPaletteIdent kOrder[] = {pBlackWhite, pGray4, pSysGray4,   pGray16,     pGray236,
+                                               pGray256,    pSys16, pSpecial216, pSpecial125, pSpecial252};
     TPaletteIdent found = palette_.empty() ? (format_ == pgpf24Bit ? pTrueColor : pNone) : pUnknown;
     for (TPaletteIdent ident : kOrder) {
         if (FixedPalette(ident) == palette_) {

@@ -166,16 +166,14 @@ public:
     // --- colour mapping, copies, resampling, palette reduction ---
     int NearestPaletteIndex(PGColor color);
     void CopyPicture(const TPixelGraphic* source);
-    void CopyRect(int dstX, int dstY, const TPixelGraphic& source, int srcX, int srcY, int width,
-                  int height);
-    void StretchCopy(int dstX, int dstY, int dstWidth, int dstHeight, const TPixelGraphic& source,
-                     int srcX, int srcY, int srcWidth, int srcHeight);
+    void CopyRect(int dstX, int dstY, const TPixelGraphic& source, int srcX, int srcY, int width, int height);
+    void StretchCopy(int dstX, int dstY, int dstWidth, int dstHeight, const TPixelGraphic& source, int srcX,
+                     int srcY, int srcWidth, int srcHeight);
     void AssignStretched(const TPixelGraphic& source);
     void CreateOptimizedPalette(const TPixelGraphic& source, int maxColors, bool addSystemColors);
     // The palette CreateOptimizedPalette gives for a 24-bit source whose rows were
     // counted; nothing counted is taken as an empty source.
-    void CreateOptimizedPalette(const TPGColorHistogram& histogram, int maxColors,
-                                bool addSystemColors);
+    void CreateOptimizedPalette(const TPGColorHistogram& histogram, int maxColors, bool addSystemColors);
     // AssignStretched from a source of this picture's size, done in row bands: each
     // call copies rows firstRow .. firstRow + rowCount - 1, and a call that starts at
     // the row after the previous call's band, from the same source, carries the
@@ -260,18 +258,16 @@ private:
     std::unique_ptr<DitherState> StartDither();
     // The 1:1 copy of CopyRect for rows first .. last, with a dithering state made by
     // the caller; false when OnProgress asked to stop.
-    bool CopyRows(int dstX, int dstY, const TPixelGraphic& source, int srcX, int srcY, int x0,
-                  int n, int first, int last, DitherState* dither, int progressBase,
-                  int progressMax);
+    bool CopyRows(int dstX, int dstY, const TPixelGraphic& source, int srcX, int srcY, int x0, int n,
+                  int first, int last, DitherState* dither, int progressBase, int progressMax);
     void SetOptimizedPalette(std::vector<PGColor> colors, int maxColors, bool addSystemColors);
     void SetEmptySourcePalette(int maxColors);
     // Writes n colours (blue, green, red bytes for columns x0 .. x0 + n - 1) into row y,
     // visiting them left to right or right to left; dithered when a state is given.
-    void WriteSpan(int y, int x0, int n, const std::uint8_t* bgr, bool leftToRight,
-                   DitherState* dither);
+    void WriteSpan(int y, int x0, int n, const std::uint8_t* bgr, bool leftToRight, DitherState* dither);
     template <int Bits>
-    void WritePaletteSpan(std::uint8_t* row, int x0, int n, const std::uint8_t* bgr,
-                          bool leftToRight, DitherState* dither);
+    void WritePaletteSpan(std::uint8_t* row, int x0, int n, const std::uint8_t* bgr, bool leftToRight,
+                          DitherState* dither);
 
     int width_ = 0;
     int height_ = 0;

@@ -19,9 +19,7 @@ inline int LuminanceOf(int r, int g, int b, bool weighted) {
 }
 
 // Cell of the 32 x 64 x 32 colour grid (5 bits red, 6 green, 5 blue).
-inline unsigned ColorCell(PGColor c) {
-    return ((c & 0xF8) << 8) | ((c >> 5) & 0x7E0) | ((c >> 19) & 0x1F);
-}
+inline unsigned ColorCell(PGColor c) { return ((c & 0xF8) << 8) | ((c >> 5) & 0x7E0) | ((c >> 19) & 0x1F); }
 inline unsigned CellOf(int r, int g, int b) {
     return (unsigned(r >> 3) << 11) | (unsigned(g >> 2) << 5) | unsigned(b >> 3);
 }
@@ -33,8 +31,7 @@ inline unsigned CellOf(int r, int g, int b) {
 constexpr std::uint64_t kCellSet = std::uint64_t(1) << 41;
 inline std::uint64_t CellWord(int index, PGColor entry) {
     return std::uint64_t(index & 0xFF) | (std::uint64_t(7 * PGRed(entry)) << 8) |
-           (std::uint64_t(7 * PGGreen(entry)) << 19) | (std::uint64_t(7 * PGBlue(entry)) << 30) |
-           kCellSet;
+           (std::uint64_t(7 * PGGreen(entry)) << 19) | (std::uint64_t(7 * PGBlue(entry)) << 30) | kCellSet;
 }
 
 // The sixteen system colours, first entries of several fixed palettes.
@@ -95,7 +92,7 @@ struct TPixelGraphic::DitherState {
     std::vector<std::int16_t> limTable;
     const std::int16_t* lim = nullptr;  // indexed -kMaxStored .. kMaxStored
     bool allGrey = false;
-    bool identity = false;  // true-colour ident: the index is the colour itself
+    bool identity = false;                     // true-colour ident: the index is the colour itself
     std::array<std::uint32_t, 256> entries{};  // palette colours by index
 
     // The current row is only read (the error carried ahead stays in registers).

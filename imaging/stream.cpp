@@ -59,9 +59,7 @@ std::size_t TPGMemoryStream::Read(void* buffer, std::size_t count) {
     return n;
 }
 
-void TPGMemoryStream::Seek(std::int64_t position) {
-    pos_ = std::clamp<std::int64_t>(position, 0, Size());
-}
+void TPGMemoryStream::Seek(std::int64_t position) { pos_ = std::clamp<std::int64_t>(position, 0, Size()); }
 
 std::FILE* OpenRegularFile(const std::string& fileName, std::int64_t& size) {
 #ifdef _WIN32

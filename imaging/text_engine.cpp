@@ -12,10 +12,10 @@ std::shared_ptr<TextEngine>& EngineSlot() {
 }
 
 // Windows-1252 code points for the bytes 0x80..0x9F; the rest is Latin-1.
-constexpr char16_t kCp1252High[32] = {
-    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
-    0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
-    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
+constexpr char16_t kCp1252High[32] = {0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,
+                                      0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0x008D, 0x017D, 0x008F,
+                                      0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
+                                      0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
 
 // Strict UTF-8: no overlong forms, no encoded surrogates, nothing past U+10FFFF, no
 // sequence cut short. False leaves `out` half filled.
@@ -66,8 +66,7 @@ std::u16string DecodeText(std::string_view bytes) {
     s.reserve(bytes.size());
     if (DecodeUtf8(bytes, s)) return s;
     s.clear();
-    for (unsigned char c : bytes)
-        s.push_back(c >= 0x80 && c < 0xA0 ? kCp1252High[c - 0x80] : char16_t(c));
+    for (unsigned char c : bytes) s.push_back(c >= 0x80 && c < 0xA0 ? kCp1252High[c - 0x80] : char16_t(c));
     return s;
 }
 
@@ -101,17 +100,15 @@ bool SameShape(const TPGFont& a, const TPGFont& b) {
 
 }  // namespace
 
-TextExtent CachingTextEngine::Measure(const TPGFont& font, std::string_view text, int width,
-                                      unsigned flags) {
+TextExtent CachingTextEngine::Measure(const TPGFont& font, std::string_view text, int width, unsigned flags) {
     return GetLayout(font, text, width, flags).Extent;
 }
 
-std::shared_ptr<const TextMask> CachingTextEngine::Render(const TPGFont& font,
-                                                          std::string_view text, int width,
-                                                          int height, unsigned flags) {
+std::shared_ptr<const TextMask> CachingTextEngine::Render(const TPGFont& font, std::string_view text,
+                                                          int width, int height, unsigned flags) {
     for (auto it = masks_.begin(); it != masks_.end(); ++it) {
-        if (SameShape(it->font, font) && it->width == width && it->height == height &&
-            it->flags == flags && it->text == text) {
+        if (SameShape(it->font, font) && it->width == width && it->height == height && it->flags == flags &&
+            it->text == text) {
             masks_.splice(masks_.begin(), masks_, it);
             return masks_.front().mask;
         }
@@ -122,9 +119,8 @@ std::shared_ptr<const TextMask> CachingTextEngine::Render(const TPGFont& font,
     return mask;
 }
 
-const CachingTextEngine::Layout& CachingTextEngine::GetLayout(const TPGFont& font,
-                                                              std::string_view text, int width,
-                                                              unsigned flags) {
+const CachingTextEngine::Layout& CachingTextEngine::GetLayout(const TPGFont& font, std::string_view text,
+                                                              int width, unsigned flags) {
     flags &= kLayoutFlags;
     if (!(flags & DT_WORDBREAK)) width = 0;
     for (auto it = layouts_.begin(); it != layouts_.end(); ++it) {

@@ -40,12 +40,11 @@ public:
     // Lays text out in a column `width` pixels wide (DT_* flags of canvas.h). Without
     // DT_WORDBREAK lines break only at explicit line breaks; with DT_SINGLELINE not
     // even there. A single line always has the font's line height, even when empty.
-    virtual TextExtent Measure(const TPGFont& font, std::string_view text, int width,
-                               unsigned flags) = 0;
+    virtual TextExtent Measure(const TPGFont& font, std::string_view text, int width, unsigned flags) = 0;
     // Renders the same layout in a rectangle of width x height; nothing outside it.
     // The font's colour plays no part. The result may be shared with later calls.
-    virtual std::shared_ptr<const TextMask> Render(const TPGFont& font, std::string_view text,
-                                                   int width, int height, unsigned flags) = 0;
+    virtual std::shared_ptr<const TextMask> Render(const TPGFont& font, std::string_view text, int width,
+                                                   int height, unsigned flags) = 0;
 };
 
 // The common part of the engines: the last few layouts and masks are kept, because
@@ -54,24 +53,23 @@ public:
 // the layout and the rendering.
 class CachingTextEngine : public TextEngine {
 public:
-    TextExtent Measure(const TPGFont& font, std::string_view text, int width,
-                       unsigned flags) final;
-    std::shared_ptr<const TextMask> Render(const TPGFont& font, std::string_view text, int width,
-                                           int height, unsigned flags) final;
+    TextExtent Measure(const TPGFont& font, std::string_view text, int width, unsigned flags) final;
+    std::shared_ptr<const TextMask> Render(const TPGFont& font, std::string_view text, int width, int height,
+                                           unsigned flags) final;
 
 protected:
     // An engine's layout derives from this; the base fills in what it was made from.
     struct Layout {
         virtual ~Layout() = default;
-        TPGFont Font;      // its colour plays no part
+        TPGFont Font;  // its colour plays no part
         std::string Text;
         int Width = 0;       // 0 without DT_WORDBREAK: the width plays no part then
         unsigned Flags = 0;  // DT_WORDBREAK and DT_SINGLELINE only
         TextExtent Extent;
     };
     // Called with the width and flags as the layout keeps them.
-    virtual std::unique_ptr<Layout> BuildLayout(const TPGFont& font, std::string_view text,
-                                                int width, unsigned flags) = 0;
+    virtual std::unique_ptr<Layout> BuildLayout(const TPGFont& font, std::string_view text, int width,
+                                                unsigned flags) = 0;
     // Renders a layout of this engine in a rectangle of width x height.
     virtual std::shared_ptr<const TextMask> BuildMask(const Layout& layout, int width, int height,
                                                       unsigned flags) = 0;

@@ -11,4 +11,3 @@ ScreenInfo PrimaryScreen() { return {}; }
 std::uint32_t SysColor(int index) { return ClassicSysColor(index); }
 
 }  // namespace quipix::platform::native
-

@@ -65,7 +65,9 @@ void ReplaceServices(const Services& services) {
 const Services& CurrentServices() { return Table(); }
 
 WindowId ForegroundWindow() { return CurrentServices().foregroundWindow(); }
-bool GetWindowRect(WindowId window, WindowRect& rect) { return CurrentServices().getWindowRect(window, rect); }
+bool GetWindowRect(WindowId window, WindowRect& rect) {
+    return CurrentServices().getWindowRect(window, rect);
+}
 void ActivateWindow(WindowId window) { CurrentServices().activateWindow(window); }
 ScreenInfo PrimaryScreen() { return CurrentServices().primaryScreen(); }
 std::uint32_t SysColor(int index) { return CurrentServices().sysColor(index); }

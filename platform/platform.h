@@ -26,13 +26,13 @@ struct ScreenInfo {
 };
 
 // --- windows (Windows: GetForegroundWindow, GetWindowRect, SetForegroundWindow) ---
-WindowId ForegroundWindow();                        // _NET_ACTIVE_WINDOW on X11
+WindowId ForegroundWindow();                            // _NET_ACTIVE_WINDOW on X11
 bool GetWindowRect(WindowId window, WindowRect& rect);  // false when it does not exist
-void ActivateWindow(WindowId window);              // brings it to the foreground
+void ActivateWindow(WindowId window);                   // brings it to the foreground
 // --- screen (GetSystemMetrics, GetDeviceCaps BITSPIXEL x PLANES) ---
 ScreenInfo PrimaryScreen();
 // --- system colours (GetSysColor): index is the low byte of a system-colour constant ---
-std::uint32_t SysColor(int index);                 // 0x00BBGGRR
+std::uint32_t SysColor(int index);  // 0x00BBGGRR
 // --- help (WinHelp with a context number) and shell (ShellExecute "open") ---
 void ShowHelp(int context);
 void OpenAddress(const std::string& address);

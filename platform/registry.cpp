@@ -435,7 +435,8 @@ std::string FormatRegFile(const RegFileContents& contents) {
                 AppendQuoted(out, name);
             out += '=';
             const std::string& d = value.data;
-            bool plain = value.type == 1 && d.find_first_of(std::string_view("\r\n\0", 3)) == std::string::npos;
+            bool plain =
+                value.type == 1 && d.find_first_of(std::string_view("\r\n\0", 3)) == std::string::npos;
             if (plain) {
                 AppendQuoted(out, d);
             } else if (value.type == 4 && d.size() == 4) {
@@ -468,7 +469,9 @@ FileRegistry::FileRegistry(std::string path) : path_(std::move(path)) {}
 
 namespace {
 
-fs::path FolderOf(const fs::path& file) { return file.has_parent_path() ? file.parent_path() : fs::path("."); }
+fs::path FolderOf(const fs::path& file) {
+    return file.has_parent_path() ? file.parent_path() : fs::path(".");
+}
 
 // Earlier versions saved through uniquely named temporary files (the store's name,
 // a dot and six letters or digits); those that interrupted saves left behind go.
@@ -576,7 +579,8 @@ bool FileRegistry::WriteValue(const std::string& key, const std::string& name, c
         contents_.keys.push_back({full, {}});
         k = &contents_.keys.back();
     }
-    auto same = std::find_if(k->values.begin(), k->values.end(), [&](const auto& v) { return SameText(v.first, name); });
+    auto same = std::find_if(k->values.begin(), k->values.end(),
+                             [&](const auto& v) { return SameText(v.first, name); });
     if (same == k->values.end()) {
         k->values.emplace_back(name, value);
         changed_ = true;

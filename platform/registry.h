@@ -126,8 +126,8 @@ private:
     std::string path_;
     RegFileContents contents_;
     int batchDepth_ = 0;
-    bool changed_ = false;  // in the current batch
-    std::shared_ptr<void> lock_;  // held while a batch runs
+    bool changed_ = false;                    // in the current batch
+    std::shared_ptr<void> lock_;              // held while a batch runs
     std::optional<FileRegistryStamp> stamp_;  // of the file contents_ came from
 };
 

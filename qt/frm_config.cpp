@@ -42,8 +42,7 @@ QString FromStd(const std::string& text) { return QString::fromStdString(text); 
 // side by side in the dialog's width as they were laid out.
 class CompactTabStyle : public QProxyStyle {
 public:
-    int pixelMetric(PixelMetric metric, const QStyleOption* option,
-                    const QWidget* widget) const override {
+    int pixelMetric(PixelMetric metric, const QStyleOption* option, const QWidget* widget) const override {
         if (metric == PM_TabBarTabHSpace) return 14;
         return QProxyStyle::pixelMetric(metric, option, widget);
     }
@@ -70,9 +69,8 @@ TfrmConfig::TfrmConfig(platform::WindowId owner, QWidget* parent)
     ui_->udPause->SetAssociate(ui_->edPause);
 
     // A fixed dialog border: no resizing, no minimise or maximise.
-    setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
-                   Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint |
-                   Qt::MSWindowsFixedSizeDialogHint);
+    setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                   Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint);
     setFixedSize(534, 288);
     SetFonts();
     SetOwner();
@@ -121,9 +119,8 @@ void TfrmConfig::Connect() {
     // Ctrl+Tab turns the pages wherever the focus is, not only inside the pages.
     auto* next = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_Tab), this);
     auto* previous = new QShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Backtab), this);
-    connect(next, &QShortcut::activated, this, [this] {
-        ui_->Pages->setCurrentIndex((ui_->Pages->currentIndex() + 1) % ui_->Pages->count());
-    });
+    connect(next, &QShortcut::activated, this,
+            [this] { ui_->Pages->setCurrentIndex((ui_->Pages->currentIndex() + 1) % ui_->Pages->count()); });
     connect(previous, &QShortcut::activated, this, [this] {
         const int count = ui_->Pages->count();
         ui_->Pages->setCurrentIndex((ui_->Pages->currentIndex() + count - 1) % count);
@@ -143,7 +140,8 @@ void TfrmConfig::Connect() {
     const auto question = [this] { Run(&DialogController::QChange); };
     const auto answer = [this] { Run(&DialogController::AChange); };
     connect(ui_->rgBackType, &TRadioGroupBox::Click, this, back);
-    for (TColorButton* b : {ui_->SolidC, ui_->FromC, ui_->ToC}) connect(b, &TColorButton::OnChange, this, back);
+    for (TColorButton* b : {ui_->SolidC, ui_->FromC, ui_->ToC})
+        connect(b, &TColorButton::OnChange, this, back);
     connect(ui_->cbTiled, &QCheckBox::clicked, this, back);
 
     connect(ui_->QFont, &TFontComboBox::OnChange, this, question);

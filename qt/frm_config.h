@@ -64,8 +64,8 @@ private:
     platform::WindowId owner_;
     std::unique_ptr<QWindow> ownerWindow_;
     std::unique_ptr<DialogController> controller_;
-    bool creating_ = true;   // errors wait until the dialog can show them
-    bool showing_ = false;   // widgets set from the values fire no handlers
+    bool creating_ = true;  // errors wait until the dialog can show them
+    bool showing_ = false;  // widgets set from the values fire no handlers
     TSysFolderDialog* Folder;
     TPGOpenDialog* dlgOpen;
 };

@@ -145,35 +145,65 @@ std::uint32_t SysColor(int index) {
     auto active = [&](R role) { return ToColorRef(palette.color(QPalette::Active, role)); };
     auto disabled = [&](R role) { return ToColorRef(palette.color(QPalette::Disabled, role)); };
     switch (index) {
-    case 0: return active(R::Button);              // scroll bar
-    case 2: return active(R::Highlight);           // active caption
-    case 3: return active(R::Mid);                 // inactive caption
-    case 4: return active(R::Window);              // menu
-    case 5: return active(R::Base);                // window
-    case 6: return active(R::Shadow);              // window frame
-    case 7: return active(R::WindowText);          // menu text
-    case 8: return active(R::Text);                // window text
-    case 9: return active(R::HighlightedText);     // caption text
-    case 10: case 11: return active(R::Button);    // borders
-    case 12: return active(R::Mid);                // MDI workspace
-    case 13: return active(R::Highlight);
-    case 14: return active(R::HighlightedText);
-    case 15: return active(R::Button);             // button face
-    case 16: return active(R::Dark);               // button shadow
-    case 17: return disabled(R::Text);             // grey text
-    case 18: return active(R::ButtonText);
-    case 19: return disabled(R::WindowText);       // inactive caption text
-    case 20: return active(R::Light);              // button highlight
-    case 21: return active(R::Shadow);             // 3-D dark shadow
-    case 22: return active(R::Midlight);           // 3-D light
-    case 23: return active(R::ToolTipText);
-    case 24: return active(R::ToolTipBase);
-    case 26: return active(R::Link);               // hot-tracked item
-    case 27: return active(R::Highlight);          // caption gradients
-    case 28: return active(R::Mid);
-    case 29: return active(R::Highlight);          // menu highlight
-    case 30: return active(R::Window);             // menu bar
-    default: return ClassicSysColor(index);        // the desktop, unused and unknown indexes
+    case 0:
+        return active(R::Button);  // scroll bar
+    case 2:
+        return active(R::Highlight);  // active caption
+    case 3:
+        return active(R::Mid);  // inactive caption
+    case 4:
+        return active(R::Window);  // menu
+    case 5:
+        return active(R::Base);  // window
+    case 6:
+        return active(R::Shadow);  // window frame
+    case 7:
+        return active(R::WindowText);  // menu text
+    case 8:
+        return active(R::Text);  // window text
+    case 9:
+        return active(R::HighlightedText);  // caption text
+    case 10:
+    case 11:
+        return active(R::Button);  // borders
+    case 12:
+        return active(R::Mid);  // MDI workspace
+    case 13:
+        return active(R::Highlight);
+    case 14:
+        return active(R::HighlightedText);
+    case 15:
+        return active(R::Button);  // button face
+    case 16:
+        return active(R::Dark);  // button shadow
+    case 17:
+        return disabled(R::Text);  // grey text
+    case 18:
+        return active(R::ButtonText);
+    case 19:
+        return disabled(R::WindowText);  // inactive caption text
+    case 20:
+        return active(R::Light);  // button highlight
+    case 21:
+        return active(R::Shadow);  // 3-D dark shadow
+    case 22:
+        return active(R::Midlight);  // 3-D light
+    case 23:
+        return active(R::ToolTipText);
+    case 24:
+        return active(R::ToolTipBase);
+    case 26:
+        return active(R::Link);  // hot-tracked item
+    case 27:
+        return active(R::Highlight);  // caption gradients
+    case 28:
+        return active(R::Mid);
+    case 29:
+        return active(R::Highlight);  // menu highlight
+    case 30:
+        return active(R::Window);  // menu bar
+    default:
+        return ClassicSysColor(index);  // the desktop, unused and unknown indexes
     }
 }
 

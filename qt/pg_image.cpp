@@ -27,9 +27,8 @@ void MakePaletteTable(const TPixelGraphic& picture, PaletteTable& table) {
     }
 }
 
-void ConvertPixelGraphicRows(const TPixelGraphic& picture, const PaletteTable& lut, int left,
-                             int right, int top, int bottom, std::uint8_t* out,
-                             std::size_t stride) {
+void ConvertPixelGraphicRows(const TPixelGraphic& picture, const PaletteTable& lut, int left, int right,
+                             int top, int bottom, std::uint8_t* out, std::size_t stride) {
     const TPixelGraphic* pic = &picture;
     const TPGPixelFormat format = pic->PixelFormat();
     for (int y = top; y < bottom; ++y, out += stride) {
@@ -50,8 +49,8 @@ void ConvertPixelGraphicRows(const TPixelGraphic& picture, const PaletteTable& l
             // Six pixels left keep the 16-byte load inside the row.
             for (; n >= 6; n -= 4, s += 12, d += 4) {
                 const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s));
-                __m128i px = _mm_or_si128(_mm_and_si128(v, lane0),
-                                          _mm_and_si128(_mm_slli_si128(v, 1), lane1));
+                __m128i px =
+                    _mm_or_si128(_mm_and_si128(v, lane0), _mm_and_si128(_mm_slli_si128(v, 1), lane1));
                 px = _mm_or_si128(px, _mm_and_si128(_mm_slli_si128(v, 2), lane2));
                 px = _mm_or_si128(px, _mm_and_si128(_mm_slli_si128(v, 3), lane3));
                 _mm_storeu_si128(reinterpret_cast<__m128i*>(d), _mm_or_si128(px, alpha));
@@ -71,24 +70,24 @@ void ConvertPixelGraphicRows(const TPixelGraphic& picture, const PaletteTable& l
         }
         d -= left;  // palette rows are indexed by picture column
         switch (format) {
-            case pgpf8Bit:
-                for (int x = left; x < right; ++x) d[x] = lut[row[x]];
-                break;
-            case pgpf4Bit:
-                for (int x = left; x < right; ++x)
-                    d[x] = lut[(x & 1) ? (row[x >> 1] & 0x0F) : (row[x >> 1] >> 4)];
-                break;
-            case pgpf1Bit:
-                for (int x = left; x < right; ++x) d[x] = lut[(row[x >> 3] >> (7 - (x & 7))) & 1];
-                break;
-            case pgpf24Bit:
-                break;
+        case pgpf8Bit:
+            for (int x = left; x < right; ++x) d[x] = lut[row[x]];
+            break;
+        case pgpf4Bit:
+            for (int x = left; x < right; ++x)
+                d[x] = lut[(x & 1) ? (row[x >> 1] & 0x0F) : (row[x >> 1] >> 4)];
+            break;
+        case pgpf1Bit:
+            for (int x = left; x < right; ++x) d[x] = lut[(row[x >> 3] >> (7 - (x & 7))) & 1];
+            break;
+        case pgpf24Bit:
+            break;
         }
     }
 }
 
-void ConvertPixelGraphicArea(const TPixelGraphic& picture, QImage& display, int left, int top,
-                             int right, int bottom) {
+void ConvertPixelGraphicArea(const TPixelGraphic& picture, QImage& display, int left, int top, int right,
+                             int bottom) {
     const int w = picture.Empty() ? 0 : picture.Width();
     const int h = picture.Empty() ? 0 : picture.Height();
     if (display.width() != w || display.height() != h ||
@@ -108,15 +107,13 @@ void ConvertPixelGraphicArea(const TPixelGraphic& picture, QImage& display, int 
                             std::size_t(display.bytesPerLine()));
 }
 
-void PaintPictureArea(QPainter& painter, const TPixelGraphic& picture, const QRect& area,
-                      QImage& band) {
+void PaintPictureArea(QPainter& painter, const TPixelGraphic& picture, const QRect& area, QImage& band) {
     const QRect r = area & QRect(0, 0, picture.Empty() ? 0 : picture.Width(), picture.Height());
     if (r.isEmpty()) return;
     // Bands of about 256 KiB: small enough to stay in the cache between the
     // conversion and the copy to the window.
     const int rows = std::clamp(int((256 * 1024) / (std::int64_t(picture.Width()) * 4)), 1, 64);
-    if (band.width() < picture.Width() || band.height() < rows ||
-        band.format() != QImage::Format_RGB32)
+    if (band.width() < picture.Width() || band.height() < rows || band.format() != QImage::Format_RGB32)
         band = QImage(picture.Width(), rows, QImage::Format_RGB32);
     PaletteTable lut{};
     if (picture.PixelFormat() != pgpf24Bit) MakePaletteTable(picture, lut);
@@ -137,9 +134,7 @@ TPGImage::~TPGImage() {
     if (picture_) picture_->OnChange = nullptr;
 }
 
-QColor TPGImage::Color() const {
-    return color_.isValid() ? color_ : palette().color(QPalette::Window);
-}
+QColor TPGImage::Color() const { return color_.isValid() ? color_ : palette().color(QPalette::Window); }
 
 void TPGImage::SetColor(const QColor& color) {
     color_ = color;
@@ -162,8 +157,7 @@ void TPGImage::SetPixelGraphic(const TPixelGraphic* source) {
 
 QImage TPGImage::DisplayImage() const {
     QImage display;
-    if (picture_)
-        ConvertPixelGraphicArea(*picture_, display, 0, 0, picture_->Width(), picture_->Height());
+    if (picture_) ConvertPixelGraphicArea(*picture_, display, 0, 0, picture_->Width(), picture_->Height());
     return display;
 }
 
@@ -186,9 +180,8 @@ void TPGImage::Invalidate(const QRect& area) {
 
 void TPGImage::paintEvent(QPaintEvent* event) {
     QPainter painter(this);
-    const QRect pictureRect = picture_ && !picture_->Empty()
-                                  ? QRect(0, 0, picture_->Width(), picture_->Height())
-                                  : QRect();
+    const QRect pictureRect =
+        picture_ && !picture_->Empty() ? QRect(0, 0, picture_->Width(), picture_->Height()) : QRect();
     const QColor fill = Color();
     for (const QRect& r : event->region())
         if (picture_) PaintPictureArea(painter, *picture_, r, band_);

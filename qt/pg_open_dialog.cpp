@@ -38,8 +38,8 @@ QStringList PGFilterPatterns(const QString& nameFilter) {
     if (open >= 0 && nameFilter.endsWith(u')'))
         patterns = nameFilter.mid(open + 1, nameFilter.size() - open - 2);
     QStringList result;
-    for (const QString& part : patterns.split(QRegularExpression(QStringLiteral("[;\\s]+")),
-                                              Qt::SkipEmptyParts))
+    for (const QString& part :
+         patterns.split(QRegularExpression(QStringLiteral("[;\\s]+")), Qt::SkipEmptyParts))
         result << (part == QLatin1String("*.*") ? QStringLiteral("*") : part);
     return result;
 }
@@ -94,7 +94,8 @@ public:
         MakePicturePreview(preview, path.toStdString(), kWidth, kHeight, stretchMode_);
         if (preview.Picture.Width() > 0) {
             QImage shown;
-            ConvertPixelGraphicArea(preview.Picture, shown, 0, 0, preview.Picture.Width(), preview.Picture.Height());
+            ConvertPixelGraphicArea(preview.Picture, shown, 0, 0, preview.Picture.Width(),
+                                    preview.Picture.Height());
             picture_->setPixmap(QPixmap::fromImage(shown));
         }
         for (std::size_t i = 0; i < preview.Lines.size() && i < 4; ++i)

@@ -33,8 +33,8 @@ public:
 
     QString Title;
     QString InitialDir;
-    QString FileName;   // the chosen file after a successful Execute
-    QString Filter;     // "description|patterns|…"; rebuilt by Execute when UseDefaultFilter
+    QString FileName;  // the chosen file after a successful Execute
+    QString Filter;    // "description|patterns|…"; rebuilt by Execute when UseDefaultFilter
     bool UseDefaultFilter = true;
     bool ShowInfo = true;
     TStretchMode StretchMode = smPrecise;

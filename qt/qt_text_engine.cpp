@@ -133,8 +133,8 @@ private:
                 const int y = int(i) * l.lineHeight;
                 if (y >= height) break;
                 if (li.line < 0) continue;
-                l.paragraphs[std::size_t(li.paragraph)]->lineAt(li.line).draw(
-                    &painter, QPointF(lineX(li), y));
+                l.paragraphs[std::size_t(li.paragraph)]->lineAt(li.line).draw(&painter,
+                                                                              QPointF(lineX(li), y));
             }
         }
         mask->Coverage.resize(std::size_t(mask->Width) * std::size_t(mask->Height));
@@ -154,8 +154,7 @@ std::shared_ptr<TextEngine> MakeQtTextEngine(double dpi) {
     if (!(dpi > 0)) {
         dpi = 96;
         if (qGuiApp) {
-            if (const QScreen* screen = QGuiApplication::primaryScreen())
-                dpi = screen->logicalDotsPerInch();
+            if (const QScreen* screen = QGuiApplication::primaryScreen()) dpi = screen->logicalDotsPerInch();
         }
         if (!(dpi > 0)) dpi = 96;
     }

@@ -96,9 +96,8 @@ public:
     DirectWindowPainter& operator=(const DirectWindowPainter&) = delete;
 
     void Paint(const TPixelGraphic* picture, const QRegion& region, const QColor& fill) {
-        const QRect covered = picture && !picture->Empty()
-                                  ? QRect(0, 0, picture->Width(), picture->Height())
-                                  : QRect();
+        const QRect covered =
+            picture && !picture->Empty() ? QRect(0, 0, picture->Width(), picture->Height()) : QRect();
         PaletteTable lut{};
         if (picture && picture->PixelFormat() != pgpf24Bit) MakePaletteTable(*picture, lut);
         for (const QRect& area : region) {
@@ -111,8 +110,8 @@ public:
             band_.resize(std::size_t(rowBytes) * std::size_t(rows));
             for (int y = r.top(); y <= r.bottom(); y += rows) {
                 const int n = std::min(rows, r.bottom() + 1 - y);
-                ConvertPixelGraphicRows(*picture, lut, r.left(), r.right() + 1, y, y + n,
-                                        band_.data(), std::size_t(rowBytes));
+                ConvertPixelGraphicRows(*picture, lut, r.left(), r.right() + 1, y, y + n, band_.data(),
+                                        std::size_t(rowBytes));
                 xcb_put_image(c_, XCB_IMAGE_FORMAT_Z_PIXMAP, window_, gc_, std::uint16_t(r.width()),
                               std::uint16_t(n), std::int16_t(r.left()), std::int16_t(y), 0, depth_,
                               std::uint32_t(rowBytes * n), band_.data());
@@ -213,14 +212,14 @@ protected:
         for (const QRect& r : event->region()) {
             const QRectF target = QRectF(r) & covered;
             if (target.isEmpty()) continue;
-            const QRect source = QRectF(target.x() * ratio, target.y() * ratio,
-                                        target.width() * ratio, target.height() * ratio)
+            const QRect source = QRectF(target.x() * ratio, target.y() * ratio, target.width() * ratio,
+                                        target.height() * ratio)
                                      .toAlignedRect() &
                                  QRect(0, 0, w, h);
             // Scaling needs the neighbours of the area too: the whole picture is held
             // converted, refreshed where it is repainted.
-            ConvertPixelGraphicArea(*shown, scaled_, source.left(), source.top(),
-                                    source.right() + 1, source.bottom() + 1);
+            ConvertPixelGraphicArea(*shown, scaled_, source.left(), source.top(), source.right() + 1,
+                                    source.bottom() + 1);
             painter.drawImage(target, scaled_, QRectF(source));
         }
         const QRegion rest = event->region() - QRegion(covered.toAlignedRect());
@@ -288,12 +287,11 @@ class PreviewParentWatcher : public QAbstractNativeEventFilter {
 public:
     PreviewParentWatcher(platform::WindowId parent, std::function<void(int, int)> resized,
                          std::function<void()> destroyed)
-        : parent_(xcb_window_t(parent)), resized_(std::move(resized)),
-          destroyed_(std::move(destroyed)) {
+        : parent_(xcb_window_t(parent)), resized_(std::move(resized)), destroyed_(std::move(destroyed)) {
         if (xcb_connection_t* c = X11Connection()) {
             uint32_t mask = XCB_EVENT_MASK_STRUCTURE_NOTIFY;
-            if (xcb_get_window_attributes_reply_t* a = xcb_get_window_attributes_reply(
-                    c, xcb_get_window_attributes(c, parent_), nullptr)) {
+            if (xcb_get_window_attributes_reply_t* a =
+                    xcb_get_window_attributes_reply(c, xcb_get_window_attributes(c, parent_), nullptr)) {
                 mask |= a->your_event_mask;
                 free(a);
             }
@@ -311,18 +309,18 @@ public:
         if (type != "xcb_generic_event_t") return false;
         auto* event = static_cast<xcb_generic_event_t*>(message);
         switch (event->response_type & 0x7F) {
-            case XCB_CONFIGURE_NOTIFY: {
-                auto* e = reinterpret_cast<xcb_configure_notify_event_t*>(event);
-                if (e->window == parent_) resized_(e->width, e->height);
-                break;
-            }
-            case XCB_DESTROY_NOTIFY: {
-                auto* e = reinterpret_cast<xcb_destroy_notify_event_t*>(event);
-                if (e->window == parent_) destroyed_();
-                break;
-            }
-            default:
-                break;
+        case XCB_CONFIGURE_NOTIFY: {
+            auto* e = reinterpret_cast<xcb_configure_notify_event_t*>(event);
+            if (e->window == parent_) resized_(e->width, e->height);
+            break;
+        }
+        case XCB_DESTROY_NOTIFY: {
+            auto* e = reinterpret_cast<xcb_destroy_notify_event_t*>(event);
+            if (e->window == parent_) destroyed_();
+            break;
+        }
+        default:
+            break;
         }
         return false;
     }
@@ -335,8 +333,7 @@ private:
 };
 
 TfrmFullScreen::TfrmFullScreen(platform::WindowId parent, EngineServices services)
-    : TfrmFullScreen(SaverTarget{parent ? SaverPlacement::Preview : SaverPlacement::Screen, parent,
-                                 nullptr},
+    : TfrmFullScreen(SaverTarget{parent ? SaverPlacement::Preview : SaverPlacement::Screen, parent, nullptr},
                      std::move(services)) {}
 
 TfrmFullScreen::TfrmFullScreen(const SaverTarget& target, EngineServices services)
@@ -388,8 +385,8 @@ void TfrmFullScreen::SetFrameInterval(int milliseconds) {
 
 bool TfrmFullScreen::EmbedInForeignWindow() {
     // A frameless native child of the foreign window that input passes through.
-    Qt::WindowFlags flags = Qt::Window | Qt::FramelessWindowHint | Qt::WindowTransparentForInput |
-                            Qt::WindowDoesNotAcceptFocus;
+    Qt::WindowFlags flags =
+        Qt::Window | Qt::FramelessWindowHint | Qt::WindowTransparentForInput | Qt::WindowDoesNotAcceptFocus;
     setAttribute(Qt::WA_NativeWindow);
     setAttribute(Qt::WA_ShowWithoutActivating);
     if (target_.placement == SaverPlacement::Module && parent_ == 0) {
@@ -416,10 +413,13 @@ bool TfrmFullScreen::EmbedInForeignWindow() {
     watcher_ = std::make_unique<PreviewParentWatcher>(
         parent_,
         [this](int nw, int nh) {
-            QMetaObject::invokeMethod(this, [this, nw, nh] { ParentResized(nw, nh); },
-                                      Qt::QueuedConnection);
+            QMetaObject::invokeMethod(
+                this, [this, nw, nh] { ParentResized(nw, nh); }, Qt::QueuedConnection);
         },
-        [this] { QMetaObject::invokeMethod(this, [this] { StopAndClose(); }, Qt::QueuedConnection); });
+        [this] {
+            QMetaObject::invokeMethod(
+                this, [this] { StopAndClose(); }, Qt::QueuedConnection);
+        });
     return true;
 }
 
@@ -499,8 +499,7 @@ bool TfrmFullScreen::Start() {
     // to its background pixel as it maps it.
     if (direct_) {
         const std::uint32_t black = 0;
-        xcb_change_window_attributes(X11Connection(), xcb_window_t(winId()), XCB_CW_BACK_PIXEL,
-                                     &black);
+        xcb_change_window_attributes(X11Connection(), xcb_window_t(winId()), XCB_CW_BACK_PIXEL, &black);
     }
     show();
     if (xcb_connection_t* c = X11Connection()) xcb_flush(c);
@@ -521,8 +520,7 @@ void TfrmFullScreen::GrabInput() {
     const bool keyboard = window && window->setKeyboardGrabEnabled(true);
     const bool mouse = window && window->setMouseGrabEnabled(true);
     // The server refuses grabs until the window is viewable; try again shortly.
-    if ((!keyboard || !mouse) && ++grabTries_ < 100)
-        QTimer::singleShot(20, this, &TfrmFullScreen::GrabInput);
+    if ((!keyboard || !mouse) && ++grabTries_ < 100) QTimer::singleShot(20, this, &TfrmFullScreen::GrabInput);
 }
 
 void TfrmFullScreen::UseOwnTextEngine() {
@@ -592,8 +590,8 @@ void TfrmFullScreen::WatchShownPicture() {
     shown->OnChange = [this, inner = std::move(inner)](TPixelGraphic& sender) {
         if (inner) inner(sender);
         const auto& c = sender.LastChange();
-        const QRectF area(c.Left / pixelRatio_, c.Top / pixelRatio_,
-                          (c.Right - c.Left) / pixelRatio_, (c.Bottom - c.Top) / pixelRatio_);
+        const QRectF area(c.Left / pixelRatio_, c.Top / pixelRatio_, (c.Right - c.Left) / pixelRatio_,
+                          (c.Bottom - c.Top) / pixelRatio_);
         if (!area.isEmpty()) image_->update(area.toAlignedRect());
     };
 }
@@ -694,7 +692,7 @@ void TfrmFullScreen::FormClose() {
 }
 
 std::vector<std::unique_ptr<TfrmFullScreen>> MakeSaverWindows(platform::WindowId parent,
-                                                               const EngineServices& services) {
+                                                              const EngineServices& services) {
     std::vector<std::unique_ptr<TfrmFullScreen>> forms;
     if (parent != 0) {
         forms.push_back(std::make_unique<TfrmFullScreen>(parent, services));
@@ -707,8 +705,8 @@ std::vector<std::unique_ptr<TfrmFullScreen>> MakeSaverWindows(platform::WindowId
         std::make_unique<TfrmFullScreen>(SaverTarget{SaverPlacement::Screen, 0, primary}, services));
     for (QScreen* s : QGuiApplication::screens())
         if (s != primary)
-            forms.push_back(std::make_unique<TfrmFullScreen>(
-                SaverTarget{SaverPlacement::Screen, 0, s, false}, services));
+            forms.push_back(
+                std::make_unique<TfrmFullScreen>(SaverTarget{SaverPlacement::Screen, 0, s, false}, services));
     return forms;
 }
 
@@ -745,9 +743,8 @@ void RaiseBlackCurtain() {
     const xcb_window_t window = xcb_generate_id(c);
     // Override-redirect, cleared to black by the server itself, selecting no input.
     const std::uint32_t values[] = {screen->black_pixel, 1};
-    xcb_create_window(c, XCB_COPY_FROM_PARENT, window, screen->root, 0, 0,
-                      screen->width_in_pixels, screen->height_in_pixels, 0,
-                      XCB_WINDOW_CLASS_INPUT_OUTPUT, screen->root_visual,
+    xcb_create_window(c, XCB_COPY_FROM_PARENT, window, screen->root, 0, 0, screen->width_in_pixels,
+                      screen->height_in_pixels, 0, XCB_WINDOW_CLASS_INPUT_OUTPUT, screen->root_visual,
                       XCB_CW_BACK_PIXEL | XCB_CW_OVERRIDE_REDIRECT, values);
     xcb_map_window(c, window);
     xcb_flush(c);

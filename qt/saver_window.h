@@ -69,10 +69,8 @@ class TfrmFullScreen : public QWidget, public SceneHost {
     Q_OBJECT
 public:
     // parent 0: full screen; otherwise a preview inside that native window.
-    explicit TfrmFullScreen(platform::WindowId parent,
-                            EngineServices services = DefaultEngineServices());
-    explicit TfrmFullScreen(const SaverTarget& target,
-                            EngineServices services = DefaultEngineServices());
+    explicit TfrmFullScreen(platform::WindowId parent, EngineServices services = DefaultEngineServices());
+    explicit TfrmFullScreen(const SaverTarget& target, EngineServices services = DefaultEngineServices());
     ~TfrmFullScreen() override;
 
     // Sizes the window and sets the scene up (errors go to the error box), then shows

@@ -21,7 +21,7 @@ constexpr int kHomePagePoints = 18;
 // dithered pixels (the dearest step): a few milliseconds, so that a 10 ms tick keeps
 // room for the host's repaint.
 constexpr std::int64_t kTickWork = 384 * 1024;
-constexpr std::int64_t kCountsPerWork = 4;     // counting a pixel is that much cheaper
+constexpr std::int64_t kCountsPerWork = 4;        // counting a pixel is that much cheaper
 constexpr std::int64_t kPaletteWork = 64 * 1024;  // the median cut
 constexpr std::int64_t kShowPixelsPerWork = 8;    // copy and conversion of the hand-over
 
@@ -108,8 +108,8 @@ void TSaverEngine::SetUpScene() {
 
     fadeInPicture_.reset();
     cleanBackground_->SetSize(w, h, pgpf24Bit);
-    DrawBackground(*cleanBackground_, s.BackgroundType, s.SolidColor, s.FromColor, s.ToColor,
-                   s.Tiled, *backgroundPicture);
+    DrawBackground(*cleanBackground_, s.BackgroundType, s.SolidColor, s.FromColor, s.ToColor, s.Tiled,
+                   *backgroundPicture);
     backgroundPicture.reset();
     firstFill_ = cleanBackground_->BackGroundValue();
     firstStart_ = true;
@@ -132,8 +132,7 @@ void TSaverEngine::Timer1Timer() {
         stopped_ = true;
         try {
             host_.StopAndClose();
-        } catch (...) {
-        }
+        } catch (...) {}
     }
 }
 
@@ -144,8 +143,7 @@ void TSaverEngine::FreeScene() {
         workPicture_.reset();
         measurePicture_.reset();
         fadeInPicture_.reset();
-    } catch (...) {
-    }
+    } catch (...) {}
 }
 
 TPixelGraphic& TSaverEngine::Shown() {
@@ -156,72 +154,70 @@ TPixelGraphic& TSaverEngine::Shown() {
 
 void TSaverEngine::RunState() {
     switch (animationState_) {
-        case 0:
-            NewJoke();
-            animationState_ = 1;
-            break;
-        case 1:
-            if (SlideStep(true)) animationState_ = 2;
-            break;
-        case 2:
-            AnswerSetUp();
-            animationState_ = 3;
-            break;
-        case 3:
-            if (pauseLeft_ > 0) {
-                HoldStep();
-                if (--pauseLeft_ == 0) animationState_ = fadeMode_ == 1 ? 4 : 7;
-            } else if (SlideStep(false)) {
-                pauseLeft_ = pauseTicks_;
-                if (pauseLeft_ == 0) animationState_ = fadeMode_ == 1 ? 4 : 7;
-            }
-            break;
-        case 4:
-            DrawHomePage(true);
-            animationState_ = 5;
-            break;
-        case 5:
-            TakeSnapshot();
-            animationState_ = 6;
-            break;
-        case 6:
-            if (Blend()) animationState_ = 0;
-            break;
-        case 7:
-            if (FadeOutStep()) animationState_ = 8;
-            break;
-        case 8:
-            ApplyPaletteLevel();
-            fadeLevel_ -= effectStep_;
-            if (fadeLevel_ <= 0) animationState_ = 9;
-            break;
-        case 9:
-            BlackScreen();
-            animationState_ = 10;
-            break;
-        case 10:
-            FadeInSetUp();
-            animationState_ = 11;
-            break;
-        case 11:
-            ApplyPaletteLevel();
-            fadeLevel_ += effectStep_;
-            if (fadeLevel_ >= 255) animationState_ = 0;
-            break;
-        default:
-            break;
+    case 0:
+        NewJoke();
+        animationState_ = 1;
+        break;
+    case 1:
+        if (SlideStep(true)) animationState_ = 2;
+        break;
+    case 2:
+        AnswerSetUp();
+        animationState_ = 3;
+        break;
+    case 3:
+        if (pauseLeft_ > 0) {
+            HoldStep();
+            if (--pauseLeft_ == 0) animationState_ = fadeMode_ == 1 ? 4 : 7;
+        } else if (SlideStep(false)) {
+            pauseLeft_ = pauseTicks_;
+            if (pauseLeft_ == 0) animationState_ = fadeMode_ == 1 ? 4 : 7;
+        }
+        break;
+    case 4:
+        DrawHomePage(true);
+        animationState_ = 5;
+        break;
+    case 5:
+        TakeSnapshot();
+        animationState_ = 6;
+        break;
+    case 6:
+        if (Blend()) animationState_ = 0;
+        break;
+    case 7:
+        if (FadeOutStep()) animationState_ = 8;
+        break;
+    case 8:
+        ApplyPaletteLevel();
+        fadeLevel_ -= effectStep_;
+        if (fadeLevel_ <= 0) animationState_ = 9;
+        break;
+    case 9:
+        BlackScreen();
+        animationState_ = 10;
+        break;
+    case 10:
+        FadeInSetUp();
+        animationState_ = 11;
+        break;
+    case 11:
+        ApplyPaletteLevel();
+        fadeLevel_ += effectStep_;
+        if (fadeLevel_ >= 255) animationState_ = 0;
+        break;
+    default:
+        break;
     }
 }
 
 void TSaverEngine::NewJoke() {
     firstStart_ = false;
     services_.nextJoke();
-    LayoutJoke(layout_, measurePicture_->Canvas(), Settings.CurrentQuestion,
-               Settings.CurrentAnswer);
+    LayoutJoke(layout_, measurePicture_->Canvas(), Settings.CurrentQuestion, Settings.CurrentAnswer);
     questionY_ = layout_.Height;
     answerY_ = layout_.Height;
-    workPicture_->SetSize(layout_.TextWidth, layout_.QuestionHeight + questionSpeed_ + 6,
-                          pgpf24Bit);
+    workPicture_->SetSize(layout_.TextWidth, layout_.QuestionHeight + questionSpeed_ + 6, pgpf24Bit);
     host_.ShowPicture(cleanBackground_.get());
     if (colorDepth_ <= 8) questionY_ = layout_.QuestionTarget;
 }
@@ -243,14 +239,13 @@ bool TSaverEngine::SlideStep(bool question) {
     const int stripHeight = height + speed + 6;
     const int copyHeight = std::min(stripHeight, layout_.Height - y);
     if (copyHeight > 0)
-        workPicture_->CopyRect(0, 0, *cleanBackground_, layout_.Margin, y, layout_.TextWidth,
-                               copyHeight);
+        workPicture_->CopyRect(0, 0, *cleanBackground_, layout_.Margin, y, layout_.TextWidth, copyHeight);
     if (question)
-        DrawJokeText(*workPicture_, 0, height, 0, layout_.TextWidth, s.QuestionColor,
-                     layout_.QuestionFont, s.CurrentQuestion, s.Question3D);
+        DrawJokeText(*workPicture_, 0, height, 0, layout_.TextWidth, s.QuestionColor, layout_.QuestionFont,
+                     s.CurrentQuestion, s.Question3D);
     else
-        DrawJokeText(*workPicture_, 0, height, 0, layout_.TextWidth, s.AnswerColor,
-                     layout_.AnswerFont, s.CurrentAnswer, s.Answer3D);
+        DrawJokeText(*workPicture_, 0, height, 0, layout_.TextWidth, s.AnswerColor, layout_.AnswerFont,
+                     s.CurrentAnswer, s.Answer3D);
     Shown().Canvas().Draw(layout_.Margin, y, *workPicture_);
 
     // Drawn before moving, so the text rests up to speed pixels below its target.
@@ -393,41 +388,41 @@ bool TSaverEngine::BuildFadeOut(const TPixelGraphic& shown, std::int64_t& work) 
     const int w = layout_.Width, h = layout_.Height;
     while (fadeOutPhase_ != FadeOutPhase::Show) {
         switch (fadeOutPhase_) {
-            case FadeOutPhase::Start:
-                workPicture_->SetSize(w, h, pgpf8Bit);
-                fadeOutHistogram_.Clear();
-                fadeOutRow_ = 0;
-                fadeOutPhase_ = FadeOutPhase::Count;
-                work -= std::int64_t(w) * h / 32;  // clearing the new picture
-                break;
-            case FadeOutPhase::Count: {
-                const int rows = BandRows(work * kCountsPerWork, w, h - fadeOutRow_);
-                fadeOutHistogram_.AddRows(shown, fadeOutRow_, rows);
-                fadeOutRow_ += rows;
-                work -= std::int64_t(rows) * w / kCountsPerWork + 1;
-                if (fadeOutRow_ >= h) fadeOutPhase_ = FadeOutPhase::Palette;
-                break;
-            }
-            case FadeOutPhase::Palette:
-                workPicture_->CreateOptimizedPalette(fadeOutHistogram_, kFadePaletteColors, false);
-                fadeOutHistogram_.Clear();
-                SavePalette();
-                fadeOutRow_ = 0;
-                fadeOutPhase_ = FadeOutPhase::Copy;
-                work -= kPaletteWork;
-                break;
-            case FadeOutPhase::Copy: {
-                // Bands that follow each other carry the dithering errors on, so the
-                // result is the one-shot copy's.
-                const int rows = BandRows(work, w, h - fadeOutRow_);
-                workPicture_->AssignRows(shown, fadeOutRow_, rows);
-                fadeOutRow_ += rows;
-                work -= std::int64_t(rows) * w + 1;
-                if (fadeOutRow_ >= h) fadeOutPhase_ = FadeOutPhase::Show;
-                break;
-            }
-            case FadeOutPhase::Show:
-                break;
+        case FadeOutPhase::Start:
+            workPicture_->SetSize(w, h, pgpf8Bit);
+            fadeOutHistogram_.Clear();
+            fadeOutRow_ = 0;
+            fadeOutPhase_ = FadeOutPhase::Count;
+            work -= std::int64_t(w) * h / 32;  // clearing the new picture
+            break;
+        case FadeOutPhase::Count: {
+            const int rows = BandRows(work * kCountsPerWork, w, h - fadeOutRow_);
+            fadeOutHistogram_.AddRows(shown, fadeOutRow_, rows);
+            fadeOutRow_ += rows;
+            work -= std::int64_t(rows) * w / kCountsPerWork + 1;
+            if (fadeOutRow_ >= h) fadeOutPhase_ = FadeOutPhase::Palette;
+            break;
+        }
+        case FadeOutPhase::Palette:
+            workPicture_->CreateOptimizedPalette(fadeOutHistogram_, kFadePaletteColors, false);
+            fadeOutHistogram_.Clear();
+            SavePalette();
+            fadeOutRow_ = 0;
+            fadeOutPhase_ = FadeOutPhase::Copy;
+            work -= kPaletteWork;
+            break;
+        case FadeOutPhase::Copy: {
+            // Bands that follow each other carry the dithering errors on, so the
+            // result is the one-shot copy's.
+            const int rows = BandRows(work, w, h - fadeOutRow_);
+            workPicture_->AssignRows(shown, fadeOutRow_, rows);
+            fadeOutRow_ += rows;
+            work -= std::int64_t(rows) * w + 1;
+            if (fadeOutRow_ >= h) fadeOutPhase_ = FadeOutPhase::Show;
+            break;
+        }
+        case FadeOutPhase::Show:
+            break;
         }
         if (work <= 0) return false;
     }
@@ -440,8 +435,8 @@ void TSaverEngine::ApplyPaletteLevel() {
     const int count = std::min(savedPaletteCount_, shown.PaletteCount());
     shown.BeginUpdate();
     for (int i = 0; i < count; ++i)
-        shown.SetPaletteEntries(i, PGRGB(savedRed_[i] * level / 255, savedGreen_[i] * level / 255,
-                                         savedBlue_[i] * level / 255));
+        shown.SetPaletteEntries(
+            i, PGRGB(savedRed_[i] * level / 255, savedGreen_[i] * level / 255, savedBlue_[i] * level / 255));
     shown.EndUpdate();
 }
 

@@ -24,13 +24,13 @@ inline constexpr const char* kHomePageText = "www.kelvara.example";
 
 // The cross-fade of "Fade in place" over n bytes: out = (clean * level + snapshot *
 // (256 - level)) div 256, level held to 0 .. 256. The three ranges must not overlap.
-void CrossFadeBytes(std::uint8_t* out, const std::uint8_t* clean, const std::uint8_t* snapshot,
-                    std::size_t n, int level);
+void CrossFadeBytes(std::uint8_t* out, const std::uint8_t* clean, const std::uint8_t* snapshot, std::size_t n,
+                    int level);
 
 // The process-wide services the engine calls. Tests replace them.
 struct EngineServices {
-    std::function<void()> loadSettings;           // fills Settings
-    std::function<void()> nextJoke;               // sets CurrentQuestion / CurrentAnswer
+    std::function<void()> loadSettings;                  // fills Settings
+    std::function<void()> nextJoke;                      // sets CurrentQuestion / CurrentAnswer
     std::function<std::uint32_t(std::uint32_t)> random;  // 0 .. n - 1 (0 when n is 0)
 };
 // LoadSettings, NextJoke and the joke library's random source.
@@ -68,18 +68,18 @@ public:
 
 private:
     void RunState();
-    void NewJoke();                         // state 0
-    bool SlideStep(bool question);          // states 1 and 3; true when arrived
-    void AnswerSetUp();                     // state 2
-    void DrawHomePage(bool inCorner);       // states 4 and 9
-    void TakeSnapshot();                    // state 5
-    bool Blend();                           // state 6; true when done
-    void HoldStep();                        // state 3 after the answer arrived
-    bool FadeOutStep();                     // state 7; true when the faded picture shows
+    void NewJoke();                    // state 0
+    bool SlideStep(bool question);     // states 1 and 3; true when arrived
+    void AnswerSetUp();                // state 2
+    void DrawHomePage(bool inCorner);  // states 4 and 9
+    void TakeSnapshot();               // state 5
+    bool Blend();                      // state 6; true when done
+    void HoldStep();                   // state 3 after the answer arrived
+    bool FadeOutStep();                // state 7; true when the faded picture shows
     bool BuildFadeOut(const TPixelGraphic& shown, std::int64_t& work);
-    void ApplyPaletteLevel();               // states 8 and 11
-    void BlackScreen();                     // state 9
-    void FadeInSetUp();                     // state 10
+    void ApplyPaletteLevel();  // states 8 and 11
+    void BlackScreen();        // state 9
+    void FadeInSetUp();        // state 10
     void PrepareFadeIn();
     TPixelGraphic& Shown();
     void SavePalette();

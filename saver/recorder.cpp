@@ -118,9 +118,8 @@ private:
     static constexpr int kMaxDelay = 65535;  // the field's 16 bits, in hundredths
 
     static bool SameFrame(const TPixelGraphic& a, const TPixelGraphic& b) {
-        return a.Width() == b.Width() && a.Height() == b.Height() &&
-               a.PixelFormat() == b.PixelFormat() && a.Palette() == b.Palette() &&
-               a.BufferSize() == b.BufferSize() &&
+        return a.Width() == b.Width() && a.Height() == b.Height() && a.PixelFormat() == b.PixelFormat() &&
+               a.Palette() == b.Palette() && a.BufferSize() == b.BufferSize() &&
                std::memcmp(a.Buffer(), b.Buffer(), a.BufferSize()) == 0;
     }
     void WritePending() {
@@ -133,8 +132,7 @@ private:
         GifColorType colors[256] = {};
         for (int i = 0; i < p.PaletteCount() && i < 256; ++i) {
             const PGColor c = p.PaletteEntries(i);
-            colors[i] = GifColorType{GifByteType(PGRed(c)), GifByteType(PGGreen(c)),
-                                     GifByteType(PGBlue(c))};
+            colors[i] = GifColorType{GifByteType(PGRed(c)), GifByteType(PGGreen(c)), GifByteType(PGBlue(c))};
         }
         ColorMapObject* map = GifMakeMapObject(256, colors);
         if (!map) throw std::runtime_error("GIF: out of memory");
@@ -175,8 +173,8 @@ void WritePng(const std::string& path, const TPixelGraphic& frame) {
         throw std::runtime_error("PNG: cannot write " + path);
     }
     png_init_io(png, file);
-    png_set_IHDR(png, info, png_uint_32(w), png_uint_32(h), 8, PNG_COLOR_TYPE_RGB,
-                 PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
+    png_set_IHDR(png, info, png_uint_32(w), png_uint_32(h), 8, PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE,
+                 PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
     png_set_compression_level(png, 3);
     png_write_info(png, info);
     for (int y = 0; y < h; ++y) {
@@ -300,8 +298,8 @@ int RunRecorder(const std::vector<std::string>& args) {
             if (ticks == 0 && jokeShown && engine.AnimationState() == 0) break;
         }
         writer->Finish();
-        std::cout << "Recorded " << kept << " ticks as " << writer->Written() << " frames of " << w
-                  << "x" << h << " to " << path << "\n";
+        std::cout << "Recorded " << kept << " ticks as " << writer->Written() << " frames of " << w << "x"
+                  << h << " to " << path << "\n";
         return 0;
     } catch (const std::exception& e) {
         std::cerr << "quipix: " << e.what() << "\n";

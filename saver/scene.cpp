@@ -25,8 +25,8 @@ int ScaleFontSize(int size, int width, int height, int screenWidth, int screenHe
     return int(std::max(byWidth, byHeight));
 }
 
-void SetUpLayout(TJokeLayout& layout, const TSettings& settings, int width, int height,
-                 int screenWidth, int screenHeight) {
+void SetUpLayout(TJokeLayout& layout, const TSettings& settings, int width, int height, int screenWidth,
+                 int screenHeight) {
     layout = TJokeLayout{};
     layout.Width = width;
     layout.Height = height;
@@ -77,8 +77,8 @@ void LayoutJoke(TJokeLayout& layout, TPGCanvas& canvas, const std::string& quest
     layout.AnswerTarget = layout.QuestionTarget + layout.QuestionHeight + 6;
 }
 
-void DrawJokeText(TPixelGraphic& target, int top, int height, int left, int textWidth,
-                  TColor color, const TPGFont& font, const std::string& text, bool threeD) {
+void DrawJokeText(TPixelGraphic& target, int top, int height, int left, int textWidth, TColor color,
+                  const TPGFont& font, const std::string& text, bool threeD) {
     TPGCanvas& canvas = target.Canvas();
     canvas.Font = font;
     canvas.Brush.Style = TBrushStyle::Clear;

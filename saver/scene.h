@@ -32,8 +32,8 @@ struct TJokeLayout {
 int ScaleFontSize(int size, int width, int height, int screenWidth, int screenHeight);
 
 // Sizes the layout for a scene and sets both fonts up from the settings.
-void SetUpLayout(TJokeLayout& layout, const TSettings& settings, int width, int height,
-                 int screenWidth, int screenHeight);
+void SetUpLayout(TJokeLayout& layout, const TSettings& settings, int width, int height, int screenWidth,
+                 int screenHeight);
 
 // Measures both texts in the measuring column (TextWidth - 2 wide) with the current fonts.
 void MeasureJokeTexts(TJokeLayout& layout, TPGCanvas& canvas, const std::string& question,
@@ -47,8 +47,8 @@ void LayoutJoke(TJokeLayout& layout, TPGCanvas& canvas, const std::string& quest
 // Draws text in a rectangle textWidth x height at (left, top) of target: with the 3-D
 // look a darker layer at (left, top) and a lighter one at (left + 2, top + 2), then
 // the face at (left + 1, top + 1). The background shows through.
-void DrawJokeText(TPixelGraphic& target, int top, int height, int left, int textWidth,
-                  TColor color, const TPGFont& font, const std::string& text, bool threeD);
+void DrawJokeText(TPixelGraphic& target, int top, int height, int left, int textWidth, TColor color,
+                  const TPGFont& font, const std::string& text, bool threeD);
 
 // Flags of every joke text layout: centred lines, word wrap, ampersands as themselves.
 inline constexpr unsigned kJokeTextFlags = DT_CENTER | DT_WORDBREAK | DT_NOPREFIX;

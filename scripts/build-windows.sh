@@ -130,7 +130,7 @@ if command -v ccache >/dev/null; then
 fi
 cmake -S . -B "$out" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64-x86_64.cmake" -DQUIPIX_WIN_DEPS="$prefix" \
-  -DZLIB_LIBRARY=$mingw/lib/libz.a -DZLIB_INCLUDE_DIR=$mingw/include -DQUIPIX_BENCH=$bench \
+  -DZLIB_LIBRARY=$mingw/lib/libz.a -DZLIB_INCLUDE_DIR=$mingw/include -DQUIPIX_BENCH=$bench -DQUIPIX_WERROR=${QUIPIX_WERROR:-OFF} \
   "${launcher[@]}" >/dev/null
 cmake --build "$out" -j2
 

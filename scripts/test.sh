@@ -4,6 +4,8 @@
 # every fuzz target.
 set -euo pipefail
 cd "$(dirname "$0")/.."
+# Warnings fail the build here, never on a user's machine.
+export QUIPIX_WERROR=ON
 bash scripts/build.sh
 ctest --test-dir build -j2 --output-on-failure --timeout 300
 if [ -z "${QUIPIX_SKIP_WINDOWS:-}" ]; then

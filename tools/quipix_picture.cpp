@@ -72,9 +72,15 @@ std::vector<std::uint8_t> RgbPixels(const TPixelGraphic& image) {
             }
             unsigned v;
             switch (image.PixelFormat()) {
-            case pgpf1Bit: v = (row[x / 8] >> (7 - x % 8)) & 1; break;
-            case pgpf4Bit: v = (x % 2 == 0) ? row[x / 2] >> 4 : row[x / 2] & 0x0F; break;
-            default: v = row[x]; break;
+            case pgpf1Bit:
+                v = (row[x / 8] >> (7 - x % 8)) & 1;
+                break;
+            case pgpf4Bit:
+                v = (x % 2 == 0) ? row[x / 2] >> 4 : row[x / 2] & 0x0F;
+                break;
+            default:
+                v = row[x];
+                break;
             }
             // An index past the palette shows black rather than reading past it.
             const PGColor c = v < palette.size() ? palette[v] : 0;
@@ -104,8 +110,8 @@ bool WritePngRows(std::FILE* file, int w, int h, const std::uint8_t* rgb) {
         return false;
     }
     png_init_io(png, file);
-    png_set_IHDR(png, info, png_uint_32(w), png_uint_32(h), 8, PNG_COLOR_TYPE_RGB,
-                 PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
+    png_set_IHDR(png, info, png_uint_32(w), png_uint_32(h), 8, PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE,
+                 PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
     png_write_info(png, info);
     for (int y = 0; y < h; ++y) png_write_row(png, rgb + std::size_t(y) * std::size_t(w) * 3);
     png_write_end(png, nullptr);
@@ -186,9 +192,9 @@ int Bench(const std::vector<std::string>& args, std::ostream& out, std::ostream&
             }
             std::sort(times.begin(), times.end());
             char line[160];
-            std::snprintf(line, sizeof line, "%dx%d %d bit, median %.3f ms, min %.3f ms",
-                          image.Width(), image.Height(), PixelFormatBits(image.PixelFormat()),
-                          times[times.size() / 2], times.front());
+            std::snprintf(line, sizeof line, "%dx%d %d bit, median %.3f ms, min %.3f ms", image.Width(),
+                          image.Height(), PixelFormatBits(image.PixelFormat()), times[times.size() / 2],
+                          times.front());
             out << name << ": " << line << "\n";
         } catch (const std::exception& e) {
             err << name << ": " << e.what() << "\n";

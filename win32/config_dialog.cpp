@@ -46,12 +46,53 @@ constexpr std::array<const wchar_t*, kPageCount> kPageCaptions{
     L"Joke File Selection", L"Background", L"Questions", L"Answers", L"Speed", L"About this Screen Saver"};
 
 enum Id : int {
-    idPages = 100, idFiles, idBrowse, idQEdit, idAEdit, idRandom, idEdRand, idUdRand,
-    idBack0, idBack1, idBack2, idSolidC, idFromC, idToC, idBitmap, idTiled, idBImg,
-    idQFont, idQed, idQSize, idQColor, idQ3D, idQBold, idQItalic, idQImg,
-    idAFont, idAed, idASize, idAColor, idA3D, idABold, idAItalic, idAImg,
-    idTbQ, idTbA, idTbF, idColors, idFade0, idFade1, idEdPause, idUdPause,
-    idLogo, idLabel3d1, idVer, idURL, idHelp, idStatic
+    idPages = 100,
+    idFiles,
+    idBrowse,
+    idQEdit,
+    idAEdit,
+    idRandom,
+    idEdRand,
+    idUdRand,
+    idBack0,
+    idBack1,
+    idBack2,
+    idSolidC,
+    idFromC,
+    idToC,
+    idBitmap,
+    idTiled,
+    idBImg,
+    idQFont,
+    idQed,
+    idQSize,
+    idQColor,
+    idQ3D,
+    idQBold,
+    idQItalic,
+    idQImg,
+    idAFont,
+    idAed,
+    idASize,
+    idAColor,
+    idA3D,
+    idABold,
+    idAItalic,
+    idAImg,
+    idTbQ,
+    idTbA,
+    idTbF,
+    idColors,
+    idFade0,
+    idFade1,
+    idEdPause,
+    idUdPause,
+    idLogo,
+    idLabel3d1,
+    idVer,
+    idURL,
+    idHelp,
+    idStatic
 };
 
 enum class Look { Plain, Small, Radio, Bitmap, Warning, Title, Version };
@@ -79,7 +120,8 @@ constexpr DWORD kFontBox = CBS_DROPDOWNLIST | CBS_SORT | CBS_HASSTRINGS | WS_VSC
 // height is their list.
 const ControlDef kControls[] = {
     {idStatic, 0, L"STATIC", L"Select the Joke File from the list:", 0, 8, 14, 220, 15},
-    {idFiles, 0, L"LISTBOX", L"", LBS_NOTIFY | LBS_NOINTEGRALHEIGHT | WS_VSCROLL | WS_BORDER | kTab, 8, 29, 185, 177},
+    {idFiles, 0, L"LISTBOX", L"", LBS_NOTIFY | LBS_NOINTEGRALHEIGHT | WS_VSCROLL | WS_BORDER | kTab, 8, 29,
+     185, 177},
     {idStatic, 0, L"STATIC", L"Default Question:", 0, 232, 30, 200, 15},
     {idQEdit, 0, L"EDIT", L"", ES_AUTOHSCROLL | WS_BORDER | kTab, 232, 46, 257, 23},
     {idStatic, 0, L"STATIC", L"Default Answer:", 0, 232, 86, 200, 15},
@@ -149,8 +191,8 @@ const ControlDef kControls[] = {
     {idLogo, 5, L"STATIC", L"", kOwnerStatic, 14, 14, 300, 120},
     {idLabel3d1, 5, L"STATIC", L"Kelvara Jokes Screen Saver", kOwnerStatic, 322, 21, 201, 65, Look::Title},
     {idVer, 5, L"STATIC", L"Version", kOwnerStatic, 336, 96, 169, 29, Look::Version},
-    {idStatic, 5, L"STATIC", L"Copyright \u00A9 Kelvara. Free to use and to share with friends.", 0,
-     114, 152, 297, 14, Look::Small},
+    {idStatic, 5, L"STATIC", L"Copyright \u00A9 Kelvara. Free to use and to share with friends.", 0, 114, 152,
+     297, 14, Look::Small},
 
     {IDOK, kForm, L"BUTTON", L"OK", BS_DEFPUSHBUTTON | kTab, 8, 256, 75, 25},
     {IDCANCEL, kForm, L"BUTTON", L"Cancel", BS_PUSHBUTTON | kTab, 88, 256, 75, 25},
@@ -246,7 +288,9 @@ private:
 
     void SetText(int id, const std::string& text) { SetWindowTextW(Item(id), Widen(text).c_str()); }
     std::string Text(int id) const;
-    void SetChecked(int id, bool on) { SendMessageW(Item(id), BM_SETCHECK, on ? BST_CHECKED : BST_UNCHECKED, 0); }
+    void SetChecked(int id, bool on) {
+        SendMessageW(Item(id), BM_SETCHECK, on ? BST_CHECKED : BST_UNCHECKED, 0);
+    }
     bool Checked(int id) const { return SendMessageW(Item(id), BM_GETCHECK, 0, 0) == BST_CHECKED; }
     void SetRadio(int first, int count, int index) {
         for (int i = 0; i < count; ++i) SetChecked(first + i, i == index);
@@ -278,8 +322,8 @@ ConfigDialog* ConfigDialog::running_ = nullptr;
 constexpr UINT kShowPendingError = WM_APP + 1;
 
 void ConfigDialog::Execute() {
-    INITCOMMONCONTROLSEX classes{sizeof(classes), ICC_TAB_CLASSES | ICC_UPDOWN_CLASS | ICC_BAR_CLASSES |
-                                                       ICC_STANDARD_CLASSES};
+    INITCOMMONCONTROLSEX classes{sizeof(classes),
+                                 ICC_TAB_CLASSES | ICC_UPDOWN_CLASS | ICC_BAR_CLASSES | ICC_STANDARD_CLASSES};
     InitCommonControlsEx(&classes);
     // An empty template: the controls are made in pixels once the dialog exists.
     struct alignas(4) Template {
@@ -329,7 +373,9 @@ INT_PTR CALLBACK ConfigDialog::PageProc(HWND page, UINT message, WPARAM wParam, 
     switch (message) {
     case WM_INITDIALOG:
         return FALSE;
-    case WM_COMMAND: case WM_NOTIFY: case WM_DRAWITEM:
+    case WM_COMMAND:
+    case WM_NOTIFY:
+    case WM_DRAWITEM:
         return SendMessageW(GetParent(page), message, wParam, lParam);
     }
     return FALSE;
@@ -352,7 +398,8 @@ INT_PTR ConfigDialog::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
         return TRUE;
     case WM_NOTIFY: {
         const auto* note = reinterpret_cast<const NMHDR*>(lParam);
-        if (note->idFrom == idPages && note->code == TCN_SELCHANGE) ShowPage(TabCtrl_GetCurSel(note->hwndFrom));
+        if (note->idFrom == idPages && note->code == TCN_SELCHANGE)
+            ShowPage(TabCtrl_GetCurSel(note->hwndFrom));
         return TRUE;
     }
     case WM_HSCROLL:  // the track bars hold plain values, read on OK
@@ -409,8 +456,8 @@ void ConfigDialog::Create() {
     }
     for (const ControlDef& c : kControls) {
         HWND parent = c.page == kForm ? dialog_ : pages_[size_t(c.page)];
-        HWND control = CreateWindowExW(0, c.cls, c.text, WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS | c.style, c.x, c.y,
-                                       c.w, c.h, parent, HMENU(INT_PTR(c.id)), instance, nullptr);
+        HWND control = CreateWindowExW(0, c.cls, c.text, WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS | c.style,
+                                       c.x, c.y, c.w, c.h, parent, HMENU(INT_PTR(c.id)), instance, nullptr);
         const HFONT font = fonts_[size_t(c.look)];
         SendMessageW(control, WM_SETFONT, WPARAM(font), FALSE);
     }
@@ -419,8 +466,8 @@ void ConfigDialog::Create() {
     for (int id : {idBImg, idQImg, idAImg, idLogo})
         SetWindowPos(Item(id), HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
 
-    const std::pair<int, int> spinners[] = {{idUdRand, idEdRand}, {idQSize, idQed}, {idASize, idAed},
-                                           {idUdPause, idEdPause}};
+    const std::pair<int, int> spinners[] = {
+        {idUdRand, idEdRand}, {idQSize, idQed}, {idASize, idAed}, {idUdPause, idEdPause}};
     for (auto [spin, buddy] : spinners) SendMessageW(Item(spin), UDM_SETBUDDY, WPARAM(Item(buddy)), 0);
     SendMessageW(Item(idUdRand), UDM_SETRANGE32, kCountRange.Min, kCountRange.Max);
     SendMessageW(Item(idQSize), UDM_SETRANGE32, kSizeRange.Min, kSizeRange.Max);
@@ -459,8 +506,8 @@ void ConfigDialog::SetFonts() {
     const wchar_t* radio = HasFamily(dc, L"MS Sans Serif") ? L"MS Sans Serif" : arial;
     ReleaseDC(dialog_, dc);
     // In the order of Look.
-    fonts_ = {MakeFont(arial, 12),       MakeFont(arial, 11),       MakeFont(radio, 11),
-              MakeFont(arial, 11),       MakeFont(arial, 19, true), MakeFont(arial, 24, true),
+    fonts_ = {MakeFont(arial, 12),      MakeFont(arial, 11),       MakeFont(radio, 11),
+              MakeFont(arial, 11),      MakeFont(arial, 19, true), MakeFont(arial, 24, true),
               MakeFont(arial, 19, true)};
 }
 
@@ -491,11 +538,16 @@ void ConfigDialog::SetFontName(int id, const std::string& name) {
 TColor* ConfigDialog::ColorOf(int id) {
     DialogValues& v = controller_->Values();
     switch (id) {
-    case idSolidC: return &v.SolidC;
-    case idFromC: return &v.FromC;
-    case idToC: return &v.ToC;
-    case idQColor: return &v.QColor;
-    case idAColor: return &v.AColor;
+    case idSolidC:
+        return &v.SolidC;
+    case idFromC:
+        return &v.FromC;
+    case idToC:
+        return &v.ToC;
+    case idQColor:
+        return &v.QColor;
+    case idAColor:
+        return &v.AColor;
     }
     return nullptr;
 }
@@ -581,10 +633,10 @@ void ConfigDialog::ApplyStates() {
 }
 
 void ConfigDialog::ShowPage(int page) {
-    const std::pair<int, bool> hidden[] = {
-        {idSolidC, !states_.SolidC}, {idFromC, !states_.FromC}, {idToC, !states_.ToC},
-        {idBitmap, !states_.btBitmap}, {idTiled, !states_.cbTiled}, {idTbQ, !states_.tbQ},
-        {idTbA, !states_.tbA}, {idColors, !states_.laColors}};
+    const std::pair<int, bool> hidden[] = {{idSolidC, !states_.SolidC}, {idFromC, !states_.FromC},
+                                           {idToC, !states_.ToC},       {idBitmap, !states_.btBitmap},
+                                           {idTiled, !states_.cbTiled}, {idTbQ, !states_.tbQ},
+                                           {idTbA, !states_.tbA},       {idColors, !states_.laColors}};
     for (auto [id, off] : hidden) ShowWindow(Item(id), off ? SW_HIDE : SW_SHOWNA);
     for (int i = 0; i < kPageCount; ++i) ShowWindow(pages_[size_t(i)], i == page ? SW_SHOWNA : SW_HIDE);
 }
@@ -621,22 +673,36 @@ void ConfigDialog::Command(int id, int code) {
     case idRandom:
         Run(nullptr);
         return;
-    case idBack0: case idBack1: case idBack2: case idTiled:
+    case idBack0:
+    case idBack1:
+    case idBack2:
+    case idTiled:
         if (code == BN_CLICKED) Run(&DialogController::BackChange);
         return;
-    case idQ3D: case idQBold: case idQItalic:
+    case idQ3D:
+    case idQBold:
+    case idQItalic:
         if (code == BN_CLICKED) Run(&DialogController::QChange);
         return;
-    case idA3D: case idABold: case idAItalic:
+    case idA3D:
+    case idABold:
+    case idAItalic:
         if (code == BN_CLICKED) Run(&DialogController::AChange);
         return;
-    case idQFont: case idAFont:
-        if (code == CBN_SELCHANGE) Run(id == idQFont ? &DialogController::QChange : &DialogController::AChange);
+    case idQFont:
+    case idAFont:
+        if (code == CBN_SELCHANGE)
+            Run(id == idQFont ? &DialogController::QChange : &DialogController::AChange);
         return;
-    case idQed: case idAed:
+    case idQed:
+    case idAed:
         if (code == EN_CHANGE) Run(id == idQed ? &DialogController::QChange : &DialogController::AChange);
         return;
-    case idSolidC: case idFromC: case idToC: case idQColor: case idAColor:
+    case idSolidC:
+    case idFromC:
+    case idToC:
+    case idQColor:
+    case idAColor:
         PickColor(id);
         return;
     }
@@ -680,8 +746,9 @@ bool ChooseFromDropDown(HWND dialog, HWND button, TColor current, TColor& chosen
     AppendMenuW(menu, MF_STRING, kOther, L"&Other...");
     RECT r{};
     GetWindowRect(button, &r);
-    const UINT command = UINT(TrackPopupMenu(menu, TPM_RETURNCMD | TPM_LEFTALIGN | TPM_TOPALIGN | TPM_RIGHTBUTTON,
-                                             r.left, r.bottom, 0, dialog, nullptr));
+    const UINT command =
+        UINT(TrackPopupMenu(menu, TPM_RETURNCMD | TPM_LEFTALIGN | TPM_TOPALIGN | TPM_RIGHTBUTTON, r.left,
+                            r.bottom, 0, dialog, nullptr));
     DestroyMenu(menu);
     for (HBITMAP bitmap : swatches) DeleteObject(bitmap);
     if (command >= 1 && command <= palette.size()) {
@@ -708,9 +775,12 @@ void ConfigDialog::PickColor(int id) {
     if (!ChooseFromDropDown(dialog_, Item(id), *color, chosen) || chosen == *color) return;
     *color = chosen;
     InvalidateRect(Item(id), nullptr, FALSE);
-    if (id == idQColor) controller_->QChange();
-    else if (id == idAColor) controller_->AChange();
-    else controller_->BackChange();
+    if (id == idQColor)
+        controller_->QChange();
+    else if (id == idAColor)
+        controller_->AChange();
+    else
+        controller_->BackChange();
     ApplyStates();
 }
 
@@ -852,11 +922,10 @@ void Paint(const DRAWITEMSTRUCT& item, const ShownPicture& shown) {
     if (shown.bits.empty() || w < r.right - r.left || h < r.bottom - r.top)
         FillRect(item.hDC, &r, GetSysColorBrush(COLOR_BTNFACE));
     if (shown.bits.empty()) return;
-    SetDIBitsToDevice(item.hDC, r.left + (r.right - r.left - w) / 2, r.top + (r.bottom - r.top - h) / 2, DWORD(w),
-                      DWORD(h), 0, 0, 0, UINT(h), shown.bits.data(), reinterpret_cast<const BITMAPINFO*>(&shown.info),
-                      DIB_RGB_COLORS);
+    SetDIBitsToDevice(item.hDC, r.left + (r.right - r.left - w) / 2, r.top + (r.bottom - r.top - h) / 2,
+                      DWORD(w), DWORD(h), 0, 0, 0, UINT(h), shown.bits.data(),
+                      reinterpret_cast<const BITMAPINFO*>(&shown.info), DIB_RGB_COLORS);
 }
-
 
 void AddPane(HWND hook, PicturePane& pane) {
     HWND dialog = GetParent(hook);
@@ -868,21 +937,23 @@ void AddPane(HWND hook, PicturePane& pane) {
     SetWindowPos(hook, nullptr, client.right, 0, kPaneWidth, client.bottom, SWP_NOZORDER);
     const HINSTANCE instance = GetModuleHandleW(nullptr);
     CreateWindowExW(WS_EX_STATICEDGE, L"STATIC", L"", WS_CHILD | WS_VISIBLE | SS_OWNERDRAW, 8, 12,
-                    kPanePictureWidth + 4, kPanePictureHeight + 4, hook, HMENU(INT_PTR(kPaneImage)), instance, nullptr);
+                    kPanePictureWidth + 4, kPanePictureHeight + 4, hook, HMENU(INT_PTR(kPaneImage)), instance,
+                    nullptr);
     HDC dc = GetDC(hook);
     pane.font = MakeFont(HasFamily(dc, L"MS Sans Serif") ? L"MS Sans Serif" : L"Arial", 11);
     ReleaseDC(hook, dc);
     for (int i = 0; i < kPaneLines; ++i) {
-        HWND line = CreateWindowExW(0, L"STATIC", L"", WS_CHILD | WS_VISIBLE | SS_NOPREFIX | SS_ENDELLIPSIS, 8,
-                                    144 + 18 * i, kPanePictureWidth + 4, 14, hook, HMENU(INT_PTR(kPaneLine + i)),
-                                    instance, nullptr);
+        HWND line = CreateWindowExW(0, L"STATIC", L"", WS_CHILD | WS_VISIBLE | SS_NOPREFIX | SS_ENDELLIPSIS,
+                                    8, 144 + 18 * i, kPanePictureWidth + 4, 14, hook,
+                                    HMENU(INT_PTR(kPaneLine + i)), instance, nullptr);
         SendMessageW(line, WM_SETFONT, WPARAM(pane.font), FALSE);
     }
 }
 
 void ShowSelected(HWND hook, PicturePane& pane) {
     wchar_t path[4 * MAX_PATH] = L"";
-    const LRESULT length = SendMessageW(GetParent(hook), CDM_GETFILEPATH, WPARAM(std::size(path)), LPARAM(path));
+    const LRESULT length =
+        SendMessageW(GetParent(hook), CDM_GETFILEPATH, WPARAM(std::size(path)), LPARAM(path));
     const DWORD attributes = length > 0 ? GetFileAttributesW(path) : INVALID_FILE_ATTRIBUTES;
     PicturePreview preview;
     if (attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY))
@@ -897,7 +968,8 @@ void ShowSelected(HWND hook, PicturePane& pane) {
 
 UINT_PTR CALLBACK PictureHook(HWND hook, UINT message, WPARAM, LPARAM lParam) {
     if (message == WM_INITDIALOG) {
-        SetWindowLongPtrW(hook, GWLP_USERDATA, LONG_PTR(reinterpret_cast<const OPENFILENAMEW*>(lParam)->lCustData));
+        SetWindowLongPtrW(hook, GWLP_USERDATA,
+                          LONG_PTR(reinterpret_cast<const OPENFILENAMEW*>(lParam)->lCustData));
         return TRUE;
     }
     auto* pane = reinterpret_cast<PicturePane*>(GetWindowLongPtrW(hook, GWLP_USERDATA));

@@ -11,9 +11,8 @@
 namespace {
 // canvas.h gives the flags Windows' own numbers; windows.h below turns the names into
 // macros, so they are taken here first and compared after.
-constexpr unsigned kCanvasFlags[] = {quipix::DT_CENTER, quipix::DT_WORDBREAK,
-                                     quipix::DT_SINGLELINE, quipix::DT_CALCRECT,
-                                     quipix::DT_NOPREFIX};
+constexpr unsigned kCanvasFlags[] = {quipix::DT_CENTER, quipix::DT_WORDBREAK, quipix::DT_SINGLELINE,
+                                     quipix::DT_CALCRECT, quipix::DT_NOPREFIX};
 }  // namespace
 
 #ifndef NOMINMAX
@@ -58,9 +57,7 @@ struct Line {
     int height = 0;  // a whole number of text lines once wrapped
 };
 
-int TextLength(const std::u16string& s) {
-    return int(std::min<std::size_t>(s.size(), INT_MAX));
-}
+int TextLength(const std::u16string& s) { return int(std::min<std::size_t>(s.size(), INT_MAX)); }
 
 const wchar_t* Wide(const std::u16string& s) { return reinterpret_cast<const wchar_t*>(s.c_str()); }
 
@@ -211,7 +208,8 @@ private:
         {
             const Selection selected(dc_, l.hfont.get());
             IntersectClipRect(dc_, 0, 0, bandWidth, height);
-            const unsigned draw = DT_NOPREFIX | DT_NOCLIP | (flags & (DT_WORDBREAK | DT_SINGLELINE | DT_CENTER));
+            const unsigned draw =
+                DT_NOPREFIX | DT_NOCLIP | (flags & (DT_WORDBREAK | DT_SINGLELINE | DT_CENTER));
             for (const Line& line : l.lines) {
                 if (line.top >= height) break;
                 if (line.text.empty()) continue;

@@ -18,7 +18,6 @@
 
 #include <shellapi.h>
 
-
 namespace {
 
 using quipix::platform::win32::Narrow;
@@ -47,25 +46,6 @@ std::vector<std::string> Parameters() {
     return params;
 }
 
-const char kUsage[] =
-    "Usage: Quipix.scr [/s | /c | /p HWND | /a HWND]\n"
-    "       Quipix.scr --record PATH [--size WxH] [--ticks N] [--every K]\n"
-    "       Quipix.scr --help | --version\n"
-    "\n"
-    "A screen saver that tells jokes.\n"
-    "\n"
-    "  (nothing), /c    the settings\n"
-    "  /s               run the saver full screen, on every monitor\n"
-    "  /p HWND          draw a preview inside the window HWND\n"
-    "  /a HWND          change the screen-saver password (Windows 95/98)\n"
-    "  --record PATH    play one joke offscreen and write it to PATH: an animated\n"
-    "                   GIF when PATH ends in .gif, else a folder of PNG frames\n"
-    "  --size WxH       scene size (default: the primary screen's)\n"
-    "  --ticks N        record N ticks of 10 ms instead of one joke\n"
-    "  --every K        keep every K-th tick\n"
-    "\n"
-    "Settings are kept in HKEY_CURRENT_USER\\Software\\Kelvara\\Quipix.\n";
-
 int Run() {
     const std::vector<std::string> params = Parameters();
     using Action = quipix::DesktopOptions::Action;
@@ -73,7 +53,7 @@ int Run() {
     switch (options.action) {
     case Action::Help:
         UseParentConsole();
-        std::cout << kUsage << std::flush;
+        std::cout << quipix::UsageText(quipix::UsageSystem::Windows) << std::flush;
         return 0;
     case Action::Version:
         UseParentConsole();
@@ -85,9 +65,10 @@ int Run() {
         return quipix::RunRecorder(options.recordArgs);
     case Action::Error:
         UseParentConsole();
-        std::cerr << "Quipix: " << options.error << "\n" << kUsage << std::flush;
+        std::cerr << "Quipix: " << options.error << "\n"
+                  << quipix::UsageText(quipix::UsageSystem::Windows) << std::flush;
         return 2;
-    case Action::Module:   // xscreensaver's options mean nothing here: the protocol decides
+    case Action::Module:  // xscreensaver's options mean nothing here: the protocol decides
     case Action::Protocol:
         break;
     }

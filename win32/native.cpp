@@ -28,7 +28,8 @@ std::string Narrow(const std::wstring& text) {
     if (text.empty()) return {};
     const int n = WideCharToMultiByte(CP_ACP, 0, text.data(), int(text.size()), nullptr, 0, nullptr, nullptr);
     std::string narrow(std::size_t(n > 0 ? n : 0), '\0');
-    if (n > 0) WideCharToMultiByte(CP_ACP, 0, text.data(), int(text.size()), narrow.data(), n, nullptr, nullptr);
+    if (n > 0)
+        WideCharToMultiByte(CP_ACP, 0, text.data(), int(text.size()), narrow.data(), n, nullptr, nullptr);
     return narrow;
 }
 
@@ -201,8 +202,8 @@ bool ChangeScreenSaverPasswordCall(WindowId parent) {
     HMODULE mpr = win32::LoadSystemLibrary(L"MPR.DLL");
     if (!mpr) return false;
     using ChangePassword = DWORD(WINAPI*)(LPCSTR, HWND, DWORD, DWORD);
-    auto change = reinterpret_cast<ChangePassword>(
-        reinterpret_cast<void*>(GetProcAddress(mpr, "PwdChangePasswordA")));
+    auto change =
+        reinterpret_cast<ChangePassword>(reinterpret_cast<void*>(GetProcAddress(mpr, "PwdChangePasswordA")));
     if (change) change("SCRSAVE", HwndFromId(parent), 0, 0);
     FreeLibrary(mpr);
     return change != nullptr;
@@ -241,8 +242,8 @@ bool VerifyScreenSavePassword(WindowId saverWindow) {
     HMODULE library = win32::LoadSystemLibrary(L"PASSWORD.CPL");
     if (!library) return true;
     using Verify = BOOL(WINAPI*)(HWND);
-    auto verify = reinterpret_cast<Verify>(
-        reinterpret_cast<void*>(GetProcAddress(library, "VerifyScreenSavePwd")));
+    auto verify =
+        reinterpret_cast<Verify>(reinterpret_cast<void*>(GetProcAddress(library, "VerifyScreenSavePwd")));
     bool accepted = true;
     if (verify) {
         // The system's dialog needs the pointer the saver hides.

@@ -65,7 +65,8 @@ public:
         std::string bytes = value.data;
         if (value.IsString()) bytes += '\0';
         if (bytes.size() > kMaxRegFileSize) return false;
-        return RegSetValueExA(k.get(), name.c_str(), 0, value.type, reinterpret_cast<const BYTE*>(bytes.data()),
+        return RegSetValueExA(k.get(), name.c_str(), 0, value.type,
+                              reinterpret_cast<const BYTE*>(bytes.data()),
                               DWORD(bytes.size())) == ERROR_SUCCESS;
     }
 };

@@ -287,7 +287,8 @@ std::vector<RECT> MonitorRects() {
             return TRUE;
         },
         reinterpret_cast<LPARAM>(&rects));
-    if (rects.empty()) rects.push_back(RECT{0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)});
+    if (rects.empty())
+        rects.push_back(RECT{0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)});
     return rects;
 }
 
@@ -299,7 +300,8 @@ void RunSaverWindows(platform::WindowId parent) {
     if (parent != 0)
         forms.push_back(std::make_unique<TfrmFullScreen>(platform::win32::HwndFromId(parent), rules));
     else
-        for (const RECT& monitor : MonitorRects()) forms.push_back(std::make_unique<TfrmFullScreen>(monitor, rules));
+        for (const RECT& monitor : MonitorRects())
+            forms.push_back(std::make_unique<TfrmFullScreen>(monitor, rules));
     // The windows end together; the run ends when the last has gone.
     for (auto& form : forms)
         form->OnClosed = [&forms] {

@@ -37,7 +37,8 @@ bool StampOf(HANDLE h, FileRegistryStamp& stamp) {
 }  // namespace
 
 FileRegistryStamp Stamp(const std::string& path) {
-    Handle file(CreateFileA(path.c_str(), FILE_READ_ATTRIBUTES, kShareAll, nullptr, OPEN_EXISTING, 0, nullptr));
+    Handle file(
+        CreateFileA(path.c_str(), FILE_READ_ATTRIBUTES, kShareAll, nullptr, OPEN_EXISTING, 0, nullptr));
     FileRegistryStamp stamp;
     if (file.ok() && !StampOf(file.h, stamp)) stamp = {};
     return stamp;

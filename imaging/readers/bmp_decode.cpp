@@ -123,8 +123,7 @@ private:
 
 }  // namespace
 
-void DecodeRle(std::span<const std::uint8_t> data, bool rle4, TPixelGraphic& image,
-               const void* sender) {
+void DecodeRle(std::span<const std::uint8_t> data, bool rle4, TPixelGraphic& image, const void* sender) {
     const std::size_t size = data.size();
     const std::uint8_t* d = data.data();
     RleTarget target(image, rle4);

@@ -22,7 +22,6 @@ void ReadBitFieldRows(TPGStream& stream, TPixelGraphic& image, const void* sende
                       const std::uint32_t masks[4], PGColor background);
 
 // RLE8 (rle4 false) or RLE4 data into an 8- or 4-bit image whose size is set.
-void DecodeRle(std::span<const std::uint8_t> data, bool rle4, TPixelGraphic& image,
-               const void* sender);
+void DecodeRle(std::span<const std::uint8_t> data, bool rle4, TPixelGraphic& image, const void* sender);
 
 }  // namespace quipix::bmp

@@ -49,8 +49,7 @@ struct InfoHeader {
 };
 
 bool AcceptedHeaderSize(std::uint32_t size) {
-    return size == kCoreHeaderSize || (size >= 16 && size <= 64) || size == 108 ||
-           size == kMaxHeaderSize;
+    return size == kCoreHeaderSize || (size >= 16 && size <= 64) || size == 108 || size == kMaxHeaderSize;
 }
 
 CoreHeader ParseCore(const std::uint8_t (&b)[kCoreHeaderSize]) {
@@ -83,8 +82,15 @@ void CheckCore(const CoreHeader& h) {
 void CheckInfo(const InfoHeader& h) {
     if (h.planes != 1) bmp::Raise(GetPGLangStr(7, "BitmapInfoHeader.biPlanes"));
     switch (h.bitCount) {
-        case 1: case 4: case 8: case 16: case 24: case 32: break;
-        default: bmp::Raise(GetPGLangStr(7, "BitmapInfoHeader.biBitCount"));
+    case 1:
+    case 4:
+    case 8:
+    case 16:
+    case 24:
+    case 32:
+        break;
+    default:
+        bmp::Raise(GetPGLangStr(7, "BitmapInfoHeader.biBitCount"));
     }
     const bool ok = h.compression == kRGB ||
                     (h.compression == kBitFields && !h.os2 && (h.bitCount == 16 || h.bitCount == 32)) ||
@@ -102,25 +108,26 @@ std::uint32_t ReadFileHeader(TPGStream& stream, std::uint32_t& offBits) {
     const std::size_t got = decode::ReadPadded(stream, sz, sizeof sz);
     stream.Seek(stream.Position() - std::int64_t(got));
     const std::uint32_t size = U32LE(sz);
-    if (!AcceptedHeaderSize(size))
-        bmp::Raise(GetPGLangStr(27, "BitmapInfoHeader/BitmapCoreHeader"));
+    if (!AcceptedHeaderSize(size)) bmp::Raise(GetPGLangStr(27, "BitmapInfoHeader/BitmapCoreHeader"));
     return size;
 }
 
-void CheckSize(std::int64_t width, std::int64_t height, TPGPixelFormat format,
-               std::int64_t minEncoded, std::int64_t available) {
+void CheckSize(std::int64_t width, std::int64_t height, TPGPixelFormat format, std::int64_t minEncoded,
+               std::int64_t available) {
     if (width < 0) return;  // SetSize reports a negative width
     switch (decode::CheckPictureSize(width, height, format, minEncoded, available)) {
-        case decode::SizeVerdict::Ok: return;
-        case decode::SizeVerdict::TooLarge: bmp::Raise(GetPGLangStr(41, "Image size"));
-        case decode::SizeVerdict::TooLittleData: bmp::Raise(GetPGLangStr(32));
+    case decode::SizeVerdict::Ok:
+        return;
+    case decode::SizeVerdict::TooLarge:
+        bmp::Raise(GetPGLangStr(41, "Image size"));
+    case decode::SizeVerdict::TooLittleData:
+        bmp::Raise(GetPGLangStr(32));
     }
 }
 
 class BMPReader : public TFileFormatReader {
 public:
-    explicit BMPReader(const std::string& extension)
-        : TFileFormatReader(extension, "Bitmap", true) {}
+    explicit BMPReader(const std::string& extension) : TFileFormatReader(extension, "Bitmap", true) {}
 
     bool IsSignature(std::span<const std::uint8_t> h) const override {
         return h.size() >= 2 && h[0] == 'B' && h[1] == 'M';
@@ -168,11 +175,21 @@ public:
         info.Count = 1;
         info.Bits = bits;
         switch (bits) {
-            case 1: info.ColorText = "2"; break;
-            case 4: info.ColorText = "16"; break;
-            case 8: info.ColorText = "256"; break;
-            case 16: info.ColorText = "64K"; break;
-            default: info.ColorText = "16.7M"; break;
+        case 1:
+            info.ColorText = "2";
+            break;
+        case 4:
+            info.ColorText = "16";
+            break;
+        case 8:
+            info.ColorText = "256";
+            break;
+        case 16:
+            info.ColorText = "64K";
+            break;
+        default:
+            info.ColorText = "16.7M";
+            break;
         }
         return info;
     }
@@ -280,8 +297,7 @@ private:
     // Continues at the file header's pixel offset when it lies past the colour table
     // and inside the file; otherwise the pixels follow the table directly.
     void SkipToPixels(TPGStream& stream) const {
-        if (pixelStart_ > stream.Position() && pixelStart_ < stream.Size())
-            stream.Seek(pixelStart_);
+        if (pixelStart_ > stream.Position() && pixelStart_ < stream.Size()) stream.Seek(pixelStart_);
     }
 
     // The file's rows have the buffer's own layout: read them straight in, in ten

@@ -13,8 +13,7 @@ std::size_t ReadPadded(TPGStream& stream, void* buffer, std::size_t count) {
     return got;
 }
 
-ByteSource::ByteSource(TPGStream& stream, std::size_t bufferSize, RaiseFn raise,
-                       std::string endMessage)
+ByteSource::ByteSource(TPGStream& stream, std::size_t bufferSize, RaiseFn raise, std::string endMessage)
     : stream_(stream), buffer_(bufferSize), raise_(raise), endMessage_(std::move(endMessage)) {}
 
 void ByteSource::RaiseEnd() const {
@@ -57,8 +56,7 @@ SizeVerdict CheckPictureSize(std::int64_t width, std::int64_t height, TPGPixelFo
     const std::int64_t stride = (std::int64_t(PixelFormatBits(format)) * width + 31) / 32 * 4;
     if (height != 0 && stride > kMaxBufferBytes / height) return SizeVerdict::TooLarge;
     const std::int64_t bytes = stride * height;
-    if (bytes > kFreeBufferBytes && available < minEncodedBytes / 8)
-        return SizeVerdict::TooLittleData;
+    if (bytes > kFreeBufferBytes && available < minEncodedBytes / 8) return SizeVerdict::TooLittleData;
     return SizeVerdict::Ok;
 }
 

@@ -26,9 +26,7 @@
 namespace quipix {
 namespace {
 
-[[noreturn]] void Raise(const std::string& text) {
-    throw EPGGIFFileFormatReader("GIF: " + text);
-}
+[[noreturn]] void Raise(const std::string& text) { throw EPGGIFFileFormatReader("GIF: " + text); }
 
 struct Session {
     TPGStream& stream;
@@ -46,8 +44,7 @@ struct Session {
     // data, or giflib's text.
     [[noreturn]] void Fail(int error) const {
         if (pending) std::rethrow_exception(pending);
-        if (error == D_GIF_ERR_READ_FAILED || error == D_GIF_ERR_EOF_TOO_SOON)
-            Raise(GetPGLangStr(32));
+        if (error == D_GIF_ERR_READ_FAILED || error == D_GIF_ERR_EOF_TOO_SOON) Raise(GetPGLangStr(32));
         const char* text = GifErrorString(error);
         Raise(text ? text : GetPGLangStr(31, "GIF decoding"));
     }
@@ -89,9 +86,7 @@ int ReadUpToFirstImage(Session& s) {
         if (DGifGetExtension(s.gif, &code, &block) == GIF_ERROR) s.Fail();
         if (code == GRAPHICS_EXT_FUNC_CODE && block) {
             GraphicsControlBlock gcb;
-            transparent = DGifExtensionToGCB(block[0], block + 1, &gcb) == GIF_OK
-                              ? gcb.TransparentColor
-                              : -1;
+            transparent = DGifExtensionToGCB(block[0], block + 1, &gcb) == GIF_OK ? gcb.TransparentColor : -1;
         }
         while (block)
             if (DGifGetExtensionNext(s.gif, &block) == GIF_ERROR) s.Fail();
@@ -115,8 +110,7 @@ void ReadFrame(Session& s, TPixelGraphic& image, const void* sender) {
     for (int pass = 0; pass < passes; ++pass) {
         const int step = d.Interlace ? kStep[pass] : 1;
         for (int y = d.Interlace ? kStart[pass] : 0; y < d.Height; y += step) {
-            if (DGifGetLine(s.gif, image.ScanLine(d.Top + y) + d.Left, d.Width) == GIF_ERROR)
-                s.Fail();
+            if (DGifGetLine(s.gif, image.ScanLine(d.Top + y) + d.Left, d.Width) == GIF_ERROR) s.Fail();
             if (image.Progress(sender, ++done, d.Height)) return;
         }
     }
@@ -146,18 +140,20 @@ void ReadGif(TPGStream& stream, TPixelGraphic& image, const void* sender) {
     const int height = std::max(s.gif->SHeight, d.Top + d.Height);
     if (width <= 0 || height <= 0) Raise(GetPGLangStr(35));
     // LZW at its best turns a 12-bit code into a string of about 4096 pixels.
-    switch (decode::CheckPictureSize(width, height, pgpf8Bit,
-                                     std::int64_t(width) * height / 2731, stream.Remaining())) {
-        case decode::SizeVerdict::Ok: break;
-        case decode::SizeVerdict::TooLarge: Raise(GetPGLangStr(41, "Image size"));
-        case decode::SizeVerdict::TooLittleData: Raise(GetPGLangStr(32));
+    switch (decode::CheckPictureSize(width, height, pgpf8Bit, std::int64_t(width) * height / 2731,
+                                     stream.Remaining())) {
+    case decode::SizeVerdict::Ok:
+        break;
+    case decode::SizeVerdict::TooLarge:
+        Raise(GetPGLangStr(41, "Image size"));
+    case decode::SizeVerdict::TooLittleData:
+        Raise(GetPGLangStr(32));
     }
 
     image.SetSize(width, height, pgpf8Bit);
     image.SetPaletteCount(std::max(map->ColorCount, transparent + 1));
     for (int i = 0; i < map->ColorCount; ++i)
-        image.SetPaletteEntries(i, PGRGB(map->Colors[i].Red, map->Colors[i].Green,
-                                         map->Colors[i].Blue));
+        image.SetPaletteEntries(i, PGRGB(map->Colors[i].Red, map->Colors[i].Green, map->Colors[i].Blue));
     if (transparent >= 0) {
         image.SetPaletteEntries(transparent, back);
         image.SetBackGroundColor(back);
@@ -182,8 +178,8 @@ public:
     TGIFFileFormatReader() : TFileFormatReader("gif", "Graphics Interchange Format", true, 1) {}
 
     bool IsSignature(std::span<const std::uint8_t> header) const override {
-        return header.size() >= 6 && (std::memcmp(header.data(), "GIF87a", 6) == 0 ||
-                                      std::memcmp(header.data(), "GIF89a", 6) == 0);
+        return header.size() >= 6 &&
+               (std::memcmp(header.data(), "GIF87a", 6) == 0 || std::memcmp(header.data(), "GIF89a", 6) == 0);
     }
 
     void ReadImage(TPGStream& stream, TPixelGraphic& image, int index) override {
@@ -217,8 +213,6 @@ public:
 
 }  // namespace
 
-std::unique_ptr<TFileFormatReader> MakeGIFReader() {
-    return std::make_unique<TGIFFileFormatReader>();
-}
+std::unique_ptr<TFileFormatReader> MakeGIFReader() { return std::make_unique<TGIFFileFormatReader>(); }
 
 }  // namespace quipix

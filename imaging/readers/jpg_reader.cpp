@@ -74,9 +74,8 @@ void OutputMessage(j_common_ptr cinfo) {
     (*cinfo->err->format_message)(cinfo, text);
     bool failed = false;
     try {
-        HandleReadWarning(s.action, "JPG Warning", "JPG: ", text, [](const std::string& m) {
-            throw EPGJPGFileFormatReaderWriter(m);
-        });
+        HandleReadWarning(s.action, "JPG Warning", "JPG: ", text,
+                          [](const std::string& m) { throw EPGJPGFileFormatReaderWriter(m); });
     } catch (...) {
         s.pending = std::current_exception();
         failed = true;
@@ -188,8 +187,7 @@ Outcome Decode(Session& s, TPixelGraphic& image, const void* sender, bool fastDC
     c.dither_mode = JDITHER_NONE;
     c.two_pass_quantize = FALSE;
     // Colour rows come out blue, green, red: the image's own byte order.
-    if (c.jpeg_color_space == JCS_YCbCr || c.jpeg_color_space == JCS_RGB)
-        c.out_color_space = JCS_EXT_BGR;
+    if (c.jpeg_color_space == JCS_YCbCr || c.jpeg_color_space == JCS_RGB) c.out_color_space = JCS_EXT_BGR;
     jpeg_calc_output_dimensions(&c);
     TPGPixelFormat format;
     if (c.output_components == 1)
@@ -224,9 +222,7 @@ Outcome Decode(Session& s, TPixelGraphic& image, const void* sender, bool fastDC
     return Outcome::Ok;
 }
 
-[[noreturn]] void Raise(const std::string& text) {
-    throw EPGJPGFileFormatReaderWriter("JPG: " + text);
-}
+[[noreturn]] void Raise(const std::string& text) { throw EPGJPGFileFormatReaderWriter("JPG: " + text); }
 
 [[noreturn]] void RaiseFailure(Session& s, Outcome outcome) {
     if (s.pending) std::rethrow_exception(s.pending);
@@ -279,11 +275,8 @@ public:
         info.Height = int(c.image_height);
         info.Bits = 8 * c.num_components;
         static const char* const kColors[] = {"256", "64K", "16.7M", "4294.9M"};
-        info.ColorText = c.num_components >= 1 && c.num_components <= 4
-                             ? kColors[c.num_components - 1]
-                             : "?";
-        static const char* const kSpaces[] = {"unknown", "GrayScale", "RGB",
-                                              "YCbCr",   "CMYK",      "YCbCrK"};
+        info.ColorText = c.num_components >= 1 && c.num_components <= 4 ? kColors[c.num_components - 1] : "?";
+        static const char* const kSpaces[] = {"unknown", "GrayScale", "RGB", "YCbCr", "CMYK", "YCbCrK"};
         const int space = int(c.jpeg_color_space);
         info.Info1 = space >= 0 && space <= 5 ? kSpaces[space] : "";
         if (c.progressive_mode) info.Info1 += ", Progressive";

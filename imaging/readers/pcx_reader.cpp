@@ -57,9 +57,7 @@ class PCXReader : public TFileFormatReader {
 public:
     PCXReader() : TFileFormatReader("pcx", "Paintbrush", true) {}
 
-    bool IsSignature(std::span<const std::uint8_t> h) const override {
-        return !h.empty() && h[0] == 0x0A;
-    }
+    bool IsSignature(std::span<const std::uint8_t> h) const override { return !h.empty() && h[0] == 0x0A; }
 
     void ReadImage(TPGStream& stream, TPixelGraphic& image, int index) override {
         if (index != 0) Raise(GetPGLangStr(7, "Index"));
@@ -79,11 +77,13 @@ public:
             if (h.bytesPerLine < needed) Raise(GetPGLangStr(20, "BytesPerLine"));
             // Two bytes encode at most 63 line bytes.
             const std::int64_t minEncoded = std::int64_t(lineLen) * height * 2 / 63;
-            switch (decode::CheckPictureSize(width, height, format, minEncoded,
-                                             stream.Remaining())) {
-                case decode::SizeVerdict::Ok: break;
-                case decode::SizeVerdict::TooLarge: Raise(GetPGLangStr(41, "Image size"));
-                case decode::SizeVerdict::TooLittleData: Raise(GetPGLangStr(32));
+            switch (decode::CheckPictureSize(width, height, format, minEncoded, stream.Remaining())) {
+            case decode::SizeVerdict::Ok:
+                break;
+            case decode::SizeVerdict::TooLarge:
+                Raise(GetPGLangStr(41, "Image size"));
+            case decode::SizeVerdict::TooLittleData:
+                Raise(GetPGLangStr(32));
             }
         }
         image.SetWidth(width);
@@ -110,53 +110,61 @@ public:
         info.Height = h.yMax - h.yMin + 1;
         info.ColorText = info.Bits == 24 ? "16.7M" : decode::Pow2Text(info.Bits);
         switch (h.version) {
-            case 0: info.Info1 = "Version 2.5 (0)"; break;
-            case 2: info.Info1 = "Version 2.8 (2) with Palette"; break;
-            case 3: info.Info1 = "Version 2.8 (3) without Palette"; break;
-            case 5: info.Info1 = "Version 3.0 (5)"; break;
-            default: break;
+        case 0:
+            info.Info1 = "Version 2.5 (0)";
+            break;
+        case 2:
+            info.Info1 = "Version 2.8 (2) with Palette";
+            break;
+        case 3:
+            info.Info1 = "Version 2.8 (3) without Palette";
+            break;
+        case 5:
+            info.Info1 = "Version 3.0 (5)";
+            break;
+        default:
+            break;
         }
         return info;
     }
 
 private:
-    static void ReadPalette(TPGStream& stream, TPixelGraphic& image, const Header& h,
-                            TPGPixelFormat format) {
+    static void ReadPalette(TPGStream& stream, TPixelGraphic& image, const Header& h, TPGPixelFormat format) {
         switch (format) {
-            case pgpf1Bit:
-                image.SetPaletteIdent(pBlackWhite);
-                break;
-            case pgpf4Bit:
-                if (h.version == 3) {
-                    image.SetPaletteIdent(pSys16);
-                } else {
-                    image.SetPaletteCount(16);
-                    for (int i = 0; i < 16; ++i) {
-                        const std::uint8_t* e = h.colorMap + i * 3;
-                        image.SetPaletteEntries(i, PGRGB(e[0], e[1], e[2]));
-                    }
+        case pgpf1Bit:
+            image.SetPaletteIdent(pBlackWhite);
+            break;
+        case pgpf4Bit:
+            if (h.version == 3) {
+                image.SetPaletteIdent(pSys16);
+            } else {
+                image.SetPaletteCount(16);
+                for (int i = 0; i < 16; ++i) {
+                    const std::uint8_t* e = h.colorMap + i * 3;
+                    image.SetPaletteEntries(i, PGRGB(e[0], e[1], e[2]));
                 }
-                break;
-            case pgpf8Bit: {
-                const std::int64_t back = stream.Position();
-                stream.Seek(stream.Size() - kPaletteTail);
-                std::uint8_t marker = 0;
-                if (stream.Read(&marker, 1) != 1 || marker != 12) {
-                    stream.Seek(back);
-                    Raise(GetPGLangStr(33));
-                }
-                std::uint8_t table[768];
-                const bool complete = stream.Read(table, sizeof table) == sizeof table;
-                stream.Seek(back);
-                if (!complete) Raise(GetPGLangStr(32));
-                image.SetPaletteCount(256);
-                for (int i = 0; i < 256; ++i)
-                    image.SetPaletteEntries(i, PGRGB(table[i * 3], table[i * 3 + 1], table[i * 3 + 2]));
-                break;
             }
-            case pgpf24Bit:
-                image.SetPaletteIdent(pTrueColor);
-                break;
+            break;
+        case pgpf8Bit: {
+            const std::int64_t back = stream.Position();
+            stream.Seek(stream.Size() - kPaletteTail);
+            std::uint8_t marker = 0;
+            if (stream.Read(&marker, 1) != 1 || marker != 12) {
+                stream.Seek(back);
+                Raise(GetPGLangStr(33));
+            }
+            std::uint8_t table[768];
+            const bool complete = stream.Read(table, sizeof table) == sizeof table;
+            stream.Seek(back);
+            if (!complete) Raise(GetPGLangStr(32));
+            image.SetPaletteCount(256);
+            for (int i = 0; i < 256; ++i)
+                image.SetPaletteEntries(i, PGRGB(table[i * 3], table[i * 3 + 1], table[i * 3 + 2]));
+            break;
+        }
+        case pgpf24Bit:
+            image.SetPaletteIdent(pTrueColor);
+            break;
         }
     }
 
@@ -176,8 +184,7 @@ private:
         }
     }
 
-    static void ConvertLine(const std::uint8_t* line, const Header& h, std::uint8_t* out,
-                            int width) {
+    static void ConvertLine(const std::uint8_t* line, const Header& h, std::uint8_t* out, int width) {
         const std::size_t bpl = std::size_t(h.bytesPerLine);
         if (h.bitsPerPixel == 1 && h.planes == 1) {
             const int bytes = (width + 7) / 8;

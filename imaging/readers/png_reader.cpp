@@ -160,8 +160,7 @@ png_color_16 BackgroundInFileFormat(PGColor color, int colorType, int depth) {
 PGColor ColorOfFileBackground(const png_color_16& back, int colorType, int depth) {
     if (colorType == PNG_COLOR_TYPE_PALETTE) return PGRGB(back.red, back.green, back.blue);
     if (colorType & PNG_COLOR_MASK_COLOR)
-        return PGRGB(To8Bits(back.red, depth), To8Bits(back.green, depth),
-                     To8Bits(back.blue, depth));
+        return PGRGB(To8Bits(back.red, depth), To8Bits(back.green, depth), To8Bits(back.blue, depth));
     const int g = To8Bits(back.gray, depth);
     return PGRGB(g, g, g);
 }
@@ -202,17 +201,17 @@ Outcome Decode(Session& s, TPixelGraphic& image, const void* sender) {
     // Deflate packs at most about 1032 bytes into one, so a file far shorter than
     // that share of its scanlines was cut or crafted: refusing it here keeps a
     // preview that ignores warnings from allocating a picture the file cannot fill.
-    const std::int64_t scanlineBytes =
-        (std::int64_t(width) * channels * depth + 7) / 8 * height + height;
-    switch (decode::CheckPictureSize(width, height, format, scanlineBytes / 1032,
-                                     s.stream->Remaining())) {
-        case decode::SizeVerdict::Ok: break;
-        case decode::SizeVerdict::TooLarge: return Outcome::TooLarge;
-        case decode::SizeVerdict::TooLittleData: return Outcome::TooLittleData;
+    const std::int64_t scanlineBytes = (std::int64_t(width) * channels * depth + 7) / 8 * height + height;
+    switch (decode::CheckPictureSize(width, height, format, scanlineBytes / 1032, s.stream->Remaining())) {
+    case decode::SizeVerdict::Ok:
+        break;
+    case decode::SizeVerdict::TooLarge:
+        return Outcome::TooLarge;
+    case decode::SizeVerdict::TooLittleData:
+        return Outcome::TooLittleData;
     }
 
-    const bool transparent =
-        png_get_valid(png, info, PNG_INFO_tRNS) || (colorType & PNG_COLOR_MASK_ALPHA);
+    const bool transparent = png_get_valid(png, info, PNG_INFO_tRNS) || (colorType & PNG_COLOR_MASK_ALPHA);
     png_color_16p fileBackChunk = nullptr;
     png_color_16 fileBack{};  // a copy: the library rewrites its own after the update
     bool useFileBack = false;
@@ -242,13 +241,11 @@ Outcome Decode(Session& s, TPixelGraphic& image, const void* sender) {
         image.Gamma = PGDisplayGamma;
 
     if (depth == 16) png_set_strip_16(png);
-    if (colorType == PNG_COLOR_TYPE_RGB || colorType == PNG_COLOR_TYPE_RGB_ALPHA)
-        png_set_bgr(png);
+    if (colorType == PNG_COLOR_TYPE_RGB || colorType == PNG_COLOR_TYPE_RGB_ALPHA) png_set_bgr(png);
     const int passes = png_set_interlace_handling(png);
     png_read_update_info(png, info);
     // Every delivered row must fit a row of the picture.
-    if (png_get_rowbytes(png, info) > std::size_t(PixelStride(width, format)))
-        return Outcome::Unsupported;
+    if (png_get_rowbytes(png, info) > std::size_t(PixelStride(width, format))) return Outcome::Unsupported;
 
     image.SetSize(width, height, format);
     if (colorType == PNG_COLOR_TYPE_PALETTE) {
@@ -260,8 +257,7 @@ Outcome Decode(Session& s, TPixelGraphic& image, const void* sender) {
             if (count > capacity) count = capacity;
             image.SetPaletteCount(count);
             for (int i = 0; i < count; ++i)
-                image.SetPaletteEntries(i, PGRGB(palette[i].red, palette[i].green,
-                                                 palette[i].blue));
+                image.SetPaletteEntries(i, PGRGB(palette[i].red, palette[i].green, palette[i].blue));
         }
     } else if (!(colorType & PNG_COLOR_MASK_COLOR)) {
         image.SetPaletteIdent(depth == 1   ? pBlackWhite
@@ -292,9 +288,7 @@ Outcome Decode(Session& s, TPixelGraphic& image, const void* sender) {
     return Outcome::Ok;
 }
 
-[[noreturn]] void Raise(const std::string& text) {
-    throw EPGPNGFileFormatReaderWriter("PNG: " + text);
-}
+[[noreturn]] void Raise(const std::string& text) { throw EPGPNGFileFormatReaderWriter("PNG: " + text); }
 
 [[noreturn]] void RaiseFailure(Session& s, Outcome outcome) {
     if (s.pending) std::rethrow_exception(s.pending);
@@ -366,14 +360,29 @@ public:
         const int colorType = png_get_color_type(s.png, s.info);
         info.Bits = png_get_bit_depth(s.png, s.info) * png_get_channels(s.png, s.info);
         switch (info.Bits) {
-        case 1: info.ColorText = "2"; break;
-        case 2: info.ColorText = "4"; break;
-        case 4: info.ColorText = "16"; break;
-        case 8: info.ColorText = "256"; break;
-        case 16: info.ColorText = "64K?"; break;
-        case 24: info.ColorText = "16.7M"; break;
-        case 32: info.ColorText = "16.7M?"; break;
-        default: info.ColorText = "?";
+        case 1:
+            info.ColorText = "2";
+            break;
+        case 2:
+            info.ColorText = "4";
+            break;
+        case 4:
+            info.ColorText = "16";
+            break;
+        case 8:
+            info.ColorText = "256";
+            break;
+        case 16:
+            info.ColorText = "64K?";
+            break;
+        case 24:
+            info.ColorText = "16.7M";
+            break;
+        case 32:
+            info.ColorText = "16.7M?";
+            break;
+        default:
+            info.ColorText = "?";
         }
         if (colorType == PNG_COLOR_TYPE_PALETTE)
             info.Info1 = "palette";
@@ -382,8 +391,7 @@ public:
         else
             info.Info1 = "GrayScale";
         if (colorType & PNG_COLOR_MASK_ALPHA) info.Info1 += ", alpha";
-        if (png_get_interlace_type(s.png, s.info) != PNG_INTERLACE_NONE)
-            info.Info1 += ", interlaced";
+        if (png_get_interlace_type(s.png, s.info) != PNG_INTERLACE_NONE) info.Info1 += ", interlaced";
         info.Info2 = ChunkList(s.png, s.info);
         return info;
     }
@@ -391,8 +399,6 @@ public:
 
 }  // namespace
 
-std::unique_ptr<TFileFormatReader> MakePNGReader() {
-    return std::make_unique<TPNGFileFormatReader>();
-}
+std::unique_ptr<TFileFormatReader> MakePNGReader() { return std::make_unique<TPNGFileFormatReader>(); }
 
 }  // namespace quipix

@@ -85,12 +85,18 @@ struct Kind {
 
 Kind KindOf(int digit) {
     switch (digit) {
-        case 1: return {false, 1, pgpf1Bit, pBlackWhite};
-        case 2: return {false, 1, pgpf8Bit, pGray256};
-        case 3: return {false, 3, pgpf24Bit, pTrueColor};
-        case 4: return {true, 1, pgpf1Bit, pBlackWhite};
-        case 5: return {true, 1, pgpf8Bit, pGray256};
-        default: return {true, 3, pgpf24Bit, pTrueColor};
+    case 1:
+        return {false, 1, pgpf1Bit, pBlackWhite};
+    case 2:
+        return {false, 1, pgpf8Bit, pGray256};
+    case 3:
+        return {false, 3, pgpf24Bit, pTrueColor};
+    case 4:
+        return {true, 1, pgpf1Bit, pBlackWhite};
+    case 5:
+        return {true, 1, pgpf8Bit, pGray256};
+    default:
+        return {true, 3, pgpf24Bit, pTrueColor};
     }
 }
 
@@ -108,8 +114,7 @@ std::uint8_t Scale(std::uint32_t v, std::uint32_t maxval) {
 
 class PxMReader : public TFileFormatReader {
 public:
-    PxMReader(const std::string& extension, const std::string& description, char text,
-              char binary)
+    PxMReader(const std::string& extension, const std::string& description, char text, char binary)
         : TFileFormatReader(extension, description, true), text_(text), binary_(binary) {}
 
     bool IsSignature(std::span<const std::uint8_t> h) const override {
@@ -130,20 +135,20 @@ public:
         const std::uint32_t height = scanner.Number();
         const bool bitmap = kind.format == pgpf1Bit;
         const std::uint32_t maxval = bitmap ? 1 : scanner.Number();
-        if (width < 1 || height < 1 || maxval == 0 || (kind.binary && maxval >= 256))
-            Raise(GetPGLangStr(30));
+        if (width < 1 || height < 1 || maxval == 0 || (kind.binary && maxval >= 256)) Raise(GetPGLangStr(30));
 
         const std::int64_t samples = std::int64_t(width) * height * kind.samples;
         const std::int64_t rowBytes =
             bitmap ? (std::int64_t(width) + 7) / 8 : std::int64_t(width) * kind.samples;
         // Text samples need a digit and a separator each, bitmap samples only a digit.
-        const std::int64_t minEncoded =
-            kind.binary ? rowBytes * height : bitmap ? samples : samples * 2 - 1;
-        switch (decode::CheckPictureSize(width, height, kind.format, minEncoded,
-                                         source.Remaining())) {
-            case decode::SizeVerdict::Ok: break;
-            case decode::SizeVerdict::TooLarge: Raise(GetPGLangStr(41, "Image size"));
-            case decode::SizeVerdict::TooLittleData: Raise(GetPGLangStr(32));
+        const std::int64_t minEncoded = kind.binary ? rowBytes * height : bitmap ? samples : samples * 2 - 1;
+        switch (decode::CheckPictureSize(width, height, kind.format, minEncoded, source.Remaining())) {
+        case decode::SizeVerdict::Ok:
+            break;
+        case decode::SizeVerdict::TooLarge:
+            Raise(GetPGLangStr(41, "Image size"));
+        case decode::SizeVerdict::TooLittleData:
+            Raise(GetPGLangStr(32));
         }
         image.SetSize(int(width), int(height), kind.format);
 
@@ -231,10 +236,8 @@ private:
 }  // namespace
 
 std::unique_ptr<TFileFormatReader> MakePxMReader(const std::string& extension) {
-    if (extension == "pgm")
-        return std::make_unique<PxMReader>(extension, "Portable Graymap", '2', '5');
-    if (extension == "ppm")
-        return std::make_unique<PxMReader>(extension, "Portable Pixelmap", '3', '6');
+    if (extension == "pgm") return std::make_unique<PxMReader>(extension, "Portable Graymap", '2', '5');
+    if (extension == "ppm") return std::make_unique<PxMReader>(extension, "Portable Pixelmap", '3', '6');
     return std::make_unique<PxMReader>(extension, "Portable Bitmap", '1', '4');
 }
 

@@ -56,8 +56,7 @@ struct Packet {
     std::uint8_t value[4] = {};
 };
 
-void DecodeRunLengthRow(decode::ByteSource& source, std::uint8_t* row, int width, int bpp,
-                        Packet& packet) {
+void DecodeRunLengthRow(decode::ByteSource& source, std::uint8_t* row, int width, int bpp, Packet& packet) {
     int x = 0;
     while (x < width) {
         if (packet.left == 0) {
@@ -85,21 +84,21 @@ void ConvertRow(const std::uint8_t* in, std::uint8_t* out, int width, int depth,
     for (int x = 0; x < width; ++x, in += bpp) {
         std::uint8_t* p = out + std::size_t(mirror ? width - 1 - x : x) * outBytes;
         switch (depth) {
-            case 8:
-                p[0] = in[0];
-                break;
-            case 16: {
-                const int lo = in[0], hi = in[1];
-                p[2] = std::uint8_t((hi & 0x7C) << 1);
-                p[1] = std::uint8_t(((hi & 3) << 6) | ((lo >> 5) << 3));
-                p[0] = std::uint8_t(lo << 3);
-                break;
-            }
-            default:  // 24 and 32: blue, green, red (and an alpha byte that is dropped)
-                p[0] = in[0];
-                p[1] = in[1];
-                p[2] = in[2];
-                break;
+        case 8:
+            p[0] = in[0];
+            break;
+        case 16: {
+            const int lo = in[0], hi = in[1];
+            p[2] = std::uint8_t((hi & 0x7C) << 1);
+            p[1] = std::uint8_t(((hi & 3) << 6) | ((lo >> 5) << 3));
+            p[0] = std::uint8_t(lo << 3);
+            break;
+        }
+        default:  // 24 and 32: blue, green, red (and an alpha byte that is dropped)
+            p[0] = in[0];
+            p[1] = in[1];
+            p[2] = in[2];
+            break;
         }
     }
 }
@@ -111,13 +110,11 @@ public:
     void ReadImage(TPGStream& stream, TPixelGraphic& image, int index) override {
         if (index != 0) Raise(GetPGLangStr(7, "Index"));
         const Header h = ReadHeader(stream);
-        if (h.depth != 8 && h.depth != 16 && h.depth != 24 && h.depth != 32)
-            Raise(GetPGLangStr(30));
+        if (h.depth != 8 && h.depth != 16 && h.depth != 24 && h.depth != 32) Raise(GetPGLangStr(30));
         const int bpp = h.depth / 8;
         // A first index past the map's length leaves no entries: read as no map.
         const int entries =
-            (h.depth == 8 && h.mapType == 1 && h.mapFirst <= h.mapLength) ? h.mapLength - h.mapFirst
-                                                                          : 0;
+            (h.depth == 8 && h.mapType == 1 && h.mapFirst <= h.mapLength) ? h.mapLength - h.mapFirst : 0;
         stream.Skip(h.idLength);
         const std::int64_t mapStart = stream.Position();
         std::vector<PGColor> map;
@@ -129,13 +126,14 @@ public:
 
         const TPGPixelFormat format = h.depth == 8 ? pgpf8Bit : pgpf24Bit;
         const std::int64_t pixels = std::int64_t(h.width) * h.height;
-        const std::int64_t minEncoded =
-            h.RunLength() ? (pixels + 127) / 128 * (1 + bpp) : pixels * bpp;
-        switch (decode::CheckPictureSize(h.width, h.height, format, minEncoded,
-                                         stream.Remaining())) {
-            case decode::SizeVerdict::Ok: break;
-            case decode::SizeVerdict::TooLarge: Raise(GetPGLangStr(41, "Image size"));
-            case decode::SizeVerdict::TooLittleData: Raise(GetPGLangStr(32));
+        const std::int64_t minEncoded = h.RunLength() ? (pixels + 127) / 128 * (1 + bpp) : pixels * bpp;
+        switch (decode::CheckPictureSize(h.width, h.height, format, minEncoded, stream.Remaining())) {
+        case decode::SizeVerdict::Ok:
+            break;
+        case decode::SizeVerdict::TooLarge:
+            Raise(GetPGLangStr(41, "Image size"));
+        case decode::SizeVerdict::TooLittleData:
+            Raise(GetPGLangStr(32));
         }
         image.SetSize(h.width, h.height, format);
         if (h.depth == 8) {
@@ -158,21 +156,32 @@ public:
         TImageInfo info;
         const std::string blackAndWhite = "\"Black-and-white\"";
         switch (h.imageType) {
-            case 1: info.Info1 = "Uncompressed", info.Info2 = "Color-mapped"; break;
-            case 2: info.Info1 = "Uncompressed", info.Info2 = "True-color"; break;
-            case 3: info.Info1 = "Uncompressed", info.Info2 = blackAndWhite; break;
-            case 9: info.Info1 = "Run-length encoded", info.Info2 = "Color-mapped"; break;
-            case 10: info.Info1 = "Run-length encoded", info.Info2 = "True-color"; break;
-            case 11: info.Info1 = "Run-length encoded", info.Info2 = blackAndWhite; break;
-            default: Raise(GetPGLangStr(20, "ImageType"));
+        case 1:
+            info.Info1 = "Uncompressed", info.Info2 = "Color-mapped";
+            break;
+        case 2:
+            info.Info1 = "Uncompressed", info.Info2 = "True-color";
+            break;
+        case 3:
+            info.Info1 = "Uncompressed", info.Info2 = blackAndWhite;
+            break;
+        case 9:
+            info.Info1 = "Run-length encoded", info.Info2 = "Color-mapped";
+            break;
+        case 10:
+            info.Info1 = "Run-length encoded", info.Info2 = "True-color";
+            break;
+        case 11:
+            info.Info1 = "Run-length encoded", info.Info2 = blackAndWhite;
+            break;
+        default:
+            Raise(GetPGLangStr(20, "ImageType"));
         }
         info.Count = 1;
         info.Width = h.width;
         info.Height = h.height;
         info.Bits = h.depth;
-        info.ColorText = h.depth <= 23   ? decode::Pow2Text(h.depth)
-                         : h.depth == 24 ? "16.7M"
-                                         : "16.7M ?";
+        info.ColorText = h.depth <= 23 ? decode::Pow2Text(h.depth) : h.depth == 24 ? "16.7M" : "16.7M ?";
         return info;
     }
 

@@ -296,8 +296,8 @@ private:
         if (reverse_) ReverseBits(packed_.data(), packed_.size());
         strip_.resize(stripBytes);
         std::size_t got = 0;
-        if (libdeflate_zlib_decompress(whole_, packed_.data(), packed_.size(), strip_.data(),
-                                       stripBytes, &got) != LIBDEFLATE_SUCCESS ||
+        if (libdeflate_zlib_decompress(whole_, packed_.data(), packed_.size(), strip_.data(), stripBytes,
+                                       &got) != LIBDEFLATE_SUCCESS ||
             got < stripBytes)
             return false;
         stripLen_ = got;
@@ -332,8 +332,7 @@ std::unique_ptr<RowDecoder> MakeDeflateDecoder(TPGStream& stream, bool reverseBi
     return std::make_unique<DeflateDecoder>(stream, reverseBits);
 }
 
-void UndoHorizontalPredictor(std::uint8_t* row, std::size_t bytes, int samples, int bits,
-                             bool bigEndian) {
+void UndoHorizontalPredictor(std::uint8_t* row, std::size_t bytes, int samples, int bits, bool bigEndian) {
     const std::size_t step = std::size_t(samples) * std::size_t(bits / 8);
     if (bits == 8) {
         // RGB rows keep one running sum per sample in a register; the three sums are
@@ -353,9 +352,7 @@ void UndoHorizontalPredictor(std::uint8_t* row, std::size_t bytes, int samples, 
         for (std::size_t i = step; i < bytes; ++i) row[i] = std::uint8_t(row[i] + row[i - step]);
         return;
     }
-    const auto get = [&](const std::uint8_t* p) {
-        return bigEndian ? decode::U16BE(p) : decode::U16LE(p);
-    };
+    const auto get = [&](const std::uint8_t* p) { return bigEndian ? decode::U16BE(p) : decode::U16LE(p); };
     for (std::size_t i = step; i + 1 < bytes; i += 2) {
         const std::uint16_t v = std::uint16_t(get(row + i) + get(row + i - step));
         row[i + (bigEndian ? 0 : 1)] = std::uint8_t(v >> 8);

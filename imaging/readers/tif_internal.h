@@ -55,8 +55,7 @@ std::unique_ptr<RowDecoder> MakeDeflateDecoder(TPGStream& stream, bool reverseBi
 
 // Horizontal differencing (Predictor 2) undone on one row of 8- or 16-bit samples
 // with samples values per pixel; 16-bit samples are in the file's byte order.
-void UndoHorizontalPredictor(std::uint8_t* row, std::size_t bytes, int samples, int bits,
-                             bool bigEndian);
+void UndoHorizontalPredictor(std::uint8_t* row, std::size_t bytes, int samples, int bits, bool bigEndian);
 
 // Keeps the high byte of every 16-bit sample, in place: count samples.
 void NarrowTo8Bits(std::uint8_t* row, std::size_t count, bool bigEndian);

@@ -47,11 +47,14 @@ enum Tag : std::uint16_t {
 enum FieldType : std::uint16_t { kByte = 1, kShort = 3, kLong = 4 };
 enum Photometric : std::uint32_t { kWhiteIsZero = 0, kBlackIsZero = 1, kRGB = 2, kPalette = 3, kCMYK = 5 };
 enum Compression : std::uint32_t {
-    kNone = 1, kLZW = 5, kDeflate = 8, kPackBits = 32773, kOldDeflate = 32946
+    kNone = 1,
+    kLZW = 5,
+    kDeflate = 8,
+    kPackBits = 32773,
+    kOldDeflate = 32946
 };
 
-const std::string kStripCountText =
-    "TIFF: NumStripOffsets<>(ImageLength+RowsPerStrip-1) div RowsPerStrip";
+const std::string kStripCountText = "TIFF: NumStripOffsets<>(ImageLength+RowsPerStrip-1) div RowsPerStrip";
 
 struct Entry {
     std::uint16_t type = 0;
@@ -121,15 +124,23 @@ public:
     std::vector<std::uint32_t> bits, stripOffsets, stripByteCounts, colorMap;
 
 private:
-    std::uint16_t U16(const std::uint8_t* p) const { return bigEndian_ ? decode::U16BE(p) : decode::U16LE(p); }
-    std::uint32_t U32(const std::uint8_t* p) const { return bigEndian_ ? decode::U32BE(p) : decode::U32LE(p); }
+    std::uint16_t U16(const std::uint8_t* p) const {
+        return bigEndian_ ? decode::U16BE(p) : decode::U16LE(p);
+    }
+    std::uint32_t U32(const std::uint8_t* p) const {
+        return bigEndian_ ? decode::U32BE(p) : decode::U32LE(p);
+    }
 
     static int ElementSize(std::uint16_t type) {
         switch (type) {
-            case kByte: return 1;
-            case kShort: return 2;
-            case kLong: return 4;
-            default: Raise("Unsupported field Type: " + std::to_string(type));
+        case kByte:
+            return 1;
+        case kShort:
+            return 2;
+        case kLong:
+            return 4;
+        default:
+            Raise("Unsupported field Type: " + std::to_string(type));
         }
     }
 
@@ -169,21 +180,21 @@ private:
 
     bool LayoutAccepted() const {
         // Colour samples are all 8 or all 16 bits; 16-bit ones keep their high byte.
-        const bool even = (bits[0] == 8 || bits[0] == 16) &&
-                          std::all_of(bits.begin(), bits.end(),
-                                      [&](std::uint32_t b) { return b == bits[0]; });
+        const bool even =
+            (bits[0] == 8 || bits[0] == 16) &&
+            std::all_of(bits.begin(), bits.end(), [&](std::uint32_t b) { return b == bits[0]; });
         switch (photometric) {
-            case kWhiteIsZero:
-            case kBlackIsZero:
-                return samples == 1 && (bits[0] == 1 || bits[0] == 4 || bits[0] == 8 || bits[0] == 16);
-            case kPalette:
-                return samples == 1 && (bits[0] == 1 || bits[0] == 4 || bits[0] == 8);
-            case kRGB:
-                return (samples == 3 || samples == 4) && even;
-            case kCMYK:
-                return samples == 4 && even;
-            default:
-                return false;
+        case kWhiteIsZero:
+        case kBlackIsZero:
+            return samples == 1 && (bits[0] == 1 || bits[0] == 4 || bits[0] == 8 || bits[0] == 16);
+        case kPalette:
+            return samples == 1 && (bits[0] == 1 || bits[0] == 4 || bits[0] == 8);
+        case kRGB:
+            return (samples == 3 || samples == 4) && even;
+        case kCMYK:
+            return samples == 4 && even;
+        default:
+            return false;
         }
     }
 
@@ -195,27 +206,35 @@ private:
 
 void CheckCompression(std::uint32_t compression) {
     switch (compression) {
-        case kNone: case kPackBits: case kLZW: case kDeflate: case kOldDeflate: return;
-        case 2: Raise("Unsupported compression CCITT 1D");
-        case 3: Raise("Unsupported compression Group 3 Fax");
-        case 4: Raise("Unsupported compression Group 4 Fax");
-        case 6: Raise("Unsupported compression JPEG");
-        default: Raise("Unsupported compression " + std::to_string(compression));
+    case kNone:
+    case kPackBits:
+    case kLZW:
+    case kDeflate:
+    case kOldDeflate:
+        return;
+    case 2:
+        Raise("Unsupported compression CCITT 1D");
+    case 3:
+        Raise("Unsupported compression Group 3 Fax");
+    case 4:
+        Raise("Unsupported compression Group 4 Fax");
+    case 6:
+        Raise("Unsupported compression JPEG");
+    default:
+        Raise("Unsupported compression " + std::to_string(compression));
     }
 }
 
 // PackBits codes until the row is full; a run that would overflow it is an error.
 // With FillOrder 2 every byte of the strip, codes included, has its bits reversed.
-void DecodePackBitsRow(decode::ByteSource& source, std::uint8_t* row, std::size_t size, int r,
-                       bool reverse) {
+void DecodePackBitsRow(decode::ByteSource& source, std::uint8_t* row, std::size_t size, int r, bool reverse) {
     std::size_t filled = 0;
     while (filled < size) {
         const std::uint8_t code = source.Next();
         const int n = std::int8_t(reverse ? tif::ReversedBits(code) : code);
         if (n == -128) continue;
         const std::size_t count = n >= 0 ? std::size_t(n) + 1 : std::size_t(1 - n);
-        if (count > size - filled)
-            RaiseFull("TIFF (PackBits): " + GetPGLangStr(38, std::to_string(r)));
+        if (count > size - filled) RaiseFull("TIFF (PackBits): " + GetPGLangStr(38, std::to_string(r)));
         if (n >= 0)
             source.Read(row + filled, count);
         else
@@ -230,48 +249,48 @@ void ConvertRow(const Directory& d, const std::uint8_t* in, std::uint8_t* out, i
     const bool whiteIsZero = d.photometric == kWhiteIsZero;
     const std::uint32_t sampleBits = std::min<std::uint32_t>(d.bits[0], 8);
     switch (sampleBits * d.samples) {
-        case 1:
-        case 4: {
-            const std::size_t bytes = (std::size_t(width) * sampleBits + 7) / 8;
-            for (std::size_t i = 0; i < bytes; ++i) out[i] = whiteIsZero ? std::uint8_t(~in[i]) : in[i];
-            break;
+    case 1:
+    case 4: {
+        const std::size_t bytes = (std::size_t(width) * sampleBits + 7) / 8;
+        for (std::size_t i = 0; i < bytes; ++i) out[i] = whiteIsZero ? std::uint8_t(~in[i]) : in[i];
+        break;
+    }
+    case 8:
+        for (int x = 0; x < width; ++x) out[x] = whiteIsZero ? std::uint8_t(255 - in[x]) : in[x];
+        break;
+    case 24: {
+        // Four bytes at a time: red, green, blue and the next red byte-swapped
+        // and shifted give blue, green, red; the fourth byte written is the next
+        // pixel's, which its own turn rewrites. The last pixel goes alone.
+        static_assert(std::endian::native == std::endian::little);
+        int x = 0;
+        for (; x + 1 < width; ++x, in += 3, out += 3) {
+            std::uint32_t v;
+            std::memcpy(&v, in, 4);
+            v = __builtin_bswap32(v) >> 8;
+            std::memcpy(out, &v, 4);
         }
-        case 8:
-            for (int x = 0; x < width; ++x) out[x] = whiteIsZero ? std::uint8_t(255 - in[x]) : in[x];
-            break;
-        case 24: {
-            // Four bytes at a time: red, green, blue and the next red byte-swapped
-            // and shifted give blue, green, red; the fourth byte written is the next
-            // pixel's, which its own turn rewrites. The last pixel goes alone.
-            static_assert(std::endian::native == std::endian::little);
-            int x = 0;
-            for (; x + 1 < width; ++x, in += 3, out += 3) {
-                std::uint32_t v;
-                std::memcpy(&v, in, 4);
-                v = __builtin_bswap32(v) >> 8;
-                std::memcpy(out, &v, 4);
-            }
-            if (x < width) {
+        if (x < width) {
+            out[0] = in[2];
+            out[1] = in[1];
+            out[2] = in[0];
+        }
+        break;
+    }
+    default:  // 32
+        for (int x = 0; x < width; ++x, in += 4, out += 3) {
+            if (d.photometric == kCMYK) {
+                const int k = in[3];
+                out[0] = std::uint8_t(std::max(255 - in[2] - k, 0));
+                out[1] = std::uint8_t(std::max(255 - in[1] - k, 0));
+                out[2] = std::uint8_t(std::max(255 - in[0] - k, 0));
+            } else {
                 out[0] = in[2];
                 out[1] = in[1];
                 out[2] = in[0];
             }
-            break;
         }
-        default:  // 32
-            for (int x = 0; x < width; ++x, in += 4, out += 3) {
-                if (d.photometric == kCMYK) {
-                    const int k = in[3];
-                    out[0] = std::uint8_t(std::max(255 - in[2] - k, 0));
-                    out[1] = std::uint8_t(std::max(255 - in[1] - k, 0));
-                    out[2] = std::uint8_t(std::max(255 - in[0] - k, 0));
-                } else {
-                    out[0] = in[2];
-                    out[1] = in[1];
-                    out[2] = in[0];
-                }
-            }
-            break;
+        break;
     }
 }
 
@@ -304,13 +323,15 @@ public:
         const std::int64_t raw = decode::SaturatingMul(rowBytes, d.height);
         // The most a byte of each encoding can expand to, near enough.
         const std::int64_t minEncoded = d.compression == kPackBits ? raw / 64
-                                        : (lzw || deflate)        ? raw / 2048
-                                                                  : raw;
-        switch (decode::CheckPictureSize(d.width, d.height, format, minEncoded,
-                                         stream.Size() - d.Start())) {
-            case decode::SizeVerdict::Ok: break;
-            case decode::SizeVerdict::TooLarge: Raise(GetPGLangStr(41, "Image size"));
-            case decode::SizeVerdict::TooLittleData: Raise(GetPGLangStr(32));
+                                        : (lzw || deflate)         ? raw / 2048
+                                                                   : raw;
+        switch (decode::CheckPictureSize(d.width, d.height, format, minEncoded, stream.Size() - d.Start())) {
+        case decode::SizeVerdict::Ok:
+            break;
+        case decode::SizeVerdict::TooLarge:
+            Raise(GetPGLangStr(41, "Image size"));
+        case decode::SizeVerdict::TooLittleData:
+            Raise(GetPGLangStr(32));
         }
         if (rowBytes > decode::kMaxBufferBytes) Raise(GetPGLangStr(41, "Image size"));
         image.SetSize(int(d.width), int(d.height), format);
@@ -336,23 +357,52 @@ public:
         info.ColorText = bits > 23 ? "16.7 M" : decode::Pow2Text(int(bits));
         info.Info1 = d.BigEndian() ? "M, " : "I, ";
         switch (d.compression) {
-            case 1: info.Info1 += "Uncompr."; break;
-            case 2: info.Info1 += "CCITT 1D"; break;
-            case 3: info.Info1 += "Group 3 F."; break;
-            case 4: info.Info1 += "Group 4 F."; break;
-            case 5: info.Info1 += "LZW"; break;
-            case 6: info.Info1 += "JPEG"; break;
-            case kDeflate: case kOldDeflate: info.Info1 += "Deflate"; break;
-            case kPackBits: info.Info1 += "PackBits"; break;
-            default: break;
+        case 1:
+            info.Info1 += "Uncompr.";
+            break;
+        case 2:
+            info.Info1 += "CCITT 1D";
+            break;
+        case 3:
+            info.Info1 += "Group 3 F.";
+            break;
+        case 4:
+            info.Info1 += "Group 4 F.";
+            break;
+        case 5:
+            info.Info1 += "LZW";
+            break;
+        case 6:
+            info.Info1 += "JPEG";
+            break;
+        case kDeflate:
+        case kOldDeflate:
+            info.Info1 += "Deflate";
+            break;
+        case kPackBits:
+            info.Info1 += "PackBits";
+            break;
+        default:
+            break;
         }
         switch (d.photometric) {
-            case kWhiteIsZero: info.Info1 += ", WhiteIsZero"; break;
-            case kBlackIsZero: info.Info1 += ", BlackIsZero"; break;
-            case kRGB: info.Info1 += ", RGB"; break;
-            case kPalette: info.Info1 += ", RGB Palette"; break;
-            case kCMYK: info.Info1 += ", CMYK"; break;
-            default: Raise("Unsupported photometric interpretation " + std::to_string(d.photometric));
+        case kWhiteIsZero:
+            info.Info1 += ", WhiteIsZero";
+            break;
+        case kBlackIsZero:
+            info.Info1 += ", BlackIsZero";
+            break;
+        case kRGB:
+            info.Info1 += ", RGB";
+            break;
+        case kPalette:
+            info.Info1 += ", RGB Palette";
+            break;
+        case kCMYK:
+            info.Info1 += ", CMYK";
+            break;
+        default:
+            Raise("Unsupported photometric interpretation " + std::to_string(d.photometric));
         }
         if (d.compression >= 2 && d.compression <= 6 && d.compression != kLZW)
             info.Info2 = "(Unsupported compression)";
@@ -361,8 +411,8 @@ public:
     }
 
 private:
-    void ReadRows(TPGStream& stream, const Directory& d, TPixelGraphic& image,
-                  std::size_t rowBytes, bool predictor) {
+    void ReadRows(TPGStream& stream, const Directory& d, TPixelGraphic& image, std::size_t rowBytes,
+                  bool predictor) {
         const bool reverse = d.fillOrder == 2;
         const bool wide = d.bits[0] == 16;
         std::unique_ptr<tif::RowDecoder> decoder;
@@ -428,25 +478,25 @@ private:
         if (format == pgpf24Bit) return;
         const bool four = format == pgpf4Bit;
         switch (d.photometric) {
-            case kWhiteIsZero:
-            case kBlackIsZero:
-                image.SetPaletteIdent(four ? pGray16 : pGray256);
-                break;
-            case kPalette: {
-                // All reds, then all greens, then all blues, 16 bits each.
-                const std::size_t n = d.colorMap.size() / 3;
-                const int count = int(std::min<std::size_t>(n, std::size_t(PaletteCapacity(format))));
-                image.SetPaletteCount(count);
-                for (int i = 0; i < count; ++i) {
-                    const std::size_t k = std::size_t(i);
-                    image.SetPaletteEntries(i, PGRGB(int(d.colorMap[k] >> 8) & 0xFF,
-                                                     int(d.colorMap[n + k] >> 8) & 0xFF,
-                                                     int(d.colorMap[2 * n + k] >> 8) & 0xFF));
-                }
-                break;
+        case kWhiteIsZero:
+        case kBlackIsZero:
+            image.SetPaletteIdent(four ? pGray16 : pGray256);
+            break;
+        case kPalette: {
+            // All reds, then all greens, then all blues, 16 bits each.
+            const std::size_t n = d.colorMap.size() / 3;
+            const int count = int(std::min<std::size_t>(n, std::size_t(PaletteCapacity(format))));
+            image.SetPaletteCount(count);
+            for (int i = 0; i < count; ++i) {
+                const std::size_t k = std::size_t(i);
+                image.SetPaletteEntries(
+                    i, PGRGB(int(d.colorMap[k] >> 8) & 0xFF, int(d.colorMap[n + k] >> 8) & 0xFF,
+                             int(d.colorMap[2 * n + k] >> 8) & 0xFF));
             }
-            default:
-                Raise(four ? "Unsupported 4 Bits/Pixel" : "Unsupported 8 Bits/Pixel");
+            break;
+        }
+        default:
+            Raise(four ? "Unsupported 4 Bits/Pixel" : "Unsupported 8 Bits/Pixel");
         }
     }
 };

@@ -30,17 +30,19 @@ constexpr std::size_t kSliceBytes = 32 * 1024;
 // Compressed data beyond this cannot be a picture the size limits accept.
 constexpr std::int64_t kMaxFileBytes = 2 * decode::kMaxBufferBytes;
 
-[[noreturn]] void Raise(const std::string& text) {
-    throw EPGWEBPFileFormatReader("WEBP: " + text);
-}
+[[noreturn]] void Raise(const std::string& text) { throw EPGWEBPFileFormatReader("WEBP: " + text); }
 
 [[noreturn]] void RaiseStatus(VP8StatusCode status) {
     switch (status) {
-        case VP8_STATUS_NOT_ENOUGH_DATA:
-        case VP8_STATUS_SUSPENDED: Raise(GetPGLangStr(32));
-        case VP8_STATUS_UNSUPPORTED_FEATURE: Raise(GetPGLangStr(30));
-        case VP8_STATUS_OUT_OF_MEMORY: Raise(GetPGLangStr(31, "Memory allocation"));
-        default: Raise(GetPGLangStr(7, "Bitstream"));
+    case VP8_STATUS_NOT_ENOUGH_DATA:
+    case VP8_STATUS_SUSPENDED:
+        Raise(GetPGLangStr(32));
+    case VP8_STATUS_UNSUPPORTED_FEATURE:
+        Raise(GetPGLangStr(30));
+    case VP8_STATUS_OUT_OF_MEMORY:
+        Raise(GetPGLangStr(31, "Memory allocation"));
+    default:
+        Raise(GetPGLangStr(7, "Bitstream"));
     }
 }
 
@@ -131,8 +133,8 @@ Layout Inspect(const std::vector<std::uint8_t>& data, Session& s) {
 }
 
 // Composites decoded rows first..last-1 (blue, green, red, alpha) into the picture.
-void CompositeRows(const std::uint8_t* decoded, int stride, const Layout& l, PGColor back,
-                   int first, int last, TPixelGraphic& image) {
+void CompositeRows(const std::uint8_t* decoded, int stride, const Layout& l, PGColor back, int first,
+                   int last, TPixelGraphic& image) {
     const int b = PGBlue(back), g = PGGreen(back), r = PGRed(back);
     for (int row = first; row < last; ++row) {
         const std::uint8_t* in = decoded + std::ptrdiff_t(row) * stride;
@@ -155,8 +157,7 @@ void ReadWebP(TPGStream& stream, TPixelGraphic& image, const void* sender) {
     if (l.canvasWidth <= 0 || l.canvasHeight <= 0) Raise(GetPGLangStr(35));
     // The lossless decoder and our compositing hold the picture at four bytes a pixel;
     // either coding can describe a plain picture in next to no bytes.
-    if (decode::CheckPictureSize(l.canvasWidth, l.canvasHeight, pgpf24Bit, 0, 0) !=
-            decode::SizeVerdict::Ok ||
+    if (decode::CheckPictureSize(l.canvasWidth, l.canvasHeight, pgpf24Bit, 0, 0) != decode::SizeVerdict::Ok ||
         decode::SaturatingMul(l.canvasWidth, l.canvasHeight) > decode::kMaxBufferBytes / 4)
         Raise(GetPGLangStr(41, "Image size"));
 
@@ -234,8 +235,6 @@ public:
 
 }  // namespace
 
-std::unique_ptr<TFileFormatReader> MakeWEBPReader() {
-    return std::make_unique<TWEBPFileFormatReader>();
-}
+std::unique_ptr<TFileFormatReader> MakeWEBPReader() { return std::make_unique<TWEBPFileFormatReader>(); }
 
 }  // namespace quipix

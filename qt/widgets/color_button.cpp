@@ -20,9 +20,7 @@ QColor ToQColor(TColor color) {
     return QColor(PGRed(c), PGGreen(c), PGBlue(c));
 }
 
-TColor FromQColor(const QColor& color) {
-    return TColor(PGRGB(color.red(), color.green(), color.blue()));
-}
+TColor FromQColor(const QColor& color) { return TColor(PGRGB(color.red(), color.green(), color.blue())); }
 
 const std::vector<TColorButton::PaletteEntry>& TColorButton::PaletteColors() {
     static const std::vector<PaletteEntry> colors(syscolor::kColorButtonPalette.begin(),
@@ -95,8 +93,8 @@ void TColorButton::ShowDropDown() {
 }
 
 void TColorButton::ChooseOther() {
-    QColor chosen = QColorDialog::getColor(ShownColor(), window(), QString(),
-                                           QColorDialog::DontUseNativeDialog);
+    QColor chosen =
+        QColorDialog::getColor(ShownColor(), window(), QString(), QColorDialog::DontUseNativeDialog);
     if (chosen.isValid()) SetValue(FromQColor(chosen));
 }
 
@@ -114,8 +112,8 @@ void TColorButton::paintEvent(QPaintEvent*) {
     QRect swatch = inner.adjusted(0, 0, -arrowWidth - 2, 0);
     if (isDown()) swatch.translate(1, 1);
     painter.fillRect(swatch, isEnabled() ? ShownColor() : palette().color(QPalette::Button));
-    painter.setPen(palette().color(isEnabled() ? QPalette::Active : QPalette::Disabled,
-                                   QPalette::ButtonText));
+    painter.setPen(
+        palette().color(isEnabled() ? QPalette::Active : QPalette::Disabled, QPalette::ButtonText));
     painter.drawRect(swatch.adjusted(0, 0, -1, -1));
 
     QStyleOption arrow;

@@ -54,7 +54,7 @@ private:
     QMenu* menu_ = nullptr;
 };
 
-QColor ToQColor(TColor color);   // resolves system-colour constants
+QColor ToQColor(TColor color);  // resolves system-colour constants
 TColor FromQColor(const QColor& color);
 
 }  // namespace quipix

@@ -15,9 +15,7 @@ QString WithoutTrailingSeparator(QString folder) {
     return folder;
 }
 
-bool HasWildcard(const QString& name) {
-    return name.contains(u'*') || name.contains(u'?');
-}
+bool HasWildcard(const QString& name) { return name.contains(u'*') || name.contains(u'?'); }
 
 }  // namespace
 

@@ -30,18 +30,15 @@ void TFontComboBox::Populate() {
         if (fontType_ == ftTrueType && !QFontDatabase::isScalable(family)) continue;
         families << family;
     }
-    std::sort(families.begin(), families.end(), [](const QString& a, const QString& b) {
-        return a.compare(b, Qt::CaseInsensitive) < 0;
-    });
+    std::sort(families.begin(), families.end(),
+              [](const QString& a, const QString& b) { return a.compare(b, Qt::CaseInsensitive) < 0; });
     families.removeDuplicates();
     clear();
     addItems(families);
     setCurrentIndex(-1);
 }
 
-QString TFontComboBox::FontName() const {
-    return currentIndex() < 0 ? QString() : currentText();
-}
+QString TFontComboBox::FontName() const { return currentIndex() < 0 ? QString() : currentText(); }
 
 bool TFontComboBox::IsServedAlias(const QString& name) const {
     // The font system answers every request with some family; a name it maps to its

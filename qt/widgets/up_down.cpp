@@ -19,8 +19,14 @@ TUpDown::TUpDown(QWidget* parent) : QWidget(parent) {
     }
     up_->setArrowType(Qt::UpArrow);
     down_->setArrowType(Qt::DownArrow);
-    connect(up_, &QToolButton::clicked, this, [this] { StepBy(1); emit Click(); });
-    connect(down_, &QToolButton::clicked, this, [this] { StepBy(-1); emit Click(); });
+    connect(up_, &QToolButton::clicked, this, [this] {
+        StepBy(1);
+        emit Click();
+    });
+    connect(down_, &QToolButton::clicked, this, [this] {
+        StepBy(-1);
+        emit Click();
+    });
     setFocusPolicy(Qt::NoFocus);
 }
 

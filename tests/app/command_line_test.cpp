@@ -28,7 +28,8 @@ TEST_F(CommandLineTest, NoParametersConfigureWithoutOwner) {
 }
 
 TEST_F(CommandLineTest, AnySwitchCharacterBeforeCConfiguresOwned) {
-    for (auto args : std::vector<std::vector<std::string>>{{"/c"}, {"-C"}, {"xc"}, {"/c:1234"}, {"/c", "1234"}}) {
+    for (auto args :
+         std::vector<std::vector<std::string>>{{"/c"}, {"-C"}, {"xc"}, {"/c:1234"}, {"/c", "1234"}}) {
         ParseCommandLine(args);
         EXPECT_EQ(RunMode, ConfigureOwned) << args[0];
         EXPECT_EQ(CallerWindow, 4242u) << args[0];
@@ -36,7 +37,8 @@ TEST_F(CommandLineTest, AnySwitchCharacterBeforeCConfiguresOwned) {
 }
 
 TEST_F(CommandLineTest, UnknownSwitchesRunFullScreen) {
-    for (auto args : std::vector<std::vector<std::string>>{{"/s"}, {"/S"}, {"/x"}, {"/"}, {"S"}, {""}, {"--"}}) {
+    for (auto args :
+         std::vector<std::vector<std::string>>{{"/s"}, {"/S"}, {"/x"}, {"/"}, {"S"}, {""}, {"--"}}) {
         ParseCommandLine(args);
         EXPECT_EQ(RunMode, FullScreen) << args[0];
         EXPECT_EQ(CallerWindow, 4242u) << args[0];
@@ -124,13 +126,17 @@ protected:
     std::vector<WindowId> activated;
     platform::WindowRect parentRect{0, 0, 1024, 768};
     platform::ScopedServices windows_{{
-        .getWindowRect = [this](WindowId w, platform::WindowRect& r) {
-            if (w != 1234) return false;
-            r = parentRect;
-            return true;
-        },
+        .getWindowRect =
+            [this](WindowId w, platform::WindowRect& r) {
+                if (w != 1234) return false;
+                r = parentRect;
+                return true;
+            },
         .activateWindow = [this](WindowId w) { activated.push_back(w); },
-        .primaryScreen = [] { return platform::ScreenInfo{1024, 768, 24}; },
+        .primaryScreen =
+            [] {
+                return platform::ScreenInfo{1024, 768, 24};
+            },
     }};
 };
 
@@ -149,7 +155,8 @@ TEST_F(RunProgramTest, APreviewAsLargeAsTheScreenRunsFullScreen) {
 }
 
 TEST_F(RunProgramTest, APreviewOnePixelSmallerStaysAPreview) {
-    for (platform::WindowRect r : {platform::WindowRect{0, 0, 1023, 768}, platform::WindowRect{0, 0, 1024, 767}}) {
+    for (platform::WindowRect r :
+         {platform::WindowRect{0, 0, 1023, 768}, platform::WindowRect{0, 0, 1024, 767}}) {
         parentRect = r;
         calls.clear();
         Run({"/p", "1234"});

@@ -19,8 +19,8 @@ TEST(WindowIdTest, DecimalAndHexadecimal) {
 }
 
 TEST(WindowIdTest, AnythingElseIsRefused) {
-    for (const char* text : {"", " ", "0", "0x0", "0x", "x10", "-5", "+5", "0x-5", "12a", "0x1g",
-                             "1 2", "4294967296", "0x100000000", "99999999999999999999999"})
+    for (const char* text : {"", " ", "0", "0x0", "0x", "x10", "-5", "+5", "0x-5", "12a", "0x1g", "1 2",
+                             "4294967296", "0x100000000", "99999999999999999999999"})
         EXPECT_FALSE(ParseWindowId(text)) << '"' << text << '"';
 }
 
@@ -47,10 +47,9 @@ TEST(DesktopOptionsTest, RootWithoutAUsableEnvironmentIsTheRootWindow) {
 }
 
 TEST(DesktopOptionsTest, WindowIdWinsOverRootInEitherOrder) {
-    for (const auto& params : std::vector<std::vector<std::string>>{
-             {"--root", "--window-id", "0x600003"},
-             {"-window-id", "0x600003", "-root"},
-             {"--window-id", "6291459"}}) {
+    for (const auto& params : std::vector<std::vector<std::string>>{{"--root", "--window-id", "0x600003"},
+                                                                    {"-window-id", "0x600003", "-root"},
+                                                                    {"--window-id", "6291459"}}) {
         auto o = ParseDesktopOptions(params, "0x2a00007");
         EXPECT_EQ(o.action, Action::Module);
         EXPECT_EQ(o.window, 0x600003u) << params[0];
@@ -92,12 +91,18 @@ TEST(DesktopOptionsTest, TheProtocolIsLeftAlone) {
     }
 }
 
-TEST(DesktopOptionsTest, UsageNamesEveryWayToRun) {
-    const std::string usage = UsageText();
-    for (const char* word : {"/s", "/c", "/p WINDOW", "/a WINDOW", "--root", "--window-id",
-                             "--record PATH", "--size", "--ticks", "--every", "--help",
-                             "--version", "Quipix.reg"})
-        EXPECT_NE(usage.find(word), std::string::npos) << word;
+TEST(DesktopOptionsTest, UsageNamesEveryWayToRunOnEachSystem) {
+    const std::string posix = UsageText(UsageSystem::Posix);
+    for (const char* word :
+         {"Usage: quipix ", "/s", "/c", "/p WINDOW", "/a WINDOW", "--root", "--window-id", "--record PATH",
+          "--size", "--ticks", "--every", "--help", "--version", "Quipix.reg"})
+        EXPECT_NE(posix.find(word), std::string::npos) << word;
+    const std::string windows = UsageText(UsageSystem::Windows);
+    for (const char* word : {"Usage: Quipix.scr ", "/p HWND", "/a HWND", "Windows 95/98", "--record PATH",
+                             "--version", "HKEY_CURRENT_USER\\Software\\Kelvara\\Quipix"})
+        EXPECT_NE(windows.find(word), std::string::npos) << word;
+    // xscreensaver's options mean nothing on Windows.
+    EXPECT_EQ(windows.find("--root"), std::string::npos);
     EXPECT_STREQ(kVersionLabel, "Version 2.1");
 }
 

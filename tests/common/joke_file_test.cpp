@@ -41,14 +41,15 @@ TEST(JokeLines, SplitAtEveryKindOfLineEnd) {
 }
 
 TEST(JokeHeader, ReadsSectionAndKeyRegardlessOfCase) {
-    const std::string text = "; a comment\n"
-                             "Format=ignored before any section\n"
-                             "[ header ]\n"
-                             "  FORMAT =  q&a  \n"
-                             "description=\"  quoted ; not a comment  \"\n"
-                             "Format=second occurrence\n"
-                             "[Data]\n"
-                             "Description=data part\n";
+    const std::string text =
+        "; a comment\n"
+        "Format=ignored before any section\n"
+        "[ header ]\n"
+        "  FORMAT =  q&a  \n"
+        "description=\"  quoted ; not a comment  \"\n"
+        "Format=second occurrence\n"
+        "[Data]\n"
+        "Description=data part\n";
     EXPECT_EQ(ReadIniValue(text, "Header", "Format"), "q&a");
     EXPECT_EQ(ReadIniValue(text, "Header", "Description"), "  quoted ; not a comment  ");
     EXPECT_EQ(ReadIniValue(text, "Header", "Missing"), "");
@@ -60,7 +61,8 @@ TEST(JokeHeader, ReadsSectionAndKeyRegardlessOfCase) {
 
 TEST(JokeHeader, CutsTheValueAt1023Characters) {
     std::string value(5000, 'v');
-    EXPECT_EQ(ReadIniValue("[Header]\nDescription=" + value + "\n", "Header", "Description"), value.substr(0, 1023));
+    EXPECT_EQ(ReadIniValue("[Header]\nDescription=" + value + "\n", "Header", "Description"),
+              value.substr(0, 1023));
 }
 
 TEST(JokeFields, CountAndGetSkipEmptyFields) {
@@ -113,11 +115,12 @@ TEST(JokeFileData, UnknownOrMissingFormatGivesNoJoke) {
 }
 
 TEST(JokeFileQA, QuestionsNeedCapitalQColonBlank) {
-    const std::string text = "[Header]\nFormat=Q&A\n[Data]\n"
-                             "q: lower\nA: x\n"
-                             "Q:tight\nA: x\n"
-                             "Q: real\nA: one\nA: two\nnot an answer\nA: stray\n"
-                             "Q: apart\n\nA: separated\n";
+    const std::string text =
+        "[Header]\nFormat=Q&A\n[Data]\n"
+        "q: lower\nA: x\n"
+        "Q:tight\nA: x\n"
+        "Q: real\nA: one\nA: two\nnot an answer\nA: stray\n"
+        "Q: apart\n\nA: separated\n";
     EXPECT_EQ(AllJokes(text), (std::set<Lines>{{"real", "one", "two"}, {"apart"}}));
 }
 
@@ -216,7 +219,8 @@ TEST(JokeFileHostile, SeveralMegabytesAndAVeryLongLine) {
     EXPECT_GT(questions.size(), 15u);
 
     Lines lines;
-    ParseJokeFile(dir.write("long.txt", "[Header]\nFormat=SINGLE\n[Data]\n" + longLine + "|" + longLine), lines);
+    ParseJokeFile(dir.write("long.txt", "[Header]\nFormat=SINGLE\n[Data]\n" + longLine + "|" + longLine),
+                  lines);
     EXPECT_EQ(lines, (Lines{longLine, longLine}));
 }
 

@@ -68,8 +68,9 @@ TEST_F(JokeLibraryTest, OneLineWithoutDescriptionKeepsTheDefaultQuestion) {
 }
 
 TEST_F(JokeLibraryTest, MalformedFilesGiveTheDefaultsAndRaiseNothing) {
-    for (const char* text : {"[Header]\nFormat=Q&A\n[Data]\nno questions\n", "[Header]\nFormat=ML\n[Data]\n<START>",
-                             "[Header]\nFormat=SINGLE\n[Data]", "\x01\x02\xff\xfe garbage"}) {
+    for (const char* text :
+         {"[Header]\nFormat=Q&A\n[Data]\nno questions\n", "[Header]\nFormat=ML\n[Data]\n<START>",
+          "[Header]\nFormat=SINGLE\n[Data]", "\x01\x02\xff\xfe garbage"}) {
         jokes_.write("bad.txt", text);
         Settings.JokeFile = "bad.txt";
         ASSERT_NO_THROW(NextJoke()) << text;
@@ -110,7 +111,7 @@ TEST_F(JokeLibraryTest, ListingSkipsHiddenFilesFoldersAndOtherExtensions) {
     NextJoke();
     EXPECT_EQ(Settings.JokeFile, "keep.txt");  // nothing to switch to
     EXPECT_EQ(Settings.JokeCounter, 1u);
-    EXPECT_EQ(SavedJokeFile(), "<none>");      // and nothing saved
+    EXPECT_EQ(SavedJokeFile(), "<none>");  // and nothing saved
     jokes_.write("B.TXT", "x");
     jokes_.write("a.txt", "x");
     EXPECT_EQ(ListJokeFiles(jokes_.str()), (std::vector<std::string>{"B.TXT", "a.txt"}));

@@ -97,8 +97,8 @@ TEST_F(SettingsTest, LoadReseedsFromTheClock) {
 
 TEST_F(SettingsTest, IntegersUseTheStrictSyntaxWithHexPrefixes) {
     const std::map<std::string, std::int32_t> cases = {
-        {"0x10", 16}, {"0X10", 16}, {"$10", 16}, {"  16", 16}, {"16 ", 25}, {"sixteen", 25},
-        {"", 25},     {"0x", 25},   {"-3", -3},  {"0xFFFFFFFF", -1},
+        {"0x10", 16},    {"0X10", 16}, {"$10", 16}, {"  16", 16}, {"16 ", 25},
+        {"sixteen", 25}, {"", 25},     {"0x", 25},  {"-3", -3},   {"0xFFFFFFFF", -1},
     };
     for (const auto& [text, expected] : cases) {
         Put("General", "ChangeAfter", RegValue::String(text));
@@ -108,8 +108,8 @@ TEST_F(SettingsTest, IntegersUseTheStrictSyntaxWithHexPrefixes) {
 }
 
 TEST_F(SettingsTest, BooleansReadAsIntegers) {
-    const std::map<std::string, bool> cases = {{"0", false}, {"1", true},  {"2", true},  {"-1", true},
-                                               {"0x1F", true}, {"", true}, {"yes", true}, {"0x0", false}};
+    const std::map<std::string, bool> cases = {{"0", false},   {"1", true}, {"2", true},   {"-1", true},
+                                               {"0x1F", true}, {"", true},  {"yes", true}, {"0x0", false}};
     for (const auto& [text, expected] : cases) {
         Put("Question", "Bold", RegValue::String(text));
         Put("Background", "Tiled", RegValue::String(text));
@@ -284,7 +284,8 @@ TEST_F(SettingsTest, ReadsAWindowsExport) {
 TEST_F(SettingsTest, AStoreThatCannotBeCreatedFailsSavingWithTheSubkeyName) {
     // A regular file where the folder should be: no process can create it.
     std::ofstream(dir_.path() / "blocked") << "x";
-    auto blocked = std::make_shared<platform::FileRegistry>((dir_.path() / "blocked" / "Quipix.reg").string());
+    auto blocked =
+        std::make_shared<platform::FileRegistry>((dir_.path() / "blocked" / "Quipix.reg").string());
     platform::InstallRegistry(blocked);
     LoadSettings();  // reading still works and gives the defaults
     EXPECT_EQ(Settings.Speed, 5);
@@ -302,7 +303,9 @@ public:
     explicit ReadOnlyValues(std::string failing) : failing(std::move(failing)) {}
     bool KeyExists(const std::string&) override { return true; }
     bool CreateKey(const std::string&) override { return true; }
-    std::optional<RegValue> ReadValue(const std::string&, const std::string&) override { return std::nullopt; }
+    std::optional<RegValue> ReadValue(const std::string&, const std::string&) override {
+        return std::nullopt;
+    }
     bool WriteValue(const std::string&, const std::string& name, const RegValue&) override {
         ++writes;
         return name != failing;

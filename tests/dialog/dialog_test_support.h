@@ -41,15 +41,20 @@ struct StoredValue {
 };
 // Every value the dialog saves.
 inline const StoredValue kAllValues[27] = {
-    {"General", "Speed"},         {"General", "Fade Mode"},      {"General", "JokeFile"},
-    {"General", "Directory"},     {"General", "Change"},         {"General", "ChangeAfter"},
-    {"Background", "Bitmap"},     {"Background", "Solid Color"}, {"Background", "From Color"},
-    {"Background", "To Color"},   {"Background", "Tiled"},       {"Background", "Type"},
-    {"Question", "Face"},         {"Question", "Color"},         {"Question", "Size"},
-    {"Question", "Speed"},        {"Question", "Bold"},          {"Question", "Italic"},
-    {"Question", "3D"},           {"Answer", "Face"},            {"Answer", "Color"},
-    {"Answer", "Size"},           {"Answer", "Speed"},           {"Answer", "Bold"},
-    {"Answer", "Italic"},         {"Answer", "3D"},              {"General", "Pause"},
+    {"General", "Speed"},         {"General", "Fade Mode"},
+    {"General", "JokeFile"},      {"General", "Directory"},
+    {"General", "Change"},        {"General", "ChangeAfter"},
+    {"Background", "Bitmap"},     {"Background", "Solid Color"},
+    {"Background", "From Color"}, {"Background", "To Color"},
+    {"Background", "Tiled"},      {"Background", "Type"},
+    {"Question", "Face"},         {"Question", "Color"},
+    {"Question", "Size"},         {"Question", "Speed"},
+    {"Question", "Bold"},         {"Question", "Italic"},
+    {"Question", "3D"},           {"Answer", "Face"},
+    {"Answer", "Color"},          {"Answer", "Size"},
+    {"Answer", "Speed"},          {"Answer", "Bold"},
+    {"Answer", "Italic"},         {"Answer", "3D"},
+    {"General", "Pause"},
 };
 
 // True when some pixel of picture has exactly color.
@@ -69,7 +74,8 @@ public:
     std::optional<platform::RegValue> ReadValue(const std::string& key, const std::string& name) override {
         return inner_->ReadValue(key, name);
     }
-    bool WriteValue(const std::string& key, const std::string& name, const platform::RegValue& value) override {
+    bool WriteValue(const std::string& key, const std::string& name,
+                    const platform::RegValue& value) override {
         if (name == "Tiled") return false;
         return inner_->WriteValue(key, name, value);
     }

@@ -10,8 +10,8 @@
 namespace quipix {
 namespace {
 
-using test::HasColor;
 using test::DialogControllerTest;
+using test::HasColor;
 
 struct Rows {
     int top = -1, bottom = -1;

@@ -26,7 +26,8 @@ TEST_F(DialogTransfer, FreshStoreFillsTheDefaults) {
     const DialogValues& v = dialog->Values();
     EXPECT_EQ(v.Pages, 0);
     EXPECT_EQ(v.QEdit, "These are the default question and answer");
-    EXPECT_EQ(v.AEdit, "Please ensure that you select a valid joke file to get the most from this screen saver");
+    EXPECT_EQ(v.AEdit,
+              "Please ensure that you select a valid joke file to get the most from this screen saver");
     EXPECT_FALSE(v.cbRandom);
     EXPECT_EQ(v.udRand, 25);
     EXPECT_FALSE(dialog->States().edRand);
@@ -155,7 +156,8 @@ TEST_F(DialogTransfer, StoredValuesOutsideTheControlsArePulledToTheirEnds) {
 }
 
 TEST_F(DialogTransfer, FilesListsTheJokeFilesAndSelectsTheStoredOneInAnyCase) {
-    for (const char* name : {"b.txt", "Puns.txt", "a.TXT", "notes.doc", ".hidden.txt"}) Touch(dir_.path() / name);
+    for (const char* name : {"b.txt", "Puns.txt", "a.TXT", "notes.doc", ".hidden.txt"})
+        Touch(dir_.path() / name);
     fs::create_directory(dir_.path() / "folder.txt");
     Store("General", "Directory", dir_.str() + "/");
     Store("General", "JokeFile", "PUNS.TXT");

@@ -27,13 +27,11 @@ void MakeNoisy(TPixelGraphic& g, int w, int h, unsigned seed) {
 }
 
 bool SamePixels(const TPixelGraphic& a, const TPixelGraphic& b) {
-    return a.BufferSize() == b.BufferSize() &&
-           std::memcmp(a.Buffer(), b.Buffer(), a.BufferSize()) == 0;
+    return a.BufferSize() == b.BufferSize() && std::memcmp(a.Buffer(), b.Buffer(), a.BufferSize()) == 0;
 }
 
 // An 8-bit picture with the optimized palette of source, pixels cleared.
-void PalettePicture(TPixelGraphic& g, const TPixelGraphic& source, TPGPixelFormat format,
-                    int colours) {
+void PalettePicture(TPixelGraphic& g, const TPixelGraphic& source, TPGPixelFormat format, int colours) {
     g.SetSize(source.Width(), source.Height(), format);
     g.CreateOptimizedPalette(source, colours, false);
 }

@@ -66,8 +66,8 @@ RefSample Sample(TStretchMode mode, std::int64_t k, std::int64_t b, std::int64_t
     return s;
 }
 
-void RefStretch(TPixelGraphic& dst, int dx, int dy, int dw, int dh, const TPixelGraphic& src, int sx,
-                int sy, int sw, int sh, TStretchMode mode) {
+void RefStretch(TPixelGraphic& dst, int dx, int dy, int dw, int dh, const TPixelGraphic& src, int sx, int sy,
+                int sw, int sh, TStretchMode mode) {
     for (int y = std::max(dy, 0); y <= std::min(dy + dh - 1, dst.Height() - 1); ++y) {
         const RefSample rs = Sample(mode, y - dy, sh, dh, sy, src.Height());
         if (!rs.usable) continue;
@@ -79,7 +79,8 @@ void RefStretch(TPixelGraphic& dst, int dx, int dy, int dw, int dh, const TPixel
                 std::int64_t acc = 0;
                 for (auto [r, wr] : rs.taps) {
                     std::int64_t sum = 0;
-                    for (auto [c, wc] : cs.taps) sum += wc * ((src.Pixels(int(c), int(r)) >> (8 * ch)) & 0xFF);
+                    for (auto [c, wc] : cs.taps)
+                        sum += wc * ((src.Pixels(int(c), int(r)) >> (8 * ch)) & 0xFF);
                     acc += sum / cs.den * wr;
                 }
                 out[ch] = int(acc / rs.den);
@@ -193,7 +194,7 @@ TEST(StretchCopy, PreciseEnlargeTakesColumnZeroAlone) {
     FillRandom(src, 4);
     dst.SetSize(20, 1, pgpf24Bit);
     dst.AssignStretched(src);
-    EXPECT_EQ(dst.Pixels(0, 0), src.Pixels(0, 0));  // weight 40 of 40
+    EXPECT_EQ(dst.Pixels(0, 0), src.Pixels(0, 0));   // weight 40 of 40
     EXPECT_EQ(dst.Pixels(19, 0), src.Pixels(9, 0));  // the stray tap is clamped
     // Column 1 lies a quarter of the way to source column 1: weights 30 and 10.
     const PGColor a = src.Pixels(0, 0), b = src.Pixels(1, 0);
@@ -233,8 +234,8 @@ TEST(StretchCopy, MatchesPerPixelRenderingInEveryMode) {
         got.StretchCopy(dx, dy, dw, dh, src, sx, sy, sw, sh);
         RefStretch(want, dx, dy, dw, dh, src, sx, sy, sw, sh, mode);
         ASSERT_EQ(std::memcmp(got.Buffer(), want.Buffer(), got.BufferSize()), 0)
-            << "round " << round << " mode " << mode << " " << src.Width() << "x" << src.Height()
-            << " -> " << w << "x" << h;
+            << "round " << round << " mode " << mode << " " << src.Width() << "x" << src.Height() << " -> "
+            << w << "x" << h;
     }
 }
 

@@ -28,7 +28,7 @@ TEST(Nearest, FixedKindsUseTheirFormulas) {
     g.SetRGBWeighting(false);
     EXPECT_EQ(g.NearestPaletteIndex(PGRGB(200, 0, 0)), (200 + 25) / 51);
     g.SetPaletteIdent(pSysGray4);
-    EXPECT_EQ(g.NearestPaletteIndex(PGRGB(64, 64, 64)), 0);   // L = 192
+    EXPECT_EQ(g.NearestPaletteIndex(PGRGB(64, 64, 64)), 0);  // L = 192
     EXPECT_EQ(g.NearestPaletteIndex(PGRGB(66, 64, 64)), 1);  // L = 193
     g.SetPaletteIdent(pSpecial216);
     EXPECT_EQ(g.NearestPaletteIndex(PGRGB(255, 27, 25)), 5 * 36 + 6);
@@ -121,12 +121,14 @@ std::vector<int> RefDither(const TPixelGraphic& src, const TPixelGraphic& palett
             std::array<int, 3> v{}, err{};
             int index;
             if (grey) {
-                const int g = std::clamp(Luminance(c, look.RGBWeighting()) / 3 + Lim(Round16(cur[cx][1]), b, soft), 0, 255);
+                const int g = std::clamp(
+                    Luminance(c, look.RGBWeighting()) / 3 + Lim(Round16(cur[cx][1]), b, soft), 0, 255);
                 index = look.NearestPaletteIndex(PGRGB(g, g, g));
                 err[1] = g - PGGreen(look.PaletteEntries(index));
             } else {
                 for (int ch = 0; ch < 3; ++ch)
-                    v[ch] = std::clamp(int((c >> (8 * ch)) & 0xFF) + Lim(Round16(cur[cx][ch]), b, soft), 0, 255);
+                    v[ch] =
+                        std::clamp(int((c >> (8 * ch)) & 0xFF) + Lim(Round16(cur[cx][ch]), b, soft), 0, 255);
                 index = look.NearestPaletteIndex(PGRGB(v[0], v[1], v[2]));
                 const PGColor e = look.PaletteEntries(index);
                 for (int ch = 0; ch < 3; ++ch) err[ch] = v[ch] - int((e >> (8 * ch)) & 0xFF);
@@ -147,8 +149,7 @@ void Gradient(TPixelGraphic& g, int w, int h, unsigned seed) {
     g.SetSize(w, h, pgpf24Bit);
     std::mt19937 rng(seed);
     for (int y = 0; y < h; ++y)
-        for (int x = 0; x < w; ++x)
-            g.SetPixels(x, y, PGRGB(x * 255 / w, y * 255 / h, int(rng() % 64) + 96));
+        for (int x = 0; x < w; ++x) g.SetPixels(x, y, PGRGB(x * 255 / w, y * 255 / h, int(rng() % 64) + 96));
 }
 
 void ExpectMatchesReference(TPixelGraphic& dst, const TPixelGraphic& src, int b, bool soft, bool grey) {

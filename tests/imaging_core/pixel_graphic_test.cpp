@@ -229,8 +229,8 @@ TEST(Palette, FixedTables) {
 }
 
 TEST(Palette, IdentifyRecognisesEveryFixedKind) {
-    for (TPaletteIdent k : {pBlackWhite, pSysGray4, pSys16, pGray4, pGray16, pGray236, pGray256,
-                            pSpecial125, pSpecial216, pSpecial252}) {
+    for (TPaletteIdent k : {pBlackWhite, pSysGray4, pSys16, pGray4, pGray16, pGray236, pGray256, pSpecial125,
+                            pSpecial216, pSpecial252}) {
         TPixelGraphic g;
         g.SetSize(1, 1, pgpf8Bit);
         const auto& t = FixedPalette(k);

@@ -100,7 +100,7 @@ TEST(Registry, HoldsTheBuiltInReadersSortedByExtension) {
     std::vector<std::string> exts;
     for (auto* r : PGFileFormatReaders()) exts.push_back(r->Extension());
     std::vector<std::string> expected{"bmp", "dib", "jif", "jpeg", "jpg", "pbm", "pcx",
-                                      "pgm", "png", "ppm", "rle", "tga", "tif", "tiff"};
+                                      "pgm", "png", "ppm", "rle",  "tga", "tif", "tiff"};
 #ifdef QUIPIX_HAVE_GIF
     expected.insert(expected.begin() + 2, "gif");
 #endif
@@ -312,8 +312,7 @@ TEST(Warnings, FollowTheActionAndTheBoxAnswer) {
     }
     EXPECT_EQ(boxes, 3);
     // A raise callback that forgets to throw still stops the read.
-    EXPECT_THROW(HandleReadWarning(pgwaRaise, "c", "P: ", "t", [](const std::string&) {}),
-                 EPixelGraphic);
+    EXPECT_THROW(HandleReadWarning(pgwaRaise, "c", "P: ", "t", [](const std::string&) {}), EPixelGraphic);
     SetWarningBoxHandler(nullptr);
     EXPECT_NO_THROW(HandleReadWarning(pgwaOKCancelBox, "c", "P: ", "t", raise))
         << "without a handler every box answers OK";

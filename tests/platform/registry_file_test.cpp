@@ -40,18 +40,19 @@ std::string ReadText(const std::string& path) {
 }
 
 TEST(RegFile, ReadsTypesEscapesAndContinuations) {
-    auto c = ParseRegFile("REGEDIT4\r\n\r\n"
-                          "; comment\r\n"
-                          "[HKEY_CURRENT_USER\\Software\\A]\r\n"
-                          "\"Str\"=\"say \\\"hi\\\" C:\\\\dir\"\r\n"
-                          "\"Odd\"=\"keep \\n as written\"\r\n"
-                          "\"Num\"=dword:0000ff01\r\n"
-                          "\"Exp\"=hex(2):25,48,4f,4d,45,25,00\r\n"
-                          "\"Bin\"=hex:01,02,\\\r\n"
-                          "  03\r\n"
-                          "@=\"default\"\r\n"
-                          "[HKCU\\Software\\B]\n"
-                          "\"Sz\"=hex(1):61,62,00\n");
+    auto c = ParseRegFile(
+        "REGEDIT4\r\n\r\n"
+        "; comment\r\n"
+        "[HKEY_CURRENT_USER\\Software\\A]\r\n"
+        "\"Str\"=\"say \\\"hi\\\" C:\\\\dir\"\r\n"
+        "\"Odd\"=\"keep \\n as written\"\r\n"
+        "\"Num\"=dword:0000ff01\r\n"
+        "\"Exp\"=hex(2):25,48,4f,4d,45,25,00\r\n"
+        "\"Bin\"=hex:01,02,\\\r\n"
+        "  03\r\n"
+        "@=\"default\"\r\n"
+        "[HKCU\\Software\\B]\n"
+        "\"Sz\"=hex(1):61,62,00\n");
     EXPECT_FALSE(c.damaged);
     ASSERT_EQ(c.keys.size(), 2u);
     EXPECT_EQ(c.keys[1].path, "HKEY_CURRENT_USER\\Software\\B");
@@ -66,10 +67,11 @@ TEST(RegFile, ReadsTypesEscapesAndContinuations) {
 }
 
 TEST(RegFile, ReadsAUnicodeExport) {
-    std::string text = Utf16("Windows Registry Editor Version 5.00\r\n\r\n"
-                             "[HKEY_CURRENT_USER\\Software\\Kelvara\\Quipix\\General]\r\n"
-                             "\"Speed\"=\"5\"\r\n"
-                             "\"Directory\"=hex(2):43,00,3a,00,5c,00,00,00\r\n");
+    std::string text = Utf16(
+        "Windows Registry Editor Version 5.00\r\n\r\n"
+        "[HKEY_CURRENT_USER\\Software\\Kelvara\\Quipix\\General]\r\n"
+        "\"Speed\"=\"5\"\r\n"
+        "\"Directory\"=hex(2):43,00,3a,00,5c,00,00,00\r\n");
     // A non-ASCII value: "é" as UTF-16.
     text += Utf16("\"Face\"=\"", false);
     text += std::string("\xE9\x00", 2);
@@ -85,9 +87,10 @@ TEST(RegFile, ReadsAUnicodeExport) {
 }
 
 TEST(RegFile, AppliesDeletionsAndMergesCaseInsensitively) {
-    auto c = ParseRegFile("REGEDIT4\n[HKCU\\A]\n\"x\"=\"1\"\n\"y\"=\"2\"\n[HKCU\\A\\Sub]\n\"z\"=\"3\"\n"
-                          "[hkey_current_user\\a]\n\"X\"=\"one\"\n\"y\"=-\n"
-                          "[-HKCU\\A\\Sub]\n[HKCU\\C]\n\"k\"=\"v\"\n[-HKCU\\C]\n[HKCU\\C]\n");
+    auto c = ParseRegFile(
+        "REGEDIT4\n[HKCU\\A]\n\"x\"=\"1\"\n\"y\"=\"2\"\n[HKCU\\A\\Sub]\n\"z\"=\"3\"\n"
+        "[hkey_current_user\\a]\n\"X\"=\"one\"\n\"y\"=-\n"
+        "[-HKCU\\A\\Sub]\n[HKCU\\C]\n\"k\"=\"v\"\n[-HKCU\\C]\n[HKCU\\C]\n");
     EXPECT_FALSE(c.damaged);
     ASSERT_EQ(c.keys.size(), 2u);
     ASSERT_EQ(c.keys[0].values.size(), 1u);
@@ -149,7 +152,7 @@ TEST(RegFile, HostileBytesNeverCrash) {
     auto c = ParseRegFile(bytes);
     auto again = ParseRegFile(FormatRegFile(c));
     EXPECT_EQ(again.keys.size(), c.keys.size());
-    ParseRegFile("\xFF\xFE\x41");  // odd UTF-16 length
+    ParseRegFile("\xFF\xFE\x41");                              // odd UTF-16 length
     ParseRegFile(std::string("\xFF\xFE\x00\xD8\x41\x00", 6));  // lone surrogate
 }
 
@@ -159,7 +162,8 @@ protected:
     // The file, its lock file and nothing else once every save has ended.
     std::set<std::string> FolderEntries() const {
         std::set<std::string> names;
-        for (auto& e : fs::directory_iterator(dir_.path() / "Kelvara")) names.insert(e.path().filename().string());
+        for (auto& e : fs::directory_iterator(dir_.path() / "Kelvara"))
+            names.insert(e.path().filename().string());
         return names;
     }
     test::TempDir dir_;
@@ -233,8 +237,11 @@ TEST_F(FileStoreTest, NeverWritesAFileTheNextLoadWouldRefuse) {
         const bool fits = size <= kMaxRegFileSize;
         const std::string before = ReadText(Path());
         FileRegistry store(Path());
-        EXPECT_EQ(store.WriteValue("K", "v", RegValue::String(std::string(size - overhead, 'x'))), fits) << size;
-        if (!fits) EXPECT_EQ(ReadText(Path()), before);
+        EXPECT_EQ(store.WriteValue("K", "v", RegValue::String(std::string(size - overhead, 'x'))), fits)
+            << size;
+        if (!fits) {
+            EXPECT_EQ(ReadText(Path()), before);
+        }
         // What one process saved, the next one loads.
         auto loaded = FileRegistry(Path()).ReadValue("K", "v");
         ASSERT_TRUE(loaded);
@@ -261,7 +268,8 @@ TEST_F(FileStoreTest, LeavesNoTemporaryFilesAndLosesNoConcurrentChange) {
             for (int i = 1; i <= kRounds && ok; ++i) {
                 RegistryBatch batch(store);
                 ok = store.WriteValue("K", "w" + std::to_string(w), RegValue::String(std::to_string(i))) &&
-                     store.WriteValue("K", "w" + std::to_string(w) + "copy", RegValue::String(std::to_string(i))) &&
+                     store.WriteValue("K", "w" + std::to_string(w) + "copy",
+                                      RegValue::String(std::to_string(i))) &&
                      batch.End();
             }
             _exit(ok ? 0 : 1);
@@ -278,7 +286,8 @@ TEST_F(FileStoreTest, LeavesNoTemporaryFilesAndLosesNoConcurrentChange) {
     FileRegistry store(Path());
     for (int w = 0; w < kWriters; ++w) {
         EXPECT_EQ(store.ReadValue("K", "w" + std::to_string(w)), RegValue::String(std::to_string(kRounds)));
-        EXPECT_EQ(store.ReadValue("K", "w" + std::to_string(w) + "copy"), RegValue::String(std::to_string(kRounds)));
+        EXPECT_EQ(store.ReadValue("K", "w" + std::to_string(w) + "copy"),
+                  RegValue::String(std::to_string(kRounds)));
     }
     EXPECT_EQ(FolderEntries(), (std::set<std::string>{"Quipix.reg", "Quipix.reg.lock"}));
 }

@@ -18,8 +18,8 @@
 namespace quipix {
 namespace {
 
-using test::HasColor;
 using test::Control;
+using test::HasColor;
 using test::WhenModal;
 
 class Previews : public test::DialogTest {
@@ -39,7 +39,8 @@ TEST_F(Previews, EachControlRedrawsThePreviewsOfItsHandler) {
         std::function<void(TfrmConfig&)> change;
         QStringList drawn;
     } cases[] = {
-        {"rgBackType", [](TfrmConfig& d) { Control<TRadioGroupBox>(d, "rgBackType")->Button(1)->click(); }, back},
+        {"rgBackType", [](TfrmConfig& d) { Control<TRadioGroupBox>(d, "rgBackType")->Button(1)->click(); },
+         back},
         {"SolidC", [](TfrmConfig& d) { Control<TColorButton>(d, "SolidC")->SetValue(0x203040); }, back},
         {"FromC", [](TfrmConfig& d) { Control<TColorButton>(d, "FromC")->SetValue(0x203040); }, back},
         {"ToC", [](TfrmConfig& d) { Control<TColorButton>(d, "ToC")->SetValue(0x203040); }, back},
@@ -57,7 +58,8 @@ TEST_F(Previews, EachControlRedrawsThePreviewsOfItsHandler) {
         {"QEdit", [](TfrmConfig& d) { Control<QLineEdit>(d, "QEdit")->setText("A new question"); }, none},
         {"AEdit", [](TfrmConfig& d) { Control<QLineEdit>(d, "AEdit")->setText("A new answer"); }, none},
         {"tbQ", [](TfrmConfig& d) { Control<QSlider>(d, "tbQ")->setValue(9); }, none},
-        {"rgFadeMode", [](TfrmConfig& d) { Control<TRadioGroupBox>(d, "rgFadeMode")->Button(1)->click(); }, none},
+        {"rgFadeMode", [](TfrmConfig& d) { Control<TRadioGroupBox>(d, "rgFadeMode")->Button(1)->click(); },
+         none},
     };
     for (const auto& c : cases) {
         TfrmConfig dialog;

@@ -54,18 +54,30 @@ TEST_F(ConfigDialog, StoredValuesReachTheirWidgets) {
         const char* name;
         std::string text;
     } stored[] = {
-        {"General", "Directory", jokes},      {"General", "JokeFile", "puns.txt"},
-        {"General", "Speed", "9"},            {"General", "Fade Mode", "1"},
-        {"General", "Change", "1"},           {"General", "ChangeAfter", "40"},
-        {"General", "Pause", "7"},            {"Background", "Type", "2"},
-        {"Background", "Bitmap", picture},    {"Background", "Solid Color", "1193046"},
-        {"Background", "From Color", "-2147483633"}, {"Background", "To Color", "65280"},
-        {"Background", "Tiled", "1"},         {"Question", "Size", "30"},
-        {"Question", "Color", "65535"},       {"Question", "3D", "1"},
-        {"Question", "Bold", "0"},            {"Question", "Italic", "1"},
-        {"Question", "Speed", "2"},           {"Answer", "Size", "96"},
-        {"Answer", "Color", "255"},           {"Answer", "3D", "0"},
-        {"Answer", "Bold", "1"},              {"Answer", "Italic", "0"},
+        {"General", "Directory", jokes},
+        {"General", "JokeFile", "puns.txt"},
+        {"General", "Speed", "9"},
+        {"General", "Fade Mode", "1"},
+        {"General", "Change", "1"},
+        {"General", "ChangeAfter", "40"},
+        {"General", "Pause", "7"},
+        {"Background", "Type", "2"},
+        {"Background", "Bitmap", picture},
+        {"Background", "Solid Color", "1193046"},
+        {"Background", "From Color", "-2147483633"},
+        {"Background", "To Color", "65280"},
+        {"Background", "Tiled", "1"},
+        {"Question", "Size", "30"},
+        {"Question", "Color", "65535"},
+        {"Question", "3D", "1"},
+        {"Question", "Bold", "0"},
+        {"Question", "Italic", "1"},
+        {"Question", "Speed", "2"},
+        {"Answer", "Size", "96"},
+        {"Answer", "Color", "255"},
+        {"Answer", "3D", "0"},
+        {"Answer", "Bold", "1"},
+        {"Answer", "Italic", "0"},
         {"Answer", "Speed", "10"},
     };
     for (const auto& v : stored) Store(v.subkey, v.name, v.text);
@@ -300,7 +312,8 @@ TEST_F(ConfigDialog, SaveFailureIsShownAndTheDialogStaysOpen) {
 
 TEST_F(ConfigDialog, UnreadableStoreIsReportedAndTheDialogStillWorks) {
     ASSERT_TRUE(store_->CreateKey(std::string(kSettingsKey) + "\\General"));
-    ASSERT_TRUE(store_->WriteValue(std::string(kSettingsKey) + "\\General", "Fade Mode", platform::RegValue::DWord(1)));
+    ASSERT_TRUE(store_->WriteValue(std::string(kSettingsKey) + "\\General", "Fade Mode",
+                                   platform::RegValue::DWord(1)));
     QString shown;
     WhenModal([&](QWidget* modal) {
         if (auto* box = qobject_cast<QMessageBox*>(modal)) shown = box->text();

@@ -178,8 +178,8 @@ TEST_F(DesktopWindowTest, ModuleTicksLikeTheSaverAndIgnoresInput) {
     EXPECT_EQ(form.ScreenHeight(), form.Height());
     QKeyEvent key(QEvent::KeyPress, Qt::Key_Space, Qt::NoModifier);
     QCoreApplication::sendEvent(&form, &key);
-    QMouseEvent press(QEvent::MouseButtonPress, QPointF(5, 5), QPointF(5, 5), Qt::LeftButton,
-                      Qt::LeftButton, Qt::NoModifier);
+    QMouseEvent press(QEvent::MouseButtonPress, QPointF(5, 5), QPointF(5, 5), Qt::LeftButton, Qt::LeftButton,
+                      Qt::NoModifier);
     QCoreApplication::sendEvent(form.Image(), &press);
     EXPECT_TRUE(form.isVisible());
     EXPECT_TRUE(form.TimerActive());

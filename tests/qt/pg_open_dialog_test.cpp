@@ -39,7 +39,8 @@ constexpr int kAddedFormats = int(sizeof(GIF_PATTERN) > 1) + int(kHaveWebP);
 
 const char* const kFilterTable =
     "Image files|*.bmp; *.dib; *.jif; *.jpeg; *.jpg; *.pbm; *.pcx; *.pgm; *.png; *.ppm; *.rle; "
-    "*.tga; *.tif; *.tiff" ADDED_PATTERNS "|"
+    "*.tga; *.tif; *.tiff" ADDED_PATTERNS
+    "|"
     "BMP - Bitmap|*.bmp|DIB - Bitmap|*.dib|JIF - JPEG (JFIF compliant)|*.jif|"
     "JPEG - JPEG (JFIF compliant)|*.jpeg|JPG - JPEG (JFIF compliant)|*.jpg|"
     "PBM - Portable Bitmap|*.pbm|PCX - Paintbrush|*.pcx|PGM - Portable Graymap|*.pgm|"
@@ -51,8 +52,14 @@ const char* const kFilterTable =
 std::string TinyBmp(int width) {
     const int stride = (width * 3 + 3) / 4 * 4;
     std::string b;
-    auto u16 = [&](int v) { b += char(v & 0xFF); b += char((v >> 8) & 0xFF); };
-    auto u32 = [&](int v) { u16(v & 0xFFFF); u16((v >> 16) & 0xFFFF); };
+    auto u16 = [&](int v) {
+        b += char(v & 0xFF);
+        b += char((v >> 8) & 0xFF);
+    };
+    auto u32 = [&](int v) {
+        u16(v & 0xFFFF);
+        u16((v >> 16) & 0xFFFF);
+    };
     b += "BM";
     u32(54 + stride);
     u32(0);
@@ -98,8 +105,7 @@ TEST(PictureOpenDialog, FilterTextIsBuiltFromTheRegistry) {
 }
 
 TEST(PictureOpenDialog, PatternsLoseTheirSemicolons) {
-    EXPECT_EQ(PGFilterPatterns("Image files (*.bmp; *.dib;*.jpg)"),
-              (QStringList{"*.bmp", "*.dib", "*.jpg"}));
+    EXPECT_EQ(PGFilterPatterns("Image files (*.bmp; *.dib;*.jpg)"), (QStringList{"*.bmp", "*.dib", "*.jpg"}));
     EXPECT_EQ(PGFilterPatterns("JIF - JPEG (JFIF compliant) (*.jif)"), QStringList{"*.jif"});
     EXPECT_EQ(PGFilterPatterns("All files (*.*)"), QStringList{"*"});
 }

@@ -30,8 +30,8 @@ struct WindowFixture : ::testing::Test {
         QCoreApplication::sendEvent(target, &e);
     }
     void Release(QWidget* target) {
-        QMouseEvent e(QEvent::MouseButtonRelease, QPointF(5, 5), QPointF(5, 5), Qt::LeftButton,
-                      Qt::NoButton, Qt::NoModifier);
+        QMouseEvent e(QEvent::MouseButtonRelease, QPointF(5, 5), QPointF(5, 5), Qt::LeftButton, Qt::NoButton,
+                      Qt::NoModifier);
         QCoreApplication::sendEvent(target, &e);
     }
 };

@@ -15,8 +15,7 @@ namespace {
 TEST(Services, InstalledServicesReplaceAndScopesRestore) {
     const WindowId before = ForegroundWindow();
     {
-        ScopedServices scope({.foregroundWindow = [] { return WindowId(77); },
-                              .showHelp = [](int) {}});
+        ScopedServices scope({.foregroundWindow = [] { return WindowId(77); }, .showHelp = [](int) {}});
         EXPECT_EQ(ForegroundWindow(), 77u);
         EXPECT_TRUE(CurrentServices().showHelp);
         {

@@ -32,8 +32,8 @@ int main(int argc, char** argv) {
     const xcb_window_t window = xcb_generate_id(c);
     // A mid-grey background, so a child that draws nothing is told apart from one that does.
     const uint32_t values[] = {0x808080u, XCB_EVENT_MASK_STRUCTURE_NOTIFY};
-    xcb_create_window(c, XCB_COPY_FROM_PARENT, window, screen->root, 0, 0, uint16_t(w), uint16_t(h),
-                      0, XCB_WINDOW_CLASS_INPUT_OUTPUT, screen->root_visual,
+    xcb_create_window(c, XCB_COPY_FROM_PARENT, window, screen->root, 0, 0, uint16_t(w), uint16_t(h), 0,
+                      XCB_WINDOW_CLASS_INPUT_OUTPUT, screen->root_visual,
                       XCB_CW_BACK_PIXEL | XCB_CW_EVENT_MASK, values);
     const char title[] = "quipix-test-window";
     xcb_change_property(c, XCB_PROP_MODE_REPLACE, window, XCB_ATOM_WM_NAME, XCB_ATOM_STRING, 8,
@@ -52,8 +52,7 @@ int main(int argc, char** argv) {
             int nw = 0, nh = 0;
             if (in >> nw >> nh && nw > 0 && nh > 0 && nw <= 16384 && nh <= 16384) {
                 const uint32_t size[] = {uint32_t(nw), uint32_t(nh)};
-                xcb_configure_window(c, window, XCB_CONFIG_WINDOW_WIDTH | XCB_CONFIG_WINDOW_HEIGHT,
-                                     size);
+                xcb_configure_window(c, window, XCB_CONFIG_WINDOW_WIDTH | XCB_CONFIG_WINDOW_HEIGHT, size);
                 xcb_flush(c);
                 std::cout << "resized" << std::endl;
             } else {

@@ -12,10 +12,10 @@ namespace {
 struct InfoBmp {
     int width = 1, height = 1, bits = 24, planes = 1;
     std::uint32_t compression = 0, clrUsed = 0, sizeImage = 0;
-    std::vector<std::uint32_t> masks;   // written after the header
-    std::vector<std::uint32_t> table;   // 0x00RRGGBB entries, written as B, G, R, 0
-    std::uint32_t gap = 0;              // bytes between the table and the pixels
-    bool announceGap = true;            // the file header's offset points past the gap
+    std::vector<std::uint32_t> masks;  // written after the header
+    std::vector<std::uint32_t> table;  // 0x00RRGGBB entries, written as B, G, R, 0
+    std::uint32_t gap = 0;             // bytes between the table and the pixels
+    bool announceGap = true;           // the file header's offset points past the gap
     Bytes pixels;
 
     std::vector<std::uint8_t> Build() const {
@@ -153,25 +153,32 @@ TEST_F(BmpTest, LaterAndOs2HeadersWithMasksAlphaAndProfiles) {
     } cases[] = {
         {"V5, alpha composited over the background",
          HeaderOfSize(124, 32, 3, argb, {}, Bytes().u32(0xFFFF0000).u32(0x80FFFFFF).u32(0x00123456)),
-         {PGRGB(255, 0, 0), PGRGB(128, 128, 228), back}, "Windows"},
+         {PGRGB(255, 0, 0), PGRGB(128, 128, 228), back},
+         "Windows"},
         {"V4, alpha all zero means opaque",
          HeaderOfSize(108, 32, 3, argb, {}, Bytes().u32(0x00112233).u32(0x00FFFFFF)),
-         {PGRGB(0x11, 0x22, 0x33), PGRGB(255, 255, 255)}, "Windows"},
+         {PGRGB(0x11, 0x22, 0x33), PGRGB(255, 255, 255)},
+         "Windows"},
         {"56 bytes, 1-5-5-5 with one alpha bit",
          HeaderOfSize(56, 16, 3, {0x7C00, 0x03E0, 0x001F, 0x8000}, {}, Bytes().u16(0xFC00).u16(0x7C00)),
-         {PGRGB(255, 0, 0), back}, "Windows"},
+         {PGRGB(255, 0, 0), back},
+         "Windows"},
         {"52 bytes, 5-6-5 masks in the header",
          HeaderOfSize(52, 16, 3, {0xF800, 0x07E0, 0x001F}, {}, Bytes().u16(0xF800).u16(0x001F)),
-         {PGRGB(255, 0, 0), PGRGB(0, 0, 255)}, "Windows"},
+         {PGRGB(255, 0, 0), PGRGB(0, 0, 255)},
+         "Windows"},
         {"V5 without bit fields ignores its masks",
          HeaderOfSize(124, 24, 0, argb, {}, Bytes().raw({3, 2, 1, 6, 5, 4, 9, 8, 7, 0, 0, 0})),
-         {PGRGB(1, 2, 3), PGRGB(4, 5, 6), PGRGB(7, 8, 9)}, "Windows, RGB"},
+         {PGRGB(1, 2, 3), PGRGB(4, 5, 6), PGRGB(7, 8, 9)},
+         "Windows, RGB"},
         {"OS/2 2.x, 64 bytes, palette of 4-byte entries",
          HeaderOfSize(64, 8, 0, {}, {0x102030, 0xA0B0C0}, Bytes().raw({1, 0, 1, 0})),
-         {PGRGB(0xA0, 0xB0, 0xC0), PGRGB(0x10, 0x20, 0x30), PGRGB(0xA0, 0xB0, 0xC0)}, "OS/2, RGB"},
+         {PGRGB(0xA0, 0xB0, 0xC0), PGRGB(0x10, 0x20, 0x30), PGRGB(0xA0, 0xB0, 0xC0)},
+         "OS/2, RGB"},
         {"OS/2 2.x, 16 bytes",
          HeaderOfSize(16, 24, 0, {}, {}, Bytes().raw({3, 2, 1, 6, 5, 4, 9, 8, 7, 0, 0, 0})),
-         {PGRGB(1, 2, 3), PGRGB(4, 5, 6), PGRGB(7, 8, 9)}, "OS/2, RGB"},
+         {PGRGB(1, 2, 3), PGRGB(4, 5, 6), PGRGB(7, 8, 9)},
+         "OS/2, RGB"},
         {"OS/2 2.x Huffman", HeaderOfSize(64, 1, 3, {}, {0, 0xFFFFFF}, Bytes().u32(0)), {}, ""},
         {"JPEG in a V5 header", HeaderOfSize(124, 24, 4, {}, {}, Bytes().u32(0)), {}, ""},
         {"PNG in a V5 header", HeaderOfSize(124, 24, 5, {}, {}, Bytes().u32(0)), {}, ""},
@@ -202,12 +209,13 @@ TEST_F(BmpTest, Rle8RunsDeltaAbsoluteAndEndOfLine) {
     InfoBmp f;
     f.width = 6, f.height = 3, f.bits = 8, f.compression = 1, f.clrUsed = 8;
     f.table = {0, 1, 2, 3, 4, 5, 6, 7};
-    f.pixels.raw({3, 5})                // bottom row: 5 5 5
-        .raw({0, 3, 1, 2, 3, 0})        // absolute run of three, padded to even
-        .raw({0, 0})                    // end of line
-        .raw({0, 2, 2, 1})              // delta: two right, one up (top row)
-        .raw({9, 7})                    // run past the right edge is cut
-        .raw({0, 1});                   // end of bitmap
+    f.pixels
+        .raw({3, 5})              // bottom row: 5 5 5
+        .raw({0, 3, 1, 2, 3, 0})  // absolute run of three, padded to even
+        .raw({0, 0})              // end of line
+        .raw({0, 2, 2, 1})        // delta: two right, one up (top row)
+        .raw({9, 7})              // run past the right edge is cut
+        .raw({0, 1});             // end of bitmap
     auto img = Read(*reader, f.Build());
     const std::uint32_t expect[3][6] = {{0, 0, 7, 7, 7, 7}, {0, 0, 0, 0, 0, 0}, {5, 5, 5, 1, 2, 3}};
     for (int y = 0; y < 3; ++y)
@@ -229,9 +237,10 @@ TEST_F(BmpTest, Rle4AlternatesNibbles) {
     InfoBmp f;
     f.width = 7, f.height = 1, f.bits = 4, f.compression = 2, f.clrUsed = 1;
     f.table = {0};
-    f.pixels.raw({3, 0x12})                 // 1 2 1
-        .raw({0, 3, 0xAB, 0xC0})            // absolute A B C: two bytes, position stays even
-        .raw({4, 0x34})                     // 3 4 3 4, the last one past the width
+    f.pixels
+        .raw({3, 0x12})           // 1 2 1
+        .raw({0, 3, 0xAB, 0xC0})  // absolute A B C: two bytes, position stays even
+        .raw({4, 0x34})           // 3 4 3 4, the last one past the width
         .raw({0, 1});
     auto img = Read(*reader, f.Build());
     const std::uint32_t expect[7] = {1, 2, 1, 0xA, 0xB, 0xC, 3};
@@ -363,8 +372,7 @@ TEST_F(BmpTest, HeaderChecks) {
     TPixelGraphic img;
     const auto good = f.Build();
     TPGMemoryStream s(good);
-    EXPECT_EQ(MessageOf<EPGBMPFileFormatReader>([&] { reader->ReadImage(s, img, 1); }),
-              "BMP: Index invalid");
+    EXPECT_EQ(MessageOf<EPGBMPFileFormatReader>([&] { reader->ReadImage(s, img, 1); }), "BMP: Index invalid");
     EXPECT_EQ(MessageOf<EPGBMPFileFormatReader>([&] { Info(*reader, good, 1); }),
               "BMP: Invalid value for Index");
 }

@@ -19,12 +19,13 @@ namespace {
 
 namespace fs = std::filesystem;
 
-const char* const kFormats[] = {"bmp", "pcx", "tga", "pxm", "tif",
+const char* const kFormats[] = {
+    "bmp",  "pcx", "tga", "pxm", "tif",
 #ifdef QUIPIX_HAVE_WEBP
-                                "webp",
+    "webp",
 #endif
 #ifdef QUIPIX_HAVE_GIF
-                                "gif",
+    "gif",
 #endif
 };
 
@@ -54,9 +55,8 @@ std::vector<fs::path> Files(const std::string& folder) {
         if (!e.is_regular_file() || IsReference(e.path())) continue;
         const std::string name = e.path().filename().string();
         if (folder == "malformed" &&
-            std::none_of(std::begin(kFormats), std::end(kFormats), [&](const char* f) {
-                return name.starts_with(std::string(f) + "-");
-            }))
+            std::none_of(std::begin(kFormats), std::end(kFormats),
+                         [&](const char* f) { return name.starts_with(std::string(f) + "-"); }))
             continue;
         out.push_back(e.path());
     }
@@ -91,8 +91,7 @@ TEST(ReaderFiles, MatchTheirIndependentlyDecodedPixels) {
             // (there is no other), so they check our rows, flips and compositing.
             int tolerance = 0;
             if (name.starts_with("pal") && format == std::string("tif")) tolerance = 1;
-            if (name.find("rgba") != std::string::npos || name.starts_with("alpha"))
-                tolerance = 1;
+            if (name.find("rgba") != std::string::npos || name.starts_with("alpha")) tolerance = 1;
             if (name.find("565") != std::string::npos) tolerance = 8;
             EXPECT_TRUE(SamePixels(*image, expected, tolerance));
             ++compared;

@@ -73,8 +73,7 @@ TEST(Orientation, EveryPixelFormatMovesLikeTheEightBitOne) {
             EXPECT_EQ(img.PaletteCount(), format == pgpf24Bit ? 0 : 2);
             for (int y = 0; y < img.Height(); ++y)
                 for (int x = 0; x < img.Width(); ++x)
-                    ASSERT_EQ(img.PixelValues(x, y), values[index.PixelValues(x, y)] & mask)
-                        << x << "," << y;
+                    ASSERT_EQ(img.PixelValues(x, y), values[index.PixelValues(x, y)] & mask) << x << "," << y;
         }
     }
 }

@@ -10,8 +10,7 @@ namespace quipix::test {
 namespace {
 
 Bytes PcxHeader(int version, int bits, int planes, int width, int height, int bytesPerLine,
-                int paletteInfo = 1, int reserved = 0,
-                const std::vector<int>& colorMap = {}) {
+                int paletteInfo = 1, int reserved = 0, const std::vector<int>& colorMap = {}) {
     Bytes b;
     b.u8(0x0A).u8(version).u8(1).u8(bits);
     b.u16(0).u16(0).u16(width - 1).u16(height - 1).u16(72).u16(72);
@@ -70,7 +69,7 @@ TEST_F(PcxTest, FourPlanesVersion3UseSystemColoursOthersTheHeaderMap) {
 
 TEST_F(PcxTest, RunCrossingTheLineEndIsDropped) {
     Bytes b = PcxHeader(5, 8, 1, 4, 2, 4);
-    b.raw({0xC6, 9})        // six nines: the line takes four
+    b.raw({0xC6, 9})            // six nines: the line takes four
         .raw({0xC2, 3, 4, 5});  // the next line starts with a fresh code
     b.u8(12);
     for (int i = 0; i < 256; ++i) b.u8(i).u8(i).u8(i);
@@ -112,8 +111,7 @@ TEST_F(PcxTest, SubformatChecks) {
     EXPECT_EQ(Error(header), "PCX: Unexpected end of file");
     TPixelGraphic img;
     TPGMemoryStream s(header);
-    EXPECT_EQ(MessageOf<EPGPCXFileFormatReader>([&] { reader->ReadImage(s, img, 1); }),
-              "PCX: Index invalid");
+    EXPECT_EQ(MessageOf<EPGPCXFileFormatReader>([&] { reader->ReadImage(s, img, 1); }), "PCX: Index invalid");
 }
 
 TEST_F(PcxTest, TruncationKeepsTheRowsDecodedSoFar) {
@@ -140,11 +138,9 @@ TEST_F(PcxTest, ImageInfo) {
     EXPECT_EQ(Info(*reader, PcxHeader(0, 1, 1, 1, 1, 1).data).Info1, "Version 2.5 (0)");
     EXPECT_EQ(Info(*reader, PcxHeader(2, 1, 1, 1, 1, 1).data).Info1, "Version 2.8 (2) with Palette");
     EXPECT_EQ(Info(*reader, PcxHeader(4, 1, 1, 1, 1, 1).data).Info1, "");
-    EXPECT_EQ(MessageOf<EPGPCXFileFormatReader>(
-                  [&] { Info(*reader, PcxHeader(5, 1, 1, 1, 1, 1, 2).data); }),
+    EXPECT_EQ(MessageOf<EPGPCXFileFormatReader>([&] { Info(*reader, PcxHeader(5, 1, 1, 1, 1, 1, 2).data); }),
               "PCX: Unknown subformat");
-    EXPECT_EQ(MessageOf<EPGPCXFileFormatReader>(
-                  [&] { Info(*reader, PcxHeader(5, 1, 1, 1, 1, 1).data, 1); }),
+    EXPECT_EQ(MessageOf<EPGPCXFileFormatReader>([&] { Info(*reader, PcxHeader(5, 1, 1, 1, 1, 1).data, 1); }),
               "PCX: Invalid value for Index");
 }
 

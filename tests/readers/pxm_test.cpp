@@ -25,10 +25,13 @@ protected:
 };
 
 TEST_F(PxmTest, RegistrationsAndSignatures) {
-    const struct { const char* ext; const char* desc; char text, binary; } regs[] = {
-        {"pbm", "Portable Bitmap", '1', '4'},
-        {"pgm", "Portable Graymap", '2', '5'},
-        {"ppm", "Portable Pixelmap", '3', '6'}};
+    const struct {
+        const char* ext;
+        const char* desc;
+        char text, binary;
+    } regs[] = {{"pbm", "Portable Bitmap", '1', '4'},
+                {"pgm", "Portable Graymap", '2', '5'},
+                {"ppm", "Portable Pixelmap", '3', '6'}};
     for (const auto& r : regs) {
         auto rd = MakePxMReader(r.ext);
         EXPECT_EQ(rd->Extension(), r.ext);
@@ -134,8 +137,7 @@ TEST_F(PxmTest, HeaderChecks) {
     const auto bytes = B("P2 1 1 1\n1\n");
     TPixelGraphic img;
     TPGMemoryStream s(bytes);
-    EXPECT_EQ(MessageOf<EPGPxMFileFormatReader>([&] { reader->ReadImage(s, img, 1); }),
-              "PxM: Index invalid");
+    EXPECT_EQ(MessageOf<EPGPxMFileFormatReader>([&] { reader->ReadImage(s, img, 1); }), "PxM: Index invalid");
     EXPECT_EQ(MessageOf<EPGPxMFileFormatReader>([&] { Info(*reader, bytes, 1); }),
               "PBM, PGM, PPM: Invalid value for Index");
 }

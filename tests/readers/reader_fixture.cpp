@@ -59,21 +59,19 @@ RGBPicture LoadPPM(const std::string& path) {
             if (kind == '6') {
                 std::copy(in + (y * w + x) * 3, in + (y * w + x) * 3 + 3, out);
             } else {
-                const std::uint8_t v = kind == '5' ? in[y * w + x]
+                const std::uint8_t v = kind == '5'                                          ? in[y * w + x]
                                        : (in[y * ((w + 7) / 8) + x / 8] >> (7 - x % 8)) & 1 ? 0
-                                                                                          : 255;
+                                                                                            : 255;
                 out[0] = out[1] = out[2] = v;
             }
         }
     return pic;
 }
 
-::testing::AssertionResult SamePixels(const TPixelGraphic& image, const RGBPicture& expected,
-                                      int tolerance) {
+::testing::AssertionResult SamePixels(const TPixelGraphic& image, const RGBPicture& expected, int tolerance) {
     if (image.Width() != expected.width || image.Height() != expected.height)
-        return ::testing::AssertionFailure()
-               << "size " << image.Width() << "x" << image.Height() << ", expected "
-               << expected.width << "x" << expected.height;
+        return ::testing::AssertionFailure() << "size " << image.Width() << "x" << image.Height()
+                                             << ", expected " << expected.width << "x" << expected.height;
     for (int y = 0; y < expected.height; ++y)
         for (int x = 0; x < expected.width; ++x) {
             const PGColor want = expected.At(x, y);
@@ -82,8 +80,7 @@ RGBPicture LoadPPM(const std::string& path) {
             if (!near(PGRed(got), PGRed(want)) || !near(PGGreen(got), PGGreen(want)) ||
                 !near(PGBlue(got), PGBlue(want)))
                 return ::testing::AssertionFailure()
-                       << "pixel (" << x << ", " << y << ") is " << std::hex << got
-                       << ", expected " << want;
+                       << "pixel (" << x << ", " << y << ") is " << std::hex << got << ", expected " << want;
         }
     return ::testing::AssertionSuccess();
 }

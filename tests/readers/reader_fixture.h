@@ -19,21 +19,32 @@ namespace quipix::test {
 // Little- and big-endian byte building.
 class Bytes {
 public:
-    Bytes& u8(int v) { data.push_back(std::uint8_t(v)); return *this; }
+    Bytes& u8(int v) {
+        data.push_back(std::uint8_t(v));
+        return *this;
+    }
     Bytes& u16(int v) { return u8(v & 0xFF).u8((v >> 8) & 0xFF); }
     Bytes& u32(std::uint32_t v) { return u16(int(v & 0xFFFF)).u16(int(v >> 16)); }
     Bytes& u16be(int v) { return u8((v >> 8) & 0xFF).u8(v & 0xFF); }
     Bytes& u32be(std::uint32_t v) { return u16be(int(v >> 16)).u16be(int(v & 0xFFFF)); }
-    Bytes& str(const std::string& s) { data.insert(data.end(), s.begin(), s.end()); return *this; }
-    Bytes& fill(std::size_t n, int v) { data.insert(data.end(), n, std::uint8_t(v)); return *this; }
-    Bytes& raw(std::initializer_list<int> v) { for (int b : v) u8(b); return *this; }
+    Bytes& str(const std::string& s) {
+        data.insert(data.end(), s.begin(), s.end());
+        return *this;
+    }
+    Bytes& fill(std::size_t n, int v) {
+        data.insert(data.end(), n, std::uint8_t(v));
+        return *this;
+    }
+    Bytes& raw(std::initializer_list<int> v) {
+        for (int b : v) u8(b);
+        return *this;
+    }
     std::size_t size() const { return data.size(); }
     std::vector<std::uint8_t> data;
 };
 
 // Reads bytes through a reader into a fresh image; exceptions pass through.
-inline std::unique_ptr<TPixelGraphic> Read(TFileFormatReader& reader,
-                                           const std::vector<std::uint8_t>& bytes,
+inline std::unique_ptr<TPixelGraphic> Read(TFileFormatReader& reader, const std::vector<std::uint8_t>& bytes,
                                            TPGWarningAction action = pgwaRaise) {
     InitPixelGraphicLibrary();
     auto image = std::make_unique<TPixelGraphic>();
@@ -55,8 +66,7 @@ inline std::unique_ptr<TPixelGraphic> Load(const std::vector<std::uint8_t>& byte
     return image;
 }
 
-inline TImageInfo Info(TFileFormatReader& reader, const std::vector<std::uint8_t>& bytes,
-                       int index = 0) {
+inline TImageInfo Info(TFileFormatReader& reader, const std::vector<std::uint8_t>& bytes, int index = 0) {
     InitPixelGraphicLibrary();
     TPGMemoryStream stream(bytes);
     return reader.GetImageInfo(stream, index);

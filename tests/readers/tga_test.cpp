@@ -102,8 +102,8 @@ TEST_F(TgaTest, SixteenAndThirtyTwoBitPixels) {
 
 TEST_F(TgaTest, RunLengthPacketsCarryIntoTheNextRow) {
     Bytes b = TgaHeader(10, 24, 3, 2, 0x20);
-    b.raw({0x83, 0, 0, 255})                 // four red pixels: one spills into row 1
-        .raw({0x01, 1, 2, 3, 4, 5, 6});      // two literal pixels finish row 1
+    b.raw({0x83, 0, 0, 255})             // four red pixels: one spills into row 1
+        .raw({0x01, 1, 2, 3, 4, 5, 6});  // two literal pixels finish row 1
     auto img = Read(*reader, b.data);
     for (int x = 0; x < 3; ++x) EXPECT_EQ(img->Pixels(x, 0), PGRGB(255, 0, 0));
     EXPECT_EQ(img->Pixels(0, 1), PGRGB(255, 0, 0));
@@ -129,8 +129,7 @@ TEST_F(TgaTest, ShortFilesAndBadDepths) {
     EXPECT_EQ(Error(TgaHeader(10, 24, 4000, 4000).data), "TGA: Unexpected end of file");
     TPixelGraphic img;
     TPGMemoryStream s(plain.data);
-    EXPECT_EQ(MessageOf<EPGTGAFileFormatReader>([&] { reader->ReadImage(s, img, 1); }),
-              "TGA: Index invalid");
+    EXPECT_EQ(MessageOf<EPGTGAFileFormatReader>([&] { reader->ReadImage(s, img, 1); }), "TGA: Index invalid");
 }
 
 TEST_F(TgaTest, ImageInfo) {

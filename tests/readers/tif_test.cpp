@@ -60,9 +60,12 @@ struct TiffFile {
         const auto u16 = [&](int v) -> Bytes& { return bigEndian ? b.u16be(v) : b.u16(v); };
         const auto u32 = [&](std::uint32_t v) -> Bytes& { return bigEndian ? b.u32be(v) : b.u32(v); };
         const auto value = [&](int type, std::uint32_t v) {
-            if (type == kByte) b.u8(int(v));
-            else if (type == kShort) u16(int(v));
-            else u32(v);
+            if (type == kByte)
+                b.u8(int(v));
+            else if (type == kShort)
+                u16(int(v));
+            else
+                u32(v);
         };
         b.str(bigEndian ? "MM" : "II");
         u16(42);
@@ -92,8 +95,7 @@ struct TiffFile {
     }
 };
 
-TiffFile Basic(int width, int height, int photometric, std::vector<std::uint32_t> bits,
-               int compression = 1) {
+TiffFile Basic(int width, int height, int photometric, std::vector<std::uint32_t> bits, int compression = 1) {
     TiffFile t;
     t.Tag(256, kShort, {std::uint32_t(width)}).Tag(257, kShort, {std::uint32_t(height)});
     t.Tag(258, kShort, bits).Tag(259, kShort, {std::uint32_t(compression)});
@@ -208,13 +210,13 @@ TEST_F(TifTest, PackBitsRowsAndOverflow) {
 }
 
 TEST_F(TifTest, RefusedCompressions) {
-    const struct { int compression; const char* message; } cases[] = {
-        {2, "TIFF: Unsupported compression CCITT 1D"},
-        {3, "TIFF: Unsupported compression Group 3 Fax"},
-        {4, "TIFF: Unsupported compression Group 4 Fax"},
-        {6, "TIFF: Unsupported compression JPEG"},
-        {7, "TIFF: Unsupported compression 7"},
-        {34712, "TIFF: Unsupported compression 34712"}};
+    const struct {
+        int compression;
+        const char* message;
+    } cases[] = {
+        {2, "TIFF: Unsupported compression CCITT 1D"},    {3, "TIFF: Unsupported compression Group 3 Fax"},
+        {4, "TIFF: Unsupported compression Group 4 Fax"}, {6, "TIFF: Unsupported compression JPEG"},
+        {7, "TIFF: Unsupported compression 7"},           {34712, "TIFF: Unsupported compression 34712"}};
     for (const auto& c : cases) {
         TiffFile t = Basic(1, 1, 1, {8}, c.compression);
         t.Strip({0});
@@ -303,8 +305,7 @@ TEST_F(TifTest, StripCounts) {
     EXPECT_EQ(Error(bytes, pgwaOKBox), text);
     SetWarningBoxHandler({});
     EXPECT_EQ(boxes, (std::vector<std::string>{"TIFF-Warning|" + text + "|cancel",
-                                               "TIFF-Warning|" + text + "|cancel",
-                                               "TIFF-Warning|" + text}));
+                                               "TIFF-Warning|" + text + "|cancel", "TIFF-Warning|" + text}));
 
     TiffFile two = Basic(1, 3, 1, {8});
     two.Tag(278, kShort, {1}).Strip({1}).Strip({2});
@@ -462,7 +463,8 @@ std::vector<std::uint8_t> GreyInStrips(const Codec& c) {
             const std::size_t row = raw.size() / (grey.size() / 2);
             for (std::size_t at = 0; at < raw.size(); at += row) {
                 data.push_back(std::uint8_t(row - 1));
-                data.insert(data.end(), raw.begin() + std::ptrdiff_t(at), raw.begin() + std::ptrdiff_t(at + row));
+                data.insert(data.end(), raw.begin() + std::ptrdiff_t(at),
+                            raw.begin() + std::ptrdiff_t(at + row));
             }
         } else {
             data = raw;

@@ -107,8 +107,7 @@ TEST(JpgReader, ExtraneousBytesBeforeMarkerAreAWarning) {
     ASSERT_EQ(bytes[sof + 1], 0xC0);
     bytes.insert(bytes.begin() + sof, {0x12, 0x34});
     EXPECT_EQ(LoadError(bytes, pgwaIgnore), "");
-    EXPECT_EQ(LoadError(bytes, pgwaRaise).rfind("JPG: Corrupt JPEG data: 2 extraneous bytes", 0),
-              0u);
+    EXPECT_EQ(LoadError(bytes, pgwaRaise).rfind("JPG: Corrupt JPEG data: 2 extraneous bytes", 0), 0u);
 }
 
 TEST(JpgReader, WarningBoxesShowFirstWarningAndCancelAborts) {
@@ -228,8 +227,7 @@ namespace {
 
 // An APP1 segment holding an EXIF block with one directory of count entries, the
 // first of them (tag, type, value); the rest of the entries are missing.
-Bytes ExifSegment(bool bigEndian, int tag, int type, int value, int count = 1,
-                  const char* magic = "Exif") {
+Bytes ExifSegment(bool bigEndian, int tag, int type, int value, int count = 1, const char* magic = "Exif") {
     Bytes p(magic, magic + 4);
     p.insert(p.end(), {0, 0});
     const auto u16 = [&](int v) {
@@ -251,8 +249,7 @@ Bytes ExifSegment(bool bigEndian, int tag, int type, int value, int count = 1,
     u16(value);
     u16(0);
     u32(0);
-    const std::uint8_t head[] = {0xFF, 0xE1, std::uint8_t((p.size() + 2) >> 8),
-                                 std::uint8_t(p.size() + 2)};
+    const std::uint8_t head[] = {0xFF, 0xE1, std::uint8_t((p.size() + 2) >> 8), std::uint8_t(p.size() + 2)};
     p.insert(p.begin(), std::begin(head), std::end(head));
     return p;
 }
@@ -263,11 +260,11 @@ TEST(JpgReader, ExifOrientationTurnsThePictureUpright) {
     LoadBytes(stored, plain);
     const int w = stored.Width(), h = stored.Height();
     // Corners of the stored picture: top left, top right, bottom left, bottom right.
-    const PGColor corner[4] = {stored.Pixels(0, 0), stored.Pixels(w - 1, 0),
-                               stored.Pixels(0, h - 1), stored.Pixels(w - 1, h - 1)};
+    const PGColor corner[4] = {stored.Pixels(0, 0), stored.Pixels(w - 1, 0), stored.Pixels(0, h - 1),
+                               stored.Pixels(w - 1, h - 1)};
     // Which stored corner each orientation shows at the top left, top right and
     // bottom left.
-    const int shown[9][3] = {{}, {0, 1, 2}, {1, 0, 3}, {3, 2, 1}, {2, 3, 0},
+    const int shown[9][3] = {{},        {0, 1, 2}, {1, 0, 3}, {3, 2, 1}, {2, 3, 0},
                              {0, 2, 1}, {2, 0, 3}, {3, 1, 2}, {1, 3, 0}};
     const struct {
         const char* name;

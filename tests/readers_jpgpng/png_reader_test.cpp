@@ -76,7 +76,10 @@ TEST(PngReader, GreyDepthsChooseFormatAndPalette) {
         {4, {0x0F, 0x73, 0x50}, pgpf4Bit, pGray16, {0, 15, 7, 3, 5}},
         {8, {0, 255, 7, 128, 64}, pgpf8Bit, pGray256, {0, 255, 7, 128, 64}},
         // 16-bit samples keep their high byte.
-        {16, {0x12, 0xFF, 0xAB, 0x00, 0x00, 0x01, 0xFF, 0xFF, 0x80, 0x80}, pgpf8Bit, pGray256,
+        {16,
+         {0x12, 0xFF, 0xAB, 0x00, 0x00, 0x01, 0xFF, 0xFF, 0x80, 0x80},
+         pgpf8Bit,
+         pGray256,
          {0x12, 0xAB, 0x00, 0xFF, 0x80}},
     };
     for (const Case& c : cases) {
@@ -141,8 +144,7 @@ TEST(PngReader, AlphaIsCompositedOverThePictureBackground) {
     TPixelGraphic onWhite;
     onWhite.SetBackGroundColor(PGRGB(255, 255, 255));
     LoadBytes(onWhite, file);
-    EXPECT_EQ(onWhite.Pixels(0, 0),
-              PGRGB(Blend(200, 255, 128), Blend(100, 255, 128), Blend(50, 255, 128)));
+    EXPECT_EQ(onWhite.Pixels(0, 0), PGRGB(Blend(200, 255, 128), Blend(100, 255, 128), Blend(50, 255, 128)));
     EXPECT_EQ(onWhite.BackGroundColor(), PGRGB(255, 255, 255));
 
     // Grey with alpha composites over the grey level of the background colour.
@@ -347,8 +349,7 @@ TEST(PngReader, RealFilesMatchIndependentDecoder) {
         image.LoadPictureFile(DataPath(std::string("png/") + c.png));
         EXPECT_EQ(image.PixelFormat(), c.format);
         const int allowed = std::string(c.png) == "rgba8.png" ? 1 : 0;
-        EXPECT_LE(MaxDifference(image, ReadPnm(DataPath(std::string("png/") + c.reference))),
-                  allowed);
+        EXPECT_LE(MaxDifference(image, ReadPnm(DataPath(std::string("png/") + c.reference))), allowed);
     }
 }
 
@@ -358,7 +359,10 @@ TEST(PngReader, ImageInformation) {
     s.height = 2;
     s.colorType = 3;
     s.depth = 4;
-    s.chunks = {{"gAMA", Be32(45455)}, {"PLTE", {1, 2, 3}}, {"tRNS", {0}}, {"bKGD", {0}},
+    s.chunks = {{"gAMA", Be32(45455)},
+                {"PLTE", {1, 2, 3}},
+                {"tRNS", {0}},
+                {"bKGD", {0}},
                 {"pHYs", {0, 0, 0, 1, 0, 0, 0, 1, 0}}};
     s.rows = {{0, 0}, {0, 0}};
     const Bytes file = MakePng(s);

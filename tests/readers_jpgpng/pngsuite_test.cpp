@@ -52,11 +52,12 @@ std::map<std::string, Bytes> Chunks(const Bytes& file) {
     std::map<std::string, Bytes> chunks;
     std::size_t pos = 8;
     while (pos + 8 <= file.size()) {
-        const std::size_t n = (std::size_t(file[pos]) << 24) | (file[pos + 1] << 16) |
-                              (file[pos + 2] << 8) | file[pos + 3];
+        const std::size_t n =
+            (std::size_t(file[pos]) << 24) | (file[pos + 1] << 16) | (file[pos + 2] << 8) | file[pos + 3];
         const std::string type(file.begin() + std::int64_t(pos) + 4, file.begin() + std::int64_t(pos) + 8);
         if (pos + 12 + n > file.size()) break;
-        chunks.emplace(type, Bytes(file.begin() + std::int64_t(pos) + 8, file.begin() + std::int64_t(pos + 8 + n)));
+        chunks.emplace(type,
+                       Bytes(file.begin() + std::int64_t(pos) + 8, file.begin() + std::int64_t(pos + 8 + n)));
         pos += 12 + n;
     }
     return chunks;
@@ -89,9 +90,9 @@ std::vector<PGColor> Expected(const Bytes& file, const std::vector<std::int64_t>
             for (std::int64_t& v : back) v = (v >> 8) * 257;
     }
     double ratio = 1;
-    if (chunks.count("gAMA")) ratio = (100000.0 / double(U16(chunks.at("gAMA"), 0) * 65536L +
-                                                         U16(chunks.at("gAMA"), 2))) /
-                                      PGDisplayGamma;
+    if (chunks.count("gAMA"))
+        ratio = (100000.0 / double(U16(chunks.at("gAMA"), 0) * 65536L + U16(chunks.at("gAMA"), 2))) /
+                PGDisplayGamma;
     const bool correct = std::fabs(ratio - 1) > 0.05;
     const auto gamma = [&](std::int64_t v) {
         if (!correct || v == 0 || v == 255) return v;
@@ -141,8 +142,7 @@ TEST(PngSuite, ValidFilesMatchTheirReferences) {
             for (int x = 0; x < image.Width(); ++x) {
                 const PGColor got = image.Pixels(x, y);
                 const PGColor w = want[std::size_t(y) * image.Width() + x];
-                worst = std::max({worst, std::abs(PGRed(got) - PGRed(w)),
-                                  std::abs(PGGreen(got) - PGGreen(w)),
+                worst = std::max({worst, std::abs(PGRed(got) - PGRed(w)), std::abs(PGGreen(got) - PGGreen(w)),
                                   std::abs(PGBlue(got) - PGBlue(w))});
             }
         }

@@ -19,8 +19,7 @@ std::vector<fs::path> Fixtures() {
     std::vector<fs::path> out;
     for (const char* folder : {"jpg", "png"})
         for (const auto& e : fs::directory_iterator(DataPath(folder)))
-            if (e.path().extension() == ".jpg" || e.path().extension() == ".png")
-                out.push_back(e.path());
+            if (e.path().extension() == ".jpg" || e.path().extension() == ".png") out.push_back(e.path());
     return out;
 }
 
@@ -61,8 +60,9 @@ TEST(ReaderRobustness, EveryCutOfEveryFixtureEndsCleanly) {
                 EXPECT_TRUE(result == "ok" || result == "error") << cut << ": " << result;
                 // A cut file never passes silently when warnings are raised, except
                 // when only the end marker or trailing chunks are missing.
-                if (action == pgwaRaise && valid && result == "ok")
+                if (action == pgwaRaise && valid && result == "ok") {
                     EXPECT_GT(cut, whole.size() - 16) << cut;
+                }
             }
         }
     }
@@ -76,8 +76,7 @@ TEST(ReaderRobustness, FlippedBytesEndCleanly) {
             Bytes bad = whole;
             bad[i] ^= 0xA5;
             const std::string result = TryLoad(bad, pgwaIgnore, -1);
-            EXPECT_TRUE(result == "error" || result.rfind("wrong width", 0) == 0) << i << ": "
-                                                                                  << result;
+            EXPECT_TRUE(result == "error" || result.rfind("wrong width", 0) == 0) << i << ": " << result;
         }
     }
 }

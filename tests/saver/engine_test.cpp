@@ -112,7 +112,9 @@ TEST(EngineSlide, QuestionAtSpeedTenRestsAtLastRowDrawn) {
             EXPECT_EQ(shown.Pixels(x, y), PGColor(0)) << "row " << y;
         }
         // Nothing is left behind below the text.
-        if (y + 1 + 84 < 768) EXPECT_EQ(shown.Pixels(x, y + 1 + 84), PGColor(0)) << "row " << y;
+        if (y + 1 + 84 < 768) {
+            EXPECT_EQ(shown.Pixels(x, y + 1 + 84), PGColor(0)) << "row " << y;
+        }
     }
     // 768, 758, ..., 308: the draw at 308 moves on to 298, at or above the target.
     EXPECT_EQ(rows, Steps(768, -10, 47));
@@ -159,7 +161,8 @@ TEST(EngineFades, BlendLevelsAndPixelsAtSpeedTen) {
         const TPixelGraphic& shown = *host.ShownPicture();
         for (int y = 0; y < 48; ++y)
             for (int i = 0; i < 64 * 3; ++i) {
-                const int want = (clean.ScanLine(y)[i] * level + snapshot.ScanLine(y)[i] * (256 - level)) / 256;
+                const int want =
+                    (clean.ScanLine(y)[i] * level + snapshot.ScanLine(y)[i] * (256 - level)) / 256;
                 ASSERT_EQ(shown.ScanLine(y)[i], want) << "level " << level << " row " << y;
             }
     }

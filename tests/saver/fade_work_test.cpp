@@ -40,9 +40,8 @@ TEST(CrossFade, EveryLevelAndBytePairIsExact) {
 }
 
 bool SamePixels(const TPixelGraphic& a, const TPixelGraphic& b) {
-    return a.Width() == b.Width() && a.Height() == b.Height() &&
-           a.PixelFormat() == b.PixelFormat() && a.BufferSize() == b.BufferSize() &&
-           std::memcmp(a.Buffer(), b.Buffer(), a.BufferSize()) == 0;
+    return a.Width() == b.Width() && a.Height() == b.Height() && a.PixelFormat() == b.PixelFormat() &&
+           a.BufferSize() == b.BufferSize() && std::memcmp(a.Buffer(), b.Buffer(), a.BufferSize()) == 0;
 }
 
 // The palette picture that "Fade to black" starts from, made in one go.
@@ -111,15 +110,12 @@ TEST(PauseAfterTheAnswer, SceneStandsForThePauseThenTheFadeBegins) {
         int stillTicks;  // ticks after the answer's arrival with nothing new on screen
     };
     const Case cases[] = {
-        {4, false, 0, 900, 600, 400},
-        {4, true, 0, 900, 600, 40},
-        {4, false, 1, 320, 240, 400},
-        {0, false, 0, 160, 120, 0},
-        {-3, false, 0, 160, 120, 0},  // a stored negative is no pause
+        {4, false, 0, 900, 600, 400}, {4, true, 0, 900, 600, 40},  {4, false, 1, 320, 240, 400},
+        {0, false, 0, 160, 120, 0},   {-3, false, 0, 160, 120, 0},  // a stored negative is no pause
     };
     for (const Case& c : cases) {
-        SCOPED_TRACE(testing::Message() << "pause " << c.pause << (c.preview ? " preview" : "")
-                                        << " fade mode " << c.fadeMode);
+        SCOPED_TRACE(testing::Message()
+                     << "pause " << c.pause << (c.preview ? " preview" : "") << " fade mode " << c.fadeMode);
         ScopedBlockText text;
         FakeServices fake;
         fake.settings.Pause = c.pause;

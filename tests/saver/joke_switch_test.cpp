@@ -15,7 +15,8 @@ namespace {
 class TempConfigHome {
 public:
     TempConfigHome() {
-        platform::InstallRegistry(std::make_shared<platform::FileRegistry>(dir_.str() + "/Kelvara/Quipix.reg"));
+        platform::InstallRegistry(
+            std::make_shared<platform::FileRegistry>(dir_.str() + "/Kelvara/Quipix.reg"));
     }
     ~TempConfigHome() { platform::InstallRegistry(nullptr); }
     const TempDir& dir() const { return dir_; }

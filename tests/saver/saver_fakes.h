@@ -55,8 +55,7 @@ public:
 class BlockTextEngine : public TextEngine {
 public:
     static int LineHeight(const TPGFont& f) { return f.Size * 2; }
-    TextExtent Measure(const TPGFont& font, std::string_view text, int width,
-                       unsigned flags) override {
+    TextExtent Measure(const TPGFont& font, std::string_view text, int width, unsigned flags) override {
         const int charWidth = std::max(1, font.Size);
         int lines = 1;
         int widest = 0;
@@ -69,8 +68,8 @@ public:
         }
         return {widest, lines * LineHeight(font)};
     }
-    std::shared_ptr<const TextMask> Render(const TPGFont& font, std::string_view text, int width,
-                                           int height, unsigned flags) override {
+    std::shared_ptr<const TextMask> Render(const TPGFont& font, std::string_view text, int width, int height,
+                                           unsigned flags) override {
         const TextExtent e = Measure(font, text, width, flags);
         auto mask = std::make_shared<TextMask>();
         mask->Width = std::max(0, std::min(width, std::max(e.Width, 1)));

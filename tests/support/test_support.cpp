@@ -32,13 +32,9 @@ std::string TempDir::write(const std::string& name, const std::vector<std::uint8
     return write(name, std::string(bytes.begin(), bytes.end()));
 }
 
-std::string DataPath(const std::string& relative) {
-    return std::string(QUIPIX_TEST_DATA) + "/" + relative;
-}
+std::string DataPath(const std::string& relative) { return std::string(QUIPIX_TEST_DATA) + "/" + relative; }
 
-std::filesystem::path SharedCorpora() {
-    return std::filesystem::path(QUIPIX_SHARED_DIR) / "corpora";
-}
+std::filesystem::path SharedCorpora() { return std::filesystem::path(QUIPIX_SHARED_DIR) / "corpora"; }
 
 std::vector<std::uint8_t> ReadBytes(const std::string& path) {
     std::ifstream in(path, std::ios::binary);

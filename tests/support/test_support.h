@@ -25,8 +25,8 @@ private:
     std::filesystem::path path_;
 };
 
-std::string DataPath(const std::string& relative);    // tests/data/<relative>
-std::filesystem::path SharedCorpora();                // ../shared/corpora (may not exist)
+std::string DataPath(const std::string& relative);  // tests/data/<relative>
+std::filesystem::path SharedCorpora();              // ../shared/corpora (may not exist)
 std::vector<std::uint8_t> ReadBytes(const std::string& path);
 // Installs the platform's text engine at 96 dpi, as the test programs start with it.
 void InstallPlatformTextEngine();

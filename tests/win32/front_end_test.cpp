@@ -36,8 +36,8 @@ public:
         c.hbrBackground = CreateSolidBrush(kParentColor);
         c.lpszClassName = L"QuipixFrontEndTestParent";
         RegisterClassW(&c);
-        window_ = CreateWindowExW(0, c.lpszClassName, L"parent", style, 0, 0, width, height, nullptr,
-                                  nullptr, c.hInstance, nullptr);
+        window_ = CreateWindowExW(0, c.lpszClassName, L"parent", style, 0, 0, width, height, nullptr, nullptr,
+                                  c.hInstance, nullptr);
     }
     ~TestWindow() { Destroy(); }
     void Destroy() {
@@ -108,8 +108,9 @@ TEST(WindowHandleArguments, OnlyAParentAsLargeAsTheScreenRunsFullScreen) {
         int width, height;
         std::int32_t mode;
     };
-    for (const Case& c : {Case{screen.Width, screen.Height, FullScreen}, Case{screen.Width - 1, screen.Height, Preview},
-                          Case{screen.Width, screen.Height - 1, Preview}}) {
+    for (const Case& c :
+         {Case{screen.Width, screen.Height, FullScreen}, Case{screen.Width - 1, screen.Height, Preview},
+          Case{screen.Width, screen.Height - 1, Preview}}) {
         TestWindow parent(c.width, c.height);
         ASSERT_NE(parent.get(), nullptr);
         ParseCommandLine({"/p", std::to_string(IdFromHwnd(parent.get()))});
@@ -137,8 +138,10 @@ TEST(PreviewWindow, FillsItsParentAndEndsWithIt) {
     // No input ever reaches it.
     EXPECT_FALSE(IsWindowEnabled(preview.Handle()));
     // Past the first fade-in from black.
-    PumpMessages(3000, [&] { return preview.ShownPicture() && preview.ShownPicture()->PixelFormat() == pgpf24Bit &&
-                                    preview.ShownPicture()->Pixels(0, 0) != 0; });
+    PumpMessages(3000, [&] {
+        return preview.ShownPicture() && preview.ShownPicture()->PixelFormat() == pgpf24Bit &&
+               preview.ShownPicture()->Pixels(0, 0) != 0;
+    });
     const TPixelGraphic* shown = preview.ShownPicture();
     ASSERT_NE(shown, nullptr);
     EXPECT_EQ(shown->Width(), 160);
@@ -254,7 +257,8 @@ TEST(BundledJokes, AreWrittenOnceAndRepairedWhenChanged) {
     spoiled[0] = spoiled[0] == 'x' ? 'y' : 'x';
     std::ofstream(files[0], std::ios::binary) << spoiled;
     const std::string second = FileBytes(files.back());
-    if (files.size() > 1) std::ofstream(files.back(), std::ios::binary) << second.substr(0, second.size() / 2);
+    if (files.size() > 1)
+        std::ofstream(files.back(), std::ios::binary) << second.substr(0, second.size() / 2);
     std::ofstream(folder / "mine.txt", std::ios::binary) << "[Header]\n";
     const auto old = fs::file_time_type::clock::now() - std::chrono::hours(48);
     std::vector<fs::path> untouched(files.begin() + 1, files.end() - (files.size() > 1 ? 1 : 0));

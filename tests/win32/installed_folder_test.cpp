@@ -22,7 +22,8 @@ class RegisteredInstall {
 public:
     static bool Present() {
         HKEY key;
-        if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, kUninstallKey, 0, KEY_READ, &key) != ERROR_SUCCESS) return false;
+        if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, kUninstallKey, 0, KEY_READ, &key) != ERROR_SUCCESS)
+            return false;
         RegCloseKey(key);
         return true;
     }
@@ -79,7 +80,7 @@ TEST(InstalledDataFolder, IsBesideTheProgramOrWhereTheInstallerSaid) {
             install.emplace(data.wstring());
             if (!install->written()) GTEST_SKIP() << "HKEY_LOCAL_MACHINE is not writable here";
         }
-        const std::wstring expected = c.found == kModule ? module.wstring()
+        const std::wstring expected = c.found == kModule       ? module.wstring()
                                       : c.found == kRegistered ? data.wstring()
                                                                : std::wstring();
         EXPECT_EQ(InstalledDataFolder(module.wstring()), expected);

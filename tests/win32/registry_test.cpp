@@ -39,7 +39,8 @@ TEST_F(WindowsRegistryTest, StringsWrittenByOthersWithoutTheirTerminatorRead) {
     HKEY h = nullptr;
     ASSERT_EQ(RegOpenKeyExA(HKEY_CURRENT_USER, key_.c_str(), 0, KEY_SET_VALUE, &h), ERROR_SUCCESS);
     RegSetValueExA(h, "Bare", 0, REG_SZ, reinterpret_cast<const BYTE*>("Times"), 5);
-    RegSetValueExA(h, "Large", 0, REG_BINARY, reinterpret_cast<const BYTE*>(std::string(70000, 'x').data()), 70000);
+    RegSetValueExA(h, "Large", 0, REG_BINARY, reinterpret_cast<const BYTE*>(std::string(70000, 'x').data()),
+                   70000);
     RegCloseKey(h);
     EXPECT_EQ(store_->ReadValue(key_, "Bare"), RegValue::String("Times"));
     EXPECT_EQ(store_->ReadValue(key_, "Large"), (RegValue{REG_BINARY, std::string(70000, 'x')}));

@@ -48,8 +48,9 @@ int main(int argc, char** argv) {
     c.hInstance = GetModuleHandleW(nullptr);
     c.lpszClassName = L"QuipixTestPreviewArea";
     RegisterClassW(&c);
-    HWND window = CreateWindowExW(0, c.lpszClassName, L"Quipix test preview area", WS_POPUP | WS_VISIBLE | WS_CLIPCHILDREN,
-                                  x, y, width, height, nullptr, nullptr, c.hInstance, nullptr);
+    HWND window = CreateWindowExW(0, c.lpszClassName, L"Quipix test preview area",
+                                  WS_POPUP | WS_VISIBLE | WS_CLIPCHILDREN, x, y, width, height, nullptr,
+                                  nullptr, c.hInstance, nullptr);
     if (!window) return 1;
     std::printf("%lu\n", static_cast<unsigned long>(reinterpret_cast<ULONG_PTR>(window) & 0xFFFFFFFFu));
     std::fflush(stdout);

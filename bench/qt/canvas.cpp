@@ -29,8 +29,7 @@ constexpr const char* kJoke =
 void DrawLayers(TPixelGraphic& strip, const std::string& text, int width, int height) {
     TPGCanvas& c = strip.Canvas();
     const unsigned flags = DT_CENTER | DT_WORDBREAK | DT_NOPREFIX;
-    TRect dark{0, 0, width, height}, light{2, 2, width + 2, height + 2},
-        face{1, 1, width + 1, height + 1};
+    TRect dark{0, 0, width, height}, light{2, 2, width + 2, height + 2}, face{1, 1, width + 1, height + 1};
     c.Font.Color = PGRGB(128, 0, 0);
     c.DrawText(text, dark, flags);
     c.Font.Color = PGRGB(255, 76, 76);
@@ -89,10 +88,7 @@ void BM_ImageControlConvert(benchmark::State& state) {
         benchmark::DoNotOptimize(display.constBits());
     }
 }
-BENCHMARK(BM_ImageControlConvert)
-    ->Args({1920, 1080})
-    ->Args({1728, 200})
-    ->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ImageControlConvert)->Args({1920, 1080})->Args({1728, 200})->Unit(benchmark::kMillisecond);
 
 void BM_ImageControlConvert8Bit(benchmark::State& state) {
     TPixelGraphic picture;

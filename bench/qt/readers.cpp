@@ -74,7 +74,7 @@ Bytes MakePhoto() {
 
 // The picture reduced to a 6 x 6 x 6 colour cube, for the 8-bit formats.
 struct Indexed {
-    Bytes index;                  // top row first
+    Bytes index;                        // top row first
     std::vector<std::uint8_t> palette;  // 216 RGB triples
 };
 Indexed ToIndexed(const Bytes& rgb) {
@@ -89,8 +89,7 @@ Indexed ToIndexed(const Bytes& rgb) {
     return out;
 }
 
-Bytes BmpHeader(std::uint32_t dataSize, std::uint32_t paletteBytes, int bits, int compression,
-                int colors) {
+Bytes BmpHeader(std::uint32_t dataSize, std::uint32_t paletteBytes, int bits, int compression, int colors) {
     Bytes b = {'B', 'M'};
     Put32(b, 54 + paletteBytes + dataSize);
     Put32(b, 0);
@@ -114,8 +113,7 @@ Bytes EncodeBmp24(const Bytes& rgb) {
     Bytes b = BmpHeader(std::uint32_t(stride) * kH, 0, 24, 0, 0);
     for (int y = kH - 1; y >= 0; --y) {
         const std::uint8_t* row = &rgb[std::size_t(y) * kW * 3];
-        for (int x = 0; x < kW; ++x)
-            b.insert(b.end(), {row[3 * x + 2], row[3 * x + 1], row[3 * x]});
+        for (int x = 0; x < kW; ++x) b.insert(b.end(), {row[3 * x + 2], row[3 * x + 1], row[3 * x]});
         b.resize(b.size() + std::size_t(stride - kW * 3), 0);
     }
     return b;
@@ -362,8 +360,8 @@ Bytes EncodeTiffCompressed(const Bytes& rgb, bool lzw) {
                   rgb.begin() + std::ptrdiff_t(y0 + rows) * kW * 3);
         for (int r = 0; r < rows; ++r)
             for (int i = kW * 3 - 1; i >= 3; --i)
-                raw[std::size_t(r) * kW * 3 + i] = std::uint8_t(raw[std::size_t(r) * kW * 3 + i] -
-                                                                raw[std::size_t(r) * kW * 3 + i - 3]);
+                raw[std::size_t(r) * kW * 3 + i] =
+                    std::uint8_t(raw[std::size_t(r) * kW * 3 + i] - raw[std::size_t(r) * kW * 3 + i - 3]);
         if (lzw) {
             strips.push_back(LzwEncode(raw));
         } else {
@@ -414,8 +412,8 @@ Bytes EncodePng(const Bytes& rgb) {
     png_infop info = png_create_info_struct(png);
     if (setjmp(png_jmpbuf(png))) std::abort();
     png_set_write_fn(png, &out, AppendPng, nullptr);
-    png_set_IHDR(png, info, kW, kH, 8, PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE,
-                 PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
+    png_set_IHDR(png, info, kW, kH, 8, PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT,
+                 PNG_FILTER_TYPE_DEFAULT);
     png_write_info(png, info);
     for (int y = 0; y < kH; ++y) png_write_row(png, &rgb[std::size_t(y) * kW * 3]);
     png_write_end(png, nullptr);
@@ -510,8 +508,8 @@ void DecodeOurs(benchmark::State& state, const std::string& name) {
 
 void DecodeQt(benchmark::State& state, const std::string& name) {
     const File& file = Files().at(name);
-    const QByteArray data = QByteArray::fromRawData(
-        reinterpret_cast<const char*>(file.bytes.data()), qsizetype(file.bytes.size()));
+    const QByteArray data = QByteArray::fromRawData(reinterpret_cast<const char*>(file.bytes.data()),
+                                                    qsizetype(file.bytes.size()));
     for (auto _ : state) {
         QBuffer buffer;
         buffer.setData(data);
@@ -543,8 +541,7 @@ void DecodeBareJpeg(benchmark::State& state) {
         JSAMPROW rows[16];
         while (c.output_scanline < c.output_height) {
             const int n = std::min<int>(16, int(c.output_height - c.output_scanline));
-            for (int i = 0; i < n; ++i)
-                rows[i] = &pixels[std::size_t(c.output_scanline + i) * kW * 3];
+            for (int i = 0; i < n; ++i) rows[i] = &pixels[std::size_t(c.output_scanline + i) * kW * 3];
             jpeg_read_scanlines(&c, rows, JDIMENSION(n));
         }
         jpeg_finish_decompress(&c);
@@ -585,21 +582,19 @@ void DecodeBarePng(benchmark::State& state) {
 }
 
 const bool registered = [] {
-    for (const char* name : {"bmp24", "bmp_rle8", "pcx8", "pcx24", "tga_rle", "ppm",
-                             "tif_packbits", "jpg", "png"}) {
+    for (const char* name :
+         {"bmp24", "bmp_rle8", "pcx8", "pcx24", "tga_rle", "ppm", "tif_packbits", "jpg", "png"}) {
         const std::string n = name;
-        benchmark::RegisterBenchmark(("Decode/" + n + "/quipix").c_str(),
-                                     [n](benchmark::State& s) { DecodeOurs(s, n); })
-            ->Unit(benchmark::kMillisecond);
+        benchmark::RegisterBenchmark(("Decode/" + n + "/quipix").c_str(), [n](benchmark::State& s) {
+            DecodeOurs(s, n);
+        })->Unit(benchmark::kMillisecond);
         if (n != "pcx8" && n != "pcx24")
-            benchmark::RegisterBenchmark(("Decode/" + n + "/qt").c_str(),
-                                         [n](benchmark::State& s) { DecodeQt(s, n); })
-                ->Unit(benchmark::kMillisecond);
+            benchmark::RegisterBenchmark(("Decode/" + n + "/qt").c_str(), [n](benchmark::State& s) {
+                DecodeQt(s, n);
+            })->Unit(benchmark::kMillisecond);
     }
-    benchmark::RegisterBenchmark("Decode/jpg/bare_libjpeg", DecodeBareJpeg)
-        ->Unit(benchmark::kMillisecond);
-    benchmark::RegisterBenchmark("Decode/png/bare_libpng", DecodeBarePng)
-        ->Unit(benchmark::kMillisecond);
+    benchmark::RegisterBenchmark("Decode/jpg/bare_libjpeg", DecodeBareJpeg)->Unit(benchmark::kMillisecond);
+    benchmark::RegisterBenchmark("Decode/png/bare_libpng", DecodeBarePng)->Unit(benchmark::kMillisecond);
     return true;
 }();
 
@@ -629,12 +624,12 @@ const bool registeredCompressedTiff = [] {
     names.push_back("gif");
 #endif
     for (const std::string& n : names) {
-        benchmark::RegisterBenchmark(("Decode/" + n + "/quipix").c_str(),
-                                     [n](benchmark::State& s) { DecodeOurs(s, n); })
-            ->Unit(benchmark::kMillisecond);
-        benchmark::RegisterBenchmark(("Decode/" + n + "/qt").c_str(),
-                                     [n](benchmark::State& s) { DecodeQt(s, n); })
-            ->Unit(benchmark::kMillisecond);
+        benchmark::RegisterBenchmark(("Decode/" + n + "/quipix").c_str(), [n](benchmark::State& s) {
+            DecodeOurs(s, n);
+        })->Unit(benchmark::kMillisecond);
+        benchmark::RegisterBenchmark(("Decode/" + n + "/qt").c_str(), [n](benchmark::State& s) {
+            DecodeQt(s, n);
+        })->Unit(benchmark::kMillisecond);
     }
     benchmark::RegisterBenchmark("Orient/4K", Orient4K)
         ->ArgNames({"orientation", "format"})
