@@ -137,6 +137,7 @@ TfrmFullScreen::TfrmFullScreen(const SaverTarget& target, TClosingRules& rules, 
 }
 
 TfrmFullScreen::~TfrmFullScreen() {
+    image_->removeEventFilter(this);
     timer1_.stop();
     frameTimer_.stop();
     watcher_.reset();
