@@ -11,8 +11,11 @@ SaverWindow& TSaverRun::Add(std::unique_ptr<SaverWindow> window) {
     return added;
 }
 
-void TSaverRun::Remove(const SaverWindow& window) {
+bool TSaverRun::Remove(const SaverWindow& window) {
     std::erase_if(windows_, [&](const auto& w) { return w.get() == &window; });
+    if (!ending_ || over_ || !AllClosed()) return false;
+    over_ = true;
+    return true;
 }
 
 bool TSaverRun::Start() {

@@ -43,8 +43,10 @@ public:
     // Adds a window; once the run has started it starts at once (not once the run is
     // ending). Returns it.
     SaverWindow& Add(std::unique_ptr<SaverWindow> window);
-    // Takes a window out without closing the others (its monitor has gone).
-    void Remove(const SaverWindow& window);
+    // Takes a window out without closing the others (its monitor has gone). True when
+    // that leaves an ending run with every window closed: the run is over, as on the
+    // last WindowClosed, which the window taken out will not call any more.
+    bool Remove(const SaverWindow& window);
     // Starts every window, up to the first close; false when none could be shown, so
     // there is nothing to run.
     bool Start();

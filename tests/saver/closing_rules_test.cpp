@@ -150,7 +150,7 @@ TEST(SaverRun, WindowsJoinAndLeaveWhileTheRunGoesOn) {
     FakeWindow& late = t.Add("late");  // a monitor plugged in: its window starts at once
     EXPECT_EQ(log, (std::vector<std::string>{"a starts", "b starts", "late starts"}));
     log.clear();
-    run.Remove(run.Window(1));  // b's monitor has gone: the others go on
+    EXPECT_FALSE(run.Remove(run.Window(1)));  // b's monitor has gone: the others go on
     ASSERT_EQ(run.Count(), 2u);
     EXPECT_FALSE(a.Closed());
     EXPECT_FALSE(late.Closed());
@@ -160,6 +160,17 @@ TEST(SaverRun, WindowsJoinAndLeaveWhileTheRunGoesOn) {
     // Once the run ends, a window that joins is not shown.
     t.Add("after");
     EXPECT_EQ(log.back(), "run over");
+}
+
+TEST(SaverRun, AWindowTakenOutWhileTheOthersCloseCanEndTheRun) {
+    FakeRun t;
+    FakeWindow& a = t.Add("a", false);
+    t.Add("b", false);
+    ASSERT_TRUE(t.run.Start());
+    a.Close();  // b is asked to close, but its monitor goes first
+    EXPECT_FALSE(t.run.Over());
+    EXPECT_TRUE(t.run.Remove(t.run.Window(1)));
+    EXPECT_TRUE(t.run.Over());
 }
 
 TEST(SaverRun, StartShowsWhatItCanAndStopsAtTheFirstClose) {
