@@ -2,28 +2,8 @@
 // closing rules as its windows apply them to real input events (six pointer events
 // tolerated, no move where the pointer already is, a key or a button at once), the
 // windows of a run closing together, a failed set-up, and ticks reaching what the
-// window shows. A front end's suite instantiates it with a driver of this shape:
-//
-//   struct Driver {
-//       static bool Possible();  // windows can be made here (a display, say)
-//       // Opens and starts a run of `windows` full-screen windows.
-//       void Open(int windows, EngineServices services, std::function<void(const std::string&)> showError);
-//       void Key(int window);     // any key pressed
-//       void Press(int window);   // a mouse button pressed
-//       void Release(int window); // a mouse button released
-//       void Move(int window, int x, int y);  // the pointer moved to (x, y) on the screen
-//       ScreenPoint Pointer();    // where the pointer was as the run started
-//       bool Closed(int window);  // once the events sent so far have been handled
-//       int Countdown();          // the run's pointer events still tolerated
-//       const TPixelGraphic* Shown(int window);
-//       PGColor OnScreen(int window, int x, int y);  // a pixel as the window shows it
-//       bool TimerActive(int window);
-//       TSaverEngine& Engine(int window);
-//       void Tick(int window);    // one tick of the window's timer
-//       int Ended();              // how often the run has reported its end
-//   };
-//
-// INSTANTIATE_TYPED_TEST_SUITE_P(Front, SaverWindowContract, Driver) then runs it.
+// window shows. A front end's suite writes a driver (SaverWindowDriver below) and runs
+// the contract with INSTANTIATE_TYPED_TEST_SUITE_P(Front, SaverWindowContract, Driver).
 #pragma once
 
 #include <gtest/gtest.h>
@@ -44,24 +24,25 @@ struct ScreenPoint {
     int x = 0, y = 0;
 };
 
+// Windows are numbered in the run's order; positions are screen coordinates.
 template <class D>
 concept SaverWindowDriver = requires(D d, int i, EngineServices s,
                                      std::function<void(const std::string&)> e) {
-    { D::Possible() } -> std::convertible_to<bool>;
-    d.Open(i, s, e);
-    d.Key(i);
-    d.Press(i);
-    d.Release(i);
-    d.Move(i, i, i);
-    { d.Pointer() } -> std::same_as<ScreenPoint>;
-    { d.Closed(i) } -> std::convertible_to<bool>;
-    { d.Countdown() } -> std::convertible_to<int>;
+    { D::Possible() } -> std::convertible_to<bool>;  // windows can be made here (a display)
+    d.Open(i, s, e);  // opens and starts a run of i full-screen windows; e is the error box
+    d.Key(i);         // any key pressed on window i
+    d.Press(i);       // a mouse button pressed
+    d.Release(i);     // a mouse button released
+    d.Move(i, i, i);  // the pointer moved to (x, y) over window i
+    { d.Pointer() } -> std::same_as<ScreenPoint>;   // where the pointer was as the run started
+    { d.Closed(i) } -> std::convertible_to<bool>;   // once the events sent so far are handled
+    { d.Countdown() } -> std::convertible_to<int>;  // the run's pointer events still tolerated
     { d.Shown(i) } -> std::convertible_to<const TPixelGraphic*>;
-    { d.OnScreen(i, i, i) } -> std::convertible_to<PGColor>;
+    { d.OnScreen(i, i, i) } -> std::convertible_to<PGColor>;  // a pixel as the window shows it
     { d.TimerActive(i) } -> std::convertible_to<bool>;
     { d.Engine(i) } -> std::same_as<TSaverEngine&>;
-    d.Tick(i);
-    { d.Ended() } -> std::convertible_to<int>;
+    d.Tick(i);                                  // one tick of the window's timer
+    { d.Ended() } -> std::convertible_to<int>;  // how often the run has reported its end
 };
 
 template <class Driver>
