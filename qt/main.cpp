@@ -17,6 +17,7 @@
 #include "qt/qt_text_engine.h"
 #include "saver/recorder.h"
 #include "qt/saver_window.h"
+#include "qt/x11_windows.h"
 
 namespace {
 

@@ -64,9 +64,7 @@ bool TfrmFullScreen::Start() {
         top = monitor_.top;
         width_ = monitor_.right - monitor_.left;
         height_ = monitor_.bottom - monitor_.top;
-        // Each monitor's scene is its own screen: fonts keep their stored sizes.
-        screen_.Width = width_;
-        screen_.Height = height_;
+        screen_ = MonitorScreen(width_, height_, screen_.ColorDepth);
         style = WS_POPUP | WS_VISIBLE;
         exStyle = WS_EX_TOPMOST | WS_EX_TOOLWINDOW;
     }
@@ -107,6 +105,9 @@ void TfrmFullScreen::StartTimer(int intervalMs) {
 }
 
 void TfrmFullScreen::StopAndClose() {
+    // A window that never started has nothing to close: it counts as closed, so that
+    // its run can end.
+    if (!window_) closed_ = true;
     if (!window_ || closing_) return;
     closing_ = true;
     if (timer1_) KillTimer(window_, kTimer1);
@@ -158,12 +159,7 @@ void TfrmFullScreen::Timer1Timer() {
 
 void TfrmFullScreen::RequestClose() {
     if (closing_ || !AcceptsInput()) return;
-    // Systems without a password scheme answer at once; a refusal starts the count
-    // of tolerated mouse events again.
-    if (platform::VerifyScreenSavePassword(platform::win32::IdFromHwnd(window_)))
-        StopAndClose();
-    else
-        rules_.Restart();
+    if (rules_.RequestClose(platform::win32::IdFromHwnd(window_))) StopAndClose();
 }
 
 void TfrmFullScreen::Paint() {
@@ -292,29 +288,43 @@ std::vector<RECT> MonitorRects() {
     return rects;
 }
 
-void RunSaverWindows(platform::WindowId parent) {
-    TClosingRules rules;
+namespace {
+
+// Adds form to run: its close goes to the run, which closes the others, and ended
+// runs once the last has closed.
+void Join(TSaverRun& run, std::unique_ptr<TfrmFullScreen> form, std::function<void()> ended) {
+    form->OnClosed = [&run, ended = std::move(ended)] {
+        if (run.WindowClosed() && ended) ended();
+    };
+    run.Add(std::move(form));
+}
+
+}  // namespace
+
+std::unique_ptr<TSaverRun> MakeScreenRun(const std::vector<RECT>& monitors, const EngineServices& services,
+                                         std::function<void()> ended) {
+    auto run = std::make_unique<TSaverRun>();
+    // Windows reports a "move" to where the cursor rests whenever a window appears.
     POINT pointer;
-    if (GetCursorPos(&pointer)) rules.PointerAt(pointer.x, pointer.y);
-    std::vector<std::unique_ptr<TfrmFullScreen>> forms;
-    if (parent != 0)
-        forms.push_back(std::make_unique<TfrmFullScreen>(platform::win32::HwndFromId(parent), rules));
-    else
-        for (const RECT& monitor : MonitorRects())
-            forms.push_back(std::make_unique<TfrmFullScreen>(monitor, rules));
-    // The windows end together; the run ends when the last has gone.
-    for (auto& form : forms)
-        form->OnClosed = [&forms] {
-            bool allClosed = true;
-            for (auto& other : forms) {
-                other->StopAndClose();
-                allClosed = allClosed && other->Closed();
-            }
-            if (allClosed) PostQuitMessage(0);
-        };
-    bool started = false;
-    for (auto& form : forms) started = form->Start() || started;
-    if (!started) return;
+    if (GetCursorPos(&pointer)) run->Rules().PointerAt(pointer.x, pointer.y);
+    for (const RECT& monitor : monitors)
+        Join(*run, std::make_unique<TfrmFullScreen>(monitor, run->Rules(), services), ended);
+    return run;
+}
+
+std::unique_ptr<TSaverRun> MakePreviewRun(HWND parent, const EngineServices& services,
+                                          std::function<void()> ended) {
+    auto run = std::make_unique<TSaverRun>();
+    Join(*run, std::make_unique<TfrmFullScreen>(parent, run->Rules(), services), std::move(ended));
+    return run;
+}
+
+void RunSaverWindows(platform::WindowId parent) {
+    const auto quit = [] { PostQuitMessage(0); };
+    auto run = parent != 0
+                   ? MakePreviewRun(platform::win32::HwndFromId(parent), DefaultEngineServices(), quit)
+                   : MakeScreenRun(MonitorRects(), DefaultEngineServices(), quit);
+    if (!run->Start()) return;
     MSG msg;
     while (GetMessageW(&msg, nullptr, 0, 0) > 0) {
         TranslateMessage(&msg);

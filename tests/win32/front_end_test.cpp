@@ -1,6 +1,6 @@
 // The Windows front end against real windows (Wine's or Windows' own): window
-// handles on the command line, the preview's life inside its parent, the mouse
-// countdown, and the bundled jokes written out of the executable.
+// handles on the command line, the preview's life inside its parent, the saver
+// window contract, and the bundled jokes written out of the executable.
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -12,15 +12,17 @@
 #include "app/command_line.h"
 #include "app/run_program.h"
 #include "common/settings.h"
-#include "win32/native.h"
-#include "support/test_support.h"
 #include "saver/closing_rules.h"
+#include "support/saver_window_contract.h"
+#include "support/test_support.h"
+#include "win32/native.h"
 #include "win32/saver_window.h"
 
 namespace quipix {
 namespace {
 
 namespace fs = std::filesystem;
+using namespace test;  // the saver window contract
 using platform::win32::HwndFromId;
 using platform::win32::IdFromHwnd;
 
@@ -173,38 +175,76 @@ TEST(PreviewWindow, AParentThatIsGoneStartsNothing) {
     EXPECT_TRUE(preview.Closed());
 }
 
-TEST(ClosingRules, TheSeventhMouseEventCloses) {
-    struct Case {
-        const char* name;
-        std::vector<char> events;  // m: move to a new place, s: "move" to the same place, r: release
-        int closesAt;              // index of the event that asks to close, -1 for none
-    };
-    const Case cases[] = {
-        {"six moves tolerated", {'m', 'm', 'm', 'm', 'm', 'm'}, -1},
-        {"the seventh move", {'m', 'm', 'm', 'm', 'm', 'm', 'm'}, 6},
-        {"releases count too", {'r', 'm', 'r', 'm', 'r', 'm', 'r'}, 6},
-        {"no move where the pointer stays", {'m', 's', 's', 'm', 's', 'm', 'm', 'm', 's', 'm', 'm'}, 10},
-    };
-    for (const Case& c : cases) {
-        TClosingRules rules;
-        rules.PointerAt(0, 0);
-        int x = 0, closedAt = -1;
-        for (int i = 0; i < int(c.events.size()) && closedAt < 0; ++i) {
-            const char e = c.events[std::size_t(i)];
-            const bool close = e == 'r' ? rules.MouseReleased() : rules.MouseMoved(e == 'm' ? ++x : x, 0);
-            if (close) closedAt = i;
-        }
-        EXPECT_EQ(closedAt, c.closesAt) << c.name;
+// Full-screen windows of a run, side by side at the top left of the screen, driven
+// by the messages the system sends. The cursor is moved to the far corner first, so
+// that no real pointer movement reaches the windows while a test runs.
+class Win32SaverDriver {
+public:
+    static bool Possible() { return TestWindow::Possible(); }
+    ~Win32SaverDriver() {
+        run_.reset();
+        Pump();
     }
-    TClosingRules rules;
-    rules.PointerAt(5, 5);
-    EXPECT_FALSE(rules.MouseMoved(5, 5));  // the "move" Windows reports as a window appears
-    for (int i = 0; i < 6; ++i) EXPECT_FALSE(rules.MouseMoved(i, 0));
-    // A refused password tolerates six more.
-    rules.Restart();
-    for (int i = 0; i < 6; ++i) EXPECT_FALSE(rules.MouseReleased());
-    EXPECT_TRUE(rules.MouseReleased());
-}
+    void Open(int windows, EngineServices services, std::function<void(const std::string&)> showError) {
+        SetCursorPos(GetSystemMetrics(SM_CXSCREEN) - 1, GetSystemMetrics(SM_CYSCREEN) - 1);
+        for (int i = 0; i < windows; ++i) monitors_.push_back(RECT{i * 210, 0, i * 210 + 200, 150});
+        run_ = win32::MakeScreenRun(monitors_, services, [this] { ++ended_; });
+        for (int i = 0; i < windows; ++i) Form(i).ShowError = showError;
+        ASSERT_TRUE(run_->Start());
+        Pump();
+    }
+    void Key(int window) { Send(window, WM_KEYDOWN, VK_SHIFT, 0); }
+    void Press(int window) { Send(window, WM_RBUTTONDOWN, MK_RBUTTON, 0); }
+    void Release(int window) { Send(window, WM_LBUTTONUP, 0, 0); }
+    void Move(int window, int x, int y) {
+        // In client coordinates, as the message carries them.
+        const RECT& m = monitors_[std::size_t(window)];
+        Send(window, WM_MOUSEMOVE, 0, MAKELPARAM(x - m.left, y - m.top));
+    }
+    ScreenPoint Pointer() {
+        POINT p{};
+        GetCursorPos(&p);
+        return {p.x, p.y};
+    }
+    // The windows close from the message loop.
+    bool Closed(int window) {
+        Pump();
+        return Form(window).Closed();
+    }
+    int Countdown() { return run_->Rules().MouseCountdown(); }
+    const TPixelGraphic* Shown(int window) { return Form(window).ShownPicture(); }
+    PGColor OnScreen(int window, int x, int y) {
+        HWND h = Form(window).Handle();
+        UpdateWindow(h);
+        HDC dc = GetDC(h);
+        const COLORREF c = GetPixel(dc, x, y);
+        ReleaseDC(h, dc);
+        return PGColor(c);
+    }
+    bool TimerActive(int window) { return Form(window).TimerActive(); }
+    TSaverEngine& Engine(int window) { return *Form(window).Engine(); }
+    void Tick(int window) { Send(window, WM_TIMER, 1, 0); }
+    int Ended() { return ended_; }
+
+private:
+    win32::TfrmFullScreen& Form(int window) {
+        return static_cast<win32::TfrmFullScreen&>(run_->Window(std::size_t(window)));
+    }
+    void Send(int window, UINT message, WPARAM w, LPARAM l) {
+        SendMessageW(Form(window).Handle(), message, w, l);
+    }
+    // Runs what is queued, without waiting for timers.
+    static void Pump() {
+        MSG msg;
+        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&msg);
+    }
+
+    std::vector<RECT> monitors_;
+    std::unique_ptr<TSaverRun> run_;
+    int ended_ = 0;
+};
+
+INSTANTIATE_TYPED_TEST_SUITE_P(Win32, SaverWindowContract, Win32SaverDriver);
 
 TEST(SystemLibraries, AreLoadedFromTheSystemFolderByFullPath) {
     EXPECT_EQ(platform::win32::SystemLibraryPath(L"C:\\Windows\\system32", L"MPR.DLL"),
