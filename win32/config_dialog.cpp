@@ -7,6 +7,9 @@
 // of the pictures have files of their own.
 #include "win32/config_dialog.h"
 
+// windows.h, before the other system headers.
+#include "win32/native.h"
+
 #include <commctrl.h>
 #include <shlobj.h>
 #include <uxtheme.h>
@@ -27,7 +30,6 @@
 #include "win32/color_dropdown.h"
 #include "win32/dib.h"
 #include "win32/gdi_text_engine.h"
-#include "win32/native.h"
 #include "win32/open_dialog_hook.h"
 #include "win32/owner_draw.h"
 
@@ -380,7 +382,7 @@ void ConfigDialog::MakeControls() {
     controls_.reserve(controls.size());
     for (std::size_t i = 0; i < controls.size(); ++i) {
         const ControlLayout& c = controls[i];
-        Made& made = controls_.emplace_back(Made{&c});
+        Made& made = controls_.emplace_back(Made{&c, nullptr, {}, 0});
         const int id = c.Name == "btOk" ? IDOK : c.Name == "btCancel" ? IDCANCEL : kFirstControlId + int(i);
         const WindowClass cls = ClassOf(c);
         // Every control starts a group of its own, so that the arrow keys move only

@@ -48,12 +48,12 @@ open_dialog() {
   xdotool windowactivate --sync "$window" 2>/dev/null || xdotool windowfocus --sync "$window"
 }
 closed() { ! kill -0 "$dialog_pid" 2>/dev/null; }
-# The size of the pure red area in the right half of a dialog screenshot, where the
-# background preview is (the solid colour's button, red too, is in the left half).
-red_area() {
+# The size of the area of colour $2 in the right half of a dialog screenshot $1,
+# where the background preview is (the solid colour's button is in the left half).
+colour_area() {
   local w h
   read -r w h < <(identify -format '%w %h' "$1")
-  convert "$1" -crop "$((w / 2))x${h}+$((w / 2))+0" +repage -fill black +opaque '#FF0000' -trim \
+  convert "$1" -crop "$((w / 2))x${h}+$((w / 2))+0" +repage -fill white +opaque "$2" -trim \
     -format '%wx%h' info:
 }
 # Without a window manager the window is its client area.
@@ -100,7 +100,8 @@ import -window root -crop "${WIDTH}x${HEIGHT}+${X}+${Y}" +repage -crop "$preview
 [ "$(convert "$WORK/solid.png" -format '%[hex:p{10,10}]' info:)" = FF0000 ] ||
   fail "the drop-down's Red did not turn the background preview red"
 shot "$WORK/red.png"
-[ "$(red_area "$WORK/red.png")" = 229x173 ] || fail "the red preview is $(red_area "$WORK/red.png"), not 229x173"
+area=$(colour_area "$WORK/red.png" '#FF0000')
+[ "$area" = 229x173 ] || fail "the red preview is $area, not 229x173"
 xdotool mousemove $((X + 26)) $((Y + 96)) click 1
 sleep 1
 import -window root -crop "${WIDTH}x${HEIGHT}+${X}+${Y}" +repage -crop "$preview" "$WORK/degraded.png"
@@ -125,7 +126,7 @@ tr -d '\r' <"$WORK/saved.txt" | grep -A20 'Question$' | grep -Eq '^ +Face +REG_S
 # At 144 dpi everything scales by 1.5. Wine reads the DPI when it starts.
 wine reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d 144 /f >/dev/null
 wine reg add "$key\\Background" /v Type /t REG_SZ /d 0 /f >/dev/null
-wine reg add "$key\\Background" /v "Solid Color" /t REG_SZ /d 255 /f >/dev/null
+wine reg add "$key\\Background" /v "Solid Color" /t REG_SZ /d 8388608 /f >/dev/null  # navy
 wineserver -k 2>/dev/null || true
 wineserver -w
 open_dialog
@@ -136,7 +137,7 @@ for i in "${!pages[@]}"; do
   xdotool key ctrl+Tab
   sleep 0.5
 done
-area=$(red_area "$SHOTS/windows-dialog-144dpi-2-background.png")
+area=$(colour_area "$SHOTS/windows-dialog-144dpi-2-background.png" '#000080')
 [ "$area" = 343x260 ] || fail "the preview at 144 dpi is $area, not 343x260"
 xdotool key Escape
 wait_for 10 closed || fail "Escape did not close the dialog at 144 dpi"
