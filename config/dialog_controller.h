@@ -8,8 +8,6 @@
 // widget and which handler a control runs is decided here, once.
 #pragma once
 
-#include <array>
-#include <cstdint>
 #include <memory>
 #include <optional>
 #include <string>

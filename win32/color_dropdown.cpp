@@ -6,7 +6,6 @@
 #include <string>
 #include <vector>
 
-#include "common/background.h"
 #include "config/dialog_layout.h"
 #include "config/sys_colors.h"
 #include "win32/native.h"
@@ -17,8 +16,6 @@ namespace quipix::win32 {
 namespace {
 
 using platform::win32::Widen;
-
-COLORREF ToColorRef(TColor color) { return COLORREF(ResolveColor(color)); }
 
 // Menu commands: palette entry i is command kFirstEntry + i.
 constexpr UINT kFirstEntry = 1;

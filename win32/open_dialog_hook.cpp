@@ -50,8 +50,15 @@ void AddStrip(HWND hook, Strip& strip) {
     RECT client{}, frame{};
     GetClientRect(dialog, &client);
     GetWindowRect(dialog, &frame);
-    SetWindowPos(dialog, nullptr, 0, 0, frame.right - frame.left + s(kStripWidth), frame.bottom - frame.top,
-                 SWP_NOMOVE | SWP_NOZORDER);
+    // Wider by the strip, and moved back onto its monitor where the strip would
+    // reach past it.
+    const int width = frame.right - frame.left + s(kStripWidth);
+    MONITORINFO monitor{};
+    monitor.cbSize = sizeof(monitor);
+    int left = frame.left;
+    if (GetMonitorInfoW(MonitorFromWindow(dialog, MONITOR_DEFAULTTONEAREST), &monitor))
+        left = std::max(std::min(left, int(monitor.rcWork.right) - width), int(monitor.rcWork.left));
+    SetWindowPos(dialog, nullptr, left, frame.top, width, frame.bottom - frame.top, SWP_NOZORDER);
     SetWindowPos(hook, nullptr, client.right, 0, s(kStripWidth), client.bottom, SWP_NOZORDER);
     const HINSTANCE instance = GetModuleHandleW(nullptr);
     CreateWindowExW(WS_EX_STATICEDGE, L"STATIC", L"", WS_CHILD | WS_VISIBLE | SS_OWNERDRAW, s(kPictureLeft),

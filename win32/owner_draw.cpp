@@ -35,8 +35,6 @@ bool HasFamily(const std::wstring& face) {
     return found;
 }
 
-COLORREF ToColorRef(TColor color) { return COLORREF(ResolveColor(color)); }
-
 void DrawLabelText(const DRAWITEMSTRUCT& item, HFONT font,
                    std::initializer_list<std::pair<POINT, COLORREF>> copies) {
     wchar_t text[256] = L"";
@@ -54,6 +52,8 @@ void DrawLabelText(const DRAWITEMSTRUCT& item, HFONT font,
 }
 
 }  // namespace
+
+COLORREF ToColorRef(TColor color) { return COLORREF(ResolveColor(color)); }
 
 int WindowDpi(HWND window) {
     // Windows 10 answers per monitor; older systems only for the whole screen.

@@ -1,6 +1,6 @@
 // Drawing helpers of the configuration dialog: the DPI a window is shown at, the
-// dialog's fonts at that DPI, and the labels it draws itself (the raised 3-D labels
-// and the warning with its drop shadow).
+// dialog's fonts at that DPI, its colours as the GDI takes them, and the labels it
+// draws itself (the raised 3-D labels and the warning with its drop shadow).
 #pragma once
 
 #ifndef WIN32_LEAN_AND_MEAN
@@ -20,6 +20,9 @@ int WindowDpi(HWND window);
 
 // A length of the layout (pixels at 96 dpi) at dpi.
 inline int Scaled(int pixels, int dpi) { return ScaleToDpi(pixels, dpi); }
+
+// A colour of the settings as the GDI takes it, system colours resolved.
+COLORREF ToColorRef(TColor color);
 
 // A font of look at dpi: its family, else its fallback, else the system's dialog font.
 HFONT MakeFont(const FontLook& look, int dpi);
