@@ -171,23 +171,10 @@ void TfrmFullScreen::Paint() {
     const RECT picture{0, 0, w, h};
     RECT r;
     if (w > 0 && IntersectRect(&r, &ps.rcPaint, &picture)) {
-        const int bits = PixelFormatBits(shown_->PixelFormat());
-        dib_.header.biSize = sizeof dib_.header;
-        dib_.header.biWidth = w;
-        dib_.header.biHeight = h;  // positive: rows bottom-up, as the picture keeps them
-        dib_.header.biPlanes = 1;
-        dib_.header.biBitCount = WORD(bits);
-        dib_.header.biCompression = BI_RGB;
-        const int colors = bits <= 8 ? std::min(shown_->PaletteCount(), 1 << bits) : 0;
-        dib_.header.biClrUsed = DWORD(colors);
-        for (int i = 0; i < colors; ++i) {
-            const PGColor c = shown_->PaletteEntries(i);
-            dib_.colors[i] = RGBQUAD{BYTE(PGBlue(c)), BYTE(PGGreen(c)), BYTE(PGRed(c)), 0};
-        }
+        DescribeDib(dib_, *shown_);
         // The source's y counts from the bottom row of a bottom-up DIB.
         SetDIBitsToDevice(dc, r.left, r.top, DWORD(r.right - r.left), DWORD(r.bottom - r.top), r.left,
-                          h - r.bottom, 0, UINT(h), shown_->Buffer(),
-                          reinterpret_cast<const BITMAPINFO*>(&dib_), DIB_RGB_COLORS);
+                          h - r.bottom, 0, UINT(h), shown_->Buffer(), dib_.Info(), DIB_RGB_COLORS);
         ExcludeClipRect(dc, r.left, r.top, r.right, r.bottom);
     }
     FillRect(dc, &ps.rcPaint, static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH)));

@@ -13,6 +13,7 @@
 #include "saver/engine.h"
 #include "saver/saver_run.h"
 #include "saver/scene_host.h"
+#include "win32/dib.h"
 
 namespace quipix::win32 {
 
@@ -79,10 +80,7 @@ private:
     bool closed_ = false;
     bool systemStateChanged_ = false;
     // The shown picture's header and colour table, refilled before each paint.
-    struct {
-        BITMAPINFOHEADER header;
-        RGBQUAD colors[256];
-    } dib_{};
+    DibHeader dib_;
 };
 
 // The monitors' rectangles, the primary one first.
