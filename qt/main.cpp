@@ -14,6 +14,7 @@
 #include "app/command_line.h"
 #include "app/desktop_options.h"
 #include "app/run_program.h"
+#include "imaging/text_engine.h"
 #include "qt/config_dialog.h"
 #include "qt/qt_text_engine.h"
 #include "saver/recorder.h"
@@ -125,8 +126,11 @@ int main(int argc, char** argv) {
             }
             return quipix::MakeQtTextEngine(dpi);
         };
+        const quipix::WaylandRunResult result = quipix::RunWaylandSaver(makeTextEngine);
+        // Qt's fonts go before Qt does.
+        quipix::SetTextEngine(nullptr);
         // Without a compositor that answers, the X11 saver runs (through Xwayland, say).
-        if (quipix::RunWaylandSaver(makeTextEngine) == quipix::WaylandRunResult::Done) return 0;
+        if (result == quipix::WaylandRunResult::Done) return 0;
     }
 #endif
     // A preview draws into a foreign X11 window; a Wayland session without X has

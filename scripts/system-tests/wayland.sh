@@ -139,6 +139,9 @@ done
 check "six pointer moves leave it running" alive "$SAVER_PID"
 msg seat - cursor move 3 2
 check "the seventh ends it" exited "$SAVER_PID" 10
+saver_rc=0
+wait "$SAVER_PID" || saver_rc=$?
+check "with exit code 0" test "$saver_rc" = 0
 
 start_saver /s
 wait_for 20 both_covered || true
