@@ -4,7 +4,8 @@
 # moves leave it running and the seventh ends it; a key ends it, and so does a
 # button; an output made while it runs gets a scene of its own, and one taken away
 # ends only its own; --idle starts it after the idle time and again after the next
-# idle period; the dialog opens as a Wayland window; /p without X exits at once.
+# idle period, and an idle inhibitor holds it off; the dialog opens as a Wayland
+# window; /p without X exits at once.
 # Under weston's headless backend (no layer-shell): one full-screen toplevel per
 # output. Compositors refuse root, so they and the clients run as nobody, from an
 # installed copy of the build in a folder of the test's own.
@@ -190,8 +191,20 @@ start_user "$WORK/dialog.log" "$QUIPIX"
 DIALOG_PID=$LAST_PID
 dialog_mapped() { as_user swaymsg -t get_tree | grep -q '"app_id": "quipix"'; }
 check "the settings dialog opens as a Wayland window" wait_for 15 dialog_mapped
+# An idle inhibitor (sway's, on the dialog's window, as a video player's would be)
+# holds the watcher off; once it has gone, the saver comes.
+msg "[app_id=quipix] inhibit_idle open"
+start_user "$WORK/idle2.log" "$QUIPIX" --idle 2
+IDLE_PID=$LAST_PID
+sleep 5
+check "an idle inhibitor holds the watcher off" no_saver
 kill "$DIALOG_PID"
 exited "$DIALOG_PID" 5 || true
+check "once it has gone the saver comes" wait_for 10 saver_child
+key
+wait_for 5 no_saver || true
+kill "$IDLE_PID"
+exited "$IDLE_PID" 5 || true
 preview_rc=0
 timeout 5 env -u DISPLAY WAYLAND_DISPLAY="$WL_DISPLAY" XDG_RUNTIME_DIR="$WORK/run" "$QUIPIX" /p 1234 || preview_rc=$?
 check "/p without an X display exits 0 at once" test "$preview_rc" = 0
