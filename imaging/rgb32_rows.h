@@ -1,6 +1,6 @@
 // Rows of a TPixelGraphic as 32-bit pixels 0xFFRRGGBB in native order (blue, green,
 // red, 0xFF in memory): the layout that a Qt RGB32 image, an X11 true-colour window
-// and a Wayland XRGB8888 buffer all take, so every front end converts through here.
+// and a Wayland XRGB8888 buffer all take, so the Qt and Wayland front ends share it.
 #pragma once
 
 #include <array>
