@@ -22,43 +22,9 @@ packages=(g++-mingw-w64-x86-64-posix libz-mingw-w64-dev mingw-w64-tools wine win
 install_packages "${packages[@]}"
 
 # --- sources of the libraries, through a private apt state ---
-apt_dir=$deps/apt
-apt_opts=(-o "Dir::Etc::SourceList=$apt_dir/sources.list" -o Dir::Etc::SourceParts=/dev/null
-          -o "Dir::State::Lists=$apt_dir/lists" -o "Dir::Cache=$apt_dir"
-          -o "Dir::Etc::Preferences=$apt_dir/preferences" -o "Dir::Etc::PreferencesParts=$apt_dir/preferences.d"
-          -o Debug::NoLocking=1 -o APT::Sandbox::User=root -qq)
-apt_updated=""
-fetch_source() {  # source package, binary package whose installed version to match
-  local src=$1 bin=$2 want dir
-  dir=$(ls -d "$deps/src/$src"-*/ 2>/dev/null | head -n1 || true)
-  [ -n "$dir" ] && return 0
-  mkdir -p "$apt_dir/lists/partial" "$apt_dir/archives/partial" "$apt_dir/preferences.d" "$deps/src"
-  if [ -z "$apt_updated" ]; then
-    local mirror keyring=/usr/share/keyrings/debian-archive-keyring.gpg
-    : > "$apt_dir/sources.list"
-    for mirror in "debian bookworm" "debian bookworm-updates" "debian-security bookworm-security"; do
-      set -- $mirror
-      echo "deb-src [signed-by=$keyring] http://deb.debian.org/$1 $2 main" >> "$apt_dir/sources.list"
-    done
-    apt-get "${apt_opts[@]}" update
-    apt_updated=1
-  fi
-  # The version of the Linux library; the mirror may only hold later revisions of
-  # the same upstream release (security fixes), which do as well.
-  want=$(dpkg-query -W -f='${Version}' "$bin" 2>/dev/null || true)
-  local versions=("$want")
-  mapfile -t -O 1 versions < <(apt-cache "${apt_opts[@]}" showsrc "$src" | sed -n 's/^Version: //p' | sort -rV)
-  for v in "${versions[@]}"; do
-    [ -n "$v" ] || continue
-    [ -z "$want" ] || [ "${v%%-*}" = "${want%%-*}" ] || continue
-    (cd "$deps/src" && apt-get "${apt_opts[@]}" source "$src=$v" >/dev/null 2>&1) && {
-      echo "Fetched the source of $src $v"
-      return 0
-    }
-  done
-  echo "build-windows: cannot fetch the source of $src" >&2
-  return 1
-}
+. scripts/lib/debian-source.sh
+source_apt_dir=$deps/apt
+source_dir=$deps/src
 
 cmake_deps=(-G Ninja -DCMAKE_BUILD_TYPE=Release -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64-x86_64.cmake"
             -DCMAKE_INSTALL_PREFIX="$prefix" -DCMAKE_POLICY_DEFAULT_CMP0074=NEW)

@@ -69,6 +69,7 @@ int Run() {
                   << quipix::UsageText(quipix::UsageSystem::Windows) << std::flush;
         return 2;
     case Action::Module:  // xscreensaver's options mean nothing here: the protocol decides
+    case Action::Idle:    // nor does the Wayland idle watcher
     case Action::Protocol:
         break;
     }
