@@ -17,6 +17,7 @@
 #include "qt/qt_text_engine.h"
 #include "saver/recorder.h"
 #include "qt/saver_window.h"
+#include "quipix_version.h"
 
 namespace {
 
@@ -69,7 +70,7 @@ int main(int argc, char** argv) {
         std::cout << quipix::UsageText();
         return 0;
     case Action::Version:
-        std::cout << quipix::kVersionLabel << "\n";
+        std::cout << "Quipix " QUIPIX_VERSION "\n";
         return 0;
     case Action::Record: {
         // Text needs a GUI application; recording needs no display, so it runs on
