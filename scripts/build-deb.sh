@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Builds the Debian package of Quipix into build-deb/ (quipix_<version>_amd64.deb and
-# its debug symbols, quipix-dbgsym_<version>_amd64.ddeb) with dpkg-buildpackage on a
+# its debug symbols, quipix-dbgsym_<version>_amd64.deb) with dpkg-buildpackage on a
 # copy of the source tree, so that the tree itself stays clean, then tests it with
 # scripts/test-deb.sh (QUIPIX_DEB_NO_TEST=1 builds only). The package's version is the
 # project version: the build stops when debian/changelog or the AppStream releases
@@ -57,10 +57,10 @@ if ! (cd "$src" && PATH="$ccache_path$PATH" DEB_BUILD_OPTIONS="parallel=2 ${DEB_
   echo "build-deb.sh: dpkg-buildpackage failed (whole log: $out/build.log)"
   exit 1
 fi
-mv "$out/src/"*.deb "$out/src/"*.ddeb "$out/src/"*.buildinfo "$out/src/"*.changes "$out/"
+mv "$out/src/"*.deb "$out/src/"*.buildinfo "$out/src/"*.changes "$out/"
 rm -rf "$out/src"
 [ "$(git status --porcelain)" = "$status_before" ] || { echo "build-deb.sh: the build changed the source tree"; exit 1; }
-for f in "quipix_${version}_amd64.deb" "quipix-dbgsym_${version}_amd64.ddeb"; do
+for f in "quipix_${version}_amd64.deb" "quipix-dbgsym_${version}_amd64.deb"; do
   [ -s "$out/$f" ] || { echo "build-deb.sh: $f was not built"; exit 1; }
 done
 echo "built build-deb/quipix_${version}_amd64.deb and its -dbgsym in $((SECONDS - start)) s"
