@@ -49,9 +49,14 @@ git ls-files -z --cached --others --exclude-standard |
 
 echo "== Debian package quipix $version"
 start=$SECONDS
-ccache_path=""
-[ ! -d /usr/lib/ccache ] || ccache_path=/usr/lib/ccache:
-if ! (cd "$src" && PATH="$ccache_path$PATH" DEB_BUILD_OPTIONS="parallel=2 ${DEB_BUILD_OPTIONS:-}" \
+# ccache through its compiler links; debhelper gives the build a HOME of its own, so
+# ccache is told where its cache and settings are.
+with_ccache=()
+if command -v ccache >/dev/null && [ -d /usr/lib/ccache ]; then
+  with_ccache=(PATH="/usr/lib/ccache:$PATH" CCACHE_DIR="$(ccache -k cache_dir)"
+    CCACHE_BASEDIR="$(ccache -k base_dir)" CCACHE_MAXSIZE="$(ccache -k max_size)")
+fi
+if ! (cd "$src" && env ${with_ccache[@]+"${with_ccache[@]}"} DEB_BUILD_OPTIONS="parallel=2 ${DEB_BUILD_OPTIONS:-}" \
   dpkg-buildpackage -us -uc -b) >"$out/build.log" 2>&1; then
   tail -n 60 "$out/build.log"
   echo "build-deb.sh: dpkg-buildpackage failed (whole log: $out/build.log)"
