@@ -24,13 +24,15 @@ added=()  # the packages this test installed, for the clean-up
 cleanup() {
   local installed=() p
   for p in ${added[@]+"${added[@]}"}; do
-    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' && installed+=("$p")
+    # Installed, or left half-installed by a failed step.
+    dpkg-query -W -f='${Status}\n' "$p" 2>/dev/null | grep -qv 'not-installed$' && installed+=("$p")
   done
   [ ${#installed[@]} -eq 0 ] || apt_get purge "${installed[@]}" >"$WORK/cleanup.log" 2>&1 ||
     { echo "test-deb.sh: could not purge ${installed[*]}"; cat "$WORK/cleanup.log"; }
   rm -rf "$WORK"
 }
 trap cleanup EXIT
+trap 'exit 1' INT TERM HUP
 
 version=$(dpkg-deb -f "$deb" Version)
 
