@@ -23,6 +23,7 @@
 #if defined(QUIPIX_HAVE_WAYLAND)
 #include "wayland/wayland_saver.h"
 #endif
+#include "quipix_version.h"
 
 namespace {
 
@@ -82,7 +83,7 @@ int main(int argc, char** argv) {
         std::cout << quipix::UsageText();
         return 0;
     case Action::Version:
-        std::cout << quipix::kVersionLabel << "\n";
+        std::cout << "Quipix " QUIPIX_VERSION "\n";
         return 0;
     case Action::Record: {
         // Text needs a GUI application; recording needs no display, so it runs on

@@ -113,7 +113,10 @@ build_installer() {
     done
     echo '!macroend'
   } >"$list"
+  # The version numbers the build made from the project version.
+  version() { sed -n "s/^#define $1 \"\(.*\)\"$/\1/p" "$out/version/quipix_version.h"; }
   makensis -V2 -DQUIPIX_SCR="$scr" -DQUIPIX_ROOT="$root" -DQUIPIX_FILES="$list" \
+    -DQUIPIX_VERSION="$(version QUIPIX_VERSION)" -DQUIPIX_VERSION_QUAD="$(version QUIPIX_VERSION_QUAD)" \
     -DOUTFILE="$out/QuipixSetup.exe" win32/installer/quipix.nsi
 }
 build_installer "$out/Quipix.scr"

@@ -15,6 +15,7 @@
 #include "win32/config_dialog.h"
 #include "win32/gdi_text_engine.h"
 #include "win32/saver_window.h"
+#include "quipix_version.h"
 
 #include <shellapi.h>
 
@@ -57,7 +58,7 @@ int Run() {
         return 0;
     case Action::Version:
         UseParentConsole();
-        std::cout << quipix::kVersionLabel << std::endl;
+        std::cout << "Quipix " QUIPIX_VERSION << std::endl;
         return 0;
     case Action::Record:
         UseParentConsole();

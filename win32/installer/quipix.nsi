@@ -9,7 +9,8 @@
 ;
 ; Built by scripts/build-windows.sh:
 ;   makensis -DQUIPIX_SCR=<Quipix.scr> -DQUIPIX_ROOT=<source tree>
-;            -DQUIPIX_FILES=<list of data files> -DOUTFILE=<QuipixSetup.exe> quipix.nsi
+;            -DQUIPIX_FILES=<list of data files> -DOUTFILE=<QuipixSetup.exe>
+;            -DQUIPIX_VERSION=<2.1> -DQUIPIX_VERSION_QUAD=<2.1.0.0> quipix.nsi
 ; QUIPIX_FILES defines the macro QuipixDataFiles ACTION, which inserts
 ; ACTION "folder" "file name" once per help topic and joke file; the uninstaller removes
 ; exactly those files, so anything a user added to the folders stays.
@@ -34,17 +35,17 @@ SetCompressor /SOLID lzma
 !define SPIF_UPDATEINIFILE_SENDCHANGE 3
 
 Name "Quipix"
-Caption "Quipix 2.1 Setup"
+Caption "Quipix ${QUIPIX_VERSION} Setup"
 OutFile "${OUTFILE}"
 InstallDir "$PROGRAMFILES64\Quipix"
 BrandingText "Kelvara"
 
-VIProductVersion "2.1.0.0"
+VIProductVersion "${QUIPIX_VERSION_QUAD}"
 VIAddVersionKey "ProductName" "Quipix"
 VIAddVersionKey "CompanyName" "Kelvara"
 VIAddVersionKey "FileDescription" "Quipix Setup"
-VIAddVersionKey "FileVersion" "2.1"
-VIAddVersionKey "ProductVersion" "2.1"
+VIAddVersionKey "FileVersion" "${QUIPIX_VERSION}"
+VIAddVersionKey "ProductVersion" "${QUIPIX_VERSION}"
 VIAddVersionKey "LegalCopyright" "Kelvara"
 
 !define MUI_ICON "${QUIPIX_ROOT}/win32/quipix.ico"
@@ -108,7 +109,7 @@ Section "Quipix" SecQuipix
   CreateShortcut "$SMPROGRAMS\Quipix Settings.lnk" "$SYSDIR\Quipix.scr" "/c" "$SYSDIR\Quipix.scr" 0
 
   WriteRegStr HKLM "${UNINSTALL_KEY}" "DisplayName" "Quipix"
-  WriteRegStr HKLM "${UNINSTALL_KEY}" "DisplayVersion" "2.1"
+  WriteRegStr HKLM "${UNINSTALL_KEY}" "DisplayVersion" "${QUIPIX_VERSION}"
   WriteRegStr HKLM "${UNINSTALL_KEY}" "Publisher" "Kelvara"
   WriteRegStr HKLM "${UNINSTALL_KEY}" "DisplayIcon" "$SYSDIR\Quipix.scr,0"
   WriteRegStr HKLM "${UNINSTALL_KEY}" "InstallLocation" "$INSTDIR"
