@@ -47,6 +47,13 @@ git ls-files -z --cached --others --exclude-standard |
   done |
   tar --null -T - -cf - | tar -C "$src" -xf -
 
+# The layer-shell protocol file from Debian's wlroots source package, as the Linux
+# build takes it (the same cache), handed to the package build, which fetches nothing.
+install_packages debian-archive-keyring
+bash scripts/lib/debian-source.sh "$root/build/debian-sources/apt" "$root/build/debian-sources/src" wlroots libwlroots10
+mkdir -p "$src/debian/protocols"
+cp "$(ls "$root"/build/debian-sources/src/wlroots-*/protocol/wlr-layer-shell-unstable-v1.xml | head -n1)" "$src/debian/protocols/"
+
 echo "== Debian package quipix $version"
 start=$SECONDS
 # ccache through its compiler links; debhelper gives the build a HOME of its own, so
