@@ -90,7 +90,8 @@ public:
     std::function<void(const std::string&)> ShowError;
 
     int MouseCountdown() const { return rules_.MouseCountdown(); }
-    bool TimerActive() const { return timer1_.isActive(); }
+    // Ticking, or asleep through ticks that only wait.
+    bool TimerActive() const { return timer1_.isActive() || idleTimer_.isActive(); }
     int TimerInterval() const { return timer1_.interval(); }
     TSaverEngine& Engine() { return *engine_; }
     // The widget that shows the scene over the whole client area.

@@ -4,6 +4,7 @@
 // and only the area a tick changed is repainted.
 #include "win32/saver_window.h"
 
+#include <algorithm>
 #include <exception>
 
 #include "win32/native.h"
@@ -14,6 +15,8 @@ namespace {
 
 constexpr wchar_t kClassName[] = L"QuipixSaverWindow";
 constexpr UINT_PTR kTimer1 = 1;
+// One single-shot wake-up for the ticks the engine says only wait.
+constexpr UINT_PTR kIdleTimer = 2;
 
 void RegisterWindowClass(WNDPROC procedure) {
     static bool registered = false;
@@ -90,8 +93,7 @@ void TfrmFullScreen::FormCreate() {
 }
 
 void TfrmFullScreen::FormClose() {
-    if (timer1_) KillTimer(window_, kTimer1);
-    timer1_ = 0;
+    StopTimers();
     if (engine_) engine_->FreeScene();
     if (systemStateChanged_) {
         SystemParametersInfoW(SPI_SCREENSAVERRUNNING, FALSE, nullptr, 0);
@@ -101,7 +103,35 @@ void TfrmFullScreen::FormClose() {
 }
 
 void TfrmFullScreen::StartTimer(int intervalMs) {
-    if (window_) timer1_ = SetTimer(window_, kTimer1, UINT(intervalMs), nullptr);
+    interval_ = std::max(1, intervalMs);
+    if (window_) timer1_ = SetTimer(window_, kTimer1, UINT(interval_), nullptr);
+}
+
+void TfrmFullScreen::StopTimers() {
+    if (timer1_) KillTimer(window_, kTimer1);
+    if (idleTimer_) KillTimer(window_, kIdleTimer);
+    timer1_ = idleTimer_ = 0;
+    idleTicks_ = 0;
+}
+
+void TfrmFullScreen::SleepThroughIdleTicks() {
+    // One wake-up for the whole pause, in chunks that keep the milliseconds in range.
+    idleTicks_ = std::min(engine_->IdleTicks(), 3600 * 1000 / interval_);
+    if (timer1_) KillTimer(window_, kTimer1);
+    timer1_ = 0;
+    idleTimer_ = SetTimer(window_, kIdleTimer, UINT(idleTicks_ * interval_), nullptr);
+}
+
+void TfrmFullScreen::IdleTicksOver() {
+    if (idleTimer_) KillTimer(window_, kIdleTimer);
+    idleTimer_ = 0;
+    if (!engine_ || closing_) return;
+    engine_->SkipIdleTicks(idleTicks_);
+    idleTicks_ = 0;
+    if (engine_->IdleTicks() > 0)
+        SleepThroughIdleTicks();
+    else
+        timer1_ = SetTimer(window_, kTimer1, UINT(interval_), nullptr);
 }
 
 void TfrmFullScreen::StopAndClose() {
@@ -110,8 +140,7 @@ void TfrmFullScreen::StopAndClose() {
     if (!window_) closed_ = true;
     if (!window_ || closing_) return;
     closing_ = true;
-    if (timer1_) KillTimer(window_, kTimer1);
-    timer1_ = 0;
+    StopTimers();
     // Closed from the message loop: this may be called from inside a tick, and the
     // close frees what the tick is still using.
     PostMessageW(window_, WM_CLOSE, 0, 0);
@@ -155,6 +184,7 @@ void TfrmFullScreen::Timer1Timer() {
     engine_->Timer1Timer();
     // What the tick changed goes to the screen now, not when the queue runs dry.
     UpdateWindow(window_);
+    if (timer1_ && !closing_ && engine_->IdleTicks() > 0) SleepThroughIdleTicks();
 }
 
 void TfrmFullScreen::RequestClose() {
@@ -197,6 +227,7 @@ LRESULT TfrmFullScreen::Dispatch(UINT message, WPARAM w, LPARAM l) {
     switch (message) {
     case WM_TIMER:
         if (w == kTimer1) Timer1Timer();
+        if (w == kIdleTimer) IdleTicksOver();
         return 0;
     case WM_PAINT:
         Paint();

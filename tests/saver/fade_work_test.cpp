@@ -119,6 +119,59 @@ TEST(PauseAfterTheAnswer, SceneStandsForThePauseThenTheFadeBegins) {
     }
 }
 
+TEST(PauseAfterTheAnswer, AHostThatSleepsThroughItShowsEveryFrameAtItsTick) {
+    // One host ticks every tick; the other sleeps through the ticks the engine says
+    // only wait (asking to skip more than that) and hands them back: both show the same
+    // frames at the same ticks, over two joke cycles.
+    struct Case {
+        int pause, fadeMode;
+        int idleTicks;  // what the engine says once the answer has come to rest
+    };
+    for (const Case& c : {Case{1, 0, 100}, Case{1, 1, 100}, Case{0, 0, 0}}) {
+        SCOPED_TRACE(testing::Message() << "pause " << c.pause << " fade mode " << c.fadeMode);
+        ScopedBlockText text;
+        FakeServices fakes[2];  // each with its own random numbers, the same ones
+        for (FakeServices& fake : fakes) {
+            fake.settings.Pause = c.pause;
+            fake.settings.FadeMode = c.fadeMode;
+            fake.settings.Speed = 10;
+            fake.settings.BackgroundType = 1;
+        }
+        FakeHost ticking(160, 120), sleeping(160, 120);
+        TSaverEngine every(ticking, fakes[0].Make()), skipping(sleeping, fakes[1].Make());
+        every.SetUpScene();
+        skipping.SetUpScene();
+        int ticksEvery = 0, ticksSkipping = 0, sleeps = 0, cycles = 0;
+        bool joked = false;
+        while (cycles < 2 && ticksSkipping < 20000) {
+            if (const int idle = skipping.IdleTicks(); idle > 0) {
+                EXPECT_EQ(idle, c.idleTicks);
+                skipping.SkipIdleTicks(idle + 50);
+                ASSERT_EQ(skipping.IdleTicks(), 0);
+                ticksSkipping += idle;
+                ++sleeps;
+            } else {
+                const int state = skipping.AnimationState();
+                skipping.Timer1Timer();
+                ++ticksSkipping;
+                // A joke's cycle ends as the next joke begins.
+                joked = joked || state == TSaverEngine::AnswerSlides;
+                if (joked && skipping.AnimationState() == TSaverEngine::NewJoke) {
+                    ++cycles;
+                    joked = false;
+                }
+            }
+            for (; ticksEvery < ticksSkipping; ++ticksEvery) every.Timer1Timer();
+            ASSERT_EQ(every.AnimationState(), skipping.AnimationState()) << "tick " << ticksEvery;
+            ASSERT_EQ(every.FadeLevel(), skipping.FadeLevel()) << "tick " << ticksEvery;
+            ASSERT_TRUE(SamePicture(*ticking.ShownPicture(), *sleeping.ShownPicture()))
+                << "tick " << ticksEvery;
+        }
+        EXPECT_EQ(cycles, 2);
+        EXPECT_EQ(sleeps, c.idleTicks > 0 ? 2 : 0);
+    }
+}
+
 TEST(FadeWork, FullScreenPicturesLiveOnlyInTheStatesThatNeedThem) {
     // The engine holds one screen-sized picture, the scene, and beside it only the
     // areas that text covers: no second screen-sized picture in any state.
