@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <vector>
 #if defined(__SSE2__)
 #include <emmintrin.h>
 #endif
@@ -155,6 +156,12 @@ void RenderFrameArea(const TSceneFrame& frame, const TRect& area, TPixelGraphic&
         p && !p->Empty()
             ? IntersectRect(r, {frame.Left, frame.Top, frame.Left + p->Width(), frame.Top + p->Height()})
             : TRect{};
+    XrgbTable table{};
+    std::vector<std::uint32_t> xrgb;
+    if (!EmptyRect(covered) && p->PixelFormat() != pgpf24Bit) {
+        MakeXrgbTable(*p, level, table);
+        xrgb.resize(std::size_t(covered.Width()));
+    }
     auto fillSpan = [&](std::uint8_t* d, int n) {
         for (int i = 0; i < n; ++i, d += 3) std::memcpy(d, fill, 3);
     };
@@ -175,11 +182,15 @@ void RenderFrameArea(const TSceneFrame& frame, const TRect& area, TPixelGraphic&
             else
                 for (std::size_t i = 0; i < n; ++i) d[i] = scale[s[i]];
         } else {
-            for (int x = covered.Left; x < covered.Right; ++x, d += 3) {
-                const PGColor c = p->Pixels(x - frame.Left, sy);
-                d[0] = scale[std::size_t(PGBlue(c))];
-                d[1] = scale[std::size_t(PGGreen(c))];
-                d[2] = scale[std::size_t(PGRed(c))];
+            // Through the same table as ConvertFrameRows, so that values past the
+            // palette show as they do there.
+            ConvertPictureRows(*p, table, level, covered.Left - frame.Left, covered.Right - frame.Left, sy,
+                               sy + 1, reinterpret_cast<std::uint8_t*>(xrgb.data()), xrgb.size() * 4);
+            for (const std::uint32_t px : xrgb) {
+                d[0] = std::uint8_t(px);
+                d[1] = std::uint8_t(px >> 8);
+                d[2] = std::uint8_t(px >> 16);
+                d += 3;
             }
         }
         fillSpan(row + std::size_t(covered.Right) * 3, r.Right - covered.Right);
