@@ -36,7 +36,7 @@ void ConvertTrueColorRow(const std::uint8_t* s, std::uint32_t* d, int n, int lev
     // Blue, green, red in memory is already 0x00RRGGBB when read little-endian: four
     // pixels come from one 16-byte load whose pixels are moved one, two and three bytes
     // up into their lanes. Below full level each byte v becomes v * level div 255,
-    // computed exactly as (x + 1 + (x >> 8)) >> 8 with x = v * level, which fits 16 bits.
+    // computed exactly as ((x + 1) * 257) >> 16 with x = v * level: both fit 16 bits.
     const __m128i alpha = _mm_set1_epi32(int(0xFF000000u));
     const __m128i lane0 = _mm_setr_epi32(0xFFFFFF, 0, 0, 0);
     const __m128i lane1 = _mm_setr_epi32(0, 0xFFFFFF, 0, 0);
@@ -44,6 +44,7 @@ void ConvertTrueColorRow(const std::uint8_t* s, std::uint32_t* d, int n, int lev
     const __m128i lane3 = _mm_setr_epi32(0, 0, 0, 0xFFFFFF);
     const __m128i zero = _mm_setzero_si128();
     const __m128i one = _mm_set1_epi16(1);
+    const __m128i k257 = _mm_set1_epi16(257);
     const __m128i factor = _mm_set1_epi16(short(level));
     const bool full = level >= 255;
     // Six pixels left keep the 16-byte load inside the row.
@@ -55,8 +56,8 @@ void ConvertTrueColorRow(const std::uint8_t* s, std::uint32_t* d, int n, int lev
         if (!full) {
             __m128i lo = _mm_mullo_epi16(_mm_unpacklo_epi8(px, zero), factor);
             __m128i hi = _mm_mullo_epi16(_mm_unpackhi_epi8(px, zero), factor);
-            lo = _mm_srli_epi16(_mm_add_epi16(_mm_add_epi16(lo, one), _mm_srli_epi16(lo, 8)), 8);
-            hi = _mm_srli_epi16(_mm_add_epi16(_mm_add_epi16(hi, one), _mm_srli_epi16(hi, 8)), 8);
+            lo = _mm_mulhi_epu16(_mm_add_epi16(lo, one), k257);
+            hi = _mm_mulhi_epu16(_mm_add_epi16(hi, one), k257);
             px = _mm_packus_epi16(lo, hi);
         }
         _mm_storeu_si128(reinterpret_cast<__m128i*>(d), _mm_or_si128(px, alpha));
