@@ -2,6 +2,7 @@
 #include "imaging/readers/decode_support.h"
 
 #include <algorithm>
+#include <bit>
 #include <cstring>
 #include <stdexcept>
 
@@ -58,6 +59,55 @@ SizeVerdict CheckPictureSize(std::int64_t width, std::int64_t height, TPGPixelFo
     const std::int64_t bytes = stride * height;
     if (bytes > kFreeBufferBytes && available < minEncodedBytes / 8) return SizeVerdict::TooLittleData;
     return SizeVerdict::Ok;
+}
+
+FreshPicture::FreshPicture(TPixelGraphic& image, int width, int height, TPGPixelFormat format,
+                           std::size_t rowBytes)
+    : image_(image), rowBytes_(rowBytes) {
+    // SetSize keeps a picture of the same size and clears it to its background
+    // colour, which the rows left unwritten must show then.
+    if (width == image.Width() && height == image.Height() && format == image.PixelFormat()) {
+        image.SetSize(width, height, format);
+        finished_ = true;
+        return;
+    }
+    image.SetSizeUncleared(width, height, format);
+    written_.assign(image.Empty() ? 0 : std::size_t(image.Height()), 0);
+}
+
+FreshPicture::~FreshPicture() { Finish(); }
+
+void FreshPicture::Finish() {
+    if (finished_) return;
+    finished_ = true;
+    const std::size_t stride = std::size_t(image_.Stride());
+    const std::size_t used = std::min(rowBytes_, stride);
+    for (std::size_t y = 0; y < written_.size(); ++y) {
+        std::uint8_t* row = image_.ScanLine(int(y));
+        if (written_[y])
+            std::memset(row + used, 0, stride - used);
+        else
+            std::memset(row, 0, stride);
+    }
+}
+
+void SwapRedBlue(const std::uint8_t* in, std::uint8_t* out, std::size_t pixels) {
+    // Four bytes at a time: red, green, blue and the next red byte-swapped and
+    // shifted give blue, green, red; the fourth byte written is the next pixel's,
+    // which its own turn rewrites. The last pixel goes alone.
+    static_assert(std::endian::native == std::endian::little);
+    std::size_t x = 0;
+    for (; x + 1 < pixels; ++x, in += 3, out += 3) {
+        std::uint32_t v;
+        std::memcpy(&v, in, 4);
+        v = __builtin_bswap32(v) >> 8;
+        std::memcpy(out, &v, 4);
+    }
+    if (x < pixels) {
+        out[0] = in[2];
+        out[1] = in[1];
+        out[2] = in[0];
+    }
 }
 
 std::string Pow2Text(int bits) {
