@@ -218,15 +218,18 @@ private:
     static void ReadBinaryRow(decode::ByteSource& source, int digit, int width,
                               const std::array<std::uint8_t, 256>& lut, bool full,
                               std::vector<std::uint8_t>& raw, std::uint8_t* out) {
+        // Full-range samples of one byte go straight into the row: a row the file
+        // cuts short is not marked written, so it is cleared all the same.
+        if (full && digit == 5) {
+            source.Read(out, raw.size());
+            return;
+        }
         source.Read(raw.data(), raw.size());
         const std::uint8_t* in = raw.data();
         if (digit == 4) {
             for (std::size_t i = 0; i < raw.size(); ++i) out[i] = std::uint8_t(~in[i]);
         } else if (digit == 5) {
-            if (full)
-                std::memcpy(out, in, std::size_t(width));
-            else
-                for (int x = 0; x < width; ++x) out[x] = lut[in[x]];
+            for (int x = 0; x < width; ++x) out[x] = lut[in[x]];
         } else if (full) {
             // Almost every pixmap has maxval 255: a plain swap of red and blue.
             decode::SwapRedBlue(in, out, std::size_t(width));

@@ -231,7 +231,10 @@ private:
         // straight into the picture, run-length ones decoded there.
         const bool direct = (h.depth == 8 || h.depth == 24) && !h.RightToLeft();
         std::vector<std::uint8_t> row(direct ? 0 : rowBytes);
-        decode::ByteSource source(stream, 1024, RaiseFull, "TGA: " + GetPGLangStr(msg::UnexpectedEndOfFile));
+        // Run-length data comes through a buffer of its own; a large one spares a
+        // refill every few packets.
+        decode::ByteSource source(stream, h.RunLength() ? 64 * 1024 : 1, RaiseFull,
+                                  "TGA: " + GetPGLangStr(msg::UnexpectedEndOfFile));
         Packet packet;
         for (int r = 0; r < height; ++r) {
             const int y = h.TopDown() ? r : height - 1 - r;
