@@ -71,19 +71,12 @@ void CopyBytes(const std::uint8_t* in, std::uint8_t* out, int width, int b, int 
     }
 }
 
-// Pixels with less than full alpha are composited over the background once every
-// row is in.
-void Composite(TPixelGraphic& image, const std::vector<std::uint8_t>& alphas, PGColor background) {
-    const int width = image.Width();
-    const int back[3] = {PGBlue(background), PGGreen(background), PGRed(background)};
-    for (int y = 0; y < image.Height(); ++y) {
-        std::uint8_t* p = image.ScanLine(y);
-        const std::uint8_t* a = &alphas[std::size_t(y) * width];
-        for (int x = 0; x < width; ++x, p += 3) {
-            const int k = a[x];
-            if (k == 255) continue;
-            for (int c = 0; c < 3; ++c) p[c] = decode::Blend(p[c], back[c], k);
-        }
+// One row's pixels with less than full alpha composited over the background.
+void CompositeRow(std::uint8_t* p, const std::uint8_t* alpha, int width, const int back[3]) {
+    for (int x = 0; x < width; ++x, p += 3) {
+        const int k = alpha[x];
+        if (k == 255) continue;
+        for (int c = 0; c < 3; ++c) p[c] = decode::Blend(p[c], back[c], k);
     }
 }
 
@@ -101,9 +94,12 @@ void ReadBitFieldRows(TPGStream& stream, TPixelGraphic& image, decode::FreshPict
     const bool wholeBytes = rb >= 0 && gb >= 0 && bb >= 0 && ab >= 0;
     const std::size_t rowBytes = std::size_t((std::int64_t(bits) * width + 31) / 32 * 4);
     std::vector<std::uint8_t> row(rowBytes);
-    // Alpha is kept apart until the end decides whether it counts; rows the file
-    // lacks count as opaque, so they stay black.
-    std::vector<std::uint8_t> alphas(masks[3] ? std::size_t(width) * std::size_t(height) : 0, 255);
+    const int back[3] = {PGBlue(background), PGGreen(background), PGRed(background)};
+    // Alpha counts once some pixel has any: writers that leave every alpha byte empty
+    // mean an opaque picture. Until then the rows read had none, so at that point
+    // they become the background (alpha 0), and each row after is composited as it
+    // comes. Rows the file lacks stay black.
+    std::vector<std::uint8_t> a(masks[3] ? std::size_t(width) : 0);
     bool anyAlpha = false;
     for (int i = 0; i < height; ++i) {
         // Rows are stored bottom-up in both the file and the buffer.
@@ -111,16 +107,13 @@ void ReadBitFieldRows(TPGStream& stream, TPixelGraphic& image, decode::FreshPict
         if (got == 0) break;
         std::uint8_t* out = image.ScanLine(height - 1 - i);
         const std::uint8_t* in = row.data();
-        std::uint8_t* a = alphas.empty() ? nullptr : &alphas[std::size_t(height - 1 - i) * width];
+        std::uint8_t any = 0, every = 255;  // some alpha, and all alpha, of the row
         if (wholeBytes) {
             CopyBytes(in, out, width, bb, gb, rb);
-            if (a) {
-                std::uint8_t any = 0;
-                for (int x = 0; x < width; ++x) {
-                    a[x] = in[4 * x + ab];
-                    any |= a[x];
-                }
-                anyAlpha |= any != 0;
+            for (std::size_t x = 0; x < a.size(); ++x) {
+                a[x] = in[4 * x + std::size_t(ab)];
+                any |= a[x];
+                every &= a[x];
             }
         } else {
             for (int x = 0; x < width; ++x, in += bits / 8, out += 3) {
@@ -128,18 +121,25 @@ void ReadBitFieldRows(TPGStream& stream, TPixelGraphic& image, decode::FreshPict
                 out[0] = blue(v);
                 out[1] = green(v);
                 out[2] = red(v);
-                if (a) {
-                    a[x] = alpha(v);
-                    anyAlpha |= a[x] != 0;
+                if (!a.empty()) {
+                    a[std::size_t(x)] = alpha(v);
+                    any |= a[std::size_t(x)];
+                    every &= a[std::size_t(x)];
                 }
             }
         }
+        if (!anyAlpha && any) {
+            anyAlpha = true;
+            const std::vector<std::uint8_t> none(std::size_t(width), 0);
+            for (int j = 0; j < i; ++j)
+                CompositeRow(image.ScanLine(height - 1 - j), none.data(), width, back);
+        }
+        if (anyAlpha && every != 255) CompositeRow(image.ScanLine(height - 1 - i), a.data(), width, back);
         fresh.Written(height - 1 - i);
         if (image.Progress(sender, i, height)) break;
         if (got < rowBytes) break;
     }
     fresh.Finish();
-    if (anyAlpha) Composite(image, alphas, background);
 }
 
 namespace {
