@@ -1,8 +1,9 @@
 // The Windows front end against real windows (Wine's or Windows' own): window
 // handles on the command line, the preview's life inside its parent, the saver
-// window contract, and the bundled jokes written out of the executable.
+// window contract, and the bundled jokes and help topics written out of the executable.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -271,23 +272,62 @@ std::string FileBytes(const fs::path& file) {
     return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
-TEST(BundledJokes, AreWrittenOnceAndRepairedWhenChanged) {
-    const fs::path saver = FindSaverExecutable();
-    if (saver.empty()) GTEST_SKIP() << "Quipix.scr is not built";
-    HMODULE module =
-        LoadLibraryExW(saver.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE);
-    ASSERT_NE(module, nullptr);
+// Quipix.scr as a data file, for its resources.
+class SaverModule {
+public:
+    SaverModule() {
+        const fs::path saver = FindSaverExecutable();
+        if (!saver.empty())
+            module_ = LoadLibraryExW(saver.c_str(), nullptr,
+                                     LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE);
+    }
+    ~SaverModule() {
+        if (module_) FreeLibrary(module_);
+    }
+    SaverModule(const SaverModule&) = delete;
+    SaverModule& operator=(const SaverModule&) = delete;
+    HMODULE get() const { return module_; }
+
+private:
+    HMODULE module_ = nullptr;
+};
+
+// A copied Quipix.scr writes out exactly the jokes and help topics of the tree it was
+// built from, byte for byte.
+TEST(BundledFiles, AreTheJokesAndHelpTopicsOfTheTree) {
+    const SaverModule saver;
+    if (!saver.get()) GTEST_SKIP() << "Quipix.scr is not built";
+    for (const auto* kind : {&platform::win32::kBundledJokes, &platform::win32::kBundledHelp}) {
+        SCOPED_TRACE(fs::path(kind->Name).string());
+        const fs::path tree = fs::path(QUIPIX_SOURCE_DIR) / kind->Name;
+        std::vector<fs::path> expected;
+        for (const auto& entry : fs::directory_iterator(tree))
+            if (entry.path().extension() == kind->Extension) expected.push_back(entry.path().filename());
+        test::TempDir temp;
+        const fs::path folder = temp.path() / kind->Name;
+        EXPECT_EQ(platform::win32::ExtractBundledFiles(saver.get(), *kind, folder.wstring()),
+                  int(expected.size()));
+        std::vector<fs::path> written;
+        for (const auto& entry : fs::directory_iterator(folder)) written.push_back(entry.path().filename());
+        std::sort(expected.begin(), expected.end());
+        std::sort(written.begin(), written.end());
+        ASSERT_EQ(written, expected);
+        for (const fs::path& name : written)
+            EXPECT_EQ(FileBytes(folder / name), FileBytes(tree / name)) << name;
+    }
+}
+
+TEST(BundledFiles, AreWrittenOnceAndRepairedWhenChanged) {
+    const SaverModule saver;
+    if (!saver.get()) GTEST_SKIP() << "Quipix.scr is not built";
+    const auto& jokes = platform::win32::kBundledJokes;
     test::TempDir temp;
     const fs::path folder = temp.path() / "Kelvara" / "jokes";
-    const int count = platform::win32::ExtractBundledJokes(module, folder.wstring());
+    const int count = platform::win32::ExtractBundledFiles(saver.get(), jokes, folder.wstring());
     ASSERT_GT(count, 0);
     std::vector<fs::path> files;
     for (const auto& entry : fs::directory_iterator(folder)) files.push_back(entry.path());
     ASSERT_EQ(int(files.size()), count);
-    for (const fs::path& f : files) {
-        EXPECT_EQ(f.extension(), ".txt");
-        EXPECT_NE(FileBytes(f).find("[Data]"), std::string::npos) << f;
-    }
 
     // A file the user spoiled (same size, other bytes), one cut short and one of the
     // user's own: the first two are repaired, the third left alone, and a file that
@@ -308,19 +348,20 @@ TEST(BundledJokes, AreWrittenOnceAndRepairedWhenChanged) {
         times.push_back(fs::last_write_time(f));  // as the file system keeps it
     }
 
-    EXPECT_EQ(platform::win32::ExtractBundledJokes(module, folder.wstring()), count);
+    EXPECT_EQ(platform::win32::ExtractBundledFiles(saver.get(), jokes, folder.wstring()), count);
     EXPECT_EQ(FileBytes(files[0]), first);
     EXPECT_EQ(FileBytes(files.back()), second);
     EXPECT_EQ(FileBytes(folder / "mine.txt"), "[Header]\n");
     for (std::size_t i = 0; i < untouched.size(); ++i)
         EXPECT_EQ(fs::last_write_time(untouched[i]), times[i]) << untouched[i];
-    FreeLibrary(module);
 }
 
-TEST(BundledJokes, AModuleWithoutThemWritesNothing) {
+TEST(BundledFiles, AModuleWithoutThemWritesNothing) {
     test::TempDir temp;
     const fs::path folder = temp.path() / "none";
-    EXPECT_EQ(platform::win32::ExtractBundledJokes(GetModuleHandleW(nullptr), folder.wstring()), 0);
+    EXPECT_EQ(platform::win32::ExtractBundledFiles(GetModuleHandleW(nullptr), platform::win32::kBundledHelp,
+                                                   folder.wstring()),
+              0);
     EXPECT_FALSE(fs::exists(folder));
 }
 
