@@ -282,22 +282,26 @@ LRESULT TfrmFullScreen::Dispatch(UINT message, WPARAM w, LPARAM l) {
     return DefWindowProcW(window_, message, w, l);
 }
 
+namespace {
+
+// A named callback: a lambda has no stdcall calling convention in a 32-bit build.
+BOOL CALLBACK AddMonitor(HMONITOR monitor, HDC, LPRECT, LPARAM data) {
+    MONITORINFO info{};
+    info.cbSize = sizeof info;
+    if (!GetMonitorInfoW(monitor, &info)) return TRUE;
+    auto& list = *reinterpret_cast<std::vector<RECT>*>(data);
+    if (info.dwFlags & MONITORINFOF_PRIMARY)
+        list.insert(list.begin(), info.rcMonitor);
+    else
+        list.push_back(info.rcMonitor);
+    return TRUE;
+}
+
+}  // namespace
+
 std::vector<RECT> MonitorRects() {
     std::vector<RECT> rects;
-    EnumDisplayMonitors(
-        nullptr, nullptr,
-        [](HMONITOR monitor, HDC, LPRECT, LPARAM data) -> BOOL {
-            MONITORINFO info{};
-            info.cbSize = sizeof info;
-            if (!GetMonitorInfoW(monitor, &info)) return TRUE;
-            auto& list = *reinterpret_cast<std::vector<RECT>*>(data);
-            if (info.dwFlags & MONITORINFOF_PRIMARY)
-                list.insert(list.begin(), info.rcMonitor);
-            else
-                list.push_back(info.rcMonitor);
-            return TRUE;
-        },
-        reinterpret_cast<LPARAM>(&rects));
+    EnumDisplayMonitors(nullptr, nullptr, &AddMonitor, reinterpret_cast<LPARAM>(&rects));
     if (rects.empty())
         rects.push_back(RECT{0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)});
     return rects;
