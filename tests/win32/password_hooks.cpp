@@ -1,8 +1,9 @@
 // A stand-in for the Windows 95/98 password libraries, for the password system test:
 // copied into a test Wine's system folder as PASSWORD.CPL and as MPR.DLL. Each call
-// appends one line to C:\quipix-password.log. VerifyScreenSavePwd refuses the first
-// time and accepts the next, alternately (the log counts the calls, since the saver
-// loads the library afresh for each); PwdChangePasswordA records its arguments.
+// appends one line (LF-terminated) to C:\quipix-password.log. VerifyScreenSavePwd
+// refuses the first time and accepts the next, alternately (the log counts the calls,
+// since the saver loads the library afresh for each); PwdChangePasswordA records its
+// arguments.
 #include <windows.h>
 
 #include <cstdio>
@@ -13,7 +14,7 @@ namespace {
 constexpr char kLog[] = "C:\\quipix-password.log";
 
 int CountLines(const char* prefix) {
-    FILE* f = std::fopen(kLog, "r");
+    FILE* f = std::fopen(kLog, "rb");
     if (!f) return 0;
     int n = 0;
     char line[512];
@@ -24,7 +25,7 @@ int CountLines(const char* prefix) {
 }
 
 void Log(const char* text) {
-    if (FILE* f = std::fopen(kLog, "a")) {
+    if (FILE* f = std::fopen(kLog, "ab")) {
         std::fputs(text, f);
         std::fclose(f);
     }
