@@ -202,4 +202,11 @@ Section "Uninstall"
   Delete "$INSTDIR\Uninstall.exe"
   RMDir "$INSTDIR"
   DeleteRegKey HKLM "${UNINSTALL_KEY}"
+  ; The uninstaller runs from a copy of itself in the temporary folder (~nsuN.tmp\Au_.exe),
+  ; which cannot go while it runs: the copy and its folder go at the next start of
+  ; Windows.
+  ${If} $EXEDIR != $INSTDIR
+    Delete /REBOOTOK "$EXEDIR\Au_.exe"
+    RMDir /REBOOTOK "$EXEDIR"
+  ${EndIf}
 SectionEnd
