@@ -36,6 +36,8 @@ public:
     HWND Handle() const { return window_; }
     bool TimerActive() const { return timer1_ != 0; }
     TSaverEngine* Engine() const { return engine_.get(); }
+    // The DPI its text is laid out at: its monitor's.
+    int Dpi() const { return dpi_; }
     // Called once, when the window has closed.
     std::function<void()> OnClosed;
     // The error box of a failed scene set-up; replaceable for tests.
@@ -75,6 +77,7 @@ private:
     UINT_PTR timer1_ = 0;
     int width_ = 0;
     int height_ = 0;
+    int dpi_ = 96;
     platform::ScreenInfo screen_;
     bool closing_ = false;
     bool closed_ = false;
