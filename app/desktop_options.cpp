@@ -14,6 +14,32 @@ bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; }
 bool IsRootOption(const std::string& p) { return p == "-root" || p == "--root"; }
 bool IsWindowIdOption(const std::string& p) { return p == "-window-id" || p == "--window-id"; }
 
+DesktopOptions ParseIdle(const std::vector<std::string>& params) {
+    DesktopOptions o;
+    o.action = DesktopOptions::Action::Error;
+    if (params.size() < 2) {
+        o.error = "--idle needs a number of seconds";
+        return o;
+    }
+    if (params.size() > 2) {
+        o.error = "unexpected after --idle " + params[1] + ": " + params[2];
+        return o;
+    }
+    const std::string& text = params[1];
+    int value = 0;
+    const char* end = text.data() + text.size();
+    // Digits only: from_chars would take a minus sign.
+    const bool digits = !text.empty() && text.front() >= '0' && text.front() <= '9';
+    auto [p, ec] = std::from_chars(text.data(), end, value);
+    if (!digits || ec != std::errc() || p != end || value < 1 || value > kMaxIdleSeconds) {
+        o.error = "--idle takes whole seconds from 1 to " + std::to_string(kMaxIdleSeconds) + ", not " + text;
+        return o;
+    }
+    o.action = DesktopOptions::Action::Idle;
+    o.idleSeconds = value;
+    return o;
+}
+
 }  // namespace
 
 std::optional<platform::WindowId> ParseWindowId(std::string_view text) {
@@ -52,6 +78,7 @@ DesktopOptions ParseDesktopOptions(const std::vector<std::string>& params, const
         o.action = DesktopOptions::Action::Version;
         return o;
     }
+    if (params[0] == "--idle") return ParseIdle(params);
     if (!IsRootOption(params[0]) && !IsWindowIdOption(params[0])) return o;
 
     std::optional<platform::WindowId> given;
@@ -91,6 +118,7 @@ std::string UsageText(UsageSystem system) {
         "Usage: " + program +
         (windows ? " [/s | /c | /p HWND | /a HWND]\n" : " [/s | /c | /p WINDOW | /a WINDOW]\n");
     if (!windows) text += "       quipix --root | --window-id WINDOW\n";
+    if (!windows) text += "       quipix --idle SECONDS\n";
     text += "       " + program + " --record PATH [--size WxH] [--ticks N] [--every K]\n";
     text += "       " + program + " --help | --version\n";
     text +=
@@ -112,6 +140,12 @@ std::string UsageText(UsageSystem system) {
             "  -root, --root    draw into $XSCREENSAVER_WINDOW, else the root window\n"
             "  -window-id, --window-id WINDOW\n"
             "                   draw into WINDOW (decimal or 0x hex); wins over --root\n";
+    if (!windows)
+        text +=
+            "\n"
+            "Wayland:\n"
+            "  --idle SECONDS   start the saver each time the seat has been idle that long\n"
+            "                   (compositors with ext-idle-notify-v1 or org_kde_kwin_idle)\n";
     text +=
         "\n"
         "Recording, without a display:\n"

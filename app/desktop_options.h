@@ -1,5 +1,5 @@
 // The desktop options read before the screen-saver protocol: --help, --version,
-// --record, and the xscreensaver module's -root / -window-id. Qt-free.
+// --record, --idle, and the xscreensaver module's -root / -window-id. Qt-free.
 #pragma once
 
 #include <optional>
@@ -12,6 +12,8 @@
 namespace quipix {
 
 inline constexpr const char* kVersionLabel = "Version 2.1";
+// The longest idle time --idle takes: a day.
+inline constexpr int kMaxIdleSeconds = 86400;
 
 struct DesktopOptions {
     enum class Action {
@@ -20,11 +22,13 @@ struct DesktopOptions {
         Version,
         Record,  // recordArgs holds what follows --record
         Module,  // draw into `window` (0: the root window) as an xscreensaver module
+        Idle,    // on Wayland: start the saver whenever the seat is idle `idleSeconds`
         Error,   // `error` says what is wrong; exit code 2
     };
     Action action = Action::Protocol;
     platform::WindowId window = 0;
     std::vector<std::string> recordArgs;
+    int idleSeconds = 0;  // 1 .. kMaxIdleSeconds
     std::string error;
     // A note for stderr that does not stop the run (an unreadable $XSCREENSAVER_WINDOW).
     std::string warning;

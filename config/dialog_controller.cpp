@@ -1,12 +1,16 @@
 // DialogController: the configuration dialog's toolkit-free part, shared by the Qt
 // form (frm_config) and the Win32 dialog: the transfer of the Settings into the
-// controls and back, the enabling rules, the help topics and the previews.
+// widgets and back, what each click or change runs, the enabling rules, the help
+// topics and the previews.
 #include "config/dialog_controller.h"
 
 #include <algorithm>
 #include <exception>
 #include <filesystem>
 #include <system_error>
+#include <type_traits>
+#include <utility>
+#include <variant>
 
 #include "common/ascii.h"
 #include "common/background.h"
@@ -38,7 +42,81 @@ fs::path CleanFolder(const fs::path& base, const std::string& folder) {
     return path;
 }
 
+static_assert(std::is_same_v<TColor, int>, "a colour button gives its colour as a number");
+
+// Which value each widget holds, in the order the widgets are filled. btBitmap and
+// laVer only show; Files also shows the list (ShowFiles).
+struct Binding {
+    std::string_view Control;
+    std::variant<std::string DialogValues::*, bool DialogValues::*, int DialogValues::*> Value;
+};
+const Binding kBindings[] = {
+    {"Pages", &DialogValues::Pages},       {"Files", &DialogValues::FilesIndex},
+    {"QEdit", &DialogValues::QEdit},       {"AEdit", &DialogValues::AEdit},
+    {"tbF", &DialogValues::tbF},           {"rgFadeMode", &DialogValues::rgFadeMode},
+    {"cbRandom", &DialogValues::cbRandom}, {"udRand", &DialogValues::udRand},
+    {"udPause", &DialogValues::udPause},   {"rgBackType", &DialogValues::rgBackType},
+    {"SolidC", &DialogValues::SolidC},     {"FromC", &DialogValues::FromC},
+    {"ToC", &DialogValues::ToC},           {"cbTiled", &DialogValues::cbTiled},
+    {"QFont", &DialogValues::QFont},       {"QSize", &DialogValues::QSize},
+    {"QColor", &DialogValues::QColor},     {"Q3D", &DialogValues::Q3D},
+    {"QBold", &DialogValues::QBold},       {"QItalic", &DialogValues::QItalic},
+    {"tbQ", &DialogValues::tbQ},           {"AFont", &DialogValues::AFont},
+    {"ASize", &DialogValues::ASize},       {"AColor", &DialogValues::AColor},
+    {"A3D", &DialogValues::A3D},           {"ABold", &DialogValues::ABold},
+    {"AItalic", &DialogValues::AItalic},   {"tbA", &DialogValues::tbA},
+};
+
+// What a change of a control runs; nullptr: only the states follow. Qed and Aed
+// change when their spinners move.
+struct ChangeEvent {
+    std::string_view Control;
+    void (DialogController::*Runs)();
+};
+const ChangeEvent kChangeEvents[] = {
+    {"cbRandom", nullptr},
+    {"rgBackType", &DialogController::BackChange},
+    {"SolidC", &DialogController::BackChange},
+    {"FromC", &DialogController::BackChange},
+    {"ToC", &DialogController::BackChange},
+    {"cbTiled", &DialogController::BackChange},
+    {"QFont", &DialogController::QChange},
+    {"Qed", &DialogController::QChange},
+    {"QColor", &DialogController::QChange},
+    {"Q3D", &DialogController::QChange},
+    {"QBold", &DialogController::QChange},
+    {"QItalic", &DialogController::QChange},
+    {"AFont", &DialogController::AChange},
+    {"Aed", &DialogController::AChange},
+    {"AColor", &DialogController::AChange},
+    {"A3D", &DialogController::AChange},
+    {"ABold", &DialogController::AChange},
+    {"AItalic", &DialogController::AChange},
+};
+
+// Runs the rest of the caller with showing set, so that what the widgets report
+// while they are being filled runs nothing.
+class Showing {
+public:
+    explicit Showing(bool& flag) : flag_(flag), was_(std::exchange(flag, true)) {}
+    ~Showing() { flag_ = was_; }
+    Showing(const Showing&) = delete;
+    Showing& operator=(const Showing&) = delete;
+
+private:
+    bool& flag_;
+    bool was_;
+};
+
 }  // namespace
+
+std::optional<ControlRange> ValueRange(std::string_view control) {
+    if (control == "udRand") return kCountRange;
+    if (control == "QSize" || control == "ASize") return kSizeRange;
+    if (control == "udPause") return kPauseRange;
+    if (control == "tbQ" || control == "tbA" || control == "tbF") return kSpeedRange;
+    return std::nullopt;
+}
 
 std::string StoredJokeDirectory(const std::string& listFolder) {
     std::error_code ec;
@@ -157,8 +235,88 @@ void DialogController::FormCreate() {
     v.tbA = Clamp(s.AnswerSpeed, kSpeedRange);
     // 12. Limited mode on palette screens: the texts do not slide there.
     limited_ = platform::PrimaryScreen().ColorDepth <= 8;
+    // The widgets show it all before the previews are drawn.
+    ShowControls();
+    ShowStates();
     // 13.
     loading_ = false;
+    BackChange();
+}
+
+void DialogController::ShowControls() {
+    Showing showing(showing_);
+    view_.SetItems("Files", values_.JokeFiles);
+    for (const Binding& b : kBindings)
+        std::visit(
+            [&](auto member) {
+                using T = std::remove_cvref_t<decltype(values_.*member)>;
+                if constexpr (std::is_same_v<T, std::string>)
+                    view_.SetText(b.Control, values_.*member);
+                else if constexpr (std::is_same_v<T, bool>)
+                    view_.SetChecked(b.Control, values_.*member);
+                else
+                    view_.SetNumber(b.Control, values_.*member);
+            },
+            b.Value);
+    view_.SetText("btBitmap", BitmapCaption());
+    view_.SetText("laVer", values_.laVer);
+}
+
+void DialogController::ShowFiles() {
+    Showing showing(showing_);
+    view_.SetItems("Files", values_.JokeFiles);
+    view_.SetNumber("Files", values_.FilesIndex);
+}
+
+void DialogController::ShowStates() {
+    const ControlStates s = States();
+    const std::pair<std::string_view, bool> shown[] = {
+        {"SolidC", s.SolidC},   {"FromC", s.FromC}, {"ToC", s.ToC}, {"btBitmap", s.btBitmap},
+        {"cbTiled", s.cbTiled}, {"tbQ", s.tbQ},     {"tbA", s.tbA}, {"laColors", s.laColors}};
+    for (const auto& [control, visible] : shown) view_.SetVisible(control, visible);
+    view_.SetEnabled("edRand", s.edRand);
+}
+
+void DialogController::ReadControls() {
+    for (const Binding& b : kBindings)
+        std::visit(
+            [&](auto member) {
+                using T = std::remove_cvref_t<decltype(values_.*member)>;
+                if constexpr (std::is_same_v<T, std::string>)
+                    values_.*member = view_.Text(b.Control);
+                else if constexpr (std::is_same_v<T, bool>)
+                    values_.*member = view_.Checked(b.Control);
+                else
+                    values_.*member = view_.Number(b.Control);
+            },
+            b.Value);
+}
+
+bool DialogController::ControlEvent(std::string_view control) {
+    if (showing_) return false;
+    ReadControls();
+    if (control == "btOk") return btOkClick();
+    if (control == "btHelp") {
+        btHelpClick();
+    } else if (control == "btURL") {
+        btURLClick();
+    } else if (control == "btBrowse") {
+        btBrowseClick();
+    } else if (control == "btBitmap") {
+        btBitmapClick();
+    } else {
+        for (const ChangeEvent& e : kChangeEvents)
+            if (e.Control == control) {
+                if (e.Runs) (this->*e.Runs)();
+                break;
+            }
+    }
+    ShowStates();
+    return false;
+}
+
+void DialogController::SetPreviewSize(int width, int height) {
+    CleanBackground.SetSize(std::max(width, 1), std::max(height, 1), pgpf24Bit);
     BackChange();
 }
 
@@ -212,15 +370,25 @@ bool DialogController::btOkClick() {
 }
 
 void DialogController::btHelpClick() const {
-    const int page = std::clamp(values_.Pages, 0, int(kPageHelpContexts.size()) - 1);
-    platform::ShowHelp(kPageHelpContexts[std::size_t(page)]);
+    const int page = std::clamp(values_.Pages, 0, int(kDialogPages.size()) - 1);
+    platform::ShowHelp(kDialogPages[std::size_t(page)].HelpContext);
 }
 
 void DialogController::FormHelp() const { platform::ShowHelp(kFormHelpContext); }
 
 void DialogController::btURLClick() const { platform::OpenAddress(kHomePageAddress); }
 
-void DialogController::FolderChosen(const std::string& folder) { SetJokeFolder(folder); }
+void DialogController::btBrowseClick() {
+    if (const auto folder = view_.ChooseFolder(values_.Directory)) FolderChosen(*folder);
+}
+
+void DialogController::btBitmapClick() {
+    if (const auto path = view_.ChoosePicture(PictureFolder())) PictureChosen(*path);
+}
+
+void DialogController::FolderChosen(const std::string& folder) {
+    if (SetJokeFolder(folder)) ShowFiles();
+}
 
 std::string DialogController::PictureFolder() const {
     if (values_.Bitmap.empty()) return {};
@@ -230,6 +398,10 @@ std::string DialogController::PictureFolder() const {
 void DialogController::PictureChosen(const std::string& path) {
     if (path.empty()) return;
     values_.Bitmap = path;
+    {
+        Showing showing(showing_);
+        view_.SetText("btBitmap", BitmapCaption());
+    }
     LoadBackgroundPicture(BackgroundPicture, path);
     BackChange();
 }

@@ -2,19 +2,20 @@
 // It holds the values of the dialog's controls, fills them from the Settings when
 // the dialog is created and copies them back on OK, says which controls are shown
 // or enabled, and draws the three live previews. A front end (the Qt form, the
-// Win32 dialog) is a DialogView: it shows the values in its controls, writes what
-// the user changes back into Values(), and calls the handler the control is bound
-// to. The controller never runs a modal dialog of its own: the view runs the folder
-// and picture choosers and hands their answers over.
+// Win32 dialog) is a DialogView: widgets found by their control names, which the
+// controller fills and reads back, and the toolkit's choosers and message box. The
+// view reports each click or change with ControlEvent; which value lives in which
+// widget and which handler a control runs is decided here, once.
 #pragma once
 
-#include <array>
-#include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "common/settings.h"
+#include "config/dialog_layout.h"
 #include "imaging/pixel_graphic.h"
 #include "platform/platform.h"
 
@@ -35,10 +36,8 @@ inline constexpr ControlRange kSpeedRange{1, 10};   // tbQ, tbA, tbF
 inline constexpr ControlRange kPauseRange{0, 30};   // udPause
 inline constexpr int kBackTypeCount = 3;            // rgBackType: Solid, Degraded, Bitmap
 inline constexpr int kFadeModeCount = 2;            // rgFadeMode
-
-// The help context of each page, in tab order, and of the dialog as a whole.
-inline constexpr std::array<int, 6> kPageHelpContexts{1000, 6000, 2000, 3000, 4000, 5000};
-inline constexpr int kFormHelpContext = 100;
+// The range of the spinner or track bar of that name; nothing for other controls.
+std::optional<ControlRange> ValueRange(std::string_view control);
 
 // What each control holds, named after the control.
 struct DialogValues {
@@ -81,12 +80,37 @@ struct ControlStates {
 
 enum class Preview { BImg, QImg, AImg };
 
+// A view's side of the dialog: its widgets, found by the names of the dialog's layout
+// (config/dialog_layout.h), and the toolkit's own choosers and message box. The
+// controller decides which widget holds which value and when; the view only reads
+// and writes the widget it is asked for.
 class DialogView {
 public:
+    // Text: an edit's text, a label's or button's caption, a font box's family ("" none).
+    virtual void SetText(std::string_view control, const std::string& text) = 0;
+    virtual std::string Text(std::string_view control) const = 0;
+    // Checked: a check box.
+    virtual void SetChecked(std::string_view control, bool checked) = 0;
+    virtual bool Checked(std::string_view control) const = 0;
+    // Number: a spinner's or track bar's position; the selected index of a radio
+    // group, a list or the page control (-1 none); a colour button's colour.
+    virtual void SetNumber(std::string_view control, int number) = 0;
+    virtual int Number(std::string_view control) const = 0;
+    // The items of a list, none selected.
+    virtual void SetItems(std::string_view control, const std::vector<std::string>& items) = 0;
+    virtual void SetVisible(std::string_view control, bool visible) = 0;
+    virtual void SetEnabled(std::string_view control, bool enabled) = 0;
+
     // The preview control shows its own copy of picture from now on.
     virtual void ShowPreview(Preview which, const TPixelGraphic& picture) = 0;
     // A failure the user must see; the dialog stays as it is.
     virtual void ShowError(const std::string& message) = 0;
+    // Runs the folder browser from initial: the confirmed folder ("" for an item
+    // without a file-system path), or nothing when the user cancels.
+    virtual std::optional<std::string> ChooseFolder(const std::string& initial) = 0;
+    // Runs the picture open dialog in folder ("": the chooser decides): the confirmed
+    // file, or nothing when the user cancels.
+    virtual std::optional<std::string> ChoosePicture(const std::string& folder) = 0;
 
 protected:
     ~DialogView() = default;
@@ -106,9 +130,24 @@ public:
     std::string BitmapCaption() const;
     const TPixelGraphic& PreviewPicture(Preview which) const;
 
-    // Loads the Settings into Values() and draws the previews. A store that cannot
-    // be read is reported through the view; the dialog goes on with what was read.
+    // Loads the Settings into Values(), shows them in the view's widgets and draws
+    // the previews. A store that cannot be read is reported through the view; the
+    // dialog goes on with what was read.
     void FormCreate();
+    // The view's widgets show Values(), and the controls' states. Changes the
+    // widgets report meanwhile run nothing.
+    void ShowControls();
+    void ShowStates();
+    // Values() take what the view's widgets hold.
+    void ReadControls();
+    // The user clicked or changed control (a name of the layout): the controller
+    // reads the widgets, runs what the control is bound to and shows what changed.
+    // True when the dialog is to close now (OK saved).
+    bool ControlEvent(std::string_view control);
+    // The previews are now width x height (the dialog moved to a monitor of another
+    // DPI): all three are drawn again at that size.
+    void SetPreviewSize(int width, int height);
+
     // Gives the owner window the foreground back, once, however the dialog closes.
     void FormClose();
     // Copies Values() into the Settings and saves them. False when saving failed: the
@@ -118,13 +157,17 @@ public:
     void FormHelp() const;     // F1: the dialog's own topic
     void btURLClick() const;
 
+    // Run the view's folder browser and picture chooser, and take what the user
+    // confirmed.
+    void btBrowseClick();
+    void btBitmapClick();
     // The folder browser confirmed folder (empty: an item without a file-system
-    // path, which changes nothing).
+    // path, which changes nothing); Files shows the new list.
     void FolderChosen(const std::string& folder);
     // The folder the picture chooser opens in: the working picture's, or "" to let
     // the chooser decide.
     std::string PictureFolder() const;
-    // The picture chooser confirmed path (empty changes nothing).
+    // The picture chooser confirmed path (empty changes nothing); btBitmap shows it.
     void PictureChosen(const std::string& path);
 
     // The live previews.
@@ -133,6 +176,7 @@ public:
     void AChange();
 
 private:
+    void ShowFiles();
     bool SetJokeFolder(const std::string& folder);
     void DrawTextPreview(std::unique_ptr<TPixelGraphic>& picture, const std::string& font, int size,
                          TColor color, bool threeD, bool bold, bool italic, const std::string& text);
@@ -143,6 +187,7 @@ private:
     bool loading_ = false;
     bool limited_ = false;
     bool closed_ = false;
+    bool showing_ = false;
     TPixelGraphic CleanBackground;
     TPixelGraphic BackgroundPicture;
     std::unique_ptr<TPixelGraphic> questionPreview_, answerPreview_;

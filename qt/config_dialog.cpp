@@ -1,6 +1,7 @@
-// config/: the configuration dialog. dialog_controller is what it does, without a
-// toolkit, for both front ends; frm_config is the Qt form over it (stored layout and
-// widget binding); this file is the entry the run modes call.
+// The configuration dialog on Qt. config/dialog_controller is what it does and
+// config/dialog_layout how it looks, without a toolkit, for both front ends;
+// frm_config is the Qt form over them (stored layout and widget binding); this file
+// is the entry the run modes call.
 #include "qt/config_dialog.h"
 
 #include <QApplication>

@@ -4,20 +4,26 @@
 #include <QApplication>
 #include <QMessageBox>
 #include <QProxyStyle>
+#include <QRadioButton>
 #include <QScreen>
 #include <QShortcut>
+#include <QSlider>
 #include <QTabBar>
 #include <QTimer>
 #include <QWindow>
 
+#include "config/dialog_layout.h"
 #include "config/ui_frm_config.h"
+#include "imaging/text_engine.h"
 #include "qt/pg_image.h"
 #include "qt/pg_open_dialog.h"
 #include "qt/qt_text_engine.h"
-#include "imaging/text_engine.h"
 #include "qt/widgets/color_button.h"
+#include "qt/widgets/file_list_box.h"
 #include "qt/widgets/font_combo_box.h"
-#include "config/sys_colors.h"
+#include "qt/widgets/label_3d.h"
+#include "qt/widgets/radio_group_box.h"
+#include "qt/widgets/shadow_label.h"
 #include "qt/widgets/sys_folder_dialog.h"
 #include "qt/widgets/up_down.h"
 
@@ -28,13 +34,15 @@ namespace quipix {
 
 namespace {
 
-QString FromStd(const std::string& text) { return QString::fromStdString(text); }
+QString FromStd(std::string_view text) { return QString::fromUtf8(text.data(), qsizetype(text.size())); }
 
-::QFont PixelFont(const QStringList& families, int pixels, bool bold = false) {
+::QFont PixelFont(const FontLook& look) {
+    QStringList families{FromStd(look.Family)};
+    if (!look.Fallback.empty()) families << FromStd(look.Fallback);
     ::QFont font;
     font.setFamilies(families);
-    font.setPixelSize(pixels);
-    font.setBold(bold);
+    font.setPixelSize(look.Pixels);
+    font.setBold(look.Bold);
     return font;
 }
 
@@ -60,19 +68,19 @@ TfrmConfig::TfrmConfig(platform::WindowId owner, QWidget* parent)
     tabStyle->setParent(this);
     ui_->Pages->tabBar()->setStyle(tabStyle);
     Folder = new TSysFolderDialog(this);
-    Folder->Title = QStringLiteral("Select the folder where the Joke files are located");
+    Folder->Title = FromStd(kFolderDialogTitle);
     dlgOpen = new TPGOpenDialog(this);
-    dlgOpen->Title = QStringLiteral("Select a background bitmap");
-    ui_->udRand->SetAssociate(ui_->edRand);
-    ui_->QSize->SetAssociate(ui_->Qed);
-    ui_->ASize->SetAssociate(ui_->Aed);
-    ui_->udPause->SetAssociate(ui_->edPause);
+    dlgOpen->Title = FromStd(kPictureDialogTitle);
+    for (const ControlLayout& c : DialogControls())
+        if (c.Kind == ControlKind::UpDown)
+            static_cast<TUpDown*>(Widget(c.Name))->SetAssociate(static_cast<QLineEdit*>(Widget(c.Associate)));
 
     // A fixed dialog border: no resizing, no minimise or maximise.
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                    Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint);
-    setFixedSize(534, 288);
-    SetFonts();
+    setFixedSize(kDialogClientWidth, kDialogClientHeight);
+    SetLook();
+    SetTabOrder();
     SetOwner();
     if (QScreen* screen = QGuiApplication::primaryScreen())
         move(screen->availableGeometry().center() - rect().center());
@@ -81,29 +89,58 @@ TfrmConfig::TfrmConfig(platform::WindowId owner, QWidget* parent)
     DialogView& view = *this;
     controller_ = std::make_unique<DialogController>(view, owner_, ui_->BImg->width(), ui_->BImg->height());
     controller_->FormCreate();
-    ShowValues();
-    ApplyStates();
     creating_ = false;
 }
 
 TfrmConfig::~TfrmConfig() = default;
 
-void TfrmConfig::SetFonts() {
-    const QStringList arial{QStringLiteral("Arial")};
-    setFont(PixelFont(arial, 12));
-    ui_->btBitmap->setFont(PixelFont(arial, 11));
-    ui_->rgBackType->setFont(PixelFont({QStringLiteral("MS Sans Serif"), QStringLiteral("Arial")}, 11));
-    ui_->laColors->setFont(PixelFont(arial, 19, true));
-    ui_->laColors->SetFontColor(Qt::red);
-    const QColor navy(0, 0, 128);
-    for (TLabel3d* label : {ui_->Label3d1, ui_->laVer}) {
-        label->SetFontColor(navy);
-        label->SetHighlightColor(syscolor::BtnShadow);
-        label->SetShadowColor(syscolor::BtnHighlight);
+void TfrmConfig::SetLook() {
+    setFont(PixelFont(DialogFont(FontRole::Dialog)));
+    for (const ControlLayout& c : DialogControls()) {
+        QWidget* widget = Widget(c.Name);
+        if (c.Font != FontRole::Dialog) widget->setFont(PixelFont(DialogFont(c.Font)));
+        if (auto* label = qobject_cast<TLabel3d*>(widget)) {
+            label->SetFontColor(ToQColor(kLabel3dColors.Face));
+            label->SetHighlightColor(kLabel3dColors.Highlight);
+            label->SetShadowColor(kLabel3dColors.Shadow);
+        } else if (auto* warning = qobject_cast<TShadowLabel*>(widget)) {
+            warning->SetFontColor(ToQColor(kWarningColors.Face));
+            warning->SetShadowColor(kWarningColors.Shadow);
+            warning->SetShadowDepth(kWarningColors.ShadowDepth);
+        }
     }
-    ui_->Label3d1->setFont(PixelFont(arial, 24, true));
-    ui_->laVer->setFont(PixelFont(arial, 19, true));
-    ui_->Label16->setFont(PixelFont(arial, 11));
+}
+
+void TfrmConfig::SetTabOrder() {
+    // The table's order: the form's buttons, and in the place of the page control its
+    // tab bar followed by every page's controls. (A tab order stored with the layout
+    // would put the pages' controls after the Help button, as Qt moves a compound
+    // widget with all its children, and would not reach the radio items.)
+    std::vector<QWidget*> stops;
+    const auto add = [&](const ControlLayout& c) {
+        if (c.Tab < 0 || c.Kind == ControlKind::Panel || c.Kind == ControlKind::UpDown) return;
+        if (auto* group = qobject_cast<TRadioGroupBox*>(Widget(c.Name))) {
+            for (int i = 0; i < group->Items().size(); ++i) stops.push_back(group->Button(i));
+        } else {
+            stops.push_back(Widget(c.Name));
+        }
+    };
+    for (const ControlLayout& c : DialogControls()) {
+        if (!c.Parent.empty()) continue;
+        if (c.Kind != ControlKind::PageControl) {
+            add(c);
+            continue;
+        }
+        stops.push_back(ui_->Pages->tabBar());
+        for (const PageLayout& page : kDialogPages)
+            for (const ControlLayout& d : DialogControls())
+                if (d.Parent == page.Name) add(d);
+    }
+    for (std::size_t i = 1; i < stops.size(); ++i) QWidget::setTabOrder(stops[i - 1], stops[i]);
+    // Through its focus proxy the page control itself would be a second stop,
+    // leading from the Help button to its tab bar again instead of to OK.
+    ui_->Pages->setFocusProxy(nullptr);
+    ui_->Pages->setFocusPolicy(Qt::NoFocus);
 }
 
 void TfrmConfig::SetOwner() {
@@ -128,146 +165,135 @@ void TfrmConfig::Connect() {
     // F1 opens the dialog's own topic, the contents; the Help button the page's.
     auto* help = new QShortcut(QKeySequence(Qt::Key_F1), this);
     connect(help, &QShortcut::activated, this, [this] { controller_->FormHelp(); });
-    connect(ui_->btOk, &QPushButton::clicked, this, &TfrmConfig::btOkClick);
     connect(ui_->btCancel, &QPushButton::clicked, this, &TfrmConfig::reject);
-    connect(ui_->btHelp, &QPushButton::clicked, this, &TfrmConfig::btHelpClick);
-    connect(ui_->btBrowse, &QPushButton::clicked, this, &TfrmConfig::btBrowseClick);
-    connect(ui_->cbRandom, &QCheckBox::clicked, this, [this] { Run(nullptr); });
-    connect(ui_->btBitmap, &QPushButton::clicked, this, &TfrmConfig::btBitmapClick);
-    connect(ui_->btURL, &QPushButton::clicked, this, [this] { controller_->btURLClick(); });
 
-    const auto back = [this] { Run(&DialogController::BackChange); };
-    const auto question = [this] { Run(&DialogController::QChange); };
-    const auto answer = [this] { Run(&DialogController::AChange); };
-    connect(ui_->rgBackType, &TRadioGroupBox::Click, this, back);
-    for (TColorButton* b : {ui_->SolidC, ui_->FromC, ui_->ToC})
-        connect(b, &TColorButton::OnChange, this, back);
-    connect(ui_->cbTiled, &QCheckBox::clicked, this, back);
-
-    connect(ui_->QFont, &TFontComboBox::OnChange, this, question);
-    connect(ui_->Qed, &QLineEdit::textChanged, this, question);
-    connect(ui_->QColor, &TColorButton::OnChange, this, question);
-    for (QCheckBox* c : {ui_->Q3D, ui_->QBold, ui_->QItalic}) connect(c, &QCheckBox::clicked, this, question);
-
-    connect(ui_->AFont, &TFontComboBox::OnChange, this, answer);
-    connect(ui_->Aed, &QLineEdit::textChanged, this, answer);
-    connect(ui_->AColor, &TColorButton::OnChange, this, answer);
-    for (QCheckBox* c : {ui_->A3D, ui_->ABold, ui_->AItalic}) connect(c, &QCheckBox::clicked, this, answer);
+    // Every click and change goes to the controller, which knows what it runs.
+    for (const ControlLayout& c : DialogControls()) {
+        if (c.Name == "btCancel") continue;
+        QWidget* widget = Widget(c.Name);
+        const auto report = [this, name = c.Name] { Event(name); };
+        switch (c.Kind) {
+        case ControlKind::PushButton:
+        case ControlKind::CheckBox:
+            connect(static_cast<QAbstractButton*>(widget), &QAbstractButton::clicked, this, report);
+            break;
+        case ControlKind::ColorButton:
+            connect(static_cast<TColorButton*>(widget), &TColorButton::OnChange, this, report);
+            break;
+        case ControlKind::FontBox:
+            connect(static_cast<TFontComboBox*>(widget), &TFontComboBox::OnChange, this, report);
+            break;
+        case ControlKind::RadioGroup:
+            connect(static_cast<TRadioGroupBox*>(widget), &TRadioGroupBox::Click, this, report);
+            break;
+        case ControlKind::Edit:
+            connect(static_cast<QLineEdit*>(widget), &QLineEdit::textChanged, this, report);
+            break;
+        default:
+            break;
+        }
+    }
 }
 
-void TfrmConfig::ShowValues() {
-    const DialogValues& v = controller_->Values();
-    showing_ = true;
-    ui_->Pages->setCurrentIndex(v.Pages);
-    ShowFiles();
-    ui_->QEdit->setText(FromStd(v.QEdit));
-    ui_->AEdit->setText(FromStd(v.AEdit));
-    // Long texts show from their start.
-    ui_->QEdit->setCursorPosition(0);
-    ui_->AEdit->setCursorPosition(0);
-    ui_->cbRandom->setChecked(v.cbRandom);
-    ui_->udRand->SetPosition(v.udRand);
-    ui_->rgBackType->SetItemIndex(v.rgBackType);
-    ui_->SolidC->SetValue(v.SolidC);
-    ui_->FromC->SetValue(v.FromC);
-    ui_->ToC->SetValue(v.ToC);
-    ShowBitmapCaption();
-    ui_->cbTiled->setChecked(v.cbTiled);
-    ui_->QFont->SetFontName(FromStd(v.QFont));
-    ui_->QSize->SetPosition(v.QSize);
-    ui_->QColor->SetValue(v.QColor);
-    ui_->Q3D->setChecked(v.Q3D);
-    ui_->QBold->setChecked(v.QBold);
-    ui_->QItalic->setChecked(v.QItalic);
-    ui_->AFont->SetFontName(FromStd(v.AFont));
-    ui_->ASize->SetPosition(v.ASize);
-    ui_->AColor->SetValue(v.AColor);
-    ui_->A3D->setChecked(v.A3D);
-    ui_->ABold->setChecked(v.ABold);
-    ui_->AItalic->setChecked(v.AItalic);
-    ui_->tbQ->setValue(v.tbQ);
-    ui_->tbA->setValue(v.tbA);
-    ui_->tbF->setValue(v.tbF);
-    ui_->rgFadeMode->SetItemIndex(v.rgFadeMode);
-    ui_->udPause->SetPosition(v.udPause);
-    ui_->laVer->setText(FromStd(v.laVer));
-    showing_ = false;
+void TfrmConfig::Event(std::string_view control) {
+    if (controller_ && controller_->ControlEvent(control)) accept();
 }
 
-void TfrmConfig::ShowFiles() {
-    const DialogValues& v = controller_->Values();
+QWidget* TfrmConfig::Widget(std::string_view control) const {
+    QWidget* widget = findChild<QWidget*>(FromStd(control));
+    // The layout test holds the stored layout and the control table together.
+    Q_ASSERT_X(widget, "TfrmConfig", "a control of the layout is missing from the form");
+    return widget;
+}
+
+void TfrmConfig::SetText(std::string_view control, const std::string& text) {
+    QWidget* widget = Widget(control);
+    const QString shown = FromStd(text);
+    if (auto* font = qobject_cast<TFontComboBox*>(widget)) {
+        font->SetFontName(shown);
+    } else if (auto* edit = qobject_cast<QLineEdit*>(widget)) {
+        edit->setText(shown);
+        edit->setCursorPosition(0);  // long texts show from their start
+    } else if (auto* button = qobject_cast<QAbstractButton*>(widget)) {
+        button->setText(shown);
+        // A caption wider than its button (a long picture path) shows whole on hover.
+        const bool cut = button->fontMetrics().horizontalAdvance(shown) > button->contentsRect().width();
+        button->setToolTip(cut ? shown : QString());
+    } else if (auto* label = qobject_cast<QLabel*>(widget)) {
+        label->setText(shown);
+    }
+}
+
+std::string TfrmConfig::Text(std::string_view control) const {
+    QWidget* widget = Widget(control);
+    if (auto* font = qobject_cast<TFontComboBox*>(widget)) return font->FontName().toStdString();
+    if (auto* edit = qobject_cast<QLineEdit*>(widget)) return edit->text().toStdString();
+    if (auto* button = qobject_cast<QAbstractButton*>(widget)) return button->text().toStdString();
+    if (auto* label = qobject_cast<QLabel*>(widget)) return label->text().toStdString();
+    return {};
+}
+
+void TfrmConfig::SetChecked(std::string_view control, bool checked) {
+    if (auto* box = qobject_cast<QAbstractButton*>(Widget(control))) box->setChecked(checked);
+}
+
+bool TfrmConfig::Checked(std::string_view control) const {
+    auto* box = qobject_cast<QAbstractButton*>(Widget(control));
+    return box && box->isChecked();
+}
+
+void TfrmConfig::SetNumber(std::string_view control, int number) {
+    QWidget* widget = Widget(control);
+    if (auto* color = qobject_cast<TColorButton*>(widget))
+        color->SetValue(TColor(number));
+    else if (auto* spin = qobject_cast<TUpDown*>(widget))
+        spin->SetPosition(number);
+    else if (auto* track = qobject_cast<QSlider*>(widget))
+        track->setValue(number);
+    else if (auto* group = qobject_cast<TRadioGroupBox*>(widget))
+        group->SetItemIndex(number);
+    else if (auto* list = qobject_cast<TFileListBox*>(widget))
+        list->SetItemIndex(number);
+    else if (auto* pages = qobject_cast<QTabWidget*>(widget))
+        pages->setCurrentIndex(number);
+}
+
+int TfrmConfig::Number(std::string_view control) const {
+    QWidget* widget = Widget(control);
+    if (auto* color = qobject_cast<TColorButton*>(widget)) return color->Value();
+    if (auto* spin = qobject_cast<TUpDown*>(widget)) return spin->Position();
+    if (auto* track = qobject_cast<QSlider*>(widget)) return track->value();
+    if (auto* group = qobject_cast<TRadioGroupBox*>(widget)) return group->ItemIndex();
+    if (auto* list = qobject_cast<TFileListBox*>(widget)) return list->ItemIndex();
+    if (auto* pages = qobject_cast<QTabWidget*>(widget)) return pages->currentIndex();
+    return 0;
+}
+
+void TfrmConfig::SetItems(std::string_view control, const std::vector<std::string>& items) {
     // The controller lists the folder; the list box only shows what it found.
-    TFileListBox* files = ui_->Files;
+    auto* files = qobject_cast<TFileListBox*>(Widget(control));
+    if (!files) return;
     files->clear();
-    for (const std::string& name : v.JokeFiles) {
+    for (const std::string& name : items) {
         auto* entry = new QListWidgetItem(FromStd(name), files);
         entry->setSizeHint(QSize(0, files->ItemHeight()));
     }
-    files->SetItemIndex(v.FilesIndex);
 }
 
-void TfrmConfig::ShowBitmapCaption() {
-    ui_->btBitmap->setText(FromStd(controller_->BitmapCaption()));
-    ui_->btBitmap->setToolTip(FromStd(controller_->Values().Bitmap));
-}
+void TfrmConfig::SetVisible(std::string_view control, bool visible) { Widget(control)->setVisible(visible); }
 
-void TfrmConfig::ReadValues() {
-    DialogValues& v = controller_->Values();
-    v.Pages = ui_->Pages->currentIndex();
-    v.FilesIndex = ui_->Files->ItemIndex();
-    v.QEdit = ui_->QEdit->text().toStdString();
-    v.AEdit = ui_->AEdit->text().toStdString();
-    v.cbRandom = ui_->cbRandom->isChecked();
-    v.udRand = ui_->udRand->Position();
-    v.rgBackType = ui_->rgBackType->ItemIndex();
-    v.SolidC = ui_->SolidC->Value();
-    v.FromC = ui_->FromC->Value();
-    v.ToC = ui_->ToC->Value();
-    v.cbTiled = ui_->cbTiled->isChecked();
-    v.QFont = ui_->QFont->FontName().toStdString();
-    v.QSize = ui_->QSize->Position();
-    v.QColor = ui_->QColor->Value();
-    v.Q3D = ui_->Q3D->isChecked();
-    v.QBold = ui_->QBold->isChecked();
-    v.QItalic = ui_->QItalic->isChecked();
-    v.AFont = ui_->AFont->FontName().toStdString();
-    v.ASize = ui_->ASize->Position();
-    v.AColor = ui_->AColor->Value();
-    v.A3D = ui_->A3D->isChecked();
-    v.ABold = ui_->ABold->isChecked();
-    v.AItalic = ui_->AItalic->isChecked();
-    v.tbQ = ui_->tbQ->value();
-    v.tbA = ui_->tbA->value();
-    v.tbF = ui_->tbF->value();
-    v.rgFadeMode = ui_->rgFadeMode->ItemIndex();
-    v.udPause = ui_->udPause->Position();
-}
-
-void TfrmConfig::ApplyStates() {
-    const ControlStates s = controller_->States();
-    ui_->SolidC->setVisible(s.SolidC);
-    ui_->FromC->setVisible(s.FromC);
-    ui_->ToC->setVisible(s.ToC);
-    ui_->btBitmap->setVisible(s.btBitmap);
-    ui_->cbTiled->setVisible(s.cbTiled);
-    ui_->tbQ->setVisible(s.tbQ);
-    ui_->tbA->setVisible(s.tbA);
-    ui_->laColors->setVisible(s.laColors);
-    ui_->edRand->setEnabled(s.edRand);
-    // Enabled the count takes the window colour, disabled the page's colour.
-    QPalette colors = ui_->edRand->palette();
-    const QColor back = s.edRand ? palette().color(QPalette::Active, QPalette::Base)
-                                 : ui_->tsJokes->palette().color(QPalette::Window);
-    for (auto group : {QPalette::Active, QPalette::Inactive, QPalette::Disabled})
-        colors.setColor(group, QPalette::Base, back);
-    ui_->edRand->setPalette(colors);
-}
-
-void TfrmConfig::Run(void (DialogController::*handler)()) {
-    if (showing_) return;
-    ReadValues();
-    if (handler) (controller_.get()->*handler)();
-    ApplyStates();
+void TfrmConfig::SetEnabled(std::string_view control, bool enabled) {
+    QWidget* widget = Widget(control);
+    widget->setEnabled(enabled);
+    // An edit takes the window colour when enabled, its page's colour when not.
+    if (auto* edit = qobject_cast<QLineEdit*>(widget)) {
+        QPalette colors = edit->palette();
+        const QColor back = enabled ? palette().color(QPalette::Active, QPalette::Base)
+                                    : edit->parentWidget()->palette().color(QPalette::Window);
+        for (auto group : {QPalette::Active, QPalette::Inactive, QPalette::Disabled})
+            colors.setColor(group, QPalette::Base, back);
+        edit->setPalette(colors);
+    }
 }
 
 void TfrmConfig::done(int result) {
@@ -295,34 +321,16 @@ void TfrmConfig::ShowPreview(Preview which, const TPixelGraphic& picture) {
     emit PreviewDrawn(image->objectName());
 }
 
-void TfrmConfig::btOkClick() {
-    ReadValues();
-    if (controller_->btOkClick()) accept();
+std::optional<std::string> TfrmConfig::ChooseFolder(const std::string& initial) {
+    Folder->InitialDir = FromStd(initial);
+    if (!Folder->Execute(this)) return std::nullopt;
+    return Folder->Directory().toStdString();
 }
 
-void TfrmConfig::btHelpClick() {
-    ReadValues();
-    controller_->btHelpClick();
-}
-
-void TfrmConfig::btBrowseClick() {
-    ReadValues();
-    Folder->InitialDir = FromStd(controller_->Values().Directory);
-    if (!Folder->Execute(this)) return;
-    controller_->FolderChosen(Folder->Directory().toStdString());
-    showing_ = true;
-    ShowFiles();
-    showing_ = false;
-}
-
-void TfrmConfig::btBitmapClick() {
-    ReadValues();
-    const std::string folder = controller_->PictureFolder();
+std::optional<std::string> TfrmConfig::ChoosePicture(const std::string& folder) {
     if (!folder.empty()) dlgOpen->InitialDir = FromStd(folder);
-    if (!dlgOpen->Execute(this) || dlgOpen->FileName.isEmpty()) return;
-    controller_->PictureChosen(dlgOpen->FileName.toStdString());
-    ShowBitmapCaption();
-    ApplyStates();
+    if (!dlgOpen->Execute(this) || dlgOpen->FileName.isEmpty()) return std::nullopt;
+    return dlgOpen->FileName.toStdString();
 }
 
 }  // namespace quipix

@@ -1,6 +1,7 @@
-// The program entry: the desktop options (--help, --version, --record, and the
-// xscreensaver module's --root / --window-id) when they come first; anything else
-// is the screen-saver protocol (/s, /c, /p <window>, /a <window>, or nothing).
+// The program entry: the desktop options (--help, --version, --record, --idle, and
+// the xscreensaver module's --root / --window-id) when they come first; anything else
+// is the screen-saver protocol (/s, /c, /p <window>, /a <window>, or nothing). In a
+// Wayland session the saver runs on the Wayland front end; the dialog is Qt's.
 #include <QApplication>
 #include <csignal>
 #include <cstdlib>
@@ -13,10 +14,16 @@
 #include "app/command_line.h"
 #include "app/desktop_options.h"
 #include "app/run_program.h"
+#include "imaging/text_engine.h"
 #include "qt/config_dialog.h"
 #include "qt/qt_text_engine.h"
 #include "saver/recorder.h"
 #include "qt/saver_window.h"
+#include "qt/x11_windows.h"
+#if defined(QUIPIX_HAVE_WAYLAND)
+#include "wayland/wayland_saver.h"
+#endif
+#include "quipix_version.h"
 
 namespace {
 
@@ -46,6 +53,13 @@ void QuietQtMessages(QtMsgType type, const QMessageLogContext& context, const QS
         std::cerr << qPrintable(qFormatLogMessage(type, context, message)) << std::endl;
 }
 
+// This program's own file, for the idle watcher's saver runs.
+std::string ProgramPath(const char* argv0) {
+    std::vector<char> path(4096);
+    const ssize_t n = readlink("/proc/self/exe", path.data(), path.size() - 1);
+    return n > 0 ? std::string(path.data(), std::size_t(n)) : std::string(argv0);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -69,7 +83,7 @@ int main(int argc, char** argv) {
         std::cout << quipix::UsageText();
         return 0;
     case Action::Version:
-        std::cout << quipix::kVersionLabel << "\n";
+        std::cout << "Quipix " QUIPIX_VERSION "\n";
         return 0;
     case Action::Record: {
         // Text needs a GUI application; recording needs no display, so it runs on
@@ -88,11 +102,42 @@ int main(int argc, char** argv) {
         QApplication::setApplicationDisplayName("Kelvara Jokes Screen Saver");
         quipix::RunModuleWindow(options.window);
         return 0;
+    case Action::Idle:
+#if defined(QUIPIX_HAVE_WAYLAND)
+        return quipix::RunIdleWatcher(options.idleSeconds, ProgramPath(argv[0]));
+#else
+        std::cerr << "quipix: --idle needs the Wayland front end, which this build leaves out\n";
+        return 2;
+#endif
     case Action::Protocol:
         break;
     }
 
     quipix::ParseCommandLine(params);
+    const char* wayland = std::getenv("WAYLAND_DISPLAY");
+#if defined(QUIPIX_HAVE_WAYLAND)
+    if (quipix::RunMode == quipix::FullScreen &&
+        quipix::WaylandSaverWanted(wayland, std::getenv("QT_QPA_PLATFORM"))) {
+        // Text is laid out by Qt on its offscreen platform; everything else is the
+        // Wayland front end's. Qt starts only once the outputs have gone black.
+        std::unique_ptr<QGuiApplication> text;
+        auto makeTextEngine = [&](double dpi) {
+            if (!text) {
+                qputenv("QT_QPA_PLATFORM", "offscreen");
+                text = std::make_unique<QGuiApplication>(qtArgc, qtArgv);
+            }
+            return quipix::MakeQtTextEngine(dpi);
+        };
+        const quipix::WaylandRunResult result = quipix::RunWaylandSaver(makeTextEngine);
+        // Qt's fonts go before Qt does.
+        quipix::SetTextEngine(nullptr);
+        // Without a compositor that answers, the X11 saver runs (through Xwayland, say).
+        if (result == quipix::WaylandRunResult::Done) return 0;
+    }
+#endif
+    // A preview draws into a foreign X11 window; a Wayland session without X has
+    // none, as with a handle that cannot be read.
+    if (quipix::RunMode == quipix::Preview && wayland && *wayland && !std::getenv("DISPLAY")) return 0;
     // The screen goes black before the toolkit's start-up, which takes longer.
     if (quipix::RunMode == quipix::FullScreen) quipix::RaiseBlackCurtain();
     // The preview-equals-screen rule compares with the screen as the application

@@ -15,6 +15,7 @@
 #include <memory>
 
 #include "imaging/pixel_graphic.h"
+#include "imaging/rgb32_rows.h"
 
 namespace quipix {
 
@@ -23,14 +24,6 @@ namespace quipix {
 // converted). An empty picture gives a null image.
 void ConvertPixelGraphicArea(const TPixelGraphic& picture, QImage& display, int left, int top, int right,
                              int bottom);
-
-// Converts rows of the picture, columns left .. right - 1 (inside the picture), into
-// consecutive RGB32 rows starting at out, stride bytes apart. Palette pictures need the
-// table that MakePaletteTable gives.
-using PaletteTable = std::array<QRgb, 256>;
-void MakePaletteTable(const TPixelGraphic& picture, PaletteTable& table);
-void ConvertPixelGraphicRows(const TPixelGraphic& picture, const PaletteTable& table, int left, int right,
-                             int top, int bottom, std::uint8_t* out, std::size_t stride);
 
 // Paints the area of picture (in its pixels) at the same place through painter, in
 // bands of a few rows converted into band, which keeps its memory between calls.

@@ -1,13 +1,12 @@
 // The saver window: one image control over the whole client area, one precise timer
-// driving the engine, and the closing rules (any key or button, or the seventh mouse
-// move or release). Full screen it covers one monitor, bypasses the window manager
-// and grabs keyboard and pointer; as a preview or an xscreensaver module it lives
-// inside a foreign X11 window and takes no input. The scene is in device pixels and
-// repaints at most once per display frame, while the engine ticks every 10 ms.
+// driving the engine, and the input of a full-screen window handed to the closing
+// rules of its run (any key or button, or the seventh pointer move or release). Full
+// screen it covers one monitor, bypasses the window manager and grabs keyboard and
+// pointer; as a preview or an xscreensaver module it lives inside a foreign X11
+// window and takes no input. The scene is in device pixels and repaints at most once
+// per display frame, while the engine ticks every 10 ms.
 #include "qt/saver_window.h"
 
-#include <QAbstractNativeEventFilter>
-#include <QApplication>
 #include <QCloseEvent>
 #include <QGuiApplication>
 #include <QKeyEvent>
@@ -18,39 +17,16 @@
 #include <QScreen>
 #include <QWindow>
 #include <cmath>
-#include <cstdlib>
-#include <exception>
-#if defined(__GLIBC__)
-#include <malloc.h>
-#endif
-#include <vector>
-#include <xcb/xcb.h>
 
+#include "imaging/text_engine.h"
 #include "qt/pg_image.h"
 #include "qt/qt_text_engine.h"
-#include "imaging/text_engine.h"
+#include "qt/x11_painter.h"
+#include "qt/x11_windows.h"
 
 namespace quipix {
 
 namespace {
-
-xcb_connection_t* X11Connection() {
-    if (QGuiApplication::platformName() != QLatin1String("xcb")) return nullptr;
-    auto* x11 = qGuiApp->nativeInterface<QNativeInterface::QX11Application>();
-    return x11 ? x11->connection() : nullptr;
-}
-
-// The root window of the screen that holds window.
-platform::WindowId RootOf(platform::WindowId window) {
-    xcb_connection_t* c = X11Connection();
-    if (!c) return 0;
-    xcb_get_geometry_reply_t* reply =
-        xcb_get_geometry_reply(c, xcb_get_geometry(c, xcb_drawable_t(window)), nullptr);
-    if (!reply) return 0;
-    const platform::WindowId root = reply->root;
-    free(reply);
-    return root;
-}
 
 // Repaints per second of the screen; Xvfb and some drivers report nothing useful.
 int FrameIntervalFor(const QScreen* screen) {
@@ -58,108 +34,6 @@ int FrameIntervalFor(const QScreen* screen) {
     if (!(hz >= 20 && hz <= 500)) hz = 60;
     return std::max(1, int(std::lround(1000.0 / hz)));
 }
-
-}  // namespace
-
-// Paints a picture straight into an X window with PutImage, a band of rows at a time,
-// when the window's visual takes RGB32 pixels as they are. Qt's backing store would
-// keep one more full-screen image of the scene in this process and copy every change
-// through it.
-class DirectWindowPainter {
-public:
-    // Null when the window is not on an X server or its pixels are laid out otherwise.
-    static std::unique_ptr<DirectWindowPainter> For(QWidget* window) {
-        xcb_connection_t* c = X11Connection();
-        if (!c) return nullptr;
-        const auto id = xcb_window_t(window->winId());
-        const xcb_setup_t* setup = xcb_get_setup(c);
-        if (setup->image_byte_order != XCB_IMAGE_ORDER_LSB_FIRST) return nullptr;
-        xcb_get_window_attributes_reply_t* a =
-            xcb_get_window_attributes_reply(c, xcb_get_window_attributes(c, id), nullptr);
-        xcb_get_geometry_reply_t* g = xcb_get_geometry_reply(c, xcb_get_geometry(c, id), nullptr);
-        const xcb_visualid_t visual = a ? a->visual : 0;
-        const int depth = g ? g->depth : 0;
-        free(a);
-        free(g);
-        if (depth != 24 && depth != 32) return nullptr;
-        bool thirtyTwoBits = false;
-        for (auto f = xcb_setup_pixmap_formats_iterator(setup); f.rem; xcb_format_next(&f))
-            if (f.data->depth == depth)
-                thirtyTwoBits = f.data->bits_per_pixel == 32 && f.data->scanline_pad == 32;
-        if (!thirtyTwoBits || !RgbVisual(setup, visual)) return nullptr;
-        return std::unique_ptr<DirectWindowPainter>(new DirectWindowPainter(c, id, depth));
-    }
-    ~DirectWindowPainter() {
-        if (X11Connection() == c_) xcb_free_gc(c_, gc_);
-    }
-    DirectWindowPainter(const DirectWindowPainter&) = delete;
-    DirectWindowPainter& operator=(const DirectWindowPainter&) = delete;
-
-    void Paint(const TPixelGraphic* picture, const QRegion& region, const QColor& fill) {
-        const QRect covered =
-            picture && !picture->Empty() ? QRect(0, 0, picture->Width(), picture->Height()) : QRect();
-        PaletteTable lut{};
-        if (picture && picture->PixelFormat() != pgpf24Bit) MakePaletteTable(*picture, lut);
-        for (const QRect& area : region) {
-            const QRect r = area & covered;
-            if (r.isEmpty()) continue;
-            // Bands small enough for one request and for the cache.
-            const std::int64_t rowBytes = std::int64_t(r.width()) * 4;
-            const int rows = int(std::clamp<std::int64_t>(
-                std::min<std::int64_t>(256 * 1024, maxRequestBytes_) / rowBytes, 1, r.height()));
-            band_.resize(std::size_t(rowBytes) * std::size_t(rows));
-            for (int y = r.top(); y <= r.bottom(); y += rows) {
-                const int n = std::min(rows, r.bottom() + 1 - y);
-                ConvertPixelGraphicRows(*picture, lut, r.left(), r.right() + 1, y, y + n, band_.data(),
-                                        std::size_t(rowBytes));
-                xcb_put_image(c_, XCB_IMAGE_FORMAT_Z_PIXMAP, window_, gc_, std::uint16_t(r.width()),
-                              std::uint16_t(n), std::int16_t(r.left()), std::int16_t(y), 0, depth_,
-                              std::uint32_t(rowBytes * n), band_.data());
-            }
-        }
-        const QRegion rest = region - QRegion(covered);
-        if (!rest.isEmpty()) {
-            const std::uint32_t pixel = 0xFF000000u | (std::uint32_t(fill.red()) << 16) |
-                                        (std::uint32_t(fill.green()) << 8) | std::uint32_t(fill.blue());
-            xcb_change_gc(c_, gc_, XCB_GC_FOREGROUND, &pixel);
-            std::vector<xcb_rectangle_t> boxes;
-            for (const QRect& r : rest)
-                boxes.push_back({std::int16_t(r.x()), std::int16_t(r.y()), std::uint16_t(r.width()),
-                                 std::uint16_t(r.height())});
-            xcb_poly_fill_rectangle(c_, window_, gc_, std::uint32_t(boxes.size()), boxes.data());
-        }
-        xcb_flush(c_);
-    }
-
-private:
-    DirectWindowPainter(xcb_connection_t* c, xcb_window_t window, int depth)
-        : c_(c), window_(window), gc_(xcb_generate_id(c)), depth_(std::uint8_t(depth)) {
-        const std::uint32_t noExposures = 0;
-        xcb_create_gc(c_, gc_, window_, XCB_GC_GRAPHICS_EXPOSURES, &noExposures);
-        // The request header and the image's own fields take 24 bytes.
-        maxRequestBytes_ = std::int64_t(xcb_get_maximum_request_length(c_)) * 4 - 64;
-    }
-    // A true-colour visual with red, green and blue in the bytes of 0x00RRGGBB.
-    static bool RgbVisual(const xcb_setup_t* setup, xcb_visualid_t id) {
-        for (auto s = xcb_setup_roots_iterator(setup); s.rem; xcb_screen_next(&s))
-            for (auto d = xcb_screen_allowed_depths_iterator(s.data); d.rem; xcb_depth_next(&d))
-                for (auto v = xcb_depth_visuals_iterator(d.data); v.rem; xcb_visualtype_next(&v))
-                    if (v.data->visual_id == id)
-                        return v.data->_class == XCB_VISUAL_CLASS_TRUE_COLOR &&
-                               v.data->red_mask == 0xFF0000 && v.data->green_mask == 0xFF00 &&
-                               v.data->blue_mask == 0xFF;
-        return false;
-    }
-
-    xcb_connection_t* c_;
-    xcb_window_t window_;
-    xcb_gcontext_t gc_;
-    std::uint8_t depth_;
-    std::int64_t maxRequestBytes_ = 0;
-    std::vector<std::uint8_t> band_;  // keeps its memory from paint to paint
-};
-
-namespace {
 
 // The image control painted in device pixels: its picture is the scene at full device
 // resolution, so one picture pixel is one screen pixel whatever the scaling.
@@ -233,122 +107,24 @@ private:
     QRegion pending_;
 };
 
-// Expose events of a window that Qt does not paint: the scene repaints what was lost.
-class ExposeWatcher : public QAbstractNativeEventFilter {
-public:
-    ExposeWatcher(xcb_window_t window, ScenePicture* picture) : window_(window), picture_(picture) {
-        qApp->installNativeEventFilter(this);
-    }
-    ~ExposeWatcher() override {
-        if (qApp) qApp->removeNativeEventFilter(this);
-    }
-    bool nativeEventFilter(const QByteArray& type, void* message, qintptr*) override {
-        if (type != "xcb_generic_event_t") return false;
-        auto* event = static_cast<xcb_generic_event_t*>(message);
-        if ((event->response_type & 0x7F) != XCB_EXPOSE) return false;
-        auto* e = reinterpret_cast<xcb_expose_event_t*>(event);
-        if (e->window == window_) picture_->Exposed(QRect(e->x, e->y, e->width, e->height));
-        return false;
-    }
-
-private:
-    xcb_window_t window_;
-    ScenePicture* picture_;
-};
-
-// Qt reads a foreign window's geometry as 0 x 0, so the server is asked.
-bool NativeWindowSize(platform::WindowId window, int& width, int& height) {
-    xcb_connection_t* c = X11Connection();
-    if (!c) {
-        platform::WindowRect r;
-        if (!platform::GetWindowRect(window, r)) return false;
-        width = r.Width();
-        height = r.Height();
-        return true;
-    }
-    xcb_generic_error_t* error = nullptr;
-    xcb_get_geometry_reply_t* reply =
-        xcb_get_geometry_reply(c, xcb_get_geometry(c, xcb_drawable_t(window)), &error);
-    free(error);
-    if (!reply) return false;
-    width = reply->width;
-    height = reply->height;
-    free(reply);
-    return true;
-}
-
 }  // namespace
-
-// Follows the foreign parent window (a preview's or a module's): Qt neither reports a
-// foreign window's resize nor quits when it is destroyed, so the structure events are
-// selected here, added to whatever this connection already selects there (the root
-// window's property changes, say).
-class PreviewParentWatcher : public QAbstractNativeEventFilter {
-public:
-    PreviewParentWatcher(platform::WindowId parent, std::function<void(int, int)> resized,
-                         std::function<void()> destroyed)
-        : parent_(xcb_window_t(parent)), resized_(std::move(resized)), destroyed_(std::move(destroyed)) {
-        if (xcb_connection_t* c = X11Connection()) {
-            uint32_t mask = XCB_EVENT_MASK_STRUCTURE_NOTIFY;
-            if (xcb_get_window_attributes_reply_t* a =
-                    xcb_get_window_attributes_reply(c, xcb_get_window_attributes(c, parent_), nullptr)) {
-                mask |= a->your_event_mask;
-                free(a);
-            }
-            xcb_change_window_attributes(c, parent_, XCB_CW_EVENT_MASK, &mask);
-            xcb_flush(c);
-            qApp->installNativeEventFilter(this);
-            installed_ = true;
-        }
-    }
-    ~PreviewParentWatcher() override {
-        if (installed_ && qApp) qApp->removeNativeEventFilter(this);
-    }
-
-    bool nativeEventFilter(const QByteArray& type, void* message, qintptr*) override {
-        if (type != "xcb_generic_event_t") return false;
-        auto* event = static_cast<xcb_generic_event_t*>(message);
-        switch (event->response_type & 0x7F) {
-        case XCB_CONFIGURE_NOTIFY: {
-            auto* e = reinterpret_cast<xcb_configure_notify_event_t*>(event);
-            if (e->window == parent_) resized_(e->width, e->height);
-            break;
-        }
-        case XCB_DESTROY_NOTIFY: {
-            auto* e = reinterpret_cast<xcb_destroy_notify_event_t*>(event);
-            if (e->window == parent_) destroyed_();
-            break;
-        }
-        default:
-            break;
-        }
-        return false;
-    }
-
-private:
-    xcb_window_t parent_;
-    std::function<void(int, int)> resized_;
-    std::function<void()> destroyed_;
-    bool installed_ = false;
-};
 
 TfrmFullScreen::TfrmFullScreen(platform::WindowId parent, EngineServices services)
     : TfrmFullScreen(SaverTarget{parent ? SaverPlacement::Preview : SaverPlacement::Screen, parent, nullptr},
                      std::move(services)) {}
 
 TfrmFullScreen::TfrmFullScreen(const SaverTarget& target, EngineServices services)
-    : target_(target), parent_(target.window), services_(std::move(services)) {
+    : TfrmFullScreen(target, ownRules_, std::move(services)) {}
+
+TfrmFullScreen::TfrmFullScreen(const SaverTarget& target, TClosingRules& rules, EngineServices services)
+    : target_(target), parent_(target.window), rules_(rules), services_(std::move(services)) {
     setWindowTitle(QStringLiteral("Full Screen - Screen Saver Window "));
     setAttribute(Qt::WA_OpaquePaintEvent);
     setAutoFillBackground(false);
     setMouseTracking(true);  // moves without a button count too
     image_ = new ScenePicture(this);
     image_->SetColor(Qt::black);
-    connect(image_, &TPGImage::mouseDown, this, [this](QPoint, Qt::MouseButton) {
-        if (AcceptsInput()) RequestClose();
-    });
-    connect(image_, &TPGImage::mouseMove, this, [this](QPoint) { CountMouseEvent(); });
-    connect(image_, &TPGImage::mouseUp, this, [this](QPoint, Qt::MouseButton) { CountMouseEvent(); });
+    image_->installEventFilter(this);
     timer1_.setTimerType(Qt::PreciseTimer);
     connect(&timer1_, &QTimer::timeout, this, &TfrmFullScreen::Timer1Timer);
     frameTimer_.setSingleShot(true);
@@ -361,6 +137,7 @@ TfrmFullScreen::TfrmFullScreen(const SaverTarget& target, EngineServices service
 }
 
 TfrmFullScreen::~TfrmFullScreen() {
+    image_->removeEventFilter(this);
     timer1_.stop();
     frameTimer_.stop();
     watcher_.reset();
@@ -438,69 +215,11 @@ bool TfrmFullScreen::Start() {
     if (qscreen) screen_.ColorDepth = qscreen->depth();
     textEngine_ = MakeQtTextEngine(ScreenTextDpi(qscreen));
     frameIntervalMs_ = FrameIntervalFor(qscreen);
-
-    QPoint origin(0, 0);
-    if (target_.placement == SaverPlacement::Screen) {
-        if (qscreen) {
-            const QRect g = qscreen->geometry();
-            origin = g.topLeft();
-            width_ = int(std::lround(g.width() * pixelRatio_));
-            height_ = int(std::lround(g.height() * pixelRatio_));
-        } else {
-            width_ = screen_.Width;
-            height_ = screen_.Height;
-        }
-        // Each monitor's scene is its own screen: fonts keep their stored sizes.
-        screen_.Width = width_;
-        screen_.Height = height_;
-        // Bypassing the window manager covers panels and docks too; without a window
-        // manager it is simply a window on top.
-        setWindowFlags(Qt::Window | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint |
-                       Qt::X11BypassWindowManagerHint);
-        setCursor(Qt::BlankCursor);
-        image_->setCursor(Qt::BlankCursor);
-        setFocusPolicy(Qt::StrongFocus);
-        // Before the native window exists, so that it is made on this monitor's X screen.
-        if (qscreen) setScreen(qscreen);
-    } else if (target_.placement == SaverPlacement::Preview) {
-        if (!EmbedInForeignWindow()) return false;
-        // The preview's fonts scale by its share of the (device-pixel) screen.
-        screen_.Width = int(std::lround(screen_.Width * pixelRatio_));
-        screen_.Height = int(std::lround(screen_.Height * pixelRatio_));
-    } else {
-        if (!EmbedInForeignWindow()) {
-            // Without an X server (tests) a module is a plain window of the screen's size.
-            if (target_.window != 0 || X11Connection()) return false;
-            width_ = int(std::lround(screen_.Width * pixelRatio_));
-            height_ = int(std::lround(screen_.Height * pixelRatio_));
-        }
-    }
-    if (target_.placement == SaverPlacement::Screen) {
-        const int w = std::max(1, int(std::ceil(width_ / pixelRatio_)));
-        const int h = std::max(1, int(std::ceil(height_ / pixelRatio_)));
-        setGeometry(origin.x(), origin.y(), w, h);
-        image_->setGeometry(0, 0, w, h);
-    } else {
-        move(0, 0);
-        SetLogicalSize();
-    }
-    if (pixelRatio_ == 1.0) {
-        // One picture pixel is one window pixel: the scene can go straight to the window.
-        direct_ = DirectWindowPainter::For(this);
-        if (direct_) {
-            // Qt then keeps no backing store for the window and paints nothing itself.
-            setAttribute(Qt::WA_PaintOnScreen);
-            auto* scene = static_cast<ScenePicture*>(image_);
-            scene->PaintDirectly(direct_.get(), [this] { FrameDue(); });
-            exposeWatcher_ = std::make_unique<ExposeWatcher>(xcb_window_t(winId()), scene);
-        }
-    }
-    // The window shows black at once, before the scene's set-up: the server clears it
-    // to its background pixel as it maps it.
-    if (direct_) {
-        const std::uint32_t black = 0;
-        xcb_change_window_attributes(X11Connection(), xcb_window_t(winId()), XCB_CW_BACK_PIXEL, &black);
-    }
+    if (target_.placement == SaverPlacement::Screen)
+        PlaceOnScreen(qscreen);
+    else if (!PlaceInForeignWindow())
+        return false;
+    PaintDirectlyWhereItCan();
     show();
     if (xcb_connection_t* c = X11Connection()) xcb_flush(c);
     FormCreate();
@@ -511,6 +230,66 @@ bool TfrmFullScreen::Start() {
         GrabInput();
     }
     return true;
+}
+
+void TfrmFullScreen::PlaceOnScreen(QScreen* qscreen) {
+    QPoint origin(0, 0);
+    if (qscreen) {
+        const QRect g = qscreen->geometry();
+        origin = g.topLeft();
+        width_ = int(std::lround(g.width() * pixelRatio_));
+        height_ = int(std::lround(g.height() * pixelRatio_));
+    } else {
+        width_ = screen_.Width;
+        height_ = screen_.Height;
+    }
+    screen_ = MonitorScreen(width_, height_, screen_.ColorDepth);
+    // Bypassing the window manager covers panels and docks too; without a window
+    // manager it is simply a window on top.
+    setWindowFlags(Qt::Window | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint |
+                   Qt::X11BypassWindowManagerHint);
+    setCursor(Qt::BlankCursor);
+    image_->setCursor(Qt::BlankCursor);
+    setFocusPolicy(Qt::StrongFocus);
+    // Before the native window exists, so that it is made on this monitor's X screen.
+    if (qscreen) setScreen(qscreen);
+    const int w = std::max(1, int(std::ceil(width_ / pixelRatio_)));
+    const int h = std::max(1, int(std::ceil(height_ / pixelRatio_)));
+    setGeometry(origin.x(), origin.y(), w, h);
+    image_->setGeometry(0, 0, w, h);
+}
+
+bool TfrmFullScreen::PlaceInForeignWindow() {
+    if (target_.placement == SaverPlacement::Preview) {
+        if (!EmbedInForeignWindow()) return false;
+        // The preview's fonts scale by its share of the (device-pixel) screen.
+        screen_.Width = int(std::lround(screen_.Width * pixelRatio_));
+        screen_.Height = int(std::lround(screen_.Height * pixelRatio_));
+    } else if (!EmbedInForeignWindow()) {
+        // Without an X server (tests) a module is a plain window of the screen's size.
+        if (target_.window != 0 || X11Connection()) return false;
+        width_ = int(std::lround(screen_.Width * pixelRatio_));
+        height_ = int(std::lround(screen_.Height * pixelRatio_));
+    }
+    move(0, 0);
+    SetLogicalSize();
+    return true;
+}
+
+void TfrmFullScreen::PaintDirectlyWhereItCan() {
+    if (pixelRatio_ != 1.0) return;
+    direct_ = DirectWindowPainter::For(this);
+    if (!direct_) return;
+    // Qt then keeps no backing store for the window and paints nothing itself.
+    setAttribute(Qt::WA_PaintOnScreen);
+    auto* scene = static_cast<ScenePicture*>(image_);
+    scene->PaintDirectly(direct_.get(), [this] { FrameDue(); });
+    exposeWatcher_ = std::make_unique<ExposeWatcher>(xcb_window_t(winId()),
+                                                     [scene](const QRect& area) { scene->Exposed(area); });
+    // The window shows black at once, before the scene's set-up: the server clears it
+    // to its background pixel as it maps it.
+    const std::uint32_t black = 0;
+    xcb_change_window_attributes(X11Connection(), xcb_window_t(winId()), XCB_CW_BACK_PIXEL, &black);
 }
 
 void TfrmFullScreen::GrabInput() {
@@ -529,7 +308,6 @@ void TfrmFullScreen::UseOwnTextEngine() {
 }
 
 void TfrmFullScreen::FormCreate() {
-    mouseCountdown_ = 6;
     UseOwnTextEngine();
     engine_ = std::make_unique<TSaverEngine>(*this, services_);
     engine_->SetUpScene(ShowError);
@@ -637,35 +415,51 @@ void TfrmFullScreen::FlushFrame() {
 }
 
 void TfrmFullScreen::RequestClose() {
-    if (closing_) return;
-    // Systems without a password scheme answer at once; a refusal starts the count
-    // of tolerated mouse events again.
-    if (!AcceptsInput() || platform::VerifyScreenSavePassword(platform::WindowId(winId()))) {
-        StopAndClose();
-        return;
-    }
-    mouseCountdown_ = 6;
+    if (closing_ || !AcceptsInput()) return;
+    if (rules_.RequestClose(platform::WindowId(winId()))) StopAndClose();
 }
 
-void TfrmFullScreen::CountMouseEvent() {
-    if (!AcceptsInput()) return;
-    if (mouseCountdown_ <= 0)
+void TfrmFullScreen::PointerMoved(const QPointF& global) {
+    if (closing_ || !AcceptsInput()) return;
+    // In device pixels, as the server reports the pointer: on a scaled screen the
+    // smallest move is less than one logical pixel, and it counts too.
+    if (rules_.MouseMoved(int(std::lround(global.x() * pixelRatio_)),
+                          int(std::lround(global.y() * pixelRatio_))))
         RequestClose();
-    else
-        --mouseCountdown_;
 }
 
-void TfrmFullScreen::keyPressEvent(QKeyEvent*) {
-    if (AcceptsInput()) RequestClose();
+void TfrmFullScreen::PointerReleased() {
+    if (closing_ || !AcceptsInput()) return;
+    if (rules_.MouseReleased()) RequestClose();
 }
 
-void TfrmFullScreen::mousePressEvent(QMouseEvent*) {
-    if (AcceptsInput()) RequestClose();
+void TfrmFullScreen::keyPressEvent(QKeyEvent*) { RequestClose(); }
+
+void TfrmFullScreen::mousePressEvent(QMouseEvent*) { RequestClose(); }
+
+void TfrmFullScreen::mouseMoveEvent(QMouseEvent* event) { PointerMoved(event->globalPosition()); }
+
+void TfrmFullScreen::mouseReleaseEvent(QMouseEvent*) { PointerReleased(); }
+
+bool TfrmFullScreen::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == image_) {
+        switch (event->type()) {
+        case QEvent::MouseButtonPress:
+        case QEvent::MouseButtonDblClick:
+            RequestClose();
+            break;
+        case QEvent::MouseMove:
+            PointerMoved(static_cast<QMouseEvent*>(event)->globalPosition());
+            break;
+        case QEvent::MouseButtonRelease:
+            PointerReleased();
+            break;
+        default:
+            break;
+        }
+    }
+    return QWidget::eventFilter(watched, event);
 }
-
-void TfrmFullScreen::mouseMoveEvent(QMouseEvent*) { CountMouseEvent(); }
-
-void TfrmFullScreen::mouseReleaseEvent(QMouseEvent*) { CountMouseEvent(); }
 
 void TfrmFullScreen::closeEvent(QCloseEvent* event) {
     if (!closing_) {
@@ -689,108 +483,6 @@ void TfrmFullScreen::FormClose() {
         unsetCursor();
         image_->unsetCursor();
     }
-}
-
-std::vector<std::unique_ptr<TfrmFullScreen>> MakeSaverWindows(platform::WindowId parent,
-                                                              const EngineServices& services) {
-    std::vector<std::unique_ptr<TfrmFullScreen>> forms;
-    if (parent != 0) {
-        forms.push_back(std::make_unique<TfrmFullScreen>(parent, services));
-        return forms;
-    }
-    // The primary monitor first: its window takes the keyboard and pointer grabs, and
-    // the input of the others reaches it through them.
-    QScreen* primary = QGuiApplication::primaryScreen();
-    forms.push_back(
-        std::make_unique<TfrmFullScreen>(SaverTarget{SaverPlacement::Screen, 0, primary}, services));
-    for (QScreen* s : QGuiApplication::screens())
-        if (s != primary)
-            forms.push_back(
-                std::make_unique<TfrmFullScreen>(SaverTarget{SaverPlacement::Screen, 0, s, false}, services));
-    return forms;
-}
-
-void CloseTogether(const std::vector<std::unique_ptr<TfrmFullScreen>>& forms) {
-    std::vector<TfrmFullScreen*> all;
-    for (const auto& f : forms) all.push_back(f.get());
-    for (TfrmFullScreen* f : all)
-        QObject::connect(f, &TfrmFullScreen::closed, f, [all] {
-            for (TfrmFullScreen* other : all) other->StopAndClose();
-        });
-}
-
-namespace {
-
-// The curtain's own connection: closing it destroys the window.
-xcb_connection_t* curtain = nullptr;
-
-void LowerBlackCurtain() {
-    if (!curtain) return;
-    xcb_disconnect(curtain);
-    curtain = nullptr;
-}
-
-}  // namespace
-
-void RaiseBlackCurtain() {
-    if (curtain || !std::getenv("DISPLAY")) return;
-    xcb_connection_t* c = xcb_connect(nullptr, nullptr);
-    if (xcb_connection_has_error(c)) {
-        xcb_disconnect(c);
-        return;
-    }
-    const xcb_screen_t* screen = xcb_setup_roots_iterator(xcb_get_setup(c)).data;
-    const xcb_window_t window = xcb_generate_id(c);
-    // Override-redirect, cleared to black by the server itself, selecting no input.
-    const std::uint32_t values[] = {screen->black_pixel, 1};
-    xcb_create_window(c, XCB_COPY_FROM_PARENT, window, screen->root, 0, 0, screen->width_in_pixels,
-                      screen->height_in_pixels, 0, XCB_WINDOW_CLASS_INPUT_OUTPUT, screen->root_visual,
-                      XCB_CW_BACK_PIXEL | XCB_CW_OVERRIDE_REDIRECT, values);
-    xcb_map_window(c, window);
-    xcb_flush(c);
-    curtain = c;
-}
-
-namespace {
-
-void PrepareRun() {
-#if defined(__GLIBC__)
-    // Full-screen pictures come and go with the fade states. By default the allocator
-    // serves a size it has once freed from its heap afterwards, which keeps the memory
-    // when it is freed again; with a fixed threshold every picture is mapped on its
-    // own and goes back to the system when it is freed.
-    mallopt(M_MMAP_THRESHOLD, 256 * 1024);
-#endif
-    if (!CurrentTextEngine()) InstallQtTextEngine();
-    // Every mouse-move message counts toward closing, so none may be merged.
-    QCoreApplication::setAttribute(Qt::AA_CompressHighFrequencyEvents, false);
-}
-
-// Runs the forms until one closes; then all close and the loop ends.
-void RunForms(std::vector<std::unique_ptr<TfrmFullScreen>>& forms) {
-    CloseTogether(forms);
-    for (auto& f : forms)
-        QObject::connect(f.get(), &TfrmFullScreen::closed, qApp, &QCoreApplication::quit,
-                         Qt::QueuedConnection);
-    bool started = false;
-    for (auto& f : forms) started = f->Start() || started;
-    LowerBlackCurtain();
-    if (started) QCoreApplication::exec();
-}
-
-}  // namespace
-
-void RunSaverWindow(platform::WindowId parent) {
-    PrepareRun();
-    auto forms = MakeSaverWindows(parent);
-    RunForms(forms);
-}
-
-void RunModuleWindow(platform::WindowId window) {
-    PrepareRun();
-    std::vector<std::unique_ptr<TfrmFullScreen>> forms;
-    forms.push_back(std::make_unique<TfrmFullScreen>(SaverTarget{SaverPlacement::Module, window, nullptr}));
-    RunForms(forms);
 }
 
 }  // namespace quipix

@@ -1,6 +1,6 @@
 // The saver window: full screen over one monitor, a preview inside a foreign window,
 // or an xscreensaver module drawing into the window it is given. It hosts the
-// animation engine and decides when to close.
+// animation engine; full screen, its input goes to the closing rules of its run.
 #pragma once
 
 #include <QAbstractNativeEventFilter>
@@ -13,13 +13,14 @@
 #include <vector>
 
 #include "platform/platform.h"
+#include "saver/closing_rules.h"
 #include "saver/engine.h"
+#include "saver/saver_run.h"
 #include "saver/scene_host.h"
 
 namespace quipix {
 
 class TPGImage;
-class TfrmFullScreen;
 class TextEngine;
 class PreviewParentWatcher;
 class DirectWindowPainter;
@@ -46,41 +47,48 @@ struct SaverTarget {
     bool grabInput = true;
 };
 
-// Covers every monitor with a plain black window of its own X connection, before the
-// toolkit starts, so that the screen goes black at once; RunSaverWindow takes it down
-// once its windows show. Nothing happens without an X server.
-void RaiseBlackCurtain();
-
-// Creates the saver windows and runs the event loop until they close. A QApplication
-// must exist. parent 0 runs full screen on every monitor, one scene each, and input
-// on any of them ends all; otherwise the window is a preview inside parent.
+// The runs of the saver window (qt/saver_run.cpp). A QApplication must exist.
+//
+// Creates the saver windows and runs the event loop until they close. parent 0 runs
+// full screen on every monitor, one scene each, and input on any of them ends all;
+// otherwise the window is a preview inside parent.
 void RunSaverWindow(platform::WindowId parent);
-// The windows RunSaverWindow runs: one per monitor (the primary first, the only one
-// that takes the input grabs) when parent is 0, else one preview inside parent.
-std::vector<std::unique_ptr<TfrmFullScreen>> MakeSaverWindows(
-    platform::WindowId parent, const EngineServices& services = DefaultEngineServices());
-// Makes the windows end together: when one closes, the others close too.
-void CloseTogether(const std::vector<std::unique_ptr<TfrmFullScreen>>& forms);
+// The run RunSaverWindow plays, not yet started: one window per monitor (the primary
+// first, the only one that takes the input grabs) when parent is 0, else one preview
+// inside parent. The windows close together; ended runs once the last has closed.
+std::unique_ptr<TSaverRun> MakeSaverWindows(platform::WindowId parent,
+                                            const EngineServices& services = DefaultEngineServices(),
+                                            std::function<void()> ended = {});
+// A full-screen run of one window per screen, in this order: the first takes the
+// input grabs, and the rules start from where the pointer is.
+std::unique_ptr<TSaverRun> MakeScreenRun(const std::vector<QScreen*>& screens, const EngineServices& services,
+                                         std::function<void()> ended);
 // Runs as an xscreensaver module inside window (0: the root window) until SIGTERM,
 // or until the window is destroyed.
 void RunModuleWindow(platform::WindowId window);
 
-class TfrmFullScreen : public QWidget, public SceneHost {
+class TfrmFullScreen : public QWidget, public SceneHost, public SaverWindow {
     Q_OBJECT
 public:
-    // parent 0: full screen; otherwise a preview inside that native window.
-    explicit TfrmFullScreen(platform::WindowId parent, EngineServices services = DefaultEngineServices());
+    // A window of a run: full-screen input goes through rules, which the windows of
+    // the run share.
+    TfrmFullScreen(const SaverTarget& target, TClosingRules& rules,
+                   EngineServices services = DefaultEngineServices());
+    // A window on its own, with rules of its own. parent 0: full screen; otherwise a
+    // preview inside that native window.
     explicit TfrmFullScreen(const SaverTarget& target, EngineServices services = DefaultEngineServices());
+    explicit TfrmFullScreen(platform::WindowId parent, EngineServices services = DefaultEngineServices());
     ~TfrmFullScreen() override;
 
-    // Sizes the window and sets the scene up (errors go to the error box), then shows
-    // it. False when a preview's parent window does not exist.
-    bool Start();
+    // SaverWindow. Start sizes the window and sets the scene up (errors go to the
+    // error box), then shows it; false when a preview's parent window does not exist.
+    bool Start() override;
+    bool Closed() const override { return closing_; }
 
     // The error box of a failed scene set-up; replaceable for tests.
     std::function<void(const std::string&)> ShowError;
 
-    int MouseCountdown() const { return mouseCountdown_; }
+    int MouseCountdown() const { return rules_.MouseCountdown(); }
     bool TimerActive() const { return timer1_.isActive(); }
     int TimerInterval() const { return timer1_.interval(); }
     TSaverEngine& Engine() { return *engine_; }
@@ -106,7 +114,7 @@ public:
     void ShowBlack(int width, int height) override;
 
 signals:
-    // The window has closed; the run's event loop ends on it.
+    // The window has closed; its run hears of it.
     void closed();
 
 protected:
@@ -116,6 +124,8 @@ protected:
     void mouseReleaseEvent(QMouseEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
     bool event(QEvent* event) override;
+    // The image control's mouse input is the window's own.
+    bool eventFilter(QObject* watched, QEvent* event) override;
     QPaintEngine* paintEngine() const override;
 
 private:
@@ -123,7 +133,15 @@ private:
     void FormClose();
     void Timer1Timer();
     void RequestClose();
-    void CountMouseEvent();
+    // A pointer move to global (logical) position, or a button release: counted by
+    // the run's rules.
+    void PointerMoved(const QPointF& global);
+    void PointerReleased();
+    // The sizes and window flags of the placements, before the window shows.
+    void PlaceOnScreen(QScreen* qscreen);
+    bool PlaceInForeignWindow();
+    // One picture pixel per window pixel: the scene can go straight to the X window.
+    void PaintDirectlyWhereItCan();
     void GrabInput();
     // The foreign parent changed size: the scene is built again at the new size.
     void ParentResized(int width, int height);
@@ -141,11 +159,12 @@ private:
 
     SaverTarget target_;
     platform::WindowId parent_ = 0;  // the foreign window, once known
+    TClosingRules ownRules_;         // a window on its own
+    TClosingRules& rules_;
     EngineServices services_;
     std::unique_ptr<TSaverEngine> engine_;
     TPGImage* image_ = nullptr;
     QTimer timer1_;
-    int mouseCountdown_ = 6;
     int width_ = 0;
     int height_ = 0;
     platform::ScreenInfo screen_;

@@ -18,7 +18,7 @@ bool TClosingRules::CountMouseEvent() {
 
 bool TClosingRules::RequestClose(platform::WindowId saverWindow) {
     // Systems without a password scheme answer at once.
-    if (platform::VerifyScreenSavePassword(saverWindow)) return true;
+    if (VerifyPassword(saverWindow)) return true;
     Restart();
     return false;
 }

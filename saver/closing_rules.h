@@ -5,6 +5,8 @@
 // count is the run's, whichever monitor the pointer crosses.
 #pragma once
 
+#include <functional>
+
 #include "platform/platform.h"
 
 namespace quipix {
@@ -33,6 +35,9 @@ public:
     bool RequestClose(platform::WindowId saverWindow);
     // Six events are tolerated again.
     void Restart() { mouseCountdown_ = kTolerated; }
+
+    // The password check of RequestClose: the system's own unless replaced (tests).
+    std::function<bool(platform::WindowId)> VerifyPassword = platform::VerifyScreenSavePassword;
 
 private:
     static constexpr int kTolerated = 6;

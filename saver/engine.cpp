@@ -214,7 +214,11 @@ void TSaverEngine::RunState() {
 void TSaverEngine::NewJoke() {
     firstStart_ = false;
     services_.nextJoke();
-    LayoutJoke(layout_, measurePicture_->Canvas(), Settings.CurrentQuestion, Settings.CurrentAnswer);
+    // Kept as fetched: the scene of another monitor fetching its own joke replaces the
+    // current joke while this one is still sliding or standing.
+    question_ = Settings.CurrentQuestion;
+    answer_ = Settings.CurrentAnswer;
+    LayoutJoke(layout_, measurePicture_->Canvas(), question_, answer_);
     questionY_ = layout_.Height;
     answerY_ = layout_.Height;
     workPicture_->SetSize(layout_.TextWidth, layout_.QuestionHeight + questionSpeed_ + 6, pgpf24Bit);
@@ -242,10 +246,10 @@ bool TSaverEngine::SlideStep(bool question) {
         workPicture_->CopyRect(0, 0, *cleanBackground_, layout_.Margin, y, layout_.TextWidth, copyHeight);
     if (question)
         DrawJokeText(*workPicture_, 0, height, 0, layout_.TextWidth, s.QuestionColor, layout_.QuestionFont,
-                     s.CurrentQuestion, s.Question3D);
+                     question_, s.Question3D);
     else
         DrawJokeText(*workPicture_, 0, height, 0, layout_.TextWidth, s.AnswerColor, layout_.AnswerFont,
-                     s.CurrentAnswer, s.Answer3D);
+                     answer_, s.Answer3D);
     Shown().Canvas().Draw(layout_.Margin, y, *workPicture_);
 
     // Drawn before moving, so the text rests up to speed pixels below its target.

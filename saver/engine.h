@@ -108,6 +108,7 @@ private:
     std::vector<BlendSpan> blendSpans_;
     TPixelGraphic::ChangedArea blendArea_;
     TJokeLayout layout_;
+    std::string question_, answer_;  // the joke this scene fetched and laid out
 
     int animationState_ = 0;
     int questionY_ = 0;

@@ -11,15 +11,19 @@ SaverWindow& TSaverRun::Add(std::unique_ptr<SaverWindow> window) {
     return added;
 }
 
-void TSaverRun::Remove(const SaverWindow& window) {
+bool TSaverRun::Remove(const SaverWindow& window) {
     std::erase_if(windows_, [&](const auto& w) { return w.get() == &window; });
+    if (!ending_ || over_ || !AllClosed()) return false;
+    over_ = true;
+    return true;
 }
 
 bool TSaverRun::Start() {
     started_ = true;
     bool shown = false;
-    // Indexed: a window's start may add another (a monitor found meanwhile).
-    for (std::size_t i = 0; i < windows_.size(); ++i) shown = windows_[i]->Start() || shown;
+    // Indexed: a window's start may add another (a monitor found meanwhile). A window
+    // that closes while it starts ends the run: the rest are not shown.
+    for (std::size_t i = 0; i < windows_.size() && !ending_; ++i) shown = windows_[i]->Start() || shown;
     return shown;
 }
 
@@ -29,7 +33,11 @@ bool TSaverRun::WindowClosed() {
         for (std::size_t i = 0; i < windows_.size(); ++i)
             if (!windows_[i]->Closed()) windows_[i]->StopAndClose();
     }
-    return AllClosed();
+    // A window closing from inside the loop above has come back here already, and
+    // may have found the last one closed.
+    if (over_ || !AllClosed()) return false;
+    over_ = true;
+    return true;
 }
 
 bool TSaverRun::AllClosed() const {

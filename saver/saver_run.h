@@ -34,18 +34,29 @@ inline platform::ScreenInfo MonitorScreen(int width, int height, int colorDepth)
 
 class TSaverRun {
 public:
+    TSaverRun() = default;
+    // The windows hold on to the run's rules: a run stays where it was made.
+    TSaverRun(const TSaverRun&) = delete;
+    TSaverRun& operator=(const TSaverRun&) = delete;
+
     TClosingRules& Rules() { return rules_; }
-    // Adds a window; once the run has started it starts at once. Returns it.
+    // Adds a window; once the run has started it starts at once (not once the run is
+    // ending). Returns it.
     SaverWindow& Add(std::unique_ptr<SaverWindow> window);
-    // Takes a window out without closing the others (its monitor has gone).
-    void Remove(const SaverWindow& window);
-    // Starts every window; false when none could be shown, so there is nothing to run.
+    // Takes a window out without closing the others (its monitor has gone). True when
+    // that leaves an ending run with every window closed: the run is over, as on the
+    // last WindowClosed, which the window taken out will not call any more.
+    bool Remove(const SaverWindow& window);
+    // Starts every window, up to the first close; false when none could be shown, so
+    // there is nothing to run.
     bool Start();
-    // A window has closed: the others are asked to close. True once every window has
-    // closed; the front end then ends its event loop. Safe to call again from inside
-    // a window's StopAndClose.
+    // A window has closed: the others are asked to close. True on the one call after
+    // which every window has closed, so the front end ends its event loop once. Safe
+    // to call again from inside a window's StopAndClose.
     bool WindowClosed();
     bool Ending() const { return ending_; }
+    // Every window has closed and WindowClosed has said so.
+    bool Over() const { return over_; }
     std::size_t Count() const { return windows_.size(); }
     SaverWindow& Window(std::size_t i) const { return *windows_[i]; }
 
@@ -56,6 +67,7 @@ private:
     std::vector<std::unique_ptr<SaverWindow>> windows_;
     bool started_ = false;
     bool ending_ = false;
+    bool over_ = false;
 };
 
 }  // namespace quipix

@@ -9,6 +9,11 @@ packages=(
   # libraries
   qt6-base-dev qt6-base-dev-tools libqt6opengl6-dev libgl-dev
   libjpeg62-turbo-dev libpng-dev zlib1g-dev libgif-dev libwebp-dev libxcb1-dev
+  # the Wayland saver: libwayland-client, wayland-scanner, the protocol files; the
+  # layer-shell protocol comes from Debian's wlroots source package (dpkg-dev, the
+  # archive keyring); the Qt dialog on Wayland needs Qt's Wayland platform
+  libwayland-dev libwayland-bin wayland-protocols plasma-wayland-protocols
+  dpkg-dev debian-archive-keyring qt6-wayland
   # faster inflation of Deflate TIFF strips (zlib does it where this is missing)
   libdeflate-dev
   # fonts metric-compatible with Arial, Times and Courier

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Builds Quipix and runs the whole test suite: unit tests (CTest), the Windows build
-# and its tests under Wine, the system tests under Xvfb, and a short smoke run of
-# every fuzz target.
+# and its tests under Wine, the system tests under Xvfb, the Debian package and its
+# tests, and a short smoke run of every fuzz target.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 # Warnings fail the build here, never on a user's machine.
@@ -18,6 +18,8 @@ for t in scripts/system-tests/*.sh; do
   echo "== system test $(basename "$t")"
   bash "$t"
 done
+# The Debian package, built and then installed, run and purged on this machine.
+[ -n "${QUIPIX_SKIP_DEB:-}" ] || bash scripts/build-deb.sh
 if [ -z "${QUIPIX_SKIP_FUZZ:-}" ]; then
   bash scripts/fuzz.sh 10
 fi

@@ -15,6 +15,7 @@
 #include "win32/config_dialog.h"
 #include "win32/gdi_text_engine.h"
 #include "win32/saver_window.h"
+#include "quipix_version.h"
 
 #include <shellapi.h>
 
@@ -57,7 +58,7 @@ int Run() {
         return 0;
     case Action::Version:
         UseParentConsole();
-        std::cout << quipix::kVersionLabel << std::endl;
+        std::cout << "Quipix " QUIPIX_VERSION << std::endl;
         return 0;
     case Action::Record:
         UseParentConsole();
@@ -69,6 +70,7 @@ int Run() {
                   << quipix::UsageText(quipix::UsageSystem::Windows) << std::flush;
         return 2;
     case Action::Module:  // xscreensaver's options mean nothing here: the protocol decides
+    case Action::Idle:    // nor does the Wayland idle watcher
     case Action::Protocol:
         break;
     }
@@ -96,8 +98,8 @@ void ErrorBox(const std::string& message) {
 }  // namespace
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
-    // One screen pixel is one scene pixel, on scaled displays too.
-    SetProcessDPIAware();
+    // One screen pixel is one scene pixel on scaled displays too: the manifest makes the
+    // process aware of each monitor's DPI before any window exists.
     // Whatever escapes is reported in a box of ours, never the system's crash dialog.
     try {
         return Run();

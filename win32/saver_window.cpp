@@ -1,11 +1,15 @@
 // win32/: the Windows front end. This file holds the saver window: one window per
 // monitor full screen, or a disabled child of the display settings' preview. The
-// engine's picture is a bottom-up DIB already, so it goes to the screen as it is,
-// and only the area a tick changed is repainted.
+// process is aware of each monitor's DPI (its manifest), so a monitor's rectangle
+// and a window's client area are physical pixels, the scene is drawn at the
+// monitor's full resolution and its text at the monitor's DPI. The engine's picture
+// is a bottom-up DIB already, so it goes to the screen as it is, and only the area a
+// tick changed is repainted.
 #include "win32/saver_window.h"
 
 #include <exception>
 
+#include "win32/gdi_text_engine.h"
 #include "win32/native.h"
 
 namespace quipix::win32 {
@@ -64,9 +68,7 @@ bool TfrmFullScreen::Start() {
         top = monitor_.top;
         width_ = monitor_.right - monitor_.left;
         height_ = monitor_.bottom - monitor_.top;
-        // Each monitor's scene is its own screen: fonts keep their stored sizes.
-        screen_.Width = width_;
-        screen_.Height = height_;
+        screen_ = MonitorScreen(width_, height_, screen_.ColorDepth);
         style = WS_POPUP | WS_VISIBLE;
         exStyle = WS_EX_TOPMOST | WS_EX_TOOLWINDOW;
     }
@@ -77,6 +79,7 @@ bool TfrmFullScreen::Start() {
         return false;
     }
     if (!parent_) SetForegroundWindow(window_);
+    dpi_ = platform::win32::WindowDpi(window_);
     FormCreate();
     return true;
 }
@@ -88,6 +91,7 @@ void TfrmFullScreen::FormCreate() {
         systemStateChanged_ = true;
     }
     engine_ = std::make_unique<TSaverEngine>(*this, services_);
+    const ScopedTextDpi dpi(dpi_);
     engine_->SetUpScene(ShowError);
 }
 
@@ -107,6 +111,9 @@ void TfrmFullScreen::StartTimer(int intervalMs) {
 }
 
 void TfrmFullScreen::StopAndClose() {
+    // A window that never started has nothing to close: it counts as closed, so that
+    // its run can end.
+    if (!window_) closed_ = true;
     if (!window_ || closing_) return;
     closing_ = true;
     if (timer1_) KillTimer(window_, kTimer1);
@@ -151,19 +158,17 @@ void TfrmFullScreen::Timer1Timer() {
         StopAndClose();
         return;
     }
-    engine_->Timer1Timer();
+    {
+        const ScopedTextDpi dpi(dpi_);
+        engine_->Timer1Timer();
+    }
     // What the tick changed goes to the screen now, not when the queue runs dry.
     UpdateWindow(window_);
 }
 
 void TfrmFullScreen::RequestClose() {
     if (closing_ || !AcceptsInput()) return;
-    // Systems without a password scheme answer at once; a refusal starts the count
-    // of tolerated mouse events again.
-    if (platform::VerifyScreenSavePassword(platform::win32::IdFromHwnd(window_)))
-        StopAndClose();
-    else
-        rules_.Restart();
+    if (rules_.RequestClose(platform::win32::IdFromHwnd(window_))) StopAndClose();
 }
 
 void TfrmFullScreen::Paint() {
@@ -175,23 +180,10 @@ void TfrmFullScreen::Paint() {
     const RECT picture{0, 0, w, h};
     RECT r;
     if (w > 0 && IntersectRect(&r, &ps.rcPaint, &picture)) {
-        const int bits = PixelFormatBits(shown_->PixelFormat());
-        dib_.header.biSize = sizeof dib_.header;
-        dib_.header.biWidth = w;
-        dib_.header.biHeight = h;  // positive: rows bottom-up, as the picture keeps them
-        dib_.header.biPlanes = 1;
-        dib_.header.biBitCount = WORD(bits);
-        dib_.header.biCompression = BI_RGB;
-        const int colors = bits <= 8 ? std::min(shown_->PaletteCount(), 1 << bits) : 0;
-        dib_.header.biClrUsed = DWORD(colors);
-        for (int i = 0; i < colors; ++i) {
-            const PGColor c = shown_->PaletteEntries(i);
-            dib_.colors[i] = RGBQUAD{BYTE(PGBlue(c)), BYTE(PGGreen(c)), BYTE(PGRed(c)), 0};
-        }
+        DescribeDib(dib_, *shown_);
         // The source's y counts from the bottom row of a bottom-up DIB.
         SetDIBitsToDevice(dc, r.left, r.top, DWORD(r.right - r.left), DWORD(r.bottom - r.top), r.left,
-                          h - r.bottom, 0, UINT(h), shown_->Buffer(),
-                          reinterpret_cast<const BITMAPINFO*>(&dib_), DIB_RGB_COLORS);
+                          h - r.bottom, 0, UINT(h), shown_->Buffer(), dib_.Info(), DIB_RGB_COLORS);
         ExcludeClipRect(dc, r.left, r.top, r.right, r.bottom);
     }
     FillRect(dc, &ps.rcPaint, static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH)));
@@ -244,6 +236,12 @@ LRESULT TfrmFullScreen::Dispatch(UINT message, WPARAM w, LPARAM l) {
     case WM_XBUTTONUP:
         if (AcceptsInput() && rules_.MouseReleased()) RequestClose();
         return 0;
+    case WM_DPICHANGED:
+        // The monitor's scale changed while the saver runs: the window keeps its
+        // rectangle (the monitor's, in physical pixels) and the next text is laid out
+        // at the new DPI.
+        dpi_ = HIWORD(w);
+        return 0;
     case WM_SYSCOMMAND:
         // No second screen saver while this one runs.
         if ((w & 0xFFF0) == SC_SCREENSAVE) return 1;
@@ -271,50 +269,68 @@ LRESULT TfrmFullScreen::Dispatch(UINT message, WPARAM w, LPARAM l) {
     return DefWindowProcW(window_, message, w, l);
 }
 
+namespace {
+
+// A named callback: a lambda has no stdcall calling convention in a 32-bit build.
+BOOL CALLBACK AddMonitor(HMONITOR monitor, HDC, LPRECT, LPARAM data) {
+    MONITORINFO info{};
+    info.cbSize = sizeof info;
+    if (!GetMonitorInfoW(monitor, &info)) return TRUE;
+    auto& list = *reinterpret_cast<std::vector<RECT>*>(data);
+    if (info.dwFlags & MONITORINFOF_PRIMARY)
+        list.insert(list.begin(), info.rcMonitor);
+    else
+        list.push_back(info.rcMonitor);
+    return TRUE;
+}
+
+}  // namespace
+
 std::vector<RECT> MonitorRects() {
     std::vector<RECT> rects;
-    EnumDisplayMonitors(
-        nullptr, nullptr,
-        [](HMONITOR monitor, HDC, LPRECT, LPARAM data) -> BOOL {
-            MONITORINFO info{};
-            info.cbSize = sizeof info;
-            if (!GetMonitorInfoW(monitor, &info)) return TRUE;
-            auto& list = *reinterpret_cast<std::vector<RECT>*>(data);
-            if (info.dwFlags & MONITORINFOF_PRIMARY)
-                list.insert(list.begin(), info.rcMonitor);
-            else
-                list.push_back(info.rcMonitor);
-            return TRUE;
-        },
-        reinterpret_cast<LPARAM>(&rects));
+    EnumDisplayMonitors(nullptr, nullptr, &AddMonitor, reinterpret_cast<LPARAM>(&rects));
     if (rects.empty())
         rects.push_back(RECT{0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)});
     return rects;
 }
 
-void RunSaverWindows(platform::WindowId parent) {
-    TClosingRules rules;
+namespace {
+
+// Adds form to run: its close goes to the run, which closes the others, and ended
+// runs once the last has closed.
+void Join(TSaverRun& run, std::unique_ptr<TfrmFullScreen> form, std::function<void()> ended) {
+    form->OnClosed = [&run, ended = std::move(ended)] {
+        if (run.WindowClosed() && ended) ended();
+    };
+    run.Add(std::move(form));
+}
+
+}  // namespace
+
+std::unique_ptr<TSaverRun> MakeScreenRun(const std::vector<RECT>& monitors, const EngineServices& services,
+                                         std::function<void()> ended) {
+    auto run = std::make_unique<TSaverRun>();
+    // Windows reports a "move" to where the cursor rests whenever a window appears.
     POINT pointer;
-    if (GetCursorPos(&pointer)) rules.PointerAt(pointer.x, pointer.y);
-    std::vector<std::unique_ptr<TfrmFullScreen>> forms;
-    if (parent != 0)
-        forms.push_back(std::make_unique<TfrmFullScreen>(platform::win32::HwndFromId(parent), rules));
-    else
-        for (const RECT& monitor : MonitorRects())
-            forms.push_back(std::make_unique<TfrmFullScreen>(monitor, rules));
-    // The windows end together; the run ends when the last has gone.
-    for (auto& form : forms)
-        form->OnClosed = [&forms] {
-            bool allClosed = true;
-            for (auto& other : forms) {
-                other->StopAndClose();
-                allClosed = allClosed && other->Closed();
-            }
-            if (allClosed) PostQuitMessage(0);
-        };
-    bool started = false;
-    for (auto& form : forms) started = form->Start() || started;
-    if (!started) return;
+    if (GetCursorPos(&pointer)) run->Rules().PointerAt(pointer.x, pointer.y);
+    for (const RECT& monitor : monitors)
+        Join(*run, std::make_unique<TfrmFullScreen>(monitor, run->Rules(), services), ended);
+    return run;
+}
+
+std::unique_ptr<TSaverRun> MakePreviewRun(HWND parent, const EngineServices& services,
+                                          std::function<void()> ended) {
+    auto run = std::make_unique<TSaverRun>();
+    Join(*run, std::make_unique<TfrmFullScreen>(parent, run->Rules(), services), std::move(ended));
+    return run;
+}
+
+void RunSaverWindows(platform::WindowId parent) {
+    const auto quit = [] { PostQuitMessage(0); };
+    auto run = parent != 0
+                   ? MakePreviewRun(platform::win32::HwndFromId(parent), DefaultEngineServices(), quit)
+                   : MakeScreenRun(MonitorRects(), DefaultEngineServices(), quit);
+    if (!run->Start()) return;
     MSG msg;
     while (GetMessageW(&msg, nullptr, 0, 0) > 0) {
         TranslateMessage(&msg);

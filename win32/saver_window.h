@@ -9,13 +9,15 @@
 #include <vector>
 
 #include "win32/native.h"  // windows.h without the DT_* macros the canvas defines itself
-#include "saver/engine.h"
-#include "saver/scene_host.h"
 #include "saver/closing_rules.h"
+#include "saver/engine.h"
+#include "saver/saver_run.h"
+#include "saver/scene_host.h"
+#include "win32/dib.h"
 
 namespace quipix::win32 {
 
-class TfrmFullScreen : public SceneHost {
+class TfrmFullScreen : public SceneHost, public SaverWindow {
 public:
     // Full screen over monitor; input goes through rules, which the windows of one
     // run share.
@@ -27,11 +29,15 @@ public:
     TfrmFullScreen(const TfrmFullScreen&) = delete;
     TfrmFullScreen& operator=(const TfrmFullScreen&) = delete;
 
-    // Creates the window and sets the scene up (errors go to ShowError). False when
-    // the window cannot be made, a preview's parent gone, say.
-    bool Start();
+    // SaverWindow. Start creates the window and sets the scene up (errors go to
+    // ShowError); false when the window cannot be made, a preview's parent gone, say.
+    bool Start() override;
+    bool Closed() const override { return closed_; }
     HWND Handle() const { return window_; }
-    bool Closed() const { return closed_; }
+    bool TimerActive() const { return timer1_ != 0; }
+    TSaverEngine* Engine() const { return engine_.get(); }
+    // The DPI its text is laid out at: its monitor's.
+    int Dpi() const { return dpi_; }
     // Called once, when the window has closed.
     std::function<void()> OnClosed;
     // The error box of a failed scene set-up; replaceable for tests.
@@ -71,19 +77,26 @@ private:
     UINT_PTR timer1_ = 0;
     int width_ = 0;
     int height_ = 0;
+    int dpi_ = 96;
     platform::ScreenInfo screen_;
     bool closing_ = false;
     bool closed_ = false;
     bool systemStateChanged_ = false;
     // The shown picture's header and colour table, refilled before each paint.
-    struct {
-        BITMAPINFOHEADER header;
-        RGBQUAD colors[256];
-    } dib_{};
+    DibHeader dib_;
 };
 
 // The monitors' rectangles, the primary one first.
 std::vector<RECT> MonitorRects();
+
+// A full-screen run, not yet started: one window over each monitor rectangle, the
+// rules starting from where the cursor is. The windows close together; ended runs
+// once the last has closed.
+std::unique_ptr<TSaverRun> MakeScreenRun(const std::vector<RECT>& monitors, const EngineServices& services,
+                                         std::function<void()> ended);
+// A run of one preview inside parent.
+std::unique_ptr<TSaverRun> MakePreviewRun(HWND parent, const EngineServices& services,
+                                          std::function<void()> ended);
 
 // Runs the saver until it closes: full screen on every monitor, one scene each, when
 // parent is 0 (input on any ends all); else a preview inside parent.

@@ -2,7 +2,8 @@
 # System test of the configuration dialog on a real X server: opens it with /c on a
 # fresh settings store, photographs each of its six pages into
 # build/screenshots/dialog-<n>.png, closes it with Esc (nothing may be saved), then
-# opens it again and confirms with Enter (every setting must be saved).
+# opens it again and confirms with Enter (every setting must be saved). Scaled by
+# QT_SCALE_FACTOR=1.5 the dialog is 801 x 432 pixels (dialog-scaled-<n>.png).
 # QUIPIX_BIN and QUIPIX_SCREENSHOTS override the program and the picture folder.
 set -euo pipefail
 cd "$(dirname "$0")/../.."
@@ -75,7 +76,19 @@ start_dialog
 kill -TERM "$app_pid"
 wait_for_exit
 
+# Run 4: at a scale of 1.5 everything grows with the dialog.
+QT_SCALE_FACTOR=1.5 start_dialog
+eval "$(xdotool getwindowgeometry --shell "$win")"
+if [ "$WIDTH" != 801 ] || [ "$HEIGHT" != 432 ]; then echo "scaled dialog ${WIDTH}x${HEIGHT}, not 801x432"; exit 1; fi
+for n in 1 2 3 4 5 6; do
+  import -window "$win" "$SHOTS/dialog-scaled-$n.png"
+  [ "$n" -lt 6 ] && xdotool key --clearmodifiers ctrl+Tab && sleep 0.5
+done
+xdotool key Escape
+wait_for_exit
+
 for n in 1 2 3 4 5 6; do
   [ -s "$SHOTS/dialog-$n.png" ] || { echo "screenshot $n missing"; exit 1; }
+  [ -s "$SHOTS/dialog-scaled-$n.png" ] || { echo "scaled screenshot $n missing"; exit 1; }
 done
 echo "dialog system test passed; screenshots in $SHOTS"

@@ -19,7 +19,7 @@ PREFIX="$WORK/prefix"
 cmake --install "$BUILD" --prefix "$PREFIX" >"$WORK/install.log" 2>&1 ||
   { echo "FAIL: cmake --install"; cat "$WORK/install.log"; exit 1; }
 for f in bin/quipix bin/quipix-picture share/applications/quipix.desktop \
-  share/icons/hicolor/scalable/apps/quipix.svg share/man/man1/quipix.1 \
+  share/icons/hicolor/scalable/apps/quipix.svg share/man/man6/quipix.6 share/man/man1/quipix-picture.1 \
   share/xscreensaver/config/quipix.xml share/quipix/help; do
   check "installs $f" test -e "$PREFIX/$f"
 done
@@ -30,7 +30,7 @@ check "the module description runs quipix --root" grep -q '<command arg="--root"
   "$PREFIX/share/xscreensaver/config/quipix.xml"
 
 QUIPIX="$PREFIX/bin/quipix"
-check "--version prints the version" test "$("$QUIPIX" --version)" = "Version 2.1"
+check "--version prints the version" test "$("$QUIPIX" --version)" = "Quipix $(sed -n 's/^project(Quipix VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt)"
 help_lists_options() {
   local text
   text=$("$QUIPIX" --help) || return 1

@@ -3,9 +3,11 @@
 # a 534 x 288 window captioned "Kelvara Jokes Screen Saver Configuration"; Ctrl+Tab
 # turns the six pages (screenshots build-windows/screenshots/windows-dialog-*.png);
 # Escape closes it and writes nothing to the registry; choosing "Degraded" redraws
-# the background preview, and so does red from the solid colour's drop-down; the
-# font box finds a stored face whatever its case; Enter saves every persisted value
-# as a string.
+# the background preview, and so does red from the solid colour's drop-down, over
+# the whole 229 x 173 preview; the font box finds a stored face whatever its case;
+# Enter saves every persisted value as a string. At 144 dpi (Wine's LogPixels) the
+# dialog is 801 x 432 and its preview 343 x 260 pixels (screenshots
+# windows-dialog-144dpi-*.png).
 # Needs scripts/build-windows.sh to have run. QUIPIX_WIN_BUILD overrides the build folder.
 set -euo pipefail
 cd "$(dirname "$0")/../.."
@@ -46,6 +48,14 @@ open_dialog() {
   xdotool windowactivate --sync "$window" 2>/dev/null || xdotool windowfocus --sync "$window"
 }
 closed() { ! kill -0 "$dialog_pid" 2>/dev/null; }
+# The size of the area of colour $2 in the right half of a dialog screenshot $1,
+# where the background preview is (the solid colour's button is in the left half).
+colour_area() {
+  local w h
+  read -r w h < <(identify -format '%w %h' "$1")
+  convert "$1" -crop "$((w / 2))x${h}+$((w / 2))+0" +repage -fill white +opaque "$2" -trim \
+    -format '%wx%h' info:
+}
 # Without a window manager the window is its client area.
 geometry() { eval "$(xdotool getwindowgeometry --shell "$window")"; }
 shot() { import -window root -crop "${WIDTH}x${HEIGHT}+${X}+${Y}" +repage "$1"; }
@@ -89,6 +99,9 @@ sleep 1
 import -window root -crop "${WIDTH}x${HEIGHT}+${X}+${Y}" +repage -crop "$preview" "$WORK/solid.png"
 [ "$(convert "$WORK/solid.png" -format '%[hex:p{10,10}]' info:)" = FF0000 ] ||
   fail "the drop-down's Red did not turn the background preview red"
+shot "$WORK/red.png"
+area=$(colour_area "$WORK/red.png" '#FF0000')
+[ "$area" = 229x173 ] || fail "the red preview is $area, not 229x173"
 xdotool mousemove $((X + 26)) $((Y + 96)) click 1
 sleep 1
 import -window root -crop "${WIDTH}x${HEIGHT}+${X}+${Y}" +repage -crop "$preview" "$WORK/degraded.png"
@@ -109,4 +122,23 @@ tr -d '\r' <"$WORK/saved.txt" | grep -A20 'Background$' | grep -Eq '^ +Solid Col
   fail "the colour picked from the drop-down was not saved"
 tr -d '\r' <"$WORK/saved.txt" | grep -A20 'Question$' | grep -Eq '^ +Face +REG_SZ +Liberation Sans$' ||
   { cat "$WORK/saved.txt"; fail "the font box did not hold the stored face"; }
+
+# At 144 dpi everything scales by 1.5. Wine reads the DPI when it starts.
+wine reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d 144 /f >/dev/null
+wine reg add "$key\\Background" /v Type /t REG_SZ /d 0 /f >/dev/null
+wine reg add "$key\\Background" /v "Solid Color" /t REG_SZ /d 8388608 /f >/dev/null  # navy
+wineserver -k 2>/dev/null || true
+wineserver -w
+open_dialog
+geometry
+[ "$WIDTH" = 801 ] && [ "$HEIGHT" = 432 ] || fail "client area at 144 dpi ${WIDTH}x${HEIGHT}, not 801x432"
+for i in "${!pages[@]}"; do
+  shot "$SHOTS/windows-dialog-144dpi-$((i + 1))-${pages[$i]}.png"
+  xdotool key ctrl+Tab
+  sleep 0.5
+done
+area=$(colour_area "$SHOTS/windows-dialog-144dpi-2-background.png" '#000080')
+[ "$area" = 343x260 ] || fail "the preview at 144 dpi is $area, not 343x260"
+xdotool key Escape
+wait_for 10 closed || fail "Escape did not close the dialog at 144 dpi"
 echo "windows-dialog.sh: passed"

@@ -3,11 +3,13 @@
 # xscreensaver daemon, run as an unprivileged user, starts it with --root when it
 # blanks, the scene shows in the daemon's window, and deactivating ends it. Started
 # by hand with --window-id it draws into a given window, follows its size, exits
-# cleanly on SIGTERM and when the window is destroyed.
+# cleanly on SIGTERM and when the window is destroyed. QUIPIX_PROGRAM names an
+# installed program to test instead of the built one (test-deb.sh gives the package's
+# /usr/libexec/xscreensaver/quipix).
 set -euo pipefail
 cd "$(dirname "$0")/../.."
 BUILD=${BUILD_DIR:-build}
-QUIPIX=$(realpath -m "$BUILD/qt/quipix")
+QUIPIX=${QUIPIX_PROGRAM:-$(realpath -m "$BUILD/qt/quipix")}
 TESTWIN=$BUILD/tests/quipix-test-window
 for tool in Xvfb xscreensaver xscreensaver-command xwininfo xdotool import convert; do
   command -v "$tool" >/dev/null || { echo "xscreensaver.sh: $tool is missing"; exit 1; }
@@ -39,10 +41,13 @@ start_xvfb -ac -screen 0 800x600x24
 
 # The daemon's user may not reach the build tree (a checkout under /root, say), so
 # it runs a copy laid out as installed, which finds its jokes beside it.
-mkdir -p "$WORK/module/bin" "$WORK/module/share/quipix"
-cp "$QUIPIX" "$WORK/module/bin/quipix"
-cp -r jokes help "$WORK/module/share/quipix/"
-MODULE_BIN="$WORK/module/bin/quipix"
+MODULE_BIN=$QUIPIX
+if [ -z "${QUIPIX_PROGRAM:-}" ]; then
+  mkdir -p "$WORK/module/bin" "$WORK/module/share/quipix"
+  cp "$QUIPIX" "$WORK/module/bin/quipix"
+  cp -r jokes help "$WORK/module/share/quipix/"
+  MODULE_BIN="$WORK/module/bin/quipix"
+fi
 
 # The daemon's home: its settings name only quipix, and quipix's own settings give
 # a navy-to-black gradient with red text.

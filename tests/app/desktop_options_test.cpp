@@ -83,6 +83,24 @@ TEST(DesktopOptionsTest, RecordTakesTheRestOfTheLine) {
     EXPECT_EQ(ParseDesktopOptions({"/s", "--record"}, nullptr).action, Action::Protocol);
 }
 
+TEST(DesktopOptionsTest, IdleTakesWholeSecondsUpToADay) {
+    for (const auto& [text, seconds] :
+         std::vector<std::pair<std::string, int>>{{"1", 1}, {"300", 300}, {"86400", 86400}}) {
+        auto o = ParseDesktopOptions({"--idle", text}, nullptr);
+        EXPECT_EQ(o.action, Action::Idle) << text;
+        EXPECT_EQ(o.idleSeconds, seconds);
+    }
+    for (const char* text : {"0", "-5", "+5", "86401", "99999999999", "2.5", "5s", " 5", "", "x"}) {
+        auto o = ParseDesktopOptions({"--idle", text}, nullptr);
+        EXPECT_EQ(o.action, Action::Error) << '"' << text << '"';
+        EXPECT_NE(o.error.find("--idle"), std::string::npos);
+    }
+    EXPECT_EQ(ParseDesktopOptions({"--idle"}, nullptr).action, Action::Error);
+    EXPECT_EQ(ParseDesktopOptions({"--idle", "5", "/s"}, nullptr).action, Action::Error);
+    // Only in first place, as every option of ours.
+    EXPECT_EQ(ParseDesktopOptions({"/s", "--idle"}, nullptr).action, Action::Protocol);
+}
+
 TEST(DesktopOptionsTest, TheProtocolIsLeftAlone) {
     for (const auto& params : std::vector<std::vector<std::string>>{
              {}, {"/s"}, {"/c"}, {"/p", "1234"}, {"-r"}, {"-R"}, {"/root"}, {"-w", "12"}, {"root"}}) {
@@ -95,14 +113,15 @@ TEST(DesktopOptionsTest, UsageNamesEveryWayToRunOnEachSystem) {
     const std::string posix = UsageText(UsageSystem::Posix);
     for (const char* word :
          {"Usage: quipix ", "/s", "/c", "/p WINDOW", "/a WINDOW", "--root", "--window-id", "--record PATH",
-          "--size", "--ticks", "--every", "--help", "--version", "Quipix.reg"})
+          "--size", "--ticks", "--every", "--help", "--version", "Quipix.reg", "--idle SECONDS"})
         EXPECT_NE(posix.find(word), std::string::npos) << word;
     const std::string windows = UsageText(UsageSystem::Windows);
     for (const char* word : {"Usage: Quipix.scr ", "/p HWND", "/a HWND", "Windows 95/98", "--record PATH",
                              "--version", "HKEY_CURRENT_USER\\Software\\Kelvara\\Quipix"})
         EXPECT_NE(windows.find(word), std::string::npos) << word;
-    // xscreensaver's options mean nothing on Windows.
+    // xscreensaver's options and the Wayland watcher mean nothing on Windows.
     EXPECT_EQ(windows.find("--root"), std::string::npos);
+    EXPECT_EQ(windows.find("--idle"), std::string::npos);
     EXPECT_STREQ(kVersionLabel, "Version 2.1");
 }
 

@@ -1,14 +1,17 @@
 // Shared set-up of the dialog tests (the controller's here, the Qt form's in
-// tests/config): a settings store of their own, recorded platform services, and a
-// view that records what it was asked to show.
+// tests/qt): a settings store of their own, recorded platform services, and a view
+// whose widgets are plain values.
 #pragma once
 
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <map>
 #include <memory>
 #include <optional>
+#include <set>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "common/settings.h"
@@ -22,17 +25,62 @@ namespace quipix::test {
 // The size of the dialog's preview controls.
 inline constexpr int kPreviewWidth = 229, kPreviewHeight = 173;
 
+// A view whose widgets are plain values by control name, recording what it was asked
+// to show and which names the controller used.
 class RecordingView : public DialogView {
 public:
+    void SetText(std::string_view c, const std::string& text) override { texts[Use(c)] = text; }
+    std::string Text(std::string_view c) const override { return Get(texts, c, std::string()); }
+    void SetChecked(std::string_view c, bool checked) override {
+        checks[Use(c)] = checked;
+        if (onSet) onSet(c);
+    }
+    bool Checked(std::string_view c) const override { return Get(checks, c, false); }
+    void SetNumber(std::string_view c, int number) override {
+        numbers[Use(c)] = number;
+        if (onSet) onSet(c);
+    }
+    int Number(std::string_view c) const override { return Get(numbers, c, 0); }
+    void SetItems(std::string_view c, const std::vector<std::string>& list) override { items[Use(c)] = list; }
+    void SetVisible(std::string_view c, bool on) override { visible[Use(c)] = on; }
+    void SetEnabled(std::string_view c, bool on) override { enabled[Use(c)] = on; }
     void ShowPreview(Preview which, const TPixelGraphic&) override { previews.push_back(which); }
     void ShowError(const std::string& message) override {
         errors.push_back(message);
         if (onError) onError();
     }
+    std::optional<std::string> ChooseFolder(const std::string& initial) override {
+        chooserStarts.push_back(initial);
+        return chosen;
+    }
+    std::optional<std::string> ChoosePicture(const std::string& folder) override {
+        chooserStarts.push_back(folder);
+        return chosen;
+    }
+
+    template <class T>
+    using Widgets = std::map<std::string, T, std::less<>>;
+    Widgets<std::string> texts;
+    Widgets<bool> checks, visible, enabled;
+    Widgets<int> numbers;
+    Widgets<std::vector<std::string>> items;
+    std::set<std::string, std::less<>> used;  // every control name the controller named
     std::vector<Preview> previews;
     std::vector<std::string> errors;
+    std::vector<std::string> chooserStarts;  // where each chooser was started
+    std::optional<std::string> chosen;       // what the user confirms in a chooser
     // Runs inside ShowError, as the events a modal message box lets through would.
     std::function<void()> onError;
+    // Runs after a check box or number is set, as a toolkit's change signal would.
+    std::function<void(std::string_view)> onSet;
+
+private:
+    std::string Use(std::string_view c) { return *used.emplace(c).first; }
+    template <class T>
+    T Get(const Widgets<T>& widgets, std::string_view c, T none) const {
+        auto it = widgets.find(c);
+        return it == widgets.end() ? none : it->second;
+    }
 };
 
 struct StoredValue {
@@ -108,8 +156,7 @@ protected:
 
     // A dialog as the run modes create it, its previews and errors recorded in view_.
     std::unique_ptr<DialogController> Open(platform::WindowId owner = 0) {
-        view_.previews.clear();
-        view_.errors.clear();
+        view_ = RecordingView{};
         auto dialog = std::make_unique<DialogController>(view_, owner, kPreviewWidth, kPreviewHeight);
         dialog->FormCreate();
         return dialog;

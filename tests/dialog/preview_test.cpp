@@ -81,6 +81,17 @@ TEST_F(DialogPreviews, BackgroundTypeShowsItsControlsAndIsDrawnFromTheControls) 
     EXPECT_EQ(dialog->PreviewPicture(Preview::BImg).Pixels(100, 100), PGColor(0x203040));
 }
 
+TEST_F(DialogPreviews, ANewPreviewSizeRedrawsAllThreeAtThatSize) {
+    auto dialog = Open();
+    view_.previews.clear();
+    dialog->SetPreviewSize(344, 260);  // 229 x 173 at 144 dpi
+    EXPECT_EQ(view_.previews, (std::vector<Preview>{Preview::BImg, Preview::QImg, Preview::AImg}));
+    for (Preview p : {Preview::BImg, Preview::QImg, Preview::AImg}) {
+        EXPECT_EQ(dialog->PreviewPicture(p).Width(), 344) << int(p);
+        EXPECT_EQ(dialog->PreviewPicture(p).Height(), 260) << int(p);
+    }
+}
+
 TEST_F(DialogPreviews, AQuestionChangeLeavesTheOtherPreviewsAlone) {
     auto dialog = Open();
     TPixelGraphic background, answer;

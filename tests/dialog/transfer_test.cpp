@@ -299,6 +299,137 @@ TEST_F(DialogTransfer, UnreadableStoreIsReportedAndThePreviewsStillWork) {
     EXPECT_EQ(view_.previews, std::vector<Preview>{Preview::QImg});
 }
 
+TEST_F(DialogTransfer, WidgetsShowTheValuesAndOkSavesWhatTheyHold) {
+    Store("General", "Speed", "9");
+    Store("Question", "Color", std::to_string(0x00FFFF));
+    Store("Background", "Tiled", "1");
+    auto dialog = Open();
+    EXPECT_EQ(view_.numbers["tbF"], 9);
+    EXPECT_EQ(view_.numbers["QColor"], 0x00FFFF);
+    EXPECT_TRUE(view_.checks["cbTiled"]);
+    EXPECT_EQ(view_.texts["QFont"], "Arial");
+    EXPECT_EQ(view_.texts["btBitmap"], "Select bitmap ...");
+    EXPECT_EQ(view_.texts["laVer"], "Version 2.1");
+    EXPECT_EQ(view_.items["Files"], dialog->Values().JokeFiles);
+    EXPECT_EQ(view_.numbers["Files"], -1);
+    EXPECT_TRUE(view_.visible["SolidC"] && !view_.visible["FromC"] && !view_.visible["laColors"]);
+    EXPECT_FALSE(view_.enabled["edRand"]);
+    for (const std::string& name : view_.used) EXPECT_NE(FindControl(name), nullptr) << name;
+
+    view_.numbers["tbF"] = 3;
+    view_.numbers["SolidC"] = 0x445566;
+    view_.numbers["Files"] = 0;
+    view_.checks["QBold"] = true;
+    view_.texts["AFont"] = "Some Family";
+    view_.numbers["udPause"] = 12;
+    EXPECT_TRUE(dialog->ControlEvent("btOk"));
+    EXPECT_EQ(Stored("General", "Speed"), "3");
+    EXPECT_EQ(Stored("Background", "Solid Color"), std::to_string(0x445566));
+    EXPECT_EQ(Stored("General", "JokeFile"), dialog->Values().JokeFiles.at(0));
+    EXPECT_EQ(Stored("Question", "Bold"), "1");
+    EXPECT_EQ(Stored("Answer", "Face"), "Some Family");
+    EXPECT_EQ(Stored("General", "Pause"), "12");
+    EXPECT_EQ(StoredCount(), 27);
+}
+
+TEST_F(DialogTransfer, EachControlRunsItsHandlerOnWhatTheWidgetsHold) {
+    const std::vector<Preview> back{Preview::BImg, Preview::QImg, Preview::AImg}, question{Preview::QImg},
+        answer{Preview::AImg}, none;
+    const struct {
+        const char* control;
+        std::function<void(test::RecordingView&)> change;
+        std::vector<Preview> drawn;
+    } cases[] = {
+        {"rgBackType", [](auto& v) { v.numbers["rgBackType"] = 1; }, back},
+        {"SolidC", [](auto& v) { v.numbers["SolidC"] = 0x203040; }, back},
+        {"FromC", [](auto& v) { v.numbers["FromC"] = 0x203040; }, back},
+        {"ToC", [](auto& v) { v.numbers["ToC"] = 0x203040; }, back},
+        {"cbTiled", [](auto& v) { v.checks["cbTiled"] = true; }, back},
+        {"QFont", [](auto& v) { v.texts["QFont"] = "Other"; }, question},
+        {"Qed", [](auto& v) { v.numbers["QSize"] = 30; }, question},
+        {"QColor", [](auto& v) { v.numbers["QColor"] = 0x00FF00; }, question},
+        {"Q3D", [](auto& v) { v.checks["Q3D"] = true; }, question},
+        {"QBold", [](auto& v) { v.checks["QBold"] = true; }, question},
+        {"QItalic", [](auto& v) { v.checks["QItalic"] = true; }, question},
+        {"AFont", [](auto& v) { v.texts["AFont"] = "Other"; }, answer},
+        {"Aed", [](auto& v) { v.numbers["ASize"] = 30; }, answer},
+        {"AColor", [](auto& v) { v.numbers["AColor"] = 0x00FF00; }, answer},
+        {"A3D", [](auto& v) { v.checks["A3D"] = false; }, answer},
+        {"ABold", [](auto& v) { v.checks["ABold"] = true; }, answer},
+        {"AItalic", [](auto& v) { v.checks["AItalic"] = true; }, answer},
+        {"QEdit", [](auto& v) { v.texts["QEdit"] = "A new question"; }, none},
+        {"tbQ", [](auto& v) { v.numbers["tbQ"] = 9; }, none},
+        {"rgFadeMode", [](auto& v) { v.numbers["rgFadeMode"] = 1; }, none},
+        {"Files", [](auto& v) { v.numbers["Files"] = 0; }, none},
+        {"cbRandom", [](auto& v) { v.checks["cbRandom"] = true; }, none},
+    };
+    for (const auto& c : cases) {
+        auto dialog = Open();
+        view_.previews.clear();
+        c.change(view_);
+        EXPECT_FALSE(dialog->ControlEvent(c.control));
+        EXPECT_EQ(view_.previews, c.drawn) << c.control;
+    }
+    // The handlers draw what the widgets hold, and the states follow them.
+    auto dialog = Open();
+    view_.numbers["SolidC"] = 0x203040;
+    dialog->ControlEvent("SolidC");
+    EXPECT_EQ(dialog->PreviewPicture(Preview::BImg).Pixels(1, 1), PGColor(0x203040));
+    view_.numbers["rgBackType"] = 2;
+    view_.checks["cbRandom"] = true;
+    dialog->ControlEvent("cbRandom");
+    EXPECT_TRUE(view_.visible["btBitmap"] && view_.visible["cbTiled"] && !view_.visible["SolidC"]);
+    EXPECT_TRUE(view_.enabled["edRand"]);
+    view_.numbers["Pages"] = 1;
+    dialog->ControlEvent("btHelp");
+    dialog->ControlEvent("btURL");
+    EXPECT_EQ(help_, std::vector<int>{6000});
+    EXPECT_EQ(addresses_, std::vector<std::string>{kHomePageAddress});
+}
+
+TEST_F(DialogTransfer, WhatTheWidgetsReportWhileTheyAreFilledRunsNothing) {
+    Store("Background", "Solid Color", std::to_string(0x123456));
+    Store("Question", "Size", "40");
+    // A toolkit reports each widget the controller fills as changed.
+    DialogController dialog(view_, 0, test::kPreviewWidth, test::kPreviewHeight);
+    view_.onSet = [&](std::string_view control) {
+        dialog.ControlEvent(control);
+        dialog.ControlEvent("Qed");
+    };
+    dialog.FormCreate();
+    EXPECT_EQ(view_.previews, (std::vector<Preview>{Preview::BImg, Preview::QImg, Preview::AImg}));
+    EXPECT_EQ(dialog.Values().SolidC, 0x123456);
+    EXPECT_EQ(dialog.Values().QSize, 40);
+}
+
+TEST_F(DialogTransfer, BrowseAndPictureButtonsRunTheViewsChoosers) {
+    Touch(dir_.path() / "a.txt");
+    const fs::path other = dir_.path() / "more";
+    fs::create_directory(other);
+    Touch(other / "b.txt");
+    Store("General", "Directory", dir_.str());
+    Store("General", "JokeFile", "a.txt");
+    const std::string picture = WriteBluePicture();
+    auto dialog = Open();
+    const std::string start = dialog->Values().Directory;
+
+    dialog->ControlEvent("btBrowse");  // cancelled
+    view_.chosen = other.string();
+    dialog->ControlEvent("btBrowse");
+    EXPECT_EQ(view_.chooserStarts, (std::vector<std::string>{start, start}));
+    EXPECT_EQ(view_.items["Files"], std::vector<std::string>{"b.txt"});
+    EXPECT_EQ(view_.numbers["Files"], -1);
+
+    view_.chooserStarts.clear();
+    view_.previews.clear();
+    view_.chosen = picture;
+    dialog->ControlEvent("btBitmap");
+    dialog->ControlEvent("btBitmap");
+    EXPECT_EQ(view_.chooserStarts, (std::vector<std::string>{"", dir_.str()}));
+    EXPECT_EQ(view_.texts["btBitmap"], picture);
+    EXPECT_EQ(view_.previews.size(), 6u);
+}
+
 TEST_F(DialogTransfer, OwnerGetsTheForegroundBackOnceWhenTheDialogCloses) {
     auto owned = Open(0x2a00007);
     EXPECT_TRUE(activated_.empty());

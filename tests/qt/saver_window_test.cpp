@@ -1,117 +1,83 @@
-// The saver window on the offscreen platform: closing rules, the set-up failure path
-// and the engine drawing into the image control.
+// The Qt saver window keeps the saver window contract on the offscreen platform: a
+// run over the screens as the program makes it (the primary first, then the others,
+// over again for a run of more windows than screens), with Qt's own input events.
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
+#include <QCursor>
+#include <QGuiApplication>
 #include <QKeyEvent>
 #include <QMouseEvent>
-#include <stdexcept>
+#include <QScreen>
+#include <memory>
 
 #include "qt/pg_image.h"
 #include "qt/saver_window.h"
-#include "saver/saver_fakes.h"
+#include "support/saver_window_contract.h"
 
 namespace quipix::test {
 namespace {
 
-struct WindowFixture : ::testing::Test {
-    FakeServices fake;
-    std::unique_ptr<TfrmFullScreen> form;
-    int closedSignals = 0;
+class QtSaverDriver {
+public:
+    static bool Possible() { return true; }
+    void Open(int windows, EngineServices services, std::function<void(const std::string&)> showError) {
+        std::vector<QScreen*> screens;
+        const auto all = QGuiApplication::screens();
+        screens.push_back(QGuiApplication::primaryScreen());
+        for (QScreen* s : all)
+            if (s != screens.front()) screens.push_back(s);
+        const std::size_t distinct = screens.size();
+        while (screens.size() < std::size_t(windows)) screens.push_back(screens[screens.size() % distinct]);
+        screens.resize(std::size_t(windows));
+        run_ = MakeScreenRun(screens, services, [this] { ++ended_; });
+        for (int i = 0; i < windows; ++i) Form(i).ShowError = showError;
+        ASSERT_TRUE(run_->Start());
+    }
+    void Key(int window) {
+        QKeyEvent key(QEvent::KeyPress, Qt::Key_Shift, Qt::NoModifier);
+        QCoreApplication::sendEvent(&Form(window), &key);
+    }
+    void Press(int window) { Mouse(window, QEvent::MouseButtonPress, Qt::RightButton, Pointer()); }
+    void Release(int window) { Mouse(window, QEvent::MouseButtonRelease, Qt::LeftButton, Pointer()); }
+    void Move(int window, int x, int y) { Mouse(window, QEvent::MouseMove, Qt::NoButton, {x, y}); }
+    ScreenPoint Pointer() {
+        const QPoint p = QCursor::pos();
+        return {p.x(), p.y()};
+    }
+    bool Closed(int window) { return Form(window).Closed() && !Form(window).isVisible(); }
+    int Countdown() { return run_->Rules().MouseCountdown(); }
+    const TPixelGraphic* Shown(int window) { return Form(window).ShownPicture(); }
+    PGColor OnScreen(int window, int x, int y) {
+        const QRgb c = Form(window).Image()->DisplayImage().pixel(x, y);
+        return PGRGB(qRed(c), qGreen(c), qBlue(c));
+    }
+    bool TimerActive(int window) { return Form(window).TimerActive(); }
+    TSaverEngine& Engine(int window) { return Form(window).Engine(); }
+    void Tick(int window) { Form(window).Engine().Timer1Timer(); }
+    int Ended() { return ended_; }
 
-    void Open(EngineServices services) {
-        form = std::make_unique<TfrmFullScreen>(0, std::move(services));
-        QObject::connect(form.get(), &TfrmFullScreen::closed, [this] { ++closedSignals; });
-        ASSERT_TRUE(form->Start());
+private:
+    TfrmFullScreen& Form(int window) {
+        return static_cast<TfrmFullScreen&>(run_->Window(std::size_t(window)));
     }
-    void Move(QWidget* target) {
-        QMouseEvent e(QEvent::MouseMove, QPointF(5, 5), QPointF(5, 5), Qt::NoButton, Qt::NoButton,
-                      Qt::NoModifier);
+    // Mouse events go to the image control and to the window itself by turns: both
+    // are the window's input.
+    void Mouse(int window, QEvent::Type type, Qt::MouseButton button, ScreenPoint global) {
+        TfrmFullScreen& form = Form(window);
+        QWidget* target = mouseEvents_++ % 2 ? static_cast<QWidget*>(&form) : form.Image();
+        const QPointF at(global.x, global.y);
+        QMouseEvent e(type, target->mapFromGlobal(at), at, button,
+                      type == QEvent::MouseButtonPress ? button : Qt::NoButton, Qt::NoModifier);
         QCoreApplication::sendEvent(target, &e);
     }
-    void Release(QWidget* target) {
-        QMouseEvent e(QEvent::MouseButtonRelease, QPointF(5, 5), QPointF(5, 5), Qt::LeftButton, Qt::NoButton,
-                      Qt::NoModifier);
-        QCoreApplication::sendEvent(target, &e);
-    }
+
+    std::unique_ptr<TSaverRun> run_;
+    int ended_ = 0;
+    int mouseEvents_ = 0;
 };
 
-TEST_F(WindowFixture, SixMouseEventsAreToleratedTheSeventhCloses) {
-    fake.settings.FadeMode = 1;
-    Open(fake.Make());
-    EXPECT_TRUE(form->TimerActive());
-    for (int i = 0; i < 5; ++i) Move(form->Image());
-    Release(form->Image());  // releases count like moves
-    EXPECT_EQ(closedSignals, 0);
-    EXPECT_EQ(form->MouseCountdown(), 0);
-    EXPECT_TRUE(form->isVisible());
-    Move(form.get());  // on the window itself as well as on the image
-    EXPECT_EQ(closedSignals, 1);
-    EXPECT_FALSE(form->TimerActive());
-    EXPECT_FALSE(form->isVisible());
-}
-
-TEST_F(WindowFixture, AKeyClosesAtOnce) {
-    Open(fake.Make());
-    QKeyEvent key(QEvent::KeyPress, Qt::Key_Shift, Qt::NoModifier);
-    QCoreApplication::sendEvent(form.get(), &key);
-    EXPECT_EQ(closedSignals, 1);
-    EXPECT_FALSE(form->TimerActive());
-}
-
-TEST_F(WindowFixture, AButtonClosesAtOnce) {
-    Open(fake.Make());
-    QMouseEvent press(QEvent::MouseButtonPress, QPointF(1, 1), QPointF(1, 1), Qt::RightButton,
-                      Qt::RightButton, Qt::NoModifier);
-    QCoreApplication::sendEvent(form->Image(), &press);
-    EXPECT_EQ(closedSignals, 1);
-}
-
-TEST_F(WindowFixture, SetUpErrorShowsTheBoxAndStartsNoTimer) {
-    EngineServices services = fake.Make();
-    services.loadSettings = [] { throw std::runtime_error("Invalid data type for 'Speed'"); };
-    form = std::make_unique<TfrmFullScreen>(0, services);
-    std::string shown;
-    form->ShowError = [&](const std::string& m) { shown = m; };
-    QObject::connect(form.get(), &TfrmFullScreen::closed, [this] { ++closedSignals; });
-    ASSERT_TRUE(form->Start());
-    EXPECT_EQ(shown, "Invalid data type for 'Speed'");
-    EXPECT_FALSE(form->TimerActive());
-    EXPECT_TRUE(form->isVisible());
-    // Ticks do nothing, input still ends it.
-    form->Engine().Timer1Timer();
-    QKeyEvent key(QEvent::KeyPress, Qt::Key_Space, Qt::NoModifier);
-    QCoreApplication::sendEvent(form.get(), &key);
-    EXPECT_EQ(closedSignals, 1);
-}
-
-TEST_F(WindowFixture, TicksDrawIntoTheImageControl) {
-    fake.settings.FadeMode = 1;
-    fake.settings.BackgroundType = 0;
-    fake.settings.SolidColor = 0x00FF00;
-    Open(fake.Make());
-    EXPECT_EQ(form->Width(), form->width());
-    EXPECT_EQ(form->Height(), form->height());
-    form->Engine().Timer1Timer();  // state 0 shows the bare background
-    const TPixelGraphic* shown = form->ShownPicture();
-    ASSERT_NE(shown, nullptr);
-    EXPECT_EQ(shown->Width(), form->width());
-    EXPECT_EQ(shown->Pixels(0, 0), PGColor(0x00FF00));
-    EXPECT_EQ(form->Image()->DisplayImage().pixel(0, 0), qRgb(0, 255, 0));
-    // The slide draws the question into the control's own copy, which the display follows.
-    for (int i = 0; i < 400 && form->Engine().AnimationState() == 1; ++i) form->Engine().Timer1Timer();
-    EXPECT_EQ(form->Engine().AnimationState(), 2);
-    const TJokeLayout& l = form->Engine().Layout();
-    bool textSeen = false;
-    const QImage& display = form->Image()->DisplayImage();
-    for (int y = l.QuestionTarget; y < l.QuestionTarget + l.QuestionHeight + 10 && !textSeen; ++y)
-        for (int x = l.Margin; x < l.Margin + l.TextWidth; ++x)
-            if (display.pixel(x, y) != qRgb(0, 255, 0)) {
-                textSeen = true;
-                break;
-            }
-    EXPECT_TRUE(textSeen);
-}
+INSTANTIATE_TYPED_TEST_SUITE_P(Qt, SaverWindowContract, QtSaverDriver);
 
 }  // namespace
 }  // namespace quipix::test

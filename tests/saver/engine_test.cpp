@@ -121,6 +121,37 @@ TEST(EngineSlide, QuestionAtSpeedTenRestsAtLastRowDrawn) {
     EXPECT_EQ(rows.back(), 308);
 }
 
+TEST(EngineSlide, EachMonitorsSceneDrawsTheJokeItFetched) {
+    // One scene per monitor: another scene's new joke must not reach a scene whose
+    // joke is already laid out (a longer text in the old layout would be cut off).
+    ScopedBlockText text;
+    FakeServices a, b;
+    for (FakeServices* f : {&a, &b}) {
+        f->settings.QuestionSpeed = 10;
+        f->settings.FadeMode = 1;
+        f->settings.Question3D = false;
+        f->settings.BackgroundType = 0;
+        f->settings.SolidColor = 0;
+        f->settings.QuestionColor = 0x00FF00;
+        f->settings.QuestionSize = 42;
+        f->settings.AnswerSize = 42;
+    }
+    a.question = "AB";        // 84 pixels wide about the centre
+    b.question = "ABCDEFGH";  // 336 pixels wide, one line as well
+    FakeHost hostA(1024, 768), hostB(1024, 768);
+    TSaverEngine engineA(hostA, a.Make()), engineB(hostB, b.Make());
+    engineA.SetUpScene();
+    engineB.SetUpScene();
+    engineA.Timer1Timer();  // state 0: A's joke
+    engineB.Timer1Timer();  // state 0: B's joke becomes the current one
+    RunUntil(engineA, 2);
+    // The last drawing was 10 rows below where the question now stands.
+    const int row = engineA.QuestionY() + 10 + 40;
+    const TPixelGraphic& shown = *hostA.ShownPicture();
+    EXPECT_EQ(shown.Pixels(512, row), PGColor(0x00FF00));
+    EXPECT_EQ(shown.Pixels(512 + 100, row), PGColor(0)) << "the other scene's longer question was drawn";
+}
+
 TEST(EngineSlide, LimitedModeJumpsToTargets) {
     ScopedBlockText text;
     FakeServices fake;

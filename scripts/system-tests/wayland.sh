@@ -1,0 +1,239 @@
+#!/usr/bin/env bash
+# The saver on Wayland. Under a headless sway (layer-shell) with two outputs: /s
+# covers both with the scene, no title bar and no gap, a joke on each; six pointer
+# moves leave it running and the seventh ends it; a key ends it, and so does a
+# button; an output made while it runs gets a scene of its own, and one taken away
+# ends only its own; --idle starts it after the idle time and again after the next
+# idle period, and an idle inhibitor holds it off; the dialog opens as a Wayland
+# window; /p without X exits at once.
+# Under weston's headless backend (no layer-shell): one full-screen toplevel per
+# output. Compositors refuse root, so they and the clients run as nobody, from an
+# installed copy of the build in a folder of the test's own.
+set -euo pipefail
+cd "$(dirname "$0")/../.."
+BUILD=${BUILD_DIR:-build}
+. scripts/lib/apt.sh
+install_packages sway grim wtype swayidle weston qt6-wayland imagemagick procps util-linux
+POINTER_SRC=$BUILD/tests/quipix-test-pointer
+[ -x "$BUILD/qt/quipix" ] && [ -x "$POINTER_SRC" ] || { echo "wayland.sh: build $BUILD/qt/quipix and $POINTER_SRC first"; exit 1; }
+
+WORK=$(mktemp -d)
+chmod 755 "$WORK"
+. scripts/lib/system-test.sh
+PIDS=()
+cleanup() {
+  local p
+  for p in "${PIDS[@]}"; do kill "$p" 2>/dev/null || true; done
+  wait 2>/dev/null || true
+  rm -rf "$WORK"
+}
+trap cleanup EXIT
+
+cmake --install "$BUILD" --prefix "$WORK/prefix" >/dev/null
+cp "$POINTER_SRC" "$WORK/prefix/bin/"
+QUIPIX=$WORK/prefix/bin/quipix
+mkdir -p "$WORK/home/.config/Kelvara" "$WORK/run" "$WORK/shots"
+# A navy-to-black gradient, told apart from a black screen and from the compositor's
+# grey; the question is drawn in red over it.
+printf 'REGEDIT4\r\n\r\n[HKEY_CURRENT_USER\\Software\\Kelvara\\Quipix\\Background]\r\n"Type"="1"\r\n' \
+  >"$WORK/home/.config/Kelvara/Quipix.reg"
+chown -R nobody:nogroup "$WORK/home" "$WORK/run" "$WORK/shots"
+chmod 700 "$WORK/run"
+
+# user_env: the environment of nobody's session with the compositor ($WL_DISPLAY,
+# $SWAYSOCK and the words of $USER_ENV where set).
+user_env() {
+  USER_ENV_ARGS=(PATH=/usr/bin:/bin HOME="$WORK/home" XDG_CONFIG_HOME="$WORK/home/.config"
+                 XDG_RUNTIME_DIR="$WORK/run")
+  [ -z "${WL_DISPLAY:-}" ] || USER_ENV_ARGS+=(WAYLAND_DISPLAY="$WL_DISPLAY")
+  [ -z "${SWAYSOCK:-}" ] || USER_ENV_ARGS+=(SWAYSOCK="$SWAYSOCK")
+  [ -z "${USER_ENV:-}" ] || USER_ENV_ARGS+=($USER_ENV)
+}
+# as_user COMMAND...: runs COMMAND as nobody in that session.
+as_user() {
+  user_env
+  env -i "${USER_ENV_ARGS[@]}" setpriv --reuid=nobody --regid=nogroup --clear-groups -- "$@"
+}
+# start_user LOG COMMAND...: as_user in the background; LAST_PID is the command's
+# own process (env and setpriv exec into it).
+start_user() {
+  local log=$1; shift
+  user_env
+  exec env -i "${USER_ENV_ARGS[@]}" setpriv --reuid=nobody --regid=nogroup --clear-groups -- "$@" \
+    >"$log" 2>&1 &
+  LAST_PID=$!
+  PIDS+=("$LAST_PID")
+}
+alive() { kill -0 "$1" 2>/dev/null; }
+gone() { ! kill -0 "$1" 2>/dev/null; }
+exited() { wait_for "$2" gone "$1"; }
+msg() { as_user swaymsg "$@" >/dev/null; }
+# key: one key press through a virtual keyboard. The seat gains the keyboard as
+# wtype starts; the pause lets the saver take the new keyboard before the key comes.
+key() { as_user wtype -s 400 a; }
+
+# shot OUTPUT: a screenshot of one output into $WORK/shots/OUTPUT.png.
+shot() { as_user grim -o "$1" "$WORK/shots/$1.png" 2>/dev/null; }
+# pixel OUTPUT X Y: "R G B" of one pixel of the last shot; a negative X or Y counts
+# from the right or bottom edge.
+pixel() {
+  local f=$WORK/shots/$1.png x=$2 y=$3 w h
+  read -r w h < <(identify -format "%w %h\n" "$f")
+  [ "$x" -ge 0 ] || x=$((w + x))
+  [ "$y" -ge 0 ] || y=$((h + y))
+  convert "$f" -format "%[fx:int(255*p{$x,$y}.r+0.5)] %[fx:int(255*p{$x,$y}.g+0.5)] %[fx:int(255*p{$x,$y}.b+0.5)]\n" info:
+}
+# The gradient: navy along the top edge, black along the bottom, in every corner; a
+# title bar or a gap would show the compositor's colours at an edge instead.
+scene_covers() {
+  shot "$1" || return 1
+  local r g b corner
+  for corner in "0 0" "-1 0" "0 -1" "-1 -1"; do
+    read -r r g b < <(pixel "$1" $corner)
+    [ "$r" = 0 ] && [ "$g" = 0 ] || return 1
+    case "$corner" in
+      *" 0") [ "$b" -ge 120 ] || return 1 ;;
+      *) [ "$b" -le 4 ] || return 1 ;;
+    esac
+  done
+}
+# The gradient has no red at all: red pixels are the joke's text.
+joke_on() {
+  shot "$1" || return 1
+  local share
+  share=$(convert "$WORK/shots/$1.png" -channel R -separate -threshold 60% -format "%[fx:mean]" info:)
+  awk -v s="$share" 'BEGIN { exit !(s > 0.0005) }'
+}
+size_of() { identify -format "%wx%h" "$WORK/shots/$1.png"; }
+
+# --- headless sway with two outputs -----------------------------------------
+cat >"$WORK/sway.conf" <<'EOF'
+output HEADLESS-1 mode 800x600 position 0 0
+output HEADLESS-2 mode 640x480 position 800 0
+output HEADLESS-3 mode 400x300 position 1440 0
+EOF
+USER_ENV="WLR_BACKENDS=headless WLR_RENDERER=pixman WLR_LIBINPUT_NO_DEVICES=1"
+start_user "$WORK/sway.log" sway -c "$WORK/sway.conf"
+SWAY_PID=$LAST_PID
+USER_ENV=""
+wait_for 20 compgen -G "$WORK/run/sway-ipc.*.sock" >/dev/null || { echo "FAIL: sway did not start"; cat "$WORK/sway.log"; exit 1; }
+SWAYSOCK=$(compgen -G "$WORK/run/sway-ipc.*.sock" | head -n1)
+WL_DISPLAY=$(basename "$(compgen -G "$WORK/run/wayland-*[0-9]" | head -n1)")
+msg create_output
+# Without input devices the seat has no pointer: a virtual one gives it one, which
+# swaymsg's cursor commands then move and click.
+start_user "$WORK/pointer.log" "$WORK/prefix/bin/quipix-test-pointer"
+wait_for 10 grep -q ready "$WORK/pointer.log" || { echo "FAIL: no virtual pointer"; cat "$WORK/pointer.log"; exit 1; }
+
+start_saver() { start_user "$WORK/saver.log" "$QUIPIX" "$@"; SAVER_PID=$LAST_PID; }
+both_covered() { scene_covers HEADLESS-1 && scene_covers HEADLESS-2; }
+
+start_saver /s
+check "the scene covers both outputs, edge to edge" wait_for 20 both_covered
+check "each output's scene has its size" test "$(size_of HEADLESS-1) $(size_of HEADLESS-2)" = "800x600 640x480"
+check "a joke on the first output" wait_for 25 joke_on HEADLESS-1
+check "a joke on the second output" wait_for 10 joke_on HEADLESS-2
+for i in 1 2 3 4 5 6; do
+  msg seat - cursor move 3 2
+  sleep 0.3  # nothing to observe: give the motion time to arrive
+done
+check "six pointer moves leave it running" alive "$SAVER_PID"
+msg seat - cursor move 3 2
+check "the seventh ends it" exited "$SAVER_PID" 10
+saver_rc=0
+wait "$SAVER_PID" || saver_rc=$?
+check "with exit code 0" test "$saver_rc" = 0
+
+start_saver /s
+wait_for 20 both_covered || true
+check "running before the key" alive "$SAVER_PID"
+key
+check "a key ends it" exited "$SAVER_PID" 5
+
+start_saver /s
+wait_for 20 both_covered || true
+check "running before the button" alive "$SAVER_PID"
+msg seat - cursor press button1
+msg seat - cursor release button1
+check "a button ends it" exited "$SAVER_PID" 5
+
+start_saver /s
+wait_for 20 both_covered || true
+msg create_output
+check "an output made while it runs gets a scene" wait_for 15 scene_covers HEADLESS-3
+check "of that output's size" test "$(size_of HEADLESS-3)" = "400x300"
+msg output HEADLESS-3 disable
+sleep 1
+check "an output taken away ends only its scene" alive "$SAVER_PID"
+check "the others go on" scene_covers HEADLESS-1
+key
+check "and all end together" exited "$SAVER_PID" 5
+
+# --- the idle watcher -----------------------------------------------------------
+start_user "$WORK/idle.log" "$QUIPIX" --idle 2
+IDLE_PID=$LAST_PID
+saver_child() { pgrep -P "$IDLE_PID" >/dev/null; }
+no_saver() { ! saver_child; }
+check "--idle starts the saver after the idle time" wait_for 10 saver_child
+check "its scene shows" wait_for 15 both_covered
+key
+check "a key ends it" wait_for 5 no_saver
+check "the watcher goes on" alive "$IDLE_PID"
+sleep 1
+check "it comes back after the next idle period" wait_for 10 saver_child
+key
+wait_for 5 no_saver || true
+kill "$IDLE_PID"
+check "the watcher ends on SIGTERM" exited "$IDLE_PID" 5
+
+# --- the dialog and the preview -------------------------------------------------
+start_user "$WORK/dialog.log" "$QUIPIX"
+DIALOG_PID=$LAST_PID
+dialog_mapped() { as_user swaymsg -t get_tree | grep -q '"app_id": "quipix"'; }
+check "the settings dialog opens as a Wayland window" wait_for 15 dialog_mapped
+# An idle inhibitor (sway's, on the dialog's window, as a video player's would be)
+# holds the watcher off; once it has gone, the saver comes.
+msg "[app_id=quipix] inhibit_idle open"
+start_user "$WORK/idle2.log" "$QUIPIX" --idle 2
+IDLE_PID=$LAST_PID
+sleep 5
+check "an idle inhibitor holds the watcher off" no_saver
+kill "$DIALOG_PID"
+exited "$DIALOG_PID" 5 || true
+check "once it has gone the saver comes" wait_for 10 saver_child
+key
+wait_for 5 no_saver || true
+kill "$IDLE_PID"
+exited "$IDLE_PID" 5 || true
+preview_rc=0
+timeout 5 env -u DISPLAY WAYLAND_DISPLAY="$WL_DISPLAY" XDG_RUNTIME_DIR="$WORK/run" "$QUIPIX" /p 1234 || preview_rc=$?
+check "/p without an X display exits 0 at once" test "$preview_rc" = 0
+
+kill "$SWAY_PID"
+exited "$SWAY_PID" 5 || true
+
+# --- weston, headless, without layer-shell ---------------------------------------
+start_user "$WORK/weston.log" weston --backend=headless-backend.so --use-pixman --width=640 --height=480 \
+  --socket=wayland-weston --no-config --idle-time=0
+WESTON_PID=$LAST_PID
+wait_for 20 test -S "$WORK/run/wayland-weston" || { echo "FAIL: weston did not start"; cat "$WORK/weston.log"; exit 1; }
+WL_DISPLAY=wayland-weston
+USER_ENV="WAYLAND_DEBUG=1"
+start_saver /s
+USER_ENV=""
+fullscreen_asked() { grep -q 'xdg_toplevel@[0-9]*\.set_fullscreen(wl_output@' "$WORK/saver.log"; }
+check "weston: a toplevel asked full screen on the output" wait_for 15 fullscreen_asked
+outputs=$(grep -c 'wl_registry@[0-9]*\.bind([0-9]*, "wl_output"' "$WORK/saver.log" || true)
+toplevels=$(grep -c 'xdg_toplevel@[0-9]*\.set_fullscreen(wl_output@' "$WORK/saver.log" || true)
+check "weston: one toplevel per output ($toplevels for $outputs)" test "$toplevels" = "$outputs"
+check "weston: no layer-shell there" bash -c "! grep -q zwlr_layer_shell '$WORK/saver.log'"
+buffer_of_output_size() { grep -q 'wl_shm_pool@[0-9]*\.create_buffer(new id wl_buffer@[0-9]*, [0-9]*, 640, 480' "$WORK/saver.log"; }
+check "weston: frames of the output's size" wait_for 10 buffer_of_output_size
+committed() { [ "$(grep -c 'wl_surface@[0-9]*\.commit()' "$WORK/saver.log")" -ge 3 ]; }
+check "weston: the scene is committed" wait_for 15 committed
+check "weston: still running" alive "$SAVER_PID"
+kill "$SAVER_PID"
+exited "$SAVER_PID" 5 || true
+kill "$WESTON_PID"
+
+summary wayland

@@ -1,0 +1,286 @@
+// The saver surface of one output and the frames it commits.
+#include "wayland/saver_surface.h"
+
+#include <algorithm>
+#include <cstring>
+#include <iostream>
+
+#include "imaging/rgb32_rows.h"
+#include "imaging/text_engine.h"
+// The protocol names a parameter "namespace", a C++ keyword.
+#define namespace namespace_
+#include "wlr-layer-shell-unstable-v1-client-protocol.h"
+#undef namespace
+#include "xdg-shell-client-protocol.h"
+
+namespace quipix {
+
+std::shared_ptr<TextEngine> TWaylandSaverContext::TextEngineFor(int scale) {
+    auto& engine = TextEngines[scale];
+    // Fonts at the output's device pixels per inch, so text on a scaled output is
+    // as sharp as its pixels and as large as on an unscaled one.
+    if (!engine && MakeTextEngine) engine = MakeTextEngine(96.0 * scale);
+    return engine;
+}
+
+void TWaylandSaverContext::RequestClose() {
+    if (Run.Ending()) return;
+    // Systems without a password scheme answer at once.
+    if (!Run.Rules().RequestClose(0)) return;
+    for (std::size_t i = 0; i < Run.Count(); ++i)
+        if (!Run.Window(i).Closed()) {
+            Run.Window(i).StopAndClose();
+            return;
+        }
+}
+
+TWaylandSaverWindow::TWaylandSaverWindow(TWaylandSaverContext& context, TWaylandOutput& output)
+    : context_(context), output_(&output) {
+    buffers_.OnRelease = [this](int i) { damage_.Released(i); };
+}
+
+TWaylandSaverWindow::~TWaylandSaverWindow() {
+    ticking_ = false;
+    engine_.reset();
+    DestroySurface();
+}
+
+bool TWaylandSaverWindow::Start() {
+    TWaylandDisplay& d = context_.Display;
+    surface_ = wl_compositor_create_surface(d.Compositor);
+    if (!surface_) return false;
+    if (d.LayerShell) {
+        static const zwlr_layer_surface_v1_listener listener = {
+            .configure =
+                [](void* data, zwlr_layer_surface_v1* layer, std::uint32_t serial, std::uint32_t w,
+                   std::uint32_t h) {
+                    zwlr_layer_surface_v1_ack_configure(layer, serial);
+                    static_cast<TWaylandSaverWindow*>(data)->Configure(
+                        int(std::min<std::uint32_t>(w, 65535)), int(std::min<std::uint32_t>(h, 65535)));
+                },
+            .closed = [](void* data,
+                         zwlr_layer_surface_v1*) { static_cast<TWaylandSaverWindow*>(data)->gone_ = true; },
+        };
+        layer_ = zwlr_layer_shell_v1_get_layer_surface(d.LayerShell, surface_, output_->Output,
+                                                       ZWLR_LAYER_SHELL_V1_LAYER_OVERLAY, "quipix");
+        zwlr_layer_surface_v1_add_listener(layer_, &listener, this);
+        // Over the whole output, panels included, with every key.
+        zwlr_layer_surface_v1_set_anchor(
+            layer_, ZWLR_LAYER_SURFACE_V1_ANCHOR_TOP | ZWLR_LAYER_SURFACE_V1_ANCHOR_BOTTOM |
+                        ZWLR_LAYER_SURFACE_V1_ANCHOR_LEFT | ZWLR_LAYER_SURFACE_V1_ANCHOR_RIGHT);
+        zwlr_layer_surface_v1_set_exclusive_zone(layer_, -1);
+        zwlr_layer_surface_v1_set_keyboard_interactivity(layer_, 1);
+    } else {
+        static const xdg_surface_listener surfaceListener = {
+            .configure =
+                [](void* data, xdg_surface* surface, std::uint32_t serial) {
+                    xdg_surface_ack_configure(surface, serial);
+                    auto* self = static_cast<TWaylandSaverWindow*>(data);
+                    self->Configure(self->configuredWidth_, self->configuredHeight_);
+                },
+        };
+        static const xdg_toplevel_listener toplevelListener = {
+            .configure =
+                [](void* data, xdg_toplevel*, std::int32_t w, std::int32_t h, wl_array*) {
+                    // Applied with the surface's configure that follows.
+                    auto* self = static_cast<TWaylandSaverWindow*>(data);
+                    self->configuredWidth_ = std::clamp(w, 0, 65535);
+                    self->configuredHeight_ = std::clamp(h, 0, 65535);
+                },
+            // The compositor's close (a key binding, say) is the user's wish to end.
+            .close = [](void* data,
+                        xdg_toplevel*) { static_cast<TWaylandSaverWindow*>(data)->context_.RequestClose(); },
+            .configure_bounds = [](void*, xdg_toplevel*, std::int32_t, std::int32_t) {},
+            .wm_capabilities = [](void*, xdg_toplevel*, wl_array*) {},
+        };
+        xdgSurface_ = xdg_wm_base_get_xdg_surface(d.WmBase, surface_);
+        xdg_surface_add_listener(xdgSurface_, &surfaceListener, this);
+        toplevel_ = xdg_surface_get_toplevel(xdgSurface_);
+        xdg_toplevel_add_listener(toplevel_, &toplevelListener, this);
+        xdg_toplevel_set_title(toplevel_, "Full Screen - Screen Saver Window ");
+        xdg_toplevel_set_app_id(toplevel_, "quipix");
+        xdg_toplevel_set_fullscreen(toplevel_, output_->Output);
+    }
+    // The first commit carries no buffer: it asks for the size.
+    wl_surface_commit(surface_);
+    return true;
+}
+
+void TWaylandSaverWindow::Configure(int width, int height) {
+    if (closed_) return;
+    configuredWidth_ = width;
+    configuredHeight_ = height;
+    const int scale = context_.Display.CompositorVersion >= 3 ? output_->Scale : 1;
+    // A compositor that leaves the size to the client gets the output's.
+    if (width <= 0 || height <= 0) {
+        width = output_->ModeWidth / scale;
+        height = output_->ModeHeight / scale;
+    }
+    if (width <= 0 || height <= 0) return;
+    if (built_ && width * scale == width_ && height * scale == height_ && scale == scale_) return;
+    Build(width * scale, height * scale, scale);
+}
+
+void TWaylandSaverWindow::OutputChanged() {
+    if (built_ && !closed_) Configure(configuredWidth_, configuredHeight_);
+}
+
+void TWaylandSaverWindow::Build(int width, int height, int scale) {
+    ticking_ = false;
+    engine_.reset();
+    shown_.reset();
+    if (frame_) wl_callback_destroy(frame_);
+    frame_ = nullptr;
+    if (!buffers_.Create(context_.Display.Shm, width, height)) {
+        std::cerr << "quipix: no memory for a " << width << " x " << height << " frame\n";
+        StopAndClose();
+        return;
+    }
+    width_ = width;
+    height_ = height;
+    scale_ = scale;
+    built_ = true;
+    damage_.Reset(width, height);
+    // Black at once (the new buffers are zero), before the scene's set-up.
+    if (context_.Display.CompositorVersion >= 3) wl_surface_set_buffer_scale(surface_, scale);
+    wl_surface_attach(surface_, buffers_.Buffer(0), 0, 0);
+    wl_surface_damage(surface_, 0, 0, INT32_MAX, INT32_MAX);
+    wl_surface_commit(surface_);
+    damage_.Committed(0);
+    wl_display_flush(context_.Display.Display());
+
+    textEngine_ = context_.TextEngineFor(scale);
+    UseOwnTextEngine();
+    engine_ = std::make_unique<TSaverEngine>(*this, context_.Services);
+    engine_->SetUpScene([](const std::string& message) { std::cerr << "quipix: " << message << "\n"; });
+}
+
+void TWaylandSaverWindow::UseOwnTextEngine() {
+    // Outputs of different scales share the process-wide engine slot.
+    if (textEngine_ && CurrentTextEngine() != textEngine_.get()) SetTextEngine(textEngine_);
+}
+
+void TWaylandSaverWindow::StartTimer(int) { ticking_ = true; }
+
+void TWaylandSaverWindow::Tick() {
+    if (!Ticking() || !engine_) return;
+    UseOwnTextEngine();
+    engine_->Timer1Timer();
+}
+
+void TWaylandSaverWindow::ShowPicture(const TPixelGraphic* picture) {
+    if (!picture) {
+        shown_.reset();
+    } else {
+        if (!shown_) shown_ = std::make_unique<TPixelGraphic>();
+        shown_->OnChange = nullptr;
+        shown_->CopyPicture(picture);
+    }
+    WatchShown();
+}
+
+void TWaylandSaverWindow::ShowBlack(int width, int height) {
+    // Sized in place: no second full-screen picture.
+    if (!shown_) shown_ = std::make_unique<TPixelGraphic>();
+    shown_->OnChange = nullptr;
+    const TPixelGraphic fresh;
+    shown_->CopyPicture(&fresh);
+    shown_->SetSize(width, height, pgpf24Bit);
+    WatchShown();
+}
+
+void TWaylandSaverWindow::WatchShown() {
+    damage_.Add({0, 0, width_, height_});
+    if (!shown_) return;
+    shown_->OnChange = [this](TPixelGraphic& sender) {
+        const auto& c = sender.LastChange();
+        damage_.Add({c.Left, c.Top, c.Right, c.Bottom});
+    };
+}
+
+void TWaylandSaverWindow::Render() {
+    if (closed_ || !built_ || frame_ || !damage_.Pending()) return;
+    const int b = damage_.FreeBuffer();
+    if (b < 0) return;  // its release brings the next frame
+    Paint(b, damage_.Missing(b));
+    static const wl_callback_listener frameListener = {
+        .done =
+            [](void* data, wl_callback* callback, std::uint32_t) {
+                auto* self = static_cast<TWaylandSaverWindow*>(data);
+                wl_callback_destroy(callback);
+                self->frame_ = nullptr;
+            },
+    };
+    const DamageRect& p = damage_.PendingArea();
+    wl_surface_attach(surface_, buffers_.Buffer(b), 0, 0);
+    if (context_.Display.CompositorVersion >= 4) {
+        wl_surface_damage_buffer(surface_, p.Left, p.Top, p.Width(), p.Height());
+    } else {
+        // Surface coordinates, widened to whole logical pixels.
+        const int s = scale_;
+        wl_surface_damage(surface_, p.Left / s, p.Top / s, (p.Right + s - 1) / s - p.Left / s,
+                          (p.Bottom + s - 1) / s - p.Top / s);
+    }
+    // The next frame waits until the compositor has shown this one.
+    frame_ = wl_surface_frame(surface_);
+    wl_callback_add_listener(frame_, &frameListener, this);
+    wl_surface_commit(surface_);
+    damage_.Committed(b);
+}
+
+void TWaylandSaverWindow::Paint(int buffer, const DamageRect& area) {
+    if (area.Empty()) return;
+    std::uint8_t* pixels = buffers_.Pixels(buffer);
+    const std::size_t stride = buffers_.Stride();
+    const TPixelGraphic* pic = shown_ && !shown_->Empty() ? shown_.get() : nullptr;
+    const int pw = pic ? pic->Width() : 0;
+    const int ph = pic ? pic->Height() : 0;
+    const int right = std::min(area.Right, pw);
+    const int bottom = std::min(area.Bottom, ph);
+    if (pic && right > area.Left && bottom > area.Top) {
+        PaletteTable lut{};
+        if (pic->PixelFormat() != pgpf24Bit) MakePaletteTable(*pic, lut);
+        ConvertPixelGraphicRows(*pic, lut, area.Left, right, area.Top, bottom,
+                                pixels + std::size_t(area.Top) * stride + std::size_t(area.Left) * 4, stride);
+    }
+    // What the picture does not cover is black.
+    for (int y = area.Top; y < area.Bottom; ++y) {
+        const int from = y < bottom ? std::max(right, area.Left) : area.Left;
+        if (from < area.Right)
+            std::memset(pixels + std::size_t(y) * stride + std::size_t(from) * 4, 0,
+                        std::size_t(area.Right - from) * 4);
+    }
+}
+
+void TWaylandSaverWindow::StopAndClose() {
+    if (closed_) return;
+    closed_ = true;
+    ticking_ = false;
+    if (engine_) engine_->FreeScene();
+    DestroySurface();
+    wl_display_flush(context_.Display.Display());
+    if (context_.Run.WindowClosed()) context_.Quit = true;
+}
+
+void TWaylandSaverWindow::Detach() {
+    closed_ = true;
+    ticking_ = false;
+    DestroySurface();
+}
+
+void TWaylandSaverWindow::DestroySurface() {
+    if (frame_) wl_callback_destroy(frame_);
+    frame_ = nullptr;
+    if (layer_) zwlr_layer_surface_v1_destroy(layer_);
+    layer_ = nullptr;
+    if (toplevel_) xdg_toplevel_destroy(toplevel_);
+    toplevel_ = nullptr;
+    if (xdgSurface_) xdg_surface_destroy(xdgSurface_);
+    xdgSurface_ = nullptr;
+    if (surface_) wl_surface_destroy(surface_);
+    surface_ = nullptr;
+    buffers_.Destroy();
+    built_ = false;
+}
+
+}  // namespace quipix

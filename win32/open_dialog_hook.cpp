@@ -1,0 +1,153 @@
+// The picture open dialog's hook and its preview strip.
+#include "win32/open_dialog_hook.h"
+
+#include <commdlg.h>
+
+#include <algorithm>
+#include <iterator>
+#include <vector>
+
+#include "imaging/file_format_reader.h"
+#include "imaging/picture_preview.h"
+#include "win32/dib.h"
+#include "win32/native.h"
+#include "win32/owner_draw.h"
+
+namespace quipix::win32 {
+
+namespace {
+
+using platform::win32::Narrow;
+using platform::win32::Widen;
+
+// The strip beside the standard controls, in pixels at 96 dpi: the picture area
+// with its sunken edge, then the information lines below it.
+constexpr int kStripWidth = 180;
+constexpr int kPictureLeft = 8, kPictureTop = 12, kPictureWidth = 160, kPictureHeight = 120;
+constexpr int kEdge = 2;  // the sunken edge round the picture area, each side
+constexpr int kFirstLineTop = 144, kLinePitch = 18, kLineHeight = 14, kLineCount = 4;
+constexpr FontLook kLineFont{"MS Sans Serif", "Arial", 11, false};
+// The strip's controls.
+constexpr int kPictureId = 501, kFirstLineId = 502;
+// Scrolling through a folder does not decode every picture on the way: the preview
+// follows once the selection has rested this long.
+constexpr UINT_PTR kSelectionTimer = 1;
+constexpr UINT kSelectionRestMs = 150;
+
+struct Strip {
+    KeptDib shown;
+    HFONT font = nullptr;
+    int dpi = kLayoutDpi;
+    ~Strip() {
+        if (font) DeleteObject(font);
+    }
+};
+
+void AddStrip(HWND hook, Strip& strip) {
+    HWND dialog = GetParent(hook);
+    strip.dpi = WindowDpi(dialog);
+    const auto s = [&](int pixels) { return Scaled(pixels, strip.dpi); };
+    RECT client{}, frame{};
+    GetClientRect(dialog, &client);
+    GetWindowRect(dialog, &frame);
+    // Wider by the strip, and moved back onto its monitor where the strip would
+    // reach past it.
+    const int width = frame.right - frame.left + s(kStripWidth);
+    MONITORINFO monitor{};
+    monitor.cbSize = sizeof(monitor);
+    int left = frame.left;
+    if (GetMonitorInfoW(MonitorFromWindow(dialog, MONITOR_DEFAULTTONEAREST), &monitor))
+        left = std::max(std::min(left, int(monitor.rcWork.right) - width), int(monitor.rcWork.left));
+    SetWindowPos(dialog, nullptr, left, frame.top, width, frame.bottom - frame.top, SWP_NOZORDER);
+    SetWindowPos(hook, nullptr, client.right, 0, s(kStripWidth), client.bottom, SWP_NOZORDER);
+    const HINSTANCE instance = GetModuleHandleW(nullptr);
+    CreateWindowExW(WS_EX_STATICEDGE, L"STATIC", L"", WS_CHILD | WS_VISIBLE | SS_OWNERDRAW, s(kPictureLeft),
+                    s(kPictureTop), s(kPictureWidth) + 2 * kEdge, s(kPictureHeight) + 2 * kEdge, hook,
+                    HMENU(INT_PTR(kPictureId)), instance, nullptr);
+    strip.font = MakeFont(kLineFont, strip.dpi);
+    for (int i = 0; i < kLineCount; ++i) {
+        HWND line =
+            CreateWindowExW(0, L"STATIC", L"", WS_CHILD | WS_VISIBLE | SS_NOPREFIX | SS_ENDELLIPSIS,
+                            s(kPictureLeft), s(kFirstLineTop + kLinePitch * i), s(kPictureWidth) + 2 * kEdge,
+                            s(kLineHeight), hook, HMENU(INT_PTR(kFirstLineId + i)), instance, nullptr);
+        SendMessageW(line, WM_SETFONT, WPARAM(strip.font), FALSE);
+    }
+}
+
+void ShowSelected(HWND hook, Strip& strip) {
+    wchar_t path[4 * MAX_PATH] = L"";
+    const LRESULT length =
+        SendMessageW(GetParent(hook), CDM_GETFILEPATH, WPARAM(std::size(path)), LPARAM(path));
+    const DWORD attributes = length > 0 ? GetFileAttributesW(path) : INVALID_FILE_ATTRIBUTES;
+    PicturePreview preview;
+    if (attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY))
+        MakePicturePreview(preview, Narrow(path), Scaled(kPictureWidth, strip.dpi),
+                           Scaled(kPictureHeight, strip.dpi), smPrecise);
+    strip.shown.Keep(preview.Picture);
+    InvalidateRect(GetDlgItem(hook, kPictureId), nullptr, FALSE);
+    for (int i = 0; i < kLineCount; ++i) {
+        const std::string line =
+            std::size_t(i) < preview.Lines.size() ? preview.Lines[std::size_t(i)] : std::string();
+        SetDlgItemTextW(hook, kFirstLineId + i, Widen(line).c_str());
+    }
+}
+
+UINT_PTR CALLBACK Hook(HWND hook, UINT message, WPARAM, LPARAM lParam) {
+    if (message == WM_INITDIALOG) {
+        SetWindowLongPtrW(hook, GWLP_USERDATA,
+                          LONG_PTR(reinterpret_cast<const OPENFILENAMEW*>(lParam)->lCustData));
+        return TRUE;
+    }
+    auto* strip = reinterpret_cast<Strip*>(GetWindowLongPtrW(hook, GWLP_USERDATA));
+    if (!strip) return 0;
+    switch (message) {
+    case WM_NOTIFY: {
+        const UINT code = reinterpret_cast<const NMHDR*>(lParam)->code;
+        if (code == CDN_INITDONE) AddStrip(hook, *strip);
+        if (code == CDN_SELCHANGE) SetTimer(hook, kSelectionTimer, kSelectionRestMs, nullptr);
+        return 0;
+    }
+    case WM_TIMER:
+        KillTimer(hook, kSelectionTimer);
+        ShowSelected(hook, *strip);
+        return TRUE;
+    case WM_DRAWITEM: {
+        const auto& item = *reinterpret_cast<const DRAWITEMSTRUCT*>(lParam);
+        strip->shown.PaintCentred(item.hDC, item.rcItem);
+        return TRUE;
+    }
+    }
+    return 0;
+}
+
+}  // namespace
+
+std::optional<std::wstring> RunPictureOpenDialog(HWND owner, const std::wstring& title,
+                                                 const std::wstring& folder) {
+    // "description|patterns|…" as the picture library lists its readers, each part
+    // ending in a null character and the whole list in two.
+    std::wstring filter = Widen(PGDialogFilter());
+    filter += L'|';
+    std::replace(filter.begin(), filter.end(), L'|', L'\0');
+    // Room for the longest path the system's wide calls take.
+    std::wstring file(32768, L'\0');
+    OPENFILENAMEW open{};
+    open.lStructSize = sizeof(open);
+    open.hwndOwner = owner;
+    open.lpstrFilter = filter.c_str();
+    open.nFilterIndex = 1;
+    open.lpstrFile = file.data();
+    open.nMaxFile = DWORD(file.size());
+    open.lpstrInitialDir = folder.empty() ? nullptr : folder.c_str();
+    open.lpstrTitle = title.c_str();
+    open.Flags = OFN_FILEMUSTEXIST | OFN_PATHMUSTEXIST | OFN_HIDEREADONLY | OFN_EXPLORER | OFN_ENABLEHOOK;
+    Strip strip;
+    open.lpfnHook = Hook;
+    open.lCustData = LPARAM(&strip);
+    if (!GetOpenFileNameW(&open)) return std::nullopt;
+    file.resize(wcslen(file.c_str()));
+    if (file.empty()) return std::nullopt;
+    return file;
+}
+
+}  // namespace quipix::win32
