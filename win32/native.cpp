@@ -138,7 +138,7 @@ int ExtractBundledFiles(HMODULE module, const BundledFolder& kind, const std::ws
     int found = 0;
     bool madeFolder = false;
     for (int id = kind.First; id <= kind.Last; ++id) {
-        HRSRC info = FindResourceW(module, MAKEINTRESOURCEW(id), MAKEINTRESOURCEW(10) /* RT_RCDATA */);
+        HRSRC info = FindResourceW(module, MAKEINTRESOURCEW(id), RT_RCDATA);
         if (!info) break;
         ++found;
         // LoadStringW with no buffer hands out the read-only resource text itself.
