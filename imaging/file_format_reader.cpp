@@ -109,7 +109,8 @@ void HandleReadWarning(TPGWarningAction action, const std::string& caption, cons
         if (BoxHandler()) BoxHandler()(caption, text, false);
         return;
     case pgwaOKCancelBox:
-        if (BoxHandler() && !BoxHandler()(caption, text, true)) fail(prefix + GetPGLangStr(29));
+        if (BoxHandler() && !BoxHandler()(caption, text, true))
+            fail(prefix + GetPGLangStr(msg::OperationAborted));
         return;
     case pgwaRaise:
         fail(prefix + text);
@@ -137,7 +138,7 @@ std::string PGDialogFilter() {
         all += (all.empty() ? "*." : "; *.") + ext;
         entries += upper + " - " + reader->Description() + "|*." + ext + "|";
     }
-    return GetPGLangStr(25) + "|" + all + "|" + entries + GetPGLangStr(26) + "|*.*";
+    return GetPGLangStr(msg::ImageFiles) + "|" + all + "|" + entries + GetPGLangStr(msg::AllFiles) + "|*.*";
 }
 
 }  // namespace quipix

@@ -110,7 +110,7 @@ void CheckPGLangStrEntries(std::span<const TPGLangStrEntry> entries) {
 
 void CheckPGLangStrEntries() { CheckPGLangStrEntries(PGLangStrEntries); }
 
-std::string GetPGLangStr(int n, std::string_view s1, std::string_view s2, std::string_view s3) {
+std::string GetPGLangStr(msg::Id n, std::string_view s1, std::string_view s2, std::string_view s3) {
     if (n < 0 || n >= kPGLangStrCount) return {};
     const std::string_view text = PGLangStrEntries[n].Text;
     // Placeholders are located in the table text itself, so an argument that happens

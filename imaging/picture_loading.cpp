@@ -44,11 +44,12 @@ void TPixelGraphic::LoadPictureStream(TPGStream& stream) { LoadFromStream(stream
 void TPixelGraphic::LoadFromStream(TPGStream& stream, const std::string& extension, int index) {
     InitPixelGraphicLibrary();
     BeginUpdate();
+    spare_.swap(buffer_);
     try {
         SetSize(0, 0, pgpf24Bit);
         Gamma = PGDisplayGamma;
         TFileFormatReader* reader = FindFileFormatReader(stream, extension);
-        if (!reader) throw EPGUnknownFileFormat(GetPGLangStr(6));
+        if (!reader) throw EPGUnknownFileFormat(GetPGLangStr(msg::UnknownFileFormat));
         reader->ReadImage(stream, *this, index);
 
         if (PGGammaCorrection && std::fabs(Gamma / PGDisplayGamma - 1.0) > 0.05) {
@@ -71,9 +72,11 @@ void TPixelGraphic::LoadFromStream(TPGStream& stream, const std::string& extensi
         Gamma = PGDisplayGamma;
         IdentifyPalette();
     } catch (...) {
+        PixelBuffer().swap(spare_);
         EndUpdate();
         throw;
     }
+    PixelBuffer().swap(spare_);
     EndUpdate();
 }
 

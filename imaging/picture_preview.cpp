@@ -14,7 +14,7 @@ namespace {
 
 std::string InfoSizeLine(const TImageInfo& info) {
     std::string line = std::to_string(info.Width) + "x" + std::to_string(info.Height) + "x" + info.ColorText +
-                       " " + std::to_string(info.Bits) + " " + GetPGLangStr(24);
+                       " " + std::to_string(info.Bits) + " " + GetPGLangStr(msg::Bit);
     if (info.Count > 1) line += ", " + std::to_string(info.Count);
     return line;
 }

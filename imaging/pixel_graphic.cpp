@@ -98,6 +98,13 @@ void TPixelGraphic::SetSize(int width, int height, TPGPixelFormat format) {
     NotifyChange();
 }
 
+void TPixelGraphic::SetSizeUncleared(int width, int height, TPGPixelFormat format) {
+    if (width < 0) throw EPGInvalidSize("Negative width");
+    if (height < 0) throw EPGInvalidSize("Negative height");
+    Reshape(width, height, format, false);
+    NotifyChange();
+}
+
 // A picture that changes size keeps its buffer's memory (until it becomes empty): the
 // saver's work picture alternates between a text strip and the whole screen, and
 // fresh memory of that size costs page faults on every first touch.
@@ -125,7 +132,13 @@ void TPixelGraphic::Reshape(int width, int height, TPGPixelFormat format, bool c
         if (format == pgpf24Bit) paletteIdent_ = pTrueColor;
     }
     const std::size_t bytes = std::size_t(stride * height);
-    if (bytes > buffer_.capacity()) PixelBuffer().swap(buffer_);  // nothing worth moving
+    if (bytes > buffer_.capacity()) {
+        PixelBuffer().swap(buffer_);  // nothing worth moving
+        if (spare_.capacity() >= bytes)
+            buffer_.swap(spare_);
+        else
+            PixelBuffer().swap(spare_);  // never hold both
+    }
     try {
         if (clear)
             buffer_.assign(bytes, 0);

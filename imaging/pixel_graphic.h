@@ -102,6 +102,9 @@ public:
 
     // --- size and format ---
     void SetSize(int width, int height, TPGPixelFormat format);
+    // SetSize for a reader that writes the pixels itself: they are left undefined,
+    // and decode::FreshPicture clears whatever the reader leaves unwritten.
+    void SetSizeUncleared(int width, int height, TPGPixelFormat format);
     int Width() const { return width_; }
     int Height() const { return height_; }
     TPGPixelFormat PixelFormat() const { return format_; }
@@ -274,6 +277,10 @@ private:
     int stride_ = 0;
     TPGPixelFormat format_ = pgpf24Bit;
     PixelBuffer buffer_;
+    // During a load, the memory of the picture being replaced, which the new size
+    // takes when it fits: reloading a picture of the same size then touches no fresh
+    // pages.
+    PixelBuffer spare_;
     std::uint32_t backgroundValue_ = 0;
     std::vector<PGColor> palette_;
     TPaletteIdent paletteIdent_ = pTrueColor;

@@ -1,5 +1,5 @@
 // The settings store: a registry-shaped interface (keys below HKEY_CURRENT_USER,
-// typed values) and its Linux implementation, one REGEDIT4 text file per user.
+// typed values), the REGEDIT4 text format and the file store, one such file per user.
 #pragma once
 
 #include <cstdint>
@@ -10,23 +10,24 @@
 
 namespace quipix::platform {
 
-// Registry value types as Windows numbers them; everything that is neither a
-// string nor an expand-string is "other" to the settings code.
-enum class RegType : std::uint32_t {
-    None = 0,
-    String = 1,        // REG_SZ
-    ExpandString = 2,  // REG_EXPAND_SZ
-    Binary = 3,        // REG_BINARY
-    DWord = 4,         // REG_DWORD
+// Registry value types as Windows numbers them (REG_SZ, ...); everything that is
+// neither a string nor an expand-string is "other" to the settings code. A value
+// may carry any other number a file names, so the type stays a plain number.
+enum RegType : std::uint32_t {
+    kRegNone = 0,
+    kRegString = 1,        // REG_SZ
+    kRegExpandString = 2,  // REG_EXPAND_SZ
+    kRegBinary = 3,        // REG_BINARY
+    kRegDWord = 4,         // REG_DWORD
 };
 
 struct RegValue {
-    std::uint32_t type = 1;  // a RegType number, or any other type the file names
-    std::string data;        // strings: the text without its terminator; others: raw bytes
+    std::uint32_t type = kRegString;  // a RegType, or any other type the file names
+    std::string data;                 // strings: the text without its terminator; others: raw bytes
 
-    bool IsString() const { return type == 1 || type == 2; }
-    static RegValue String(std::string text) { return {1, std::move(text)}; }
-    static RegValue ExpandString(std::string text) { return {2, std::move(text)}; }
+    bool IsString() const { return type == kRegString || type == kRegExpandString; }
+    static RegValue String(std::string text) { return {kRegString, std::move(text)}; }
+    static RegValue ExpandString(std::string text) { return {kRegExpandString, std::move(text)}; }
     static RegValue DWord(std::uint32_t value);
     bool operator==(const RegValue&) const = default;
 };

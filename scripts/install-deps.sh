@@ -22,8 +22,8 @@ packages=(
   fonts-liberation2 fontconfig
   # tests and benchmarks
   libgtest-dev libgmock-dev libbenchmark-dev
-  # benchmarks only: Qt's TIFF and WebP readers, the yardsticks for ours
-  qt6-image-formats-plugins
+  # benchmarks only: Qt's TIFF and WebP readers and bare libtiff, the yardsticks for ours
+  qt6-image-formats-plugins libtiff-dev
   # system tests under a real X server
   xvfb xdotool imagemagick x11-utils xauth xscreensaver procps
 )

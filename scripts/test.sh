@@ -6,6 +6,8 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 # Warnings fail the build here, never on a user's machine.
 export QUIPIX_WERROR=ON
+# Each toolkit stays in its front end's folder; messages are named, not numbered.
+bash scripts/check-layout.sh
 bash scripts/build.sh
 ctest --test-dir build -j2 --output-on-failure --timeout 300
 if [ -z "${QUIPIX_SKIP_WINDOWS:-}" ]; then

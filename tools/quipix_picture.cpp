@@ -40,7 +40,7 @@ int Info(const std::string& fileName, std::ostream& out, std::ostream& err) {
     TPGFileStream stream(fileName);
     TFileFormatReader* reader = FindFileFormatReader(stream, PictureFileExtension(fileName));
     if (!reader) {
-        err << GetPGLangStr(6) << "\n";
+        err << GetPGLangStr(msg::UnknownFileFormat) << "\n";
         return 1;
     }
     const TImageInfo info = reader->GetImageInfo(stream, 0);
@@ -147,7 +147,7 @@ int Convert(const std::vector<std::string>& args, std::ostream& err) {
     image.ReadWarningAction = action;
     image.LoadPictureFile(in);
     if (image.Width() <= 0 || image.Height() <= 0) {
-        err << GetPGLangStr(16, in) << "\n";
+        err << GetPGLangStr(msg::IsEmpty, in) << "\n";
         return 1;
     }
     const auto rgb = RgbPixels(image);

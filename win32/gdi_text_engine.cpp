@@ -29,6 +29,8 @@ constexpr unsigned kCanvasFlags[] = {quipix::DT_CENTER, quipix::DT_WORDBREAK, qu
 #include <cstring>
 #include <string>
 #include <type_traits>
+#include <utility>
+#include <vector>
 
 #include "win32/gdi_text_engine.h"
 
@@ -267,12 +269,75 @@ int ScreenDpi() {
     return dpi > 0 ? dpi : 96;
 }
 
+// The installed engine: one GDI engine per DPI, the one of the window drawing now. A
+// saver window over each monitor draws at that monitor's DPI; each DPI keeps its own
+// layouts, so two monitors of different DPI never evict each other's.
+class PerDpiTextEngine final : public TextEngine {
+public:
+    explicit PerDpiTextEngine(int dpi) : defaultDpi_(dpi), dpi_(dpi) {}
+
+    TextExtent Measure(const TPGFont& font, std::string_view text, int width, unsigned flags) override {
+        return Current().Measure(font, text, width, flags);
+    }
+    std::shared_ptr<const TextMask> Render(const TPGFont& font, std::string_view text, int width, int height,
+                                           unsigned flags) override {
+        return Current().Render(font, text, width, height, flags);
+    }
+    // Returns the DPI it replaces; 0 goes back to the engine's own.
+    int UseDpi(int dpi) {
+        const int previous = dpi_;
+        dpi_ = dpi > 0 ? std::min(dpi, 4800) : defaultDpi_;
+        return previous;
+    }
+
+private:
+    // A handful of monitors at most; a DPI unused for longest goes first.
+    static constexpr std::size_t kMaxEngines = 4;
+
+    TextEngine& Current() {
+        for (auto it = engines_.begin(); it != engines_.end(); ++it) {
+            if (it->first != dpi_) continue;
+            if (it != engines_.begin()) std::rotate(engines_.begin(), it, it + 1);
+            return *engines_.front().second;
+        }
+        if (engines_.size() == kMaxEngines) engines_.pop_back();
+        engines_.emplace(engines_.begin(), dpi_, std::make_unique<GdiTextEngine>(dpi_));
+        return *engines_.front().second;
+    }
+
+    int defaultDpi_;
+    int dpi_;
+    std::vector<std::pair<int, std::unique_ptr<GdiTextEngine>>> engines_;
+};
+
+std::weak_ptr<PerDpiTextEngine>& InstalledEngine() {
+    static std::weak_ptr<PerDpiTextEngine> engine;
+    return engine;
+}
+
 }  // namespace
 
 std::shared_ptr<TextEngine> MakeGdiTextEngine(int dpi) {
     return std::make_shared<GdiTextEngine>(dpi > 0 ? dpi : ScreenDpi());
 }
 
-void InstallGdiTextEngine(int dpi) { SetTextEngine(MakeGdiTextEngine(dpi)); }
+void InstallGdiTextEngine(int dpi) {
+    auto engine = std::make_shared<PerDpiTextEngine>(dpi > 0 ? dpi : ScreenDpi());
+    InstalledEngine() = engine;
+    SetTextEngine(std::move(engine));
+}
+
+ScopedTextDpi::ScopedTextDpi(int dpi) {
+    const auto engine = InstalledEngine().lock();
+    // Another engine installed since (a test's) is left as it is.
+    if (!engine || engine.get() != CurrentTextEngine()) return;
+    active_ = true;
+    previous_ = engine->UseDpi(dpi);
+}
+
+ScopedTextDpi::~ScopedTextDpi() {
+    if (!active_) return;
+    if (const auto engine = InstalledEngine().lock()) engine->UseDpi(previous_);
+}
 
 }  // namespace quipix

@@ -98,8 +98,8 @@ void ErrorBox(const std::string& message) {
 }  // namespace
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
-    // One screen pixel is one scene pixel, on scaled displays too.
-    SetProcessDPIAware();
+    // One screen pixel is one scene pixel on scaled displays too: the manifest makes the
+    // process aware of each monitor's DPI before any window exists.
     // Whatever escapes is reported in a box of ours, never the system's crash dialog.
     try {
         return Run();

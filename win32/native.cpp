@@ -1,6 +1,6 @@
 // The platform services on Windows: the real foreground window, window rectangles,
 // screen and system colours, the screen-saver password hooks of Windows 95/98, and
-// the data folders of a program that is one executable.
+// the data folder of a program that is one executable.
 #include "win32/native.h"
 
 #include <shlobj.h>
@@ -50,6 +50,14 @@ HMODULE LoadSystemLibrary(const wchar_t* name) {
     return LoadLibraryW(SystemLibraryPath(std::wstring(buffer, n), name).c_str());
 }
 
+template <typename Function>
+Function SystemFunction(const wchar_t* library, const char* name) {
+    HMODULE module = GetModuleHandleW(library);
+    if (!module) module = LoadSystemLibrary(library);
+    return module ? reinterpret_cast<Function>(reinterpret_cast<void*>(GetProcAddress(module, name)))
+                  : nullptr;
+}
+
 std::wstring ModuleFolder() {
     std::vector<wchar_t> buffer(MAX_PATH);
     for (;;) {
@@ -93,20 +101,44 @@ bool WriteFileWhole(const std::filesystem::path& file, const void* data, DWORD s
     return false;
 }
 
-// A plain file name of the folder: no path, no device, ending in .txt.
-bool IsSafeJokeName(const std::wstring& name) {
-    if (name.size() < 5 || name.size() > 200 || name.front() == L'.') return false;
+// A plain file name of the folder: no path, no device, ending in extension.
+bool IsSafeFileName(const std::wstring& name, const wchar_t* extension) {
+    const std::size_t tail = wcslen(extension);
+    if (name.size() <= tail || name.size() > 200 || name.front() == L'.') return false;
     if (name.find_first_of(L"\\/:*?\"<>|") != std::wstring::npos) return false;
-    return _wcsicmp(name.c_str() + name.size() - 4, L".txt") == 0;
+    return _wcsicmp(name.c_str() + name.size() - tail, extension) == 0;
 }
 
 }  // namespace
 
-int ExtractBundledJokes(HMODULE module, const std::wstring& folder) {
+int WindowDpi(HWND window) {
+    // Looked up, not linked: Windows 10 (1607) has the first, Windows 8.1 the second,
+    // and Quipix.scr starts on older systems too.
+    using ForWindow = UINT(WINAPI*)(HWND);
+    using ForMonitor = HRESULT(WINAPI*)(HMONITOR, int, UINT*, UINT*);
+    static const auto forWindow = SystemFunction<ForWindow>(L"user32.dll", "GetDpiForWindow");
+    static const auto forMonitor = SystemFunction<ForMonitor>(L"shcore.dll", "GetDpiForMonitor");
+    if (forWindow && window)
+        if (const UINT dpi = forWindow(window)) return int(dpi);
+    UINT x = 0, y = 0;
+    if (forMonitor && window &&
+        SUCCEEDED(forMonitor(MonitorFromWindow(window, MONITOR_DEFAULTTONEAREST), 0 /* MDT_EFFECTIVE_DPI */,
+                             &x, &y)) &&
+        y > 0)
+        return int(y);
+    int dpi = 0;
+    if (HDC screen = GetDC(nullptr)) {
+        dpi = GetDeviceCaps(screen, LOGPIXELSY);
+        ReleaseDC(nullptr, screen);
+    }
+    return dpi > 0 ? dpi : 96;
+}
+
+int ExtractBundledFiles(HMODULE module, const BundledFolder& kind, const std::wstring& folder) {
     int found = 0;
     bool madeFolder = false;
-    for (int id = kFirstJokeResource; id <= kLastJokeResource; ++id) {
-        HRSRC info = FindResourceW(module, MAKEINTRESOURCEW(id), MAKEINTRESOURCEW(10) /* RT_RCDATA */);
+    for (int id = kind.First; id <= kind.Last; ++id) {
+        HRSRC info = FindResourceW(module, MAKEINTRESOURCEW(id), RT_RCDATA);
         if (!info) break;
         ++found;
         // LoadStringW with no buffer hands out the read-only resource text itself.
@@ -117,7 +149,7 @@ int ExtractBundledJokes(HMODULE module, const std::wstring& folder) {
         const DWORD size = SizeofResource(module, info);
         if (length <= 0 || !text || !data) continue;
         const std::wstring name(text, std::size_t(length));
-        if (!IsSafeJokeName(name)) continue;
+        if (!IsSafeFileName(name, kind.Extension)) continue;
         if (!madeFolder) {
             std::error_code ec;
             std::filesystem::create_directories(folder, ec);
@@ -154,11 +186,53 @@ std::wstring InstalledDataFolder(const std::wstring& moduleFolder) {
     return {};
 }
 
-std::wstring UserJokesFolder() {
+std::wstring UserDataFolder() {
     wchar_t base[MAX_PATH];
     if (FAILED(SHGetFolderPathW(nullptr, CSIDL_LOCAL_APPDATA | CSIDL_FLAG_CREATE, nullptr, 0, base)))
         return {};
-    return std::wstring(base) + L"\\Kelvara\\Quipix\\jokes";
+    return std::wstring(base) + L"\\Kelvara\\Quipix";
+}
+
+namespace {
+
+std::wstring& TestDataFolder() {
+    static std::wstring folder;
+    return folder;
+}
+
+struct DataFolderInfo {
+    std::wstring path;
+    bool copied = false;  // the user's own copy of what the executable carries
+};
+
+// The folder a test program named, an installed Quipix's, else the user's own copy of
+// the bundled files (a Quipix.scr copied alone into the system folder, say). No path
+// of the machine the program was built on is ever looked at.
+DataFolderInfo FindDataFolder() {
+    if (!TestDataFolder().empty()) return {TestDataFolder(), false};
+    std::wstring installed = InstalledDataFolder(ModuleFolder());
+    if (!installed.empty()) return {std::move(installed), false};
+    std::wstring user = UserDataFolder();
+    if (!user.empty()) return {std::move(user), true};
+    return {ModuleFolder(), false};
+}
+
+// kind's folder of the data folder, written out of the executable first when the data
+// folder is the user's copy.
+std::wstring BundledFolderPath(const BundledFolder& kind) {
+    const DataFolderInfo data = FindDataFolder();
+    const std::wstring folder = data.path + L"\\" + kind.Name;
+    if (data.copied) ExtractBundledFiles(GetModuleHandleW(nullptr), kind, folder);
+    return folder;
+}
+
+}  // namespace
+
+void UseDataFolder(const std::wstring& folder) { TestDataFolder() = folder; }
+
+std::wstring HelpTopicFile(int context) {
+    // Every time: the user may have removed the copy since the last topic.
+    return BundledFolderPath(kBundledHelp) + L"\\" + std::to_wstring(context) + L".html";
 }
 
 }  // namespace win32
@@ -255,33 +329,15 @@ bool VerifyScreenSavePassword(WindowId saverWindow) {
     return accepted;
 }
 
-// An installed Quipix's folder, else the source tree the program was built from, as on
-// Linux.
-std::string DataDirectory() {
-    const std::wstring installed = win32::InstalledDataFolder(win32::ModuleFolder());
-    return installed.empty() ? std::string(QUIPIX_SOURCE_DATA_DIR) : win32::Narrow(installed);
-}
+std::string DataDirectory() { return win32::Narrow(win32::FindDataFolder().path); }
 
 // An installed Quipix reads the bundled joke files from its data folder, one copy for
-// every user. Elsewhere they travel inside the executable, so that a copied Quipix.scr
-// alone still has jokes; they are written into the user's own folder once per run
-// and read from there like any joke folder. A program without them (a test) reads
-// the source tree's.
+// every user. A Quipix.scr copied alone carries them inside: they are written into the
+// user's own folder once per run and read from there like any joke folder.
 std::string BundledJokesDirectory() {
     static std::once_flag once;
     static std::string directory;
-    std::call_once(once, [] {
-        const std::wstring installed = win32::InstalledDataFolder(win32::ModuleFolder());
-        if (!installed.empty()) {
-            directory = win32::Narrow(installed + L"\\jokes");
-            return;
-        }
-        const std::wstring folder = win32::UserJokesFolder();
-        if (!folder.empty() && win32::ExtractBundledJokes(GetModuleHandleW(nullptr), folder) > 0)
-            directory = win32::Narrow(folder);
-        else
-            directory = DataDirectory() + "/jokes";
-    });
+    std::call_once(once, [] { directory = win32::Narrow(win32::BundledFolderPath(win32::kBundledJokes)); });
     return directory;
 }
 

@@ -1,6 +1,7 @@
 // Windows-only helpers of the platform layer that the front end (win32/) and its
 // tests share: window ids as handles, text in the ANSI code page, system library
-// paths and the bundled joke files carried as resources.
+// paths, and the data folder with the joke files and help topics carried as
+// resources.
 #pragma once
 
 #ifndef WIN32_LEAN_AND_MEAN
@@ -31,15 +32,27 @@ std::string Narrow(const std::wstring& text);
 // The system folder, a backslash unless it already ends with one, then name.
 std::wstring SystemLibraryPath(const std::wstring& systemDirectory, const wchar_t* name);
 
-// The bundled joke files are RCDATA resources numbered from kFirstJokeResource, each
-// with its file name as the string of the same number.
-inline constexpr int kFirstJokeResource = 1000;
-inline constexpr int kLastJokeResource = 1999;
+// The DPI window is shown at: its monitor's on Windows 8.1 and later (the process is
+// aware of each monitor's DPI through its manifest), else the system's; 96 when
+// nothing says.
+int WindowDpi(HWND window);
 
-// Writes module's bundled joke files into folder (made when missing), replacing a
-// file whose size or content differs and leaving others alone. Returns the number of
+// The files that travel inside Quipix.scr, so that a copy of it alone still has jokes
+// and help: RCDATA resources numbered from First to Last, each with its file name as
+// the string of the same number. A name must end in Extension.
+struct BundledFolder {
+    const wchar_t* Name;  // the subfolder of the data folder
+    int First;
+    int Last;
+    const wchar_t* Extension;
+};
+inline constexpr BundledFolder kBundledJokes{L"jokes", 1000, 1999, L".txt"};
+inline constexpr BundledFolder kBundledHelp{L"help", 3000, 3999, L".html"};
+
+// Writes module's files of kind into folder (made when missing), replacing a file
+// whose size or content differs and leaving others alone. Returns the number of
 // resources found; 0 when the module carries none. Throws nothing.
-int ExtractBundledJokes(HMODULE module, const std::wstring& folder);
+int ExtractBundledFiles(HMODULE module, const BundledFolder& kind, const std::wstring& folder);
 
 // The uninstall entry of QuipixSetup.exe (win32/installer/quipix.nsi), under
 // HKEY_LOCAL_MACHINE; its InstallLocation is the installed data folder.
@@ -50,7 +63,18 @@ inline constexpr wchar_t kUninstallKey[] = L"Software\\Microsoft\\Windows\\Curre
 // InstallLocation its installer registered. Empty when neither holds a jokes\ folder.
 std::wstring InstalledDataFolder(const std::wstring& moduleFolder);
 
-// %LOCALAPPDATA%\Kelvara\Quipix\jokes.
-std::wstring UserJokesFolder();
+// %LOCALAPPDATA%\Kelvara\Quipix: the data folder of a Quipix.scr that was copied
+// alone, into which its bundled jokes\ and help\ are written. Empty when the system
+// names no such folder.
+std::wstring UserDataFolder();
+
+// Test programs carry no bundled files: they read the source tree's, named here
+// before anything asks for the data folder. Quipix.scr never calls it.
+void UseDataFolder(const std::wstring& folder);
+
+// The help topic of context, as a file that exists when the data folder has it: a
+// copied Quipix.scr first writes its bundled topics out again where they are missing
+// or changed.
+std::wstring HelpTopicFile(int context);
 
 }  // namespace quipix::platform::win32

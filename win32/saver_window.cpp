@@ -1,12 +1,16 @@
 // win32/: the Windows front end. This file holds the saver window: one window per
 // monitor full screen, or a disabled child of the display settings' preview. The
-// engine's picture is a bottom-up DIB already, so it goes to the screen as it is,
-// and only the area a tick changed is repainted.
+// process is aware of each monitor's DPI (its manifest), so a monitor's rectangle
+// and a window's client area are physical pixels, the scene is drawn at the
+// monitor's full resolution and its text at the monitor's DPI. The engine's picture
+// is a bottom-up DIB already, so it goes to the screen as it is, and only the area a
+// tick changed is repainted.
 #include "win32/saver_window.h"
 
 #include <algorithm>
 #include <exception>
 
+#include "win32/gdi_text_engine.h"
 #include "win32/native.h"
 
 namespace quipix::win32 {
@@ -78,6 +82,7 @@ bool TfrmFullScreen::Start() {
         return false;
     }
     if (!parent_) SetForegroundWindow(window_);
+    dpi_ = platform::win32::WindowDpi(window_);
     FormCreate();
     return true;
 }
@@ -89,6 +94,7 @@ void TfrmFullScreen::FormCreate() {
         systemStateChanged_ = true;
     }
     engine_ = std::make_unique<TSaverEngine>(*this, services_);
+    const ScopedTextDpi dpi(dpi_);
     engine_->SetUpScene(ShowError);
 }
 
@@ -181,7 +187,10 @@ void TfrmFullScreen::Timer1Timer() {
         StopAndClose();
         return;
     }
-    engine_->Timer1Timer();
+    {
+        const ScopedTextDpi dpi(dpi_);
+        engine_->Timer1Timer();
+    }
     // What the tick changed goes to the screen now, not when the queue runs dry.
     UpdateWindow(window_);
     if (timer1_ && !closing_ && engine_->IdleTicks() > 0) SleepThroughIdleTicks();
@@ -258,6 +267,12 @@ LRESULT TfrmFullScreen::Dispatch(UINT message, WPARAM w, LPARAM l) {
     case WM_XBUTTONUP:
         if (AcceptsInput() && rules_.MouseReleased()) RequestClose();
         return 0;
+    case WM_DPICHANGED:
+        // The monitor's scale changed while the saver runs: the window keeps its
+        // rectangle (the monitor's, in physical pixels) and the next text is laid out
+        // at the new DPI.
+        dpi_ = HIWORD(w);
+        return 0;
     case WM_SYSCOMMAND:
         // No second screen saver while this one runs.
         if ((w & 0xFFF0) == SC_SCREENSAVE) return 1;
@@ -285,22 +300,26 @@ LRESULT TfrmFullScreen::Dispatch(UINT message, WPARAM w, LPARAM l) {
     return DefWindowProcW(window_, message, w, l);
 }
 
+namespace {
+
+// A named callback: a lambda has no stdcall calling convention in a 32-bit build.
+BOOL CALLBACK AddMonitor(HMONITOR monitor, HDC, LPRECT, LPARAM data) {
+    MONITORINFO info{};
+    info.cbSize = sizeof info;
+    if (!GetMonitorInfoW(monitor, &info)) return TRUE;
+    auto& list = *reinterpret_cast<std::vector<RECT>*>(data);
+    if (info.dwFlags & MONITORINFOF_PRIMARY)
+        list.insert(list.begin(), info.rcMonitor);
+    else
+        list.push_back(info.rcMonitor);
+    return TRUE;
+}
+
+}  // namespace
+
 std::vector<RECT> MonitorRects() {
     std::vector<RECT> rects;
-    EnumDisplayMonitors(
-        nullptr, nullptr,
-        [](HMONITOR monitor, HDC, LPRECT, LPARAM data) -> BOOL {
-            MONITORINFO info{};
-            info.cbSize = sizeof info;
-            if (!GetMonitorInfoW(monitor, &info)) return TRUE;
-            auto& list = *reinterpret_cast<std::vector<RECT>*>(data);
-            if (info.dwFlags & MONITORINFOF_PRIMARY)
-                list.insert(list.begin(), info.rcMonitor);
-            else
-                list.push_back(info.rcMonitor);
-            return TRUE;
-        },
-        reinterpret_cast<LPARAM>(&rects));
+    EnumDisplayMonitors(nullptr, nullptr, &AddMonitor, reinterpret_cast<LPARAM>(&rects));
     if (rects.empty())
         rects.push_back(RECT{0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)});
     return rects;

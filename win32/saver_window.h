@@ -37,6 +37,8 @@ public:
     // Ticking, or asleep through ticks that only wait.
     bool TimerActive() const { return timer1_ != 0 || idleTimer_ != 0; }
     TSaverEngine* Engine() const { return engine_.get(); }
+    // The DPI its text is laid out at: its monitor's.
+    int Dpi() const { return dpi_; }
     // Called once, when the window has closed.
     std::function<void()> OnClosed;
     // The error box of a failed scene set-up; replaceable for tests.
@@ -83,6 +85,7 @@ private:
     int idleTicks_ = 0;  // handed back to the engine when idleTimer_ fires
     int width_ = 0;
     int height_ = 0;
+    int dpi_ = 96;
     platform::ScreenInfo screen_;
     bool closing_ = false;
     bool closed_ = false;

@@ -1,7 +1,8 @@
 // Help topics and addresses on Windows: the installed service when there is one,
-// else the shell's "open" verb, which hands a topic page or an address to the
-// user's browser. The result is ignored: a system without a browser shows nothing.
-// windows.h (through native_win32.h) must come before shellapi.h.
+// else the shell's "open" verb, which hands a topic page (a file of the data folder,
+// see HelpTopicFile) or an address to the user's browser. The result is ignored: a
+// system without a browser shows nothing. windows.h (through win32/native.h) must
+// come before shellapi.h.
 #include "win32/native.h"
 
 #include <shellapi.h>
@@ -10,8 +11,8 @@ namespace quipix::platform {
 
 namespace {
 
-void ShellOpen(const std::string& target) {
-    ShellExecuteW(nullptr, L"open", win32::Widen(target).c_str(), nullptr, nullptr, SW_SHOWNORMAL);
+void ShellOpen(const std::wstring& target) {
+    ShellExecuteW(nullptr, L"open", target.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
 }
 
 }  // namespace
@@ -21,7 +22,7 @@ void ShowHelp(int context) {
         service(context);
         return;
     }
-    ShellOpen(HelpDirectory() + "\\" + std::to_string(context) + ".html");
+    ShellOpen(win32::HelpTopicFile(context));
 }
 
 void OpenAddress(const std::string& address) {
@@ -29,7 +30,7 @@ void OpenAddress(const std::string& address) {
         service(address);
         return;
     }
-    ShellOpen(address);
+    ShellOpen(win32::Widen(address));
 }
 
 }  // namespace quipix::platform

@@ -2,8 +2,8 @@
 // at start and encoded in every format the library reads (small encoders below, and
 // libjpeg, libpng, libwebp and giflib for their own formats); each file is then
 // decoded from memory through our registry, through Qt's QImageReader where Qt reads
-// the format, and for JPEG and PNG through the bare library with the same settings,
-// as the yardstick.
+// the format, and for JPEG, PNG, WebP and TIFF through the bare library with the same
+// settings, as the yardstick. A 3840 x 2160 JPEG measures the large pictures.
 #include <benchmark/benchmark.h>
 
 #include <QBuffer>
@@ -25,7 +25,11 @@
 #include <png.h>
 #include <zlib.h>
 #ifdef QUIPIX_HAVE_WEBP
+#include <webp/decode.h>
 #include <webp/encode.h>
+#endif
+#ifdef QUIPIX_BENCH_LIBTIFF
+#include <tiffio.h>
 #endif
 #ifdef QUIPIX_HAVE_GIF
 #include <gif_lib.h>
@@ -51,11 +55,11 @@ void Put32(Bytes& b, std::uint32_t v) {
 }
 
 // Smooth colour fields with hard edges and a little sensor noise, top row first, RGB.
-Bytes MakePhoto() {
-    Bytes rgb(std::size_t(kW) * kH * 3);
+Bytes MakePhoto(int w = kW, int h = kH) {
+    Bytes rgb(std::size_t(w) * h * 3);
     std::uint32_t seed = 12345;
-    for (int y = 0; y < kH; ++y) {
-        for (int x = 0; x < kW; ++x) {
+    for (int y = 0; y < h; ++y) {
+        for (int x = 0; x < w; ++x) {
             seed = seed * 1664525u + 1013904223u;
             const int noise = int(seed >> 29) - 4;
             const bool edge = ((x / 240) + (y / 180)) % 3 == 0;
@@ -65,7 +69,7 @@ Bytes MakePhoto() {
             if (edge) c[0] = 255 - c[0];
             for (int i = 0; i < 3; ++i) {
                 const int v = c[i] + noise;
-                rgb[(std::size_t(y) * kW + x) * 3 + i] = std::uint8_t(v < 0 ? 0 : v > 255 ? 255 : v);
+                rgb[(std::size_t(y) * w + x) * 3 + i] = std::uint8_t(v < 0 ? 0 : v > 255 ? 255 : v);
             }
         }
     }
@@ -115,6 +119,41 @@ Bytes EncodeBmp24(const Bytes& rgb) {
         const std::uint8_t* row = &rgb[std::size_t(y) * kW * 3];
         for (int x = 0; x < kW; ++x) b.insert(b.end(), {row[3 * x + 2], row[3 * x + 1], row[3 * x]});
         b.resize(b.size() + std::size_t(stride - kW * 3), 0);
+    }
+    return b;
+}
+
+// 32-bit bit fields, 8 bits a channel (red 0xFF0000, green 0xFF00, blue 0xFF). With
+// alpha the file has the 124-byte header whose fourth mask is 0xFF000000, and the
+// picture is opaque but for a band of partly transparent pixels.
+Bytes EncodeBmp32(const Bytes& rgb, bool alpha) {
+    const std::uint32_t headerSize = alpha ? 124 : 40;
+    const std::uint32_t masksBytes = alpha ? 0 : 12;
+    const std::uint32_t data = 4u * kW * kH;
+    Bytes b = {'B', 'M'};
+    Put32(b, 14 + headerSize + masksBytes + data);
+    Put32(b, 0);
+    Put32(b, 14 + headerSize + masksBytes);
+    Put32(b, headerSize);
+    Put32(b, kW);
+    Put32(b, kH);
+    Put16(b, 1);
+    Put16(b, 32);
+    Put32(b, 3);
+    Put32(b, data);
+    Put32(b, 2835);
+    Put32(b, 2835);
+    Put32(b, 0);
+    Put32(b, 0);
+    for (std::uint32_t m : {0xFF0000u, 0xFF00u, 0xFFu}) Put32(b, m);
+    if (alpha) {
+        Put32(b, 0xFF000000u);
+        b.resize(14 + headerSize, 0);
+    }
+    for (int y = kH - 1; y >= 0; --y) {
+        const std::uint8_t* row = &rgb[std::size_t(y) * kW * 3];
+        const std::uint8_t a = alpha && y % 270 < 30 ? std::uint8_t(y * 7) : 255;
+        for (int x = 0; x < kW; ++x) b.insert(b.end(), {row[3 * x + 2], row[3 * x + 1], row[3 * x], a});
     }
     return b;
 }
@@ -375,7 +414,7 @@ Bytes EncodeTiffCompressed(const Bytes& rgb, bool lzw) {
     return TiffFromStrips(lzw ? 5 : 8, 2, strips);
 }
 
-Bytes EncodeJpeg(const Bytes& rgb) {
+Bytes EncodeJpeg(const Bytes& rgb, int w = kW, int h = kH) {
     jpeg_compress_struct c{};
     jpeg_error_mgr err{};
     c.err = jpeg_std_error(&err);  // a failure here ends the benchmark program
@@ -383,15 +422,15 @@ Bytes EncodeJpeg(const Bytes& rgb) {
     unsigned char* mem = nullptr;
     unsigned long size = 0;
     jpeg_mem_dest(&c, &mem, &size);
-    c.image_width = kW;
-    c.image_height = kH;
+    c.image_width = JDIMENSION(w);
+    c.image_height = JDIMENSION(h);
     c.input_components = 3;
     c.in_color_space = JCS_RGB;
     jpeg_set_defaults(&c);
     jpeg_set_quality(&c, 90, TRUE);
     jpeg_start_compress(&c, TRUE);
     while (c.next_scanline < c.image_height) {
-        JSAMPROW row = const_cast<JSAMPROW>(&rgb[std::size_t(c.next_scanline) * kW * 3]);
+        JSAMPROW row = const_cast<JSAMPROW>(&rgb[std::size_t(c.next_scanline) * w * 3]);
         jpeg_write_scanlines(&c, &row, 1);
     }
     jpeg_finish_compress(&c);
@@ -422,9 +461,10 @@ Bytes EncodePng(const Bytes& rgb) {
 }
 
 #ifdef QUIPIX_HAVE_WEBP
-Bytes EncodeWebP(const Bytes& rgb) {
+Bytes EncodeWebP(const Bytes& rgb, bool lossless) {
     std::uint8_t* out = nullptr;
-    const std::size_t size = WebPEncodeRGB(rgb.data(), kW, kH, kW * 3, 80, &out);
+    const std::size_t size = lossless ? WebPEncodeLosslessRGB(rgb.data(), kW, kH, kW * 3, &out)
+                                      : WebPEncodeRGB(rgb.data(), kW, kH, kW * 3, 80, &out);
     Bytes b(out, out + size);
     WebPFree(out);
     return b;
@@ -468,6 +508,8 @@ const std::map<std::string, File>& Files() {
         const Indexed indexed = ToIndexed(rgb);
         std::map<std::string, File> f;
         f["bmp24"] = {"bmp", "bmp", EncodeBmp24(rgb)};
+        f["bmp32_bitfields"] = {"bmp", "bmp", EncodeBmp32(rgb, false)};
+        f["bmp32_alpha"] = {"bmp", "bmp", EncodeBmp32(rgb, true)};
         f["bmp_rle8"] = {"bmp", "bmp", EncodeBmpRle8(indexed)};
         f["pcx8"] = {"pcx", nullptr, EncodePcx8(indexed)};
         f["pcx24"] = {"pcx", nullptr, EncodePcx24(rgb)};
@@ -477,9 +519,11 @@ const std::map<std::string, File>& Files() {
         f["tif_lzw"] = {"tif", "tiff", EncodeTiffCompressed(rgb, true)};
         f["tif_deflate"] = {"tif", "tiff", EncodeTiffCompressed(rgb, false)};
         f["jpg"] = {"jpg", "jpeg", EncodeJpeg(rgb)};
+        f["jpg4k"] = {"jpg", "jpeg", EncodeJpeg(MakePhoto(3840, 2160), 3840, 2160)};
         f["png"] = {"png", "png", EncodePng(rgb)};
 #ifdef QUIPIX_HAVE_WEBP
-        f["webp"] = {"webp", "webp", EncodeWebP(rgb)};
+        f["webp"] = {"webp", "webp", EncodeWebP(rgb, false)};
+        f["webp_lossless"] = {"webp", "webp", EncodeWebP(rgb, true)};
 #endif
 #ifdef QUIPIX_HAVE_GIF
         f["gif"] = {"gif", "gif", EncodeGif(indexed)};
@@ -525,9 +569,9 @@ void DecodeQt(benchmark::State& state, const std::string& name) {
 }
 
 // The bare libjpeg decode with the reader's settings, rows into one buffer.
-void DecodeBareJpeg(benchmark::State& state) {
-    const Bytes& bytes = Files().at("jpg").bytes;
-    Bytes pixels(std::size_t(kW) * kH * 3);
+void DecodeBareJpeg(benchmark::State& state, const std::string& name) {
+    const Bytes& bytes = Files().at(name).bytes;
+    Bytes pixels;
     for (auto _ : state) {
         jpeg_decompress_struct c{};
         jpeg_error_mgr err{};
@@ -538,10 +582,12 @@ void DecodeBareJpeg(benchmark::State& state) {
         c.dct_method = JDCT_ISLOW;
         c.out_color_space = JCS_EXT_BGR;
         jpeg_start_decompress(&c);
+        const std::size_t stride = std::size_t(c.output_width) * 3;
+        pixels.resize(stride * c.output_height);
         JSAMPROW rows[16];
         while (c.output_scanline < c.output_height) {
             const int n = std::min<int>(16, int(c.output_height - c.output_scanline));
-            for (int i = 0; i < n; ++i) rows[i] = &pixels[std::size_t(c.output_scanline + i) * kW * 3];
+            for (int i = 0; i < n; ++i) rows[i] = &pixels[std::size_t(c.output_scanline + i) * stride];
             jpeg_read_scanlines(&c, rows, JDIMENSION(n));
         }
         jpeg_finish_decompress(&c);
@@ -581,9 +627,77 @@ void DecodeBarePng(benchmark::State& state) {
     }
 }
 
+#ifdef QUIPIX_HAVE_WEBP
+// The bare libwebp decode of the whole file into one blue-green-red buffer.
+void DecodeBareWebP(benchmark::State& state, const std::string& name) {
+    const Bytes& bytes = Files().at(name).bytes;
+    Bytes pixels(std::size_t(kW) * kH * 3);
+    for (auto _ : state) {
+        if (!WebPDecodeBGRInto(bytes.data(), bytes.size(), pixels.data(), pixels.size(), kW * 3)) {
+            state.SkipWithError("libwebp cannot read it");
+            break;
+        }
+        benchmark::DoNotOptimize(pixels.data());
+    }
+}
+#endif
+
+#ifdef QUIPIX_BENCH_LIBTIFF
+// libtiff reading a file from memory.
+struct TiffMemory {
+    const Bytes* bytes;
+    toff_t pos = 0;
+};
+tsize_t TiffRead(thandle_t h, tdata_t out, tsize_t n) {
+    auto* m = static_cast<TiffMemory*>(h);
+    const toff_t left = m->pos < m->bytes->size() ? m->bytes->size() - m->pos : 0;
+    const tsize_t got = tsize_t(std::min<toff_t>(toff_t(n), left));
+    std::memcpy(out, m->bytes->data() + m->pos, std::size_t(got));
+    m->pos += toff_t(got);
+    return got;
+}
+tsize_t TiffWrite(thandle_t, tdata_t, tsize_t) { return 0; }
+toff_t TiffSeek(thandle_t h, toff_t off, int whence) {
+    auto* m = static_cast<TiffMemory*>(h);
+    m->pos = whence == SEEK_SET ? off : whence == SEEK_CUR ? m->pos + off : m->bytes->size() + off;
+    return m->pos;
+}
+int TiffClose(thandle_t) { return 0; }
+toff_t TiffSize(thandle_t h) { return static_cast<TiffMemory*>(h)->bytes->size(); }
+
+// The bare libtiff decode: every strip into one buffer, top row first.
+void DecodeBareTiff(benchmark::State& state, const std::string& name) {
+    const Bytes& bytes = Files().at(name).bytes;
+    Bytes pixels(std::size_t(kW) * kH * 3);
+    TIFFSetWarningHandler(nullptr);
+    for (auto _ : state) {
+        TiffMemory m{&bytes};
+        TIFF* tif = TIFFClientOpen("bench", "rm", &m, TiffRead, TiffWrite, TiffSeek, TiffClose, TiffSize,
+                                   nullptr, nullptr);
+        if (!tif) {
+            state.SkipWithError("libtiff cannot open it");
+            break;
+        }
+        const tstrip_t strips = TIFFNumberOfStrips(tif);
+        std::uint8_t* at = pixels.data();
+        for (tstrip_t i = 0; i < strips; ++i) {
+            const tmsize_t got =
+                TIFFReadEncodedStrip(tif, i, at, tmsize_t(pixels.data() + pixels.size() - at));
+            if (got < 0) {
+                state.SkipWithError("libtiff cannot decode a strip");
+                break;
+            }
+            at += got;
+        }
+        TIFFClose(tif);
+        benchmark::DoNotOptimize(pixels.data());
+    }
+}
+#endif
+
 const bool registered = [] {
-    for (const char* name :
-         {"bmp24", "bmp_rle8", "pcx8", "pcx24", "tga_rle", "ppm", "tif_packbits", "jpg", "png"}) {
+    for (const char* name : {"bmp24", "bmp32_bitfields", "bmp32_alpha", "bmp_rle8", "pcx8", "pcx24",
+                             "tga_rle", "ppm", "tif_packbits", "jpg", "jpg4k", "png"}) {
         const std::string n = name;
         benchmark::RegisterBenchmark(("Decode/" + n + "/quipix").c_str(), [n](benchmark::State& s) {
             DecodeOurs(s, n);
@@ -593,8 +707,23 @@ const bool registered = [] {
                 DecodeQt(s, n);
             })->Unit(benchmark::kMillisecond);
     }
-    benchmark::RegisterBenchmark("Decode/jpg/bare_libjpeg", DecodeBareJpeg)->Unit(benchmark::kMillisecond);
+    for (const std::string n : {"jpg", "jpg4k"})
+        benchmark::RegisterBenchmark(("Decode/" + n + "/bare_libjpeg").c_str(), [n](benchmark::State& s) {
+            DecodeBareJpeg(s, n);
+        })->Unit(benchmark::kMillisecond);
     benchmark::RegisterBenchmark("Decode/png/bare_libpng", DecodeBarePng)->Unit(benchmark::kMillisecond);
+#ifdef QUIPIX_HAVE_WEBP
+    for (const std::string n : {"webp", "webp_lossless"})
+        benchmark::RegisterBenchmark(("Decode/" + n + "/bare_libwebp").c_str(), [n](benchmark::State& s) {
+            DecodeBareWebP(s, n);
+        })->Unit(benchmark::kMillisecond);
+#endif
+#ifdef QUIPIX_BENCH_LIBTIFF
+    for (const std::string n : {"tif_lzw", "tif_deflate"})
+        benchmark::RegisterBenchmark(("Decode/" + n + "/bare_libtiff").c_str(), [n](benchmark::State& s) {
+            DecodeBareTiff(s, n);
+        })->Unit(benchmark::kMillisecond);
+#endif
     return true;
 }();
 
@@ -619,6 +748,7 @@ const bool registeredCompressedTiff = [] {
     std::vector<std::string> names = {"tif_lzw", "tif_deflate"};
 #ifdef QUIPIX_HAVE_WEBP
     names.push_back("webp");
+    names.push_back("webp_lossless");
 #endif
 #ifdef QUIPIX_HAVE_GIF
     names.push_back("gif");

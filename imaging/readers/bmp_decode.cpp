@@ -41,18 +41,65 @@ struct Channel {
 
 }  // namespace
 
-void ReadBitFieldRows(TPGStream& stream, TPixelGraphic& image, const void* sender, int bits,
-                      const std::uint32_t masks[4], PGColor background) {
+namespace {
+
+// The byte of a 32-bit pixel that a mask of eight bits on a byte boundary selects
+// (the masks almost every writer uses), or -1 for any other mask.
+int MaskByte(std::uint32_t mask) {
+    for (int k = 0; k < 4; ++k)
+        if (mask == 0xFFu << (8 * k)) return k;
+    return -1;
+}
+
+// One row of 32-bit pixels whose channels are whole bytes: plain byte moves, which
+// give what the masks give (a full byte needs no shift, no rounding and no clamp).
+template <int B, int G, int R>
+void CopyBytes(const std::uint8_t* in, std::uint8_t* out, int width) {
+    for (int x = 0; x < width; ++x, in += 4, out += 3) {
+        out[0] = in[B];
+        out[1] = in[G];
+        out[2] = in[R];
+    }
+}
+
+void CopyBytes(const std::uint8_t* in, std::uint8_t* out, int width, int b, int g, int r) {
+    if (b == 0 && g == 1 && r == 2) return CopyBytes<0, 1, 2>(in, out, width);
+    for (int x = 0; x < width; ++x, in += 4, out += 3) {
+        out[0] = in[b];
+        out[1] = in[g];
+        out[2] = in[r];
+    }
+}
+
+// One row's pixels with less than full alpha composited over the background.
+void CompositeRow(std::uint8_t* p, const std::uint8_t* alpha, int width, const int back[3]) {
+    for (int x = 0; x < width; ++x, p += 3) {
+        const int k = alpha[x];
+        if (k == 255) continue;
+        for (int c = 0; c < 3; ++c) p[c] = decode::Blend(p[c], back[c], k);
+    }
+}
+
+}  // namespace
+
+void ReadBitFieldRows(TPGStream& stream, TPixelGraphic& image, decode::FreshPicture& fresh,
+                      const void* sender, int bits, const std::uint32_t masks[4], PGColor background) {
     const int width = image.Width();
     const int height = image.Height();
     const bool sixteen = bits == 16;
     const Channel red(masks[0], sixteen), green(masks[1], sixteen), blue(masks[2], sixteen),
         alpha(masks[3], sixteen);
+    const int rb = sixteen ? -1 : MaskByte(masks[0]), gb = sixteen ? -1 : MaskByte(masks[1]),
+              bb = sixteen ? -1 : MaskByte(masks[2]), ab = masks[3] ? MaskByte(masks[3]) : 0;
+    const bool wholeBytes = rb >= 0 && gb >= 0 && bb >= 0 && ab >= 0;
     const std::size_t rowBytes = std::size_t((std::int64_t(bits) * width + 31) / 32 * 4);
     std::vector<std::uint8_t> row(rowBytes);
-    // Alpha is kept apart until the end decides whether it counts; rows the file
-    // lacks count as opaque, so they stay black.
-    std::vector<std::uint8_t> alphas(masks[3] ? std::size_t(width) * std::size_t(height) : 0, 255);
+    const int back[3] = {PGBlue(background), PGGreen(background), PGRed(background)};
+    // Alpha counts once some pixel has any: writers that leave every alpha byte empty
+    // mean an opaque picture. Until then the rows read had none, so at that point
+    // they become the background (alpha 0), and each row after is composited as it
+    // comes. Rows the file lacks stay black.
+    std::vector<std::uint8_t> a(masks[3] ? std::size_t(width) : 0);
     bool anyAlpha = false;
     for (int i = 0; i < height; ++i) {
         // Rows are stored bottom-up in both the file and the buffer.
@@ -60,31 +107,39 @@ void ReadBitFieldRows(TPGStream& stream, TPixelGraphic& image, const void* sende
         if (got == 0) break;
         std::uint8_t* out = image.ScanLine(height - 1 - i);
         const std::uint8_t* in = row.data();
-        std::uint8_t* a = alphas.empty() ? nullptr : &alphas[std::size_t(height - 1 - i) * width];
-        for (int x = 0; x < width; ++x, in += bits / 8, out += 3) {
-            const std::uint32_t v = sixteen ? decode::U16LE(in) : decode::U32LE(in);
-            out[0] = blue(v);
-            out[1] = green(v);
-            out[2] = red(v);
-            if (a) {
-                a[x] = alpha(v);
-                anyAlpha |= a[x] != 0;
+        std::uint8_t any = 0, every = 255;  // some alpha, and all alpha, of the row
+        if (wholeBytes) {
+            CopyBytes(in, out, width, bb, gb, rb);
+            for (std::size_t x = 0; x < a.size(); ++x) {
+                a[x] = in[4 * x + std::size_t(ab)];
+                any |= a[x];
+                every &= a[x];
+            }
+        } else {
+            for (int x = 0; x < width; ++x, in += bits / 8, out += 3) {
+                const std::uint32_t v = sixteen ? decode::U16LE(in) : decode::U32LE(in);
+                out[0] = blue(v);
+                out[1] = green(v);
+                out[2] = red(v);
+                if (!a.empty()) {
+                    a[std::size_t(x)] = alpha(v);
+                    any |= a[std::size_t(x)];
+                    every &= a[std::size_t(x)];
+                }
             }
         }
+        if (!anyAlpha && any) {
+            anyAlpha = true;
+            const std::vector<std::uint8_t> none(std::size_t(width), 0);
+            for (int j = 0; j < i; ++j)
+                CompositeRow(image.ScanLine(height - 1 - j), none.data(), width, back);
+        }
+        if (anyAlpha && every != 255) CompositeRow(image.ScanLine(height - 1 - i), a.data(), width, back);
+        fresh.Written(height - 1 - i);
         if (image.Progress(sender, i, height)) break;
         if (got < rowBytes) break;
     }
-    if (!anyAlpha) return;
-    const int back[3] = {PGBlue(background), PGGreen(background), PGRed(background)};
-    for (int y = 0; y < height; ++y) {
-        std::uint8_t* p = image.ScanLine(y);
-        const std::uint8_t* a = &alphas[std::size_t(y) * width];
-        for (int x = 0; x < width; ++x, p += 3) {
-            const int k = a[x];
-            if (k == 255) continue;
-            for (int c = 0; c < 3; ++c) p[c] = decode::Blend(p[c], back[c], k);
-        }
-    }
+    fresh.Finish();
 }
 
 namespace {

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "imaging/pixel_graphic.h"
+#include "imaging/readers/decode_support.h"
 #include "imaging/stream.h"
 
 namespace quipix::bmp {
@@ -17,9 +18,9 @@ namespace quipix::bmp {
 // into a 24-bit image whose size is already set. With an alpha mask the pixels are
 // composited over background, unless every alpha value is 0: writers that leave the
 // alpha bytes empty mean an opaque picture. A file that ends early leaves the
-// remaining rows black.
-void ReadBitFieldRows(TPGStream& stream, TPixelGraphic& image, const void* sender, int bits,
-                      const std::uint32_t masks[4], PGColor background);
+// remaining rows black. The picture was sized through fresh, which this finishes.
+void ReadBitFieldRows(TPGStream& stream, TPixelGraphic& image, decode::FreshPicture& fresh,
+                      const void* sender, int bits, const std::uint32_t masks[4], PGColor background);
 
 // RLE8 (rle4 false) or RLE4 data into an 8- or 4-bit image whose size is set.
 void DecodeRle(std::span<const std::uint8_t> data, bool rle4, TPixelGraphic& image, const void* sender);

@@ -12,6 +12,7 @@
 #include <algorithm>
 #include <climits>
 #include <cstring>
+#include <optional>
 #include <vector>
 
 #include "imaging/exceptions.h"
@@ -74,13 +75,13 @@ InfoHeader ParseInfo(const std::uint8_t (&b)[kMaxHeaderSize], std::uint32_t size
 }
 
 void CheckCore(const CoreHeader& h) {
-    if (h.planes != 1) bmp::Raise(GetPGLangStr(7, "BitmapCoreHeader.bcPlanes"));
+    if (h.planes != 1) bmp::Raise(GetPGLangStr(msg::Invalid, "BitmapCoreHeader.bcPlanes"));
     if (h.bitCount != 1 && h.bitCount != 4 && h.bitCount != 8 && h.bitCount != 24)
-        bmp::Raise(GetPGLangStr(7, "BitmapCoreHeader.bcBitCount"));
+        bmp::Raise(GetPGLangStr(msg::Invalid, "BitmapCoreHeader.bcBitCount"));
 }
 
 void CheckInfo(const InfoHeader& h) {
-    if (h.planes != 1) bmp::Raise(GetPGLangStr(7, "BitmapInfoHeader.biPlanes"));
+    if (h.planes != 1) bmp::Raise(GetPGLangStr(msg::Invalid, "BitmapInfoHeader.biPlanes"));
     switch (h.bitCount) {
     case 1:
     case 4:
@@ -90,13 +91,13 @@ void CheckInfo(const InfoHeader& h) {
     case 32:
         break;
     default:
-        bmp::Raise(GetPGLangStr(7, "BitmapInfoHeader.biBitCount"));
+        bmp::Raise(GetPGLangStr(msg::Invalid, "BitmapInfoHeader.biBitCount"));
     }
     const bool ok = h.compression == kRGB ||
                     (h.compression == kBitFields && !h.os2 && (h.bitCount == 16 || h.bitCount == 32)) ||
                     (h.compression == kRLE4 && h.bitCount == 4 && h.height >= 0) ||
                     (h.compression == kRLE8 && h.bitCount == 8 && h.height >= 0);
-    if (!ok) bmp::Raise(GetPGLangStr(7, "BitmapInfoHeader.biCompression"));
+    if (!ok) bmp::Raise(GetPGLangStr(msg::Invalid, "BitmapInfoHeader.biCompression"));
 }
 
 // Reads the file header and peeks at the size of the info header behind it.
@@ -108,7 +109,8 @@ std::uint32_t ReadFileHeader(TPGStream& stream, std::uint32_t& offBits) {
     const std::size_t got = decode::ReadPadded(stream, sz, sizeof sz);
     stream.Seek(stream.Position() - std::int64_t(got));
     const std::uint32_t size = U32LE(sz);
-    if (!AcceptedHeaderSize(size)) bmp::Raise(GetPGLangStr(27, "BitmapInfoHeader/BitmapCoreHeader"));
+    if (!AcceptedHeaderSize(size))
+        bmp::Raise(GetPGLangStr(msg::InvalidSizeOf, "BitmapInfoHeader/BitmapCoreHeader"));
     return size;
 }
 
@@ -119,9 +121,9 @@ void CheckSize(std::int64_t width, std::int64_t height, TPGPixelFormat format, s
     case decode::SizeVerdict::Ok:
         return;
     case decode::SizeVerdict::TooLarge:
-        bmp::Raise(GetPGLangStr(41, "Image size"));
+        bmp::Raise(GetPGLangStr(msg::OutOfRange, "Image size"));
     case decode::SizeVerdict::TooLittleData:
-        bmp::Raise(GetPGLangStr(32));
+        bmp::Raise(GetPGLangStr(msg::UnexpectedEndOfFile));
     }
 }
 
@@ -134,7 +136,7 @@ public:
     }
 
     void ReadImage(TPGStream& stream, TPixelGraphic& image, int index) override {
-        if (index != 0) bmp::Raise(GetPGLangStr(7, "Index"));
+        if (index != 0) bmp::Raise(GetPGLangStr(msg::Invalid, "Index"));
         const std::int64_t start = stream.Position();
         std::uint32_t offBits = 0;
         const std::uint32_t headerSize = ReadFileHeader(stream, offBits);
@@ -147,7 +149,7 @@ public:
     }
 
     TImageInfo GetImageInfo(TPGStream& stream, int index) override {
-        if (index != 0) bmp::Raise(GetPGLangStr(20, "Index"));
+        if (index != 0) bmp::Raise(GetPGLangStr(msg::InvalidValueFor, "Index"));
         std::uint32_t offBits = 0;
         TImageInfo info;
         int bits = 0;
@@ -233,14 +235,14 @@ private:
     void ReadInfo(TPGStream& stream, TPixelGraphic& image) {
         const InfoHeader h = ReadInfoHeader(stream);
         CheckInfo(h);
-        if (h.height == INT_MIN) bmp::Raise(GetPGLangStr(7, "BitmapInfoHeader.biHeight"));
+        if (h.height == INT_MIN) bmp::Raise(GetPGLangStr(msg::Invalid, "BitmapInfoHeader.biHeight"));
         const int height = h.height < 0 ? -h.height : h.height;
         const int bits = h.bitCount;
         const bool rle = h.compression == kRLE8 || h.compression == kRLE4;
         const TPGPixelFormat format = bits > 8 ? pgpf24Bit : PixelFormatFromBitCount(bits);
         const int capacity = PaletteCapacity(format);
         if (bits <= 8 && h.clrUsed > std::uint32_t(capacity))
-            bmp::Raise(GetPGLangStr(7, "BitmapInfoHeader.biClrUsed"));
+            bmp::Raise(GetPGLangStr(msg::Invalid, "BitmapInfoHeader.biClrUsed"));
 
         // Fewest bytes the pixels fit in: full rows, or two RLE bytes per 255 pixels.
         const std::int64_t pixels = std::int64_t(h.width) * height;
@@ -248,7 +250,12 @@ private:
         CheckSize(h.width, height, format, rle ? pixels / 128 : decode::SaturatingMul(fileRow, height),
                   stream.Remaining());
 
-        image.SetSize(h.width, height, format);
+        // Bit-field rows are converted whole, so their picture need not be cleared.
+        std::optional<decode::FreshPicture> fresh;
+        if (bits == 16 || bits == 32)
+            fresh.emplace(image, h.width, height, format, std::size_t(h.width) * 3);
+        else
+            image.SetSize(h.width, height, format);
         std::uint32_t masks[4] = {0, 0, 0, 0};
         if (bits > 8) {
             image.SetPaletteIdent(pTrueColor);
@@ -281,7 +288,7 @@ private:
         if (image.Empty()) return;
 
         if (bits == 16 || bits == 32) {
-            bmp::ReadBitFieldRows(stream, image, this, bits, masks, image.BackGroundColor());
+            bmp::ReadBitFieldRows(stream, image, *fresh, this, bits, masks, image.BackGroundColor());
         } else if (rle) {
             // The data is held in memory once; never more than the stream still has.
             const std::int64_t n = std::min<std::int64_t>(h.sizeImage, stream.Remaining());

@@ -104,6 +104,35 @@ enum class SizeVerdict { Ok, TooLarge, TooLittleData };
 SizeVerdict CheckPictureSize(std::int64_t width, std::int64_t height, TPGPixelFormat format,
                              std::int64_t minEncodedBytes, std::int64_t available);
 
+// Sizes a picture for a reader that writes its rows itself, without clearing the
+// pixels first (SetSizeUncleared). When this ends, normally or by an exception, every
+// row not marked written is cleared, and so is the padding after the rowBytes bytes
+// of every row marked: the picture is then exactly what SetSize and the same writes
+// would have left. A row must be marked only once all its rowBytes bytes are defined.
+class FreshPicture {
+public:
+    FreshPicture(TPixelGraphic& image, int width, int height, TPGPixelFormat format, std::size_t rowBytes);
+    ~FreshPicture();
+    FreshPicture(const FreshPicture&) = delete;
+    FreshPicture& operator=(const FreshPicture&) = delete;
+
+    void Written(int y) {
+        if (!finished_) written_[std::size_t(y)] = 1;
+    }
+    // Clears now what the destructor would (once): for a reader that goes on to
+    // work on the whole picture, or that must finish before its progress ends.
+    void Finish();
+
+private:
+    TPixelGraphic& image_;
+    std::size_t rowBytes_;
+    std::vector<std::uint8_t> written_;  // per row, top row first
+    bool finished_ = false;
+};
+
+// Red, green, blue pixels to blue, green, red; in and out must not overlap.
+void SwapRedBlue(const std::uint8_t* in, std::uint8_t* out, std::size_t pixels);
+
 // 2^bits in decimal, as shown in the colour-count text.
 std::string Pow2Text(int bits);
 

@@ -44,9 +44,10 @@ struct Session {
     // data, or giflib's text.
     [[noreturn]] void Fail(int error) const {
         if (pending) std::rethrow_exception(pending);
-        if (error == D_GIF_ERR_READ_FAILED || error == D_GIF_ERR_EOF_TOO_SOON) Raise(GetPGLangStr(32));
+        if (error == D_GIF_ERR_READ_FAILED || error == D_GIF_ERR_EOF_TOO_SOON)
+            Raise(GetPGLangStr(msg::UnexpectedEndOfFile));
         const char* text = GifErrorString(error);
-        Raise(text ? text : GetPGLangStr(31, "GIF decoding"));
+        Raise(text ? text : GetPGLangStr(msg::Failed, "GIF decoding"));
     }
     [[noreturn]] void Fail() const { Fail(gif ? gif->Error : D_GIF_ERR_READ_FAILED); }
 };
@@ -75,7 +76,7 @@ int ReadUpToFirstImage(Session& s) {
     for (;;) {
         GifRecordType type;
         if (DGifGetRecordType(s.gif, &type) == GIF_ERROR) s.Fail();
-        if (type == TERMINATE_RECORD_TYPE) Raise(GetPGLangStr(16, "File"));
+        if (type == TERMINATE_RECORD_TYPE) Raise(GetPGLangStr(msg::IsEmpty, "File"));
         if (type == IMAGE_DESC_RECORD_TYPE) {
             if (DGifGetImageDesc(s.gif) == GIF_ERROR) s.Fail();
             return transparent;
@@ -135,19 +136,19 @@ void ReadGif(TPGStream& stream, TPixelGraphic& image, const void* sender) {
     const int transparent = ReadUpToFirstImage(s);
     const GifImageDesc& d = s.gif->Image;
     const ColorMapObject* map = FrameColorMap(s.gif);
-    if (!map || map->ColorCount <= 0 || !map->Colors) Raise(GetPGLangStr(2));
+    if (!map || map->ColorCount <= 0 || !map->Colors) Raise(GetPGLangStr(msg::NoPalette));
     const int width = std::max(s.gif->SWidth, d.Left + d.Width);
     const int height = std::max(s.gif->SHeight, d.Top + d.Height);
-    if (width <= 0 || height <= 0) Raise(GetPGLangStr(35));
+    if (width <= 0 || height <= 0) Raise(GetPGLangStr(msg::WidthOrHeightZero));
     // LZW at its best turns a 12-bit code into a string of about 4096 pixels.
     switch (decode::CheckPictureSize(width, height, pgpf8Bit, std::int64_t(width) * height / 2731,
                                      stream.Remaining())) {
     case decode::SizeVerdict::Ok:
         break;
     case decode::SizeVerdict::TooLarge:
-        Raise(GetPGLangStr(41, "Image size"));
+        Raise(GetPGLangStr(msg::OutOfRange, "Image size"));
     case decode::SizeVerdict::TooLittleData:
-        Raise(GetPGLangStr(32));
+        Raise(GetPGLangStr(msg::UnexpectedEndOfFile));
     }
 
     image.SetSize(width, height, pgpf8Bit);
@@ -183,13 +184,13 @@ public:
     }
 
     void ReadImage(TPGStream& stream, TPixelGraphic& image, int index) override {
-        if (index != 0) Raise(GetPGLangStr(7, "Index"));
+        if (index != 0) Raise(GetPGLangStr(msg::Invalid, "Index"));
         image.Gamma = PGDisplayGamma;
         ReadGif(stream, image, this);
     }
 
     TImageInfo GetImageInfo(TPGStream& stream, int index) override {
-        if (index != 0) Raise(GetPGLangStr(20, "Index"));
+        if (index != 0) Raise(GetPGLangStr(msg::InvalidValueFor, "Index"));
         char version[6] = {};
         const std::int64_t start = stream.Position();
         decode::ReadPadded(stream, version, sizeof version);

@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <exception>
+#include <optional>
 #include <string>
 
 #include <jerror.h>
@@ -17,6 +18,7 @@
 #include "imaging/exceptions.h"
 #include "imaging/messages.h"
 #include "imaging/orientation.h"
+#include "imaging/readers/decode_support.h"
 #include "imaging/readers/readers.h"
 
 namespace quipix {
@@ -48,6 +50,8 @@ struct Session {
     // An exception from our own code called by the decoder (a raised warning, a
     // failing stream), rethrown once the decoder frames are left.
     std::exception_ptr pending;
+    // The picture, sized without clearing: the decoder writes every row whole.
+    std::optional<decode::FreshPicture> fresh;
     JOCTET buffer[kInputBufferSize];
 
     Session(TPGStream& s, TPGWarningAction a) : stream(&s), action(a) {}
@@ -201,7 +205,7 @@ Outcome Decode(Session& s, TPixelGraphic& image, const void* sender, bool fastDC
     if (PixelStride(width, format) * height > kMaxPixelBytes) return Outcome::TooLarge;
 
     jpeg_start_decompress(&c);
-    image.SetSize(width, height, format);
+    s.fresh.emplace(image, width, height, format, std::size_t(width) * std::size_t(c.output_components));
     if (format == pgpf8Bit) image.SetPaletteIdent(pGray256);
     s.progressStarted = true;
     image.ProgressStart();
@@ -215,6 +219,8 @@ Outcome Decode(Session& s, TPixelGraphic& image, const void* sender, bool fastDC
         for (int i = 0; i < count; ++i) rows[i] = image.ScanLine(first + i);
         const int got = int(jpeg_read_scanlines(&c, rows, JDIMENSION(count)));
         if (got <= 0) return Outcome::DecoderFailed;  // cannot happen: our source never suspends
+        // A call that fails writes no row: the library decodes before it emits.
+        for (int i = 0; i < got; ++i) s.fresh->Written(first + i);
         for (int i = 1; i <= got; ++i)
             if (image.Progress(sender, first + i, height)) return Outcome::Aborted;
     }
@@ -228,11 +234,11 @@ Outcome Decode(Session& s, TPixelGraphic& image, const void* sender, bool fastDC
     if (s.pending) std::rethrow_exception(s.pending);
     switch (outcome) {
     case Outcome::Unsupported:
-        Raise(GetPGLangStr(30));
+        Raise(GetPGLangStr(msg::NotSupportedSubformat));
     case Outcome::TooLarge:
-        Raise(GetPGLangStr(41, "Image size"));
+        Raise(GetPGLangStr(msg::OutOfRange, "Image size"));
     case Outcome::TooManyScans:
-        Raise(GetPGLangStr(41, "Scan count"));
+        Raise(GetPGLangStr(msg::OutOfRange, "Scan count"));
     default:
         Raise(s.message);
     }
@@ -248,23 +254,25 @@ public:
     }
 
     void ReadImage(TPGStream& stream, TPixelGraphic& image, int index) override {
-        if (index != 0) Raise(GetPGLangStr(7, "Index"));
+        if (index != 0) Raise(GetPGLangStr(msg::Invalid, "Index"));
         image.Gamma = PGDisplayGamma;  // JPEG pixels are never gamma-corrected
         Session s(stream, image.ReadWarningAction);
         Outcome outcome;
         try {
             outcome = Decode(s, image, this, image.FastDCT);
         } catch (...) {
+            if (s.fresh) s.fresh->Finish();
             if (s.progressStarted) image.ProgressEnd();
             throw;
         }
+        if (s.fresh) s.fresh->Finish();
         if (s.progressStarted) image.ProgressEnd();
         if (outcome != Outcome::Ok && outcome != Outcome::Aborted) RaiseFailure(s, outcome);
         ApplyOrientation(image, s.orientation);
     }
 
     TImageInfo GetImageInfo(TPGStream& stream, int index) override {
-        if (index != 0) Raise(GetPGLangStr(20, "Index"));
+        if (index != 0) Raise(GetPGLangStr(msg::InvalidValueFor, "Index"));
         // There is no picture whose warning action could apply.
         Session s(stream, pgwaIgnore);
         const Outcome outcome = ReadHeader(s);

@@ -28,7 +28,7 @@ struct Header {
 
 Header ReadHeader(TPGStream& stream) {
     std::uint8_t b[kHeaderSize];
-    if (stream.Read(b, sizeof b) != sizeof b) Raise(GetPGLangStr(32));
+    if (stream.Read(b, sizeof b) != sizeof b) Raise(GetPGLangStr(msg::UnexpectedEndOfFile));
     Header h;
     h.version = b[1];
     h.bitsPerPixel = b[3];
@@ -41,7 +41,7 @@ Header ReadHeader(TPGStream& stream) {
     h.planes = b[65];
     h.bytesPerLine = decode::U16LE(b + 66);
     h.paletteInfo = decode::U16LE(b + 68);
-    if (h.paletteInfo != 1 || h.reserved != 0) Raise(GetPGLangStr(33));
+    if (h.paletteInfo != 1 || h.reserved != 0) Raise(GetPGLangStr(msg::UnknownSubformat));
     return h;
 }
 
@@ -50,7 +50,7 @@ TPGPixelFormat FormatOf(const Header& h) {
     if (h.bitsPerPixel == 1 && h.planes == 4) return pgpf4Bit;
     if (h.bitsPerPixel == 8 && h.planes == 1) return pgpf8Bit;
     if (h.bitsPerPixel == 8 && h.planes == 3) return pgpf24Bit;
-    Raise(GetPGLangStr(33));
+    Raise(GetPGLangStr(msg::UnknownSubformat));
 }
 
 class PCXReader : public TFileFormatReader {
@@ -60,7 +60,7 @@ public:
     bool IsSignature(std::span<const std::uint8_t> h) const override { return !h.empty() && h[0] == 0x0A; }
 
     void ReadImage(TPGStream& stream, TPixelGraphic& image, int index) override {
-        if (index != 0) Raise(GetPGLangStr(7, "Index"));
+        if (index != 0) Raise(GetPGLangStr(msg::Invalid, "Index"));
         image.Gamma = PGDisplayGamma;
         const Header h = ReadHeader(stream);
         image.SetHeight(0);
@@ -74,16 +74,16 @@ public:
         if (width > 0 && height > 0) {
             // A line shorter than the picture's row would leave pixels without data.
             const int needed = h.bitsPerPixel == 1 ? (width + 7) / 8 : width;
-            if (h.bytesPerLine < needed) Raise(GetPGLangStr(20, "BytesPerLine"));
+            if (h.bytesPerLine < needed) Raise(GetPGLangStr(msg::InvalidValueFor, "BytesPerLine"));
             // Two bytes encode at most 63 line bytes.
             const std::int64_t minEncoded = std::int64_t(lineLen) * height * 2 / 63;
             switch (decode::CheckPictureSize(width, height, format, minEncoded, stream.Remaining())) {
             case decode::SizeVerdict::Ok:
                 break;
             case decode::SizeVerdict::TooLarge:
-                Raise(GetPGLangStr(41, "Image size"));
+                Raise(GetPGLangStr(msg::OutOfRange, "Image size"));
             case decode::SizeVerdict::TooLittleData:
-                Raise(GetPGLangStr(32));
+                Raise(GetPGLangStr(msg::UnexpectedEndOfFile));
             }
         }
         image.SetWidth(width);
@@ -91,7 +91,7 @@ public:
         if (image.Empty()) return;
 
         std::vector<std::uint8_t> line(static_cast<std::size_t>(lineLen));
-        decode::ByteSource source(stream, 1024, RaiseFull, "PCX: " + GetPGLangStr(32));
+        decode::ByteSource source(stream, 1024, RaiseFull, "PCX: " + GetPGLangStr(msg::UnexpectedEndOfFile));
         decode::ProgressScope progress(image);
         for (int y = 0; y < height; ++y) {
             DecodeLine(source, line);
@@ -101,7 +101,7 @@ public:
     }
 
     TImageInfo GetImageInfo(TPGStream& stream, int index) override {
-        if (index != 0) Raise(GetPGLangStr(20, "Index"));
+        if (index != 0) Raise(GetPGLangStr(msg::InvalidValueFor, "Index"));
         const Header h = ReadHeader(stream);
         TImageInfo info;
         info.Count = 1;
@@ -151,12 +151,12 @@ private:
             std::uint8_t marker = 0;
             if (stream.Read(&marker, 1) != 1 || marker != 12) {
                 stream.Seek(back);
-                Raise(GetPGLangStr(33));
+                Raise(GetPGLangStr(msg::UnknownSubformat));
             }
             std::uint8_t table[768];
             const bool complete = stream.Read(table, sizeof table) == sizeof table;
             stream.Seek(back);
-            if (!complete) Raise(GetPGLangStr(32));
+            if (!complete) Raise(GetPGLangStr(msg::UnexpectedEndOfFile));
             image.SetPaletteCount(256);
             for (int i = 0; i < 256; ++i)
                 image.SetPaletteEntries(i, PGRGB(table[i * 3], table[i * 3 + 1], table[i * 3 + 2]));

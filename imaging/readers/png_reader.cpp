@@ -8,10 +8,15 @@
 // Transparency is composited by the library (over the file's background colour, or
 // else over the picture's own), 16-bit samples keep their high byte, colour rows
 // arrive blue-green-red, and 2-bit rows are widened to the 4-bit format afterwards.
+//
+// The library's memory goes through our allocator, which counts what it holds, so
+// the tests can see the most one read needed.
 #include <csetjmp>
 #include <cstdint>
+#include <cstdlib>
 #include <cstring>
 #include <exception>
+#include <optional>
 #include <string>
 
 #include <png.h>
@@ -42,6 +47,8 @@ enum class Outcome {
     TooLittleData
 };
 
+thread_local std::size_t gLastPeakBytes = 0;
+
 struct Session {
     png_structp png = nullptr;
     png_infop info = nullptr;
@@ -54,13 +61,86 @@ struct Session {
     // failing stream), rethrown once the decoder frames are left.
     std::exception_ptr pending;
 
+    // A chunk kind set to be skipped for the one oversized chunk (SkipOversizedChunk),
+    // 0 when none.
+    png_uint_32 skipped = 0;
+    // The picture, sized without clearing when every row is written whole (not
+    // interlaced, whole bytes per sample).
+    std::optional<decode::FreshPicture> fresh;
+    // Bytes the library holds now, and the most it held during this read.
+    std::size_t heldBytes = 0, peakBytes = 0;
+
     Session(TPGStream& s, TPGWarningAction a) : stream(&s), action(a) {}
     ~Session() {
         if (png) png_destroy_read_struct(&png, info ? &info : nullptr, nullptr);
+        gLastPeakBytes = peakBytes;
     }
     Session(const Session&) = delete;
     Session& operator=(const Session&) = delete;
 };
+
+// Every block carries its size in front, so that the free function can count it.
+constexpr std::size_t kBlockHeader = alignof(std::max_align_t);
+
+png_voidp Allocate(png_structp png, png_alloc_size_t size) {
+    Session& s = *static_cast<Session*>(png_get_mem_ptr(png));
+    if (size > SIZE_MAX - kBlockHeader) return nullptr;
+    auto* block = static_cast<unsigned char*>(std::malloc(kBlockHeader + size));
+    if (!block) return nullptr;
+    std::memcpy(block, &size, sizeof size);
+    s.heldBytes += size;
+    if (s.heldBytes > s.peakBytes) s.peakBytes = s.heldBytes;
+    return block + kBlockHeader;
+}
+
+void Release(png_structp png, png_voidp p) {
+    if (!p) return;
+    Session& s = *static_cast<Session*>(png_get_mem_ptr(png));
+    unsigned char* block = static_cast<unsigned char*>(p) - kBlockHeader;
+    std::size_t size;
+    std::memcpy(&size, block, sizeof size);
+    s.heldBytes -= size;
+    std::free(block);
+}
+
+// The kinds of chunk the library reads whole into one buffer of the declared length.
+// None of them changes the picture.
+bool ReadWhole(png_uint_32 type) {
+    constexpr auto kind = [](const char* n) {
+        return png_uint_32(n[0]) << 24 | png_uint_32(n[1]) << 16 | png_uint_32(n[2]) << 8 | png_uint_32(n[3]);
+    };
+    for (const char* n : {"tEXt", "zTXt", "iTXt", "sPLT", "pCAL", "sCAL", "eXIf"})
+        if (type == kind(n)) return true;
+    return false;
+}
+
+void ChunkName(png_uint_32 type, png_byte name[5]) {
+    for (int i = 0; i < 4; ++i) name[i] = png_byte(type >> (24 - 8 * i));
+    name[4] = 0;
+}
+
+// A chunk longer than the chunk limit is only a benign error to the library, a
+// warning here, after which it would still allocate the whole declared length (1.5
+// GB from a 41-byte file) for the kinds it reads whole. Once the warning has been let
+// through, such a chunk is skipped unread instead. Runs while the chunk's header is
+// being read, before the library picks the chunk's handler.
+void SkipOversizedChunk(Session& s) {
+    if ((png_get_io_state(s.png) & PNG_IO_MASK_LOC) != PNG_IO_CHUNK_HDR) return;
+    const png_uint_32 type = png_get_io_chunk_type(s.png);
+    if (!ReadWhole(type)) return;
+    png_byte name[5];
+    ChunkName(type, name);
+    png_set_keep_unknown_chunks(s.png, PNG_HANDLE_CHUNK_NEVER, name, 1);
+    s.skipped = type;
+}
+
+// The next chunk of the skipped kind is read as usual again.
+void EndSkip(Session& s) {
+    png_byte name[5];
+    ChunkName(s.skipped, name);
+    png_set_keep_unknown_chunks(s.png, PNG_HANDLE_CHUNK_AS_DEFAULT, name, 1);
+    s.skipped = 0;
+}
 
 [[noreturn]] void OnError(png_structp png, png_const_charp text) {
     Session& s = *static_cast<Session*>(png_get_error_ptr(png));
@@ -70,7 +150,10 @@ struct Session {
 
 void OnWarning(png_structp png, png_const_charp text) {
     Session& s = *static_cast<Session*>(png_get_error_ptr(png));
-    if (s.action == pgwaIgnore) return;
+    if (s.action == pgwaIgnore) {
+        SkipOversizedChunk(s);
+        return;
+    }
     bool failed = false;
     try {
         HandleReadWarning(s.action, "PNG Warning", "PNG: ", text ? text : "",
@@ -80,10 +163,12 @@ void OnWarning(png_structp png, png_const_charp text) {
         failed = true;
     }
     if (failed) std::longjmp(s.jump, 1);
+    SkipOversizedChunk(s);
 }
 
 void ReadData(png_structp png, png_bytep data, png_size_t length) {
     Session& s = *static_cast<Session*>(png_get_io_ptr(png));
+    if (s.skipped && (png_get_io_state(png) & PNG_IO_MASK_LOC) == PNG_IO_CHUNK_HDR) EndSkip(s);
     std::size_t got = 0;
     bool failed = false;
     try {
@@ -102,7 +187,7 @@ void ReadData(png_structp png, png_bytep data, png_size_t length) {
 // Creates the decoder and reads the chunks up to the image data. Runs inside the
 // caller's setjmp scope.
 Outcome StartSession(Session& s) {
-    s.png = png_create_read_struct(PNG_LIBPNG_VER_STRING, &s, OnError, OnWarning);
+    s.png = png_create_read_struct_2(PNG_LIBPNG_VER_STRING, &s, OnError, OnWarning, &s, Allocate, Release);
     if (!s.png) return Outcome::CreateReadFailed;
     s.info = png_create_info_struct(s.png);
     if (!s.info) return Outcome::CreateInfoFailed;
@@ -175,6 +260,109 @@ void Expand2To4(std::uint8_t* row, int width) {
     }
 }
 
+// What the header tells, as the library reports it.
+struct Header {
+    int width, height, depth, colorType, channels;
+};
+
+TPGPixelFormat FormatOf(const Header& h) {
+    if (h.channels > 2) return pgpf24Bit;
+    if (h.depth == 1) return pgpf1Bit;
+    if (h.depth == 2 || h.depth == 4) return pgpf4Bit;
+    return pgpf8Bit;
+}
+
+// Deflate packs at most about 1032 bytes into one, so a file far shorter than that
+// share of its scanlines was cut or crafted: refusing it here keeps a preview that
+// ignores warnings from allocating a picture the file cannot fill.
+Outcome CheckSize(const Header& h, TPGPixelFormat format, std::int64_t available) {
+    if (h.width <= 0 || h.height <= 0) return Outcome::Unsupported;
+    const std::int64_t scanlineBytes =
+        (std::int64_t(h.width) * h.channels * h.depth + 7) / 8 * h.height + h.height;
+    switch (decode::CheckPictureSize(h.width, h.height, format, scanlineBytes / 1032, available)) {
+    case decode::SizeVerdict::Ok:
+        return Outcome::Ok;
+    case decode::SizeVerdict::TooLarge:
+        return Outcome::TooLarge;
+    case decode::SizeVerdict::TooLittleData:
+        break;
+    }
+    return Outcome::TooLittleData;
+}
+
+// Asks the library to composite transparency: over the file's background chunk when
+// there is one (true, with its colour in fileBack), else over the picture's own
+// background colour.
+bool SetUpBackground(png_structp png, png_infop info, const Header& h, const TPixelGraphic& image,
+                     png_color_16& fileBack) {
+    const bool transparent = png_get_valid(png, info, PNG_INFO_tRNS) || (h.colorType & PNG_COLOR_MASK_ALPHA);
+    if (!transparent) return false;
+    png_color_16p chunk = nullptr;
+    if (png_get_bKGD(png, info, &chunk) && chunk) {
+        fileBack = *chunk;  // a copy: the library rewrites its own after the update
+        png_color_16 back = fileBack;
+        if (h.depth == 16) {
+            back.red = png_uint_16(back.red >> 8);
+            back.green = png_uint_16(back.green >> 8);
+            back.blue = png_uint_16(back.blue >> 8);
+            back.gray = png_uint_16(back.gray >> 8);
+        }
+        png_set_background(png, &back, PNG_BACKGROUND_GAMMA_FILE, 0, 1.0);
+        return true;
+    }
+    png_color_16 back = BackgroundInFileFormat(image.BackGroundColor(), h.colorType, h.depth);
+    png_set_background(png, &back, PNG_BACKGROUND_GAMMA_SCREEN, 0, 1.0);
+    return false;
+}
+
+// The file's palette, or the grey palette of its depth. Runs after the update: the
+// library has composited the transparent palette entries by then.
+void SetUpPalette(png_structp png, png_infop info, const Header& h, TPGPixelFormat format,
+                  TPixelGraphic& image) {
+    if (h.colorType == PNG_COLOR_TYPE_PALETTE) {
+        png_colorp palette = nullptr;
+        int count = 0;
+        if (png_get_PLTE(png, info, &palette, &count) && palette) {
+            const int capacity = PaletteCapacity(format);
+            if (count > capacity) count = capacity;
+            image.SetPaletteCount(count);
+            for (int i = 0; i < count; ++i)
+                image.SetPaletteEntries(i, PGRGB(palette[i].red, palette[i].green, palette[i].blue));
+        }
+    } else if (!(h.colorType & PNG_COLOR_MASK_COLOR)) {
+        image.SetPaletteIdent(h.depth == 1   ? pBlackWhite
+                              : h.depth == 2 ? pGray4
+                              : h.depth == 4 ? pGray16
+                                             : pGray256);
+    }
+}
+
+// Every row of every pass straight into the picture's rows, with progress.
+Outcome ReadRows(Session& s, TPixelGraphic& image, const Header& h, int passes, const void* sender) {
+    s.progressStarted = true;
+    image.ProgressStart();
+    const int steps = passes * h.height;
+    bool aborted = false;
+    for (int pass = 0; pass < passes && !aborted; ++pass) {
+        for (int y = 0; y < h.height; ++y) {
+            png_read_row(s.png, image.ScanLine(y), nullptr);
+            if (s.fresh) s.fresh->Written(y);
+            if (image.Progress(sender, pass * h.height + y + 1, steps)) {
+                aborted = true;
+                break;
+            }
+        }
+    }
+    if (s.fresh) s.fresh->Finish();
+    if (h.depth == 2)
+        for (int y = 0; y < h.height; ++y) Expand2To4(image.ScanLine(y), h.width);
+    if (aborted) return Outcome::Aborted;
+    png_read_end(s.png, nullptr);
+    return Outcome::Ok;
+}
+
+// The whole read. The helpers it calls run inside its setjmp scope and hold nothing
+// with a destructor.
 Outcome Decode(Session& s, TPixelGraphic& image, const void* sender) {
     if (setjmp(s.jump)) return Outcome::DecoderFailed;
     const Outcome started = StartSession(s);
@@ -182,56 +370,14 @@ Outcome Decode(Session& s, TPixelGraphic& image, const void* sender) {
     png_structp png = s.png;
     png_infop info = s.info;
 
-    const int width = int(png_get_image_width(png, info));
-    const int height = int(png_get_image_height(png, info));
-    const int depth = png_get_bit_depth(png, info);
-    const int colorType = png_get_color_type(png, info);
-    const int channels = png_get_channels(png, info);
+    const Header h{int(png_get_image_width(png, info)), int(png_get_image_height(png, info)),
+                   png_get_bit_depth(png, info), png_get_color_type(png, info), png_get_channels(png, info)};
+    const TPGPixelFormat format = FormatOf(h);
+    const Outcome sized = CheckSize(h, format, s.stream->Remaining());
+    if (sized != Outcome::Ok) return sized;
 
-    TPGPixelFormat format;
-    if (channels > 2)
-        format = pgpf24Bit;
-    else if (depth == 1)
-        format = pgpf1Bit;
-    else if (depth == 2 || depth == 4)
-        format = pgpf4Bit;
-    else
-        format = pgpf8Bit;
-    if (width <= 0 || height <= 0) return Outcome::Unsupported;
-    // Deflate packs at most about 1032 bytes into one, so a file far shorter than
-    // that share of its scanlines was cut or crafted: refusing it here keeps a
-    // preview that ignores warnings from allocating a picture the file cannot fill.
-    const std::int64_t scanlineBytes = (std::int64_t(width) * channels * depth + 7) / 8 * height + height;
-    switch (decode::CheckPictureSize(width, height, format, scanlineBytes / 1032, s.stream->Remaining())) {
-    case decode::SizeVerdict::Ok:
-        break;
-    case decode::SizeVerdict::TooLarge:
-        return Outcome::TooLarge;
-    case decode::SizeVerdict::TooLittleData:
-        return Outcome::TooLittleData;
-    }
-
-    const bool transparent = png_get_valid(png, info, PNG_INFO_tRNS) || (colorType & PNG_COLOR_MASK_ALPHA);
-    png_color_16p fileBackChunk = nullptr;
-    png_color_16 fileBack{};  // a copy: the library rewrites its own after the update
-    bool useFileBack = false;
-    if (transparent) {
-        if (png_get_bKGD(png, info, &fileBackChunk) && fileBackChunk) {
-            fileBack = *fileBackChunk;
-            png_color_16 back = fileBack;
-            if (depth == 16) {
-                back.red = png_uint_16(back.red >> 8);
-                back.green = png_uint_16(back.green >> 8);
-                back.blue = png_uint_16(back.blue >> 8);
-                back.gray = png_uint_16(back.gray >> 8);
-            }
-            png_set_background(png, &back, PNG_BACKGROUND_GAMMA_FILE, 0, 1.0);
-            useFileBack = true;
-        } else {
-            png_color_16 back = BackgroundInFileFormat(image.BackGroundColor(), colorType, depth);
-            png_set_background(png, &back, PNG_BACKGROUND_GAMMA_SCREEN, 0, 1.0);
-        }
-    }
+    png_color_16 fileBack{};
+    const bool useFileBack = SetUpBackground(png, info, h, image, fileBack);
     // A gamma chunk (or an sRGB chunk, which implies one) tells how the samples are
     // encoded; the load corrects them from there to the display gamma.
     double fileGamma = 0;
@@ -240,52 +386,21 @@ Outcome Decode(Session& s, TPixelGraphic& image, const void* sender) {
     else
         image.Gamma = PGDisplayGamma;
 
-    if (depth == 16) png_set_strip_16(png);
-    if (colorType == PNG_COLOR_TYPE_RGB || colorType == PNG_COLOR_TYPE_RGB_ALPHA) png_set_bgr(png);
+    if (h.depth == 16) png_set_strip_16(png);
+    if (h.colorType == PNG_COLOR_TYPE_RGB || h.colorType == PNG_COLOR_TYPE_RGB_ALPHA) png_set_bgr(png);
     const int passes = png_set_interlace_handling(png);
     png_read_update_info(png, info);
     // Every delivered row must fit a row of the picture.
-    if (png_get_rowbytes(png, info) > std::size_t(PixelStride(width, format))) return Outcome::Unsupported;
+    if (png_get_rowbytes(png, info) > std::size_t(PixelStride(h.width, format))) return Outcome::Unsupported;
 
-    image.SetSize(width, height, format);
-    if (colorType == PNG_COLOR_TYPE_PALETTE) {
-        png_colorp palette = nullptr;
-        int count = 0;
-        // Read after the update: the library has composited the transparent entries.
-        if (png_get_PLTE(png, info, &palette, &count) && palette) {
-            const int capacity = PaletteCapacity(format);
-            if (count > capacity) count = capacity;
-            image.SetPaletteCount(count);
-            for (int i = 0; i < count; ++i)
-                image.SetPaletteEntries(i, PGRGB(palette[i].red, palette[i].green, palette[i].blue));
-        }
-    } else if (!(colorType & PNG_COLOR_MASK_COLOR)) {
-        image.SetPaletteIdent(depth == 1   ? pBlackWhite
-                              : depth == 2 ? pGray4
-                              : depth == 4 ? pGray16
-                                           : pGray256);
-    }
+    if (passes == 1 && h.depth >= 8)
+        s.fresh.emplace(image, h.width, h.height, format, png_get_rowbytes(png, info));
+    else
+        image.SetSize(h.width, h.height, format);
+    SetUpPalette(png, info, h, format, image);
     if (useFileBack && (format == pgpf24Bit || image.PaletteCount() > 0))
-        image.SetBackGroundColor(ColorOfFileBackground(fileBack, colorType, depth));
-
-    s.progressStarted = true;
-    image.ProgressStart();
-    const int steps = passes * height;
-    bool aborted = false;
-    for (int pass = 0; pass < passes && !aborted; ++pass) {
-        for (int y = 0; y < height; ++y) {
-            png_read_row(png, image.ScanLine(y), nullptr);
-            if (image.Progress(sender, pass * height + y + 1, steps)) {
-                aborted = true;
-                break;
-            }
-        }
-    }
-    if (depth == 2)
-        for (int y = 0; y < height; ++y) Expand2To4(image.ScanLine(y), width);
-    if (aborted) return Outcome::Aborted;
-    png_read_end(png, nullptr);
-    return Outcome::Ok;
+        image.SetBackGroundColor(ColorOfFileBackground(fileBack, h.colorType, h.depth));
+    return ReadRows(s, image, h, passes, sender);
 }
 
 [[noreturn]] void Raise(const std::string& text) { throw EPGPNGFileFormatReaderWriter("PNG: " + text); }
@@ -294,15 +409,15 @@ Outcome Decode(Session& s, TPixelGraphic& image, const void* sender) {
     if (s.pending) std::rethrow_exception(s.pending);
     switch (outcome) {
     case Outcome::CreateReadFailed:
-        Raise(GetPGLangStr(31, "png_create_read_struct"));
+        Raise(GetPGLangStr(msg::Failed, "png_create_read_struct"));
     case Outcome::CreateInfoFailed:
-        Raise(GetPGLangStr(31, "png_create_info_struct"));
+        Raise(GetPGLangStr(msg::Failed, "png_create_info_struct"));
     case Outcome::Unsupported:
-        Raise(GetPGLangStr(30));
+        Raise(GetPGLangStr(msg::NotSupportedSubformat));
     case Outcome::TooLarge:
-        Raise(GetPGLangStr(41, "Image size"));
+        Raise(GetPGLangStr(msg::OutOfRange, "Image size"));
     case Outcome::TooLittleData:
-        Raise(GetPGLangStr(32));
+        Raise(GetPGLangStr(msg::UnexpectedEndOfFile));
     default:
         Raise(s.message);
     }
@@ -335,21 +450,23 @@ public:
     }
 
     void ReadImage(TPGStream& stream, TPixelGraphic& image, int index) override {
-        if (index != 0) Raise(GetPGLangStr(7, "Index"));
+        if (index != 0) Raise(GetPGLangStr(msg::Invalid, "Index"));
         Session s(stream, image.ReadWarningAction);
         Outcome outcome;
         try {
             outcome = Decode(s, image, this);
         } catch (...) {
+            if (s.fresh) s.fresh->Finish();
             if (s.progressStarted) image.ProgressEnd();
             throw;
         }
+        if (s.fresh) s.fresh->Finish();
         if (s.progressStarted) image.ProgressEnd();
         if (outcome != Outcome::Ok && outcome != Outcome::Aborted) RaiseFailure(s, outcome);
     }
 
     TImageInfo GetImageInfo(TPGStream& stream, int index) override {
-        if (index != 0) Raise(GetPGLangStr(20, "Index"));
+        if (index != 0) Raise(GetPGLangStr(msg::InvalidValueFor, "Index"));
         // There is no picture whose warning action could apply.
         Session s(stream, pgwaIgnore);
         const Outcome outcome = ReadHeader(s);
@@ -400,5 +517,7 @@ public:
 }  // namespace
 
 std::unique_ptr<TFileFormatReader> MakePNGReader() { return std::make_unique<TPNGFileFormatReader>(); }
+
+std::size_t LastPNGDecoderPeakBytes() { return gLastPeakBytes; }
 
 }  // namespace quipix

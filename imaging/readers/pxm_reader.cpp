@@ -102,9 +102,9 @@ Kind KindOf(int digit) {
 
 // Reads "P" and the kind digit.
 int ReadMagic(decode::ByteSource& source) {
-    if (source.Next() != 'P') Raise(GetPGLangStr(34, "PBM, PGM, PPM"));
+    if (source.Next() != 'P') Raise(GetPGLangStr(msg::NotAFile, "PBM, PGM, PPM"));
     const int digit = source.Next() - '0';
-    if (digit < 1 || digit > 6) Raise(GetPGLangStr(33));
+    if (digit < 1 || digit > 6) Raise(GetPGLangStr(msg::UnknownSubformat));
     return digit;
 }
 
@@ -122,9 +122,9 @@ public:
     }
 
     void ReadImage(TPGStream& stream, TPixelGraphic& image, int index) override {
-        if (index != 0) RaiseFull("PxM: " + GetPGLangStr(7, "Index"));
+        if (index != 0) RaiseFull("PxM: " + GetPGLangStr(msg::Invalid, "Index"));
         image.Gamma = PGDisplayGamma;
-        decode::ByteSource source(stream, 1024, RaiseFull, kPrefix + GetPGLangStr(32));
+        decode::ByteSource source(stream, 1024, RaiseFull, kPrefix + GetPGLangStr(msg::UnexpectedEndOfFile));
         const int digit = ReadMagic(source);
         const Kind kind = KindOf(digit);
         image.SetSize(0, 0, kind.format);
@@ -135,7 +135,8 @@ public:
         const std::uint32_t height = scanner.Number();
         const bool bitmap = kind.format == pgpf1Bit;
         const std::uint32_t maxval = bitmap ? 1 : scanner.Number();
-        if (width < 1 || height < 1 || maxval == 0 || (kind.binary && maxval >= 256)) Raise(GetPGLangStr(30));
+        if (width < 1 || height < 1 || maxval == 0 || (kind.binary && maxval >= 256))
+            Raise(GetPGLangStr(msg::NotSupportedSubformat));
 
         const std::int64_t samples = std::int64_t(width) * height * kind.samples;
         const std::int64_t rowBytes =
@@ -146,29 +147,42 @@ public:
         case decode::SizeVerdict::Ok:
             break;
         case decode::SizeVerdict::TooLarge:
-            Raise(GetPGLangStr(41, "Image size"));
+            Raise(GetPGLangStr(msg::OutOfRange, "Image size"));
         case decode::SizeVerdict::TooLittleData:
-            Raise(GetPGLangStr(32));
+            Raise(GetPGLangStr(msg::UnexpectedEndOfFile));
         }
-        image.SetSize(int(width), int(height), kind.format);
-
+        if (!kind.binary) {
+            image.SetSize(int(width), int(height), kind.format);
+            decode::ProgressScope progress(image);
+            for (int y = 0; y < int(height); ++y) {
+                ReadTextRow(scanner, digit, int(width), maxval, image.ScanLine(y));
+                if (image.Progress(this, y, int(height))) break;
+            }
+            return;
+        }
+        // A binary row is read whole before it is stored, so the picture need not be
+        // cleared first.
+        decode::FreshPicture fresh(image, int(width), int(height), kind.format, std::size_t(rowBytes));
         std::array<std::uint8_t, 256> lut{};
         for (std::uint32_t v = 0; v < 256; ++v) lut[v] = Scale(v, maxval);
-        std::vector<std::uint8_t> raw(kind.binary ? std::size_t(rowBytes) : 0);
+        std::vector<std::uint8_t> raw(static_cast<std::size_t>(rowBytes));
         decode::ProgressScope progress(image);
-        for (int y = 0; y < int(height); ++y) {
-            std::uint8_t* out = image.ScanLine(y);
-            if (kind.binary)
-                ReadBinaryRow(source, digit, int(width), lut, maxval == 255, raw, out);
-            else
-                ReadTextRow(scanner, digit, int(width), maxval, out);
-            if (image.Progress(this, y, int(height))) break;
+        try {
+            for (int y = 0; y < int(height); ++y) {
+                ReadBinaryRow(source, digit, int(width), lut, maxval == 255, raw, image.ScanLine(y));
+                fresh.Written(y);
+                if (image.Progress(this, y, int(height))) break;
+            }
+        } catch (...) {
+            fresh.Finish();  // before the progress ends
+            throw;
         }
+        fresh.Finish();
     }
 
     TImageInfo GetImageInfo(TPGStream& stream, int index) override {
-        if (index != 0) Raise(GetPGLangStr(20, "Index"));
-        decode::ByteSource source(stream, 1024, RaiseFull, kPrefix + GetPGLangStr(32));
+        if (index != 0) Raise(GetPGLangStr(msg::InvalidValueFor, "Index"));
+        decode::ByteSource source(stream, 1024, RaiseFull, kPrefix + GetPGLangStr(msg::UnexpectedEndOfFile));
         const int digit = ReadMagic(source);
         const Kind kind = KindOf(digit);
         TextScanner scanner(source);
@@ -204,23 +218,21 @@ private:
     static void ReadBinaryRow(decode::ByteSource& source, int digit, int width,
                               const std::array<std::uint8_t, 256>& lut, bool full,
                               std::vector<std::uint8_t>& raw, std::uint8_t* out) {
+        // Full-range samples of one byte go straight into the row: a row the file
+        // cuts short is not marked written, so it is cleared all the same.
+        if (full && digit == 5) {
+            source.Read(out, raw.size());
+            return;
+        }
         source.Read(raw.data(), raw.size());
         const std::uint8_t* in = raw.data();
         if (digit == 4) {
             for (std::size_t i = 0; i < raw.size(); ++i) out[i] = std::uint8_t(~in[i]);
         } else if (digit == 5) {
-            if (full)
-                std::memcpy(out, in, std::size_t(width));
-            else
-                for (int x = 0; x < width; ++x) out[x] = lut[in[x]];
+            for (int x = 0; x < width; ++x) out[x] = lut[in[x]];
         } else if (full) {
-            // Almost every pixmap has maxval 255: a plain byte swap the compiler
-            // vectorises, instead of a table lookup per byte.
-            for (int x = 0; x < width; ++x, in += 3, out += 3) {
-                out[0] = in[2];
-                out[1] = in[1];
-                out[2] = in[0];
-            }
+            // Almost every pixmap has maxval 255: a plain swap of red and blue.
+            decode::SwapRedBlue(in, out, std::size_t(width));
         } else {
             for (int x = 0; x < width; ++x, in += 3, out += 3) {
                 out[0] = lut[in[2]];

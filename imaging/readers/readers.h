@@ -1,6 +1,7 @@
 // Factories of the built-in format readers, one source file per format.
 #pragma once
 
+#include <cstddef>
 #include <memory>
 #include <string>
 
@@ -11,6 +12,8 @@ namespace quipix {
 std::unique_ptr<TFileFormatReader> MakeBMPReader(const std::string& extension);  // bmp dib rle
 std::unique_ptr<TFileFormatReader> MakeJPGReader(const std::string& extension);  // jpg jpeg jif
 std::unique_ptr<TFileFormatReader> MakePNGReader();
+// The most memory the PNG decoder held during the calling thread's last PNG read.
+std::size_t LastPNGDecoderPeakBytes();
 std::unique_ptr<TFileFormatReader> MakePCXReader();
 std::unique_ptr<TFileFormatReader> MakePxMReader(const std::string& extension);  // pbm pgm ppm
 std::unique_ptr<TFileFormatReader> MakeTGAReader();

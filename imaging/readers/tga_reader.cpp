@@ -67,7 +67,16 @@ void DecodeRunLengthRow(decode::ByteSource& source, std::uint8_t* row, int width
         }
         const int n = std::min(packet.left, width - x);
         std::uint8_t* out = row + std::size_t(x) * bpp;
-        if (packet.repeat) {
+        if (packet.repeat && bpp == 3) {
+            const std::uint8_t b = packet.value[0], g = packet.value[1], r = packet.value[2];
+            for (int i = 0; i < n; ++i, out += 3) {
+                out[0] = b;
+                out[1] = g;
+                out[2] = r;
+            }
+        } else if (packet.repeat && bpp == 1) {
+            std::memset(out, packet.value[0], std::size_t(n));
+        } else if (packet.repeat) {
             for (int i = 0; i < n; ++i, out += bpp) std::memcpy(out, packet.value, std::size_t(bpp));
         } else {
             source.Read(out, std::size_t(n) * bpp);
@@ -108,9 +117,10 @@ public:
     TGAReader() : TFileFormatReader("tga", "Truevision Targa", false) {}
 
     void ReadImage(TPGStream& stream, TPixelGraphic& image, int index) override {
-        if (index != 0) Raise(GetPGLangStr(7, "Index"));
+        if (index != 0) Raise(GetPGLangStr(msg::Invalid, "Index"));
         const Header h = ReadHeader(stream);
-        if (h.depth != 8 && h.depth != 16 && h.depth != 24 && h.depth != 32) Raise(GetPGLangStr(30));
+        if (h.depth != 8 && h.depth != 16 && h.depth != 24 && h.depth != 32)
+            Raise(GetPGLangStr(msg::NotSupportedSubformat));
         const int bpp = h.depth / 8;
         // A first index past the map's length leaves no entries: read as no map.
         const int entries =
@@ -131,11 +141,14 @@ public:
         case decode::SizeVerdict::Ok:
             break;
         case decode::SizeVerdict::TooLarge:
-            Raise(GetPGLangStr(41, "Image size"));
+            Raise(GetPGLangStr(msg::OutOfRange, "Image size"));
         case decode::SizeVerdict::TooLittleData:
-            Raise(GetPGLangStr(32));
+            Raise(GetPGLangStr(msg::UnexpectedEndOfFile));
         }
-        image.SetSize(h.width, h.height, format);
+        // Every row is written whole (or not at all) below, so the picture need not
+        // be cleared first.
+        decode::FreshPicture fresh(image, h.width, h.height, format,
+                                   std::size_t(h.width) * (h.depth == 8 ? 1 : 3));
         if (h.depth == 8) {
             if (!map.empty()) {
                 const int count = std::min<int>(256, int(map.size()));
@@ -147,11 +160,17 @@ public:
         }
         if (image.Empty()) return;
         decode::ProgressScope progress(image);
-        ReadRows(stream, image, h);
+        try {
+            ReadRows(stream, image, fresh, h);
+        } catch (...) {
+            fresh.Finish();  // before the progress ends
+            throw;
+        }
+        fresh.Finish();
     }
 
     TImageInfo GetImageInfo(TPGStream& stream, int index) override {
-        if (index != 0) Raise(GetPGLangStr(20, "Index"));
+        if (index != 0) Raise(GetPGLangStr(msg::InvalidValueFor, "Index"));
         const Header h = ReadHeader(stream);
         TImageInfo info;
         const std::string blackAndWhite = "\"Black-and-white\"";
@@ -175,7 +194,7 @@ public:
             info.Info1 = "Run-length encoded", info.Info2 = blackAndWhite;
             break;
         default:
-            Raise(GetPGLangStr(20, "ImageType"));
+            Raise(GetPGLangStr(msg::InvalidValueFor, "ImageType"));
         }
         info.Count = 1;
         info.Width = h.width;
@@ -187,7 +206,8 @@ public:
 
 private:
     static std::vector<PGColor> ReadColorMap(TPGStream& stream, int count, int entryBits) {
-        if (entryBits != 16 && entryBits != 24 && entryBits != 32) Raise(GetPGLangStr(30));
+        if (entryBits != 16 && entryBits != 24 && entryBits != 32)
+            Raise(GetPGLangStr(msg::NotSupportedSubformat));
         const std::size_t size = std::size_t(entryBits / 8);
         std::vector<std::uint8_t> raw(std::size_t(count) * size);
         stream.ReadExact(raw.data(), raw.size());
@@ -204,17 +224,29 @@ private:
         return map;
     }
 
-    void ReadRows(TPGStream& stream, TPixelGraphic& image, const Header& h) {
+    void ReadRows(TPGStream& stream, TPixelGraphic& image, decode::FreshPicture& fresh, const Header& h) {
         const int width = h.width, height = h.height, bpp = h.depth / 8;
         const std::size_t rowBytes = std::size_t(width) * bpp;
-        const bool gather = h.RunLength() || h.depth == 16 || h.depth == 32 || h.RightToLeft();
-        std::vector<std::uint8_t> row(gather ? rowBytes : 0);
-        decode::ByteSource source(stream, 1024, RaiseFull, "TGA: " + GetPGLangStr(32));
+        // 8- and 24-bit pixels have the picture's own layout: left-to-right rows go
+        // straight into the picture, run-length ones decoded there.
+        const bool direct = (h.depth == 8 || h.depth == 24) && !h.RightToLeft();
+        std::vector<std::uint8_t> row(direct ? 0 : rowBytes);
+        // Run-length data comes through a buffer of its own; a large one spares a
+        // refill every few packets.
+        decode::ByteSource source(stream, h.RunLength() ? 64 * 1024 : 1, RaiseFull,
+                                  "TGA: " + GetPGLangStr(msg::UnexpectedEndOfFile));
         Packet packet;
         for (int r = 0; r < height; ++r) {
-            std::uint8_t* out = image.ScanLine(h.TopDown() ? r : height - 1 - r);
-            if (!gather) {
-                stream.ReadExact(out, rowBytes);
+            const int y = h.TopDown() ? r : height - 1 - r;
+            std::uint8_t* out = image.ScanLine(y);
+            if (direct && h.RunLength()) {
+                // A row cut off by the end of the data is dropped whole.
+                DecodeRunLengthRow(source, out, width, bpp, packet);
+            } else if (direct) {
+                // A short row keeps what the file had, the rest black.
+                const std::size_t got = decode::ReadPadded(stream, out, rowBytes);
+                fresh.Written(y);
+                if (got < rowBytes) throw EReadError();
             } else {
                 if (h.RunLength())
                     DecodeRunLengthRow(source, row.data(), width, bpp, packet);
@@ -222,6 +254,7 @@ private:
                     stream.ReadExact(row.data(), rowBytes);
                 ConvertRow(row.data(), out, width, h.depth, h.RightToLeft());
             }
+            fresh.Written(y);
             if (image.Progress(this, r, height)) break;
         }
     }

@@ -37,7 +37,7 @@ constexpr std::array<std::uint8_t, 256> kReversed = [] {
     return t;
 }();
 
-[[noreturn]] void RaiseEnd() { Raise(GetPGLangStr(32)); }
+[[noreturn]] void RaiseEnd() { Raise(GetPGLangStr(msg::UnexpectedEndOfFile)); }
 
 }  // namespace
 
@@ -78,8 +78,14 @@ public:
         for (int c = 0; c < 256; ++c) table_[c] = {0, 1, std::uint8_t(c), std::uint8_t(c)};
     }
 
-    void StartStrip(std::int64_t position, std::int64_t count, std::size_t) override {
+    void StartStrip(std::int64_t position, std::int64_t count, std::size_t stripBytes) override {
         input_.Start(position, count);
+        whole_ = stripBytes <= kWholeStripBytes;
+        if (whole_) {
+            if (strip_.size() < stripBytes + kSlack) strip_.resize(stripBytes + kSlack);
+            stripBytes_ = stripBytes;
+            decoded_ = handed_ = 0;
+        }
         in_ = end_ = nullptr;
         bits_ = 0;
         bitCount_ = 0;
@@ -94,6 +100,17 @@ public:
     }
 
     void Row(std::uint8_t* out, std::size_t size) override {
+        if (whole_) {
+            // Rows are asked for in order and the strip holds them all.
+            const std::size_t end = std::min(handed_ + size, stripBytes_);
+            if (compat_)
+                DecodeStrip<true>(end);
+            else
+                DecodeStrip<false>(end);
+            std::memcpy(out, strip_.data() + handed_, end - handed_);
+            handed_ = end;
+            return;
+        }
         if (compat_)
             DecodeRow<true>(out, size);
         else
@@ -102,6 +119,13 @@ public:
 
 private:
     static constexpr int kClear = 256, kEnd = 257, kCodes = 4096;
+    // Strips up to this size are decoded into one buffer, where every string a code
+    // stands for has been written before: it is copied from there instead of being
+    // walked back along its prefixes a byte at a time. Larger strips go row by row.
+    static constexpr std::size_t kWholeStripBytes = std::size_t(4) << 20;
+    // Room past the strip's end for a string cut off there and for copies in
+    // eight-byte steps.
+    static constexpr std::size_t kSlack = kCodes + 16;
 
     struct Code {
         std::uint16_t prefix;
@@ -109,6 +133,55 @@ private:
         std::uint8_t last;   // the string's last byte
         std::uint8_t first;  // and its first
     };
+
+    // Decodes the strip on up to byte target; the same codes in the same order as
+    // DecodeRow, so every fault shows at the same row.
+    template <bool Compat>
+    void DecodeStrip(std::size_t target) {
+        std::uint8_t* buf = strip_.data();
+        std::size_t pos = decoded_;
+        while (pos < target) {
+            const int code = ReadCode<Compat>();
+            if (code < 0 || code == kEnd) RaiseEnd();
+            if (code == kClear) {
+                ResetTable();
+                continue;
+            }
+            if (prev_ < 0) {
+                if (code > 255) Invalid();
+                prevStart_ = pos;
+                buf[pos++] = std::uint8_t(code);
+                prev_ = code;
+                continue;
+            }
+            if (code > next_) Invalid();
+            const Code& p = table_[prev_];
+            if (next_ < kCodes) {
+                // The new string stands where the previous one was written, followed
+                // by the first byte of this one.
+                const std::uint8_t head = code < next_ ? table_[code].first : p.first;
+                table_[next_] = {std::uint16_t(prev_), std::uint16_t(p.length + 1), head, p.first};
+                start_[next_] = std::uint32_t(prevStart_);
+                ++next_;
+                if (width_ < 12 && next_ >= (1 << width_) - (Compat ? 0 : 1)) ++width_;
+            }
+            prevStart_ = pos;
+            if (code < 256) {
+                buf[pos++] = std::uint8_t(code);
+            } else {
+                // All but the last byte lie before pos; the copy may run up to seven
+                // bytes further, into what is written next or into the slack.
+                const Code& c = table_[code];
+                const std::uint8_t* src = buf + start_[code];
+                std::uint8_t* dst = buf + pos;
+                for (std::size_t i = 0; i + 1 < c.length; i += 8) std::memcpy(dst + i, src + i, 8);
+                dst[c.length - 1] = c.last;
+                pos += std::min<std::size_t>(c.length, stripBytes_ - pos);
+            }
+            prev_ = code;
+        }
+        decoded_ = pos;
+    }
 
     template <bool Compat>
     void DecodeRow(std::uint8_t* out, std::size_t size) {
@@ -150,7 +223,9 @@ private:
         }
     }
 
-    [[noreturn]] static void Invalid() { RaiseFull("TIFF (LZW): " + GetPGLangStr(20, "code")); }
+    [[noreturn]] static void Invalid() {
+        RaiseFull("TIFF (LZW): " + GetPGLangStr(msg::InvalidValueFor, "code"));
+    }
 
     void ResetTable() {
         width_ = 9;
@@ -225,6 +300,12 @@ private:
     Code table_[kCodes];
     std::uint8_t pending_[kCodes];  // a string is at most 4096 - 257 bytes long
     std::size_t pendingPos_ = 0, pendingLen_ = 0;
+    // The whole-strip mode: the decoded strip, how far it is decoded and handed
+    // out, where each code's string starts in it and where the previous code's did.
+    bool whole_ = false;
+    std::vector<std::uint8_t> strip_;
+    std::size_t stripBytes_ = 0, decoded_ = 0, handed_ = 0, prevStart_ = 0;
+    std::uint32_t start_[kCodes] = {};
 };
 
 // Deflate (Adobe's code 8 and the older 32946): one zlib stream per strip.
@@ -279,7 +360,9 @@ public:
     }
 
 private:
-    [[noreturn]] static void Invalid() { RaiseFull("TIFF (Deflate): " + GetPGLangStr(20, "data")); }
+    [[noreturn]] static void Invalid() {
+        RaiseFull("TIFF (Deflate): " + GetPGLangStr(msg::InvalidValueFor, "data"));
+    }
 
     // Inflates a counted strip whole when libdeflate is there and the strip is not
     // large; false leaves it to zlib, also for damaged or cut data, so that every

@@ -7,9 +7,9 @@
 // tags are read from the directory entry itself when they fit in its four bytes.
 // The LZW and Deflate decoders live in tif_decode.cpp.
 #include <algorithm>
-#include <bit>
 #include <cstring>
 #include <map>
+#include <optional>
 #include <vector>
 
 #include "imaging/exceptions.h"
@@ -71,9 +71,9 @@ public:
         if (h[0] == 'M' && h[1] == 'M')
             bigEndian_ = true;
         else if (!(h[0] == 'I' && h[1] == 'I'))
-            Raise(GetPGLangStr(34, "TIF"));
-        if (U16(h + 2) != 42) Raise(GetPGLangStr(34, "TIF"));
-        if (index != 0) Raise(GetPGLangStr(7, "Index"));
+            Raise(GetPGLangStr(msg::NotAFile, "TIF"));
+        if (U16(h + 2) != 42) Raise(GetPGLangStr(msg::NotAFile, "TIF"));
+        if (index != 0) Raise(GetPGLangStr(msg::Invalid, "Index"));
         stream.Seek(start_ + U32(h + 4));
         std::uint8_t c[2];
         stream.ReadExact(c, sizeof c);
@@ -90,7 +90,7 @@ public:
             entries_[U16(e)] = entry;  // a repeated tag: the later entry wins
         }
 
-        if (Single(kPlanarConfiguration) > 1) Raise(GetPGLangStr(7, "PlanarConfiguration"));
+        if (Single(kPlanarConfiguration) > 1) Raise(GetPGLangStr(msg::Invalid, "PlanarConfiguration"));
         Single(kNewSubfileType);
         width = Single(kImageWidth);
         height = Single(kImageLength);
@@ -234,7 +234,8 @@ void DecodePackBitsRow(decode::ByteSource& source, std::uint8_t* row, std::size_
         const int n = std::int8_t(reverse ? tif::ReversedBits(code) : code);
         if (n == -128) continue;
         const std::size_t count = n >= 0 ? std::size_t(n) + 1 : std::size_t(1 - n);
-        if (count > size - filled) RaiseFull("TIFF (PackBits): " + GetPGLangStr(38, std::to_string(r)));
+        if (count > size - filled)
+            RaiseFull("TIFF (PackBits): " + GetPGLangStr(msg::InvalidRowByteCount, std::to_string(r)));
         if (n >= 0)
             source.Read(row + filled, count);
         else
@@ -258,25 +259,9 @@ void ConvertRow(const Directory& d, const std::uint8_t* in, std::uint8_t* out, i
     case 8:
         for (int x = 0; x < width; ++x) out[x] = whiteIsZero ? std::uint8_t(255 - in[x]) : in[x];
         break;
-    case 24: {
-        // Four bytes at a time: red, green, blue and the next red byte-swapped
-        // and shifted give blue, green, red; the fourth byte written is the next
-        // pixel's, which its own turn rewrites. The last pixel goes alone.
-        static_assert(std::endian::native == std::endian::little);
-        int x = 0;
-        for (; x + 1 < width; ++x, in += 3, out += 3) {
-            std::uint32_t v;
-            std::memcpy(&v, in, 4);
-            v = __builtin_bswap32(v) >> 8;
-            std::memcpy(out, &v, 4);
-        }
-        if (x < width) {
-            out[0] = in[2];
-            out[1] = in[1];
-            out[2] = in[0];
-        }
+    case 24:
+        decode::SwapRedBlue(in, out, std::size_t(width));
         break;
-    }
     default:  // 32
         for (int x = 0; x < width; ++x, in += 4, out += 3) {
             if (d.photometric == kCMYK) {
@@ -313,8 +298,8 @@ public:
         const bool deflate = d.compression == kDeflate || d.compression == kOldDeflate;
         // The predictor belongs to the codecs that define it, and only to whole bytes.
         const bool predictor = (lzw || deflate) && d.predictor == 2;
-        if ((lzw || deflate) && d.predictor > 2) Raise(GetPGLangStr(20, "Predictor"));
-        if (predictor && d.bits[0] < 8) Raise(GetPGLangStr(20, "Predictor"));
+        if ((lzw || deflate) && d.predictor > 2) Raise(GetPGLangStr(msg::InvalidValueFor, "Predictor"));
+        if (predictor && d.bits[0] < 8) Raise(GetPGLangStr(msg::InvalidValueFor, "Predictor"));
 
         const bool wide = d.bits[0] == 16;
         const TPGPixelFormat format =
@@ -329,18 +314,29 @@ public:
         case decode::SizeVerdict::Ok:
             break;
         case decode::SizeVerdict::TooLarge:
-            Raise(GetPGLangStr(41, "Image size"));
+            Raise(GetPGLangStr(msg::OutOfRange, "Image size"));
         case decode::SizeVerdict::TooLittleData:
-            Raise(GetPGLangStr(32));
+            Raise(GetPGLangStr(msg::UnexpectedEndOfFile));
         }
-        if (rowBytes > decode::kMaxBufferBytes) Raise(GetPGLangStr(41, "Image size"));
-        image.SetSize(int(d.width), int(d.height), format);
+        if (rowBytes > decode::kMaxBufferBytes) Raise(GetPGLangStr(msg::OutOfRange, "Image size"));
+        // Colour rows are converted whole, so their picture need not be cleared first.
+        std::optional<decode::FreshPicture> fresh;
+        if (format == pgpf24Bit)
+            fresh.emplace(image, int(d.width), int(d.height), format, std::size_t(d.width) * 3);
+        else
+            image.SetSize(int(d.width), int(d.height), format);
         SetPalette(d, image, format);
         if (image.Empty()) return;
 
         {
             decode::ProgressScope progress(image);
-            ReadRows(stream, d, image, std::size_t(rowBytes), predictor);
+            try {
+                ReadRows(stream, d, image, std::size_t(rowBytes), predictor, fresh ? &*fresh : nullptr);
+            } catch (...) {
+                if (fresh) fresh->Finish();  // before the progress ends
+                throw;
+            }
+            if (fresh) fresh->Finish();
         }
         ApplyOrientation(image, d.orientation);
     }
@@ -412,7 +408,7 @@ public:
 
 private:
     void ReadRows(TPGStream& stream, const Directory& d, TPixelGraphic& image, std::size_t rowBytes,
-                  bool predictor) {
+                  bool predictor, decode::FreshPicture* fresh) {
         const bool reverse = d.fillOrder == 2;
         const bool wide = d.bits[0] == 16;
         std::unique_ptr<tif::RowDecoder> decoder;
@@ -420,7 +416,8 @@ private:
         if (d.compression == kDeflate || d.compression == kOldDeflate)
             decoder = tif::MakeDeflateDecoder(stream, reverse);
         std::vector<std::uint8_t> row(rowBytes);
-        decode::ByteSource window(stream, 64 * 1024, RaiseFull, "TIFF: " + GetPGLangStr(32));
+        decode::ByteSource window(stream, 64 * 1024, RaiseFull,
+                                  "TIFF: " + GetPGLangStr(msg::UnexpectedEndOfFile));
         const bool counted = d.stripByteCounts.size() == d.stripOffsets.size();
         const int height = int(d.height);
         std::int64_t position = 0;
@@ -429,7 +426,7 @@ private:
                 const std::size_t strip = std::uint32_t(r) / d.rowsPerStrip;
                 if (strip >= d.stripOffsets.size()) RaiseFull(kStripCountText);
                 position = d.Start() + d.stripOffsets[strip];
-                if (position >= stream.Size()) Raise(GetPGLangStr(32));
+                if (position >= stream.Size()) Raise(GetPGLangStr(msg::UnexpectedEndOfFile));
                 const std::size_t rows = std::min<std::size_t>(d.rowsPerStrip, std::size_t(height - r));
                 if (decoder)
                     decoder->StartStrip(position, counted ? d.stripByteCounts[strip] : -1, rows * rowBytes);
@@ -451,6 +448,7 @@ private:
                                              d.BigEndian());
             if (wide) tif::NarrowTo8Bits(row.data(), rowBytes / 2, d.BigEndian());
             ConvertRow(d, row.data(), image.ScanLine(r), int(d.width));
+            if (fresh) fresh->Written(r);
             if (image.Progress(this, r, height)) break;
         }
     }

@@ -25,8 +25,11 @@
 namespace quipix {
 namespace {
 
-// The decoder gets this much more of the file between two progress reports.
+// The decoder gets this much more of the file between two progress reports. The
+// lossless decoder starts again from the last whole row it could finish whenever it
+// runs out of data, so it gets an eighth of the file at a time instead.
 constexpr std::size_t kSliceBytes = 32 * 1024;
+constexpr std::size_t kLosslessSlices = 8;
 // Compressed data beyond this cannot be a picture the size limits accept.
 constexpr std::int64_t kMaxFileBytes = 2 * decode::kMaxBufferBytes;
 
@@ -36,13 +39,13 @@ constexpr std::int64_t kMaxFileBytes = 2 * decode::kMaxBufferBytes;
     switch (status) {
     case VP8_STATUS_NOT_ENOUGH_DATA:
     case VP8_STATUS_SUSPENDED:
-        Raise(GetPGLangStr(32));
+        Raise(GetPGLangStr(msg::UnexpectedEndOfFile));
     case VP8_STATUS_UNSUPPORTED_FEATURE:
-        Raise(GetPGLangStr(30));
+        Raise(GetPGLangStr(msg::NotSupportedSubformat));
     case VP8_STATUS_OUT_OF_MEMORY:
-        Raise(GetPGLangStr(31, "Memory allocation"));
+        Raise(GetPGLangStr(msg::Failed, "Memory allocation"));
     default:
-        Raise(GetPGLangStr(7, "Bitstream"));
+        Raise(GetPGLangStr(msg::Invalid, "Bitstream"));
     }
 }
 
@@ -50,12 +53,13 @@ constexpr std::int64_t kMaxFileBytes = 2 * decode::kMaxBufferBytes;
 // before anything is sized from it: the picture's rows could not all be there.
 std::vector<std::uint8_t> ReadContainer(TPGStream& stream) {
     std::uint8_t head[12];
-    if (decode::ReadPadded(stream, head, sizeof head) < sizeof head) Raise(GetPGLangStr(32));
+    if (decode::ReadPadded(stream, head, sizeof head) < sizeof head)
+        Raise(GetPGLangStr(msg::UnexpectedEndOfFile));
     if (std::memcmp(head, "RIFF", 4) != 0 || std::memcmp(head + 8, "WEBP", 4) != 0)
-        Raise(GetPGLangStr(34, "WebP"));
+        Raise(GetPGLangStr(msg::NotAFile, "WebP"));
     const std::int64_t size = std::max<std::int64_t>(12, std::int64_t(decode::U32LE(head + 4)) + 8);
-    if (size - 12 > stream.Remaining()) Raise(GetPGLangStr(32));
-    if (size > kMaxFileBytes) Raise(GetPGLangStr(41, "File size"));
+    if (size - 12 > stream.Remaining()) Raise(GetPGLangStr(msg::UnexpectedEndOfFile));
+    if (size > kMaxFileBytes) Raise(GetPGLangStr(msg::OutOfRange, "File size"));
     std::vector<std::uint8_t> data(static_cast<std::size_t>(size));
     std::memcpy(data.data(), head, sizeof head);
     stream.ReadExact(data.data() + 12, data.size() - 12);
@@ -108,9 +112,9 @@ Layout Inspect(const std::vector<std::uint8_t>& data, Session& s) {
 
     const WebPData whole{data.data(), data.size()};
     s.demux = WebPDemux(&whole);
-    if (!s.demux) Raise(GetPGLangStr(7, "Bitstream"));
+    if (!s.demux) Raise(GetPGLangStr(msg::Invalid, "Bitstream"));
     s.haveFrame = WebPDemuxGetFrame(s.demux, 1, &s.frame) != 0;
-    if (!s.haveFrame) Raise(GetPGLangStr(7, "Bitstream"));
+    if (!s.haveFrame) Raise(GetPGLangStr(msg::Invalid, "Bitstream"));
     l.canvasWidth = int(WebPDemuxGetI(s.demux, WEBP_FF_CANVAS_WIDTH));
     l.canvasHeight = int(WebPDemuxGetI(s.demux, WEBP_FF_CANVAS_HEIGHT));
     l.frames = int(WebPDemuxGetI(s.demux, WEBP_FF_FRAME_COUNT));
@@ -126,7 +130,7 @@ Layout Inspect(const std::vector<std::uint8_t>& data, Session& s) {
     if (frameStatus != VP8_STATUS_OK) RaiseStatus(frameStatus);
     if (ff.width != l.width || ff.height != l.height || l.x < 0 || l.y < 0 ||
         std::int64_t(l.x) + l.width > l.canvasWidth || std::int64_t(l.y) + l.height > l.canvasHeight)
-        Raise(GetPGLangStr(7, "Bitstream"));
+        Raise(GetPGLangStr(msg::Invalid, "Bitstream"));
     l.alpha = s.frame.has_alpha != 0;
     l.lossless = ff.format == 2;
     return l;
@@ -154,15 +158,15 @@ void ReadWebP(TPGStream& stream, TPixelGraphic& image, const void* sender) {
     const std::vector<std::uint8_t> data = ReadContainer(stream);
     Session s;
     const Layout l = Inspect(data, s);
-    if (l.canvasWidth <= 0 || l.canvasHeight <= 0) Raise(GetPGLangStr(35));
+    if (l.canvasWidth <= 0 || l.canvasHeight <= 0) Raise(GetPGLangStr(msg::WidthOrHeightZero));
     // The lossless decoder and our compositing hold the picture at four bytes a pixel;
     // either coding can describe a plain picture in next to no bytes.
     if (decode::CheckPictureSize(l.canvasWidth, l.canvasHeight, pgpf24Bit, 0, 0) != decode::SizeVerdict::Ok ||
         decode::SaturatingMul(l.canvasWidth, l.canvasHeight) > decode::kMaxBufferBytes / 4)
-        Raise(GetPGLangStr(41, "Image size"));
+        Raise(GetPGLangStr(msg::OutOfRange, "Image size"));
 
     WebPDecoderConfig& config = s.config;
-    if (!WebPInitDecoderConfig(&config)) Raise(GetPGLangStr(31, "WebPInitDecoderConfig"));
+    if (!WebPInitDecoderConfig(&config)) Raise(GetPGLangStr(msg::Failed, "WebPInitDecoderConfig"));
     image.SetSize(l.canvasWidth, l.canvasHeight, pgpf24Bit);
     if (l.width != l.canvasWidth || l.height != l.canvasHeight) image.Clear();
     if (l.width == 0 || l.height == 0) return;
@@ -180,11 +184,12 @@ void ReadWebP(TPGStream& stream, TPixelGraphic& image, const void* sender) {
         config.options.flip = 1;
     }
     s.decoder = WebPIDecode(nullptr, 0, &config);
-    if (!s.decoder) Raise(GetPGLangStr(31, "WebPIDecode"));
+    if (!s.decoder) Raise(GetPGLangStr(msg::Failed, "WebPIDecode"));
 
     const decode::ProgressScope progress(image);
     int rowsDone = 0;
-    for (std::size_t fed = std::min(l.size, kSliceBytes);; fed = std::min(l.size, fed + kSliceBytes)) {
+    const std::size_t slice = l.lossless ? std::max(kSliceBytes, l.size / kLosslessSlices) : kSliceBytes;
+    for (std::size_t fed = std::min(l.size, slice);; fed = std::min(l.size, fed + slice)) {
         const VP8StatusCode status = WebPIUpdate(s.decoder, l.bytes, fed);
         if (status != VP8_STATUS_OK && status != VP8_STATUS_SUSPENDED) RaiseStatus(status);
         int rows = 0, stride = 0;
@@ -196,7 +201,7 @@ void ReadWebP(TPGStream& stream, TPixelGraphic& image, const void* sender) {
             if (image.Progress(sender, rowsDone, l.height)) return;
         }
         if (status == VP8_STATUS_OK) return;
-        if (fed == l.size) Raise(GetPGLangStr(32));
+        if (fed == l.size) Raise(GetPGLangStr(msg::UnexpectedEndOfFile));
     }
 }
 
@@ -210,13 +215,13 @@ public:
     }
 
     void ReadImage(TPGStream& stream, TPixelGraphic& image, int index) override {
-        if (index != 0) Raise(GetPGLangStr(7, "Index"));
+        if (index != 0) Raise(GetPGLangStr(msg::Invalid, "Index"));
         image.Gamma = PGDisplayGamma;
         ReadWebP(stream, image, this);
     }
 
     TImageInfo GetImageInfo(TPGStream& stream, int index) override {
-        if (index != 0) Raise(GetPGLangStr(20, "Index"));
+        if (index != 0) Raise(GetPGLangStr(msg::InvalidValueFor, "Index"));
         const std::vector<std::uint8_t> data = ReadContainer(stream);
         Session s;
         const Layout l = Inspect(data, s);

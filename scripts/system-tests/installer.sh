@@ -4,12 +4,18 @@
 # screen saver; the installed Quipix.scr /s shows a bundled joke on a real X server
 # (Xvfb); the silent uninstall removes what was installed and nothing else. A second
 # round installs with /NOSAVER into another folder over a saver the user chose, and
-# uninstalls through the registered QuietUninstallString: the user's saver stays.
-# Needs scripts/build-windows.sh to have run; QUIPIX_WIN_BUILD overrides the build folder.
+# uninstalls through the registered QuietUninstallString: the user's saver stays. The
+# installer is a 32-bit program holding both builds: on 64-bit Windows the 64-bit
+# saver goes to the native System32 (not SysWOW64), on 32-bit Windows (a 32-bit Wine)
+# the 32-bit one to its System32. The uninstaller's copy of itself in the temporary
+# folder goes at the next start of Windows (wineboot -r).
+# Needs scripts/build-windows.sh to have run; QUIPIX_WIN_BUILD and QUIPIX_WIN32_BUILD
+# override the build folders.
 set -euo pipefail
 cd "$(dirname "$0")/../.."
 if [ -n "${QUIPIX_SKIP_WINDOWS:-}" ]; then echo "installer.sh: Windows skipped"; exit 0; fi
 OUT="$(realpath -m "${QUIPIX_WIN_BUILD:-build-windows}")"
+OUT32="$(realpath -m "${QUIPIX_WIN32_BUILD:-build-windows-i686}")"
 SETUP="$OUT/QuipixSetup.exe"
 [ -f "$SETUP" ] || { echo "installer.sh: build QuipixSetup.exe first (scripts/build-windows.sh)"; exit 1; }
 for tool in wine Xvfb import convert; do
@@ -41,14 +47,18 @@ DESKTOP='HKCU\Control Panel\Desktop'
 SETTINGS='HKCU\Software\Kelvara\Quipix'
 
 run() { wine "$@" >>"$WORK/wine.log" 2>&1 || true; wineserver -w; }
+# The 64-bit side of Wine: its registry view and its System32, as 64-bit Windows
+# programs see them (Debian's wine, with wine32 installed, starts 32-bit programs).
+WINE64=/usr/lib/wine/wine64
+[ "$WINEARCH" = win64 ] || WINE64=wine
 # value KEY NAME: the data of one registry value, nothing when it is absent.
 value() {
-  wine reg query "$1" /v "$2" 2>/dev/null | tr -d '\r' |
+  $WINE64 reg query "$1" /v "$2" 2>/dev/null | tr -d '\r' |
     awk -v n="$2" 'tolower($1) == tolower(n) { $1 = ""; $2 = ""; sub(/^ +/, ""); print }'
 }
 has_value() { [ "$(value "$1" "$2")" = "$3" ]; }
 no_value() { [ -z "$(value "$1" "$2")" ]; }
-has_key() { wine reg query "$1" >/dev/null 2>&1; }
+has_key() { $WINE64 reg query "$1" >/dev/null 2>&1; }
 no_key() { ! has_key "$1"; }
 # The files of the Wine drive, less the temporary folders the uninstaller runs from.
 files() { (cd "$C" && find . -type f | grep -viE '/temp/' | sort); }
@@ -56,12 +66,13 @@ same_data_files() {  # FOLDER: every help topic and joke file, as in the tree
   local f
   for f in help/* jokes/*.txt; do cmp -s "$f" "$1/$f" || return 1; done
 }
-points_at_saver() { [ "$(winepath -u "$(value "$DESKTOP" SCRNSAVE.EXE)" 2>/dev/null)" -ef "$SAVER" ]; }
+points_at_saver() { [ "$($WINE64 winepath -u "$(value "$DESKTOP" SCRNSAVE.EXE)" 2>/dev/null)" -ef "$SAVER" ]; }
 
 # --- silent install ---
 files >"$WORK/before.txt"
 run "$SETUP" /S
-check "Quipix.scr is in the system folder" cmp -s "$OUT/Quipix.scr" "$SAVER"
+check "the 64-bit Quipix.scr is in the system folder" cmp -s "$OUT/Quipix.scr" "$SAVER"
+check "and not in SysWOW64" test ! -e "$C/windows/syswow64/Quipix.scr"
 check "the help topics and jokes are in Program Files\\Quipix" same_data_files "$DATA"
 check "the uninstaller is beside them" test -f "$DATA/Uninstall.exe"
 check "the Start menu has \"Quipix Settings\"" test -f "$LINK"
@@ -93,7 +104,7 @@ check "SCRNSAVE.EXE names the installed Quipix.scr" points_at_saver
 check "ScreenSaveActive is 1" has_value "$DESKTOP" ScreenSaveActive 1
 
 # --- the installed saver shows a bundled joke ---
-wine "$SAVER" /s >"$WORK/saver.log" 2>&1 &
+$WINE64 "$SAVER" /s >"$WORK/saver.log" 2>&1 &
 saver_pid=$!
 mkdir -p "$OUT/screenshots"
 SHOT="$OUT/screenshots/installed-saver.png"
@@ -132,6 +143,20 @@ check "the user's settings stay" has_key "$SETTINGS\\General"
 # wrote no copy of its own.
 files | grep -vx './Program Files/Quipix/jokes/mine.txt' >"$WORK/after.txt"
 check "no other file came or went" diff "$WORK/before.txt" "$WORK/after.txt"
+# Windows cannot delete a running program: the copy is due to go at the next start.
+# Wine can, and the copy goes at once.
+nsis_copies() { find "$C" -ipath '*/temp/~nsu*' | grep -q .; }
+no_nsis_copies() { ! nsis_copies; }
+due_at_start() {
+  wine reg query 'HKLM\System\CurrentControlSet\Control\Session Manager' /v PendingFileRenameOperations \
+    2>/dev/null | grep -qi '~nsu'
+}
+if nsis_copies; then
+  check "the uninstaller's copy in the temporary folder is due to go at the next start" due_at_start
+  wineboot -r >/dev/null 2>&1 || true
+  wineserver -w
+fi
+check "no copy of the uninstaller stays in the temporary folder" no_nsis_copies
 
 # --- /NOSAVER into another folder, over the user's own saver ---
 rm -rf "$DATA"
@@ -149,5 +174,22 @@ run "$uninstaller" ${quiet##*\"}
 check "QuietUninstallString removes the other folder" test ! -e "$C/QuipixData"
 check "QuietUninstallString removes Quipix.scr" test ! -e "$SAVER"
 check "the user's saver stays the screen saver" has_value "$DESKTOP" SCRNSAVE.EXE 'C:\windows\system32\other.scr'
+
+# --- 32-bit Windows: the 32-bit saver into its System32 ---
+wineserver -k 2>/dev/null || true
+wineserver -w
+export QUIPIX_WINE_ARCH=win32
+export WINEPREFIX="$OUT/wineprefix-installer32"
+rm -rf "$WINEPREFIX"
+. scripts/lib/wine-env.sh
+WINE64=wine
+C="$WINEPREFIX/drive_c"
+SAVER="$C/windows/system32/Quipix.scr"
+run "$SETUP" /S /NOSAVER
+check "32-bit Windows: the 32-bit Quipix.scr is in the system folder" cmp -s "$OUT32/Quipix.scr" "$SAVER"
+check "32-bit Windows: the data folder is registered" has_value "$UNINSTALL" InstallLocation 'C:\Program Files\Quipix'
+run "$C/Program Files/Quipix/Uninstall.exe" /S
+check "32-bit Windows: the uninstaller removes Quipix.scr" test ! -e "$SAVER"
+check "32-bit Windows: and the data folder" test ! -e "$C/Program Files/Quipix"
 
 summary installer

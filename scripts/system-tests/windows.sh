@@ -3,9 +3,12 @@
 # background and then a joke; six small mouse moves leave it running and the seventh
 # ends it; a key ends it; /p draws into a small window of another program, leaves the
 # rest of the screen alone and ends when that window is destroyed; /a ends at once;
-# the settings the saver saved are strings in the registry. Screenshots go to
-# build-windows/screenshots/. Needs scripts/build-windows.sh to have run.
-# QUIPIX_WIN_BUILD overrides the build folder.
+# the settings the saver saved are strings in the registry. On a screen of 144 dpi the
+# saver still covers every physical pixel and its text is half as large again as at
+# 96 dpi. A Quipix.scr copied alone into the system folder, with the source tree out
+# of Wine's sight, opens a help topic that exists in the user's own folder.
+# Screenshots go to build-windows/screenshots/. Needs scripts/build-windows.sh to
+# have run. QUIPIX_WIN_BUILD overrides the build folder.
 set -euo pipefail
 cd "$(dirname "$0")/../.."
 OUT="$(realpath -m "${QUIPIX_WIN_BUILD:-build-windows}")"
@@ -149,4 +152,86 @@ grep -q 'JokeFile *REG_SZ *[^ ]' "$work/general.txt" || { cat "$work/general.txt
 if grep -E 'REG_' "$work/general.txt" | grep -vq 'REG_SZ'; then
   cat "$work/general.txt"; fail "a saved value is not REG_SZ"
 fi
+# --- 96 and 144 dpi: the same joke, drawn at the screen's DPI over the whole screen ---
+wine reg add "$key\\General" /v Directory /t REG_SZ /d 'C:\dpi' /f >/dev/null
+wine reg add "$key\\General" /v JokeFile /t REG_SZ /d one.txt /f >/dev/null
+wine reg add "$key\\General" /v Change /t REG_SZ /d 0 /f >/dev/null
+wine reg add "$key\\General" /v Pause /t REG_SZ /d 60 /f >/dev/null
+wine reg add "$key\\Background" /v Type /t REG_SZ /d 0 /f >/dev/null
+mkdir -p "$WINEPREFIX/drive_c/dpi"
+printf '[Header]\r\nFormat=SINGLE\r\nDescription=Why?\r\n\r\n[Data]\r\nBecause it is.\r\n' \
+  >"$WINEPREFIX/drive_c/dpi/one.txt"
+# Prints the height of the drawn text once the picture stands still (the answer's pause).
+text_height() {
+  local previous="" now
+  for _ in $(seq 60); do
+    sleep 0.5
+    import -window root "$work/dpi.png"
+    now=$(convert "$work/dpi.png" -format '%#' info:)
+    if [ "$now" = "$previous" ] && [ "$(colours "$work/dpi.png")" -gt 1 ]; then
+      convert "$work/dpi.png" -trim -format '%h' info:
+      return 0
+    fi
+    previous=$now
+  done
+  return 1
+}
+heights=()
+for dpi in 96 144; do
+  wine reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d "$dpi" /f >/dev/null
+  wineserver -k 2>/dev/null || true  # the DPI is read when Wine starts
+  wineserver -w
+  start_full_screen
+  geometry=$(xdotool getwindowgeometry "$(xdotool search --name "$SAVER_TITLE" | head -n1)" | sed -n 's/ *Geometry: //p')
+  [ "$geometry" = 1024x768 ] || fail "at $dpi dpi the saver covers $geometry, not the screen's 1024x768 pixels"
+  h=$(text_height) || fail "at $dpi dpi the joke never stood still"
+  cp "$work/dpi.png" "$SHOTS/windows-dpi-$dpi.png"
+  heights+=("$h")
+  xdotool key x
+  ended_within "$saver_pid" 50 || fail "a key did not end the saver at $dpi dpi"
+done
+# 144 / 96 = 1.5, give or take the fonts' rounding.
+[ $((heights[1] * 100)) -ge $((heights[0] * 135)) ] && [ $((heights[1] * 100)) -le $((heights[0] * 165)) ] ||
+  fail "the text is ${heights[0]} pixels high at 96 dpi and ${heights[1]} at 144"
+wine reg delete 'HKCU\Control Panel\Desktop' /v LogPixels /f >/dev/null
+wineserver -k 2>/dev/null || true
+wineserver -w
+
+# --- Help from a Quipix.scr copied alone into the system folder ---
+# The shell opens a topic with a command that writes down what it was asked to open;
+# Wine's drive Z: (the build machine's files, the source tree with them) goes.
+C="$WINEPREFIX/drive_c"
+cp "$SCR" "$C/windows/system32/Quipix.scr"
+wine reg add 'HKLM\Software\Classes\.html' /ve /d htmlfile /f >/dev/null
+wine reg add 'HKLM\Software\Classes\htmlfile\shell\open\command' /ve \
+  /d 'C:\windows\system32\cmd.exe /c echo %1>C:\help-opened.txt' /f >/dev/null
+wineserver -w
+rm -f "$WINEPREFIX/dosdevices/z:"
+for d in "$WINEPREFIX"/dosdevices/*; do
+  case "$PWD/" in "$(realpath -m "$d")/"*) fail "Wine still sees the source tree through $(basename "$d")" ;; esac
+done
+# Started by its Windows path as the Screen Saver Settings would, through Wine's 64-bit
+# loader: the 32-bit one (Debian's wine with wine32 installed) would look in SysWOW64.
+(cd "$C" && exec /usr/lib/wine/wine64 'C:\windows\system32\Quipix.scr' /c) >"$work/help.log" 2>&1 &
+saver_pid=$!
+dialog=$(timeout 30 xdotool search --sync --name "^Kelvara Jokes Screen Saver Configuration\$" | head -n1) ||
+  { cat "$work/help.log"; fail "the copied Quipix.scr opened no dialog"; }
+sleep 1.5
+xdotool windowactivate --sync "$dialog" 2>/dev/null || xdotool windowfocus --sync "$dialog"
+xdotool key F1
+for _ in $(seq 100); do [ -s "$C/help-opened.txt" ] && break; sleep 0.1; done
+[ -s "$C/help-opened.txt" ] || fail "F1 opened nothing"
+opened=$(tr -d '\r"' <"$C/help-opened.txt" | sed 's/ *$//')
+case "$opened" in
+  'C:\users\'*'\AppData\Local\Kelvara\Quipix\help\'*.html) ;;
+  *) fail "F1 opened \"$opened\", not a help topic in the user's folder" ;;
+esac
+topic="$C/$(printf '%s' "${opened#C:\\}" | tr '\\' /)"
+cmp -s "help/${opened##*\\}" "$topic" || fail "the topic F1 opened ($opened) is not the bundled one"
+# The topic's command took the keyboard focus, which Wine does not give back to the
+# dialog without a window manager: "Cancel" (88, 256, 75 x 25) is clicked instead.
+eval "$(xdotool getwindowgeometry --shell "$dialog")"
+xdotool mousemove $((X + 125)) $((Y + 268)) click 1
+ended_within "$saver_pid" 50 || fail "Cancel did not close the dialog"
+saver_pid=""
 echo "windows.sh: all checks passed"

@@ -15,17 +15,18 @@ namespace {
 TEST(Messages, TableIsNumberedAndHoldsTheLibraryTexts) {
     EXPECT_NO_THROW(CheckPGLangStrEntries());
     for (int i = 0; i < kPGLangStrCount; ++i) EXPECT_EQ(PGLangStrEntries[i].Number, i);
-    EXPECT_EQ(GetPGLangStr(0), "");
-    EXPECT_EQ(GetPGLangStr(84), "");
-    EXPECT_EQ(GetPGLangStr(1), "X, Y index out of range");
-    EXPECT_EQ(GetPGLangStr(6), "Unknown file format");
-    EXPECT_EQ(GetPGLangStr(22), "Negative width");
-    EXPECT_EQ(GetPGLangStr(26), "All files");
-    EXPECT_EQ(GetPGLangStr(29), "Operation aborted on user request");
-    EXPECT_EQ(GetPGLangStr(41, "Index"), "Index out of range");
-    EXPECT_EQ(GetPGLangStr(42), "OK");
-    EXPECT_EQ(GetPGLangStr(43), "Cancel");
-    for (int i = 1; i <= 83; ++i) EXPECT_FALSE(GetPGLangStr(i).empty()) << i;
+    EXPECT_EQ(GetPGLangStr(msg::Empty), "");
+    EXPECT_EQ(GetPGLangStr(msg::Last), "");
+    EXPECT_EQ(GetPGLangStr(msg::XYIndexOutOfRange), "X, Y index out of range");
+    EXPECT_EQ(GetPGLangStr(msg::UnknownFileFormat), "Unknown file format");
+    EXPECT_EQ(GetPGLangStr(msg::NegativeWidth), "Negative width");
+    EXPECT_EQ(GetPGLangStr(msg::AllFiles), "All files");
+    EXPECT_EQ(GetPGLangStr(msg::OperationAborted), "Operation aborted on user request");
+    EXPECT_EQ(GetPGLangStr(msg::OutOfRange, "Index"), "Index out of range");
+    EXPECT_EQ(GetPGLangStr(msg::Ok), "OK");
+    EXPECT_EQ(GetPGLangStr(msg::Cancel), "Cancel");
+    for (int i = msg::XYIndexOutOfRange; i <= msg::ApplyToImage; ++i)
+        EXPECT_FALSE(GetPGLangStr(msg::Id(i)).empty()) << i;
 }
 
 TEST(Messages, MismatchNamesBothNumbers) {
@@ -39,17 +40,17 @@ TEST(Messages, MismatchNamesBothNumbers) {
 }
 
 TEST(Messages, PlaceholdersAreReplacedOnceEach) {
-    EXPECT_EQ(GetPGLangStr(7, "Index"), "Index invalid");
-    EXPECT_EQ(GetPGLangStr(34, "BMP"), "Not a BMP file");
-    EXPECT_EQ(GetPGLangStr(17, "PCX", "24 bit", "8 bit"),
+    EXPECT_EQ(GetPGLangStr(msg::Invalid, "Index"), "Index invalid");
+    EXPECT_EQ(GetPGLangStr(msg::NotAFile, "BMP"), "Not a BMP file");
+    EXPECT_EQ(GetPGLangStr(msg::SaveWithOtherResolution, "PCX", "24 bit", "8 bit"),
               "The graphic cannot be saved to a PCX file with the current color resolution "
               "(24 bit).\r\rThe graphic will be saved with a different color resolution (8 bit).");
     // An argument that looks like a placeholder stays as it is.
-    EXPECT_EQ(GetPGLangStr(18, "%S2", "x"),
+    EXPECT_EQ(GetPGLangStr(msg::CannotSaveResolution, "%S2", "x"),
               "The graphic cannot be saved with to a %S2 file with the current color resolution (x)");
-    EXPECT_EQ(GetPGLangStr(7), " invalid");
-    EXPECT_EQ(GetPGLangStr(-1), "");
-    EXPECT_EQ(GetPGLangStr(85), "");
+    EXPECT_EQ(GetPGLangStr(msg::Invalid), " invalid");
+    EXPECT_EQ(GetPGLangStr(msg::Id(-1)), "");
+    EXPECT_EQ(GetPGLangStr(msg::Id(kPGLangStrCount)), "");
 }
 
 TEST(Streams, MemoryReadsClampAndHelpersKeepByteOrder) {

@@ -61,7 +61,7 @@ TEST(RegFile, ReadsTypesEscapesAndContinuations) {
     EXPECT_EQ(*Find(c, a, "Odd"), RegValue::String("keep \\n as written"));
     EXPECT_EQ(*Find(c, a, "Num"), RegValue::DWord(0xff01));
     EXPECT_EQ(*Find(c, a, "Exp"), RegValue::ExpandString("%HOME%"));
-    EXPECT_EQ(*Find(c, a, "Bin"), (RegValue{3, "\x01\x02\x03"}));
+    EXPECT_EQ(*Find(c, a, "Bin"), (RegValue{kRegBinary, "\x01\x02\x03"}));
     EXPECT_EQ(*Find(c, a, ""), RegValue::String("default"));
     EXPECT_EQ(*Find(c, "HKEY_CURRENT_USER\\Software\\B", "Sz"), RegValue::String("ab"));
 }
@@ -128,7 +128,7 @@ TEST(RegFile, WritesWhatItReads) {
     v.emplace_back("", RegValue::String("default"));
     v.emplace_back("dw", RegValue::DWord(0xDEADBEEF));
     v.emplace_back("exp", RegValue::ExpandString("%PATH%"));
-    v.emplace_back("big", RegValue{3, std::string(300, '\x7f')});
+    v.emplace_back("big", RegValue{kRegBinary, std::string(300, '\x7f')});
     v.emplace_back("odd", RegValue{0x4000, "xyz"});
     c.keys.push_back({"HKEY_LOCAL_MACHINE\\Other", {{"k", RegValue::String("v")}}});
     const std::string text = FormatRegFile(c);

@@ -119,15 +119,18 @@ TEST_F(BmpTest, ThirtyTwoBitDefaultsToEightBitChannels) {
     EXPECT_EQ(img->Pixels(0, 1), PGRGB(0xFF, 0, 0));
 }
 
-// A one-row file with a later or OS/2 2.x info header of the given size: the first 40
-// bytes as in the Windows header, then four masks, then zeros, except a V5 colour
-// profile announced far beyond the end of the file.
+// A top-down file of one row (or rows) with a later or OS/2 2.x info header of the
+// given size: the first 40 bytes as in the Windows header, then four masks, then
+// zeros, except a V5 colour profile announced far beyond the end of the file.
 std::vector<std::uint8_t> HeaderOfSize(std::uint32_t size, int bits, std::uint32_t compression,
                                        const std::vector<std::uint32_t>& masks,
-                                       const std::vector<std::uint32_t>& table, const Bytes& pixels) {
-    const int width = bits == 32 ? int(pixels.size()) / 4 : bits == 16 ? int(pixels.size()) / 2 : 3;
+                                       const std::vector<std::uint32_t>& table, const Bytes& pixels,
+                                       int rows = 1) {
+    const int width = bits == 32   ? int(pixels.size()) / 4 / rows
+                      : bits == 16 ? int(pixels.size()) / 2 / rows
+                                   : 3;
     Bytes h;
-    h.u32(size).u32(std::uint32_t(width)).u32(std::uint32_t(-1)).u16(1).u16(bits);
+    h.u32(size).u32(std::uint32_t(width)).u32(std::uint32_t(-rows)).u16(1).u16(bits);
     h.u32(compression).u32(std::uint32_t(pixels.size())).u32(2835).u32(2835);
     h.u32(std::uint32_t(table.size())).u32(0);
     for (auto m : masks) h.u32(m);
@@ -154,6 +157,10 @@ TEST_F(BmpTest, LaterAndOs2HeadersWithMasksAlphaAndProfiles) {
         {"V5, alpha composited over the background",
          HeaderOfSize(124, 32, 3, argb, {}, Bytes().u32(0xFFFF0000).u32(0x80FFFFFF).u32(0x00123456)),
          {PGRGB(255, 0, 0), PGRGB(128, 128, 228), back},
+         "Windows"},
+        {"V5, alpha in a later row turns the rows without it to background",
+         HeaderOfSize(124, 32, 3, argb, {}, Bytes().u32(0x00112233).u32(0x80FFFFFF), 2),
+         {back},
          "Windows"},
         {"V4, alpha all zero means opaque",
          HeaderOfSize(108, 32, 3, argb, {}, Bytes().u32(0x00112233).u32(0x00FFFFFF)),

@@ -10,6 +10,7 @@
 #include "fixtures.h"
 #include "imaging/exceptions.h"
 #include "imaging/file_format_reader.h"
+#include "imaging/readers/readers.h"
 #include "imaging/stream.h"
 #include "support/test_support.h"
 
@@ -307,6 +308,35 @@ TEST(PngReader, ShortFileWithLargeHeaderIsRefusedBeforeAllocating) {
     TPixelGraphic image;
     EXPECT_EQ(LoadInto(image, file, pgwaIgnore), "PNG: Unexpected end of file");
     EXPECT_EQ(image.Width(), 0);
+}
+
+// A 41-byte file (found by fuzzing) whose iTXt chunk claims 1.5 GB. Raised, the
+// library's length warning refuses it; ignored, as the open dialog's preview and the
+// info command read, the chunk is skipped unread and the decoder never holds more
+// than its chunk limit, so the file ends where it ends.
+TEST(PngReader, OversizedTextChunkIsSkippedUnallocated) {
+    const Bytes file = ReadBytes(DataPath("malformed/png-huge-itxt-length.png"));
+    ASSERT_EQ(file.size(), 41u);
+    constexpr std::size_t kMostHeld = std::size_t(16) << 20;
+    EXPECT_EQ(LoadError(file, pgwaRaise), "PNG: iTXt: chunk data is too large");
+    EXPECT_LT(LastPNGDecoderPeakBytes(), kMostHeld);
+    EXPECT_EQ(LoadError(file, pgwaIgnore), "PNG: Unexpected end of file");
+    EXPECT_LT(LastPNGDecoderPeakBytes(), kMostHeld);
+    TPGMemoryStream s(file);
+    EXPECT_THROW((void)PngReader().GetImageInfo(s, 0), EPGPNGFileFormatReaderWriter);
+    EXPECT_LT(LastPNGDecoderPeakBytes(), kMostHeld);
+
+    // A real chunk past the limit is skipped and the picture after it still loads.
+    PngParts big;
+    big.width = 2;
+    big.rows = {{10, 20, 30, 40, 50, 60}};
+    big.chunks = {{"zTXt", Bytes(std::size_t(9) << 20, 'z')}, {"tEXt", Bytes{'k', 0, 'v'}}};
+    const Bytes bigFile = MakePng(big);
+    EXPECT_EQ(LoadError(bigFile, pgwaRaise), "PNG: zTXt: chunk data is too large");
+    TPixelGraphic image;
+    EXPECT_EQ(LoadInto(image, bigFile, pgwaIgnore), "");
+    EXPECT_EQ(image.Pixels(1, 0), PGRGB(40, 50, 60));
+    EXPECT_LT(LastPNGDecoderPeakBytes(), std::size_t(1) << 20);
 }
 
 TEST(PngReader, InterlacedProgressCoversEveryPass) {

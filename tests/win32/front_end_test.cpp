@@ -1,8 +1,11 @@
 // The Windows front end against real windows (Wine's or Windows' own): window
 // handles on the command line, the preview's life inside its parent, the saver
-// window contract, and the bundled jokes written out of the executable.
+// window contract, the bundled jokes and help topics written out of the executable,
+// and the resources Windows reads of it.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdint>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -271,23 +274,62 @@ std::string FileBytes(const fs::path& file) {
     return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
-TEST(BundledJokes, AreWrittenOnceAndRepairedWhenChanged) {
-    const fs::path saver = FindSaverExecutable();
-    if (saver.empty()) GTEST_SKIP() << "Quipix.scr is not built";
-    HMODULE module =
-        LoadLibraryExW(saver.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE);
-    ASSERT_NE(module, nullptr);
+// Quipix.scr as a data file, for its resources.
+class SaverModule {
+public:
+    SaverModule() {
+        const fs::path saver = FindSaverExecutable();
+        if (!saver.empty())
+            module_ = LoadLibraryExW(saver.c_str(), nullptr,
+                                     LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE);
+    }
+    ~SaverModule() {
+        if (module_) FreeLibrary(module_);
+    }
+    SaverModule(const SaverModule&) = delete;
+    SaverModule& operator=(const SaverModule&) = delete;
+    HMODULE get() const { return module_; }
+
+private:
+    HMODULE module_ = nullptr;
+};
+
+// A copied Quipix.scr writes out exactly the jokes and help topics of the tree it was
+// built from, byte for byte.
+TEST(BundledFiles, AreTheJokesAndHelpTopicsOfTheTree) {
+    const SaverModule saver;
+    if (!saver.get()) GTEST_SKIP() << "Quipix.scr is not built";
+    for (const auto* kind : {&platform::win32::kBundledJokes, &platform::win32::kBundledHelp}) {
+        SCOPED_TRACE(fs::path(kind->Name).string());
+        const fs::path tree = fs::path(QUIPIX_SOURCE_DIR) / kind->Name;
+        std::vector<fs::path> expected;
+        for (const auto& entry : fs::directory_iterator(tree))
+            if (entry.path().extension() == kind->Extension) expected.push_back(entry.path().filename());
+        test::TempDir temp;
+        const fs::path folder = temp.path() / kind->Name;
+        EXPECT_EQ(platform::win32::ExtractBundledFiles(saver.get(), *kind, folder.wstring()),
+                  int(expected.size()));
+        std::vector<fs::path> written;
+        for (const auto& entry : fs::directory_iterator(folder)) written.push_back(entry.path().filename());
+        std::sort(expected.begin(), expected.end());
+        std::sort(written.begin(), written.end());
+        ASSERT_EQ(written, expected);
+        for (const fs::path& name : written)
+            EXPECT_EQ(FileBytes(folder / name), FileBytes(tree / name)) << name;
+    }
+}
+
+TEST(BundledFiles, AreWrittenOnceAndRepairedWhenChanged) {
+    const SaverModule saver;
+    if (!saver.get()) GTEST_SKIP() << "Quipix.scr is not built";
+    const auto& jokes = platform::win32::kBundledJokes;
     test::TempDir temp;
     const fs::path folder = temp.path() / "Kelvara" / "jokes";
-    const int count = platform::win32::ExtractBundledJokes(module, folder.wstring());
+    const int count = platform::win32::ExtractBundledFiles(saver.get(), jokes, folder.wstring());
     ASSERT_GT(count, 0);
     std::vector<fs::path> files;
     for (const auto& entry : fs::directory_iterator(folder)) files.push_back(entry.path());
     ASSERT_EQ(int(files.size()), count);
-    for (const fs::path& f : files) {
-        EXPECT_EQ(f.extension(), ".txt");
-        EXPECT_NE(FileBytes(f).find("[Data]"), std::string::npos) << f;
-    }
 
     // A file the user spoiled (same size, other bytes), one cut short and one of the
     // user's own: the first two are repaired, the third left alone, and a file that
@@ -308,19 +350,73 @@ TEST(BundledJokes, AreWrittenOnceAndRepairedWhenChanged) {
         times.push_back(fs::last_write_time(f));  // as the file system keeps it
     }
 
-    EXPECT_EQ(platform::win32::ExtractBundledJokes(module, folder.wstring()), count);
+    EXPECT_EQ(platform::win32::ExtractBundledFiles(saver.get(), jokes, folder.wstring()), count);
     EXPECT_EQ(FileBytes(files[0]), first);
     EXPECT_EQ(FileBytes(files.back()), second);
     EXPECT_EQ(FileBytes(folder / "mine.txt"), "[Header]\n");
     for (std::size_t i = 0; i < untouched.size(); ++i)
         EXPECT_EQ(fs::last_write_time(untouched[i]), times[i]) << untouched[i];
-    FreeLibrary(module);
 }
 
-TEST(BundledJokes, AModuleWithoutThemWritesNothing) {
+// What Windows reads of Quipix.scr before it runs a line of it: the manifest (themed
+// controls, per-monitor DPI, the systems it was made for, no elevation), the icon
+// sizes Explorer shows (256 pixels as PNG), and the copyright of the version.
+TEST(SaverResources, ManifestIconAndCopyrightAreThere) {
+    const SaverModule saver;
+    if (!saver.get()) GTEST_SKIP() << "Quipix.scr is not built";
+    const auto resource = [&](int type, int id) {
+        HRSRC info = FindResourceW(saver.get(), MAKEINTRESOURCEW(id), MAKEINTRESOURCEW(type));
+        HGLOBAL data = info ? LoadResource(saver.get(), info) : nullptr;
+        return data ? std::string(static_cast<const char*>(LockResource(data)),
+                                  SizeofResource(saver.get(), info))
+                    : std::string();
+    };
+    const std::string manifest = resource(24 /* RT_MANIFEST */, 1);
+    for (const char* part : {
+             R"(name="Microsoft.Windows.Common-Controls" version="6.0.0.0")", ">PerMonitorV2, PerMonitor<",
+             ">true/pm<", R"(level="asInvoker")",
+             "{35138b9a-5d96-4fbd-8e2d-a2440225f93a}",  // 7
+             "{4a2f28e3-53b9-4441-ba9c-d69d4a4a6e38}",  // 8
+             "{1f676c76-80e1-4239-95bb-83d0f6d0da78}",  // 8.1
+             "{8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a}",  // 10 and 11
+         })
+        EXPECT_NE(manifest.find(part), std::string::npos) << part;
+
+    // The icon group: a 6-byte head, then 14 bytes per image (width 0 meaning 256).
+    const std::string group = resource(14 /* RT_GROUP_ICON */, 1);
+    ASSERT_GE(group.size(), 6u);
+    const int count = std::uint8_t(group[4]) | std::uint8_t(group[5]) << 8;
+    ASSERT_EQ(group.size(), 6u + 14u * std::size_t(count));
+    std::vector<int> sizes;
+    for (int i = 0; i < count; ++i) {
+        const char* entry = group.data() + 6 + 14 * i;
+        const int width = std::uint8_t(entry[0]) ? std::uint8_t(entry[0]) : 256;
+        sizes.push_back(width);
+        if (width == 256) {
+            const int id = std::uint8_t(entry[12]) | std::uint8_t(entry[13]) << 8;
+            EXPECT_EQ(resource(3 /* RT_ICON */, id).substr(0, 8), "\x89PNG\r\n\x1a\n");
+        }
+    }
+    std::sort(sizes.begin(), sizes.end());
+    EXPECT_EQ(sizes, (std::vector<int>{16, 32, 48, 256}));
+
+    const fs::path file = FindSaverExecutable();
+    std::vector<char> version(GetFileVersionInfoSizeW(file.c_str(), nullptr));
+    ASSERT_FALSE(version.empty());
+    ASSERT_TRUE(GetFileVersionInfoW(file.c_str(), 0, DWORD(version.size()), version.data()));
+    wchar_t* copyright = nullptr;
+    UINT length = 0;
+    ASSERT_TRUE(VerQueryValueW(version.data(), L"\\StringFileInfo\\040904B0\\LegalCopyright",
+                               reinterpret_cast<void**>(&copyright), &length));
+    EXPECT_EQ(std::wstring(copyright), L"Copyright (C) Kelvara");
+}
+
+TEST(BundledFiles, AModuleWithoutThemWritesNothing) {
     test::TempDir temp;
     const fs::path folder = temp.path() / "none";
-    EXPECT_EQ(platform::win32::ExtractBundledJokes(GetModuleHandleW(nullptr), folder.wstring()), 0);
+    EXPECT_EQ(platform::win32::ExtractBundledFiles(GetModuleHandleW(nullptr), platform::win32::kBundledHelp,
+                                                   folder.wstring()),
+              0);
     EXPECT_FALSE(fs::exists(folder));
 }
 

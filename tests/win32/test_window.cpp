@@ -13,12 +13,15 @@ namespace {
 
 constexpr UINT_PTR kDestroy = 1, kQuit = 2;
 
+// Named: a lambda has no stdcall calling convention in a 32-bit build.
+void CALLBACK Quit(HWND, UINT, UINT_PTR, DWORD) { PostQuitMessage(0); }
+
 LRESULT CALLBACK Procedure(HWND window, UINT message, WPARAM w, LPARAM l) {
     switch (message) {
     case WM_TIMER:
         KillTimer(window, w);
         if (w == kDestroy) {
-            SetTimer(nullptr, kQuit, 2000, [](HWND, UINT, UINT_PTR, DWORD) { PostQuitMessage(0); });
+            SetTimer(nullptr, kQuit, 2000, &Quit);
             const BOOL destroyed = DestroyWindow(window);
             std::printf(destroyed ? "destroyed\n" : "not destroyed\n");
             std::fflush(stdout);

@@ -185,5 +185,40 @@ TEST_F(GdiText, RepeatedLayersReuseTheirMasks) {
     EXPECT_NE(engine->Render(q, "Why?", 600, 40, kJoke), question) << "another height";
 }
 
+// The installed engine (the test entry's, at 96 dpi) lays text out at the DPI of the
+// saver window drawing, each DPI with its own layouts.
+TEST(InstalledGdiText, FollowsTheDpiOfTheWindowDrawing) {
+    TextEngine* installed = CurrentTextEngine();
+    ASSERT_NE(installed, nullptr);
+    const TPGFont f = Font(12);
+    const auto line = [&] { return installed->Measure(f, "x", 0, DT_SINGLELINE).Height; };
+    const int at96 = line();
+    const int at192 = MakeGdiTextEngine(192)->Measure(f, "x", 0, DT_SINGLELINE).Height;
+    ASSERT_GT(at192, at96 + 5);
+    {
+        const ScopedTextDpi monitor(192);
+        EXPECT_EQ(line(), at192);
+        const auto mask = installed->Render(f, "Why?", 300, 60, kJoke);
+        {
+            const ScopedTextDpi own(0);
+            EXPECT_EQ(line(), at96) << "0 is the engine's own DPI";
+            const ScopedTextDpi other(144);
+            installed->Render(f, "Why?", 300, 60, kJoke);
+        }
+        EXPECT_EQ(line(), at192) << "scopes nest";
+        EXPECT_EQ(installed->Render(f, "Why?", 300, 60, kJoke), mask)
+            << "another DPI evicted this one's mask";
+    }
+    EXPECT_EQ(line(), at96);
+
+    // An engine installed by someone else is left at its own DPI.
+    SetTextEngine(MakeGdiTextEngine(96));
+    {
+        const ScopedTextDpi monitor(192);
+        EXPECT_EQ(CurrentTextEngine()->Measure(f, "x", 0, DT_SINGLELINE).Height, at96);
+    }
+    InstallGdiTextEngine(96);
+}
+
 }  // namespace
 }  // namespace quipix

@@ -3,14 +3,16 @@
 ; The Screen Saver Settings of Windows list only the savers in the system folder, so
 ; Quipix.scr goes to System32 and the installer needs an administrator. Its help topics
 ; and a copy of the bundled jokes go to Program Files\Quipix; the saver finds that folder
-; through the InstallLocation of its uninstall entry. The installer is a 64-bit program
-; like the saver, so System32, Program Files and the registry are the native ones,
-; without WOW64 redirection.
+; through the InstallLocation of its uninstall entry. The installer holds both builds of
+; the saver and installs the one that matches the system. It is a 32-bit program, so
+; that it runs on 32-bit Windows too; on 64-bit Windows it turns off WOW64's file
+; redirection for the system folder (else the 64-bit saver would land in SysWOW64,
+; where 64-bit Windows does not look) and uses the 64-bit registry.
 ;
 ; Built by scripts/build-windows.sh:
-;   makensis -DQUIPIX_SCR=<Quipix.scr> -DQUIPIX_ROOT=<source tree>
-;            -DQUIPIX_FILES=<list of data files> -DOUTFILE=<QuipixSetup.exe>
-;            -DQUIPIX_VERSION=<2.1> -DQUIPIX_VERSION_QUAD=<2.1.0.0> quipix.nsi
+;   makensis -DQUIPIX_SCR64=<64-bit Quipix.scr> -DQUIPIX_SCR32=<32-bit Quipix.scr>
+;            -DQUIPIX_ROOT=<source tree> -DQUIPIX_FILES=<list of data files>
+;            -DOUTFILE=<QuipixSetup.exe> -DQUIPIX_VERSION=<2.1> -DQUIPIX_VERSION_QUAD=<2.1.0.0> quipix.nsi
 ; QUIPIX_FILES defines the macro QuipixDataFiles ACTION, which inserts
 ; ACTION "folder" "file name" once per help topic and joke file; the uninstaller removes
 ; exactly those files, so anything a user added to the folders stays.
@@ -19,7 +21,7 @@
 ; /D=<folder> the data folder.
 
 Unicode true
-Target amd64-unicode
+Target x86-unicode
 RequestExecutionLevel admin
 SetCompressor /SOLID lzma
 
@@ -27,6 +29,8 @@ SetCompressor /SOLID lzma
 !include LogicLib.nsh
 !include FileFunc.nsh
 !include nsDialogs.nsh
+!include Sections.nsh
+!include x64.nsh
 !include "${QUIPIX_FILES}"
 
 !define UNINSTALL_KEY "Software\Microsoft\Windows\CurrentVersion\Uninstall\Quipix"
@@ -72,17 +76,17 @@ Page custom SaverPage SaverPageLeave
   Delete "$INSTDIR\${FOLDER}\${NAME}"
 !macroend
 
-Function .onInit
-  SetShellVarContext all
-  SetRegView 64
-  StrCpy $UseSaver ${BST_CHECKED}
-  ${GetParameters} $0
-  ClearErrors
-  ${GetOptions} $0 "/NOSAVER" $1
-  ${IfNot} ${Errors}
-    StrCpy $UseSaver ${BST_UNCHECKED}
+; The system folder as 64-bit Windows sees it, around what touches Quipix.scr there.
+!macro NativeSystemFolder
+  ${If} ${RunningX64}
+    ${DisableX64FSRedirection}
   ${EndIf}
-FunctionEnd
+!macroend
+!macro RedirectedSystemFolder
+  ${If} ${RunningX64}
+    ${EnableX64FSRedirection}
+  ${EndIf}
+!macroend
 
 Function SaverPage
   !insertmacro MUI_HEADER_TEXT "Screen saver" "Windows can start Quipix when the computer is idle."
@@ -100,13 +104,29 @@ Function SaverPageLeave
   ${NSD_GetState} $UseSaverBox $UseSaver
 FunctionEnd
 
-Section "Quipix" SecQuipix
+; One of the two saver sections runs (.onInit chooses), into the native system folder.
+Section "-64-bit saver" SecSaver64
+  !insertmacro NativeSystemFolder
   SetOutPath $SYSDIR
-  File "/oname=Quipix.scr" "${QUIPIX_SCR}"
+  File "/oname=Quipix.scr" "${QUIPIX_SCR64}"
+  !insertmacro RedirectedSystemFolder
+SectionEnd
+
+Section "-32-bit saver" SecSaver32
+  SetOutPath $SYSDIR
+  File "/oname=Quipix.scr" "${QUIPIX_SCR32}"
+SectionEnd
+
+Section "Quipix" SecQuipix
   !insertmacro QuipixDataFiles InstallDataFile
   SetOutPath $INSTDIR
   WriteUninstaller "$INSTDIR\Uninstall.exe"
+  !insertmacro NativeSystemFolder
   CreateShortcut "$SMPROGRAMS\Quipix Settings.lnk" "$SYSDIR\Quipix.scr" "/c" "$SYSDIR\Quipix.scr" 0
+  ; The Screen Saver Settings store the saver's short path; this form is what the
+  ; uninstaller recognises as ours.
+  GetFullPathName /SHORT $2 "$SYSDIR\Quipix.scr"
+  !insertmacro RedirectedSystemFolder
 
   WriteRegStr HKLM "${UNINSTALL_KEY}" "DisplayName" "Quipix"
   WriteRegStr HKLM "${UNINSTALL_KEY}" "DisplayVersion" "${QUIPIX_VERSION}"
@@ -118,28 +138,52 @@ Section "Quipix" SecQuipix
   WriteRegDWORD HKLM "${UNINSTALL_KEY}" "NoModify" 1
   WriteRegDWORD HKLM "${UNINSTALL_KEY}" "NoRepair" 1
   SectionGetSize ${SecQuipix} $0
+  ${If} ${SectionIsSelected} ${SecSaver64}
+    SectionGetSize ${SecSaver64} $1
+  ${Else}
+    SectionGetSize ${SecSaver32} $1
+  ${EndIf}
+  IntOp $0 $0 + $1
   WriteRegDWORD HKLM "${UNINSTALL_KEY}" "EstimatedSize" $0
 
   ; The elevated installer's HKCU is the hive of the user who ran it.
   ${If} $UseSaver == ${BST_CHECKED}
-    ; The Screen Saver Settings store the saver's short path; this form is what
-    ; the uninstaller recognises as ours.
-    GetFullPathName /SHORT $0 "$SYSDIR\Quipix.scr"
-    WriteRegStr HKCU "${DESKTOP_KEY}" "SCRNSAVE.EXE" $0
+    WriteRegStr HKCU "${DESKTOP_KEY}" "SCRNSAVE.EXE" $2
     WriteRegStr HKCU "${DESKTOP_KEY}" "ScreenSaveActive" "1"
     ; Tells the running session, which otherwise reads the change at the next sign-in.
     System::Call "user32::SystemParametersInfoW(i ${SPI_SETSCREENSAVEACTIVE}, i 1, p 0, i ${SPIF_UPDATEINIFILE_SENDCHANGE})"
   ${EndIf}
 SectionEnd
 
+; After the sections, whose numbers it needs.
+Function .onInit
+  SetShellVarContext all
+  ${If} ${RunningX64}
+    SetRegView 64
+    !insertmacro UnselectSection ${SecSaver32}
+  ${Else}
+    !insertmacro UnselectSection ${SecSaver64}
+  ${EndIf}
+  StrCpy $UseSaver ${BST_CHECKED}
+  ${GetParameters} $0
+  ClearErrors
+  ${GetOptions} $0 "/NOSAVER" $1
+  ${IfNot} ${Errors}
+    StrCpy $UseSaver ${BST_UNCHECKED}
+  ${EndIf}
+FunctionEnd
+
 Function un.onInit
   SetShellVarContext all
-  SetRegView 64
+  ${If} ${RunningX64}
+    SetRegView 64
+  ${EndIf}
 FunctionEnd
 
 Section "Uninstall"
   ; Another saver the user chose since, or none, stays as it is; ScreenSaveActive is
   ; the user's own switch and stays too.
+  !insertmacro NativeSystemFolder
   GetFullPathName /SHORT $1 "$SYSDIR\Quipix.scr"
   ReadRegStr $0 HKCU "${DESKTOP_KEY}" "SCRNSAVE.EXE"
   ${If} $0 != ""
@@ -150,6 +194,7 @@ Section "Uninstall"
   ${EndIf}
 
   Delete /REBOOTOK "$SYSDIR\Quipix.scr"
+  !insertmacro RedirectedSystemFolder
   Delete "$SMPROGRAMS\Quipix Settings.lnk"
   !insertmacro QuipixDataFiles RemoveDataFile
   RMDir "$INSTDIR\help"
@@ -157,4 +202,11 @@ Section "Uninstall"
   Delete "$INSTDIR\Uninstall.exe"
   RMDir "$INSTDIR"
   DeleteRegKey HKLM "${UNINSTALL_KEY}"
+  ; The uninstaller runs from a copy of itself in the temporary folder (~nsuN.tmp\Au_.exe),
+  ; which cannot go while it runs: the copy and its folder go at the next start of
+  ; Windows.
+  ${If} $EXEDIR != $INSTDIR
+    Delete /REBOOTOK "$EXEDIR\Au_.exe"
+    RMDir /REBOOTOK "$EXEDIR"
+  ${EndIf}
 SectionEnd
