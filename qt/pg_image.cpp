@@ -1,6 +1,5 @@
 // TPGImage converts its picture to RGB32 only while painting, and only the area being
-// repainted, with the saver's frame conversion (saver/scene_frame.h), so changes that
-// come faster than the screen's frames are converted once.
+// repainted, so changes that come faster than the screen's frames are converted once.
 #include "qt/pg_image.h"
 
 #include <QMouseEvent>
@@ -27,10 +26,11 @@ void ConvertPixelGraphicArea(const TPixelGraphic& picture, QImage& display, int 
     right = std::min(right, w);
     bottom = std::min(bottom, h);
     if (right <= left || bottom <= top) return;
-    XrgbTable table{};
-    if (picture.PixelFormat() != pgpf24Bit) MakeXrgbTable(picture, 255, table);
-    ConvertPictureRows(picture, table, 255, left, right, top, bottom,
-                       display.scanLine(top) + std::size_t(left) * 4, std::size_t(display.bytesPerLine()));
+    PaletteTable table{};
+    if (picture.PixelFormat() != pgpf24Bit) MakePaletteTable(picture, table);
+    ConvertPixelGraphicRows(picture, table, left, right, top, bottom,
+                            display.scanLine(top) + std::size_t(left) * 4,
+                            std::size_t(display.bytesPerLine()));
 }
 
 void PaintFrameArea(QPainter& painter, const TSceneFrame& frame, const QRect& area, QImage& band) {

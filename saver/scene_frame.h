@@ -1,15 +1,14 @@
 // What a saver window shows, described rather than copied: one of the engine's pictures
-// at a place over a fill colour, at a brightness; and its pixels turned into the 32-bit
-// rows that X11, Wayland, Qt's RGB32 images and 32-bit DIBs all take, row by row, so a
-// window converts only what changed.
+// at a place over a fill colour, at a brightness; and its pixels turned into 32-bit rows
+// (imaging/rgb32_rows.h), area by area, so a window converts only what changed.
 #pragma once
 
-#include <array>
 #include <cstddef>
 #include <cstdint>
 
 #include "imaging/canvas.h"
 #include "imaging/pixel_graphic.h"
+#include "imaging/rgb32_rows.h"
 
 namespace quipix {
 
@@ -24,19 +23,6 @@ struct TSceneFrame {
     int Level = 255;
     bool operator==(const TSceneFrame&) const = default;
 };
-
-// Pixels in memory order blue, green, red, 0xFF: 0xFFRRGGBB read little-endian.
-using XrgbTable = std::array<std::uint32_t, 256>;
-
-// The picture's palette at level, for ConvertPictureRows; values past the palette show
-// entry 0, or black without one.
-void MakeXrgbTable(const TPixelGraphic& picture, int level, XrgbTable& table);
-
-// Converts columns left .. right - 1 of rows top .. bottom - 1 of picture (all inside
-// it) into 32-bit rows from out on, stride bytes apart, every channel at level (0 to
-// 255). Palette pictures take their colours from table (MakeXrgbTable at that level).
-void ConvertPictureRows(const TPixelGraphic& picture, const XrgbTable& table, int level, int left, int right,
-                        int top, int bottom, std::uint8_t* out, std::size_t stride);
 
 // Converts area of frame (window pixels, any part of it outside the picture showing the
 // fill) into 32-bit rows from out on, stride bytes apart.
