@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # The saver under a real X server (Xvfb): full screen it shows the background and
 # then a joke, tolerates six mouse moves and ends on the seventh, ends at once on a
-# key, with its frames through shared memory or without; as a preview it draws inside a foreign window, follows its size and exits
-# when that window is destroyed.
+# key, with its frames through shared memory or without; as a preview it draws
+# inside a foreign window, follows its size and exits when that window is destroyed.
 set -euo pipefail
 cd "$(dirname "$0")/../.."
 BUILD=${BUILD_DIR:-build}
