@@ -1,7 +1,8 @@
 // The animation engine tick by tick at 1920 x 1080 and 3840 x 2160 over a stretched
-// photo-like picture, including the conversion that presents each change (the image
-// control's RGB32 update of the changed area). Each benchmark runs whole joke
-// cycles and reports p50, p99 and max milliseconds per state as counters.
+// photo-like picture, including the conversion that presents each change: the changed
+// rows of the frame into a 32-bit buffer of the window's size, as a saver window does
+// on every platform. Each benchmark runs whole joke cycles and reports p50, p99 and
+// max milliseconds per state as counters.
 #include <benchmark/benchmark.h>
 
 #include <time.h>
@@ -17,20 +18,16 @@
 #include <vector>
 
 #include "common/settings.h"
-#ifdef QUIPIX_BENCH_QT
-#include "qt/pg_image.h"
-#endif
 #include "saver/engine.h"
 
 namespace quipix {
 namespace {
 
-// Shows pictures the way the saver window does: its own copy (refilled in place),
-// with Qt converted to RGB32 on hand-over and, area by area, on every change; on
-// Windows the copy is the DIB the window shows, so there is nothing to convert.
+// Shows frames the way a saver window does: it keeps no copy, and converts the area
+// of every change from the engine's picture into its 32-bit buffer.
 class PresentingHost : public SceneHost {
 public:
-    PresentingHost(int w, int h) : w_(w), h_(h) {}
+    PresentingHost(int w, int h) : w_(w), h_(h), buffer_(std::size_t(w) * std::size_t(h)) {}
     int Width() const override { return w_; }
     int Height() const override { return h_; }
     int ScreenWidth() const override { return w_; }
@@ -39,36 +36,20 @@ public:
     bool IsPreview() const override { return false; }
     void StartTimer(int) override {}
     void StopAndClose() override { stopped_ = true; }
-    void ShowPicture(const TPixelGraphic* picture) override {
-        if (!picture) {
-            shown_.reset();
-            return;
-        }
-        if (shown_) shown_->OnChange = nullptr;
-        AdoptPictureCopy(shown_, *picture);
-#ifdef QUIPIX_BENCH_QT
-        shown_->OnChange = [this](TPixelGraphic& p) {
-            const auto& c = p.LastChange();
-            ConvertPixelGraphicArea(p, display_, c.Left, c.Top, c.Right, c.Bottom);
-        };
-        ConvertPixelGraphicArea(*shown_, display_, 0, 0, shown_->Width(), shown_->Height());
-#endif
-    }
-    TPixelGraphic* ShownPicture() override { return shown_.get(); }
-    // As the saver window: a fresh picture sized in the host's own copy.
-    void ShowBlack(int width, int height) override {
-        const TPixelGraphic fresh;
-        ShowPicture(&fresh);
-        shown_->SetSize(width, height, pgpf24Bit);
-    }
     bool stopped_ = false;
+
+protected:
+    void FrameChanged(const TRect& area) override {
+        if (EmptyRect(area)) return;
+        ConvertFrameRows(
+            Frame(), area,
+            reinterpret_cast<std::uint8_t*>(buffer_.data() + std::size_t(area.Top) * w_ + area.Left),
+            std::size_t(w_) * 4);
+    }
 
 private:
     int w_, h_;
-    std::unique_ptr<TPixelGraphic> shown_;
-#ifdef QUIPIX_BENCH_QT
-    QImage display_;
-#endif
+    std::vector<std::uint32_t> buffer_;
 };
 
 // A 24-bit BMP of smooth colour fields with fine grain: thousands of colours, as a

@@ -1,6 +1,5 @@
 // TPGImage converts its picture to RGB32 only while painting, and only the area being
-// repainted, so the saver's per-tick strip costs a strip, not a screen, and changes
-// that come faster than the screen's frames are converted once.
+// repainted, so changes that come faster than the screen's frames are converted once.
 #include "qt/pg_image.h"
 
 #include <QMouseEvent>
@@ -27,29 +26,31 @@ void ConvertPixelGraphicArea(const TPixelGraphic& picture, QImage& display, int 
     right = std::min(right, w);
     bottom = std::min(bottom, h);
     if (right <= left || bottom <= top) return;
-    PaletteTable lut{};
-    if (picture.PixelFormat() != pgpf24Bit) MakePaletteTable(picture, lut);
-    ConvertPixelGraphicRows(picture, lut, left, right, top, bottom,
+    PaletteTable table{};
+    if (picture.PixelFormat() != pgpf24Bit) MakePaletteTable(picture, table);
+    ConvertPixelGraphicRows(picture, table, left, right, top, bottom,
                             display.scanLine(top) + std::size_t(left) * 4,
                             std::size_t(display.bytesPerLine()));
 }
 
-void PaintPictureArea(QPainter& painter, const TPixelGraphic& picture, const QRect& area, QImage& band) {
-    const QRect r = area & QRect(0, 0, picture.Empty() ? 0 : picture.Width(), picture.Height());
-    if (r.isEmpty()) return;
+void PaintFrameArea(QPainter& painter, const TSceneFrame& frame, const QRect& area, QImage& band) {
+    if (area.isEmpty()) return;
     // Bands of about 256 KiB: small enough to stay in the cache between the
     // conversion and the copy to the window.
-    const int rows = std::clamp(int((256 * 1024) / (std::int64_t(picture.Width()) * 4)), 1, 64);
-    if (band.width() < picture.Width() || band.height() < rows || band.format() != QImage::Format_RGB32)
-        band = QImage(picture.Width(), rows, QImage::Format_RGB32);
-    PaletteTable lut{};
-    if (picture.PixelFormat() != pgpf24Bit) MakePaletteTable(picture, lut);
-    for (int y = r.top(); y <= r.bottom(); y += rows) {
-        const int n = std::min(rows, r.bottom() + 1 - y);
-        ConvertPixelGraphicRows(picture, lut, r.left(), r.right() + 1, y, y + n, band.bits(),
-                                std::size_t(band.bytesPerLine()));
-        painter.drawImage(QPoint(r.left(), y), band, QRect(0, 0, r.width(), n));
+    const int rows = std::clamp(int((256 * 1024) / (std::int64_t(area.width()) * 4)), 1, 64);
+    if (band.width() < area.width() || band.height() < rows || band.format() != QImage::Format_RGB32)
+        band = QImage(std::max(area.width(), band.width()), rows, QImage::Format_RGB32);
+    for (int y = area.top(); y <= area.bottom(); y += rows) {
+        const int n = std::min(rows, area.bottom() + 1 - y);
+        ConvertFrameRows(frame, {area.left(), y, area.right() + 1, y + n}, band.bits(),
+                         std::size_t(band.bytesPerLine()));
+        painter.drawImage(QPoint(area.left(), y), band, QRect(0, 0, area.width(), n));
     }
+}
+
+void PaintPictureArea(QPainter& painter, const TPixelGraphic& picture, const QRect& area, QImage& band) {
+    const QRect r = area & QRect(0, 0, picture.Empty() ? 0 : picture.Width(), picture.Height());
+    PaintFrameArea(painter, TSceneFrame{&picture}, r, band);
 }
 
 TPGImage::TPGImage(QWidget* parent) : QWidget(parent) {

@@ -15,7 +15,7 @@
 #include <memory>
 
 #include "imaging/pixel_graphic.h"
-#include "imaging/rgb32_rows.h"
+#include "saver/scene_frame.h"
 
 namespace quipix {
 
@@ -25,8 +25,10 @@ namespace quipix {
 void ConvertPixelGraphicArea(const TPixelGraphic& picture, QImage& display, int left, int top, int right,
                              int bottom);
 
-// Paints the area of picture (in its pixels) at the same place through painter, in
-// bands of a few rows converted into band, which keeps its memory between calls.
+// Paints area of frame (in window pixels) at the same place through painter, in
+// bands of a few rows converted into band (RGB32), which keeps its memory between calls.
+void PaintFrameArea(QPainter& painter, const TSceneFrame& frame, const QRect& area, QImage& band);
+// The same for a picture shown 1:1 at the top-left corner; outside it nothing is painted.
 void PaintPictureArea(QPainter& painter, const TPixelGraphic& picture, const QRect& area, QImage& band);
 
 class TPGImage : public QWidget {

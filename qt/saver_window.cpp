@@ -35,11 +35,17 @@ int FrameIntervalFor(const QScreen* screen) {
     return std::max(1, int(std::lround(1000.0 / hz)));
 }
 
-// The image control painted in device pixels: its picture is the scene at full device
-// resolution, so one picture pixel is one screen pixel whatever the scaling.
-class ScenePicture : public TPGImage {
+}  // namespace
+
+// Shows the host's frame over the whole client area, in device pixels: one frame pixel
+// is one screen pixel whatever the scaling. It keeps no picture of its own; what a
+// repaint needs is converted from the engine's picture while painting.
+class SceneView : public QWidget {
 public:
-    using TPGImage::TPGImage;
+    SceneView(QWidget* parent, const SceneHost& host) : QWidget(parent), host_(host) {
+        setAttribute(Qt::WA_OpaquePaintEvent);  // paintEvent covers every pixel itself
+        setMouseTracking(true);                 // moves without a button count too
+    }
     // Paints through painter instead of Qt's backing store, asking frameDue for each
     // repaint; null goes back to Qt.
     void PaintDirectly(DirectWindowPainter* painter, std::function<void()> frameDue) {
@@ -47,25 +53,39 @@ public:
         frameDue_ = std::move(frameDue);
         pending_ = QRegion();
     }
+    // Area (device pixels) of the frame is new.
+    void Changed(const QRect& area) {
+        if (direct_) {
+            pending_ += area;
+            if (frameDue_) frameDue_();
+            return;
+        }
+        const double ratio = devicePixelRatioF();
+        if (ratio == 1.0) {
+            update(area);
+            return;
+        }
+        update(QRectF(area.x() / ratio, area.y() / ratio, area.width() / ratio, area.height() / ratio)
+                   .toAlignedRect());
+    }
     // Paints what changed since the last frame.
     void PaintPending() {
         if (!direct_ || pending_.isEmpty()) return;
         const QRegion area = pending_;
         pending_ = QRegion();
-        direct_->Paint(PixelGraphic(), area, Color());
+        direct_->Paint(host_.Frame(), area);
     }
     // The window server lost part of the window's contents.
-    void Exposed(const QRect& area) { Invalidate(area); }
+    void Exposed(const QRect& area) { Changed(area); }
+    QImage DisplayImage() const {
+        const int w = int(std::lround(width() * devicePixelRatioF()));
+        const int h = int(std::lround(height() * devicePixelRatioF()));
+        QImage image(w, h, QImage::Format_RGB32);
+        ConvertFrameRows(host_.Frame(), {0, 0, w, h}, image.bits(), std::size_t(image.bytesPerLine()));
+        return image;
+    }
 
 protected:
-    void Invalidate(const QRect& area) override {
-        if (!direct_) {
-            TPGImage::Invalidate(area);
-            return;
-        }
-        pending_ += area.isNull() ? rect() : area;
-        if (frameDue_) frameDue_();
-    }
     void paintEvent(QPaintEvent* event) override {
         if (direct_) {
             // Qt has no surface to paint on here: the next frame paints it.
@@ -73,41 +93,38 @@ protected:
             if (frameDue_) frameDue_();
             return;
         }
+        QPainter painter(this);
         const double ratio = devicePixelRatioF();
         if (ratio == 1.0) {
-            TPGImage::paintEvent(event);
+            for (const QRect& r : event->region()) PaintFrameArea(painter, host_.Frame(), r, band_);
             return;
         }
-        QPainter painter(this);
-        const TPixelGraphic* shown = PixelGraphic();
-        const int w = shown && !shown->Empty() ? shown->Width() : 0;
-        const int h = w > 0 ? shown->Height() : 0;
-        const QRectF covered(0, 0, w / ratio, h / ratio);
+        const int w = int(std::lround(width() * ratio)), h = int(std::lround(height() * ratio));
+        if (scaled_.size() != QSize(w, h)) scaled_ = QImage(w, h, QImage::Format_RGB32);
         for (const QRect& r : event->region()) {
-            const QRectF target = QRectF(r) & covered;
-            if (target.isEmpty()) continue;
+            // Scaling needs the neighbours of the area too: the whole frame is held
+            // converted, refreshed where it is repainted.
+            const QRectF target(r);
             const QRect source = QRectF(target.x() * ratio, target.y() * ratio, target.width() * ratio,
                                         target.height() * ratio)
                                      .toAlignedRect() &
                                  QRect(0, 0, w, h);
-            // Scaling needs the neighbours of the area too: the whole picture is held
-            // converted, refreshed where it is repainted.
-            ConvertPixelGraphicArea(*shown, scaled_, source.left(), source.top(), source.right() + 1,
-                                    source.bottom() + 1);
+            ConvertFrameRows(host_.Frame(),
+                             {source.left(), source.top(), source.right() + 1, source.bottom() + 1},
+                             scaled_.scanLine(source.top()) + std::size_t(source.left()) * 4,
+                             std::size_t(scaled_.bytesPerLine()));
             painter.drawImage(target, scaled_, QRectF(source));
         }
-        const QRegion rest = event->region() - QRegion(covered.toAlignedRect());
-        for (const QRect& r : rest) painter.fillRect(r, Color());
     }
 
 private:
+    const SceneHost& host_;
     DirectWindowPainter* direct_ = nullptr;
     std::function<void()> frameDue_;
-    QImage scaled_;  // on a scaled screen only: the picture in RGB32
+    QImage band_;    // a few rows of the frame in RGB32
+    QImage scaled_;  // on a scaled screen only: the frame in RGB32
     QRegion pending_;
 };
-
-}  // namespace
 
 TfrmFullScreen::TfrmFullScreen(platform::WindowId parent, EngineServices services)
     : TfrmFullScreen(SaverTarget{parent ? SaverPlacement::Preview : SaverPlacement::Screen, parent, nullptr},
@@ -122,11 +139,13 @@ TfrmFullScreen::TfrmFullScreen(const SaverTarget& target, TClosingRules& rules, 
     setAttribute(Qt::WA_OpaquePaintEvent);
     setAutoFillBackground(false);
     setMouseTracking(true);  // moves without a button count too
-    image_ = new ScenePicture(this);
-    image_->SetColor(Qt::black);
+    image_ = new SceneView(this, *this);
     image_->installEventFilter(this);
     timer1_.setTimerType(Qt::PreciseTimer);
     connect(&timer1_, &QTimer::timeout, this, &TfrmFullScreen::Timer1Timer);
+    idleTimer_.setSingleShot(true);
+    idleTimer_.setTimerType(Qt::PreciseTimer);
+    connect(&idleTimer_, &QTimer::timeout, this, &TfrmFullScreen::IdleTicksOver);
     frameTimer_.setSingleShot(true);
     frameTimer_.setTimerType(Qt::PreciseTimer);
     connect(&frameTimer_, &QTimer::timeout, this, &TfrmFullScreen::FlushFrame);
@@ -139,11 +158,12 @@ TfrmFullScreen::TfrmFullScreen(const SaverTarget& target, TClosingRules& rules, 
 TfrmFullScreen::~TfrmFullScreen() {
     image_->removeEventFilter(this);
     timer1_.stop();
+    idleTimer_.stop();
     frameTimer_.stop();
     watcher_.reset();
     engine_.reset();
     exposeWatcher_.reset();
-    static_cast<ScenePicture*>(image_)->PaintDirectly(nullptr, nullptr);
+    image_->PaintDirectly(nullptr, nullptr);
     direct_.reset();
     if (foreign_) {
         // Our native window goes first; the foreign one is only a handle to the parent.
@@ -282,7 +302,7 @@ void TfrmFullScreen::PaintDirectlyWhereItCan() {
     if (!direct_) return;
     // Qt then keeps no backing store for the window and paints nothing itself.
     setAttribute(Qt::WA_PaintOnScreen);
-    auto* scene = static_cast<ScenePicture*>(image_);
+    SceneView* scene = image_;
     scene->PaintDirectly(direct_.get(), [this] { FrameDue(); });
     exposeWatcher_ = std::make_unique<ExposeWatcher>(xcb_window_t(winId()),
                                                      [scene](const QRect& area) { scene->Exposed(area); });
@@ -316,6 +336,7 @@ void TfrmFullScreen::FormCreate() {
 void TfrmFullScreen::ParentResized(int width, int height) {
     if (closing_ || (width == width_ && height == height_) || width <= 0 || height <= 0) return;
     timer1_.stop();
+    idleTimer_.stop();
     engine_.reset();
     width_ = width;
     height_ = height;
@@ -336,43 +357,51 @@ void TfrmFullScreen::StartTimer(int intervalMs) {
 void TfrmFullScreen::Timer1Timer() {
     if (!engine_) return;
     UseOwnTextEngine();
+    inTick_ = true;
     engine_->Timer1Timer();
+    inTick_ = false;
+    const bool idle = engine_->IdleTicks() > 0;
+    if (idle && timer1_.isActive()) SleepThroughIdleTicks();
+    // Painted straight to the screen, the scene goes out with the tick that changed it,
+    // at most once per display frame: the ticks in between add their changes to the
+    // next one. Before a pause nothing follows, so it goes at once.
+    if (framePending_ && (idle || !sinceFlush_.isValid() || sinceFlush_.elapsed() >= frameIntervalMs_ - 1))
+        FlushFrame();
+}
+
+void TfrmFullScreen::SleepThroughIdleTicks() {
+    // One wake-up for the whole pause, in chunks that keep the milliseconds in range.
+    const int interval = std::max(1, timer1_.interval());
+    idleTicks_ = std::min(engine_->IdleTicks(), 3600 * 1000 / interval);
+    timer1_.stop();
+    idleTimer_.start(idleTicks_ * interval);
+}
+
+void TfrmFullScreen::IdleTicksOver() {
+    if (!engine_ || closing_) return;
+    engine_->SkipIdleTicks(idleTicks_);
+    idleTicks_ = 0;
+    if (engine_->IdleTicks() > 0)
+        SleepThroughIdleTicks();
+    else
+        timer1_.start();
 }
 
 void TfrmFullScreen::StopAndClose() {
     timer1_.stop();
+    idleTimer_.stop();
     close();
 }
 
-void TfrmFullScreen::ShowPicture(const TPixelGraphic* picture) {
-    image_->SetPixelGraphic(picture);
-    WatchShownPicture();
+void TfrmFullScreen::FrameChanged(const TRect& area) {
+    if (!EmptyRect(area)) image_->Changed(QRect(area.Left, area.Top, area.Width(), area.Height()));
 }
 
-TPixelGraphic* TfrmFullScreen::ShownPicture() { return image_->PixelGraphic(); }
+QWidget* TfrmFullScreen::Image() const { return image_; }
 
-void TfrmFullScreen::ShowBlack(int width, int height) {
-    // The control's copy of a fresh picture, sized in place: no second full screen.
-    const TPixelGraphic fresh;
-    image_->SetPixelGraphic(&fresh);
-    image_->PixelGraphic()->SetSize(width, height, pgpf24Bit);
-    WatchShownPicture();
-}
+QImage TfrmFullScreen::DisplayImage() const { return image_->DisplayImage(); }
 
-void TfrmFullScreen::WatchShownPicture() {
-    TPixelGraphic* shown = image_->PixelGraphic();
-    if (!shown || pixelRatio_ == 1.0) return;
-    // The control asks for a repaint of the changed area in picture pixels; on a
-    // scaled screen the same area in logical pixels is asked for as well.
-    auto inner = std::move(shown->OnChange);
-    shown->OnChange = [this, inner = std::move(inner)](TPixelGraphic& sender) {
-        if (inner) inner(sender);
-        const auto& c = sender.LastChange();
-        const QRectF area(c.Left / pixelRatio_, c.Top / pixelRatio_, (c.Right - c.Left) / pixelRatio_,
-                          (c.Bottom - c.Top) / pixelRatio_);
-        if (!area.isEmpty()) image_->update(area.toAlignedRect());
-    };
-}
+bool TfrmFullScreen::SharesMemory() const { return direct_ && direct_->SharesMemory(); }
 
 // Every repaint of the window comes through one posted update request (to the window,
 // or to the image control when it paints straight to the screen); one that arrives
@@ -394,7 +423,12 @@ bool TfrmFullScreen::event(QEvent* event) {
 }
 
 void TfrmFullScreen::FrameDue() {
-    // Painted from the event loop, once the tick that changed the scene is over.
+    // A tick's changes go out at its end; others (the server lost part of the window)
+    // from the event loop.
+    if (inTick_) {
+        framePending_ = true;
+        return;
+    }
     if (frameTimer_.isActive()) return;
     if (!HoldForFrame()) frameTimer_.start(0);
 }
@@ -407,7 +441,8 @@ QPaintEngine* TfrmFullScreen::paintEngine() const {
 void TfrmFullScreen::FlushFrame() {
     sinceFlush_.start();
     if (direct_) {
-        static_cast<ScenePicture*>(image_)->PaintPending();
+        framePending_ = false;
+        image_->PaintPending();
         return;
     }
     QEvent request(QEvent::UpdateRequest);
@@ -444,16 +479,18 @@ void TfrmFullScreen::mouseReleaseEvent(QMouseEvent*) { PointerReleased(); }
 bool TfrmFullScreen::eventFilter(QObject* watched, QEvent* event) {
     if (watched == image_) {
         switch (event->type()) {
+        // Handled here, the event goes no further: passed on to the window as well it
+        // would be counted twice.
         case QEvent::MouseButtonPress:
         case QEvent::MouseButtonDblClick:
             RequestClose();
-            break;
+            return true;
         case QEvent::MouseMove:
             PointerMoved(static_cast<QMouseEvent*>(event)->globalPosition());
-            break;
+            return true;
         case QEvent::MouseButtonRelease:
             PointerReleased();
-            break;
+            return true;
         default:
             break;
         }
@@ -472,6 +509,7 @@ void TfrmFullScreen::closeEvent(QCloseEvent* event) {
 
 void TfrmFullScreen::FormClose() {
     timer1_.stop();
+    idleTimer_.stop();
     frameTimer_.stop();
     if (engine_) engine_->FreeScene();
     watcher_.reset();

@@ -5,6 +5,7 @@
 
 #include <QAbstractNativeEventFilter>
 #include <QElapsedTimer>
+#include <QImage>
 #include <QTimer>
 #include <QWidget>
 #include <functional>
@@ -20,7 +21,7 @@
 
 namespace quipix {
 
-class TPGImage;
+class SceneView;
 class TextEngine;
 class PreviewParentWatcher;
 class DirectWindowPainter;
@@ -89,10 +90,16 @@ public:
     std::function<void(const std::string&)> ShowError;
 
     int MouseCountdown() const { return rules_.MouseCountdown(); }
-    bool TimerActive() const { return timer1_.isActive(); }
+    // Ticking, or asleep through ticks that only wait.
+    bool TimerActive() const { return timer1_.isActive() || idleTimer_.isActive(); }
     int TimerInterval() const { return timer1_.interval(); }
     TSaverEngine& Engine() { return *engine_; }
-    TPGImage* Image() const { return image_; }
+    // The widget that shows the scene over the whole client area.
+    QWidget* Image() const;
+    // The frame as a repaint shows it (device pixels), converted afresh; for tests.
+    QImage DisplayImage() const;
+    // True when the frame goes to the X window through shared memory.
+    bool SharesMemory() const;
     SaverPlacement Placement() const { return target_.placement; }
     // Device pixels per logical pixel of the window; the scene is in device pixels.
     double PixelRatio() const { return pixelRatio_; }
@@ -109,9 +116,6 @@ public:
     bool IsPreview() const override { return target_.placement == SaverPlacement::Preview; }
     void StartTimer(int intervalMs) override;
     void StopAndClose() override;
-    void ShowPicture(const TPixelGraphic* picture) override;
-    TPixelGraphic* ShownPicture() override;
-    void ShowBlack(int width, int height) override;
 
 signals:
     // The window has closed; its run hears of it.
@@ -127,11 +131,16 @@ protected:
     // The image control's mouse input is the window's own.
     bool eventFilter(QObject* watched, QEvent* event) override;
     QPaintEngine* paintEngine() const override;
+    // SceneHost: the view paints the area from the engine's picture.
+    void FrameChanged(const TRect& area) override;
 
 private:
     void FormCreate();
     void FormClose();
     void Timer1Timer();
+    // The engine's pause: no ticks until it is over.
+    void SleepThroughIdleTicks();
+    void IdleTicksOver();
     void RequestClose();
     // A pointer move to global (logical) position, or a button release: counted by
     // the run's rules.
@@ -149,7 +158,6 @@ private:
     bool EmbedInForeignWindow();
     void SetLogicalSize();
     void UseOwnTextEngine();
-    void WatchShownPicture();
     void FlushFrame();
     // True when an update request comes within a display frame of the last repaint:
     // it is held, and the frame timer repaints later.
@@ -163,8 +171,12 @@ private:
     TClosingRules& rules_;
     EngineServices services_;
     std::unique_ptr<TSaverEngine> engine_;
-    TPGImage* image_ = nullptr;
+    SceneView* image_ = nullptr;
     QTimer timer1_;
+    QTimer idleTimer_;  // single-shot, for the ticks the engine says only wait
+    int idleTicks_ = 0;
+    bool inTick_ = false;
+    bool framePending_ = false;  // painted straight to the screen: a tick changed the scene
     int width_ = 0;
     int height_ = 0;
     platform::ScreenInfo screen_;

@@ -1,4 +1,5 @@
-// The animation engine's states: joke set-up, the two sliding texts and both fades.
+// The animation engine's states: joke set-up, the two sliding texts, the pause and
+// both fades, over one scene picture that the host paints from.
 #include "saver/engine.h"
 
 #include <algorithm>
@@ -14,29 +15,18 @@ namespace quipix {
 
 namespace {
 
-constexpr int kFadePaletteColors = 236;
 constexpr int kHomePagePoints = 18;
 
-// Work allowed in one tick of building the fade-out's palette picture, counted in
-// dithered pixels (the dearest step): a few milliseconds, so that a 10 ms tick keeps
-// room for the host's repaint.
-constexpr std::int64_t kTickWork = 384 * 1024;
-constexpr std::int64_t kCountsPerWork = 4;        // counting a pixel is that much cheaper
-constexpr std::int64_t kPaletteWork = 64 * 1024;  // the median cut
-constexpr std::int64_t kShowPixelsPerWork = 8;    // copy and conversion of the hand-over
-
-// Rows of width w that fit in work units of one pixel each, at least one while any remain.
-int BandRows(std::int64_t work, int w, int remaining) {
-    if (remaining <= 0) return 0;
-    const std::int64_t rows = work / std::max(w, 1);
-    return int(std::clamp<std::int64_t>(rows, 1, remaining));
+// Copies area of source (24 bits) into target (24 bits) with its top-left corner at
+// (x, y); both ranges lie inside their pictures.
+void CopyArea(const TPixelGraphic& source, const TRect& area, TPixelGraphic& target, int x, int y) {
+    const std::size_t bytes = std::size_t(area.Width()) * 3;
+    for (int row = area.Top; row < area.Bottom; ++row)
+        std::memcpy(target.ScanLine(y + row - area.Top) + std::size_t(x) * 3,
+                    source.ScanLine(row) + std::size_t(area.Left) * 3, bytes);
 }
 
-// The scene the states before the fade leave, which the palette picture is built
-// from in bands; anything else is reduced in one go.
-bool BandableFadeOut(const TPixelGraphic& shown, int w, int h) {
-    return shown.PixelFormat() == pgpf24Bit && shown.Width() == w && shown.Height() == h;
-}
+std::size_t Capacity(const TPixelGraphic* p) { return p ? p->BufferCapacity() : 0; }
 
 }  // namespace
 
@@ -53,7 +43,9 @@ void CrossFadeBytes(std::uint8_t* __restrict out, const std::uint8_t* __restrict
 TSaverEngine::TSaverEngine(SceneHost& host, EngineServices services)
     : host_(host), services_(std::move(services)) {}
 
-TSaverEngine::~TSaverEngine() { FreeScene(); }
+// The host may be part way through its own destruction: the pictures go without a
+// word to it, and a host shows nothing of an engine it has let go.
+TSaverEngine::~TSaverEngine() = default;
 
 void TSaverEngine::SetUpScene(const std::function<void(const std::string&)>& showError) {
     try {
@@ -68,15 +60,21 @@ void TSaverEngine::SetUpScene(const std::function<void(const std::string&)>& sho
 void TSaverEngine::SetUpScene() {
     stopped_ = false;
     ready_ = false;
+    // Whatever an earlier engine of this host showed is gone.
+    host_.Show(TSceneFrame{});
     services_.loadSettings();
     const TSettings& s = Settings;
 
-    cleanBackground_ = std::make_unique<TPixelGraphic>();
-    workPicture_ = std::make_unique<TPixelGraphic>();
+    patches_.clear();
+    questionPatch_ = answerPatch_ = nullptr;
+    blendSpans_.clear();
+    blackScreen_.reset();
+    scene_ = std::make_unique<TPixelGraphic>();
+    strip_ = std::make_unique<TPixelGraphic>();
     measurePicture_ = std::make_unique<TPixelGraphic>();
     measurePicture_->SetSize(1, 1, pgpf24Bit);
-    // The loaded picture is needed only to paint the clean background; it goes as
-    // soon as that is done.
+    // The loaded picture is needed only to paint the background; it goes as soon as
+    // that is done.
     auto backgroundPicture = std::make_unique<TPixelGraphic>();
     LoadBackgroundPicture(*backgroundPicture, s.Bitmap);
 
@@ -84,8 +82,7 @@ void TSaverEngine::SetUpScene() {
     const int h = std::max(0, host_.Height());
 
     SetUpLayout(layout_, s, w, h, host_.ScreenWidth(), host_.ScreenHeight());
-    animationState_ = 0;
-    fadeOutPhase_ = FadeOutPhase::Start;
+    animationState_ = NewJoke;
     // The first use of a font loads it, which takes far longer than a tick; measuring
     // the home-page text here keeps that out of the ticks.
     HomePageFont(measurePicture_->Canvas());
@@ -106,19 +103,26 @@ void TSaverEngine::SetUpScene() {
     pauseTicks_ = int(std::min<std::int64_t>((pauseMs + interval - 1) / interval, INT_MAX));
     pauseLeft_ = 0;
 
-    fadeInPicture_.reset();
-    cleanBackground_->SetSize(w, h, pgpf24Bit);
-    DrawBackground(*cleanBackground_, s.BackgroundType, s.SolidColor, s.FromColor, s.ToColor, s.Tiled,
-                   *backgroundPicture);
+    const TPixelGraphic& loaded = *backgroundPicture;
+    if (s.BackgroundType == 2 && loaded.PixelFormat() == pgpf24Bit && loaded.Width() == w &&
+        loaded.Height() == h && !loaded.Empty()) {
+        // A picture of the scene's size is drawn as a plain copy of itself, whether
+        // stretched or tiled: it becomes the background as it is.
+        scene_ = std::move(backgroundPicture);
+        scene_->SetBackGroundColor(0);
+    } else {
+        scene_->SetSize(w, h, pgpf24Bit);
+        DrawBackground(*scene_, s.BackgroundType, s.SolidColor, s.FromColor, s.ToColor, s.Tiled,
+                       *backgroundPicture);
+    }
     backgroundPicture.reset();
-    firstFill_ = cleanBackground_->BackGroundValue();
+    firstFill_ = PGColor(scene_->BackGroundValue());
     firstStart_ = true;
-    cleanBackground_->SetBackGroundColor(0);
-    // Black until the first tick, made once the loaded picture has gone.
-    host_.ShowBlack(w, h);
-    if (fadeMode_ != 1) PrepareFadeIn();
+    scene_->SetBackGroundColor(0);
+    // Black until the first tick.
+    Show({scene_.get(), 0, 0, 0, 0});
 
-    animationState_ = fadeMode_ == 0 ? 9 : 0;
+    animationState_ = fadeMode_ == 0 ? BlackScreen : NewJoke;
     ready_ = true;
     host_.StartTimer(interval);
 }
@@ -139,79 +143,154 @@ void TSaverEngine::Timer1Timer() {
 void TSaverEngine::FreeScene() {
     ready_ = false;
     try {
-        cleanBackground_.reset();
-        workPicture_.reset();
+        host_.Show(TSceneFrame{});
+        patches_.clear();
+        questionPatch_ = answerPatch_ = nullptr;
+        blendSpans_.clear();
+        scene_.reset();
+        strip_.reset();
         measurePicture_.reset();
-        fadeInPicture_.reset();
+        blackScreen_.reset();
     } catch (...) {}
 }
 
-TPixelGraphic& TSaverEngine::Shown() {
-    TPixelGraphic* shown = host_.ShownPicture();
-    if (!shown) throw std::runtime_error("No picture shown");
-    return *shown;
+int TSaverEngine::IdleTicks() const {
+    if (stopped_ || !ready_ || animationState_ != AnswerSlides) return 0;
+    return pauseLeft_;
+}
+
+void TSaverEngine::SkipIdleTicks(int ticks) {
+    const int n = std::clamp(ticks, 0, IdleTicks());
+    if (n == 0) return;
+    pauseLeft_ -= n;
+    if (pauseLeft_ == 0) FinishPause();
+}
+
+void TSaverEngine::FinishPause() { animationState_ = fadeMode_ == 1 ? HomePageInCorner : FadeOutSetUp; }
+
+std::size_t TSaverEngine::PictureBytes() const {
+    std::size_t bytes = Capacity(scene_.get()) + Capacity(strip_.get()) + Capacity(measurePicture_.get()) +
+                        Capacity(blackScreen_.get());
+    for (const auto& p : patches_) bytes += Capacity(&p->Clean) + Capacity(p->Snapshot.get());
+    return bytes;
 }
 
 void TSaverEngine::RunState() {
     switch (animationState_) {
-    case 0:
-        NewJoke();
-        animationState_ = 1;
+    case NewJoke:
+        StartJoke();
+        animationState_ = QuestionSlides;
         break;
-    case 1:
-        if (SlideStep(true)) animationState_ = 2;
+    case QuestionSlides:
+        if (SlideStep(true)) animationState_ = AnswerSetUp;
         break;
-    case 2:
-        AnswerSetUp();
-        animationState_ = 3;
+    case AnswerSetUp:
+        SetUpAnswer();
+        animationState_ = AnswerSlides;
         break;
-    case 3:
+    case AnswerSlides:
+        // The finished joke stands for the pause: those ticks only count down.
         if (pauseLeft_ > 0) {
-            HoldStep();
-            if (--pauseLeft_ == 0) animationState_ = fadeMode_ == 1 ? 4 : 7;
+            if (--pauseLeft_ == 0) FinishPause();
         } else if (SlideStep(false)) {
             pauseLeft_ = pauseTicks_;
-            if (pauseLeft_ == 0) animationState_ = fadeMode_ == 1 ? 4 : 7;
+            if (pauseLeft_ == 0) FinishPause();
         }
         break;
-    case 4:
-        DrawHomePage(true);
-        animationState_ = 5;
+    case HomePageInCorner:
+        DrawCornerHomePage();
+        animationState_ = Snapshot;
         break;
-    case 5:
+    case Snapshot:
         TakeSnapshot();
-        animationState_ = 6;
+        animationState_ = Blend;
         break;
-    case 6:
-        if (Blend()) animationState_ = 0;
+    case Blend:
+        if (BlendStep()) animationState_ = NewJoke;
         break;
-    case 7:
-        if (FadeOutStep()) animationState_ = 8;
+    case FadeOutSetUp:
+        // The finished scene itself is faded: nothing to prepare.
+        fadeLevel_ = 255;
+        animationState_ = FadeOut;
         break;
-    case 8:
-        ApplyPaletteLevel();
+    case FadeOut:
+        ShowFaded(fadeLevel_, nullptr);
         fadeLevel_ -= effectStep_;
-        if (fadeLevel_ <= 0) animationState_ = 9;
+        if (fadeLevel_ <= 0) animationState_ = BlackScreen;
         break;
-    case 9:
-        BlackScreen();
-        animationState_ = 10;
+    case BlackScreen:
+        ShowBlackScreen();
+        animationState_ = FadeInSetUp;
         break;
-    case 10:
-        FadeInSetUp();
-        animationState_ = 11;
+    case FadeInSetUp:
+        // The clean background at level 0: as black as the screen before, but for the
+        // home page text.
+        fadeLevel_ = 0;
+        ShowFaded(0, host_.Frame().Fill == 0 ? &blackScreenArea_ : nullptr);
+        blackScreen_.reset();
+        animationState_ = FadeIn;
         break;
-    case 11:
-        ApplyPaletteLevel();
+    case FadeIn:
+        ShowFaded(fadeLevel_, nullptr);
         fadeLevel_ += effectStep_;
-        if (fadeLevel_ >= 255) animationState_ = 0;
+        if (fadeLevel_ >= 255) animationState_ = NewJoke;
         break;
     default:
         break;
     }
 }
 
-void TSaverEngine::NewJoke() {
+void TSaverEngine::Show(const TSceneFrame& frame) {
+    if (!(frame == host_.Frame())) host_.Show(frame);
+}
+
+void TSaverEngine::Show(const TSceneFrame& frame, const TRect& changed) {
+    if (!(frame == host_.Frame())) host_.Show(frame, changed);
+}
+
+void TSaverEngine::ShowFaded(int level, const TRect* changed) {
+    const TSceneFrame frame{scene_.get(), 0, 0, 0, std::clamp(level, 0, 255)};
+    if (changed)
+        Show(frame, *changed);
+    else
+        Show(frame);
+}
+
+void TSaverEngine::CleanPixels(const TRect& area, TPixelGraphic& target, int top) const {
+    // Wherever no patch lies the scene shows the clean background; every patch holds
+    // it where something was drawn.
+    CopyArea(*scene_, area, target, 0, top);
+    for (const auto& p : patches_) {
+        const TRect r = IntersectRect(area, p->Area);
+        if (EmptyRect(r)) continue;
+        CopyArea(p->Clean,
+                 {r.Left - p->Area.Left, r.Top - p->Area.Top, r.Right - p->Area.Left, r.Bottom - p->Area.Top},
+                 target, r.Left - area.Left, top + r.Top - area.Top);
+    }
+}
+
+TSaverEngine::Patch& TSaverEngine::KeepClean(const TRect& area) {
+    auto patch = std::make_unique<Patch>();
+    patch->Area = area;
+    patch->Clean.SetSize(area.Width(), area.Height(), pgpf24Bit);
+    CleanPixels(area, patch->Clean, 0);
+    patches_.push_back(std::move(patch));
+    return *patches_.back();
+}
+
+TRect TSaverEngine::RestoreClean() {
+    TRect restored;
+    for (const auto& p : patches_) {
+        CopyArea(p->Clean, {0, 0, p->Area.Width(), p->Area.Height()}, *scene_, p->Area.Left, p->Area.Top);
+        restored = UniteRect(restored, p->Area);
+    }
+    patches_.clear();
+    questionPatch_ = answerPatch_ = nullptr;
+    blendSpans_.clear();
+    return restored;
+}
+
+void TSaverEngine::StartJoke() {
     firstStart_ = false;
     services_.nextJoke();
     // Kept as fetched: the scene of another monitor fetching its own joke replaces the
@@ -221,13 +300,20 @@ void TSaverEngine::NewJoke() {
     LayoutJoke(layout_, measurePicture_->Canvas(), question_, answer_);
     questionY_ = layout_.Height;
     answerY_ = layout_.Height;
-    workPicture_->SetSize(layout_.TextWidth, layout_.QuestionHeight + questionSpeed_ + 6, pgpf24Bit);
-    host_.ShowPicture(cleanBackground_.get());
+    strip_->SetSize(layout_.TextWidth, layout_.QuestionHeight + questionSpeed_ + kStripMargin, pgpf24Bit);
+    // The bare background: where the last joke left its text, or all of it after a fade
+    // to black.
+    const TRect restored = RestoreClean();
+    const TSceneFrame bare{scene_.get(), 0, 0, 0, 255};
+    if (!(host_.Frame() == bare))
+        Show(bare);
+    else if (!EmptyRect(restored))
+        host_.Repaint(restored);
     if (colorDepth_ <= 8) questionY_ = layout_.QuestionTarget;
 }
 
-void TSaverEngine::AnswerSetUp() {
-    workPicture_->SetSize(layout_.TextWidth, layout_.AnswerHeight + answerSpeed_ + 6, pgpf24Bit);
+void TSaverEngine::SetUpAnswer() {
+    strip_->SetSize(layout_.TextWidth, layout_.AnswerHeight + answerSpeed_ + kStripMargin, pgpf24Bit);
     if (colorDepth_ <= 8) answerY_ = layout_.AnswerTarget;
 }
 
@@ -238,19 +324,39 @@ bool TSaverEngine::SlideStep(bool question) {
     const int height = question ? layout_.QuestionHeight : layout_.AnswerHeight;
     const int speed = question ? questionSpeed_ : answerSpeed_;
 
-    // The strip reaches speed + 6 rows below the text, so each step paints clean
-    // background over the rows the text left one tick earlier.
-    const int stripHeight = height + speed + 6;
-    const int copyHeight = std::min(stripHeight, layout_.Height - y);
-    if (copyHeight > 0)
-        workPicture_->CopyRect(0, 0, *cleanBackground_, layout_.Margin, y, layout_.TextWidth, copyHeight);
-    if (question)
-        DrawJokeText(*workPicture_, 0, height, 0, layout_.TextWidth, s.QuestionColor, layout_.QuestionFont,
-                     question_, s.Question3D);
-    else
-        DrawJokeText(*workPicture_, 0, height, 0, layout_.TextWidth, s.AnswerColor, layout_.AnswerFont,
-                     answer_, s.Answer3D);
-    Shown().Canvas().Draw(layout_.Margin, y, *workPicture_);
+    // The strip is clean background with the text at its top; its rows outside the
+    // scene are never shown.
+    const int stripHeight = height + speed + kStripMargin;
+    const TRect strip =
+        IntersectRect({layout_.Margin, y, layout_.Margin + layout_.TextWidth, y + stripHeight}, SceneRect());
+    if (!EmptyRect(strip)) {
+        const int top = strip.Top - y;  // the strip picture's row at the strip's top
+        Patch*& under = question ? questionPatch_ : answerPatch_;
+        Patch* previous = under;
+        Patch& kept = KeepClean(strip);
+        under = &kept;
+        CopyArea(kept.Clean, {0, 0, strip.Width(), strip.Height()}, *strip_, 0, top);
+        if (previous) {
+            // The rows the previous strip covered below this one hold its clean bottom
+            // rows now; whatever else they hold is kept aside as well.
+            const TRect left{previous->Area.Left, std::max(strip.Bottom, previous->Area.Top),
+                             previous->Area.Right, previous->Area.Bottom};
+            bool clean = previous->Area.Top >= strip.Top;
+            for (int row = left.Top; clean && row < left.Bottom; ++row)
+                clean = std::memcmp(scene_->ScanLine(row) + std::size_t(left.Left) * 3,
+                                    previous->Clean.ScanLine(row - previous->Area.Top),
+                                    std::size_t(left.Width()) * 3) == 0;
+            if (clean) std::erase_if(patches_, [previous](const auto& p) { return p.get() == previous; });
+        }
+        if (question)
+            DrawJokeText(*strip_, 0, height, 0, layout_.TextWidth, s.QuestionColor, layout_.QuestionFont,
+                         question_, s.Question3D);
+        else
+            DrawJokeText(*strip_, 0, height, 0, layout_.TextWidth, s.AnswerColor, layout_.AnswerFont, answer_,
+                         s.Answer3D);
+        CopyArea(*strip_, {0, top, strip.Width(), top + strip.Height()}, *scene_, strip.Left, strip.Top);
+        host_.Repaint(strip);
+    }
 
     // Drawn before moving, so the text rests up to speed pixels below its target.
     y -= speed;
@@ -265,228 +371,114 @@ void TSaverEngine::HomePageFont(TPGCanvas& canvas) const {
     canvas.Font.Bold = true;
 }
 
-void TSaverEngine::DrawHomePage(bool inCorner) {
-    TPGCanvas& canvas = Shown().Canvas();
+TSaverEngine::HomePageText TSaverEngine::MeasureHomePage() {
+    TPGCanvas& canvas = measurePicture_->Canvas();
     HomePageFont(canvas);
-    canvas.Brush.Style = TBrushStyle::Clear;
-    const int boxWidth = canvas.TextWidth(kHomePageText) + 5;
-    const int boxHeight = canvas.TextHeight(kHomePageText) + 5;
+    HomePageText t;
+    t.BoxWidth = canvas.TextWidth(kHomePageText) + 5;
+    t.BoxHeight = canvas.TextHeight(kHomePageText) + 5;
     const int blue = int(services_.random(255));
     const int green = int(services_.random(255));
     const int red = int(services_.random(255));
-    canvas.Font.Color = PGRGB(red, green, blue);
+    t.Color = PGRGB(red, green, blue);
+    return t;
+}
 
-    int left, top;
-    if (inCorner) {
-        left = layout_.Width - boxWidth;
-        top = layout_.Height - boxHeight;
-    } else {
-        // A window smaller than the box puts the text at its top-left corner.
-        const int freeX = layout_.Width - boxWidth;
-        const int freeY = layout_.Height - boxHeight;
-        left = freeX > 0 ? int(services_.random(std::uint32_t(freeX))) : 0;
-        top = freeY > 0 ? int(services_.random(std::uint32_t(freeY))) : 0;
-    }
+TRect TSaverEngine::HomePageArea(const HomePageText& text, int left, int top) const {
+    // The box with room around it for any glyph that reaches past its measure.
+    const int m = text.BoxHeight;
+    return IntersectRect({left - m, top - m, left + text.BoxWidth + m, top + text.BoxHeight + m},
+                         SceneRect());
+}
+
+void TSaverEngine::DrawCornerHomePage() {
+    const HomePageText text = MeasureHomePage();
+    // It ends 5 pixels from the right and bottom edges, over the finished joke.
+    const int left = layout_.Width - text.BoxWidth;
+    const int top = layout_.Height - text.BoxHeight;
+    const TRect area = HomePageArea(text, left, top);
+    if (EmptyRect(area)) return;
+    KeepClean(area);
+    TPGCanvas& canvas = scene_->Canvas();
+    HomePageFont(canvas);
+    canvas.Brush.Style = TBrushStyle::Clear;
+    canvas.Font.Color = text.Color;
     canvas.TextOut(left, top, kHomePageText);
+    host_.Repaint(area);
 }
 
 void TSaverEngine::TakeSnapshot() {
     fadeLevel_ = 0;
-    workPicture_->SetSize(layout_.Width, layout_.Height, pgpf24Bit);
-    workPicture_->AssignStretched(Shown());
-
-    const TPixelGraphic& clean = *cleanBackground_;
-    const TPixelGraphic& snapshot = *workPicture_;
     blendSpans_.clear();
-    blendArea_ = {snapshot.Width(), snapshot.Height(), 0, 0};
-    if (snapshot.BufferSize() != clean.BufferSize()) return;  // Blend refuses it
-    const int rowBytes = snapshot.Width() * 3;
-    for (int y = 0; y < snapshot.Height(); ++y) {
-        const std::uint8_t* a = snapshot.ScanLine(y);
-        const std::uint8_t* b = clean.ScanLine(y);
-        if (std::memcmp(a, b, std::size_t(rowBytes)) == 0) continue;
-        int first = 0, end = rowBytes;
-        while (a[first] == b[first]) ++first;
-        while (a[end - 1] == b[end - 1]) --end;
-        blendSpans_.push_back({y, first, end});
-        blendArea_.Left = std::min(blendArea_.Left, first / 3);
-        blendArea_.Right = std::max(blendArea_.Right, (end + 2) / 3);
-        blendArea_.Top = std::min(blendArea_.Top, y);
-        blendArea_.Bottom = y + 1;
+    blendArea_ = {};
+    // The finished scene differs from the clean background only inside the patches;
+    // everywhere else the blend of two equal bytes is that byte, so it is skipped.
+    for (const auto& p : patches_) {
+        const TRect& a = p->Area;
+        p->Snapshot = std::make_unique<TPixelGraphic>();
+        p->Snapshot->SetSize(a.Width(), a.Height(), pgpf24Bit);
+        CopyArea(*scene_, a, *p->Snapshot, 0, 0);
+        const int rowBytes = a.Width() * 3;
+        for (int y = 0; y < a.Height(); ++y) {
+            const std::uint8_t* s = p->Snapshot->ScanLine(y);
+            const std::uint8_t* c = p->Clean.ScanLine(y);
+            if (std::memcmp(s, c, std::size_t(rowBytes)) == 0) continue;
+            int first = 0, end = rowBytes;
+            while (s[first] == c[first]) ++first;
+            while (s[end - 1] == c[end - 1]) --end;
+            blendSpans_.push_back({p.get(), a.Top + y, first, end});
+            blendArea_ =
+                UniteRect(blendArea_, {a.Left + first / 3, a.Top + y, a.Left + (end + 2) / 3, a.Top + y + 1});
+        }
     }
 }
 
-bool TSaverEngine::Blend() {
-    TPixelGraphic& shown = Shown();
-    const TPixelGraphic& clean = *cleanBackground_;
-    const TPixelGraphic& snapshot = *workPicture_;
-    if (shown.PixelFormat() != pgpf24Bit || shown.Width() != clean.Width() ||
-        shown.Height() != clean.Height() || snapshot.BufferSize() != clean.BufferSize() ||
-        shown.BufferSize() != clean.BufferSize())
-        throw std::runtime_error("Blend pictures differ");
-
-    for (const BlendSpan& span : blendSpans_)
-        CrossFadeBytes(shown.ScanLine(span.Row) + span.First, clean.ScanLine(span.Row) + span.First,
-                       snapshot.ScanLine(span.Row) + span.First, std::size_t(span.End - span.First),
-                       fadeLevel_);
-    if (!blendSpans_.empty())
-        shown.NotifyChangeArea(blendArea_.Left, blendArea_.Top, blendArea_.Right, blendArea_.Bottom);
+bool TSaverEngine::BlendStep() {
+    for (const BlendSpan& span : blendSpans_) {
+        const Patch& p = *span.From;
+        const int y = span.Row - p.Area.Top;
+        CrossFadeBytes(scene_->ScanLine(span.Row) + std::size_t(p.Area.Left) * 3 + span.First,
+                       p.Clean.ScanLine(y) + span.First, p.Snapshot->ScanLine(y) + span.First,
+                       std::size_t(span.End - span.First), fadeLevel_);
+    }
+    if (!blendSpans_.empty()) host_.Repaint(blendArea_);
 
     fadeLevel_ += effectStep_;
     if (fadeLevel_ <= 255) return false;
-    workPicture_->SetSize(0, 0, pgpf24Bit);  // the snapshot's memory goes back
+    // The last level is almost the clean background; the next joke puts it back.
+    blendSpans_.clear();
+    for (const auto& p : patches_) p->Snapshot.reset();
     return true;
 }
 
-void TSaverEngine::SavePalette() {
-    savedPaletteCount_ = std::min(workPicture_->PaletteCount(), 256);
-    for (int i = 0; i < savedPaletteCount_; ++i) {
-        const PGColor c = workPicture_->PaletteEntries(i);
-        savedRed_[i] = std::uint8_t(PGRed(c));
-        savedGreen_[i] = std::uint8_t(PGGreen(c));
-        savedBlue_[i] = std::uint8_t(PGBlue(c));
-    }
-}
-
-void TSaverEngine::ShowFadeOut() {
-    host_.ShowPicture(workPicture_.get());
-    workPicture_->SetSize(0, 0, pgpf8Bit);  // the host has its copy
-    fadeLevel_ = 255;
-    fadeOutPhase_ = FadeOutPhase::Start;
-}
-
-void TSaverEngine::HoldStep() {
-    // The screen stands still, so the fade-out's palette picture is built meanwhile
-    // and its first level shows on the first tick after the pause.
-    if (fadeMode_ == 1) return;
-    const TPixelGraphic& shown = Shown();
-    if (!BandableFadeOut(shown, layout_.Width, layout_.Height)) return;
-    std::int64_t work = kTickWork;
-    BuildFadeOut(shown, work);
-}
-
-bool TSaverEngine::FadeOutStep() {
-    const TPixelGraphic& shown = Shown();
-    const int w = layout_.Width, h = layout_.Height;
-    if (!BandableFadeOut(shown, w, h)) {
-        // Not the picture the states before leave; made in one go.
-        workPicture_->SetSize(w, h, pgpf8Bit);
-        workPicture_->CreateOptimizedPalette(shown, kFadePaletteColors, false);
-        SavePalette();
-        workPicture_->AssignStretched(shown);
-        ShowFadeOut();
-        return true;
-    }
-    std::int64_t work = kTickWork;
-    const bool started = fadeOutPhase_ != FadeOutPhase::Show;  // work done in this tick
-    if (!BuildFadeOut(shown, work)) return false;
-    // The hand-over copies and converts the whole picture: after other work it waits
-    // for the next tick unless enough of this one is left.
-    if (started && work < std::int64_t(w) * h / kShowPixelsPerWork) return false;
-    ShowFadeOut();
-    return true;
-}
-
-// Runs the build's phases until work is spent; true when only the hand-over is left.
-bool TSaverEngine::BuildFadeOut(const TPixelGraphic& shown, std::int64_t& work) {
-    const int w = layout_.Width, h = layout_.Height;
-    while (fadeOutPhase_ != FadeOutPhase::Show) {
-        switch (fadeOutPhase_) {
-        case FadeOutPhase::Start:
-            workPicture_->SetSize(w, h, pgpf8Bit);
-            fadeOutHistogram_.Clear();
-            fadeOutRow_ = 0;
-            fadeOutPhase_ = FadeOutPhase::Count;
-            work -= std::int64_t(w) * h / 32;  // clearing the new picture
-            break;
-        case FadeOutPhase::Count: {
-            const int rows = BandRows(work * kCountsPerWork, w, h - fadeOutRow_);
-            fadeOutHistogram_.AddRows(shown, fadeOutRow_, rows);
-            fadeOutRow_ += rows;
-            work -= std::int64_t(rows) * w / kCountsPerWork + 1;
-            if (fadeOutRow_ >= h) fadeOutPhase_ = FadeOutPhase::Palette;
-            break;
-        }
-        case FadeOutPhase::Palette:
-            workPicture_->CreateOptimizedPalette(fadeOutHistogram_, kFadePaletteColors, false);
-            fadeOutHistogram_.Clear();
-            SavePalette();
-            fadeOutRow_ = 0;
-            fadeOutPhase_ = FadeOutPhase::Copy;
-            work -= kPaletteWork;
-            break;
-        case FadeOutPhase::Copy: {
-            // Bands that follow each other carry the dithering errors on, so the
-            // result is the one-shot copy's.
-            const int rows = BandRows(work, w, h - fadeOutRow_);
-            workPicture_->AssignRows(shown, fadeOutRow_, rows);
-            fadeOutRow_ += rows;
-            work -= std::int64_t(rows) * w + 1;
-            if (fadeOutRow_ >= h) fadeOutPhase_ = FadeOutPhase::Show;
-            break;
-        }
-        case FadeOutPhase::Show:
-            break;
-        }
-        if (work <= 0) return false;
-    }
-    return true;
-}
-
-void TSaverEngine::ApplyPaletteLevel() {
-    TPixelGraphic& shown = Shown();
-    const int level = std::clamp(fadeLevel_, 0, 255);
-    const int count = std::min(savedPaletteCount_, shown.PaletteCount());
-    shown.BeginUpdate();
-    for (int i = 0; i < count; ++i)
-        shown.SetPaletteEntries(
-            i, PGRGB(savedRed_[i] * level / 255, savedGreen_[i] * level / 255, savedBlue_[i] * level / 255));
-    shown.EndUpdate();
-}
-
-void TSaverEngine::BlackScreen() {
-    // Made in the shown picture itself, which already holds a full screen's memory:
-    // the fade-out's palette picture becomes black, or the set-up's black picture
-    // takes the fill colour the background drawing left (a solid background's).
-    TPixelGraphic& shown = Shown();
-    shown.BeginUpdate();
-    shown.SetSize(layout_.Width, layout_.Height, pgpf24Bit);
-    if (firstStart_ && firstFill_ != 0) {
-        shown.SetBackGroundColor(PGColor(firstFill_));
-        shown.Clear();
-    }
+void TSaverEngine::ShowBlackScreen() {
+    // Black, or at the very first start the background drawing's fill colour (a solid
+    // background's), with the home page text at a random place wholly inside.
+    const PGColor fill = firstStart_ && firstFill_ != 0 ? firstFill_ : 0;
     firstStart_ = false;
-    shown.EndUpdate();
-    DrawHomePage(false);
-}
-
-void TSaverEngine::PrepareFadeIn() {
-    // The clean background never changes, so its palette reduction is made once, here,
-    // rather than in a tick of every fade-in.
-    fadeInPicture_ = std::make_unique<TPixelGraphic>();
-    fadeInPicture_->SetSize(layout_.Width, layout_.Height, pgpf8Bit);
-    fadeInPicture_->CreateOptimizedPalette(*cleanBackground_, kFadePaletteColors, false);
-    fadeInPicture_->AssignStretched(*cleanBackground_);
-    fadeInPaletteCount_ = std::min(fadeInPicture_->PaletteCount(), 256);
-}
-
-void TSaverEngine::FadeInSetUp() {
-    if (!fadeInPicture_) PrepareFadeIn();
-    // The host's copy is blackened in place: no third copy of the mapped background.
-    host_.ShowPicture(fadeInPicture_.get());
-    TPixelGraphic& shown = Shown();
-    shown.BeginUpdate();
-    savedPaletteCount_ = std::min(fadeInPaletteCount_, shown.PaletteCount());
-    for (int i = 0; i < savedPaletteCount_; ++i) {
-        const PGColor c = shown.PaletteEntries(i);
-        savedRed_[i] = std::uint8_t(PGRed(c));
-        savedGreen_[i] = std::uint8_t(PGGreen(c));
-        savedBlue_[i] = std::uint8_t(PGBlue(c));
-        shown.SetPaletteEntries(i, 0);
+    const HomePageText text = MeasureHomePage();
+    // A window smaller than the box puts the text at its top-left corner.
+    const int freeX = layout_.Width - text.BoxWidth;
+    const int freeY = layout_.Height - text.BoxHeight;
+    const int left = freeX > 0 ? int(services_.random(std::uint32_t(freeX))) : 0;
+    const int top = freeY > 0 ? int(services_.random(std::uint32_t(freeY))) : 0;
+    // Only the text's surroundings are a picture; the host fills the rest.
+    blackScreenArea_ = HomePageArea(text, left, top);
+    blackScreen_ = std::make_unique<TPixelGraphic>();
+    if (!EmptyRect(blackScreenArea_)) {
+        blackScreen_->SetSize(blackScreenArea_.Width(), blackScreenArea_.Height(), pgpf24Bit);
+        blackScreen_->SetBackGroundColor(fill);
+        blackScreen_->Clear();
+        TPGCanvas& canvas = blackScreen_->Canvas();
+        HomePageFont(canvas);
+        canvas.Brush.Style = TBrushStyle::Clear;
+        canvas.Font.Color = text.Color;
+        canvas.TextOut(left - blackScreenArea_.Left, top - blackScreenArea_.Top, kHomePageText);
     }
-    shown.IdentifyPalette();
-    shown.EndUpdate();
-    fadeLevel_ = 0;
+    Show({blackScreen_->Empty() ? nullptr : blackScreen_.get(), blackScreenArea_.Left, blackScreenArea_.Top,
+          fill, 255});
+    // Hidden now, the scene becomes the clean background again for the fade-in.
+    RestoreClean();
 }
 
 }  // namespace quipix

@@ -1,11 +1,16 @@
-// The animation engine: a twelve-state machine driven one step per tick by its host.
-// New joke (0), question slides (1), answer set-up (2), answer slides and then rests
-// for the pause (3), "Fade in place" (4-6) and "Fade to black" (7-11). It owns its
+// The animation engine: a twelve-state machine driven one step per tick by its host:
+// a new joke, the question and then the answer sliding up, the pause after the answer,
+// and "Fade in place" or "Fade to black" back to the bare background. It owns its
 // pictures and fonts, never a window or a timer; everything it shows goes through
-// the SceneHost.
+// the SceneHost, which paints straight from the engine's pictures.
+//
+// One full-screen picture, the scene, is both the clean background and what is shown:
+// before text is drawn over part of it, the clean pixels there are kept aside (a patch),
+// and every erase and blend takes the clean background from the patches and the scene.
+// "Fade to black" shows the scene (or, fading in, the clean background) at falling and
+// rising brightness, true colour throughout, so no palette picture is ever made.
 #pragma once
 
-#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <functional>
@@ -21,6 +26,10 @@ namespace quipix {
 
 // The maker's home page as the fades draw it.
 inline constexpr const char* kHomePageText = "www.kelvara.example";
+// Rows of clean background that a sliding text's strip reaches below the text beyond
+// its speed: the strip is text height + speed + kStripMargin rows high, so each step
+// paints clean background over the rows that the text left one tick earlier.
+inline constexpr int kStripMargin = 6;
 
 // The cross-fade of "Fade in place" over n bytes: out = (clean * level + snapshot *
 // (256 - level)) div 256, level held to 0 .. 256. The three ranges must not overlap.
@@ -38,6 +47,24 @@ EngineServices DefaultEngineServices();
 
 class TSaverEngine {
 public:
+    // The step the next tick runs.
+    enum TAnimationState : int {
+        NewJoke = 0,
+        QuestionSlides = 1,
+        AnswerSetUp = 2,
+        AnswerSlides = 3,  // and then the pause after the answer
+        // "Fade in place"
+        HomePageInCorner = 4,
+        Snapshot = 5,
+        Blend = 6,
+        // "Fade to black"
+        FadeOutSetUp = 7,
+        FadeOut = 8,
+        BlackScreen = 9,
+        FadeInSetUp = 10,
+        FadeIn = 11,
+    };
+
     explicit TSaverEngine(SceneHost& host, EngineServices services = DefaultEngineServices());
     ~TSaverEngine();
     TSaverEngine(const TSaverEngine&) = delete;
@@ -54,6 +81,14 @@ public:
     // Frees pictures and fonts; errors are swallowed.
     void FreeScene();
 
+    // The ticks from now on that only wait (the pause after the answer): they change
+    // nothing on screen and do no work. A host may sleep for that many intervals and
+    // then hand them back with SkipIdleTicks before ticking on; ticking through them
+    // does the same. 0 while anything is to be done.
+    int IdleTicks() const;
+    // Accounts for ticks (at most IdleTicks()) as if each had been ticked.
+    void SkipIdleTicks(int ticks);
+
     // --- read-only view, for the recorder, tests and benchmarks ---
     int AnimationState() const { return animationState_; }
     int FadeLevel() const { return fadeLevel_; }
@@ -63,50 +98,70 @@ public:
     int ColorDepth() const { return colorDepth_; }
     bool Stopped() const { return stopped_; }
     const TJokeLayout& Layout() const { return layout_; }
-    const TPixelGraphic* CleanBackground() const { return cleanBackground_.get(); }
-    const TPixelGraphic* WorkPicture() const { return workPicture_.get(); }
+    // Memory the engine's pictures hold, in bytes.
+    std::size_t PictureBytes() const;
 
 private:
+    // Clean pixels of an area of the scene that something has been drawn over.
+    struct Patch {
+        TRect Area;
+        TPixelGraphic Clean;                      // 24 bits, the area's size
+        std::unique_ptr<TPixelGraphic> Snapshot;  // "Fade in place": the finished scene there
+    };
+    // Bytes of one row that the finished scene changed: the cross-fade's work.
+    struct BlendSpan {
+        const Patch* From;
+        int Row, First, End;  // scene row; byte range inside the patch's row
+    };
+
     void RunState();
-    void NewJoke();                    // state 0
-    bool SlideStep(bool question);     // states 1 and 3; true when arrived
-    void AnswerSetUp();                // state 2
-    void DrawHomePage(bool inCorner);  // states 4 and 9
-    void TakeSnapshot();               // state 5
-    bool Blend();                      // state 6; true when done
-    void HoldStep();                   // state 3 after the answer arrived
-    bool FadeOutStep();                // state 7; true when the faded picture shows
-    bool BuildFadeOut(const TPixelGraphic& shown, std::int64_t& work);
-    void ApplyPaletteLevel();  // states 8 and 11
-    void BlackScreen();        // state 9
-    void FadeInSetUp();        // state 10
-    void PrepareFadeIn();
-    TPixelGraphic& Shown();
-    void SavePalette();
-    void ShowFadeOut();
+    void StartJoke();                                 // state 0
+    bool SlideStep(bool question);                    // states 1 and 3; true when arrived
+    void SetUpAnswer();                               // state 2
+    void DrawCornerHomePage();                        // state 4
+    void TakeSnapshot();                              // state 5
+    bool BlendStep();                                 // state 6; true when done
+    void ShowFaded(int level, const TRect* changed);  // states 8, 10 and 11
+    void ShowBlackScreen();                           // state 9
+    void FinishPause();
+
+    TRect SceneRect() const { return {0, 0, layout_.Width, layout_.Height}; }
+    // Fills rows of target from row top on with the clean background of area.
+    void CleanPixels(const TRect& area, TPixelGraphic& target, int top) const;
+    // Keeps the clean pixels of area aside before it is drawn over; returns the patch.
+    Patch& KeepClean(const TRect& area);
+    // Puts the clean background back wherever something was drawn; returns the area.
+    TRect RestoreClean();
+    void Show(const TSceneFrame& frame);
+    void Show(const TSceneFrame& frame, const TRect& changed);
     void HomePageFont(TPGCanvas& canvas) const;
+    // The home page box's size and a random colour for its text.
+    struct HomePageText {
+        int BoxWidth, BoxHeight;
+        PGColor Color;
+    };
+    HomePageText MeasureHomePage();
+    // The area the home page text drawn at (left, top) may touch, inside the scene.
+    TRect HomePageArea(const HomePageText& text, int left, int top) const;
 
     SceneHost& host_;
     EngineServices services_;
 
-    std::unique_ptr<TPixelGraphic> cleanBackground_;
-    // Empty except while a strip, the fade-in-place snapshot or the fade-out's palette
-    // picture is being built: none of them outlives the state that needs it.
-    std::unique_ptr<TPixelGraphic> workPicture_;
+    std::unique_ptr<TPixelGraphic> scene_;
+    std::vector<std::unique_ptr<Patch>> patches_;
+    // The patch under each text's latest strip; it moves up with the text.
+    Patch* questionPatch_ = nullptr;
+    Patch* answerPatch_ = nullptr;
+    std::unique_ptr<TPixelGraphic> strip_;           // a text's strip while it slides
     std::unique_ptr<TPixelGraphic> measurePicture_;  // canvas for measuring text
-    std::unique_ptr<TPixelGraphic> fadeInPicture_;   // clean background, palette-mapped
-    int fadeInPaletteCount_ = 0;
-    // The first black screen after set-up is cleared to the background drawing's fill
-    // colour (a solid background's colour), every later one is black.
-    bool firstStart_ = false;
-    std::uint32_t firstFill_ = 0;
-    // Where the snapshot differs from the clean background: byte ranges of rows.
-    // Everywhere else the blend of two equal bytes is that byte, so it is skipped.
-    struct BlendSpan {
-        int Row, First, End;
-    };
+    std::unique_ptr<TPixelGraphic> blackScreen_;     // the home page box of state 9
+    TRect blackScreenArea_;
     std::vector<BlendSpan> blendSpans_;
-    TPixelGraphic::ChangedArea blendArea_;
+    TRect blendArea_;
+    // The first black screen after set-up shows the background drawing's fill colour
+    // (a solid background's colour), every later one is black.
+    bool firstStart_ = false;
+    PGColor firstFill_ = 0;
     TJokeLayout layout_;
     std::string question_, answer_;  // the joke this scene fetched and laid out
 
@@ -122,15 +177,6 @@ private:
     int pauseTicks_ = 0;
     int pauseLeft_ = 0;
     int fadeLevel_ = 0;
-    int savedPaletteCount_ = 0;
-    // The palette picture of "Fade to black" is built over as many ticks as its size
-    // needs, during the pause or else in state 7, while the finished scene stays on
-    // screen: colour count in row bands, palette, dithered copy in row bands, hand-over.
-    enum class FadeOutPhase { Start, Count, Palette, Copy, Show };
-    FadeOutPhase fadeOutPhase_ = FadeOutPhase::Start;
-    int fadeOutRow_ = 0;
-    TPGColorHistogram fadeOutHistogram_;
-    std::array<std::uint8_t, 256> savedRed_{}, savedGreen_{}, savedBlue_{};
     bool stopped_ = false;
     bool ready_ = false;  // SetUpScene finished
 };

@@ -1,6 +1,7 @@
 // --record: the animation engine on an offscreen host, with the current settings,
 // writing every K-th frame to an animated GIF (giflib) or a folder of PNG files.
 // The GIF shows a frame that repeats (the pause after the answer) once, for longer.
+// The pause's ticks are recorded without being run: the engine says they only wait.
 #include "saver/recorder.h"
 
 #include <gif_lib.h>
@@ -28,6 +29,7 @@ constexpr int kMaxSide = 16384;
 // comes back to its first state.
 constexpr long kMaxTicks = 1000000;
 
+// Keeps a copy of what it shows, which the frame writers take as it is.
 class OffscreenHost : public SceneHost {
 public:
     OffscreenHost(int w, int h) : w_(w), h_(h) {}
@@ -60,6 +62,10 @@ class FrameWriter {
 public:
     virtual ~FrameWriter() = default;
     virtual void Add(const TPixelGraphic& frame) = 0;
+    // Adds frame n times over.
+    virtual void Repeat(const TPixelGraphic& frame, long n) {
+        for (; n > 0; --n) Add(frame);
+    }
     virtual void Finish() {}
     int Written() const { return written_; }  // frames in the file so far
 
@@ -105,6 +111,18 @@ public:
         WritePending();
         pending_.CopyPicture(&frame);
         pendingDelay_ = delay_;
+    }
+    void Repeat(const TPixelGraphic& frame, long n) override {
+        if (n <= 0) return;
+        Add(frame);
+        // The frame is the pending one now: each repeat only lengthens it.
+        for (; n > 1; --n) {
+            if (pendingDelay_ + delay_ > kMaxDelay) {
+                Write(pending_, pendingDelay_);
+                pendingDelay_ = 0;
+            }
+            pendingDelay_ += delay_;
+        }
     }
     void Finish() override {
         WritePending();
@@ -296,6 +314,17 @@ int RunRecorder(const std::vector<std::string>& args) {
             }
             // One whole joke: back in state 0 after the fade that follows it.
             if (ticks == 0 && jokeShown && engine.AnimationState() == 0) break;
+            // Ticks that only wait show this frame again; each is recorded all the same.
+            const long idle = std::min<long>(engine.IdleTicks(), limit - tick);
+            if (idle > 0) {
+                const long frames = (tick + idle) / every - tick / every;
+                if (frames > 0 && host.ShownPicture()) {
+                    writer->Repeat(*host.ShownPicture(), frames);
+                    kept += frames;
+                }
+                engine.SkipIdleTicks(int(idle));
+                tick += idle;
+            }
         }
         writer->Finish();
         std::cout << "Recorded " << kept << " ticks as " << writer->Written() << " frames of " << w << "x"

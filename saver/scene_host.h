@@ -1,9 +1,17 @@
 // The scene-host seam: what the animation engine needs of whatever shows its frames.
 // The saver window, the preview, the --record driver, the tests and the benchmarks
 // each implement it, so one engine runs unchanged in all of them.
+//
+// The engine owns every picture it shows and tells the host what to show as a frame
+// (saver/scene_frame.h): which picture, where, over which fill, at which brightness.
+// A host paints straight from the engine's picture, converting only the area that
+// changed (FrameChanged); a full screen is never copied to be shown. A host that would
+// rather keep a copy of its own implements ShowPicture and ShownPicture (and ShowBlack)
+// instead, and the default FrameChanged keeps that copy up to date.
 #pragma once
 
 #include "imaging/pixel_graphic.h"
+#include "saver/scene_frame.h"
 
 namespace quipix {
 
@@ -23,16 +31,35 @@ public:
     virtual bool IsPreview() const = 0;
 
     // Starts the ticks at the given interval; the host then calls the engine's
-    // Timer1Timer once per tick, never re-entered.
+    // Timer1Timer once per tick, never re-entered. Between two ticks the host may ask
+    // the engine's IdleTicks how many coming ticks only wait, sleep through them and
+    // hand them back with SkipIdleTicks.
     virtual void StartTimer(int intervalMs) = 0;
     // Stops the ticks and closes the window, silently.
     virtual void StopAndClose() = 0;
 
-    // Hands a picture over: the host keeps its own copy and shows it. Null shows nothing.
-    virtual void ShowPicture(const TPixelGraphic* picture) = 0;
-    // The host's own copy, which the engine may draw on; the host shows its changes.
-    // Valid until the next ShowPicture.
-    virtual TPixelGraphic* ShownPicture() = 0;
+    // --- called by the engine ---
+    // Shows frame. The engine keeps frame.Picture alive and changes it only as it
+    // tells through Repaint, until the next Show. changed, when given, is the only
+    // part of the window that differs from the frame shown before.
+    void Show(const TSceneFrame& frame) {
+        frame_ = frame;
+        FrameChanged({0, 0, Width(), Height()});
+    }
+    void Show(const TSceneFrame& frame, const TRect& changed) {
+        frame_ = frame;
+        FrameChanged(IntersectRect(changed, {0, 0, Width(), Height()}));
+    }
+    // The engine drew on the shown picture: area (window pixels) shows something new.
+    void Repaint(const TRect& area) { FrameChanged(IntersectRect(area, {0, 0, Width(), Height()})); }
+    // What the window shows.
+    const TSceneFrame& Frame() const { return frame_; }
+
+    // --- a host that keeps its own copy of what it shows ---
+    // Takes a copy of picture and shows it; null shows nothing.
+    virtual void ShowPicture(const TPixelGraphic*) {}
+    // That copy, 24 bits, the window's size; null until one is made.
+    virtual TPixelGraphic* ShownPicture() { return nullptr; }
     // Shows a black 24-bit picture of the given size, as ShowPicture of a fresh one
     // would; a host may make it in its own copy without a source of that size.
     virtual void ShowBlack(int width, int height) {
@@ -40,6 +67,15 @@ public:
         black.SetSize(width, height, pgpf24Bit);
         ShowPicture(&black);
     }
+
+protected:
+    // Area (inside the window, perhaps empty) of Frame() is new: the host paints it,
+    // now or with its next display frame. The default brings the copy of ShowPicture up
+    // to date and reports the area through the copy's change notification.
+    virtual void FrameChanged(const TRect& area);
+
+private:
+    TSceneFrame frame_;
 };
 
 }  // namespace quipix

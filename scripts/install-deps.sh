@@ -14,6 +14,8 @@ packages=(
   # archive keyring); the Qt dialog on Wayland needs Qt's Wayland platform
   libwayland-dev libwayland-bin wayland-protocols plasma-wayland-protocols
   dpkg-dev debian-archive-keyring qt6-wayland
+  # the saver's frames through shared memory (MIT-SHM) on X11
+  libxcb-shm0-dev
   # faster inflation of Deflate TIFF strips (zlib does it where this is missing)
   libdeflate-dev
   # fonts metric-compatible with Arial, Times and Courier

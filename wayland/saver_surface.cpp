@@ -5,7 +5,7 @@
 #include <cstring>
 #include <iostream>
 
-#include "imaging/rgb32_rows.h"
+#include "saver/scene_frame.h"
 #include "imaging/text_engine.h"
 // The protocol names a parameter "namespace", a C++ keyword.
 #define namespace namespace_
@@ -128,7 +128,7 @@ void TWaylandSaverWindow::OutputChanged() {
 void TWaylandSaverWindow::Build(int width, int height, int scale) {
     ticking_ = false;
     engine_.reset();
-    shown_.reset();
+    Show(TSceneFrame{});  // nothing of the engine let go
     if (frame_) wl_callback_destroy(frame_);
     frame_ = nullptr;
     if (!buffers_.Create(context_.Display.Shm, width, height)) {
@@ -168,34 +168,12 @@ void TWaylandSaverWindow::Tick() {
     engine_->Timer1Timer();
 }
 
-void TWaylandSaverWindow::ShowPicture(const TPixelGraphic* picture) {
-    if (!picture) {
-        shown_.reset();
-    } else {
-        if (!shown_) shown_ = std::make_unique<TPixelGraphic>();
-        shown_->OnChange = nullptr;
-        shown_->CopyPicture(picture);
-    }
-    WatchShown();
+void TWaylandSaverWindow::SkipIdleTicks(int ticks) {
+    if (Ticking() && engine_) engine_->SkipIdleTicks(ticks);
 }
 
-void TWaylandSaverWindow::ShowBlack(int width, int height) {
-    // Sized in place: no second full-screen picture.
-    if (!shown_) shown_ = std::make_unique<TPixelGraphic>();
-    shown_->OnChange = nullptr;
-    const TPixelGraphic fresh;
-    shown_->CopyPicture(&fresh);
-    shown_->SetSize(width, height, pgpf24Bit);
-    WatchShown();
-}
-
-void TWaylandSaverWindow::WatchShown() {
-    damage_.Add({0, 0, width_, height_});
-    if (!shown_) return;
-    shown_->OnChange = [this](TPixelGraphic& sender) {
-        const auto& c = sender.LastChange();
-        damage_.Add({c.Left, c.Top, c.Right, c.Bottom});
-    };
+void TWaylandSaverWindow::FrameChanged(const TRect& area) {
+    if (!EmptyRect(area)) damage_.Add({area.Left, area.Top, area.Right, area.Bottom});
 }
 
 void TWaylandSaverWindow::Render() {
@@ -230,26 +208,11 @@ void TWaylandSaverWindow::Render() {
 
 void TWaylandSaverWindow::Paint(int buffer, const DamageRect& area) {
     if (area.Empty()) return;
-    std::uint8_t* pixels = buffers_.Pixels(buffer);
     const std::size_t stride = buffers_.Stride();
-    const TPixelGraphic* pic = shown_ && !shown_->Empty() ? shown_.get() : nullptr;
-    const int pw = pic ? pic->Width() : 0;
-    const int ph = pic ? pic->Height() : 0;
-    const int right = std::min(area.Right, pw);
-    const int bottom = std::min(area.Bottom, ph);
-    if (pic && right > area.Left && bottom > area.Top) {
-        PaletteTable lut{};
-        if (pic->PixelFormat() != pgpf24Bit) MakePaletteTable(*pic, lut);
-        ConvertPixelGraphicRows(*pic, lut, area.Left, right, area.Top, bottom,
-                                pixels + std::size_t(area.Top) * stride + std::size_t(area.Left) * 4, stride);
-    }
-    // What the picture does not cover is black.
-    for (int y = area.Top; y < area.Bottom; ++y) {
-        const int from = y < bottom ? std::max(right, area.Left) : area.Left;
-        if (from < area.Right)
-            std::memset(pixels + std::size_t(y) * stride + std::size_t(from) * 4, 0,
-                        std::size_t(area.Right - from) * 4);
-    }
+    // Straight from the engine's picture: only the rows the buffer misses are converted.
+    ConvertFrameRows(Frame(), {area.Left, area.Top, area.Right, area.Bottom},
+                     buffers_.Pixels(buffer) + std::size_t(area.Top) * stride + std::size_t(area.Left) * 4,
+                     stride);
 }
 
 void TWaylandSaverWindow::StopAndClose() {

@@ -62,13 +62,13 @@ public:
     bool IsPreview() const override { return false; }
     void StartTimer(int intervalMs) override;
     void StopTimer() { ticking_ = false; }
-    void ShowPicture(const TPixelGraphic* picture) override;
-    TPixelGraphic* ShownPicture() override { return shown_.get(); }
-    void ShowBlack(int width, int height) override;
 
     // The loop's side: one engine step, and a frame when something changed.
     bool Ticking() const { return ticking_ && !closed_; }
     void Tick();
+    // The coming ticks that only wait, and those of them slept through.
+    int IdleTicks() const { return Ticking() && engine_ ? engine_->IdleTicks() : 0; }
+    void SkipIdleTicks(int ticks);
     void Render();
 
     TWaylandOutput* Output() const { return output_; }
@@ -81,11 +81,14 @@ public:
     // Drops the surface without telling the run; the window then leaves it.
     void Detach();
 
+protected:
+    // SceneHost: the next frame paints the area from the engine's picture.
+    void FrameChanged(const TRect& area) override;
+
 private:
     void Configure(int width, int height);
     void Build(int width, int height, int scale);
     void Paint(int buffer, const DamageRect& area);
-    void WatchShown();
     void UseOwnTextEngine();
     void DestroySurface();
 
@@ -104,7 +107,6 @@ private:
     bool gone_ = false;
     TShmBuffers buffers_;
     TFrameDamage damage_;
-    std::unique_ptr<TPixelGraphic> shown_;
     std::unique_ptr<TSaverEngine> engine_;
     std::shared_ptr<TextEngine> textEngine_;
 };

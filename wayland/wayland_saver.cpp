@@ -1,6 +1,6 @@
 // The Wayland saver run: one surface per output, the closing rules over every seat,
 // and one poll loop on the display's socket and a 10 ms timerfd that is armed only
-// while a scene ticks.
+// while a scene ticks, and fires once for the pause while every scene only waits.
 #include "wayland/wayland_saver.h"
 
 #include <sys/timerfd.h>
@@ -9,9 +9,12 @@
 #include <malloc.h>
 #endif
 
+#include <algorithm>
+#include <climits>
 #include <cmath>
 #include <cstdint>
 #include <cstring>
+#include <ctime>
 
 #include "wayland/display.h"
 #include "wayland/saver_surface.h"
@@ -70,10 +73,25 @@ TWaylandSaverWindow& WindowAt(TSaverRun& run, std::size_t i) {
     return static_cast<TWaylandSaverWindow&>(run.Window(i));
 }
 
-void SetTimer(int fd, bool on) {
+constexpr int kTickMs = 10;
+
+// Off, a tick every 10 ms, or (idleTicks > 0) once after that many ticks' time.
+void SetTimer(int fd, bool on, int idleTicks = 0) {
     itimerspec spec{};
-    if (on) spec.it_interval.tv_nsec = spec.it_value.tv_nsec = 10'000'000;
+    if (idleTicks > 0) {
+        const long long ns = (long long)idleTicks * kTickMs * 1'000'000;
+        spec.it_value.tv_sec = time_t(ns / 1'000'000'000);
+        spec.it_value.tv_nsec = long(ns % 1'000'000'000);
+    } else if (on) {
+        spec.it_interval.tv_nsec = spec.it_value.tv_nsec = kTickMs * 1'000'000;
+    }
     timerfd_settime(fd, 0, &spec, nullptr);
+}
+
+long long NowMs() {
+    timespec t{};
+    clock_gettime(CLOCK_MONOTONIC, &t);
+    return (long long)t.tv_sec * 1000 + t.tv_nsec / 1'000'000;
 }
 
 }  // namespace
@@ -124,18 +142,48 @@ WaylandRunResult RunWaylandSaver(const std::function<std::shared_ptr<TextEngine>
 
     const int timer = timerfd_create(CLOCK_MONOTONIC, TFD_CLOEXEC | TFD_NONBLOCK);
     bool timerOn = false;
+    // While every scene only waits (the pause after the answer), one wake-up ends the
+    // sleep and the ticks slept through go back to the engines.
+    int asleepTicks = 0;
+    long long asleepSince = 0;
+    auto wake = [&](int ticks) {
+        for (std::size_t i = 0; i < run.Count(); ++i) WindowAt(run, i).SkipIdleTicks(ticks);
+        asleepTicks = 0;
+        timerOn = false;
+    };
     while (!ctx.Quit && display.Alive()) {
         bool ticking = false;
-        for (std::size_t i = 0; i < run.Count(); ++i) ticking = ticking || WindowAt(run, i).Ticking();
-        // Nothing ticks (a failed set-up): no wake-ups until input comes.
-        if (ticking != timerOn) SetTimer(timer, timerOn = ticking);
+        int idle = INT_MAX;
+        for (std::size_t i = 0; i < run.Count(); ++i) {
+            TWaylandSaverWindow& w = WindowAt(run, i);
+            if (!w.Ticking()) continue;
+            ticking = true;
+            idle = std::min(idle, w.IdleTicks());
+        }
+        if (!ticking) idle = 0;
+        // A scene that came meanwhile (a new output) needs its ticks: the sleep ends.
+        if (asleepTicks > 0 && idle == 0)
+            wake(int(std::min<long long>(asleepTicks, (NowMs() - asleepSince) / kTickMs)));
+        if (asleepTicks == 0 && idle > 0) {
+            asleepTicks = std::min(idle, 3600 * 1000 / kTickMs);
+            asleepSince = NowMs();
+            SetTimer(timer, true, asleepTicks);
+            timerOn = true;
+        } else if (asleepTicks == 0 && ticking != timerOn) {
+            // Nothing ticks (a failed set-up): no wake-ups until input comes.
+            SetTimer(timer, timerOn = ticking);
+        }
         pollfd fds[1] = {{timer, POLLIN, 0}};
         if (!display.Wait(fds, 1, -1)) break;
         if (fds[0].revents & POLLIN) {
             std::uint64_t expirations = 0;
             // Ticks that the loop missed are not made up: the next simply follows.
-            if (read(timer, &expirations, sizeof expirations) == sizeof expirations)
-                for (std::size_t i = 0; i < run.Count() && !ctx.Quit; ++i) WindowAt(run, i).Tick();
+            if (read(timer, &expirations, sizeof expirations) == sizeof expirations) {
+                if (asleepTicks > 0)
+                    wake(asleepTicks);
+                else
+                    for (std::size_t i = 0; i < run.Count() && !ctx.Quit; ++i) WindowAt(run, i).Tick();
+            }
         }
         // A surface the compositor took away leaves the run; the others go on.
         for (std::size_t i = 0; i < run.Count();) {

@@ -7,6 +7,7 @@
 // tick changed is repainted.
 #include "win32/saver_window.h"
 
+#include <algorithm>
 #include <exception>
 
 #include "win32/gdi_text_engine.h"
@@ -18,6 +19,8 @@ namespace {
 
 constexpr wchar_t kClassName[] = L"QuipixSaverWindow";
 constexpr UINT_PTR kTimer1 = 1;
+// One single-shot wake-up for the ticks the engine says only wait.
+constexpr UINT_PTR kIdleTimer = 2;
 
 void RegisterWindowClass(WNDPROC procedure) {
     static bool registered = false;
@@ -96,8 +99,7 @@ void TfrmFullScreen::FormCreate() {
 }
 
 void TfrmFullScreen::FormClose() {
-    if (timer1_) KillTimer(window_, kTimer1);
-    timer1_ = 0;
+    StopTimers();
     if (engine_) engine_->FreeScene();
     if (systemStateChanged_) {
         SystemParametersInfoW(SPI_SCREENSAVERRUNNING, FALSE, nullptr, 0);
@@ -107,7 +109,35 @@ void TfrmFullScreen::FormClose() {
 }
 
 void TfrmFullScreen::StartTimer(int intervalMs) {
-    if (window_) timer1_ = SetTimer(window_, kTimer1, UINT(intervalMs), nullptr);
+    interval_ = std::max(1, intervalMs);
+    if (window_) timer1_ = SetTimer(window_, kTimer1, UINT(interval_), nullptr);
+}
+
+void TfrmFullScreen::StopTimers() {
+    if (timer1_) KillTimer(window_, kTimer1);
+    if (idleTimer_) KillTimer(window_, kIdleTimer);
+    timer1_ = idleTimer_ = 0;
+    idleTicks_ = 0;
+}
+
+void TfrmFullScreen::SleepThroughIdleTicks() {
+    // One wake-up for the whole pause, in chunks that keep the milliseconds in range.
+    idleTicks_ = std::min(engine_->IdleTicks(), 3600 * 1000 / interval_);
+    if (timer1_) KillTimer(window_, kTimer1);
+    timer1_ = 0;
+    idleTimer_ = SetTimer(window_, kIdleTimer, UINT(idleTicks_ * interval_), nullptr);
+}
+
+void TfrmFullScreen::IdleTicksOver() {
+    if (idleTimer_) KillTimer(window_, kIdleTimer);
+    idleTimer_ = 0;
+    if (!engine_ || closing_) return;
+    engine_->SkipIdleTicks(idleTicks_);
+    idleTicks_ = 0;
+    if (engine_->IdleTicks() > 0)
+        SleepThroughIdleTicks();
+    else
+        timer1_ = SetTimer(window_, kTimer1, UINT(interval_), nullptr);
 }
 
 void TfrmFullScreen::StopAndClose() {
@@ -116,8 +146,7 @@ void TfrmFullScreen::StopAndClose() {
     if (!window_) closed_ = true;
     if (!window_ || closing_) return;
     closing_ = true;
-    if (timer1_) KillTimer(window_, kTimer1);
-    timer1_ = 0;
+    StopTimers();
     // Closed from the message loop: this may be called from inside a tick, and the
     // close frees what the tick is still using.
     PostMessageW(window_, WM_CLOSE, 0, 0);
@@ -164,6 +193,7 @@ void TfrmFullScreen::Timer1Timer() {
     }
     // What the tick changed goes to the screen now, not when the queue runs dry.
     UpdateWindow(window_);
+    if (timer1_ && !closing_ && engine_->IdleTicks() > 0) SleepThroughIdleTicks();
 }
 
 void TfrmFullScreen::RequestClose() {
@@ -206,6 +236,7 @@ LRESULT TfrmFullScreen::Dispatch(UINT message, WPARAM w, LPARAM l) {
     switch (message) {
     case WM_TIMER:
         if (w == kTimer1) Timer1Timer();
+        if (w == kIdleTimer) IdleTicksOver();
         return 0;
     case WM_PAINT:
         Paint();

@@ -34,7 +34,8 @@ public:
     bool Start() override;
     bool Closed() const override { return closed_; }
     HWND Handle() const { return window_; }
-    bool TimerActive() const { return timer1_ != 0; }
+    // Ticking, or asleep through ticks that only wait.
+    bool TimerActive() const { return timer1_ != 0 || idleTimer_ != 0; }
     TSaverEngine* Engine() const { return engine_.get(); }
     // The DPI its text is laid out at: its monitor's.
     int Dpi() const { return dpi_; }
@@ -62,6 +63,10 @@ private:
     void FormCreate();
     void FormClose();
     void Timer1Timer();
+    void StopTimers();
+    // The engine's pause: no ticks until it is over.
+    void SleepThroughIdleTicks();
+    void IdleTicksOver();
     void RequestClose();
     void Paint();
     void WatchShownPicture();
@@ -75,6 +80,9 @@ private:
     std::unique_ptr<TPixelGraphic> shown_;
     HWND window_ = nullptr;
     UINT_PTR timer1_ = 0;
+    UINT_PTR idleTimer_ = 0;
+    int interval_ = 10;
+    int idleTicks_ = 0;  // handed back to the engine when idleTimer_ fires
     int width_ = 0;
     int height_ = 0;
     int dpi_ = 96;

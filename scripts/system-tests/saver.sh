@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # The saver under a real X server (Xvfb): full screen it shows the background and
 # then a joke, tolerates six mouse moves and ends on the seventh, ends at once on a
-# key; as a preview it draws inside a foreign window, follows its size and exits
-# when that window is destroyed.
+# key, with its frames through shared memory or without; as a preview it draws
+# inside a foreign window, follows its size and exits when that window is destroyed.
 set -euo pipefail
 cd "$(dirname "$0")/../.."
 BUILD=${BUILD_DIR:-build}
@@ -75,6 +75,26 @@ check "saver running before the key" alive "$SAVER_PID"
 xdotool key space
 check "a key ends it" exited "$SAVER_PID" 5
 SAVER_PID=""
+
+# --- frames through shared memory (MIT-SHM), and through the socket -------------
+# The frames' shared segment shows in the saver's memory map; Xvfb has the extension,
+# and QUIPIX_NO_MIT_SHM makes the saver send its frames with PutImage instead.
+shares_memory() { grep -q SYSV "/proc/$SAVER_PID/maps"; }
+for way in shared socket; do
+  if [ "$way" = socket ]; then export QUIPIX_NO_MIT_SHM=1; fi
+  start_saver /s
+  check "$way: background appears" wait_for 20 background_shown
+  check "$way: a joke appears over it" wait_for 20 joke_shown
+  if [ "$way" = shared ]; then
+    check "$way: the frames go through a shared segment" shares_memory
+  else
+    check "$way: no shared segment" eval '! shares_memory'
+  fi
+  xdotool key space
+  check "$way: a key ends it" exited "$SAVER_PID" 5
+  SAVER_PID=""
+  unset QUIPIX_NO_MIT_SHM
+done
 
 # --- preview inside a foreign window --------------------------------------------
 mkfifo "$WORK/win.in"

@@ -111,9 +111,9 @@ TEST_F(DesktopWindowTest, OneWindowPerMonitorEachSizedInDevicePixels) {
     EXPECT_EQ(right.geometry(), QRect(640, 0, 400, 300));
     EXPECT_EQ(right.Width(), 800);
     EXPECT_EQ(right.Height(), 600);
-    ASSERT_NE(right.Image()->PixelGraphic(), nullptr);
-    EXPECT_EQ(right.Image()->PixelGraphic()->Width(), 800);
-    EXPECT_EQ(right.Image()->PixelGraphic()->Height(), 600);
+    ASSERT_NE(right.Frame().Picture, nullptr);
+    EXPECT_EQ(right.Frame().Picture->Width(), 800);
+    EXPECT_EQ(right.Frame().Picture->Height(), 600);
     // Each scene is its monitor's whole screen, so fonts keep their stored sizes.
     for (auto* f : {&left, &right}) {
         EXPECT_EQ(f->ScreenWidth(), f->Width());
@@ -130,7 +130,7 @@ TEST_F(DesktopWindowTest, ScaledMonitorPaintsOnePicturePixelPerScreenPixel) {
     Settle();
     const QImage painted = form.grab().toImage();
     ASSERT_EQ(painted.size(), QSize(800, 600));
-    const TPixelGraphic& scene = *form.Image()->PixelGraphic();
+    const TPixelGraphic& scene = *form.Frame().Picture;
     // The gradient changes down the screen: rows drawn from the wrong place of the
     // picture show another shade.
     for (int y : {100, 299, 450, 590}) {

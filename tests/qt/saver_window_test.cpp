@@ -47,9 +47,10 @@ public:
     }
     bool Closed(int window) { return Form(window).Closed() && !Form(window).isVisible(); }
     int Countdown() { return run_->Rules().MouseCountdown(); }
-    const TPixelGraphic* Shown(int window) { return Form(window).ShownPicture(); }
+    // The engine's picture that the window paints from.
+    const TPixelGraphic* Shown(int window) { return Form(window).Frame().Picture; }
     PGColor OnScreen(int window, int x, int y) {
-        const QRgb c = Form(window).Image()->DisplayImage().pixel(x, y);
+        const QRgb c = Form(window).DisplayImage().pixel(x, y);
         return PGRGB(qRed(c), qGreen(c), qBlue(c));
     }
     bool TimerActive(int window) { return Form(window).TimerActive(); }

@@ -2,6 +2,7 @@
 // pixels, limited mode, the shrinking layout and the failure path.
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <stdexcept>
 
 #include "saver/engine.h"
@@ -182,10 +183,13 @@ TEST(EngineFades, BlendLevelsAndPixelsAtSpeedTen) {
     FakeHost host(64, 48);
     TSaverEngine engine(host, fake.Make());
     engine.SetUpScene();
+    // The blend runs from the finished scene (as shown before state 6) to the bare
+    // background (as state 0 shows it); check the first two frames byte by byte.
+    RunUntil(engine, 1);
+    TPixelGraphic clean, snapshot;
+    clean.CopyPicture(host.ShownPicture());
     RunUntil(engine, 6);
-    // The snapshot holds the finished scene; check the first two frames byte by byte.
-    const TPixelGraphic& clean = *engine.CleanBackground();
-    const TPixelGraphic& snapshot = *engine.WorkPicture();
+    snapshot.CopyPicture(host.ShownPicture());
     for (int frame = 0; frame < 2; ++frame) {
         const int level = engine.FadeLevel();
         engine.Timer1Timer();
@@ -213,33 +217,42 @@ TEST(EngineFades, FadeOutAndInLevelsAtSpeedTen) {
     engine.SetUpScene();
     RunUntil(engine, 11);
     EXPECT_EQ(LevelsOf(engine, 11), Steps(0, 50, 6));
+    // "Fade to black" shows the finished scene itself, true colour, at each level (once
+    // a 236-colour reduction of it was shown instead): the levels and frames hold.
     RunUntil(engine, 7);
-    engine.Timer1Timer();
-    // The shown picture is the 8-bit reduction with at most 236 colours.
-    const TPixelGraphic* shown = host.ShownPicture();
-    ASSERT_EQ(shown->PixelFormat(), pgpf8Bit);
-    ASSERT_LE(shown->PaletteCount(), 236);
-    ASSERT_GT(shown->PaletteCount(), 0);
-    const std::vector<PGColor> saved = shown->Palette();
+    TPixelGraphic scene;
+    scene.CopyPicture(host.ShownPicture());
+    engine.Timer1Timer();  // state 7: nothing to prepare
     EXPECT_EQ(engine.FadeLevel(), 255);
-    engine.Timer1Timer();  // level 255: the palette as reduced
-    EXPECT_EQ(host.ShownPicture()->Palette(), saved);
-    engine.Timer1Timer();  // level 205
-    for (int i = 0; i < int(saved.size()); ++i) {
-        const PGColor c = host.ShownPicture()->PaletteEntries(i);
-        ASSERT_EQ(PGRed(c), PGRed(saved[i]) * 205 / 255);
-        ASSERT_EQ(PGBlue(c), PGBlue(saved[i]) * 205 / 255);
+    std::vector<int> out;
+    while (engine.AnimationState() == 8 && out.size() < 100) {
+        const int level = engine.FadeLevel();
+        out.push_back(level);
+        engine.Timer1Timer();
+        ASSERT_TRUE(SamePicture(*host.ShownPicture(), *AtLevel(scene, level))) << "level " << level;
     }
-    std::vector<int> out{255, 205};
-    for (int l : LevelsOf(engine, 8)) out.push_back(l);
     EXPECT_EQ(out, Steps(255, -50, 6));
     EXPECT_EQ(engine.AnimationState(), 9);
     engine.Timer1Timer();
     EXPECT_EQ(engine.AnimationState(), 10);
+    // The fade-in starts from the bare background at level 0: all black.
     engine.Timer1Timer();
-    // Fade-in starts from an all-black palette over the mapped background.
-    for (PGColor c : host.ShownPicture()->Palette()) ASSERT_EQ(c, PGColor(0));
-    EXPECT_EQ(LevelsOf(engine, 11), Steps(0, 50, 6));
+    const TPixelGraphic& black = *host.ShownPicture();
+    EXPECT_TRUE(
+        std::all_of(black.Buffer(), black.Buffer() + black.BufferSize(), [](auto b) { return b == 0; }));
+    RunUntil(engine, 1);
+    TPixelGraphic bare;
+    bare.CopyPicture(host.ShownPicture());
+    RunUntil(engine, 10);
+    engine.Timer1Timer();
+    std::vector<int> in;
+    while (engine.AnimationState() == 11 && in.size() < 100) {
+        const int level = engine.FadeLevel();
+        in.push_back(level);
+        engine.Timer1Timer();
+        ASSERT_TRUE(SamePicture(*host.ShownPicture(), *AtLevel(bare, level))) << "level " << level;
+    }
+    EXPECT_EQ(in, Steps(0, 50, 6));
 }
 
 TEST(EngineFades, PaletteScreenAtSpeedOneTakesTwentySixFrames) {
@@ -392,17 +405,25 @@ TEST(EngineFailure, ErrorInsideATickClosesThroughTheHost) {
     EXPECT_EQ(host.closes_, 1);
 }
 
-TEST(EngineFailure, LostShownPictureClosesToo) {
+TEST(EngineFailure, AHostThatLostItsCopyIsGivenTheWholeFrame) {
+    // The engine draws into its own pictures; a host's copy is only a view of them.
     ScopedBlockText text;
     FakeServices fake;
     fake.settings.FadeMode = 1;
+    fake.settings.BackgroundType = 1;
     FakeHost host(100, 80);
     TSaverEngine engine(host, fake.Make());
     engine.SetUpScene();
     engine.Timer1Timer();
+    TPixelGraphic bare;
+    bare.CopyPicture(host.ShownPicture());
     host.shown_.reset();
-    engine.Timer1Timer();
-    EXPECT_EQ(host.closes_, 1);
+    // The question's first strips, from the bottom edge on.
+    for (int i = 0; i < 20 && !host.ShownPicture(); ++i) engine.Timer1Timer();
+    EXPECT_EQ(host.closes_, 0);
+    ASSERT_NE(host.ShownPicture(), nullptr);
+    const TPixelGraphic& shown = *host.ShownPicture();
+    EXPECT_TRUE(std::memcmp(shown.ScanLine(0), bare.ScanLine(0), 100 * 3) == 0) << "not only the strip";
 }
 
 TEST(EngineFailure, SetUpErrorStartsNoTimer) {

@@ -46,9 +46,10 @@ TEST(Recorder, TheFinishedJokeStandsForThePause) {
 
     const std::vector<int> delays = FrameDelays(gif);
     ASSERT_GT(delays.size(), 10u);
-    // The tick the answer came to rest and the 100 ticks of the pause: one frame.
-    EXPECT_EQ(*std::max_element(delays.begin(), delays.end()), 101);
-    EXPECT_EQ(std::count(delays.begin(), delays.end(), 101), 1);
+    // The tick the answer came to rest, the 100 ticks of the pause, and the fade-out's
+    // set-up and first level (255: the scene as it is): one frame.
+    EXPECT_EQ(*std::max_element(delays.begin(), delays.end()), 103);
+    EXPECT_EQ(std::count(delays.begin(), delays.end(), 103), 1);
 }
 
 }  // namespace

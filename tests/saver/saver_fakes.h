@@ -6,6 +6,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdint>
+#include <cstring>
 #include <memory>
 #include <string>
 #include <vector>
@@ -17,6 +19,20 @@
 #include "support/test_support.h"
 
 namespace quipix::test {
+
+inline bool SamePicture(const TPixelGraphic& a, const TPixelGraphic& b) {
+    return a.Width() == b.Width() && a.Height() == b.Height() && a.PixelFormat() == b.PixelFormat() &&
+           a.BufferSize() == b.BufferSize() && std::memcmp(a.Buffer(), b.Buffer(), a.BufferSize()) == 0;
+}
+
+// A 24-bit picture as a frame at level shows it: every byte c as c * level div 255.
+inline std::unique_ptr<TPixelGraphic> AtLevel(const TPixelGraphic& picture, int level) {
+    auto out = std::make_unique<TPixelGraphic>();
+    out->CopyPicture(&picture);
+    std::uint8_t* b = out->Buffer();
+    for (std::size_t i = 0; i < out->BufferSize(); ++i) b[i] = std::uint8_t(b[i] * level / 255);
+    return out;
+}
 
 class FakeHost : public SceneHost {
 public:
