@@ -5,6 +5,9 @@
 #include "imaging/rgb32_rows.h"
 
 #include <algorithm>
+
+#include "imaging/cpu_features.h"
+
 #if defined(__SSE2__)
 #include <immintrin.h>
 #endif
@@ -41,8 +44,7 @@ void ConvertTrueColorTail(const std::uint8_t* s, std::uint32_t* d, int n, int le
 }
 
 #if defined(__SSE2__) && (defined(__x86_64__) || defined(__i386__))
-// Four pixels spread into their lanes by one byte shuffle. Every x86-64 processor of
-// the last fifteen years has the instruction; the build's baseline does not assume it.
+// Four pixels spread into their lanes by one byte shuffle.
 __attribute__((target("ssse3"))) void ConvertTrueColorRowShuffle(const std::uint8_t* s, std::uint32_t* d,
                                                                  int n, int level) {
     const __m128i order = _mm_setr_epi8(0, 1, 2, -1, 3, 4, 5, -1, 6, 7, 8, -1, 9, 10, 11, -1);
@@ -57,20 +59,12 @@ __attribute__((target("ssse3"))) void ConvertTrueColorRowShuffle(const std::uint
     }
     ConvertTrueColorTail(s, d, n, level);
 }
-
-bool HaveShuffle() {
-    static const bool have = [] {
-        __builtin_cpu_init();
-        return __builtin_cpu_supports("ssse3") != 0;
-    }();
-    return have;
-}
 #endif
 
 // n 24-bit pixels (blue, green, red bytes) from s into 32-bit ones at d, at level.
 void ConvertTrueColorRow(const std::uint8_t* s, std::uint32_t* d, int n, int level) {
 #if defined(__SSE2__) && (defined(__x86_64__) || defined(__i386__))
-    if (HaveShuffle()) return ConvertTrueColorRowShuffle(s, d, n, level);
+    if (HaveByteShuffle()) return ConvertTrueColorRowShuffle(s, d, n, level);
 #endif
 #if defined(__SSE2__)
     // Blue, green, red in memory is already 0x00RRGGBB when read little-endian: four

@@ -370,19 +370,16 @@ void TfrmFullScreen::Timer1Timer() {
 }
 
 void TfrmFullScreen::SleepThroughIdleTicks() {
-    // One wake-up for the whole pause, in chunks that keep the milliseconds in range.
-    const int interval = std::max(1, timer1_.interval());
-    idleTicks_ = std::min(engine_->IdleTicks(), 3600 * 1000 / interval);
-    timer1_.stop();
-    idleTimer_.start(idleTicks_ * interval);
+    if (const int ms = idleSleep_.Begin(*engine_, timer1_.interval())) {
+        timer1_.stop();
+        idleTimer_.start(ms);
+    }
 }
 
 void TfrmFullScreen::IdleTicksOver() {
     if (!engine_ || closing_) return;
-    engine_->SkipIdleTicks(idleTicks_);
-    idleTicks_ = 0;
-    if (engine_->IdleTicks() > 0)
-        SleepThroughIdleTicks();
+    if (const int ms = idleSleep_.End(*engine_, timer1_.interval()))
+        idleTimer_.start(ms);
     else
         timer1_.start();
 }

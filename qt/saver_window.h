@@ -174,7 +174,7 @@ private:
     SceneView* image_ = nullptr;
     QTimer timer1_;
     QTimer idleTimer_;  // single-shot, for the ticks the engine says only wait
-    int idleTicks_ = 0;
+    TIdleSleep idleSleep_;
     bool inTick_ = false;
     bool framePending_ = false;  // painted straight to the screen: a tick changed the scene
     int width_ = 0;

@@ -166,6 +166,18 @@ void TSaverEngine::SkipIdleTicks(int ticks) {
     if (pauseLeft_ == 0) FinishPause();
 }
 
+int TIdleSleep::Begin(const TSaverEngine& engine, int intervalMs) {
+    const int interval = std::max(1, intervalMs);
+    ticks_ = std::min(engine.IdleTicks(), 3600 * 1000 / interval);
+    return ticks_ * interval;
+}
+
+int TIdleSleep::End(TSaverEngine& engine, int intervalMs) {
+    engine.SkipIdleTicks(ticks_);
+    ticks_ = 0;
+    return Begin(engine, intervalMs);
+}
+
 void TSaverEngine::FinishPause() { animationState_ = fadeMode_ == 1 ? HomePageInCorner : FadeOutSetUp; }
 
 std::size_t TSaverEngine::PictureBytes() const {

@@ -181,4 +181,21 @@ private:
     bool ready_ = false;  // SetUpScene finished
 };
 
+// A window's sleep through the ticks that only wait: one wake-up for the whole pause
+// (in sleeps of at most an hour, so the milliseconds stay in range), its ticks handed
+// back to the engine when it ends.
+class TIdleSleep {
+public:
+    // The milliseconds to sleep from now at the tick interval; 0 when nothing waits.
+    int Begin(const TSaverEngine& engine, int intervalMs);
+    // The sleep is over: its ticks go back to the engine. Returns the milliseconds of
+    // the next sleep, or 0 when ticking goes on.
+    int End(TSaverEngine& engine, int intervalMs);
+    // Forgets a sleep whose end will never come (the timers were stopped).
+    void Cancel() { ticks_ = 0; }
+
+private:
+    int ticks_ = 0;
+};
+
 }  // namespace quipix

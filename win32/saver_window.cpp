@@ -117,25 +117,23 @@ void TfrmFullScreen::StopTimers() {
     if (timer1_) KillTimer(window_, kTimer1);
     if (idleTimer_) KillTimer(window_, kIdleTimer);
     timer1_ = idleTimer_ = 0;
-    idleTicks_ = 0;
+    idleSleep_.Cancel();
 }
 
 void TfrmFullScreen::SleepThroughIdleTicks() {
-    // One wake-up for the whole pause, in chunks that keep the milliseconds in range.
-    idleTicks_ = std::min(engine_->IdleTicks(), 3600 * 1000 / interval_);
+    const int ms = idleSleep_.Begin(*engine_, interval_);
+    if (ms == 0) return;
     if (timer1_) KillTimer(window_, kTimer1);
     timer1_ = 0;
-    idleTimer_ = SetTimer(window_, kIdleTimer, UINT(idleTicks_ * interval_), nullptr);
+    idleTimer_ = SetTimer(window_, kIdleTimer, UINT(ms), nullptr);
 }
 
 void TfrmFullScreen::IdleTicksOver() {
     if (idleTimer_) KillTimer(window_, kIdleTimer);
     idleTimer_ = 0;
     if (!engine_ || closing_) return;
-    engine_->SkipIdleTicks(idleTicks_);
-    idleTicks_ = 0;
-    if (engine_->IdleTicks() > 0)
-        SleepThroughIdleTicks();
+    if (const int ms = idleSleep_.End(*engine_, interval_))
+        idleTimer_ = SetTimer(window_, kIdleTimer, UINT(ms), nullptr);
     else
         timer1_ = SetTimer(window_, kTimer1, UINT(interval_), nullptr);
 }

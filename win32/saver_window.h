@@ -82,7 +82,7 @@ private:
     UINT_PTR timer1_ = 0;
     UINT_PTR idleTimer_ = 0;
     int interval_ = 10;
-    int idleTicks_ = 0;  // handed back to the engine when idleTimer_ fires
+    TIdleSleep idleSleep_;  // the ticks idleTimer_ sleeps through
     int width_ = 0;
     int height_ = 0;
     int dpi_ = 96;

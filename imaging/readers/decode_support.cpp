@@ -6,6 +6,8 @@
 #include <cstring>
 #include <stdexcept>
 
+#include "imaging/cpu_features.h"
+
 #if defined(__x86_64__) || defined(__i386__)
 #include <immintrin.h>
 #endif
@@ -131,8 +133,7 @@ void SwapRedBlueWords(const std::uint8_t* in, std::uint8_t* out, std::size_t pix
 
 #if defined(__x86_64__) || defined(__i386__)
 // Five pixels per byte shuffle; the sixteenth byte written is the next pixel's
-// first, which the next step rewrites. Every x86-64 processor of the last fifteen
-// years has the instruction; the build's baseline does not assume it.
+// first, which the next step rewrites.
 __attribute__((target("ssse3"))) void SwapRedBlueShuffle(const std::uint8_t* in, std::uint8_t* out,
                                                          std::size_t pixels) {
     const __m128i order = _mm_setr_epi8(2, 1, 0, 5, 4, 3, 8, 7, 6, 11, 10, 9, 14, 13, 12, 15);
@@ -143,21 +144,13 @@ __attribute__((target("ssse3"))) void SwapRedBlueShuffle(const std::uint8_t* in,
     }
     SwapRedBlueWords(in, out, pixels - x);
 }
-
-bool HaveShuffle() {
-    static const bool have = [] {
-        __builtin_cpu_init();
-        return __builtin_cpu_supports("ssse3") != 0;
-    }();
-    return have;
-}
 #endif
 
 }  // namespace
 
 void SwapRedBlue(const std::uint8_t* in, std::uint8_t* out, std::size_t pixels) {
 #if defined(__x86_64__) || defined(__i386__)
-    if (HaveShuffle()) return SwapRedBlueShuffle(in, out, pixels);
+    if (HaveByteShuffle()) return SwapRedBlueShuffle(in, out, pixels);
 #endif
     SwapRedBlueWords(in, out, pixels);
 }

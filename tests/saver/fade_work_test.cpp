@@ -121,8 +121,8 @@ TEST(PauseAfterTheAnswer, SceneStandsForThePauseThenTheFadeBegins) {
 
 TEST(PauseAfterTheAnswer, AHostThatSleepsThroughItShowsEveryFrameAtItsTick) {
     // One host ticks every tick; the other sleeps through the ticks the engine says
-    // only wait (asking to skip more than that) and hands them back: both show the same
-    // frames at the same ticks, over two joke cycles.
+    // only wait, as a window does, and hands them back: both show the same frames at
+    // the same ticks, over two joke cycles.
     struct Case {
         int pause, fadeMode;
         int idleTicks;  // what the engine says once the answer has come to rest
@@ -141,14 +141,15 @@ TEST(PauseAfterTheAnswer, AHostThatSleepsThroughItShowsEveryFrameAtItsTick) {
         TSaverEngine every(ticking, fakes[0].Make()), skipping(sleeping, fakes[1].Make());
         every.SetUpScene();
         skipping.SetUpScene();
+        TIdleSleep sleep;
         int ticksEvery = 0, ticksSkipping = 0, sleeps = 0, cycles = 0;
         bool joked = false;
         while (cycles < 2 && ticksSkipping < 20000) {
-            if (const int idle = skipping.IdleTicks(); idle > 0) {
-                EXPECT_EQ(idle, c.idleTicks);
-                skipping.SkipIdleTicks(idle + 50);
+            if (const int ms = sleep.Begin(skipping, 10); ms > 0) {
+                EXPECT_EQ(ms, c.idleTicks * 10);
+                ASSERT_EQ(sleep.End(skipping, 10), 0);  // the whole pause in one sleep
                 ASSERT_EQ(skipping.IdleTicks(), 0);
-                ticksSkipping += idle;
+                ticksSkipping += ms / 10;
                 ++sleeps;
             } else {
                 const int state = skipping.AnimationState();
