@@ -77,15 +77,15 @@ constexpr int kTickMs = 10;
 
 // Off, a tick every 10 ms, or (idleTicks > 0) once after that many ticks' time.
 void SetTimer(int fd, bool on, int idleTicks = 0) {
-    itimerspec spec{};
+    itimerspec when{};
     if (idleTicks > 0) {
         const long long ns = (long long)idleTicks * kTickMs * 1'000'000;
-        spec.it_value.tv_sec = time_t(ns / 1'000'000'000);
-        spec.it_value.tv_nsec = long(ns % 1'000'000'000);
+        when.it_value.tv_sec = time_t(ns / 1'000'000'000);
+        when.it_value.tv_nsec = long(ns % 1'000'000'000);
     } else if (on) {
-        spec.it_interval.tv_nsec = spec.it_value.tv_nsec = kTickMs * 1'000'000;
+        when.it_interval.tv_nsec = when.it_value.tv_nsec = kTickMs * 1'000'000;
     }
-    timerfd_settime(fd, 0, &spec, nullptr);
+    timerfd_settime(fd, 0, &when, nullptr);
 }
 
 long long NowMs() {
