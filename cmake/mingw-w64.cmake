@@ -1,0 +1,18 @@
+# The part both Windows toolchain files share: Debian's MinGW-w64 for
+# CMAKE_SYSTEM_PROCESSOR (posix threads, for std::thread and std::mutex).
+# QUIPIX_WIN_DEPS is the prefix of that architecture's libraries built by
+# scripts/build-windows.sh (libjpeg-turbo, libpng, giflib, GoogleTest).
+set(CMAKE_SYSTEM_NAME Windows)
+set(QUIPIX_MINGW_TRIPLE ${CMAKE_SYSTEM_PROCESSOR}-w64-mingw32)
+set(CMAKE_C_COMPILER ${QUIPIX_MINGW_TRIPLE}-gcc-posix)
+set(CMAKE_CXX_COMPILER ${QUIPIX_MINGW_TRIPLE}-g++-posix)
+set(CMAKE_RC_COMPILER ${QUIPIX_MINGW_TRIPLE}-windres)
+set(CMAKE_FIND_ROOT_PATH /usr/${QUIPIX_MINGW_TRIPLE} ${QUIPIX_WIN_DEPS})
+set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
+set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
+set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
+set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
+# Static everything: Quipix.scr must run without MinGW's DLLs beside it.
+set(CMAKE_EXE_LINKER_FLAGS_INIT "-static -static-libgcc -static-libstdc++")
+# Tests and tools run under Wine on the build machine.
+set(CMAKE_CROSSCOMPILING_EMULATOR wine)
