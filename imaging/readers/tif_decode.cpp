@@ -155,16 +155,9 @@ private:
                 continue;
             }
             if (code > next_) Invalid();
-            const Code& p = table_[prev_];
-            if (next_ < kCodes) {
-                // The new string stands where the previous one was written, followed
-                // by the first byte of this one.
-                const std::uint8_t head = code < next_ ? table_[code].first : p.first;
-                table_[next_] = {std::uint16_t(prev_), std::uint16_t(p.length + 1), head, p.first};
-                start_[next_] = std::uint32_t(prevStart_);
-                ++next_;
-                if (width_ < 12 && next_ >= (1 << width_) - (Compat ? 0 : 1)) ++width_;
-            }
+            // The new string stands where the previous one was written, followed by
+            // the first byte of this one.
+            if (DefineCode<Compat>(code)) start_[next_ - 1] = std::uint32_t(prevStart_);
             prevStart_ = pos;
             if (code < 256) {
                 buf[pos++] = std::uint8_t(code);
@@ -205,15 +198,7 @@ private:
                 continue;
             }
             if (code > next_) Invalid();
-            const Code& p = table_[prev_];
-            if (next_ < kCodes) {
-                // The new string: the previous one and the first byte of this one
-                // (of itself when the code is the one being defined).
-                const std::uint8_t head = code < next_ ? table_[code].first : p.first;
-                table_[next_] = {std::uint16_t(prev_), std::uint16_t(p.length + 1), head, p.first};
-                ++next_;
-                if (width_ < 12 && next_ >= (1 << width_) - (Compat ? 0 : 1)) ++width_;
-            }
+            DefineCode<Compat>(code);
             if (code < 256 && pos < size) {
                 out[pos++] = std::uint8_t(code);
             } else {
@@ -225,6 +210,20 @@ private:
 
     [[noreturn]] static void Invalid() {
         RaiseFull("TIFF (LZW): " + GetPGLangStr(msg::InvalidValueFor, "code"));
+    }
+
+    // Defines the next code while the table has room: the previous string and the first
+    // byte of code's (of the previous string's own when code is the one being defined).
+    // The code width grows as the table fills. Returns whether a code was defined.
+    template <bool Compat>
+    bool DefineCode(int code) {
+        if (next_ >= kCodes) return false;
+        const Code& p = table_[prev_];
+        const std::uint8_t head = code < next_ ? table_[code].first : p.first;
+        table_[next_] = {std::uint16_t(prev_), std::uint16_t(p.length + 1), head, p.first};
+        ++next_;
+        if (width_ < 12 && next_ >= (1 << width_) - (Compat ? 0 : 1)) ++width_;
+        return true;
     }
 
     void ResetTable() {
