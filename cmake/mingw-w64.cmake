@@ -14,5 +14,16 @@ set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
 # Static everything: Quipix.scr must run without MinGW's DLLs beside it.
 set(CMAKE_EXE_LINKER_FLAGS_INIT "-static -static-libgcc -static-libstdc++")
-# Tests and tools run under Wine on the build machine.
-set(CMAKE_CROSSCOMPILING_EMULATOR wine)
+# Tests and tools run under Wine on the build machine, through the loader of their
+# own architecture: Debian's `wine` starts the 32-bit loader wherever wine32 is
+# installed, even for a 64-bit program, and a host that cannot execute 32-bit
+# programs has none at all.
+if(CMAKE_SYSTEM_PROCESSOR STREQUAL "x86_64")
+  set(QUIPIX_WINE_LOADER /usr/lib/wine/wine64)
+else()
+  set(QUIPIX_WINE_LOADER /usr/lib/wine/wine)
+endif()
+if(NOT EXISTS ${QUIPIX_WINE_LOADER})
+  set(QUIPIX_WINE_LOADER wine)
+endif()
+set(CMAKE_CROSSCOMPILING_EMULATOR ${QUIPIX_WINE_LOADER})

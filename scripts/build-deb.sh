@@ -7,6 +7,8 @@
 # say otherwise.
 set -euo pipefail
 cd "$(dirname "$0")/.."
+. scripts/lib/errtrap.sh
+. scripts/lib/ccache.sh
 root=$PWD
 out=$root/build-deb
 . scripts/lib/apt.sh

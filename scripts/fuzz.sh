@@ -5,11 +5,13 @@
 # Usage: scripts/fuzz.sh [seconds] [target...]
 set -euo pipefail
 cd "$(dirname "$0")/.."
+. scripts/lib/errtrap.sh
+. scripts/lib/ccache.sh
 seconds=${1:-60}
 shift || true
 bash scripts/install-deps.sh
 CC=clang CXX=clang++ cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-  -DQUIPIX_FUZZ=ON -DQUIPIX_GUI=OFF -DQUIPIX_TESTS=OFF -DQUIPIX_BENCH=OFF >/dev/null
+  -DQUIPIX_FUZZ=ON -DQUIPIX_GUI=OFF -DQUIPIX_TESTS=OFF -DQUIPIX_BENCH=OFF "${CCACHE_LAUNCHER[@]}" >/dev/null
 cmake --build build-fuzz -j2
 targets=("$@")
 if [ ${#targets[@]} -eq 0 ]; then

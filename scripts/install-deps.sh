@@ -1,13 +1,16 @@
 #!/usr/bin/env bash
-# Installs every Debian package that building, testing and running Quipix needs.
-# Idempotent: when everything is present it only checks and returns.
+# Installs the Debian packages Quipix needs: with --program only what building and
+# running the program takes (scripts/run.sh), else also everything the test suite,
+# the benchmarks and the system tests use. Idempotent: when everything is present it
+# only checks and returns.
 set -euo pipefail
+. "$(dirname "$0")/lib/errtrap.sh"
 
-packages=(
-  # toolchain
-  g++ cmake ninja-build pkg-config clang libclang-rt-14-dev
+program=(
+  # toolchain, with a compiler cache shared by every build of the tree
+  g++ cmake ninja-build pkg-config ccache
   # libraries
-  qt6-base-dev qt6-base-dev-tools libqt6opengl6-dev libgl-dev
+  qt6-base-dev qt6-base-dev-tools libgl-dev libqt6opengl6-dev
   libjpeg62-turbo-dev libpng-dev zlib1g-dev libgif-dev libwebp-dev libxcb1-dev
   # the Wayland saver: libwayland-client, wayland-scanner, the protocol files; the
   # layer-shell protocol comes from Debian's wlroots source package (dpkg-dev, the
@@ -20,6 +23,10 @@ packages=(
   libdeflate-dev
   # fonts metric-compatible with Arial, Times and Courier
   fonts-liberation2 fontconfig
+)
+tests=(
+  # the fuzz targets: clang with libFuzzer and the sanitizers
+  clang libclang-rt-14-dev
   # tests and benchmarks
   libgtest-dev libgmock-dev libbenchmark-dev
   # benchmarks only: Qt's TIFF and WebP readers and bare libtiff, the yardsticks for ours
@@ -29,4 +36,8 @@ packages=(
 )
 
 . "$(dirname "$0")/lib/apt.sh"
-install_packages "${packages[@]}"
+if [ "${1:-}" = --program ]; then
+  install_packages "${program[@]}"
+else
+  install_packages "${program[@]}" "${tests[@]}"
+fi

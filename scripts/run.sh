@@ -3,7 +3,8 @@
 # display it records one joke cycle to quipix-record.gif instead.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-bash scripts/build.sh
+. scripts/lib/errtrap.sh
+bash scripts/build.sh --program
 if [ -n "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ]; then
   exec ./build/qt/quipix /s
 fi

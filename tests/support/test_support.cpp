@@ -32,6 +32,8 @@ std::string TempDir::write(const std::string& name, const std::vector<std::uint8
     return write(name, std::string(bytes.begin(), bytes.end()));
 }
 
+std::filesystem::path SourceDir() { return QUIPIX_SOURCE_DIR; }
+
 std::string DataPath(const std::string& relative) { return std::string(QUIPIX_TEST_DATA) + "/" + relative; }
 
 std::filesystem::path SharedCorpora() { return std::filesystem::path(QUIPIX_SHARED_DIR) / "corpora"; }

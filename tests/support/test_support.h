@@ -25,6 +25,7 @@ private:
     std::filesystem::path path_;
 };
 
+std::filesystem::path SourceDir();                  // the source tree
 std::string DataPath(const std::string& relative);  // tests/data/<relative>
 std::filesystem::path SharedCorpora();              // ../shared/corpora (may not exist)
 std::vector<std::uint8_t> ReadBytes(const std::string& path);

@@ -301,7 +301,7 @@ TEST(BundledFiles, AreTheJokesAndHelpTopicsOfTheTree) {
     if (!saver.get()) GTEST_SKIP() << "Quipix.scr is not built";
     for (const auto* kind : {&platform::win32::kBundledJokes, &platform::win32::kBundledHelp}) {
         SCOPED_TRACE(fs::path(kind->Name).string());
-        const fs::path tree = fs::path(QUIPIX_SOURCE_DIR) / kind->Name;
+        const fs::path tree = test::SourceDir() / kind->Name;
         std::vector<fs::path> expected;
         for (const auto& entry : fs::directory_iterator(tree))
             if (entry.path().extension() == kind->Extension) expected.push_back(entry.path().filename());
