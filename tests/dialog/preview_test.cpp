@@ -93,6 +93,7 @@ TEST_F(DialogPreviews, ANewPreviewSizeRedrawsAllThreeAtThatSize) {
 }
 
 TEST_F(DialogPreviews, AQuestionChangeLeavesTheOtherPreviewsAlone) {
+    QUIPIX_NEEDS_TEXT_ENGINE();
     auto dialog = Open();
     TPixelGraphic background, answer;
     background.CopyPicture(&dialog->PreviewPicture(Preview::BImg));
@@ -114,6 +115,7 @@ TEST_F(DialogPreviews, EmptyQuestionShowsTheBackgroundAlone) {
 }
 
 TEST_F(DialogPreviews, ThreeDCopiesLieUpLeftLightAndDownRightDark) {
+    QUIPIX_NEEDS_TEXT_ENGINE();
     Store("Question", "Color", std::to_string(0x0000FF));  // pure red
     Store("Question", "Bold", "1");
     Store("Question", "3D", "0");

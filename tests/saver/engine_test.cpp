@@ -268,6 +268,7 @@ TEST(EngineFades, PaletteScreenAtSpeedOneTakesTwentySixFrames) {
 }
 
 TEST(EngineFades, HomePageTextInCornerAndInsideWindow) {
+    QUIPIX_NEEDS_TEXT_ENGINE();
     FakeServices fake;
     fake.settings.FadeMode = 1;
     fake.settings.BackgroundType = 0;
@@ -304,6 +305,7 @@ TEST(EngineFades, HomePageTextInCornerAndInsideWindow) {
 }
 
 TEST(EngineFades, RandomPlaceOfBlackScreenTextStaysInside) {
+    QUIPIX_NEEDS_TEXT_ENGINE();
     for (int run = 0; run < 5; ++run) {
         FakeServices fake;
         fake.seed = 1234567u * std::uint32_t(run + 1);
@@ -367,6 +369,7 @@ TEST(EngineLayout, TextThatNeverFitsStopsAtOnePoint) {
 }
 
 TEST(EngineLayout, RealFontsShrinkTogether) {
+    QUIPIX_NEEDS_TEXT_ENGINE();
     FakeServices fake;
     fake.settings.FadeMode = 1;
     fake.question =
