@@ -60,13 +60,13 @@ EngineServices GradientScene() {
     EngineServices s;
     s.loadSettings = [] {
         Settings = TSettings{};
-        Settings.BackgroundType = 1;  // navy at the top to black at the bottom
-        Settings.FadeMode = 1;
-        Settings.QuestionFace = Settings.AnswerFace = "Liberation Sans";
-        Settings.QuestionSize = 24;
-        Settings.AnswerSize = 20;
-        Settings.QuestionColor = 0x0000FF;
-        Settings.QuestionSpeed = Settings.AnswerSpeed = Settings.Speed = 5;
+        Settings.BackgroundType = background_type::Gradient;  // navy at the top to black at the bottom
+        Settings.FadeMode = fade_mode::FadeInPlace;
+        Settings.Question.Face = Settings.Answer.Face = "Liberation Sans";
+        Settings.Question.Size = 24;
+        Settings.Answer.Size = 20;
+        Settings.Question.Color = 0x0000FF;
+        Settings.Question.Speed = Settings.Answer.Speed = Settings.Speed = 5;
     };
     s.nextJoke = [] {
         Settings.CurrentQuestion = "Why?";
