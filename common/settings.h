@@ -1,5 +1,7 @@
 // The process-wide Settings record: every persisted choice of the saver and the
-// run-time joke values, with LoadSettings and SaveSettings over the registry store.
+// run-time joke values, with LoadSettings and SaveSettings over the registry store,
+// and the table that says of each persisted value where the store keeps it, its
+// default, and which control of the configuration dialog shows it.
 #pragma once
 
 #include <cstdint>

@@ -118,7 +118,7 @@ TEST_F(DesktopWindowTest, OneWindowPerMonitorEachSizedInDevicePixels) {
     for (auto* f : {&left, &right}) {
         EXPECT_EQ(f->ScreenWidth(), f->Width());
         EXPECT_EQ(f->ScreenHeight(), f->Height());
-        EXPECT_EQ(f->TimerInterval(), 10);
+        EXPECT_EQ(f->TimerInterval(), kFullScreenTickMs);
         EXPECT_EQ(f->Engine().Layout().QuestionBaseSize, 24);
         EXPECT_EQ(f->Engine().Layout().AnswerBaseSize, 20);
     }
@@ -159,7 +159,7 @@ TEST_F(DesktopWindowTest, ModuleTicksLikeTheSaverAndIgnoresInput) {
     TfrmFullScreen form(SaverTarget{SaverPlacement::Module, 0, nullptr}, GradientScene());
     ASSERT_TRUE(form.Start());
     EXPECT_FALSE(form.IsPreview());
-    EXPECT_EQ(form.TimerInterval(), 10);
+    EXPECT_EQ(form.TimerInterval(), kFullScreenTickMs);
     // Fonts scale against the module's own window.
     EXPECT_EQ(form.ScreenWidth(), form.Width());
     EXPECT_EQ(form.ScreenHeight(), form.Height());
