@@ -73,7 +73,7 @@ TWaylandSaverWindow& WindowAt(TSaverRun& run, std::size_t i) {
     return static_cast<TWaylandSaverWindow&>(run.Window(i));
 }
 
-constexpr int kTickMs = 10;
+constexpr int kTickMs = kFullScreenTickMs;  // a Wayland scene is never the small preview
 
 // Off, a tick every 10 ms, or (idleTicks > 0) once after that many ticks' time.
 void SetTimer(int fd, bool on, int idleTicks = 0) {
