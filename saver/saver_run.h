@@ -37,7 +37,7 @@ public:
     std::function<void()> OnClosed;
 };
 
-// A position in screen coordinates (device pixels).
+// A pointer position in screen coordinates, as the run's windows report its moves.
 struct ScreenPoint {
     int x = 0, y = 0;
 };
