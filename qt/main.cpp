@@ -54,13 +54,6 @@ void QuietQtMessages(QtMsgType type, const QMessageLogContext& context, const QS
         std::cerr << qPrintable(qFormatLogMessage(type, context, message)) << std::endl;
 }
 
-// This program's own file, for the idle watcher's saver runs.
-std::string ProgramPath(const char* argv0) {
-    std::vector<char> path(4096);
-    const ssize_t n = readlink("/proc/self/exe", path.data(), path.size() - 1);
-    return n > 0 ? std::string(path.data(), std::size_t(n)) : std::string(argv0);
-}
-
 // Qt, started only when something needs it. Qt sees only the program name: neither
 // the protocol's switches nor ours are Qt options.
 class QtStart {
@@ -91,14 +84,20 @@ int RunModule(const DesktopOptions& options, QtStart& qt) {
     return 0;
 }
 
-int RunIdle(const DesktopOptions& options, const char* argv0) {
 #if defined(QUIPIX_HAVE_WAYLAND)
-    return RunIdleWatcher(options.idleSeconds, ProgramPath(argv0));
+int RunIdle(const DesktopOptions& options, const char* argv0) {
+    // This program's own file, for the idle watcher's saver runs.
+    std::vector<char> path(4096);
+    const ssize_t n = readlink("/proc/self/exe", path.data(), path.size() - 1);
+    return RunIdleWatcher(options.idleSeconds,
+                          n > 0 ? std::string(path.data(), std::size_t(n)) : std::string(argv0));
+}
 #else
+int RunIdle(const DesktopOptions&, const char*) {
     std::cerr << "quipix: --idle needs the Wayland front end, which this build leaves out\n";
     return 2;
-#endif
 }
+#endif
 
 // The full-screen saver in a Wayland session. Text is laid out by Qt on its offscreen
 // platform; everything else is the Wayland front end's. Qt starts only once the
@@ -106,7 +105,8 @@ int RunIdle(const DesktopOptions& options, const char* argv0) {
 // compositor that answers, the X11 saver runs (through Xwayland, say).
 bool RanOnWayland(QtStart& qt) {
 #if defined(QUIPIX_HAVE_WAYLAND)
-    if (RunMode != FullScreen || !WaylandSaverWanted(std::getenv("WAYLAND_DISPLAY"), std::getenv("QT_QPA_PLATFORM")))
+    if (RunMode != FullScreen ||
+        !WaylandSaverWanted(std::getenv("WAYLAND_DISPLAY"), std::getenv("QT_QPA_PLATFORM")))
         return false;
     std::unique_ptr<QGuiApplication> text;
     auto makeTextEngine = [&](double dpi) {

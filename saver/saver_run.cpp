@@ -7,7 +7,8 @@
 
 namespace quipix {
 
-TSaverRun::TSaverRun(std::function<void()> ended, std::optional<ScreenPoint> pointer) : ended_(std::move(ended)) {
+TSaverRun::TSaverRun(std::function<void()> ended, std::optional<ScreenPoint> pointer)
+    : ended_(std::move(ended)) {
     if (pointer) rules_.PointerAt(pointer->x, pointer->y);
 }
 

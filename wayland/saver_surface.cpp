@@ -194,7 +194,8 @@ void TWaylandSaverWindow::StopTimers() {
 void TWaylandSaverWindow::TimerFired() {
     std::uint64_t expirations = 0;
     // Ticks that the loop missed are not made up: the next simply follows.
-    if (read(timer_, &expirations, sizeof expirations) != sizeof expirations || !Ticking() || !engine_) return;
+    if (read(timer_, &expirations, sizeof expirations) != sizeof expirations || !Ticking() || !engine_)
+        return;
     if (!asleep_) {
         Tick();
         return;

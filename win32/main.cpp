@@ -58,8 +58,8 @@ int Run() {
     };
     // xscreensaver's options and the Wayland idle watcher mean nothing here: the
     // protocol decides.
-    if (const auto code =
-            quipix::RunDesktopOption(quipix::ParseDesktopOptions(params, nullptr), frontEnd, std::cout, std::cerr))
+    if (const auto code = quipix::RunDesktopOption(quipix::ParseDesktopOptions(params, nullptr), frontEnd,
+                                                   std::cout, std::cerr))
         return *code;
 
     quipix::ParseCommandLine(params);

@@ -50,7 +50,8 @@ TfrmFullScreen::~TfrmFullScreen() {
 bool TfrmFullScreen::Start() {
     RegisterWindowClass(&WindowProc);
     ShowError = ShowError ? ShowError : [this](const std::string& message) {
-        MessageBoxW(window_, platform::win32::Widen(message).c_str(), platform::win32::Widen(kSaverName).c_str(),
+        MessageBoxW(window_, platform::win32::Widen(message).c_str(),
+                    platform::win32::Widen(kSaverName).c_str(),
                     MB_OK | MB_ICONERROR | MB_TOPMOST | MB_SETFOREGROUND);
     };
     screen_ = platform::PrimaryScreen();
@@ -75,8 +76,8 @@ bool TfrmFullScreen::Start() {
         style = WS_POPUP | WS_VISIBLE;
         exStyle = WS_EX_TOPMOST | WS_EX_TOOLWINDOW;
     }
-    window_ = CreateWindowExW(exStyle, kClassName, platform::win32::Widen(kSaverWindowTitle).c_str(), style, left,
-                              top, width_, height_, parent_, nullptr, GetModuleHandleW(nullptr), this);
+    window_ = CreateWindowExW(exStyle, kClassName, platform::win32::Widen(kSaverWindowTitle).c_str(), style,
+                              left, top, width_, height_, parent_, nullptr, GetModuleHandleW(nullptr), this);
     if (!window_) {
         closed_ = true;
         return false;
@@ -326,8 +327,8 @@ std::vector<RECT> MonitorRects() {
 std::unique_ptr<TSaverRun> MakeScreenRun(const std::vector<RECT>& monitors, const EngineServices& services,
                                          std::function<void()> ended) {
     POINT p;
-    auto run = std::make_unique<TSaverRun>(std::move(ended),
-                                           GetCursorPos(&p) ? std::optional(ScreenPoint{p.x, p.y}) : std::nullopt);
+    auto run = std::make_unique<TSaverRun>(
+        std::move(ended), GetCursorPos(&p) ? std::optional(ScreenPoint{p.x, p.y}) : std::nullopt);
     for (const RECT& monitor : monitors)
         run->Add(std::make_unique<TfrmFullScreen>(monitor, run->Rules(), services));
     return run;

@@ -152,7 +152,8 @@ TEST(DesktopOptionsTest, EachFrontEndCarriesOutTheOptionsThatNeedNoWindow) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.params[0]);
         bool console = false, text = false;
-        DesktopFrontEnd frontEnd{c.system, [&] { console = true; }, [&] {
+        DesktopFrontEnd frontEnd{c.system, [&] { console = true; },
+                                 [&] {
                                      text = true;
                                      return std::shared_ptr<void>();
                                  }};

@@ -124,7 +124,8 @@ struct FakeRun {
     TSaverRun run{[this] { log.push_back("run over"); }};
     std::vector<std::string> log;
     FakeWindow& Add(const std::string& name, bool closesAtOnce = true, bool shows = true) {
-        return static_cast<FakeWindow&>(run.Add(std::make_unique<FakeWindow>(log, name, closesAtOnce, shows)));
+        return static_cast<FakeWindow&>(
+            run.Add(std::make_unique<FakeWindow>(log, name, closesAtOnce, shows)));
     }
 };
 

@@ -116,9 +116,14 @@ void SurfaceGone(wl_resource* r) {
 const struct wl_compositor_interface kCompositor = {
     .create_surface =
         [](wl_client* client, wl_resource* r, std::uint32_t id) {
-            auto* s = new Surface{static_cast<State*>(wl_resource_get_user_data(r)),
-                                  wl_resource_create(client, &wl_surface_interface, wl_resource_get_version(r), id),
-                                  nullptr, nullptr, {}, -1, false};
+            auto* s =
+                new Surface{static_cast<State*>(wl_resource_get_user_data(r)),
+                            wl_resource_create(client, &wl_surface_interface, wl_resource_get_version(r), id),
+                            nullptr,
+                            nullptr,
+                            {},
+                            -1,
+                            false};
             wl_resource_set_implementation(s->resource, &kSurface, s, SurfaceGone);
         },
     .create_region = [](wl_client*, wl_resource*, std::uint32_t) {},
@@ -143,7 +148,8 @@ const struct zwlr_layer_shell_v1_interface kLayerShell = {
             Surface& s = SurfaceOf(surface);
             s.output = static_cast<State::Output*>(wl_resource_get_user_data(output))->index;
             s.state->outputs[std::size_t(s.output)].surface = &s;
-            s.layer = wl_resource_create(client, &zwlr_layer_surface_v1_interface, wl_resource_get_version(r), id);
+            s.layer =
+                wl_resource_create(client, &zwlr_layer_surface_v1_interface, wl_resource_get_version(r), id);
             wl_resource_set_implementation(s.layer, &kLayerSurface, &s, [](wl_resource* layer) {
                 if (void* s = wl_resource_get_user_data(layer)) static_cast<Surface*>(s)->layer = nullptr;
             });
@@ -167,7 +173,8 @@ const struct wl_seat_interface kSeat = {
     .get_keyboard =
         [](wl_client* client, wl_resource* r, std::uint32_t id) {
             auto* state = static_cast<State*>(wl_resource_get_user_data(r));
-            Listed(client, &wl_keyboard_interface, wl_resource_get_version(r), id, &kKeyboard, state->keyboards);
+            Listed(client, &wl_keyboard_interface, wl_resource_get_version(r), id, &kKeyboard,
+                   state->keyboards);
         },
     .get_touch = [](wl_client*, wl_resource*, std::uint32_t) {},
     .release = DestroyResource,
@@ -178,7 +185,8 @@ const struct wl_output_interface kOutput = {.release = DestroyResource};
 }  // namespace
 
 void State::Serve() {
-    pollfd fds[2] = {{wl_event_loop_get_fd(wl_display_get_event_loop(display)), POLLIN, 0}, {stopFd, POLLIN, 0}};
+    pollfd fds[2] = {{wl_event_loop_get_fd(wl_display_get_event_loop(display)), POLLIN, 0},
+                     {stopFd, POLLIN, 0}};
     for (;;) {
         poll(fds, 2, -1);
         if (fds[1].revents) return;
@@ -192,7 +200,8 @@ void State::Commit(Surface& s) {
     if (s.layer && !s.configured && s.output >= 0) {
         s.configured = true;
         const Output& o = outputs[std::size_t(s.output)];
-        zwlr_layer_surface_v1_send_configure(s.layer, Serial(), std::uint32_t(o.width), std::uint32_t(o.height));
+        zwlr_layer_surface_v1_send_configure(s.layer, Serial(), std::uint32_t(o.width),
+                                             std::uint32_t(o.height));
     }
     if (wl_shm_buffer* shm = s.buffer ? wl_shm_buffer_get(s.buffer) : nullptr; shm && s.output >= 0) {
         Output& o = outputs[std::size_t(s.output)];
@@ -220,27 +229,31 @@ void State::Commit(Surface& s) {
     s.frames.clear();
 }
 
-FakeCompositor::FakeCompositor(int outputs, int width, int height, int gap) : state_(std::make_unique<State>()) {
+FakeCompositor::FakeCompositor(int outputs, int width, int height, int gap)
+    : state_(std::make_unique<State>()) {
     State& s = *state_;
     s.outputs.reserve(std::size_t(outputs));  // the globals hold on to their outputs
-    for (int i = 0; i < outputs; ++i) s.outputs.push_back({&s, i, i * (width + gap), width, height, nullptr, {}, 0});
+    for (int i = 0; i < outputs; ++i)
+        s.outputs.push_back({&s, i, i * (width + gap), width, height, nullptr, {}, 0});
     wl_display_init_shm(s.display);
     wl_global_create(s.display, &wl_compositor_interface, 4, &s,
                      [](wl_client* c, void* data, std::uint32_t v, std::uint32_t id) {
-                         wl_resource_set_implementation(wl_resource_create(c, &wl_compositor_interface, int(v), id),
-                                                        &kCompositor, data, nullptr);
+                         wl_resource_set_implementation(
+                             wl_resource_create(c, &wl_compositor_interface, int(v), id), &kCompositor, data,
+                             nullptr);
                      });
     wl_global_create(s.display, &zwlr_layer_shell_v1_interface, 1, &s,
                      [](wl_client* c, void* data, std::uint32_t v, std::uint32_t id) {
                          wl_resource_set_implementation(
-                             wl_resource_create(c, &zwlr_layer_shell_v1_interface, int(v), id), &kLayerShell, data,
-                             nullptr);
+                             wl_resource_create(c, &zwlr_layer_shell_v1_interface, int(v), id), &kLayerShell,
+                             data, nullptr);
                      });
     wl_global_create(s.display, &wl_seat_interface, 5, &s,
                      [](wl_client* c, void* data, std::uint32_t v, std::uint32_t id) {
                          wl_resource* seat = wl_resource_create(c, &wl_seat_interface, int(v), id);
                          wl_resource_set_implementation(seat, &kSeat, data, nullptr);
-                         wl_seat_send_capabilities(seat, WL_SEAT_CAPABILITY_POINTER | WL_SEAT_CAPABILITY_KEYBOARD);
+                         wl_seat_send_capabilities(seat,
+                                                   WL_SEAT_CAPABILITY_POINTER | WL_SEAT_CAPABILITY_KEYBOARD);
                      });
     for (State::Output& output : s.outputs)
         wl_global_create(s.display, &wl_output_interface, 3, &output,
@@ -248,8 +261,8 @@ FakeCompositor::FakeCompositor(int outputs, int width, int height, int gap) : st
                              wl_resource* r = wl_resource_create(c, &wl_output_interface, int(v), id);
                              wl_resource_set_implementation(r, &kOutput, data, nullptr);
                              const auto& o = *static_cast<const State::Output*>(data);
-                             wl_output_send_geometry(r, o.x, 0, 0, 0, WL_OUTPUT_SUBPIXEL_UNKNOWN, "fake", "fake",
-                                                     WL_OUTPUT_TRANSFORM_NORMAL);
+                             wl_output_send_geometry(r, o.x, 0, 0, 0, WL_OUTPUT_SUBPIXEL_UNKNOWN, "fake",
+                                                     "fake", WL_OUTPUT_TRANSFORM_NORMAL);
                              wl_output_send_mode(r, WL_OUTPUT_MODE_CURRENT, o.width, o.height, 60000);
                              wl_output_send_scale(r, 1);
                              wl_output_send_done(r);
@@ -283,7 +296,8 @@ void FakeCompositor::PointerAt(int output, double x, double y) {
     for (wl_resource* p : s.pointers) {
         if (to != s.pointerFocus) {
             if (s.pointerFocus) wl_pointer_send_leave(p, s.Serial(), s.pointerFocus->resource);
-            wl_pointer_send_enter(p, s.Serial(), to->resource, wl_fixed_from_double(x), wl_fixed_from_double(y));
+            wl_pointer_send_enter(p, s.Serial(), to->resource, wl_fixed_from_double(x),
+                                  wl_fixed_from_double(y));
         } else {
             wl_pointer_send_motion(p, 0, wl_fixed_from_double(x), wl_fixed_from_double(y));
         }
@@ -307,7 +321,8 @@ void FakeCompositor::Button(bool pressed) {
 void FakeCompositor::Key() {
     State& s = *state_;
     std::lock_guard lock(s.mutex);
-    for (wl_resource* k : s.keyboards) wl_keyboard_send_key(k, s.Serial(), 0, kShiftKey, WL_KEYBOARD_KEY_STATE_PRESSED);
+    for (wl_resource* k : s.keyboards)
+        wl_keyboard_send_key(k, s.Serial(), 0, kShiftKey, WL_KEYBOARD_KEY_STATE_PRESSED);
     s.Flush();
 }
 

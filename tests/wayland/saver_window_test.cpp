@@ -36,9 +36,15 @@ public:
         compositor_->PointerAt(0, kStart.x, kStart.y);
         Sync();
     }
-    void Key(int) { Sent([](FakeCompositor& c) { c.Key(); }); }
-    void Press(int) { Sent([](FakeCompositor& c) { c.Button(true); }); }
-    void Release(int) { Sent([](FakeCompositor& c) { c.Button(false); }); }
+    void Key(int) {
+        Sent([](FakeCompositor& c) { c.Key(); });
+    }
+    void Press(int) {
+        Sent([](FakeCompositor& c) { c.Button(true); });
+    }
+    void Release(int) {
+        Sent([](FakeCompositor& c) { c.Button(false); });
+    }
     void Move(int window, int x, int y) {
         Sent([&](FakeCompositor& c) { c.PointerAt(window, x - c.OutputX(window), y); });
     }
