@@ -16,13 +16,10 @@
 
 #include "imaging/pixel_graphic.h"
 #include "saver/engine.h"
+#include "saver/saver_run.h"
 #include "saver/saver_fakes.h"
 
 namespace quipix::test {
-
-struct ScreenPoint {
-    int x = 0, y = 0;
-};
 
 // Windows are numbered in the run's order; positions are screen coordinates.
 template <class D>
