@@ -31,13 +31,19 @@ install_packages "${packages[@]}"
 # package cannot be had (the i386 indexes in the middle of a mirror's sync) the
 # 32-bit tests say so and are skipped; everything else goes on.
 if host_runs_32bit; then
+  sudo=""
+  [ "$(id -u)" -eq 0 ] || sudo="sudo"
+  added=""
   if ! dpkg --print-foreign-architectures | grep -qx i386; then
-    sudo=""
-    [ "$(id -u)" -eq 0 ] || sudo="sudo"
     $sudo dpkg --add-architecture i386
+    $sudo rm -f "$APT_UPDATE_STAMP"  # the new architecture's lists are not there yet
+    added=1
   fi
-  install_packages wine32:i386 ||
+  if ! install_packages wine32:i386; then
     echo "warning: the 32-bit Wine (wine32:i386) cannot be installed now; the 32-bit tests will be skipped" >&2
+    # Not left behind half set up: its indexes would fail every later update.
+    [ -z "$added" ] || $sudo dpkg --remove-architecture i386 || true
+  fi
 else
   echo "The 32-bit Windows build is compiled but not run: $NO_32BIT_REASON"
 fi
@@ -63,7 +69,7 @@ set_arch() {
     out=$root/build-windows-$arch
   fi
   cmake_deps=(-G Ninja -DCMAKE_BUILD_TYPE=Release -DCMAKE_TOOLCHAIN_FILE="$toolchain"
-              -DCMAKE_INSTALL_PREFIX="$prefix" -DCMAKE_POLICY_DEFAULT_CMP0074=NEW)
+              -DCMAKE_INSTALL_PREFIX="$prefix" -DCMAKE_POLICY_DEFAULT_CMP0074=NEW "${CCACHE_LAUNCHER[@]}")
 }
 
 build_jpeg() {
@@ -93,7 +99,7 @@ build_gif() {
   mkdir -p "$dep_build/gif" "$prefix/lib" "$prefix/include"
   for c in dgif_lib egif_lib gifalloc gif_err gif_font gif_hash openbsd-reallocarray quantize; do
     o=$dep_build/gif/$c.o
-    "$triple-gcc-posix" -O2 -c "$src/$c.c" -o "$o"
+    ${CCACHE_LAUNCHER[0]:+ccache} "$triple-gcc-posix" -O2 -c "$src/$c.c" -o "$o"
     objs+=("$o")
   done
   "$triple-ar" rcs "$prefix/lib/libgif.a" "${objs[@]}"

@@ -32,7 +32,7 @@ tests=(
   # benchmarks only: Qt's TIFF and WebP readers and bare libtiff, the yardsticks for ours
   qt6-image-formats-plugins libtiff-dev
   # system tests under a real X server
-  xvfb xdotool imagemagick x11-utils xauth xscreensaver procps
+  xvfb xdotool imagemagick x11-utils xauth xscreensaver procps iproute2
 )
 
 . "$(dirname "$0")/lib/apt.sh"

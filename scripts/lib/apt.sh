@@ -7,6 +7,7 @@
 # warning, and only a package that cannot be had from them ends the run, by name.
 # Lists updated (or tried) in the last half hour are used as they are: one test run
 # installs in several steps and updates once.
+APT_UPDATE_STAMP=/var/lib/apt/lists/.quipix-update
 install_packages() {
   local p missing=()
   for p in "$@"; do
@@ -17,8 +18,7 @@ install_packages() {
   local sudo="" try
   [ "$(id -u)" -eq 0 ] || sudo="sudo"
   local apt=($sudo env DEBIAN_FRONTEND=noninteractive apt-get -o Acquire::Retries=3)
-  local stamp=/var/lib/apt/lists/.quipix-update
-  if [ -z "$(find "$stamp" -mmin -30 2>/dev/null)" ]; then
+  if [ -z "$(find "$APT_UPDATE_STAMP" -mmin -30 2>/dev/null)" ]; then
     for try in 1 2 3; do
       "${apt[@]}" update -qq && break
       if [ "$try" -eq 3 ]; then
@@ -27,7 +27,7 @@ install_packages() {
         sleep $((try * 5))
       fi
     done
-    $sudo touch "$stamp"
+    $sudo touch "$APT_UPDATE_STAMP"
   fi
   if ! "${apt[@]}" install -y -qq --no-install-recommends "${missing[@]}"; then
     # Which of them cannot be had: a package that is not in the lists, or whose

@@ -22,6 +22,10 @@ else
   WINE_LOADER=/usr/lib/wine/wine64
   export WINESERVER=/usr/lib/wine/wineserver64
 fi
+if [ ! -x "$WINE_LOADER" ] && [ -d /usr/lib/wine ]; then
+  echo "error: no $WINEARCH Wine: $WINE_LOADER is not installed" >&2
+  return 1
+fi
 # Another packaging of Wine: whatever is on the PATH.
 [ -x "$WINE_LOADER" ] || WINE_LOADER=$(command -v wine)
 [ -x "$WINESERVER" ] || WINESERVER=$(command -v wineserver)

@@ -10,85 +10,93 @@ cd "$(dirname "$0")/../.."
 BIN="${QUIPIX_BIN:-build/qt/quipix}"
 SHOTS="${QUIPIX_SCREENSHOTS:-build/screenshots}"
 TITLE="Kelvara Jokes Screen Saver Configuration"
+. scripts/lib/system-test.sh
+[ -x "$BIN" ] || { echo "dialog.sh: build $BIN first"; exit 1; }
+system_test_begin dialog Xvfb xdotool import compare
 mkdir -p "$SHOTS"
 
-work="$(mktemp -d)"
-xvfb_pid=""
-app_pid=""
-cleanup() {
-  [ -n "$app_pid" ] && kill "$app_pid" 2>/dev/null || true
-  [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null || true
-  rm -rf "$work"
-}
-trap cleanup EXIT
-
-# Xvfb picks a free display number itself and tells it through a file descriptor.
-Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$work/display" 2>"$work/xvfb.log" &
-xvfb_pid=$!
-for _ in $(seq 100); do [ -s "$work/display" ] && break; sleep 0.1; done
-[ -s "$work/display" ] || { echo "Xvfb did not start"; cat "$work/xvfb.log"; exit 1; }
-export DISPLAY=":$(head -n1 "$work/display")"
-export XDG_CONFIG_HOME="$work/config"
+start_xvfb -screen 0 1024x768x24
+export XDG_CONFIG_HOME="$WORK/config"
 export QT_QPA_PLATFORM=xcb
 store="$XDG_CONFIG_HOME/Kelvara/Quipix.reg"
 
-start_dialog() {
-  "$BIN" /c >"$work/app.log" 2>&1 &
-  app_pid=$!
-  win="$(timeout 20 xdotool search --sync --name "$TITLE" | head -n1)" || {
-    echo "the dialog did not open"; cat "$work/app.log"; exit 1; }
-  sleep 1
-  xdotool windowfocus --sync "$win" 2>/dev/null || true
+shown() {
+  win=$(xdotool search --onlyvisible --name "$TITLE" 2>/dev/null | head -n1)
+  [ -n "$win" ]
 }
-
-wait_for_exit() {
-  for _ in $(seq 100); do kill -0 "$app_pid" 2>/dev/null || break; sleep 0.1; done
-  if kill -0 "$app_pid" 2>/dev/null; then echo "the dialog did not close"; exit 1; fi
-  wait "$app_pid" || { echo "the program ended with an error"; cat "$work/app.log"; exit 1; }
-  app_pid=""
+focused() {
+  local now
+  now=$(xdotool getwindowfocus 2>/dev/null) || return 1
+  SEEN="the focus on window $now, the dialog is $win"
+  [ "$now" = "$win" ]
+}
+shot() { import -window "$win" "$1"; }
+# start_dialog WHAT: opens the dialog and waits until it has the keyboard focus;
+# keys then go to it.
+start_dialog() {
+  "$BIN" /c >"$WORK/app.log" 2>&1 &
+  app_pid=$!
+  track_pid "$app_pid"
+  need "$1" wait_for 60 shown
+  xdotool windowfocus "$win" 2>/dev/null || true
+  need "$1: it has the keyboard focus" wait_for 60 focused
+}
+# closes_cleanly: the program ends, with exit code 0.
+closes_cleanly() {
+  local status=0
+  wait_for 30 eval '! kill -0 "$app_pid" 2>/dev/null' || { SEEN="still open"; return 1; }
+  wait "$app_pid" || status=$?
+  SEEN="exit code $status; it said: $(head -c 300 "$WORK/app.log")"
+  [ "$status" = 0 ]
+}
+# photograph PREFIX: each of the six pages, Ctrl+Tab turning from one to the next;
+# each picture is taken once the page has turned and finished drawing.
+photograph() {
+  local n
+  wait_still 60 "$SHOTS/$1-1.png" shot || echo "note: page 1 did not stand still$(_quipix_seen)"
+  for n in 2 3 4 5 6; do
+    xdotool key --clearmodifiers ctrl+Tab
+    UNLIKE="$SHOTS/$1-$((n - 1)).png" check "$1: Ctrl+Tab turns to page $n" wait_still 60 "$SHOTS/$1-$n.png" shot
+  done
 }
 
 # Run 1: every page, then Esc.
-start_dialog
-for n in 1 2 3 4 5 6; do
-  import -window "$win" "$SHOTS/dialog-$n.png"
-  [ "$n" -lt 6 ] && xdotool key --clearmodifiers ctrl+Tab && sleep 0.5
-done
+start_dialog "the dialog opens"
+photograph dialog
 xdotool key Escape
-wait_for_exit
-if [ -f "$store" ] && grep -qi '"Speed"' "$store"; then
-  echo "Esc saved settings"; cat "$store"; exit 1
-fi
+check "Esc closes it" closes_cleanly
+nothing_saved() { [ ! -f "$store" ] || ! grep -qi '"Speed"' "$store" || { SEEN=$(cat "$store"); return 1; }; }
+check "Esc saves nothing" nothing_saved
 
 # Run 2: Enter presses OK, which saves all 27 values.
-start_dialog
+start_dialog "the dialog opens again"
 xdotool key Return
-wait_for_exit
-count="$(grep -c '^"' "$store" || true)"
-if [ "$count" -ne 27 ]; then echo "OK saved $count values, not 27"; cat "$store"; exit 1; fi
+check "Enter closes it" closes_cleanly
+check "OK saves the 27 values" equals "$(grep -c '^"' "$store" || true)" 27
 
 # Run 3: a FIFO as the background picture neither keeps the dialog from showing
 # (so the setting can be mended) nor keeps SIGTERM from ending it.
-mkfifo "$work/picture.fifo"
+mkfifo "$WORK/picture.fifo"
 printf 'REGEDIT4\n\n[HKEY_CURRENT_USER\\Software\\Kelvara\\Quipix\\Background]\n"Type"="2"\n"Bitmap"="%s"\n' \
-  "$work/picture.fifo" >"$store"
-start_dialog
+  "$WORK/picture.fifo" >"$store"
+start_dialog "a FIFO as the background picture does not keep the dialog from showing"
 kill -TERM "$app_pid"
-wait_for_exit
+check "SIGTERM ends it" closes_cleanly
 
 # Run 4: at a scale of 1.5 everything grows with the dialog.
-QT_SCALE_FACTOR=1.5 start_dialog
+QT_SCALE_FACTOR=1.5 start_dialog "the dialog opens scaled by 1.5"
 eval "$(xdotool getwindowgeometry --shell "$win")"
-if [ "$WIDTH" != 801 ] || [ "$HEIGHT" != 432 ]; then echo "scaled dialog ${WIDTH}x${HEIGHT}, not 801x432"; exit 1; fi
-for n in 1 2 3 4 5 6; do
-  import -window "$win" "$SHOTS/dialog-scaled-$n.png"
-  [ "$n" -lt 6 ] && xdotool key --clearmodifiers ctrl+Tab && sleep 0.5
-done
+check "scaled by 1.5 it is 801 x 432" equals "${WIDTH}x${HEIGHT}" 801x432
+photograph dialog-scaled
 xdotool key Escape
-wait_for_exit
+check "scaled, Esc closes it" closes_cleanly
 
-for n in 1 2 3 4 5 6; do
-  [ -s "$SHOTS/dialog-$n.png" ] || { echo "screenshot $n missing"; exit 1; }
-  [ -s "$SHOTS/dialog-scaled-$n.png" ] || { echo "scaled screenshot $n missing"; exit 1; }
-done
-echo "dialog system test passed; screenshots in $SHOTS"
+all_photographed() {
+  local n
+  for n in 1 2 3 4 5 6; do
+    [ -s "$SHOTS/dialog-$n.png" ] || { SEEN="no dialog-$n.png"; return 1; }
+    [ -s "$SHOTS/dialog-scaled-$n.png" ] || { SEEN="no dialog-scaled-$n.png"; return 1; }
+  done
+}
+check "every page photographed, in $SHOTS" all_photographed
+summary dialog

@@ -5,19 +5,13 @@
 set -euo pipefail
 cd "$(dirname "$0")/../.."
 BUILD=${BUILD_DIR:-build}
-for tool in cmake identify; do
-  command -v "$tool" >/dev/null || { echo "install.sh: $tool is missing"; exit 1; }
-done
-[ -f "$BUILD/cmake_install.cmake" ] || { echo "install.sh: configure and build $BUILD first"; exit 1; }
-
-WORK=$(mktemp -d)
 . scripts/lib/system-test.sh
-trap 'rm -rf "$WORK"' EXIT
+[ -f "$BUILD/cmake_install.cmake" ] || { echo "install.sh: configure and build $BUILD first"; exit 1; }
+system_test_begin install cmake identify
 PREFIX="$WORK/prefix"
 
-
 cmake --install "$BUILD" --prefix "$PREFIX" >"$WORK/install.log" 2>&1 ||
-  { echo "FAIL: cmake --install"; cat "$WORK/install.log"; exit 1; }
+  { cat "$WORK/install.log"; fail "cmake --install"; }
 for f in bin/quipix bin/quipix-picture share/applications/quipix.desktop \
   share/icons/hicolor/scalable/apps/quipix.svg share/man/man6/quipix.6 share/man/man1/quipix-picture.1 \
   share/xscreensaver/config/quipix.xml share/quipix/help; do
@@ -30,7 +24,8 @@ check "the module description runs quipix --root" grep -q '<command arg="--root"
   "$PREFIX/share/xscreensaver/config/quipix.xml"
 
 QUIPIX="$PREFIX/bin/quipix"
-check "--version prints the version" test "$("$QUIPIX" --version)" = "Quipix $(sed -n 's/^project(Quipix VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt)"
+check "--version prints the version" \
+  equals "$("$QUIPIX" --version)" "Quipix $(sed -n 's/^project(Quipix VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt)"
 help_lists_options() {
   local text
   text=$("$QUIPIX" --help) || return 1
@@ -50,7 +45,7 @@ rm -f "$JOKES"/*.txt
 mv "$WORK/only-installed.txt" "$JOKES/only-installed.txt"
 export XDG_CONFIG_HOME="$WORK/config"
 (cd "$WORK" && env -u DISPLAY "$QUIPIX" --record "$WORK/joke.gif" --size 160x90 --every 10) \
-  >"$WORK/record.log" 2>&1 || { echo "FAIL: recording"; cat "$WORK/record.log"; }
+  >"$WORK/record.log" 2>&1 || { echo "the recording failed:"; cat "$WORK/record.log"; }
 recorded() { [ -s "$WORK/joke.gif" ] && identify "$WORK/joke.gif[0]" | grep -q 'GIF 160x90'; }
 check "the installed program records a joke" recorded
 check "the joke comes from the prefix's joke folder" \

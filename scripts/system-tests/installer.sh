@@ -13,25 +13,18 @@
 # override the build folders.
 set -euo pipefail
 cd "$(dirname "$0")/../.."
-if [ -n "${QUIPIX_SKIP_WINDOWS:-}" ]; then echo "installer.sh: Windows skipped"; exit 0; fi
+. scripts/lib/system-test.sh
+# Every round runs the installer, and nothing else can put the saver in place: a
+# 32-bit program, which the 64-bit Wine hands to the 32-bit one.
+host_runs_32bit || skip_stage "the installer QuipixSetup.exe is a 32-bit program, and $NO_32BIT_REASON"
+wine32_installed || skip_stage "the installer QuipixSetup.exe is a 32-bit program, and $NO_WINE32_REASON"
+[ -z "${QUIPIX_SKIP_WINDOWS:-}" ] || skip_stage "QUIPIX_SKIP_WINDOWS is set"
 OUT="$(realpath -m "${QUIPIX_WIN_BUILD:-build-windows}")"
 OUT32="$(realpath -m "${QUIPIX_WIN32_BUILD:-build-windows-i686}")"
 SETUP="$OUT/QuipixSetup.exe"
 [ -f "$SETUP" ] || { echo "installer.sh: build QuipixSetup.exe first (scripts/build-windows.sh)"; exit 1; }
-for tool in wine Xvfb import convert; do
-  command -v "$tool" >/dev/null || { echo "installer.sh: $tool is missing"; exit 1; }
-done
-
-WORK=$(mktemp -d)
-. scripts/lib/system-test.sh
+system_test_begin installer Xvfb import convert
 export WINEPREFIX="$OUT/wineprefix-installer"
-XVFB_PID=""
-cleanup() {
-  wineserver -k 2>/dev/null || true
-  [ -z "$XVFB_PID" ] || kill "$XVFB_PID" 2>/dev/null || true
-  rm -rf "$WORK"
-}
-trap cleanup EXIT
 
 # Wine's desktop process, started by the first Wine program, keeps the display it
 # found: all of them see the X server.
@@ -46,19 +39,18 @@ UNINSTALL='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\Quipix'
 DESKTOP='HKCU\Control Panel\Desktop'
 SETTINGS='HKCU\Software\Kelvara\Quipix'
 
+# The loader of the prefix's architecture (wine-env.sh) hands the 32-bit installer to
+# Wine's 32-bit side; reg and winepath run on the prefix's own side, so the registry
+# and System32 are the ones that the saver of that architecture sees.
 run() { wine "$@" >>"$WORK/wine.log" 2>&1 || true; wineserver -w; }
-# The 64-bit side of Wine: its registry view and its System32, as 64-bit Windows
-# programs see them (Debian's wine, with wine32 installed, starts 32-bit programs).
-WINE64=/usr/lib/wine/wine64
-[ "$WINEARCH" = win64 ] || WINE64=wine
 # value KEY NAME: the data of one registry value, nothing when it is absent.
 value() {
-  $WINE64 reg query "$1" /v "$2" 2>/dev/null | tr -d '\r' |
+  wine reg query "$1" /v "$2" 2>/dev/null | tr -d '\r' |
     awk -v n="$2" 'tolower($1) == tolower(n) { $1 = ""; $2 = ""; sub(/^ +/, ""); print }'
 }
-has_value() { [ "$(value "$1" "$2")" = "$3" ]; }
-no_value() { [ -z "$(value "$1" "$2")" ]; }
-has_key() { $WINE64 reg query "$1" >/dev/null 2>&1; }
+has_value() { equals "$(value "$1" "$2")" "$3"; }
+no_value() { equals "$(value "$1" "$2")" ""; }
+has_key() { wine reg query "$1" >/dev/null 2>&1; }
 no_key() { ! has_key "$1"; }
 # The files of the Wine drive, less the temporary folders the uninstaller runs from.
 files() { (cd "$C" && find . -type f | grep -viE '/temp/' | sort); }
@@ -66,7 +58,10 @@ same_data_files() {  # FOLDER: every help topic and joke file, as in the tree
   local f
   for f in help/* jokes/*.txt; do cmp -s "$f" "$1/$f" || return 1; done
 }
-points_at_saver() { [ "$($WINE64 winepath -u "$(value "$DESKTOP" SCRNSAVE.EXE)" 2>/dev/null)" -ef "$SAVER" ]; }
+points_at_saver() {
+  SEEN="SCRNSAVE.EXE=$(value "$DESKTOP" SCRNSAVE.EXE)"
+  [ "$(wine winepath -u "$(value "$DESKTOP" SCRNSAVE.EXE)" 2>/dev/null)" -ef "$SAVER" ]
+}
 
 # --- silent install ---
 files >"$WORK/before.txt"
@@ -96,16 +91,18 @@ NoRepair|0x1
 EOF
 size_is_installed_size() {  # in KB, at least the saver and its data
   local kb; kb=$(( $(value "$UNINSTALL" EstimatedSize) ))
-  local need=$(( ($(stat -c %s "$SAVER") + $(cat help/* jokes/*.txt | wc -c)) / 1024 ))
-  [ "$kb" -ge "$need" ] && [ "$kb" -le $((need * 2 + 64)) ]
+  local least=$(( ($(stat -c %s "$SAVER") + $(cat help/* jokes/*.txt | wc -c)) / 1024 ))
+  SEEN="$kb KB for $least KB of files"
+  [ "$kb" -ge "$least" ] && [ "$kb" -le $((least * 2 + 64)) ]
 }
 check "Apps & features: EstimatedSize" size_is_installed_size
 check "SCRNSAVE.EXE names the installed Quipix.scr" points_at_saver
 check "ScreenSaveActive is 1" has_value "$DESKTOP" ScreenSaveActive 1
 
 # --- the installed saver shows a bundled joke ---
-$WINE64 "$SAVER" /s >"$WORK/saver.log" 2>&1 &
+wine "$SAVER" /s >"$WORK/saver.log" 2>&1 &
 saver_pid=$!
+track_pid "$saver_pid"
 mkdir -p "$OUT/screenshots"
 SHOT="$OUT/screenshots/installed-saver.png"
 # The default background is plain black: every other colour is the joke's text, which
@@ -116,7 +113,7 @@ shows_text() {
   colours=$(convert "$SHOT" -format '%k' info:)
   [ "$colours" -ge 8 ]
 }
-wait_for 30 shows_text || true
+wait_for 60 shows_text || true
 check "the installed saver runs" kill -0 "$saver_pid"
 check "the installed saver draws a joke ($colours colours)" test "$colours" -ge 8
 wineserver -k || true
@@ -182,7 +179,6 @@ export QUIPIX_WINE_ARCH=win32
 export WINEPREFIX="$OUT/wineprefix-installer32"
 rm -rf "$WINEPREFIX"
 . scripts/lib/wine-env.sh
-WINE64=wine
 C="$WINEPREFIX/drive_c"
 SAVER="$C/windows/system32/Quipix.scr"
 run "$SETUP" /S /NOSAVER

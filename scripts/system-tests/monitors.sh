@@ -7,21 +7,9 @@ set -euo pipefail
 cd "$(dirname "$0")/../.."
 BUILD=${BUILD_DIR:-build}
 QUIPIX=$BUILD/qt/quipix
-for tool in Xvfb xdotool xwininfo import convert; do
-  command -v "$tool" >/dev/null || { echo "monitors.sh: $tool is missing"; exit 1; }
-done
-[ -x "$QUIPIX" ] || { echo "monitors.sh: build $QUIPIX first"; exit 1; }
-
-WORK=$(mktemp -d)
 . scripts/lib/system-test.sh
-XVFB_PID=""
-SAVER_PID=""
-cleanup() {
-  for p in $SAVER_PID $XVFB_PID; do kill "$p" 2>/dev/null || true; done
-  wait 2>/dev/null || true
-  rm -rf "$WORK"
-}
-trap cleanup EXIT
+[ -x "$QUIPIX" ] || { echo "monitors.sh: build $QUIPIX first"; exit 1; }
+system_test_begin monitors Xvfb xdotool xwininfo import convert
 
 start_xvfb -screen 0 640x480x24 -screen 1 800x600x24
 
@@ -41,57 +29,58 @@ near() { [ "$1" -ge $(($2 - 4)) ] && [ "$1" -le $(($2 + 4)) ]; }
 # half-way down and nearly black at the bottom.
 covered() {
   shot "$1" || return 1
-  near "$(blue 4 4)" 128 && near "$(blue $(($2 - 5)) 4)" 128 && near "$(blue 4 $(($3 / 2)))" 64 &&
-    [ "$(blue 4 $(($3 - 3)))" -le 4 ]
+  local top_left top_right middle bottom
+  top_left=$(blue 4 4) && top_right=$(blue $(($2 - 5)) 4) && middle=$(blue 4 $(($3 / 2))) &&
+    bottom=$(blue 4 $(($3 - 3))) || return 1
+  SEEN="blue $top_left and $top_right at the top, $middle half-way down, $bottom at the bottom"
+  near "$top_left" 128 && near "$top_right" 128 && near "$middle" 64 && [ "$bottom" -le 4 ]
 }
-gone() { ! kill -0 "$1" 2>/dev/null; }
 start_saver() {
   "$QUIPIX" /s >"$WORK/saver.log" 2>&1 &
   SAVER_PID=$!
+  track_pid "$SAVER_PID"
 }
 # saver_windows DISPLAY W H: the number of viewable windows of that size on it.
 saver_windows() {
   xwininfo -display "$1" -root -children | awk '/^ +0x/ { print $1 }' | while read -r id; do
-    xwininfo -display "$1" -id "$id" | tr -d ' ' | grep -c "Width:$2\|Height:$3\|IsViewable" || true
+    xwininfo -display "$1" -id "$id" 2>/dev/null | tr -d ' ' | grep -c "Width:$2\|Height:$3\|IsViewable" || true
   done | grep -c '^3$' || true
 }
 one_window_each() {
-  [ "$(saver_windows "$SCREEN0" 640 480)" = 1 ] && [ "$(saver_windows "$SCREEN1" 800 600)" = 1 ]
+  local first second
+  first=$(saver_windows "$SCREEN0" 640 480) && second=$(saver_windows "$SCREEN1" 800 600) || return 1
+  SEEN="$first and $second saver windows"
+  [ "$first" = 1 ] && [ "$second" = 1 ]
 }
 
 # --- two monitors, two scenes; a key on the second ends both -----------------------
 start_saver
-check "a saver window on each monitor" wait_for 20 one_window_each
-check "the first monitor's scene is 640x480" wait_for 20 covered "$SCREEN0" 640 480
-check "the second monitor's scene is 800x600" wait_for 20 covered "$SCREEN1" 800 600
+check "a saver window on each monitor" wait_for 60 one_window_each
+check "the first monitor's scene is 640x480" wait_for 60 covered "$SCREEN0" 640 480
+check "the second monitor's scene is 800x600" wait_for 60 covered "$SCREEN1" 800 600
 DISPLAY=$SCREEN1 xdotool key space
-check "a key on the second monitor ends both" wait_for 10 gone "$SAVER_PID"
-SAVER_PID=""
+check "a key on the second monitor ends both" wait_for 30 gone "$SAVER_PID"
 
 # --- a button on the second monitor ends both -------------------------------------
 start_saver
-wait_for 20 one_window_each || true
+settle 60 "a saver window on each monitor" one_window_each
 DISPLAY=$SCREEN1 xdotool mousemove 400 300 click 1
-check "a button on the second monitor ends both" wait_for 10 gone "$SAVER_PID"
-SAVER_PID=""
+check "a button on the second monitor ends both" wait_for 30 gone "$SAVER_PID"
 
 # --- a key on the first monitor ends both ------------------------------------------
 start_saver
-wait_for 20 one_window_each || true
+settle 60 "a saver window on each monitor" one_window_each
 DISPLAY=$SCREEN0 xdotool key space
-check "a key on the first monitor ends both" wait_for 10 gone "$SAVER_PID"
-SAVER_PID=""
+check "a key on the first monitor ends both" wait_for 30 gone "$SAVER_PID"
 
 # --- scaled by 2: the scene is in device pixels and fills the screen ---------------
-QT_SCALE_FACTOR=2 "$QUIPIX" /s >"$WORK/saver.log" 2>&1 &
-SAVER_PID=$!
-check "scaled by 2, the first monitor is covered at full resolution" wait_for 20 covered "$SCREEN0" 640 480
-check "scaled by 2, the second monitor is covered at full resolution" wait_for 20 covered "$SCREEN1" 800 600
+QT_SCALE_FACTOR=2 start_saver
+check "scaled by 2, the first monitor is covered at full resolution" wait_for 60 covered "$SCREEN0" 640 480
+check "scaled by 2, the second monitor is covered at full resolution" wait_for 60 covered "$SCREEN1" 800 600
 kill -TERM "$SAVER_PID"
-check "SIGTERM ends the full-screen saver" wait_for 10 gone "$SAVER_PID"
+check "SIGTERM ends the full-screen saver" wait_for 30 gone "$SAVER_PID"
 status=0
 wait "$SAVER_PID" || status=$?
-check "SIGTERM ends it cleanly (exit code 0)" test "$status" = 0
-SAVER_PID=""
+check "SIGTERM ends it cleanly (exit code 0)" equals "$status" 0
 
 summary monitors

@@ -12,22 +12,13 @@
 set -euo pipefail
 cd "$(dirname "$0")/../.."
 BUILD=${BUILD_DIR:-build}
+. scripts/lib/system-test.sh
 . scripts/lib/apt.sh
-install_packages sway grim wtype swayidle weston qt6-wayland imagemagick procps util-linux
+install_packages sway grim wtype swayidle weston qt6-wayland imagemagick procps util-linux iproute2
 POINTER_SRC=$BUILD/tests/quipix-test-pointer
 [ -x "$BUILD/qt/quipix" ] && [ -x "$POINTER_SRC" ] || { echo "wayland.sh: build $BUILD/qt/quipix and $POINTER_SRC first"; exit 1; }
-
-WORK=$(mktemp -d)
+system_test_begin wayland setpriv ss
 chmod 755 "$WORK"
-. scripts/lib/system-test.sh
-PIDS=()
-cleanup() {
-  local p
-  for p in "${PIDS[@]}"; do kill "$p" 2>/dev/null || true; done
-  wait 2>/dev/null || true
-  rm -rf "$WORK"
-}
-trap cleanup EXIT
 
 cmake --install "$BUILD" --prefix "$WORK/prefix" >/dev/null
 cp "$POINTER_SRC" "$WORK/prefix/bin/"
@@ -62,15 +53,17 @@ start_user() {
   exec env -i "${USER_ENV_ARGS[@]}" setpriv --reuid=nobody --regid=nogroup --clear-groups -- "$@" \
     >"$log" 2>&1 &
   LAST_PID=$!
-  PIDS+=("$LAST_PID")
+  track_pid "$LAST_PID"
 }
 alive() { kill -0 "$1" 2>/dev/null; }
-gone() { ! kill -0 "$1" 2>/dev/null; }
 exited() { wait_for "$2" gone "$1"; }
 msg() { as_user swaymsg "$@" >/dev/null; }
-# key: one key press through a virtual keyboard. The seat gains the keyboard as
-# wtype starts; the pause lets the saver take the new keyboard before the key comes.
-key() { as_user wtype -s 400 a; }
+# flushed: sway sends its clients what a command made (a pointer move, an output
+# gone) when it has done the command; what it answers next comes after that.
+flushed() { as_user swaymsg -t get_version >/dev/null; }
+# key: one key press through a virtual keyboard of its own; the seat's keyboard is
+# there from the start (below), so the saver has it before the key comes.
+key() { as_user wtype a; }
 
 # shot OUTPUT: a screenshot of one output into $WORK/shots/OUTPUT.png.
 shot() { as_user grim -o "$1" "$WORK/shots/$1.png" 2>/dev/null; }
@@ -105,6 +98,8 @@ joke_on() {
   awk -v s="$share" 'BEGIN { exit !(s > 0.0005) }'
 }
 size_of() { identify -format "%wx%h" "$WORK/shots/$1.png"; }
+# output_picture OUTPUT: a fingerprint of what the output shows.
+output_picture() { as_user grim -o "$1" -t ppm - 2>/dev/null | md5sum; }
 
 # --- headless sway with two outputs -----------------------------------------
 cat >"$WORK/sway.conf" <<'EOF'
@@ -116,124 +111,150 @@ USER_ENV="WLR_BACKENDS=headless WLR_RENDERER=pixman WLR_LIBINPUT_NO_DEVICES=1"
 start_user "$WORK/sway.log" sway -c "$WORK/sway.conf"
 SWAY_PID=$LAST_PID
 USER_ENV=""
-wait_for 20 compgen -G "$WORK/run/sway-ipc.*.sock" >/dev/null || { echo "FAIL: sway did not start"; cat "$WORK/sway.log"; exit 1; }
+wait_for 60 compgen -G "$WORK/run/sway-ipc.*.sock" >/dev/null || { cat "$WORK/sway.log"; fail "sway did not start"; }
 SWAYSOCK=$(compgen -G "$WORK/run/sway-ipc.*.sock" | head -n1)
 WL_DISPLAY=$(basename "$(compgen -G "$WORK/run/wayland-*[0-9]" | head -n1)")
 msg create_output
 # Without input devices the seat has no pointer: a virtual one gives it one, which
 # swaymsg's cursor commands then move and click.
 start_user "$WORK/pointer.log" "$WORK/prefix/bin/quipix-test-pointer"
-wait_for 10 grep -q ready "$WORK/pointer.log" || { echo "FAIL: no virtual pointer"; cat "$WORK/pointer.log"; exit 1; }
+wait_for 60 grep -q ready "$WORK/pointer.log" || { cat "$WORK/pointer.log"; fail "no virtual pointer"; }
+# A keyboard likewise: a virtual one that waits (wtype's pause) for the whole test. A
+# keyboard that came only with a key would reach a saver only if the saver took it
+# in time for the key.
+start_user "$WORK/keyboard.log" wtype -s 86400000 -m shift
+keyboard_plugged() { as_user swaymsg -t get_inputs | grep -q '"type": "keyboard"'; }
+wait_for 60 keyboard_plugged || { cat "$WORK/keyboard.log"; fail "no virtual keyboard"; }
 
 start_saver() { start_user "$WORK/saver.log" "$QUIPIX" "$@"; SAVER_PID=$LAST_PID; }
 both_covered() { scene_covers HEADLESS-1 && scene_covers HEADLESS-2; }
 
 start_saver /s
-check "the scene covers both outputs, edge to edge" wait_for 20 both_covered
-check "each output's scene has its size" test "$(size_of HEADLESS-1) $(size_of HEADLESS-2)" = "800x600 640x480"
-check "a joke on the first output" wait_for 25 joke_on HEADLESS-1
-check "a joke on the second output" wait_for 10 joke_on HEADLESS-2
+check "the scene covers both outputs, edge to edge" wait_for 60 both_covered
+check "each output's scene has its size" equals "$(size_of HEADLESS-1) $(size_of HEADLESS-2)" "800x600 640x480"
+check "a joke on the first output" wait_for 60 joke_on HEADLESS-1
+check "a joke on the second output" wait_for 60 joke_on HEADLESS-2
+# Each move waits until sway has sent it and the saver has read it; after the sixth
+# the saver must go on drawing, which it would stop doing once it had decided to
+# close.
 for i in 1 2 3 4 5 6; do
   msg seat - cursor move 3 2
-  sleep 0.3  # nothing to observe: give the motion time to arrive
+  flushed
+  took_input "$SAVER_PID"
 done
-check "six pointer moves leave it running" alive "$SAVER_PID"
+goes_on() { goes_on_drawing 60 output_picture "$1" && alive "$SAVER_PID"; }
+check "six pointer moves leave it running" goes_on HEADLESS-1
 msg seat - cursor move 3 2
-check "the seventh ends it" exited "$SAVER_PID" 10
+check "the seventh ends it" exited "$SAVER_PID" 30
 saver_rc=0
 wait "$SAVER_PID" || saver_rc=$?
 check "with exit code 0" test "$saver_rc" = 0
 
 start_saver /s
-wait_for 20 both_covered || true
+settle 60 "the scene on both outputs" both_covered
 check "running before the key" alive "$SAVER_PID"
 key
-check "a key ends it" exited "$SAVER_PID" 5
+check "a key ends it" exited "$SAVER_PID" 30
 
 start_saver /s
-wait_for 20 both_covered || true
+settle 60 "the scene on both outputs" both_covered
 check "running before the button" alive "$SAVER_PID"
 msg seat - cursor press button1
 msg seat - cursor release button1
-check "a button ends it" exited "$SAVER_PID" 5
+check "a button ends it" exited "$SAVER_PID" 30
 
 start_saver /s
-wait_for 20 both_covered || true
+settle 60 "the scene on both outputs" both_covered
 msg create_output
-check "an output made while it runs gets a scene" wait_for 15 scene_covers HEADLESS-3
-check "of that output's size" test "$(size_of HEADLESS-3)" = "400x300"
+check "an output made while it runs gets a scene" wait_for 60 scene_covers HEADLESS-3
+check "of that output's size" equals "$(size_of HEADLESS-3)" 400x300
+# Once the saver has read what sway said of the output's going, it must go on
+# drawing on the others.
 msg output HEADLESS-3 disable
-sleep 1
-check "an output taken away ends only its scene" alive "$SAVER_PID"
+flushed
+took_input "$SAVER_PID"
+check "an output taken away ends only its scene" goes_on HEADLESS-1
 check "the others go on" scene_covers HEADLESS-1
 key
-check "and all end together" exited "$SAVER_PID" 5
+check "and all end together" exited "$SAVER_PID" 30
 
 # --- the idle watcher -----------------------------------------------------------
 start_user "$WORK/idle.log" "$QUIPIX" --idle 2
 IDLE_PID=$LAST_PID
 saver_child() { pgrep -P "$IDLE_PID" >/dev/null; }
 no_saver() { ! saver_child; }
-check "--idle starts the saver after the idle time" wait_for 10 saver_child
-check "its scene shows" wait_for 15 both_covered
+check "--idle starts the saver after the idle time" wait_for 60 saver_child
+check "its scene shows" wait_for 60 both_covered
 key
-check "a key ends it" wait_for 5 no_saver
+check "a key ends it" wait_for 30 no_saver
 check "the watcher goes on" alive "$IDLE_PID"
-sleep 1
-check "it comes back after the next idle period" wait_for 10 saver_child
+check "it comes back after the next idle period" wait_for 60 saver_child
 key
-wait_for 5 no_saver || true
+settle 30 "the saver's end" no_saver
 kill "$IDLE_PID"
-check "the watcher ends on SIGTERM" exited "$IDLE_PID" 5
+check "the watcher ends on SIGTERM" exited "$IDLE_PID" 30
 
 # --- the dialog and the preview -------------------------------------------------
 start_user "$WORK/dialog.log" "$QUIPIX"
 DIALOG_PID=$LAST_PID
 dialog_mapped() { as_user swaymsg -t get_tree | grep -q '"app_id": "quipix"'; }
-check "the settings dialog opens as a Wayland window" wait_for 15 dialog_mapped
+check "the settings dialog opens as a Wayland window" wait_for 60 dialog_mapped
 # An idle inhibitor (sway's, on the dialog's window, as a video player's would be)
 # holds the watcher off; once it has gone, the saver comes.
 msg "[app_id=quipix] inhibit_idle open"
+USER_ENV="WAYLAND_DEBUG=1"
 start_user "$WORK/idle2.log" "$QUIPIX" --idle 2
+USER_ENV=""
 IDLE_PID=$LAST_PID
-sleep 5
-check "an idle inhibitor holds the watcher off" no_saver
+# Nothing comes of an inhibited idleness, so time is what this check is made of:
+# from the moment the watcher asked for its 2 s notice, an uninhibited compositor
+# gives it within those 2 s; held off, the saver stays away for three times that.
+asked_for_notice() { grep -Eq 'get_idle_(timeout|notification)\(' "$WORK/idle2.log"; }
+settle 60 "the watcher's request for its idle notice" asked_for_notice
+held_off() {
+  if wait_for 6 saver_child; then
+    SEEN="a saver started"
+    return 1
+  fi
+  WAITED=""
+}
+check "an idle inhibitor holds the watcher off" held_off
 kill "$DIALOG_PID"
-exited "$DIALOG_PID" 5 || true
-check "once it has gone the saver comes" wait_for 10 saver_child
+settle 30 "the dialog's end" gone "$DIALOG_PID"
+check "once it has gone the saver comes" wait_for 60 saver_child
 key
-wait_for 5 no_saver || true
+settle 30 "the saver's end" no_saver
 kill "$IDLE_PID"
-exited "$IDLE_PID" 5 || true
+settle 30 "the watcher's end" gone "$IDLE_PID"
 preview_rc=0
-timeout 5 env -u DISPLAY WAYLAND_DISPLAY="$WL_DISPLAY" XDG_RUNTIME_DIR="$WORK/run" "$QUIPIX" /p 1234 || preview_rc=$?
+timeout 30 env -u DISPLAY WAYLAND_DISPLAY="$WL_DISPLAY" XDG_RUNTIME_DIR="$WORK/run" "$QUIPIX" /p 1234 || preview_rc=$?
 check "/p without an X display exits 0 at once" test "$preview_rc" = 0
 
 kill "$SWAY_PID"
-exited "$SWAY_PID" 5 || true
+settle 30 "sway's end" gone "$SWAY_PID"
 
 # --- weston, headless, without layer-shell ---------------------------------------
 start_user "$WORK/weston.log" weston --backend=headless-backend.so --use-pixman --width=640 --height=480 \
   --socket=wayland-weston --no-config --idle-time=0
 WESTON_PID=$LAST_PID
-wait_for 20 test -S "$WORK/run/wayland-weston" || { echo "FAIL: weston did not start"; cat "$WORK/weston.log"; exit 1; }
+wait_for 60 test -S "$WORK/run/wayland-weston" || { cat "$WORK/weston.log"; fail "weston did not start"; }
 WL_DISPLAY=wayland-weston
 USER_ENV="WAYLAND_DEBUG=1"
 start_saver /s
 USER_ENV=""
 fullscreen_asked() { grep -q 'xdg_toplevel@[0-9]*\.set_fullscreen(wl_output@' "$WORK/saver.log"; }
-check "weston: a toplevel asked full screen on the output" wait_for 15 fullscreen_asked
+check "weston: a toplevel asked full screen on the output" wait_for 60 fullscreen_asked
 outputs=$(grep -c 'wl_registry@[0-9]*\.bind([0-9]*, "wl_output"' "$WORK/saver.log" || true)
 toplevels=$(grep -c 'xdg_toplevel@[0-9]*\.set_fullscreen(wl_output@' "$WORK/saver.log" || true)
-check "weston: one toplevel per output ($toplevels for $outputs)" test "$toplevels" = "$outputs"
+check "weston: one toplevel per output ($toplevels for $outputs)" equals "$toplevels" "$outputs"
 check "weston: no layer-shell there" bash -c "! grep -q zwlr_layer_shell '$WORK/saver.log'"
 buffer_of_output_size() { grep -q 'wl_shm_pool@[0-9]*\.create_buffer(new id wl_buffer@[0-9]*, [0-9]*, 640, 480' "$WORK/saver.log"; }
-check "weston: frames of the output's size" wait_for 10 buffer_of_output_size
+check "weston: frames of the output's size" wait_for 60 buffer_of_output_size
 committed() { [ "$(grep -c 'wl_surface@[0-9]*\.commit()' "$WORK/saver.log")" -ge 3 ]; }
-check "weston: the scene is committed" wait_for 15 committed
+check "weston: the scene is committed" wait_for 60 committed
 check "weston: still running" alive "$SAVER_PID"
 kill "$SAVER_PID"
-exited "$SAVER_PID" 5 || true
+settle 30 "the saver's end" gone "$SAVER_PID"
 kill "$WESTON_PID"
 
 summary wayland

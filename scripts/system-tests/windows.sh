@@ -16,27 +16,14 @@ SCR="$OUT/Quipix.scr"
 PARENT_EXE="$OUT/quipix-test-window.exe"
 SHOTS="$OUT/screenshots"
 SAVER_TITLE="Full Screen - Screen Saver Window "
+. scripts/lib/system-test.sh
 [ -f "$SCR" ] && [ -f "$PARENT_EXE" ] || { echo "build Quipix.scr first (scripts/build-windows.sh)"; exit 1; }
+# ss tells whether the saver has read its input.
+. scripts/lib/apt.sh
+install_packages iproute2
+system_test_begin windows Xvfb xdotool import convert compare ss
 mkdir -p "$SHOTS"
-
-work="$(mktemp -d)"
-xvfb_pid=""
-saver_pid=""
-parent_pid=""
-cleanup() {
-  for p in "$saver_pid" "$parent_pid"; do [ -n "$p" ] && kill "$p" 2>/dev/null || true; done
-  wineserver -k 2>/dev/null || true
-  [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null || true
-  rm -rf "$work"
-}
-trap cleanup EXIT
-fail() { echo "windows.sh: $*"; exit 1; }
-
-Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$work/display" 2>"$work/xvfb.log" &
-xvfb_pid=$!
-for _ in $(seq 100); do [ -s "$work/display" ] && break; sleep 0.1; done
-[ -s "$work/display" ] || { cat "$work/xvfb.log"; fail "Xvfb did not start"; }
-export DISPLAY=":$(head -n1 "$work/display")"
+start_xvfb -screen 0 1024x768x24
 
 # A Wine of this run's own, so that the registry starts empty.
 export WINEPREFIX="$OUT/wineprefix-system"
@@ -49,109 +36,151 @@ wine reg add "$key\\General" /v Change /t REG_SZ /d 1 /f >/dev/null
 wine reg add "$key\\General" /v ChangeAfter /t REG_SZ /d 1 /f >/dev/null
 
 colours() { convert "$1" -format '%k' info:; }
-alive() { kill -0 "$1" 2>/dev/null; }
-# Waits up to $2 tenths of a second for process $1 to end.
-ended_within() {
-  for _ in $(seq "$2"); do alive "$1" || return 0; sleep 0.1; done
-  ! alive "$1"
+root_shot() { import -window root "$1"; }
+alive() { kill -0 "$saver_pid" 2>/dev/null; }
+ended() { ! alive; }
+# exit_code_0: the ended saver's exit code was 0.
+exit_code_0() {
+  local status=0
+  wait "$saver_pid" || status=$?
+  SEEN="exit code $status"
+  [ "$status" = 0 ]
 }
 
 start_saver() {
-  wine "$SCR" "$@" >"$work/saver.log" 2>&1 &
+  wine "$SCR" "$@" >"$WORK/saver.log" 2>&1 &
   saver_pid=$!
+  track_pid "$saver_pid"
 }
+saver_shown() { xdotool search --onlyvisible --name "$SAVER_TITLE" >/dev/null 2>&1; }
+# start_full_screen WHAT: /s, once its window is on the screen.
 start_full_screen() {
   xdotool mousemove 500 400
   start_saver /s
-  timeout 30 xdotool search --sync --name "$SAVER_TITLE" >/dev/null || fail "no saver window"
+  need "$1" wait_for 60 saver_shown
 }
 
 # --- the front end's own tests that need real windows, which CTest runs without a display ---
 # Wine waits up to two seconds for a window manager to withdraw each managed window it
 # destroys, and Xvfb has none: the test program's windows stay unmanaged.
 wine reg add 'HKCU\Software\Wine\AppDefaults\test_win32.exe\X11 Driver' /v Managed /t REG_SZ /d N /f >/dev/null
+unit_status=0
 wine "$OUT/tests/test_win32.exe" --gtest_filter='WindowHandleArguments.*:PreviewWindow.*:Win32/SaverWindowContract/*' \
-  >"$work/unit.log" 2>&1 ||
-  { cat "$work/unit.log"; fail "test_win32 failed on the display"; }
-grep -q SKIPPED "$work/unit.log" && { cat "$work/unit.log"; fail "test_win32 skipped tests on the display"; }
-grep -q 'OK \] Win32/SaverWindowContract/' "$work/unit.log" ||
-  { cat "$work/unit.log"; fail "the saver window contract did not run"; }
+  >"$WORK/unit.log" 2>&1 || unit_status=$?
+[ "$unit_status" = 0 ] && ! grep -q SKIPPED "$WORK/unit.log" || cat "$WORK/unit.log"
+check "test_win32 passes on the display" equals "$unit_status" 0
+check "test_win32 skips none of its tests on the display" eval '! grep -q SKIPPED "$WORK/unit.log"'
+check "the saver window contract runs" grep -q 'OK \] Win32/SaverWindowContract/' "$WORK/unit.log"
 
 # --- /s: the background, then a joke ---
-start_full_screen
-sleep 3
-import -window root "$SHOTS/windows-background.png"
-n=$(colours "$SHOTS/windows-background.png")
-[ "$n" -ge 50 ] || fail "the background shows $n colours"
-joke=""
-for _ in $(seq 40); do
-  sleep 0.5
-  import -window root "$work/now.png"
-  # The question slides up over the bare background.
-  diff=$(convert "$SHOTS/windows-background.png" "$work/now.png" -compose difference -composite \
+start_full_screen "/s shows its window"
+background_shown() {
+  root_shot "$SHOTS/windows-background.png" || return 1
+  local n
+  n=$(colours "$SHOTS/windows-background.png")
+  SEEN="$n colours"
+  [ "$n" -ge 50 ]
+}
+check "the background shows (50 colours or more)" wait_for 60 background_shown
+# The question slides up over the bare background.
+joke_over_background() {
+  root_shot "$WORK/now.png" || return 1
+  local diff
+  diff=$(convert "$SHOTS/windows-background.png" "$WORK/now.png" -compose difference -composite \
          -colorspace gray -threshold 0 -format '%[fx:int(mean*w*h)]' info:)
-  if [ "$diff" -gt 2000 ]; then joke=1; break; fi
-done
-[ -n "$joke" ] || fail "no joke appeared over the background"
-sleep 2
-import -window root "$SHOTS/windows-joke.png"
+  SEEN="$diff pixels changed"
+  [ "$diff" -gt 2000 ]
+}
+check "a joke appears over the background" wait_for 60 joke_over_background
+# The picture of the joke, taken once it stands (the pause after the answer).
+wait_still 60 "$SHOTS/windows-joke.png" root_shot || echo "note: the joke did not stand still$(_quipix_seen)"
 
 # --- six small mouse moves leave it running, the seventh ends it ---
-for _ in 1 2 3 4 5 6; do xdotool mousemove_relative 3 0; sleep 0.5; done
-sleep 1
-alive "$saver_pid" || fail "six mouse moves ended the saver"
+# Wine merges a pointer move with the next when both wait unread: each move waits
+# until the server has made it and the saver has read it. After the sixth the saver
+# must go on drawing, which it would stop doing once it had decided to close.
+for _ in 1 2 3 4 5 6; do
+  move_pointer 3 0
+  took_input "$saver_pid"
+done
+six_moves_tolerated() { goes_on_drawing 60 x_screen && alive; }
+check "six mouse moves leave it running" six_moves_tolerated
 xdotool mousemove_relative 3 0
-ended_within "$saver_pid" 50 || fail "the seventh mouse move did not end the saver"
-wait "$saver_pid" || fail "the saver ended with an error"
+check "the seventh mouse move ends it" wait_for 30 ended
+check "it ends without an error" exit_code_0
 
 # --- a key ends it ---
-start_full_screen
-sleep 2
+start_full_screen "/s shows its window again"
+# Drawing, it is the window that takes the keys.
+settle 60 "the saver's background" background_shown
 xdotool key x
-ended_within "$saver_pid" 50 || fail "a key did not end the saver"
+check "a key ends it" wait_for 30 ended
 
-# --- /p inside another program's window, which goes after 8 seconds ---
-import -window root "$work/before-preview.png"
-wine "$PARENT_EXE" 8 40 40 320 240 >"$work/parent.log" 2>&1 &
+# --- /p inside another program's window, which goes after 20 seconds ---
+# The picture before: taken once it stands, with the last saver's window gone.
+wait_still 60 "$WORK/before-preview.png" root_shot || echo "note: the screen did not stand still$(_quipix_seen)"
+wine "$PARENT_EXE" 20 40 40 320 240 >"$WORK/parent.log" 2>&1 &
 parent_pid=$!
-for _ in $(seq 100); do [ -s "$work/parent.log" ] && break; sleep 0.1; done
-hwnd=$(head -n1 "$work/parent.log" | tr -d '\r')
-[ -n "$hwnd" ] || fail "the test window gave no handle"
+track_pid "$parent_pid"
+need "the test window gives its handle" wait_for 60 test -s "$WORK/parent.log"
+hwnd=$(head -n1 "$WORK/parent.log" | tr -d '\r')
 start_saver /p "$hwnd"
-sleep 4
-alive "$saver_pid" || fail "the preview did not run"
-import -window root "$SHOTS/windows-preview.png"
-# Nothing outside the parent changes.
-for crop in 1024x300+0+400 600x768+424+0; do
-  a=$(convert "$work/before-preview.png" -crop "$crop" +repage -format '%#' info:)
-  b=$(convert "$SHOTS/windows-preview.png" -crop "$crop" +repage -format '%#' info:)
-  [ "$a" = "$b" ] || fail "the preview drew outside its parent ($crop)"
-done
-inside=$(convert "$SHOTS/windows-preview.png" -crop 320x240+40+40 +repage -format '%k' info:)
-if [ "$inside" -gt 1 ]; then
-  echo "windows.sh: the preview shows $inside colours inside its parent"
-else
-  # Wine 8 does not show a child window of another process on screen; test_win32
-  # checks the preview's pixels inside a parent of its own process.
-  echo "windows.sh: this Wine shows no child window of another process; its drawing is checked by test_win32"
+# Until its parent goes the preview runs, and every picture of the screen taken
+# meanwhile is the same as before outside the parent.
+preview_ran=""
+preview_ended=""
+outside_changed=""
+watch_preview() {
+  if grep -q destroyed "$WORK/parent.log"; then return 0; fi
+  alive || { preview_ended=1; return 0; }
+  root_shot "$WORK/preview.png" || return 1
+  grep -q destroyed "$WORK/parent.log" && return 0
+  cp "$WORK/preview.png" "$SHOTS/windows-preview.png"
+  preview_ran=1
+  local crop a b
+  for crop in 1024x300+0+400 600x768+424+0; do
+    a=$(convert "$WORK/before-preview.png" -crop "$crop" +repage -format '%#' info:)
+    b=$(convert "$WORK/preview.png" -crop "$crop" +repage -format '%#' info:)
+    [ "$a" = "$b" ] || outside_changed="$crop"
+  done
+  return 1
+}
+wait_for 90 watch_preview || true
+# A preview that ended before the loop saw its parent go must have ended with it: the
+# test window says so right after destroying its window, not seconds later.
+ran_while_parent_lived() {
+  [ -n "$preview_ran" ] || { SEEN="it ended before a picture was taken"; return 1; }
+  [ -z "$preview_ended" ] || wait_for 5 grep -q destroyed "$WORK/parent.log" ||
+    { SEEN="it ended while its parent's window was there"; return 1; }
+  grep -q destroyed "$WORK/parent.log" || { SEEN="its parent's window never went"; return 1; }
+}
+check "the preview runs while its parent lives" ran_while_parent_lived
+check "the preview draws nothing outside its parent" equals "${outside_changed:-nothing changed}" "nothing changed"
+if [ -n "$preview_ran" ]; then
+  inside=$(convert "$SHOTS/windows-preview.png" -crop 320x240+40+40 +repage -format '%k' info:)
+  if [ "$inside" -gt 1 ]; then
+    echo "windows.sh: the preview shows $inside colours inside its parent"
+  else
+    # Wine 8 does not show a child window of another process; test_win32 checks the
+    # preview's pixels inside a parent of its own process.
+    echo "windows.sh: this Wine shows no child window of another process; its drawing is checked by test_win32"
+  fi
 fi
 wait "$parent_pid" || true
-parent_pid=""
-grep -q destroyed "$work/parent.log" || fail "the test window was not destroyed"
-ended_within "$saver_pid" 50 || fail "the preview outlived its parent"
+check "the test window was destroyed" grep -q destroyed "$WORK/parent.log"
+check "the preview ends with its parent" wait_for 30 ended
 
 # --- /a ends at once (no password change on this system) ---
 start_saver /a "$hwnd"
-ended_within "$saver_pid" 150 || fail "/a did not end"
-wait "$saver_pid" || fail "/a ended with an error"
-saver_pid=""
+check "/a ends" wait_for 60 ended
+check "/a ends without an error" exit_code_0
 
 # --- the saved settings are strings ---
-wine reg query "$key\\General" | tr -d '\r' >"$work/general.txt"
-grep -q 'JokeFile *REG_SZ *[^ ]' "$work/general.txt" || { cat "$work/general.txt"; fail "no joke file was saved"; }
-if grep -E 'REG_' "$work/general.txt" | grep -vq 'REG_SZ'; then
-  cat "$work/general.txt"; fail "a saved value is not REG_SZ"
-fi
+wine reg query "$key\\General" | tr -d '\r' >"$WORK/general.txt"
+check "a joke file was saved" grep -q 'JokeFile *REG_SZ *[^ ]' "$WORK/general.txt"
+only_strings() { ! grep -E 'REG_' "$WORK/general.txt" | grep -v 'REG_SZ' || { SEEN=$(cat "$WORK/general.txt"); return 1; }; }
+check "every saved value is a string (REG_SZ)" only_strings
+
 # --- 96 and 144 dpi: the same joke, drawn at the screen's DPI over the whole screen ---
 wine reg add "$key\\General" /v Directory /t REG_SZ /d 'C:\dpi' /f >/dev/null
 wine reg add "$key\\General" /v JokeFile /t REG_SZ /d one.txt /f >/dev/null
@@ -161,38 +190,31 @@ wine reg add "$key\\Background" /v Type /t REG_SZ /d 0 /f >/dev/null
 mkdir -p "$WINEPREFIX/drive_c/dpi"
 printf '[Header]\r\nFormat=SINGLE\r\nDescription=Why?\r\n\r\n[Data]\r\nBecause it is.\r\n' \
   >"$WINEPREFIX/drive_c/dpi/one.txt"
-# Prints the height of the drawn text once the picture stands still (the answer's pause).
-text_height() {
-  local previous="" now
-  for _ in $(seq 60); do
-    sleep 0.5
-    import -window root "$work/dpi.png"
-    now=$(convert "$work/dpi.png" -format '%#' info:)
-    if [ "$now" = "$previous" ] && [ "$(colours "$work/dpi.png")" -gt 1 ]; then
-      convert "$work/dpi.png" -trim -format '%h' info:
-      return 0
-    fi
-    previous=$now
-  done
-  return 1
-}
+# A picture with text on the black background.
+text_shot() { root_shot "$1" && [ "$(colours "$1")" -gt 1 ]; }
 heights=()
 for dpi in 96 144; do
   wine reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d "$dpi" /f >/dev/null
   wineserver -k 2>/dev/null || true  # the DPI is read when Wine starts
   wineserver -w
-  start_full_screen
-  geometry=$(xdotool getwindowgeometry "$(xdotool search --name "$SAVER_TITLE" | head -n1)" | sed -n 's/ *Geometry: //p')
-  [ "$geometry" = 1024x768 ] || fail "at $dpi dpi the saver covers $geometry, not the screen's 1024x768 pixels"
-  h=$(text_height) || fail "at $dpi dpi the joke never stood still"
-  cp "$work/dpi.png" "$SHOTS/windows-dpi-$dpi.png"
-  heights+=("$h")
+  start_full_screen "at $dpi dpi /s shows its window"
+  geometry=$(xdotool getwindowgeometry "$(xdotool search --onlyvisible --name "$SAVER_TITLE" | head -n1)" |
+    sed -n 's/ *Geometry: //p')
+  check "at $dpi dpi the saver covers the screen's 1024x768 pixels" equals "$geometry" 1024x768
+  # The height of the drawn text once the joke stands (its answer's pause of 60 s):
+  # the same picture for five shots in a row, where a sliding text moves every tick.
+  STILL_TIMES=5 check "at $dpi dpi the joke comes to a stand" wait_still 90 "$WORK/dpi.png" text_shot
+  cp "$WORK/dpi.png" "$SHOTS/windows-dpi-$dpi.png"
+  heights+=("$(convert "$WORK/dpi.png" -trim -format '%h' info:)")
   xdotool key x
-  ended_within "$saver_pid" 50 || fail "a key did not end the saver at $dpi dpi"
+  check "a key ends it at $dpi dpi" wait_for 30 ended
 done
 # 144 / 96 = 1.5, give or take the fonts' rounding.
-[ $((heights[1] * 100)) -ge $((heights[0] * 135)) ] && [ $((heights[1] * 100)) -le $((heights[0] * 165)) ] ||
-  fail "the text is ${heights[0]} pixels high at 96 dpi and ${heights[1]} at 144"
+half_as_large_again() {
+  SEEN="${heights[0]} pixels high at 96 dpi and ${heights[1]} at 144"
+  [ $((heights[1] * 100)) -ge $((heights[0] * 135)) ] && [ $((heights[1] * 100)) -le $((heights[0] * 165)) ]
+}
+check "the text at 144 dpi is half as high again as at 96 dpi" half_as_large_again
 wine reg delete 'HKCU\Control Panel\Desktop' /v LogPixels /f >/dev/null
 wineserver -k 2>/dev/null || true
 wineserver -w
@@ -207,31 +229,55 @@ wine reg add 'HKLM\Software\Classes\htmlfile\shell\open\command' /ve \
   /d 'C:\windows\system32\cmd.exe /c echo %1>C:\help-opened.txt' /f >/dev/null
 wineserver -w
 rm -f "$WINEPREFIX/dosdevices/z:"
-for d in "$WINEPREFIX"/dosdevices/*; do
-  case "$PWD/" in "$(realpath -m "$d")/"*) fail "Wine still sees the source tree through $(basename "$d")" ;; esac
-done
-# Started by its Windows path as the Screen Saver Settings would, through Wine's 64-bit
-# loader: the 32-bit one (Debian's wine with wine32 installed) would look in SysWOW64.
-(cd "$C" && exec /usr/lib/wine/wine64 'C:\windows\system32\Quipix.scr' /c) >"$work/help.log" 2>&1 &
+tree_out_of_sight() {
+  local d
+  for d in "$WINEPREFIX"/dosdevices/*; do
+    case "$PWD/" in "$(realpath -m "$d")/"*) SEEN="the tree through $(basename "$d")"; return 1 ;; esac
+  done
+}
+need "Wine no longer sees the source tree" tree_out_of_sight
+# Started by its Windows path as the Screen Saver Settings would, through the loader
+# of the prefix's own architecture (a 32-bit one would look in SysWOW64).
+(cd "$C" && wine 'C:\windows\system32\Quipix.scr' /c) >"$WORK/help.log" 2>&1 &
 saver_pid=$!
-dialog=$(timeout 30 xdotool search --sync --name "^Kelvara Jokes Screen Saver Configuration\$" | head -n1) ||
-  { cat "$work/help.log"; fail "the copied Quipix.scr opened no dialog"; }
-sleep 1.5
-xdotool windowactivate --sync "$dialog" 2>/dev/null || xdotool windowfocus --sync "$dialog"
+track_pid "$saver_pid"
+dialog_shown() {
+  dialog=$(xdotool search --onlyvisible --name "^Kelvara Jokes Screen Saver Configuration\$" 2>/dev/null | head -n1)
+  [ -n "$dialog" ]
+}
+need "the copied Quipix.scr opens its dialog" wait_for 60 dialog_shown
+dialog_shot() {
+  local X Y WIDTH HEIGHT SCREEN WINDOW
+  eval "$(xdotool getwindowgeometry --shell "$dialog")"
+  import -window root -crop "${WIDTH}x${HEIGHT}+${X}+${Y}" +repage "$1"
+}
+# Its fonts listed and its previews drawn, the dialog stands still.
+wait_still 60 "$WORK/dialog.png" dialog_shot || echo "note: the dialog did not stand still$(_quipix_seen)"
+xdotool windowactivate --sync "$dialog" 2>/dev/null || xdotool windowfocus "$dialog"
+has_focus() {
+  local now
+  now=$(xdotool getwindowfocus 2>/dev/null) || return 1
+  SEEN="the focus on window $now, the dialog is $dialog"
+  [ "$now" = "$dialog" ]
+}
+settle 60 "the keyboard focus on the dialog" has_focus
 xdotool key F1
-for _ in $(seq 100); do [ -s "$C/help-opened.txt" ] && break; sleep 0.1; done
-[ -s "$C/help-opened.txt" ] || fail "F1 opened nothing"
-opened=$(tr -d '\r"' <"$C/help-opened.txt" | sed 's/ *$//')
-case "$opened" in
-  'C:\users\'*'\AppData\Local\Kelvara\Quipix\help\'*.html) ;;
-  *) fail "F1 opened \"$opened\", not a help topic in the user's folder" ;;
-esac
+check "F1 opens a help topic" wait_for 60 test -s "$C/help-opened.txt"
+opened=$(tr -d '\r"' <"$C/help-opened.txt" 2>/dev/null | sed 's/ *$//' || true)
+in_users_folder() {
+  SEEN="$opened"
+  case "$opened" in
+    'C:\users\'*'\AppData\Local\Kelvara\Quipix\help\'*.html) ;;
+    *) return 1 ;;
+  esac
+}
+check "the topic is in the user's own folder" in_users_folder
 topic="$C/$(printf '%s' "${opened#C:\\}" | tr '\\' /)"
-cmp -s "help/${opened##*\\}" "$topic" || fail "the topic F1 opened ($opened) is not the bundled one"
+check "the topic F1 opened is the bundled one" cmp -s "help/${opened##*\\}" "$topic"
 # The topic's command took the keyboard focus, which Wine does not give back to the
 # dialog without a window manager: "Cancel" (88, 256, 75 x 25) is clicked instead.
 eval "$(xdotool getwindowgeometry --shell "$dialog")"
 xdotool mousemove $((X + 125)) $((Y + 268)) click 1
-ended_within "$saver_pid" 50 || fail "Cancel did not close the dialog"
-saver_pid=""
-echo "windows.sh: all checks passed"
+check "Cancel closes the dialog" wait_for 30 ended
+
+summary windows

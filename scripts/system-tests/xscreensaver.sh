@@ -11,23 +11,9 @@ cd "$(dirname "$0")/../.."
 BUILD=${BUILD_DIR:-build}
 QUIPIX=${QUIPIX_PROGRAM:-$(realpath -m "$BUILD/qt/quipix")}
 TESTWIN=$BUILD/tests/quipix-test-window
-for tool in Xvfb xscreensaver xscreensaver-command xwininfo xdotool import convert; do
-  command -v "$tool" >/dev/null || { echo "xscreensaver.sh: $tool is missing"; exit 1; }
-done
-[ -x "$QUIPIX" ] && [ -x "$TESTWIN" ] || { echo "xscreensaver.sh: build $QUIPIX and $TESTWIN first"; exit 1; }
-
-WORK=$(mktemp -d)
 . scripts/lib/system-test.sh
-XVFB_PID=""
-DAEMON_PID=""
-MODULE_PID=""
-WIN_PID=""
-cleanup() {
-  for p in $MODULE_PID $DAEMON_PID $WIN_PID $XVFB_PID; do kill "$p" 2>/dev/null || true; done
-  wait 2>/dev/null || true
-  rm -rf "$WORK"
-}
-trap cleanup EXIT
+[ -x "$QUIPIX" ] && [ -x "$TESTWIN" ] || { echo "xscreensaver.sh: build $QUIPIX and $TESTWIN first"; exit 1; }
+system_test_begin xscreensaver Xvfb xscreensaver xscreensaver-command xwininfo xdotool import convert pgrep
 
 # xscreensaver refuses to run modules as root: as root, the daemon and its commands
 # run as nobody; as anyone else, as that user.
@@ -79,45 +65,79 @@ pixel() {  # pixel CHANNEL X Y: one byte of a screen pixel from the last shot
   convert "$WORK/shot.png" -format "%[fx:int(255*p{$2,$3}.$1+0.5)]" info:
 }
 # The gradient's navy top and a red question over it.
-background_shown() { shot && [ "$(pixel r 5 5)" = 0 ] && [ "$(pixel b 5 5)" -ge 120 ]; }
+background_shown() {
+  shot || return 1
+  local red blue
+  red=$(pixel r 5 5) && blue=$(pixel b 5 5) || return 1
+  SEEN="red $red, blue $blue at 5,5"
+  [ "$red" = 0 ] && [ "$blue" -ge 120 ]
+}
 joke_shown() {
   shot || return 1
   local share
   share=$(convert "$WORK/shot.png" -channel R -separate -threshold 60% -format "%[fx:mean]" info:)
+  SEEN="a share of $share of the screen red"
   awk -v s="$share" 'BEGIN { exit !(s > 0.0005) }'
 }
-gone() { ! kill -0 "$1" 2>/dev/null; }
 module_pid() { pgrep -n -x -u "$(as_daemon_user id -u)" quipix || true; }
-module_running() { [ -n "$(module_pid)" ]; }
+module_running() {
+  SEEN="the daemon's log ends: $(tail -n 4 "$HOME_DIR/daemon.log" 2>/dev/null | tr '\n' ' ')"
+  [ -n "$(module_pid)" ]
+}
 
 # --- the daemon starts quipix --root in its own window ----------------------------
 as_daemon_user xscreensaver --no-splash --verbose --log "$HOME_DIR/daemon.log" >"$WORK/daemon.out" 2>&1 &
 DAEMON_PID=$!
-activate() { as_daemon_user xscreensaver-command -activate >/dev/null 2>&1; }
-check "the daemon takes the activate command" wait_for 20 activate
-check "the daemon starts the module" wait_for 20 module_running
+track_pid "$DAEMON_PID"
+# xscreensaver-command gives up waiting for the daemon's answer after 10 s, and a
+# busy daemon takes the command later and then answers a second one that it is
+# active already. So a command is sent again only after 20 s without effect, and
+# what is waited for is what it does: the daemon's state on the root window.
+command_said() { tail -n 3 "$WORK/command.log" 2>/dev/null | tr '\n' ' '; }
+blanked() {
+  local status
+  status=$(as_daemon_user xscreensaver-command -time 2>&1) || true
+  SEEN="$status; the command said: $(command_said)"
+  grep -q ': screen blanked since' <<<"$status"
+}
+sent_at=""
+# send_until CONDITION COMMAND: sends `xscreensaver-command COMMAND` until CONDITION holds.
+send_until() {
+  "$1" && return 0
+  if [ -z "$sent_at" ] || [ $((SECONDS - sent_at)) -ge 20 ]; then
+    sent_at=$SECONDS
+    as_daemon_user xscreensaver-command "$2" >>"$WORK/command.log" 2>&1 || true
+  fi
+  return 1
+}
+daemon_up() { as_daemon_user xscreensaver-command -version >/dev/null 2>&1; }
+settle 60 "the daemon's window" daemon_up
+check "the daemon takes the activate command" wait_for 120 send_until blanked -activate
+check "the daemon starts the module" wait_for 60 module_running
 MODULE=$(module_pid)
-check "the module draws the background in the daemon's window" wait_for 20 background_shown
-check "a joke appears" wait_for 20 joke_shown
+check "the module draws the background in the daemon's window" wait_for 60 background_shown
+check "a joke appears" wait_for 60 joke_shown
 # The daemon's log names the window it gave the module; the module's window is a
 # child of it, as large as it.
-SAVER_WINDOW=$(sed -n 's/.*forked ".*quipix --root" in pid [0-9]* on window \(0x[0-9a-fA-F]*\).*/\1/p' \
-  "$HOME_DIR/daemon.log" | tail -1)
 child_covers_window() {
-  [ -n "$SAVER_WINDOW" ] || return 1
-  local children child info
-  children=$(xwininfo -id "$SAVER_WINDOW" -children) || return 1
+  local window children child info
+  window=$(sed -n 's/.*forked ".*quipix --root" in pid [0-9]* on window \(0x[0-9a-fA-F]*\).*/\1/p' \
+    "$HOME_DIR/daemon.log" | tail -1)
+  SEEN="no window named in the daemon's log"
+  [ -n "$window" ] || return 1
+  SEEN="no child of the daemon's window $window"
+  children=$(xwininfo -id "$window" -children) || return 1
   child=$(awk '/^ +0x/ { print $1; exit }' <<<"$children")
   [ -n "$child" ] || return 1
   info=$(xwininfo -id "$child") || return 1
+  SEEN="its child $child: $(grep -E 'Width|Height|Map State' <<<"$info" | tr -s ' \n' ' ')"
   grep -q 'Width: 800' <<<"$info" && grep -q 'Height: 600' <<<"$info" && grep -q 'IsViewable' <<<"$info"
 }
-check "the module draws in a child of the daemon's window" child_covers_window
-as_daemon_user xscreensaver-command -deactivate >/dev/null 2>&1 || true
-check "deactivating ends the module" wait_for 10 gone "$MODULE"
-kill "$DAEMON_PID" 2>/dev/null || true
-wait "$DAEMON_PID" 2>/dev/null || true
-DAEMON_PID=""
+check "the module draws in a child of the daemon's window" wait_for 60 child_covers_window
+module_gone() { SEEN="the command said: $(command_said)"; [ -n "$MODULE" ] && gone "$MODULE"; }
+sent_at=""
+check "deactivating ends the module" wait_for 120 send_until module_gone -deactivate
+stop "$DAEMON_PID"
 
 # --- --window-id: a window of our own --------------------------------------------
 export XDG_CONFIG_HOME="$HOME_DIR/.config"
@@ -126,19 +146,25 @@ start_window() {
   mkfifo "$WORK/win.in"
   "$TESTWIN" 240 180 <"$WORK/win.in" >"$WORK/win.out" 2>&1 &
   WIN_PID=$!
+  track_pid "$WIN_PID"
   exec 4>"$WORK/win.in"
   has_window_id() { [ -s "$WORK/win.out" ]; }
-  wait_for 10 has_window_id || { echo "FAIL: test window did not start"; exit 1; }
+  wait_for 60 has_window_id || fail "the test window did not start"
   WID=$(head -1 "$WORK/win.out")
 }
 end_window() {
   echo "quit" >&4 || true
   exec 4>&-
   wait "$WIN_PID" 2>/dev/null || true
-  WIN_PID=""
 }
 # The test window is grey (128, 128, 128) until the module draws its gradient.
-drawn_at() { shot && [ "$(pixel r "$1" "$2")" = 0 ] && [ "$(pixel b "$1" "$2")" -gt 0 ]; }
+drawn_at() {
+  shot || return 1
+  local red blue
+  red=$(pixel r "$1" "$2") && blue=$(pixel b "$1" "$2") || return 1
+  SEEN="red $red, blue $blue at $1,$2"
+  [ "$red" = 0 ] && [ "$blue" -gt 0 ]
+}
 
 start_window
 HEX=$(printf '0x%x' "$WID")
@@ -146,27 +172,27 @@ HEX=$(printf '0x%x' "$WID")
 XSCREENSAVER_WINDOW=$(xwininfo -root | awk '/Window id:/ { print $4 }') \
   "$QUIPIX" --root --window-id "$HEX" >"$WORK/module.log" 2>&1 &
 MODULE_PID=$!
-check "--window-id draws inside the given window" wait_for 20 drawn_at 5 5
-check "--window-id stays inside the window" test "$(pixel b 300 5)" = 0
+track_pid "$MODULE_PID"
+check "--window-id draws inside the given window" wait_for 60 drawn_at 5 5
+check "--window-id stays inside the window" equals "$(pixel b 300 5)" 0
 echo "resize 360 200" >&4
-check "--window-id follows the window's new size" wait_for 20 drawn_at 340 190
+check "--window-id follows the window's new size" wait_for 60 drawn_at 340 190
 kill -TERM "$MODULE_PID"
-check "SIGTERM ends it promptly" wait_for 5 gone "$MODULE_PID"
+check "SIGTERM ends it promptly" wait_for 30 gone "$MODULE_PID"
 status=0
 wait "$MODULE_PID" || status=$?
-check "SIGTERM ends it cleanly (exit code 0)" test "$status" = 0
-MODULE_PID=""
+check "SIGTERM ends it cleanly (exit code 0)" equals "$status" 0
 end_window
 
 start_window
 "$QUIPIX" -window-id "$WID" >"$WORK/module.log" 2>&1 &
 MODULE_PID=$!
-check "-window-id with a decimal id draws" wait_for 20 drawn_at 5 5
+track_pid "$MODULE_PID"
+check "-window-id with a decimal id draws" wait_for 60 drawn_at 5 5
 end_window
-check "destroying the window ends it" wait_for 10 gone "$MODULE_PID"
+check "destroying the window ends it" wait_for 30 gone "$MODULE_PID"
 status=0
 wait "$MODULE_PID" || status=$?
-check "it ends cleanly when the window goes (exit code 0)" test "$status" = 0
-MODULE_PID=""
+check "it ends cleanly when the window goes (exit code 0)" equals "$status" 0
 
 summary xscreensaver
