@@ -66,6 +66,7 @@ void TSaverEngine::SetUpScene() {
     const TSettings& s = Settings;
 
     patches_.clear();
+    sparePatches_.clear();
     questionPatch_ = answerPatch_ = nullptr;
     blendSpans_.clear();
     blackScreen_.reset();
@@ -145,6 +146,7 @@ void TSaverEngine::FreeScene() {
     try {
         host_.Show(TSceneFrame{});
         patches_.clear();
+        sparePatches_.clear();
         questionPatch_ = answerPatch_ = nullptr;
         blendSpans_.clear();
         scene_.reset();
@@ -183,7 +185,8 @@ void TSaverEngine::FinishPause() { animationState_ = fadeMode_ == 1 ? HomePageIn
 std::size_t TSaverEngine::PictureBytes() const {
     std::size_t bytes = Capacity(scene_.get()) + Capacity(strip_.get()) + Capacity(measurePicture_.get()) +
                         Capacity(blackScreen_.get());
-    for (const auto& p : patches_) bytes += Capacity(&p->Clean) + Capacity(p->Snapshot.get());
+    for (const auto* list : {&patches_, &sparePatches_})
+        for (const auto& p : *list) bytes += Capacity(&p->Clean) + Capacity(p->Snapshot.get());
     return bytes;
 }
 
@@ -282,12 +285,24 @@ void TSaverEngine::CleanPixels(const TRect& area, TPixelGraphic& target, int top
 }
 
 TSaverEngine::Patch& TSaverEngine::KeepClean(const TRect& area) {
-    auto patch = std::make_unique<Patch>();
+    std::unique_ptr<Patch> patch;
+    if (sparePatches_.empty()) {
+        patch = std::make_unique<Patch>();
+    } else {
+        patch = std::move(sparePatches_.back());
+        sparePatches_.pop_back();
+    }
     patch->Area = area;
-    patch->Clean.SetSize(area.Width(), area.Height(), pgpf24Bit);
+    // Every pixel is written next.
+    patch->Clean.SetSizeUncleared(area.Width(), area.Height(), pgpf24Bit);
     CleanPixels(area, patch->Clean, 0);
     patches_.push_back(std::move(patch));
     return *patches_.back();
+}
+
+void TSaverEngine::ReleasePatch(std::vector<std::unique_ptr<Patch>>::iterator patch) {
+    sparePatches_.push_back(std::move(*patch));
+    patches_.erase(patch);
 }
 
 TRect TSaverEngine::RestoreClean() {
@@ -296,7 +311,7 @@ TRect TSaverEngine::RestoreClean() {
         CopyArea(p->Clean, {0, 0, p->Area.Width(), p->Area.Height()}, *scene_, p->Area.Left, p->Area.Top);
         restored = UniteRect(restored, p->Area);
     }
-    patches_.clear();
+    while (!patches_.empty()) ReleasePatch(patches_.end() - 1);
     questionPatch_ = answerPatch_ = nullptr;
     blendSpans_.clear();
     return restored;
@@ -358,7 +373,9 @@ bool TSaverEngine::SlideStep(bool question) {
                 clean = std::memcmp(scene_->ScanLine(row) + std::size_t(left.Left) * 3,
                                     previous->Clean.ScanLine(row - previous->Area.Top),
                                     std::size_t(left.Width()) * 3) == 0;
-            if (clean) std::erase_if(patches_, [previous](const auto& p) { return p.get() == previous; });
+            if (clean)
+                ReleasePatch(std::find_if(patches_.begin(), patches_.end(),
+                                          [previous](const auto& p) { return p.get() == previous; }));
         }
         if (question)
             DrawJokeText(*strip_, 0, height, 0, layout_.TextWidth, s.QuestionColor, layout_.QuestionFont,
@@ -427,8 +444,8 @@ void TSaverEngine::TakeSnapshot() {
     // everywhere else the blend of two equal bytes is that byte, so it is skipped.
     for (const auto& p : patches_) {
         const TRect& a = p->Area;
-        p->Snapshot = std::make_unique<TPixelGraphic>();
-        p->Snapshot->SetSize(a.Width(), a.Height(), pgpf24Bit);
+        if (!p->Snapshot) p->Snapshot = std::make_unique<TPixelGraphic>();
+        p->Snapshot->SetSizeUncleared(a.Width(), a.Height(), pgpf24Bit);
         CopyArea(*scene_, a, *p->Snapshot, 0, 0);
         const int rowBytes = a.Width() * 3;
         for (int y = 0; y < a.Height(); ++y) {
@@ -459,7 +476,6 @@ bool TSaverEngine::BlendStep() {
     if (fadeLevel_ <= 255) return false;
     // The last level is almost the clean background; the next joke puts it back.
     blendSpans_.clear();
-    for (const auto& p : patches_) p->Snapshot.reset();
     return true;
 }
 
