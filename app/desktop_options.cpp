@@ -4,6 +4,10 @@
 
 #include <charconv>
 #include <cstdint>
+#include <ostream>
+
+#include "quipix_version.h"
+#include "saver/recorder.h"
 
 namespace quipix {
 
@@ -164,6 +168,31 @@ std::string UsageText(UsageSystem system) {
                     : "Settings are kept in $XDG_CONFIG_HOME/Kelvara/Quipix.reg\n"
                       "(~/.config/Kelvara/Quipix.reg by default).\n";
     return text;
+}
+
+std::optional<int> RunDesktopOption(const DesktopOptions& options, const DesktopFrontEnd& frontEnd,
+                                    std::ostream& out, std::ostream& err) {
+    using Action = DesktopOptions::Action;
+    const Action a = options.action;
+    if (a != Action::Help && a != Action::Version && a != Action::Record && a != Action::Error)
+        return std::nullopt;
+    if (frontEnd.openConsole) frontEnd.openConsole();
+    switch (a) {
+    case Action::Help:
+        out << UsageText(frontEnd.system) << std::flush;
+        return 0;
+    case Action::Version:
+        out << "Quipix " QUIPIX_VERSION "\n" << std::flush;
+        return 0;
+    case Action::Record: {
+        const std::shared_ptr<void> text = frontEnd.startText ? frontEnd.startText() : nullptr;
+        return RunRecorder(options.recordArgs);
+    }
+    default:
+        err << (frontEnd.system == UsageSystem::Windows ? "Quipix: " : "quipix: ") << options.error << "\n"
+            << UsageText(frontEnd.system) << std::flush;
+        return 2;
+    }
 }
 
 }  // namespace quipix

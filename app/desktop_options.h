@@ -2,6 +2,9 @@
 // --record, --idle, and the xscreensaver module's -root / -window-id. Qt-free.
 #pragma once
 
+#include <functional>
+#include <iosfwd>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -46,5 +49,22 @@ DesktopOptions ParseDesktopOptions(const std::vector<std::string>& params, const
 // The text of --help, in the words of the system it runs on.
 enum class UsageSystem { Posix, Windows };
 std::string UsageText(UsageSystem system = UsageSystem::Posix);
+
+// What the desktop options ask of the front end they run in.
+struct DesktopFrontEnd {
+    UsageSystem system = UsageSystem::Posix;
+    // Before anything is written: a Windows program without a console of its own
+    // writes to its caller's.
+    std::function<void()> openConsole;
+    // Installs the text engine of a recording, which needs no display; what it
+    // returns is held until the recording is over.
+    std::function<std::shared_ptr<void>()> startText;
+};
+
+// Carries out --help, --version, --record and a wrong option on out and err, and
+// returns the exit code. nullopt for what the front end goes on with: the protocol,
+// the xscreensaver module and --idle (where the front end has them).
+std::optional<int> RunDesktopOption(const DesktopOptions& options, const DesktopFrontEnd& frontEnd,
+                                    std::ostream& out, std::ostream& err);
 
 }  // namespace quipix

@@ -121,15 +121,11 @@ EngineServices BenchServices(int fadeMode) {
         TSettings t;
         t.Speed = 5;
         t.FadeMode = fadeMode;
-        t.BackgroundType = 2;
+        t.BackgroundType = background_type::Picture;
         t.Bitmap = PhotoLikePicture();
-        t.QuestionFace = t.AnswerFace = "Arial";
-        t.QuestionColor = 255;
-        t.AnswerColor = 0xFF0000;
-        t.QuestionSize = t.AnswerSize = 24;
-        t.QuestionSpeed = t.AnswerSpeed = 5;
-        t.QuestionBold = t.AnswerBold = true;
-        t.Question3D = t.Answer3D = true;
+        t.Question = {.Face = "Arial", .Color = 255, .Size = 24, .Speed = 5, .Bold = true, .ThreeD = true};
+        t.Answer = t.Question;
+        t.Answer.Color = 0xFF0000;
         Settings = t;
     };
     s.nextJoke = [] {
@@ -180,8 +176,8 @@ void BM_JokeCycle(benchmark::State& state) {
         bool faded = false;
         for (int i = 0; i < 100000; ++i) {
             const int s = engine.AnimationState();
-            if (s == 0 && faded) break;
-            if (s >= 4) faded = true;
+            if (s == TSaverEngine::NewJoke && faded) break;
+            if (s >= TSaverEngine::HomePageInCorner) faded = true;  // the fades follow the answer
             const long a0 = allocations.load(std::memory_order_relaxed), f0 = MinorFaults();
             const double c0 = ThreadCpuMs();
             const auto t0 = std::chrono::steady_clock::now();
@@ -201,7 +197,7 @@ void BM_JokeCycle(benchmark::State& state) {
     std::fprintf(stderr,
                  "\n%dx%d %s: state ticks | wall p50 p99 max | cpu p50 p99 max (ms) | steady allocations "
                  "and page faults per tick\n",
-                 w, h, fadeMode == 1 ? "fade in place" : "fade to black");
+                 w, h, fadeMode == fade_mode::FadeInPlace ? "fade in place" : "fade to black");
     for (auto& [s, v] : ticks) {
         const double p50 = Percentile(v, 0.5), p99 = Percentile(v, 0.99), max = v.back();
         std::vector<double>& c = cpu[s];
@@ -229,14 +225,14 @@ void BM_JokeCycle(benchmark::State& state) {
 
 BENCHMARK(BM_JokeCycle)
     ->ArgNames({"w", "h", "fadeMode"})
-    ->Args({1920, 1080, 0})
-    ->Args({1920, 1080, 1})
+    ->Args({1920, 1080, fade_mode::FadeToBlack})
+    ->Args({1920, 1080, fade_mode::FadeInPlace})
     ->Iterations(6)
     ->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_JokeCycle)
     ->ArgNames({"w", "h", "fadeMode"})
-    ->Args({3840, 2160, 0})
-    ->Args({3840, 2160, 1})
+    ->Args({3840, 2160, fade_mode::FadeToBlack})
+    ->Args({3840, 2160, fade_mode::FadeInPlace})
     ->Iterations(3)
     ->Unit(benchmark::kMillisecond);
 

@@ -99,14 +99,14 @@ void DrawPicture(TPixelGraphic& target, bool tiled, const TPixelGraphic& picture
 void DrawBackground(TPixelGraphic& target, int type, TColor solid, TColor from, TColor to, bool tiled,
                     const TPixelGraphic& backgroundPicture) {
     switch (type) {
-    case 0:
+    case background_type::Solid:
         target.SetBackGroundColor(PGColor(solid) & 0xFFFFFF);
         target.Clear();
         break;
-    case 1:
+    case background_type::Gradient:
         DrawGradient(target, from, to);
         break;
-    case 2:
+    case background_type::Picture:
         DrawPicture(target, tiled, backgroundPicture);
         break;
     default:

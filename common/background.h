@@ -18,8 +18,8 @@ PGColor AdjustColor(TColor color, int percent);
 // Loads path into picture with warnings raised; any failure leaves a black 100 x 100
 // 24-bit picture. An empty path leaves picture as it is.
 void LoadBackgroundPicture(TPixelGraphic& picture, const std::string& path);
-// Paints the whole target (already sized, 24-bit): type 0 solid, 1 vertical gradient,
-// 2 picture stretched or tiled; other types leave it unchanged.
+// Paints the whole target (already sized, 24-bit) by its background_type: solid,
+// vertical gradient, or picture stretched or tiled; other types leave it unchanged.
 void DrawBackground(TPixelGraphic& target, int type, TColor solid, TColor from, TColor to, bool tiled,
                     const TPixelGraphic& backgroundPicture);
 

@@ -1,7 +1,12 @@
-// LoadSettings and SaveSettings over the registry store. Every value is a string
-// in the store, whatever it means; one table drives both directions so that
-// load and save handle the fields in the same order.
+// The table of the persisted settings, and LoadSettings and SaveSettings over the
+// registry store. Every value is a string in the store, whatever it means. One table
+// drives both directions, so that load and save handle the fields in the same order,
+// and the dialog's transfer, so that a setting, its default and its control's range
+// are written once.
 #include "common/settings.h"
+
+#include <algorithm>
+#include <type_traits>
 
 #include "common/convert.h"
 #include "common/random.h"
@@ -13,63 +18,82 @@ TSettings Settings;
 
 namespace {
 
-enum class Kind { Integer, Boolean, Text };
+using S = TStoredSettings;
+using J = TJokeTextSettings;
 
-struct Field {
-    const char* subkey;
-    const char* name;
-    Kind kind;
-    std::int32_t TSettings::*integer;
-    bool TSettings::*boolean;
-    std::string TSettings::*text;
-    std::int32_t defaultNumber;  // integers and booleans (0 or 1)
-    const char* defaultText;
-};
-
-constexpr Field Int(const char* subkey, const char* name, std::int32_t TSettings::*m, std::int32_t def) {
-    return {subkey, name, Kind::Integer, m, nullptr, nullptr, def, nullptr};
+// The field Member of a record, or the field Member of its joke text Text.
+template <auto Member>
+auto& At(S& s) {
+    return s.*Member;
 }
-constexpr Field Bool(const char* subkey, const char* name, bool TSettings::*m, bool def) {
-    return {subkey, name, Kind::Boolean, nullptr, m, nullptr, def ? 1 : 0, nullptr};
-}
-constexpr Field Text(const char* subkey, const char* name, std::string TSettings::*m, const char* def) {
-    return {subkey, name, Kind::Text, nullptr, nullptr, m, 0, def};
+template <auto Text, auto Member>
+auto& At(S& s) {
+    return (s.*Text).*Member;
 }
 
-const Field kFields[] = {
-    Int("General", "Speed", &TSettings::Speed, 5),
-    Int("General", "Fade Mode", &TSettings::FadeMode, 0),
-    Text("General", "JokeFile", &TSettings::JokeFile, ""),
-    Text("General", "Directory", &TSettings::Directory, ""),
-    Bool("General", "Change", &TSettings::Change, false),
-    Int("General", "ChangeAfter", &TSettings::ChangeAfter, 25),
-    Text("Background", "Bitmap", &TSettings::Bitmap, ""),
-    Int("Background", "Solid Color", &TSettings::SolidColor, 0),
-    Int("Background", "From Color", &TSettings::FromColor, 0x800000),
-    Int("Background", "To Color", &TSettings::ToColor, 0),
-    Bool("Background", "Tiled", &TSettings::Tiled, false),
-    Int("Background", "Type", &TSettings::BackgroundType, 0),
-    Text("Question", "Face", &TSettings::QuestionFace, "Arial"),
-    Int("Question", "Color", &TSettings::QuestionColor, 0x0000FF),
-    Int("Question", "Size", &TSettings::QuestionSize, 24),
-    Int("Question", "Speed", &TSettings::QuestionSpeed, 5),
-    Bool("Question", "Bold", &TSettings::QuestionBold, true),
-    Bool("Question", "Italic", &TSettings::QuestionItalic, false),
-    Bool("Question", "3D", &TSettings::Question3D, true),
-    Text("Answer", "Face", &TSettings::AnswerFace, "Arial"),
-    Int("Answer", "Color", &TSettings::AnswerColor, 0xFF0000),
-    Int("Answer", "Size", &TSettings::AnswerSize, 24),
-    Int("Answer", "Speed", &TSettings::AnswerSpeed, 5),
-    Bool("Answer", "Bold", &TSettings::AnswerBold, true),
-    Bool("Answer", "Italic", &TSettings::AnswerItalic, false),
-    Bool("Answer", "3D", &TSettings::Answer3D, true),
+using Control = TSettingControl;
+// The value itself in the control of that name.
+constexpr Control Shows(const char* name) { return {name, Control::AsIs}; }
+// A track bar, the pause spinner.
+constexpr Control Range(const char* name, int min, int max) { return {name, Control::Clamped, {min, max}}; }
+// A radio group of count items: index -1 (none) to count - 1.
+constexpr Control Items(const char* name, int count) { return {name, Control::Clamped, {-1, count - 1}}; }
+// A spinner of the classic dialog, with 16-bit positions.
+constexpr Control Spinner(const char* name, int min, int max) {
+    return {name, Control::Position16, {min, max}};
+}
+// No control of its own: the dialog carries the value its own way.
+constexpr Control Own() { return {}; }
+
+TSettingField Int(const char* subkey, const char* name, TSettingField::Member<std::int32_t> field,
+                  std::int32_t def, Control control) {
+    return {subkey, name, field, def, nullptr, control};
+}
+TSettingField Bool(const char* subkey, const char* name, TSettingField::Member<bool> field, bool def,
+                   Control control) {
+    return {subkey, name, field, def ? 1 : 0, nullptr, control};
+}
+TSettingField Text(const char* subkey, const char* name, TSettingField::Member<std::string> field,
+                   const char* def, Control control) {
+    return {subkey, name, field, 0, def, control};
+}
+
+const TSettingField kFields[] = {
+    Int("General", "Speed", At<&S::Speed>, 5, Range("tbF", 1, 10)),
+    Int("General", "Fade Mode", At<&S::FadeMode>, fade_mode::FadeToBlack,
+        Items("rgFadeMode", fade_mode::Count)),
+    Text("General", "JokeFile", At<&S::JokeFile>, "", Own()),    // the list's selection
+    Text("General", "Directory", At<&S::Directory>, "", Own()),  // the list's folder
+    Bool("General", "Change", At<&S::Change>, false, Shows("cbRandom")),
+    Int("General", "ChangeAfter", At<&S::ChangeAfter>, 25, Spinner("udRand", 1, 100)),
+    Text("Background", "Bitmap", At<&S::Bitmap>, "", Own()),  // the working picture path
+    Int("Background", "Solid Color", At<&S::SolidColor>, 0, Shows("SolidC")),
+    Int("Background", "From Color", At<&S::FromColor>, 0x800000, Shows("FromC")),
+    Int("Background", "To Color", At<&S::ToColor>, 0, Shows("ToC")),
+    Bool("Background", "Tiled", At<&S::Tiled>, false, Shows("cbTiled")),
+    Int("Background", "Type", At<&S::BackgroundType>, background_type::Solid,
+        Items("rgBackType", background_type::Count)),
+    Text("Question", "Face", At<&S::Question, &J::Face>, "Arial", Shows("QFont")),
+    Int("Question", "Color", At<&S::Question, &J::Color>, 0x0000FF, Shows("QColor")),
+    Int("Question", "Size", At<&S::Question, &J::Size>, 24, Spinner("QSize", 12, 96)),
+    Int("Question", "Speed", At<&S::Question, &J::Speed>, 5, Range("tbQ", 1, 10)),
+    Bool("Question", "Bold", At<&S::Question, &J::Bold>, true, Shows("QBold")),
+    Bool("Question", "Italic", At<&S::Question, &J::Italic>, false, Shows("QItalic")),
+    Bool("Question", "3D", At<&S::Question, &J::ThreeD>, true, Shows("Q3D")),
+    Text("Answer", "Face", At<&S::Answer, &J::Face>, "Arial", Shows("AFont")),
+    Int("Answer", "Color", At<&S::Answer, &J::Color>, 0xFF0000, Shows("AColor")),
+    Int("Answer", "Size", At<&S::Answer, &J::Size>, 24, Spinner("ASize", 12, 96)),
+    Int("Answer", "Speed", At<&S::Answer, &J::Speed>, 5, Range("tbA", 1, 10)),
+    Bool("Answer", "Bold", At<&S::Answer, &J::Bold>, true, Shows("ABold")),
+    Bool("Answer", "Italic", At<&S::Answer, &J::Italic>, false, Shows("AItalic")),
+    Bool("Answer", "3D", At<&S::Answer, &J::ThreeD>, true, Shows("A3D")),
     // Added later, and kept last: a fault in it (a value of the wrong type, a write
     // that fails) still leaves every older value read or written.
-    Int("General", "Pause", &TSettings::Pause, 4),
+    Int("General", "Pause", At<&S::Pause>, 4, Range("udPause", 0, 30)),
 };
 static_assert(std::size(kFields) == 27);
 
-std::string SubkeyPath(const Field& f) { return std::string(kSettingsKey) + "\\" + f.subkey; }
+std::string SubkeyPath(const TSettingField& f) { return std::string(kSettingsKey) + "\\" + f.Subkey; }
 
 std::int32_t ReadInteger(const std::optional<std::string>& text, std::int32_t def) {
     if (!text) return def;
@@ -80,6 +104,18 @@ std::int32_t ReadInteger(const std::optional<std::string>& text, std::int32_t de
 
 }  // namespace
 
+std::int32_t TSettingControl::Shown(std::int32_t stored) const {
+    if (Transfer == Position16) stored = std::int16_t(stored);
+    if (Transfer == AsIs) return stored;
+    return std::clamp<std::int32_t>(stored, Range.Min, Range.Max);
+}
+
+std::int32_t TSettingControl::Stored(std::int32_t shown) const {
+    return Transfer == Position16 ? std::int16_t(shown) : shown;
+}
+
+std::span<const TSettingField> SettingFields() { return kFields; }
+
 void LoadSettings() {
     Settings.DefaultQuestion = kDefaultQuestionText;
     Settings.DefaultAnswer = kDefaultAnswerText;
@@ -87,24 +123,25 @@ void LoadSettings() {
     store.CreateKey(kSettingsKey);  // a store that cannot be written still reads
     Randomize();
     Settings.JokeCounter = 0;
-    for (const Field& f : kFields) {
+    for (const TSettingField& f : kFields) {
         std::optional<std::string> text;
-        if (auto value = store.ReadValue(SubkeyPath(f), f.name)) {
+        if (auto value = store.ReadValue(SubkeyPath(f), f.Name)) {
             if (!value->IsString())
-                throw ERegistryException(std::string("Invalid data type for '") + f.name + "'");
+                throw ERegistryException(std::string("Invalid data type for '") + f.Name + "'");
             text = value->data.substr(0, value->data.find('\0'));
         }
-        switch (f.kind) {
-        case Kind::Integer:
-            Settings.*f.integer = ReadInteger(text, f.defaultNumber);
-            break;
-        case Kind::Boolean:
-            Settings.*f.boolean = ReadInteger(text, f.defaultNumber) != 0;
-            break;
-        case Kind::Text:
-            Settings.*f.text = text ? *text : f.defaultText;
-            break;
-        }
+        std::visit(
+            [&](auto field) {
+                auto& value = field(Settings);
+                using T = std::remove_reference_t<decltype(value)>;
+                if constexpr (std::is_same_v<T, std::string>)
+                    value = text ? *text : f.DefaultText;
+                else if constexpr (std::is_same_v<T, bool>)
+                    value = ReadInteger(text, f.DefaultNumber) != 0;
+                else
+                    value = ReadInteger(text, f.DefaultNumber);
+            },
+            f.Field);
     }
 }
 
@@ -116,32 +153,32 @@ void SaveSettings() {
     // A batch is stored at its end; when that fails, the message names the first
     // change it held, as it would when every change is written at once.
     std::string firstChange;
-    for (const Field& f : kFields) {
+    for (const TSettingField& f : kFields) {
         const std::string key = SubkeyPath(f);
         if (firstChange.empty() && !store.KeyExists(key))
-            firstChange = std::string("Failed to create key ") + f.subkey;
-        if (!store.CreateKey(key)) throw ERegistryException(std::string("Failed to create key ") + f.subkey);
-        std::string text;
-        switch (f.kind) {
-        case Kind::Integer:
-            text = std::to_string(Settings.*f.integer);
-            break;
-        case Kind::Boolean:
-            text = Settings.*f.boolean ? "1" : "0";
-            break;
-        case Kind::Text:
-            text = Settings.*f.text;
-            break;
-        }
-        const auto value = platform::RegValue::String(std::move(text));
-        const std::string setFailed = std::string("Failed to set data for '") + f.name + "'";
-        if (firstChange.empty() && store.ReadValue(key, f.name) != value) firstChange = setFailed;
-        if (!store.WriteValue(key, f.name, value)) throw ERegistryException(setFailed);
+            firstChange = std::string("Failed to create key ") + f.Subkey;
+        if (!store.CreateKey(key)) throw ERegistryException(std::string("Failed to create key ") + f.Subkey);
+        const std::string text = std::visit(
+            [&](auto field) -> std::string {
+                const auto& value = field(Settings);
+                using T = std::remove_cvref_t<decltype(value)>;
+                if constexpr (std::is_same_v<T, std::string>)
+                    return value;
+                else if constexpr (std::is_same_v<T, bool>)
+                    return value ? "1" : "0";
+                else
+                    return std::to_string(value);
+            },
+            f.Field);
+        const auto value = platform::RegValue::String(text);
+        const std::string setFailed = std::string("Failed to set data for '") + f.Name + "'";
+        if (firstChange.empty() && store.ReadValue(key, f.Name) != value) firstChange = setFailed;
+        if (!store.WriteValue(key, f.Name, value)) throw ERegistryException(setFailed);
     }
     if (!batch.End())
         throw ERegistryException(!firstChange.empty()
                                      ? firstChange
-                                     : std::string("Failed to set data for '") + kFields[0].name + "'");
+                                     : std::string("Failed to set data for '") + kFields[0].Name + "'");
 }
 
 }  // namespace quipix

@@ -1,20 +1,48 @@
 // The process-wide Settings record: every persisted choice of the saver and the
-// run-time joke values, with LoadSettings and SaveSettings over the registry store.
+// run-time joke values, with LoadSettings and SaveSettings over the registry store,
+// and the table that says of each persisted value where the store keeps it, its
+// default, and which control of the configuration dialog shows it.
 #pragma once
 
 #include <cstdint>
+#include <span>
 #include <stdexcept>
 #include <string>
+#include <variant>
 
 namespace quipix {
 
 // A Windows colour: 0x00BBGGRR, or a system-colour constant with the high bit set.
 using TColor = std::int32_t;
 
-struct TSettings {
+// What the stored numbers of BackgroundType and FadeMode mean. The fields stay plain
+// integers: the store keeps whatever was written, and each reader says what it makes
+// of a number outside these.
+namespace background_type {
+enum : std::int32_t { Solid = 0, Gradient = 1, Picture = 2, Count };  // the dialog's "Degraded", "Bitmap"
+}
+namespace fade_mode {
+enum : std::int32_t { FadeToBlack = 0, FadeInPlace = 1, Count };
+}
+
+// What the question and the answer each keep, under their own subkey with the same
+// value names: the look of the text and how fast it slides in.
+struct TJokeTextSettings {
+    std::string Face;
+    TColor Color = 0;
+    std::int32_t Size = 0;   // points
+    std::int32_t Speed = 0;  // pixels per tick
+    bool Bold = false;
+    bool Italic = false;
+    bool ThreeD = false;  // "3D": the two relief copies (common/joke_text.h)
+    bool operator==(const TJokeTextSettings&) const = default;
+};
+
+// Every persisted choice, as the store keeps it.
+struct TStoredSettings {
     // General
-    std::int32_t Speed = 0;
-    std::int32_t FadeMode = 0;
+    std::int32_t Speed = 0;     // of the fades
+    std::int32_t FadeMode = 0;  // fade_mode
     std::string JokeFile;
     std::string Directory;
     bool Change = false;
@@ -25,27 +53,15 @@ struct TSettings {
     TColor FromColor = 0;
     TColor ToColor = 0;
     bool Tiled = false;
-    std::int32_t BackgroundType = 0;
-    // Question
-    std::string QuestionFace;
-    TColor QuestionColor = 0;
-    std::int32_t QuestionSize = 0;
-    std::int32_t QuestionSpeed = 0;
-    bool QuestionBold = false;
-    bool QuestionItalic = false;
-    bool Question3D = false;
-    // Answer
-    std::string AnswerFace;
-    TColor AnswerColor = 0;
-    std::int32_t AnswerSize = 0;
-    std::int32_t AnswerSpeed = 0;
-    bool AnswerBold = false;
-    bool AnswerItalic = false;
-    bool Answer3D = false;
+    std::int32_t BackgroundType = 0;  // background_type
+    TJokeTextSettings Question;
+    TJokeTextSettings Answer;
     // General, stored after all of the above: seconds the finished joke stands
     // before its fade.
     std::int32_t Pause = 0;
+};
 
+struct TSettings : TStoredSettings {
     // Run-time values, never stored.
     std::string DefaultQuestion;
     std::string DefaultAnswer;
@@ -67,6 +83,46 @@ class ERegistryException : public std::runtime_error {
 public:
     using std::runtime_error::runtime_error;
 };
+
+// The positions a control of the configuration dialog takes.
+struct ControlRange {
+    int Min, Max;
+};
+
+// How the configuration dialog carries a stored setting into its control and back.
+struct TSettingControl {
+    enum TTransfer : std::uint8_t {
+        AsIs,     // the value itself, both ways
+        Clamped,  // pulled to the nearer end of Range, as the control itself would
+        // A spinner's 16-bit position: cut to 16 bits with its sign and then clamped;
+        // widened back with its sign.
+        Position16,
+    };
+    const char* Name = nullptr;  // nullptr: the dialog carries the value its own way
+    TTransfer Transfer = AsIs;
+    ControlRange Range{0, 0};
+
+    // The stored value as the control shows it; the control's value as it is stored.
+    std::int32_t Shown(std::int32_t stored) const;
+    std::int32_t Stored(std::int32_t shown) const;
+};
+
+// One persisted setting: where the store keeps it, its default, the field of the
+// record that holds it, and the dialog's control for it.
+struct TSettingField {
+    template <class T>
+    using Member = T& (*)(TStoredSettings&);
+    const char* Subkey;
+    const char* Name;
+    std::variant<Member<std::int32_t>, Member<bool>, Member<std::string>> Field;
+    std::int32_t DefaultNumber;  // integers and booleans (0 or 1)
+    const char* DefaultText;     // texts
+    TSettingControl Control;
+};
+
+// Every persisted setting, in the order in which they are read and written. A new
+// setting is a field of TStoredSettings and one line of this table.
+std::span<const TSettingField> SettingFields();
 
 // Fills every persisted field from the store (defaults for what is missing), sets
 // the two default texts, clears JokeCounter and reseeds the random source. Stops

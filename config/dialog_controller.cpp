@@ -15,6 +15,7 @@
 #include "common/ascii.h"
 #include "common/background.h"
 #include "common/joke_library.h"
+#include "common/joke_text.h"
 #include "imaging/canvas.h"
 
 namespace quipix {
@@ -23,17 +24,8 @@ namespace fs = std::filesystem;
 
 namespace {
 
-int Clamp(std::int64_t value, ControlRange range) {
-    return int(std::clamp<std::int64_t>(value, range.Min, range.Max));
-}
-
-// A radio group pulls an index outside its items to the nearest end: -1 (no item)
-// or the last item.
-int ItemIndex(std::int32_t index, int count) { return int(std::clamp<std::int32_t>(index, -1, count - 1)); }
-
-// Spinners hold 16-bit positions: a stored value is cut to 16 bits with its sign
-// before the range applies, and a position goes back widened with its sign.
-int SpinnerPosition(std::int32_t stored, ControlRange range) { return Clamp(std::int16_t(stored), range); }
+// Where the face of a text preview lies inside the preview, on every side.
+constexpr int kPreviewTextInset = 5;
 
 // An absolute, clean folder path without a trailing separator (but at a root).
 fs::path CleanFolder(const fs::path& base, const std::string& folder) {
@@ -44,28 +36,52 @@ fs::path CleanFolder(const fs::path& base, const std::string& folder) {
 
 static_assert(std::is_same_v<TColor, int>, "a colour button gives its colour as a number");
 
-// Which value each widget holds, in the order the widgets are filled. btBitmap and
-// laVer only show; Files also shows the list (ShowFiles).
+// Widgets of each kind of value.
+void Show(DialogView& view, std::string_view control, const std::string& text) {
+    view.SetText(control, text);
+}
+void Show(DialogView& view, std::string_view control, bool checked) { view.SetChecked(control, checked); }
+void Show(DialogView& view, std::string_view control, int number) { view.SetNumber(control, number); }
+void Read(const DialogView& view, std::string_view control, std::string& text) { text = view.Text(control); }
+void Read(const DialogView& view, std::string_view control, bool& checked) {
+    checked = view.Checked(control);
+}
+void Read(const DialogView& view, std::string_view control, int& number) { number = view.Number(control); }
+
+// The controls of the dialog's own values; btBitmap and laVer only show, and Files
+// also shows the list (ShowFiles).
 struct Binding {
     std::string_view Control;
     std::variant<std::string DialogValues::*, bool DialogValues::*, int DialogValues::*> Value;
 };
-const Binding kBindings[] = {
-    {"Pages", &DialogValues::Pages},       {"Files", &DialogValues::FilesIndex},
-    {"QEdit", &DialogValues::QEdit},       {"AEdit", &DialogValues::AEdit},
-    {"tbF", &DialogValues::tbF},           {"rgFadeMode", &DialogValues::rgFadeMode},
-    {"cbRandom", &DialogValues::cbRandom}, {"udRand", &DialogValues::udRand},
-    {"udPause", &DialogValues::udPause},   {"rgBackType", &DialogValues::rgBackType},
-    {"SolidC", &DialogValues::SolidC},     {"FromC", &DialogValues::FromC},
-    {"ToC", &DialogValues::ToC},           {"cbTiled", &DialogValues::cbTiled},
-    {"QFont", &DialogValues::QFont},       {"QSize", &DialogValues::QSize},
-    {"QColor", &DialogValues::QColor},     {"Q3D", &DialogValues::Q3D},
-    {"QBold", &DialogValues::QBold},       {"QItalic", &DialogValues::QItalic},
-    {"tbQ", &DialogValues::tbQ},           {"AFont", &DialogValues::AFont},
-    {"ASize", &DialogValues::ASize},       {"AColor", &DialogValues::AColor},
-    {"A3D", &DialogValues::A3D},           {"ABold", &DialogValues::ABold},
-    {"AItalic", &DialogValues::AItalic},   {"tbA", &DialogValues::tbA},
+const Binding kOwnBindings[] = {
+    {"Pages", &DialogValues::Pages},
+    {"Files", &DialogValues::FilesIndex},
+    {"QEdit", &DialogValues::QEdit},
+    {"AEdit", &DialogValues::AEdit},
 };
+
+// Runs use(control, value) for every control that holds a value: the dialog's own,
+// then the stored settings' in the order of the settings table.
+template <class Use>
+void ForEachControlValue(DialogValues& values, Use use) {
+    for (const Binding& b : kOwnBindings)
+        std::visit([&](auto member) { use(b.Control, values.*member); }, b.Value);
+    for (const TSettingField& f : SettingFields())
+        if (f.Control.Name)
+            std::visit([&](auto field) { use(std::string_view(f.Control.Name), field(values.Chosen)); },
+                       f.Field);
+}
+
+// Every stored number of s as its control shows it (toControls) or back as it is
+// stored.
+void Transfer(TStoredSettings& s, bool toControls) {
+    for (const TSettingField& f : SettingFields())
+        if (const auto* field = std::get_if<TSettingField::Member<std::int32_t>>(&f.Field)) {
+            std::int32_t& value = (*field)(s);
+            value = toControls ? f.Control.Shown(value) : f.Control.Stored(value);
+        }
+}
 
 // What a change of a control runs; nullptr: only the states follow. Qed and Aed
 // change when their spinners move.
@@ -111,10 +127,9 @@ private:
 }  // namespace
 
 std::optional<ControlRange> ValueRange(std::string_view control) {
-    if (control == "udRand") return kCountRange;
-    if (control == "QSize" || control == "ASize") return kSizeRange;
-    if (control == "udPause") return kPauseRange;
-    if (control == "tbQ" || control == "tbA" || control == "tbF") return kSpeedRange;
+    for (const TSettingField& f : SettingFields())
+        if (f.Control.Name && f.Control.Name == control && f.Control.Transfer != TSettingControl::AsIs)
+            return f.Control.Range;
     return std::nullopt;
 }
 
@@ -134,19 +149,19 @@ DialogController::DialogController(DialogView& view, platform::WindowId owner, i
 DialogController::~DialogController() = default;
 
 ControlStates DialogController::States() const {
-    const int type = values_.rgBackType;
+    const int type = values_.Chosen.BackgroundType;
     ControlStates s;
-    s.SolidC = type == 0;
-    s.FromC = s.ToC = type == 1;
-    s.btBitmap = s.cbTiled = type == 2;
-    s.edRand = values_.cbRandom;
+    s.SolidC = type == background_type::Solid;
+    s.FromC = s.ToC = type == background_type::Gradient;
+    s.btBitmap = s.cbTiled = type == background_type::Picture;
+    s.edRand = values_.Chosen.Change;
     s.tbQ = s.tbA = !limited_;
     s.laColors = limited_;
     return s;
 }
 
 std::string DialogController::BitmapCaption() const {
-    return values_.Bitmap.empty() ? kNoBitmapCaption : values_.Bitmap;
+    return values_.Chosen.Bitmap.empty() ? kNoBitmapCaption : values_.Chosen.Bitmap;
 }
 
 const TPixelGraphic& DialogController::PreviewPicture(Preview which) const {
@@ -159,13 +174,14 @@ const TPixelGraphic& DialogController::PreviewPicture(Preview which) const {
 bool DialogController::SetJokeFolder(const std::string& folder) {
     if (folder.empty()) return false;
     std::error_code ec;
-    const fs::path base = values_.Directory.empty() ? fs::current_path(ec) : fs::path(values_.Directory);
+    std::string& shown = values_.Chosen.Directory;
+    const fs::path base = shown.empty() ? fs::current_path(ec) : fs::path(shown);
     const fs::path path = CleanFolder(base, folder);
     if (!fs::is_directory(path, ec)) return false;
     // The folder already shown keeps its list and its selection.
-    if (path.string() == values_.Directory) return true;
-    values_.Directory = path.string();
-    values_.JokeFiles = ListJokeFiles(values_.Directory);
+    if (path.string() == shown) return true;
+    shown = path.string();
+    values_.JokeFiles = ListJokeFiles(shown);
     std::stable_sort(values_.JokeFiles.begin(), values_.JokeFiles.end(),
                      [](const std::string& a, const std::string& b) { return ascii::LessText(a, b); });
     values_.FilesIndex = -1;
@@ -187,52 +203,30 @@ void DialogController::FormCreate() {
     } catch (const std::exception& e) {
         view_.ShowError(e.what());
     }
-    const TSettings& s = Settings;
+    // 8., 10., 11. Every stored setting as its control shows it, first, as 6., 7. and
+    // 9. start from three of them. The count box's state (cbRandomClick) follows
+    // cbRandom through States(); btBitmap shows the working picture path through
+    // BitmapCaption().
+    v.Chosen = Settings;
+    Transfer(v.Chosen, true);
+    v.QEdit = Settings.DefaultQuestion;
+    v.AEdit = Settings.DefaultAnswer;
     // 6. An empty folder means the bundled jokes; a folder that is gone leaves the
     // list on the process's current folder, where it starts.
-    if (!SetJokeFolder(s.Directory.empty() ? platform::BundledJokesDirectory() : s.Directory)) {
+    const std::string folder = std::exchange(v.Chosen.Directory, std::string());
+    if (!SetJokeFolder(folder.empty() ? platform::BundledJokesDirectory() : folder)) {
         std::error_code ec;
         SetJokeFolder(fs::current_path(ec).string());
     }
     // 7.
     v.FilesIndex = -1;
-    for (std::size_t i = 0; i < v.JokeFiles.size() && !s.JokeFile.empty(); ++i)
-        if (ascii::SameText(v.JokeFiles[i], s.JokeFile)) {
+    for (std::size_t i = 0; i < v.JokeFiles.size() && !v.Chosen.JokeFile.empty(); ++i)
+        if (ascii::SameText(v.JokeFiles[i], v.Chosen.JokeFile)) {
             v.FilesIndex = int(i);
             break;
         }
-    // 8. The count box's state (cbRandomClick) follows cbRandom through States().
-    v.QEdit = s.DefaultQuestion;
-    v.AEdit = s.DefaultAnswer;
-    v.tbF = Clamp(s.Speed, kSpeedRange);
-    v.rgFadeMode = ItemIndex(s.FadeMode, kFadeModeCount);
-    v.cbRandom = s.Change;
-    v.udRand = SpinnerPosition(s.ChangeAfter, kCountRange);
-    v.udPause = Clamp(s.Pause, kPauseRange);
     // 9.
-    v.Bitmap = s.Bitmap;
-    LoadBackgroundPicture(BackgroundPicture, v.Bitmap);
-    // 10. btBitmap shows the path through BitmapCaption().
-    v.rgBackType = ItemIndex(s.BackgroundType, kBackTypeCount);
-    v.SolidC = s.SolidColor;
-    v.FromC = s.FromColor;
-    v.ToC = s.ToColor;
-    v.cbTiled = s.Tiled;
-    // 11.
-    v.QFont = s.QuestionFace;
-    v.QSize = SpinnerPosition(s.QuestionSize, kSizeRange);
-    v.QColor = s.QuestionColor;
-    v.Q3D = s.Question3D;
-    v.QBold = s.QuestionBold;
-    v.QItalic = s.QuestionItalic;
-    v.tbQ = Clamp(s.QuestionSpeed, kSpeedRange);
-    v.AFont = s.AnswerFace;
-    v.ASize = SpinnerPosition(s.AnswerSize, kSizeRange);
-    v.AColor = s.AnswerColor;
-    v.A3D = s.Answer3D;
-    v.ABold = s.AnswerBold;
-    v.AItalic = s.AnswerItalic;
-    v.tbA = Clamp(s.AnswerSpeed, kSpeedRange);
+    LoadBackgroundPicture(BackgroundPicture, v.Chosen.Bitmap);
     // 12. Limited mode on palette screens: the texts do not slide there.
     limited_ = platform::PrimaryScreen().ColorDepth <= 8;
     // The widgets show it all before the previews are drawn.
@@ -246,18 +240,8 @@ void DialogController::FormCreate() {
 void DialogController::ShowControls() {
     Showing showing(showing_);
     view_.SetItems("Files", values_.JokeFiles);
-    for (const Binding& b : kBindings)
-        std::visit(
-            [&](auto member) {
-                using T = std::remove_cvref_t<decltype(values_.*member)>;
-                if constexpr (std::is_same_v<T, std::string>)
-                    view_.SetText(b.Control, values_.*member);
-                else if constexpr (std::is_same_v<T, bool>)
-                    view_.SetChecked(b.Control, values_.*member);
-                else
-                    view_.SetNumber(b.Control, values_.*member);
-            },
-            b.Value);
+    ForEachControlValue(values_,
+                        [&](std::string_view control, const auto& value) { Show(view_, control, value); });
     view_.SetText("btBitmap", BitmapCaption());
     view_.SetText("laVer", values_.laVer);
 }
@@ -278,18 +262,7 @@ void DialogController::ShowStates() {
 }
 
 void DialogController::ReadControls() {
-    for (const Binding& b : kBindings)
-        std::visit(
-            [&](auto member) {
-                using T = std::remove_cvref_t<decltype(values_.*member)>;
-                if constexpr (std::is_same_v<T, std::string>)
-                    values_.*member = view_.Text(b.Control);
-                else if constexpr (std::is_same_v<T, bool>)
-                    values_.*member = view_.Checked(b.Control);
-                else
-                    values_.*member = view_.Number(b.Control);
-            },
-            b.Value);
+    ForEachControlValue(values_, [&](std::string_view control, auto& value) { Read(view_, control, value); });
 }
 
 bool DialogController::ControlEvent(std::string_view control) {
@@ -328,37 +301,14 @@ void DialogController::FormClose() {
 
 bool DialogController::btOkClick() {
     const DialogValues& v = values_;
-    TSettings& s = Settings;
-    s.Directory = StoredJokeDirectory(v.Directory);
+    TStoredSettings chosen = v.Chosen;
+    Transfer(chosen, false);
+    chosen.Directory = StoredJokeDirectory(v.Chosen.Directory);
     if (v.FilesIndex >= 0 && std::size_t(v.FilesIndex) < v.JokeFiles.size())
-        s.JokeFile = v.JokeFiles[std::size_t(v.FilesIndex)];
-    s.DefaultQuestion = v.QEdit;
-    s.DefaultAnswer = v.AEdit;
-    s.Speed = v.tbF;
-    s.FadeMode = v.rgFadeMode;
-    s.Change = v.cbRandom;
-    s.ChangeAfter = std::int16_t(v.udRand);
-    s.BackgroundType = v.rgBackType;
-    s.Bitmap = v.Bitmap;
-    s.SolidColor = v.SolidC;
-    s.FromColor = v.FromC;
-    s.ToColor = v.ToC;
-    s.Tiled = v.cbTiled;
-    s.QuestionFace = v.QFont;
-    s.QuestionSize = std::int16_t(v.QSize);
-    s.QuestionColor = v.QColor;
-    s.Question3D = v.Q3D;
-    s.QuestionBold = v.QBold;
-    s.QuestionItalic = v.QItalic;
-    s.QuestionSpeed = v.tbQ;
-    s.AnswerFace = v.AFont;
-    s.AnswerSize = std::int16_t(v.ASize);
-    s.AnswerColor = v.AColor;
-    s.Answer3D = v.A3D;
-    s.AnswerBold = v.ABold;
-    s.AnswerItalic = v.AItalic;
-    s.AnswerSpeed = v.tbA;
-    s.Pause = v.udPause;
+        chosen.JokeFile = v.JokeFiles[std::size_t(v.FilesIndex)];
+    static_cast<TStoredSettings&>(Settings) = chosen;
+    Settings.DefaultQuestion = v.QEdit;
+    Settings.DefaultAnswer = v.AEdit;
     try {
         SaveSettings();
     } catch (const std::exception& e) {
@@ -379,7 +329,7 @@ void DialogController::FormHelp() const { platform::ShowHelp(kFormHelpContext); 
 void DialogController::btURLClick() const { platform::OpenAddress(kHomePageAddress); }
 
 void DialogController::btBrowseClick() {
-    if (const auto folder = view_.ChooseFolder(values_.Directory)) FolderChosen(*folder);
+    if (const auto folder = view_.ChooseFolder(values_.Chosen.Directory)) FolderChosen(*folder);
 }
 
 void DialogController::btBitmapClick() {
@@ -391,13 +341,13 @@ void DialogController::FolderChosen(const std::string& folder) {
 }
 
 std::string DialogController::PictureFolder() const {
-    if (values_.Bitmap.empty()) return {};
-    return fs::path(values_.Bitmap).parent_path().string();
+    if (values_.Chosen.Bitmap.empty()) return {};
+    return fs::path(values_.Chosen.Bitmap).parent_path().string();
 }
 
 void DialogController::PictureChosen(const std::string& path) {
     if (path.empty()) return;
-    values_.Bitmap = path;
+    values_.Chosen.Bitmap = path;
     {
         Showing showing(showing_);
         view_.SetText("btBitmap", BitmapCaption());
@@ -407,8 +357,9 @@ void DialogController::PictureChosen(const std::string& path) {
 }
 
 void DialogController::BackChange() {
-    const DialogValues& v = values_;
-    DrawBackground(CleanBackground, v.rgBackType, v.SolidC, v.FromC, v.ToC, v.cbTiled, BackgroundPicture);
+    const TStoredSettings& c = values_.Chosen;
+    DrawBackground(CleanBackground, c.BackgroundType, c.SolidColor, c.FromColor, c.ToColor, c.Tiled,
+                   BackgroundPicture);
     view_.ShowPreview(Preview::BImg, CleanBackground);
     QChange();
     AChange();
@@ -416,45 +367,30 @@ void DialogController::BackChange() {
 
 void DialogController::QChange() {
     if (loading_) return;
-    const DialogValues& v = values_;
-    DrawTextPreview(questionPreview_, v.QFont, v.QSize, v.QColor, v.Q3D, v.QBold, v.QItalic, v.QEdit);
+    DrawTextPreview(questionPreview_, values_.Chosen.Question, values_.QEdit);
     view_.ShowPreview(Preview::QImg, *questionPreview_);
 }
 
 void DialogController::AChange() {
     if (loading_) return;
-    const DialogValues& v = values_;
-    DrawTextPreview(answerPreview_, v.AFont, v.ASize, v.AColor, v.A3D, v.ABold, v.AItalic, v.AEdit);
+    DrawTextPreview(answerPreview_, values_.Chosen.Answer, values_.AEdit);
     view_.ShowPreview(Preview::AImg, *answerPreview_);
 }
 
-void DialogController::DrawTextPreview(std::unique_ptr<TPixelGraphic>& picture, const std::string& font,
-                                       int size, TColor color, bool threeD, bool bold, bool italic,
+void DialogController::DrawTextPreview(std::unique_ptr<TPixelGraphic>& picture, const TJokeTextSettings& look,
                                        const std::string& text) {
     // Each redraw starts again from the background, with a fresh canvas font.
     AdoptPictureCopy(picture, CleanBackground);
     TPGCanvas& canvas = picture->Canvas();
-    canvas.Brush.Style = TBrushStyle::Clear;
-    if (!font.empty()) canvas.Font.Name = font;
-    canvas.Font.Size = size;
-    canvas.Font.Bold = bold;
-    canvas.Font.Italic = italic;
-
+    if (!look.Face.empty()) canvas.Font.Name = look.Face;
+    canvas.Font.Size = look.Size;
+    canvas.Font.Bold = look.Bold;
+    canvas.Font.Italic = look.Italic;
+    // The preview is not scaled down: it shows the text at its real size, inset from
+    // the preview's edges.
     const int w = picture->Width(), h = picture->Height();
-    const unsigned flags = DT_CENTER | DT_WORDBREAK | DT_NOPREFIX;
-    // The preview's 3-D look: a light copy up-left and a dark copy down-right,
-    // both under the text itself.
-    if (threeD) {
-        TRect light{4, 4, w - 6, h - 6};
-        canvas.Font.Color = AdjustColor(color, 30);
-        canvas.DrawText(text, light, flags);
-        TRect dark{6, 6, w - 4, h - 4};
-        canvas.Font.Color = AdjustColor(color, -50);
-        canvas.DrawText(text, dark, flags);
-    }
-    TRect face{5, 5, w - 5, h - 5};
-    canvas.Font.Color = ResolveColor(color);
-    canvas.DrawText(text, face, flags);
+    const TRect face{kPreviewTextInset, kPreviewTextInset, w - kPreviewTextInset, h - kPreviewTextInset};
+    DrawJokeTextLayers(canvas, text, face, look.Color, look.ThreeD, kPreviewRelief);
 }
 
 }  // namespace quipix

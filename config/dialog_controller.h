@@ -25,48 +25,24 @@ inline constexpr const char* kVersionText = "Version 2.1";
 inline constexpr const char* kHomePageAddress = "https://www.kelvara.example/";
 inline constexpr const char* kNoBitmapCaption = "Select bitmap ...";
 
-// The ranges of the spinners and track bars; a value from the store outside them is
-// pulled to the nearest end, as the controls themselves would.
-struct ControlRange {
-    int Min, Max;
-};
-inline constexpr ControlRange kCountRange{1, 100};  // udRand
-inline constexpr ControlRange kSizeRange{12, 96};   // QSize, ASize
-inline constexpr ControlRange kSpeedRange{1, 10};   // tbQ, tbA, tbF
-inline constexpr ControlRange kPauseRange{0, 30};   // udPause
-inline constexpr int kBackTypeCount = 3;            // rgBackType: Solid, Degraded, Bitmap
-inline constexpr int kFadeModeCount = 2;            // rgFadeMode
-// The range of the spinner or track bar of that name; nothing for other controls.
+// The positions the control of that name takes (the settings table holds them); a
+// stored value outside them is pulled to the nearest end, as the control itself
+// would. Nothing for a control that is no setting's, or shows its value as it is.
 std::optional<ControlRange> ValueRange(std::string_view control);
 
-// What each control holds, named after the control.
+// What the dialog's controls hold.
 struct DialogValues {
     int Pages = 0;  // the page shown
-    // "Joke File Selection": Files lists JokeFiles, the *.txt files of Directory.
-    std::string Directory;  // without a trailing separator (but at a root)
+    // Every stored setting as its control holds it (SettingFields() says which control
+    // that is). Three have none: Directory is the folder that Files lists, without a
+    // trailing separator (but at a root); JokeFile is the stored one, which OK replaces
+    // with the selected item; Bitmap is the working picture path, which btBitmap shows
+    // as BitmapCaption().
+    TStoredSettings Chosen;
+    // "Joke File Selection": Files lists JokeFiles, the *.txt files of Chosen.Directory.
     std::vector<std::string> JokeFiles;
-    int FilesIndex = -1;  // the selected item, -1 for none
-    std::string QEdit, AEdit;
-    bool cbRandom = false;
-    int udRand = kCountRange.Min;
-    // "Background". Bitmap is the working picture path; btBitmap shows BitmapCaption().
-    int rgBackType = 0;
-    TColor SolidC = 0, FromC = 0, ToC = 0;
-    std::string Bitmap;
-    bool cbTiled = false;
-    // "Questions" and "Answers". An empty font name: no family selected.
-    std::string QFont;
-    int QSize = kSizeRange.Min;
-    TColor QColor = 0;
-    bool Q3D = false, QBold = false, QItalic = false;
-    std::string AFont;
-    int ASize = kSizeRange.Min;
-    TColor AColor = 0;
-    bool A3D = false, ABold = false, AItalic = false;
-    // "Speed"
-    int tbQ = kSpeedRange.Min, tbA = kSpeedRange.Min, tbF = kSpeedRange.Min;
-    int rgFadeMode = 0;
-    int udPause = kPauseRange.Min;
+    int FilesIndex = -1;       // the selected item, -1 for none
+    std::string QEdit, AEdit;  // the default texts, which the running program takes but the store never
     // "About this Screen Saver"
     std::string laVer;
 };
@@ -178,8 +154,8 @@ public:
 private:
     void ShowFiles();
     bool SetJokeFolder(const std::string& folder);
-    void DrawTextPreview(std::unique_ptr<TPixelGraphic>& picture, const std::string& font, int size,
-                         TColor color, bool threeD, bool bold, bool italic, const std::string& text);
+    void DrawTextPreview(std::unique_ptr<TPixelGraphic>& picture, const TJokeTextSettings& look,
+                         const std::string& text);
 
     DialogView& view_;
     platform::WindowId owner_;

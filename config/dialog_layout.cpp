@@ -17,6 +17,9 @@ constexpr TColor kNavy = 0x800000, kRed = 0x0000FF;
 
 constexpr std::string_view kBackTypeItems[] = {"Solid", "Degraded", "Bitmap"};
 constexpr std::string_view kFadeModeItems[] = {"Fade to black", "Fade in place"};
+// An item's index is the number stored for it.
+static_assert(std::size(kBackTypeItems) == background_type::Count);
+static_assert(std::size(kFadeModeItems) == fade_mode::Count);
 constexpr RadioLayout kBackTypeRadio{kBackTypeItems, 1, 8, 16, 40, 17};
 constexpr RadioLayout kFadeModeRadio{kFadeModeItems, 2, 80, 2, 0, 17};
 

@@ -1,11 +1,9 @@
 // platform/: the services the program asks of its system (see platform.h), with
-// their toolkit-free parts; each front end implements the rest (qt/native.cpp,
-// win32/native.cpp). This file holds the replaceable service table.
+// their toolkit-free parts; each front end installs the rest at start (qt/services.h,
+// win32/native.h). This file holds the service table.
 #include "platform/platform.h"
 
 #include <mutex>
-
-#include "platform/native.h"
 
 namespace quipix::platform {
 
@@ -13,18 +11,8 @@ namespace {
 
 std::mutex gServicesMutex;
 
-Services Builtins() {
-    Services s;
-    s.foregroundWindow = native::ForegroundWindow;
-    s.getWindowRect = native::GetWindowRect;
-    s.activateWindow = native::ActivateWindow;
-    s.primaryScreen = native::PrimaryScreen;
-    s.sysColor = native::SysColor;
-    return s;
-}
-
 Services& Table() {
-    static Services table = Builtins();
+    static Services table;
     return table;
 }
 
@@ -51,30 +39,46 @@ Services InstallServices(const Services& services) {
 
 void ReplaceServices(const Services& services) {
     std::lock_guard lock(gServicesMutex);
-    Services& t = Table();
-    t = Builtins();
-    Merge(t.foregroundWindow, services.foregroundWindow);
-    Merge(t.getWindowRect, services.getWindowRect);
-    Merge(t.activateWindow, services.activateWindow);
-    Merge(t.primaryScreen, services.primaryScreen);
-    Merge(t.sysColor, services.sysColor);
-    t.showHelp = services.showHelp;
-    t.openAddress = services.openAddress;
+    Table() = services;
 }
 
 const Services& CurrentServices() { return Table(); }
 
-WindowId ForegroundWindow() { return CurrentServices().foregroundWindow(); }
-bool GetWindowRect(WindowId window, WindowRect& rect) {
-    return CurrentServices().getWindowRect(window, rect);
+WindowId ForegroundWindow() {
+    const auto& f = CurrentServices().foregroundWindow;
+    return f ? f() : 0;
 }
-void ActivateWindow(WindowId window) { CurrentServices().activateWindow(window); }
-ScreenInfo PrimaryScreen() { return CurrentServices().primaryScreen(); }
-std::uint32_t SysColor(int index) { return CurrentServices().sysColor(index); }
+
+bool GetWindowRect(WindowId window, WindowRect& rect) {
+    const auto& f = CurrentServices().getWindowRect;
+    return f && f(window, rect);
+}
+
+void ActivateWindow(WindowId window) {
+    if (const auto& f = CurrentServices().activateWindow) f(window);
+}
+
+ScreenInfo PrimaryScreen() {
+    const auto& f = CurrentServices().primaryScreen;
+    return f ? f() : ScreenInfo{};
+}
+
+std::uint32_t SysColor(int index) {
+    const auto& f = CurrentServices().sysColor;
+    return f ? f(index) : ClassicSysColor(index);
+}
+
+void ShowHelp(int context) {
+    if (const auto& f = CurrentServices().showHelp) f(context);
+}
+
+void OpenAddress(const std::string& address) {
+    if (const auto& f = CurrentServices().openAddress) f(address);
+}
 
 std::string HelpDirectory() { return DataDirectory() + "/help"; }
 
-std::uint32_t native::ClassicSysColor(int index) {
+std::uint32_t ClassicSysColor(int index) {
     // COLOR_SCROLLBAR (0) .. COLOR_MENUBAR (30) of the Windows classic scheme, 0x00BBGGRR.
     static constexpr std::uint32_t kClassic[] = {
         0xC0C0C0, 0x808000, 0x800000, 0x808080, 0xC0C0C0, 0xFFFFFF, 0x000000, 0x000000,

@@ -1,7 +1,9 @@
 // The platform layer: small stand-ins for the Windows services the program uses.
-// Each service is a plain function here; the Linux/Qt implementations live in
-// *_qt.cpp files, Qt-free defaults in the others. Tests replace services through
-// the setters, so nothing above this layer talks to X11 directly.
+// Each service is a plain function here that asks the service table. A front end
+// installs its system's services at start (qt/services.h, win32/native.h) and tests
+// install fakes over them, so nothing above this layer talks to X11 directly. The
+// screen-saver password and the data folder belong to the operating system, one
+// implementation per build (posix.cpp, win32/native.cpp).
 #pragma once
 
 #include <cstdint>
@@ -32,7 +34,8 @@ void ActivateWindow(WindowId window);                   // brings it to the fore
 // --- screen (GetSystemMetrics, GetDeviceCaps BITSPIXEL x PLANES) ---
 ScreenInfo PrimaryScreen();
 // --- system colours (GetSysColor): index is the low byte of a system-colour constant ---
-std::uint32_t SysColor(int index);  // 0x00BBGGRR
+std::uint32_t SysColor(int index);         // 0x00BBGGRR
+std::uint32_t ClassicSysColor(int index);  // the Windows classic scheme's, without a GUI palette
 // --- help (WinHelp with a context number) and shell (ShellExecute "open") ---
 void ShowHelp(int context);
 void OpenAddress(const std::string& address);
@@ -43,9 +46,9 @@ bool ChangeScreenSaverPasswordCall(WindowId parent);
 // scheme (Linux, Windows NT) always answer true without asking.
 bool VerifyScreenSavePassword(WindowId saverWindow);
 
-// Services are replaceable, for tests and for other front ends. An empty member
-// means the built-in implementation. ShowHelp and OpenAddress consult their
-// members first and fall back to the Qt help window and shell.
+// The service table. An empty member answers as a system without windows: no
+// foreground window, no foreign window, a standard screen, the classic colours, no
+// help and no browser (a build without a front end, a fuzz target).
 struct Services {
     std::function<WindowId()> foregroundWindow{};
     std::function<bool(WindowId, WindowRect&)> getWindowRect{};
@@ -58,7 +61,7 @@ struct Services {
 // Installs services; empty members keep the current ones. Returns the previous set.
 Services InstallServices(const Services& services);
 const Services& CurrentServices();
-// Replaces the whole set: members left empty go back to the built-in ones.
+// Replaces the whole set, empty members included.
 void ReplaceServices(const Services& services);
 
 // Installs services for one scope and restores the previous set exactly after it.

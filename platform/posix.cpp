@@ -2,7 +2,6 @@
 // folder found beside the executable once installed.
 #include <filesystem>
 
-#include "platform/native.h"
 #include "platform/platform.h"
 
 namespace quipix::platform {

@@ -11,7 +11,7 @@
 #include <QVBoxLayout>
 #include <QWidget>
 
-#include "platform/platform.h"
+#include "qt/services.h"
 
 namespace quipix::platform {
 
@@ -67,11 +67,7 @@ private:
 
 }  // namespace
 
-void ShowHelp(int context) {
-    if (const auto& service = CurrentServices().showHelp) {
-        service(context);
-        return;
-    }
+void ShowHelpWindow(int context) {
     if (!qobject_cast<QApplication*>(QCoreApplication::instance())) return;
     static QPointer<HelpWindow> window;
     if (!window) window = new HelpWindow;

@@ -17,13 +17,14 @@
 #include "imaging/text_engine.h"
 #include "qt/config_dialog.h"
 #include "qt/qt_text_engine.h"
-#include "saver/recorder.h"
 #include "qt/saver_window.h"
+#include "qt/services.h"
 #include "qt/x11_windows.h"
 #if defined(QUIPIX_HAVE_WAYLAND)
 #include "wayland/wayland_saver.h"
 #endif
-#include "quipix_version.h"
+
+using namespace quipix;
 
 namespace {
 
@@ -53,11 +54,99 @@ void QuietQtMessages(QtMsgType type, const QMessageLogContext& context, const QS
         std::cerr << qPrintable(qFormatLogMessage(type, context, message)) << std::endl;
 }
 
-// This program's own file, for the idle watcher's saver runs.
-std::string ProgramPath(const char* argv0) {
+// Qt, started only when something needs it. Qt sees only the program name: neither
+// the protocol's switches nor ours are Qt options.
+class QtStart {
+public:
+    explicit QtStart(char* program) : argv_{program, nullptr} {}
+    // The application of the windows, made once.
+    QApplication& Application() {
+        if (!app_) app_ = std::make_unique<QApplication>(argc_, argv_);
+        return *app_;
+    }
+    // Qt for text alone, on the offscreen platform: no display of Qt's is needed.
+    std::unique_ptr<QGuiApplication> ForText() {
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+        return std::make_unique<QGuiApplication>(argc_, argv_);
+    }
+
+private:
+    int argc_ = 1;
+    char* argv_[2];
+    std::unique_ptr<QApplication> app_;
+};
+
+int RunModule(const DesktopOptions& options, QtStart& qt) {
+    if (!options.warning.empty()) std::cerr << "quipix: " << options.warning << "\n";
+    qt.Application();
+    QApplication::setApplicationDisplayName(kSaverName);
+    RunModuleWindow(options.window);
+    return 0;
+}
+
+#if defined(QUIPIX_HAVE_WAYLAND)
+int RunIdle(const DesktopOptions& options, const char* argv0) {
+    // This program's own file, for the idle watcher's saver runs.
     std::vector<char> path(4096);
     const ssize_t n = readlink("/proc/self/exe", path.data(), path.size() - 1);
-    return n > 0 ? std::string(path.data(), std::size_t(n)) : std::string(argv0);
+    return RunIdleWatcher(options.idleSeconds,
+                          n > 0 ? std::string(path.data(), std::size_t(n)) : std::string(argv0));
+}
+#else
+int RunIdle(const DesktopOptions&, const char*) {
+    std::cerr << "quipix: --idle needs the Wayland front end, which this build leaves out\n";
+    return 2;
+}
+#endif
+
+// The full-screen saver in a Wayland session. Text is laid out by Qt on its offscreen
+// platform; everything else is the Wayland front end's. Qt starts only once the
+// outputs have gone black. False when the saver did not run there: without a
+// compositor that answers, the X11 saver runs (through Xwayland, say).
+bool RanOnWayland(QtStart& qt) {
+#if defined(QUIPIX_HAVE_WAYLAND)
+    if (RunMode != FullScreen ||
+        !WaylandSaverWanted(std::getenv("WAYLAND_DISPLAY"), std::getenv("QT_QPA_PLATFORM")))
+        return false;
+    std::unique_ptr<QGuiApplication> text;
+    auto makeTextEngine = [&](double dpi) {
+        if (!text) text = qt.ForText();
+        return MakeQtTextEngine(dpi);
+    };
+    const WaylandRunResult result = RunWaylandSaver(makeTextEngine);
+    // Qt's fonts go before Qt does.
+    SetTextEngine(nullptr);
+    return result == WaylandRunResult::Done;
+#else
+    (void)qt;
+    return false;
+#endif
+}
+
+// The screen-saver protocol on X11.
+int RunProtocol(QtStart& qt) {
+    // A preview draws into a foreign X11 window; a Wayland session without X has
+    // none, as with a handle that cannot be read.
+    const char* wayland = std::getenv("WAYLAND_DISPLAY");
+    if (RunMode == Preview && wayland && *wayland && !std::getenv("DISPLAY")) return 0;
+    // The screen goes black before the toolkit's start-up, which takes longer.
+    if (RunMode == FullScreen) RaiseBlackCurtain();
+    // The preview-equals-screen rule compares with the screen as the application
+    // sees it, so the application exists before the rule runs.
+    if (RunModeNeedsApplication()) qt.Application();
+
+    RunCallbacks callbacks;
+    callbacks.runSaver = [&](platform::WindowId parent) {
+        qt.Application();
+        QApplication::setApplicationDisplayName(kSaverName);
+        RunSaverWindow(parent);
+    };
+    callbacks.runConfig = [&](platform::WindowId owner) {
+        qt.Application();
+        RunConfigDialog(owner);
+    };
+    callbacks.changePassword = platform::ChangeScreenSaverPasswordCall;
+    return RunProgram(callbacks);
 }
 
 }  // namespace
@@ -65,96 +154,22 @@ std::string ProgramPath(const char* argv0) {
 int main(int argc, char** argv) {
     EndOnTerminationSignals();
     if (!std::getenv("QT_LOGGING_RULES")) gQtDefaultHandler = qInstallMessageHandler(QuietQtMessages);
-    std::vector<std::string> params(argv + 1, argv + argc);
-    // Qt sees only the program name: neither the protocol's switches nor ours are
-    // Qt options.
-    int qtArgc = 1;
-    char* qtArgv[] = {argv[0], nullptr};
-    std::unique_ptr<QApplication> app;
-    auto ensureApplication = [&] {
-        if (!app) app = std::make_unique<QApplication>(qtArgc, qtArgv);
-    };
+    platform::InstallServices(platform::QtServices());
+    const std::vector<std::string> params(argv + 1, argv + argc);
+    QtStart qt(argv[0]);
 
-    using Action = quipix::DesktopOptions::Action;
-    const quipix::DesktopOptions options =
-        quipix::ParseDesktopOptions(params, std::getenv("XSCREENSAVER_WINDOW"));
-    switch (options.action) {
-    case Action::Help:
-        std::cout << quipix::UsageText();
-        return 0;
-    case Action::Version:
-        std::cout << "Quipix " QUIPIX_VERSION "\n";
-        return 0;
-    case Action::Record: {
-        // Text needs a GUI application; recording needs no display, so it runs on
-        // the offscreen platform.
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-        QGuiApplication recording(qtArgc, qtArgv);
-        quipix::InstallQtTextEngine();
-        return quipix::RunRecorder(options.recordArgs);
-    }
-    case Action::Error:
-        std::cerr << "quipix: " << options.error << "\n" << quipix::UsageText();
-        return 2;
-    case Action::Module:
-        if (!options.warning.empty()) std::cerr << "quipix: " << options.warning << "\n";
-        ensureApplication();
-        QApplication::setApplicationDisplayName("Kelvara Jokes Screen Saver");
-        quipix::RunModuleWindow(options.window);
-        return 0;
-    case Action::Idle:
-#if defined(QUIPIX_HAVE_WAYLAND)
-        return quipix::RunIdleWatcher(options.idleSeconds, ProgramPath(argv[0]));
-#else
-        std::cerr << "quipix: --idle needs the Wayland front end, which this build leaves out\n";
-        return 2;
-#endif
-    case Action::Protocol:
-        break;
-    }
-
-    quipix::ParseCommandLine(params);
-    const char* wayland = std::getenv("WAYLAND_DISPLAY");
-#if defined(QUIPIX_HAVE_WAYLAND)
-    if (quipix::RunMode == quipix::FullScreen &&
-        quipix::WaylandSaverWanted(wayland, std::getenv("QT_QPA_PLATFORM"))) {
-        // Text is laid out by Qt on its offscreen platform; everything else is the
-        // Wayland front end's. Qt starts only once the outputs have gone black.
-        std::unique_ptr<QGuiApplication> text;
-        auto makeTextEngine = [&](double dpi) {
-            if (!text) {
-                qputenv("QT_QPA_PLATFORM", "offscreen");
-                text = std::make_unique<QGuiApplication>(qtArgc, qtArgv);
-            }
-            return quipix::MakeQtTextEngine(dpi);
-        };
-        const quipix::WaylandRunResult result = quipix::RunWaylandSaver(makeTextEngine);
-        // Qt's fonts go before Qt does.
-        quipix::SetTextEngine(nullptr);
-        // Without a compositor that answers, the X11 saver runs (through Xwayland, say).
-        if (result == quipix::WaylandRunResult::Done) return 0;
-    }
-#endif
-    // A preview draws into a foreign X11 window; a Wayland session without X has
-    // none, as with a handle that cannot be read.
-    if (quipix::RunMode == quipix::Preview && wayland && *wayland && !std::getenv("DISPLAY")) return 0;
-    // The screen goes black before the toolkit's start-up, which takes longer.
-    if (quipix::RunMode == quipix::FullScreen) quipix::RaiseBlackCurtain();
-    // The preview-equals-screen rule compares with the screen as the application
-    // sees it, so the application exists before the rule runs.
-    if (quipix::RunModeNeedsApplication()) ensureApplication();
-
-    quipix::RunCallbacks callbacks;
-    callbacks.runSaver = [&](quipix::platform::WindowId parent) {
-        ensureApplication();
-        QApplication::setApplicationDisplayName("Kelvara Jokes Screen Saver");
-        quipix::RunSaverWindow(parent);
+    const DesktopOptions options = ParseDesktopOptions(params, std::getenv("XSCREENSAVER_WINDOW"));
+    DesktopFrontEnd frontEnd;
+    frontEnd.startText = [&]() -> std::shared_ptr<void> {
+        std::shared_ptr<void> text = qt.ForText();
+        InstallQtTextEngine();
+        return text;
     };
-    callbacks.runConfig = [&](quipix::platform::WindowId owner) {
-        ensureApplication();
-        quipix::RunConfigDialog(owner);
-    };
-    callbacks.changePassword = quipix::platform::ChangeScreenSaverPasswordCall;
-    quipix::RunProgram(callbacks);
-    return 0;
+    if (const auto code = RunDesktopOption(options, frontEnd, std::cout, std::cerr)) return *code;
+    if (options.action == DesktopOptions::Action::Module) return RunModule(options, qt);
+    if (options.action == DesktopOptions::Action::Idle) return RunIdle(options, argv[0]);
+
+    ParseCommandLine(params);
+    if (RanOnWayland(qt)) return 0;
+    return RunProtocol(qt);
 }

@@ -1,22 +1,24 @@
-// Built-in services on X11: the foreground window, foreign window rectangles and
-// activation through xcb, the screen and the system colours through Qt. The xcb
-// connection is Qt's own when the application runs on X11; before the
-// application exists (the command line is read first) a connection of our own is
-// opened, so the window that was active at start can still be captured.
+// The services on X11 (see services.h). The xcb connection is Qt's own when the
+// application runs on X11; before the application exists (the command line is read
+// first) a connection of our own is opened, so the window that was active at start
+// can still be captured.
 #include <xcb/xcb.h>
 
 #include <QApplication>
+#include <QDesktopServices>
 #include <QGuiApplication>
 #include <QPalette>
 #include <QScreen>
+#include <QString>
+#include <QUrl>
 #include <QtGui/qguiapplication_platform.h>
 #include <cstdlib>
 #include <cstring>
 #include <memory>
 
-#include "platform/native.h"
+#include "qt/services.h"
 
-namespace quipix::platform::native {
+namespace quipix::platform {
 
 namespace {
 
@@ -68,9 +70,7 @@ std::uint32_t ToColorRef(const QColor& color) {
     return std::uint32_t(color.red()) | std::uint32_t(color.green()) << 8 | std::uint32_t(color.blue()) << 16;
 }
 
-}  // namespace
-
-WindowId ForegroundWindow() {
+WindowId ActiveWindow() {
     xcb_connection_t* c = Connection();
     if (!c) return 0;
     xcb_window_t root = RootWindow(c);
@@ -87,7 +87,7 @@ WindowId ForegroundWindow() {
     return window;
 }
 
-bool GetWindowRect(WindowId window, WindowRect& rect) {
+bool WindowRectangle(WindowId window, WindowRect& rect) {
     xcb_connection_t* c = Connection();
     if (!c || window == 0 || window > 0xFFFFFFFFu) return false;
     auto w = xcb_window_t(window);
@@ -105,7 +105,7 @@ bool GetWindowRect(WindowId window, WindowRect& rect) {
     return true;
 }
 
-void ActivateWindow(WindowId window) {
+void Activate(WindowId window) {
     xcb_connection_t* c = Connection();
     if (!c || window == 0 || window > 0xFFFFFFFFu) return;
     xcb_window_t root = RootWindow(c);
@@ -123,7 +123,7 @@ void ActivateWindow(WindowId window) {
     xcb_flush(c);
 }
 
-ScreenInfo PrimaryScreen() {
+ScreenInfo Screen() {
     if (qobject_cast<QGuiApplication*>(QCoreApplication::instance())) {
         if (QScreen* screen = QGuiApplication::primaryScreen()) {
             QSize size = screen->size();
@@ -138,7 +138,7 @@ ScreenInfo PrimaryScreen() {
     return {};
 }
 
-std::uint32_t SysColor(int index) {
+std::uint32_t PaletteColor(int index) {
     if (!qobject_cast<QGuiApplication*>(QCoreApplication::instance())) return ClassicSysColor(index);
     const QPalette palette = QGuiApplication::palette();
     using R = QPalette::ColorRole;
@@ -207,4 +207,21 @@ std::uint32_t SysColor(int index) {
     }
 }
 
-}  // namespace quipix::platform::native
+void OpenWithDesktop(const std::string& address) {
+    // The result is ignored: a desktop without a browser simply shows nothing.
+    QDesktopServices::openUrl(QUrl(QString::fromStdString(address)));
+}
+
+}  // namespace
+
+Services QtServices() {
+    return {.foregroundWindow = ActiveWindow,
+            .getWindowRect = WindowRectangle,
+            .activateWindow = Activate,
+            .primaryScreen = Screen,
+            .sysColor = PaletteColor,
+            .showHelp = ShowHelpWindow,
+            .openAddress = OpenWithDesktop};
+}
+
+}  // namespace quipix::platform

@@ -7,9 +7,6 @@
 #include <QGuiApplication>
 #include <QScreen>
 #include <cmath>
-#if defined(__GLIBC__)
-#include <malloc.h>
-#endif
 
 #include "imaging/text_engine.h"
 #include "qt/qt_text_engine.h"
@@ -18,34 +15,18 @@
 
 namespace quipix {
 
-namespace {
-
-// Adds form to run: its close goes to the run, which closes the others, and ended
-// runs once the last has closed.
-void Join(TSaverRun& run, std::unique_ptr<TfrmFullScreen> form, const std::function<void()>& ended) {
-    TfrmFullScreen* f = form.get();
-    QObject::connect(f, &TfrmFullScreen::closed, f, [&run, ended] {
-        if (run.WindowClosed() && ended) ended();
-    });
-    run.Add(std::move(form));
-}
-
-}  // namespace
-
 std::unique_ptr<TSaverRun> MakeScreenRun(const std::vector<QScreen*>& screens, const EngineServices& services,
                                          std::function<void()> ended) {
-    auto run = std::make_unique<TSaverRun>();
-    // The windows appearing under the pointer may report a "move" to where it rests.
-    // Positions are in device pixels, as the windows count them.
+    // In device pixels, as the windows count the pointer's moves.
     const QScreen* first = screens.empty() ? nullptr : screens.front();
     const double ratio = first && first->devicePixelRatio() > 0 ? first->devicePixelRatio() : 1;
     const QPoint pointer = QCursor::pos();
-    run->Rules().PointerAt(int(std::lround(pointer.x() * ratio)), int(std::lround(pointer.y() * ratio)));
+    auto run = std::make_unique<TSaverRun>(
+        std::move(ended),
+        ScreenPoint{int(std::lround(pointer.x() * ratio)), int(std::lround(pointer.y() * ratio))});
     for (std::size_t i = 0; i < screens.size(); ++i)
-        Join(*run,
-             std::make_unique<TfrmFullScreen>(SaverTarget{SaverPlacement::Screen, 0, screens[i], i == 0},
-                                              run->Rules(), services),
-             ended);
+        run->Add(std::make_unique<TfrmFullScreen>(SaverTarget{SaverPlacement::Screen, 0, screens[i], i == 0},
+                                                  run->Rules(), services));
     return run;
 }
 
@@ -59,21 +40,15 @@ std::unique_ptr<TSaverRun> MakeSaverWindows(platform::WindowId parent, const Eng
             if (s != screens.front()) screens.push_back(s);
         return MakeScreenRun(screens, services, std::move(ended));
     }
-    auto run = std::make_unique<TSaverRun>();
-    Join(*run, std::make_unique<TfrmFullScreen>(parent, services), ended);
+    auto run = std::make_unique<TSaverRun>(std::move(ended));
+    run->Add(std::make_unique<TfrmFullScreen>(parent, services));
     return run;
 }
 
 namespace {
 
 void PrepareRun() {
-#if defined(__GLIBC__)
-    // Full-screen pictures come and go with the fade states. By default the allocator
-    // serves a size it has once freed from its heap afterwards, which keeps the memory
-    // when it is freed again; with a fixed threshold every picture is mapped on its
-    // own and goes back to the system when it is freed.
-    mallopt(M_MMAP_THRESHOLD, 256 * 1024);
-#endif
+    TuneAllocatorForPictures();
     if (!CurrentTextEngine()) InstallQtTextEngine();
     // Every mouse-move message counts toward closing, so none may be merged.
     QCoreApplication::setAttribute(Qt::AA_CompressHighFrequencyEvents, false);
@@ -99,9 +74,8 @@ void RunSaverWindow(platform::WindowId parent) {
 
 void RunModuleWindow(platform::WindowId window) {
     PrepareRun();
-    TSaverRun run;
-    Join(run, std::make_unique<TfrmFullScreen>(SaverTarget{SaverPlacement::Module, window, nullptr}),
-         QuitLater);
+    TSaverRun run(QuitLater);
+    run.Add(std::make_unique<TfrmFullScreen>(SaverTarget{SaverPlacement::Module, window, nullptr}));
     Play(run);
 }
 

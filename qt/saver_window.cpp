@@ -135,7 +135,7 @@ TfrmFullScreen::TfrmFullScreen(const SaverTarget& target, EngineServices service
 
 TfrmFullScreen::TfrmFullScreen(const SaverTarget& target, TClosingRules& rules, EngineServices services)
     : target_(target), parent_(target.window), rules_(rules), services_(std::move(services)) {
-    setWindowTitle(QStringLiteral("Full Screen - Screen Saver Window "));
+    setWindowTitle(QString::fromLatin1(kSaverWindowTitle));
     setAttribute(Qt::WA_OpaquePaintEvent);
     setAutoFillBackground(false);
     setMouseTracking(true);  // moves without a button count too
@@ -499,7 +499,7 @@ void TfrmFullScreen::closeEvent(QCloseEvent* event) {
     if (!closing_) {
         closing_ = true;
         FormClose();
-        emit closed();
+        if (OnClosed) OnClosed();
     }
     event->accept();
 }

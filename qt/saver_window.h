@@ -117,10 +117,6 @@ public:
     void StartTimer(int intervalMs) override;
     void StopAndClose() override;
 
-signals:
-    // The window has closed; its run hears of it.
-    void closed();
-
 protected:
     void keyPressEvent(QKeyEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;

@@ -3,11 +3,9 @@
 namespace quipix {
 
 bool TClosingRules::MouseMoved(int x, int y) {
-    if (havePosition_ && x == x_ && y == y_) return false;
-    havePosition_ = true;
-    x_ = x;
-    y_ = y;
-    return CountMouseEvent();
+    const bool moved = havePosition_ && (x != x_ || y != y_);
+    PointerAt(x, y);
+    return moved && CountMouseEvent();
 }
 
 bool TClosingRules::CountMouseEvent() {

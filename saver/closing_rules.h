@@ -15,7 +15,10 @@ class TClosingRules {
 public:
     // Mouse-move and mouse-up events still ignored before a close request.
     int MouseCountdown() const { return mouseCountdown_; }
-    // Where the pointer is when the saver starts: staying there is no move.
+    // Where the pointer is when the saver starts: staying there is no move. Until it
+    // is known (a system that cannot tell, a compositor that tells a client only once
+    // the pointer is over one of its surfaces), the first position reported is taken
+    // as where the pointer rests.
     void PointerAt(int x, int y) {
         havePosition_ = true;
         x_ = x;

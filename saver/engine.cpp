@@ -89,15 +89,15 @@ void TSaverEngine::SetUpScene() {
     HomePageFont(measurePicture_->Canvas());
     measurePicture_->Canvas().TextWidth(kHomePageText);
 
-    const int interval = host_.IsPreview() ? 100 : 10;
+    const int interval = host_.IsPreview() ? kPreviewTickMs : kFullScreenTickMs;
     colorDepth_ = host_.ColorDepth();
     // The store keeps whatever was written; a speed below 1 would never finish a
     // slide or a fade, so the speeds are held to at least 1.
     const int speed = std::clamp(s.Speed, 1, 1000);
     effectStep_ = colorDepth_ > 8 ? speed * 5 : speed * 10;
     const int maxTextSpeed = std::max(1, h);
-    questionSpeed_ = std::clamp(s.QuestionSpeed, 1, maxTextSpeed);
-    answerSpeed_ = std::clamp(s.AnswerSpeed, 1, maxTextSpeed);
+    questionSpeed_ = std::clamp(s.Question.Speed, 1, maxTextSpeed);
+    answerSpeed_ = std::clamp(s.Answer.Speed, 1, maxTextSpeed);
     fadeMode_ = s.FadeMode;
     // Rounded up, so that a rate that does not divide the pause never shortens it.
     const std::int64_t pauseMs = std::int64_t(std::max(s.Pause, 0)) * 1000;
@@ -105,8 +105,8 @@ void TSaverEngine::SetUpScene() {
     pauseLeft_ = 0;
 
     const TPixelGraphic& loaded = *backgroundPicture;
-    if (s.BackgroundType == 2 && loaded.PixelFormat() == pgpf24Bit && loaded.Width() == w &&
-        loaded.Height() == h && !loaded.Empty()) {
+    if (s.BackgroundType == background_type::Picture && loaded.PixelFormat() == pgpf24Bit &&
+        loaded.Width() == w && loaded.Height() == h && !loaded.Empty()) {
         // A picture of the scene's size is drawn as a plain copy of itself, whether
         // stretched or tiled: it becomes the background as it is.
         scene_ = std::move(backgroundPicture);
@@ -123,7 +123,9 @@ void TSaverEngine::SetUpScene() {
     // Black until the first tick.
     Show({scene_.get(), 0, 0, 0, 0});
 
-    animationState_ = fadeMode_ == 0 ? BlackScreen : NewJoke;
+    // Only "Fade to black" itself starts by fading in from black; any other number but
+    // "Fade in place" fades to black after each joke all the same (FinishPause).
+    animationState_ = fadeMode_ == fade_mode::FadeToBlack ? BlackScreen : NewJoke;
     ready_ = true;
     host_.StartTimer(interval);
 }
@@ -180,7 +182,9 @@ int TIdleSleep::End(TSaverEngine& engine, int intervalMs) {
     return Begin(engine, intervalMs);
 }
 
-void TSaverEngine::FinishPause() { animationState_ = fadeMode_ == 1 ? HomePageInCorner : FadeOutSetUp; }
+void TSaverEngine::FinishPause() {
+    animationState_ = fadeMode_ == fade_mode::FadeInPlace ? HomePageInCorner : FadeOutSetUp;
+}
 
 std::size_t TSaverEngine::PictureBytes() const {
     std::size_t bytes = Capacity(scene_.get()) + Capacity(strip_.get()) + Capacity(measurePicture_.get()) +
@@ -350,6 +354,9 @@ bool TSaverEngine::SlideStep(bool question) {
     const int target = question ? layout_.QuestionTarget : layout_.AnswerTarget;
     const int height = question ? layout_.QuestionHeight : layout_.AnswerHeight;
     const int speed = question ? questionSpeed_ : answerSpeed_;
+    const TJokeTextSettings& look = question ? s.Question : s.Answer;
+    const TPGFont& font = question ? layout_.QuestionFont : layout_.AnswerFont;
+    const std::string& text = question ? question_ : answer_;
 
     // The strip is clean background with the text at its top; its rows outside the
     // scene are never shown.
@@ -377,12 +384,7 @@ bool TSaverEngine::SlideStep(bool question) {
                 ReleasePatch(std::find_if(patches_.begin(), patches_.end(),
                                           [previous](const auto& p) { return p.get() == previous; }));
         }
-        if (question)
-            DrawJokeText(*strip_, 0, height, 0, layout_.TextWidth, s.QuestionColor, layout_.QuestionFont,
-                         question_, s.Question3D);
-        else
-            DrawJokeText(*strip_, 0, height, 0, layout_.TextWidth, s.AnswerColor, layout_.AnswerFont, answer_,
-                         s.Answer3D);
+        DrawJokeText(*strip_, 0, height, 0, layout_.TextWidth, look.Color, font, text, look.ThreeD);
         CopyArea(*strip_, {0, top, strip.Width(), top + strip.Height()}, *scene_, strip.Left, strip.Top);
         host_.Repaint(strip);
     }

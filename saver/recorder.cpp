@@ -295,9 +295,10 @@ int RunRecorder(const std::vector<std::string>& args) {
         TSaverEngine engine(host);
         engine.SetUpScene();
         std::unique_ptr<FrameWriter> writer;
-        // GIF delays are in hundredths of a second; a tick is 10 ms.
+        // GIF delays are in hundredths of a second, ticks in milliseconds.
         if (EndsWithGif(path))
-            writer = std::make_unique<GifWriter>(path, w, h, int(std::min(every, 65535L)));
+            writer = std::make_unique<GifWriter>(path, w, h,
+                                                 int(std::min(every * kFullScreenTickMs / 10, 65535L)));
         else
             writer = std::make_unique<PngFolderWriter>(path);
 
@@ -305,15 +306,15 @@ int RunRecorder(const std::vector<std::string>& args) {
         bool jokeShown = false;
         const long limit = ticks > 0 ? ticks : kMaxTicks;
         for (long tick = 1; tick <= limit; ++tick) {
-            if (engine.AnimationState() == 1) jokeShown = true;
+            if (engine.AnimationState() == TSaverEngine::QuestionSlides) jokeShown = true;
             engine.Timer1Timer();
             if (!host.Running()) throw std::runtime_error("the animation stopped on an error");
             if (tick % every == 0 && host.ShownPicture()) {
                 writer->Add(*host.ShownPicture());
                 ++kept;
             }
-            // One whole joke: back in state 0 after the fade that follows it.
-            if (ticks == 0 && jokeShown && engine.AnimationState() == 0) break;
+            // One whole joke: back to a new joke after the fade that follows it.
+            if (ticks == 0 && jokeShown && engine.AnimationState() == TSaverEngine::NewJoke) break;
             // Ticks that only wait show this frame again; each is recorded all the same.
             const long idle = std::min<long>(engine.IdleTicks(), limit - tick);
             if (idle > 0) {

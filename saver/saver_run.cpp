@@ -1,11 +1,20 @@
 #include "saver/saver_run.h"
 
 #include <algorithm>
+#if defined(__GLIBC__)
+#include <malloc.h>
+#endif
 
 namespace quipix {
 
+TSaverRun::TSaverRun(std::function<void()> ended, std::optional<ScreenPoint> pointer)
+    : ended_(std::move(ended)) {
+    if (pointer) rules_.PointerAt(pointer->x, pointer->y);
+}
+
 SaverWindow& TSaverRun::Add(std::unique_ptr<SaverWindow> window) {
     SaverWindow& added = *window;
+    added.OnClosed = [this] { WindowClosed(); };
     windows_.push_back(std::move(window));
     if (started_ && !ending_) added.Start();
     return added;
@@ -13,9 +22,7 @@ SaverWindow& TSaverRun::Add(std::unique_ptr<SaverWindow> window) {
 
 bool TSaverRun::Remove(const SaverWindow& window) {
     std::erase_if(windows_, [&](const auto& w) { return w.get() == &window; });
-    if (!ending_ || over_ || !AllClosed()) return false;
-    over_ = true;
-    return true;
+    return ending_ && EndIfAllClosed();
 }
 
 bool TSaverRun::Start() {
@@ -35,13 +42,27 @@ bool TSaverRun::WindowClosed() {
     }
     // A window closing from inside the loop above has come back here already, and
     // may have found the last one closed.
+    return EndIfAllClosed();
+}
+
+bool TSaverRun::EndIfAllClosed() {
     if (over_ || !AllClosed()) return false;
     over_ = true;
+    if (ended_) ended_();
     return true;
 }
 
 bool TSaverRun::AllClosed() const {
     return std::all_of(windows_.begin(), windows_.end(), [](const auto& w) { return w->Closed(); });
+}
+
+void TuneAllocatorForPictures() {
+#if defined(__GLIBC__)
+    // By default glibc serves a size it has once freed from its heap afterwards, which
+    // keeps the memory when it is freed again; with a fixed threshold every picture is
+    // mapped on its own and unmapped when it is freed.
+    mallopt(M_MMAP_THRESHOLD, 256 * 1024);
+#endif
 }
 
 }  // namespace quipix

@@ -4,8 +4,6 @@
 #include <algorithm>
 #include <cstdint>
 
-#include "common/background.h"
-
 namespace quipix {
 
 namespace {
@@ -15,6 +13,15 @@ namespace {
 constexpr int kMaxPointSize = 1000;
 
 int ClampSize(int size) { return std::clamp(size, 1, kMaxPointSize); }
+
+TPGFont JokeFont(const TJokeTextSettings& text, int size) {
+    TPGFont font;
+    font.Name = text.Face;
+    font.Size = size;
+    font.Bold = text.Bold;
+    font.Italic = text.Italic;
+    return font;
+}
 
 }  // namespace
 
@@ -34,24 +41,17 @@ void SetUpLayout(TJokeLayout& layout, const TSettings& settings, int width, int 
     layout.TextWidth = width - 2 * layout.Margin;
 
     layout.QuestionBaseSize =
-        ClampSize(ScaleFontSize(settings.QuestionSize, width, height, screenWidth, screenHeight));
-    layout.QuestionFont.Name = settings.QuestionFace;
-    layout.QuestionFont.Size = layout.QuestionBaseSize;
-    layout.QuestionFont.Bold = settings.QuestionBold;
-    layout.QuestionFont.Italic = settings.QuestionItalic;
-
+        ClampSize(ScaleFontSize(settings.Question.Size, width, height, screenWidth, screenHeight));
+    layout.QuestionFont = JokeFont(settings.Question, layout.QuestionBaseSize);
     layout.AnswerBaseSize =
-        ClampSize(ScaleFontSize(settings.AnswerSize, width, height, screenWidth, screenHeight));
-    layout.AnswerFont.Name = settings.AnswerFace;
-    layout.AnswerFont.Size = layout.AnswerBaseSize;
-    layout.AnswerFont.Bold = settings.AnswerBold;
-    layout.AnswerFont.Italic = settings.AnswerItalic;
+        ClampSize(ScaleFontSize(settings.Answer.Size, width, height, screenWidth, screenHeight));
+    layout.AnswerFont = JokeFont(settings.Answer, layout.AnswerBaseSize);
 }
 
 void MeasureJokeTexts(TJokeLayout& layout, TPGCanvas& canvas, const std::string& question,
                       const std::string& answer) {
-    // Two pixels narrower than the drawing column, leaving room for the 3-D offsets.
-    const int width = std::max(1, layout.TextWidth - 2);
+    // Narrower than the drawing column, leaving room for the 3-D copies either side.
+    const int width = std::max(1, layout.TextWidth - 2 * kReliefOffset);
     TRect rect{0, 0, width, layout.Height};
     canvas.Font = layout.QuestionFont;
     layout.QuestionHeight = canvas.DrawText(question, rect, kJokeTextFlags | DT_CALCRECT);
@@ -81,17 +81,10 @@ void DrawJokeText(TPixelGraphic& target, int top, int height, int left, int text
                   const TPGFont& font, const std::string& text, bool threeD) {
     TPGCanvas& canvas = target.Canvas();
     canvas.Font = font;
-    canvas.Brush.Style = TBrushStyle::Clear;
-    auto layer = [&](int x, int y, PGColor c) {
-        canvas.Font.Color = c;
-        TRect rect{x, y, x + textWidth, y + height};
-        canvas.DrawText(text, rect, kJokeTextFlags);
-    };
-    if (threeD) {
-        layer(left, top, AdjustColor(color, -50));
-        layer(left + 2, top + 2, AdjustColor(color, +30));
-    }
-    layer(left + 1, top + 1, ResolveColor(color));
+    // The dark copy starts at (left, top), so the face lies one copy's offset inside.
+    const TRect face{left + kReliefOffset, top + kReliefOffset, left + kReliefOffset + textWidth,
+                     top + kReliefOffset + height};
+    DrawJokeTextLayers(canvas, text, face, color, threeD, kSaverRelief);
 }
 
 }  // namespace quipix

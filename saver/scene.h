@@ -5,6 +5,7 @@
 
 #include <string>
 
+#include "common/joke_text.h"
 #include "common/settings.h"
 #include "imaging/canvas.h"
 #include "imaging/pixel_graphic.h"
@@ -44,13 +45,10 @@ void MeasureJokeTexts(TJokeLayout& layout, TPGCanvas& canvas, const std::string&
 void LayoutJoke(TJokeLayout& layout, TPGCanvas& canvas, const std::string& question,
                 const std::string& answer);
 
-// Draws text in a rectangle textWidth x height at (left, top) of target: with the 3-D
-// look a darker layer at (left, top) and a lighter one at (left + 2, top + 2), then
-// the face at (left + 1, top + 1). The background shows through.
+// Draws text in a rectangle textWidth x height at (left, top) of target: the face at
+// (left + 1, top + 1), with the 3-D look (kSaverRelief) a darker copy at (left, top)
+// and a lighter one at (left + 2, top + 2) under it. The background shows through.
 void DrawJokeText(TPixelGraphic& target, int top, int height, int left, int textWidth, TColor color,
                   const TPGFont& font, const std::string& text, bool threeD);
-
-// Flags of every joke text layout: centred lines, word wrap, ampersands as themselves.
-inline constexpr unsigned kJokeTextFlags = DT_CENTER | DT_WORDBREAK | DT_NOPREFIX;
 
 }  // namespace quipix

@@ -15,6 +15,11 @@
 
 namespace quipix {
 
+// The tick intervals the engine asks for: speeds are per tick, so these set how fast
+// the texts slide and the fades run.
+inline constexpr int kFullScreenTickMs = 10;
+inline constexpr int kPreviewTickMs = 100;  // the display settings' small preview
+
 class SceneHost {
 public:
     virtual ~SceneHost() = default;

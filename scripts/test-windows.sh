@@ -12,7 +12,7 @@ arch=${1:?usage: test-windows.sh x86_64|i686}
 case "$arch" in
   x86_64) out=build-windows ;;
   i686)
-    host_runs_32bit || skip_stage "$NO_32BIT_REASON"
+    require_wine32
     out=build-windows-i686
     export QUIPIX_WINE_ARCH=win32
     ;;

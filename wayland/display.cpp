@@ -4,7 +4,6 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <array>
 #include <cerrno>
 #include <cstring>
 
@@ -277,13 +276,13 @@ bool TWaylandDisplay::Wait(pollfd* extra, int count, int timeoutMs) {
         pollfd out = {wl_display_get_fd(display_), POLLOUT, 0};
         poll(&out, 1, -1);
     }
-    // No allocation: the loop comes here a hundred times a second.
-    std::array<pollfd, 4> fds{};
-    count = std::clamp(count, 0, int(fds.size()) - 1);
-    fds[0] = {wl_display_get_fd(display_), POLLIN, 0};
-    for (int i = 0; i < count; ++i) fds[std::size_t(i) + 1] = extra[i];
+    // Kept from call to call: the loop comes here a hundred times a second, and
+    // allocates nothing once the list has grown to the number of outputs.
+    std::vector<pollfd>& fds = pollFds_;
+    fds.assign(1, {wl_display_get_fd(display_), POLLIN, 0});
+    fds.insert(fds.end(), extra, extra + std::max(count, 0));
     int ready;
-    do ready = poll(fds.data(), nfds_t(count + 1), timeoutMs);
+    do ready = poll(fds.data(), nfds_t(fds.size()), timeoutMs);
     while (ready < 0 && errno == EINTR);
     for (int i = 0; i < count; ++i) extra[i].revents = fds[std::size_t(i) + 1].revents;
     if (ready > 0 && (fds[0].revents & POLLIN)) {

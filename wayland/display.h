@@ -57,8 +57,8 @@ public:
     bool Alive() const { return display_ && wl_display_get_error(display_) == 0; }
 
     // Dispatches what is queued, sends what is pending, and waits up to timeoutMs
-    // (-1: no limit) for the compositor or one of extra (at most three); then reads
-    // and dispatches the compositor's events. False when the connection failed.
+    // (-1: no limit) for the compositor or one of extra; then reads and dispatches the
+    // compositor's events. False when the connection failed.
     bool Wait(pollfd* extra, int count, int timeoutMs);
     bool Roundtrip() { return wl_display_roundtrip(display_) >= 0; }
 
@@ -90,6 +90,7 @@ private:
     wl_display* display_ = nullptr;
     wl_registry* registry_ = nullptr;
     std::vector<std::unique_ptr<Seat>> seats_;
+    std::vector<pollfd> pollFds_;  // Wait's, the compositor's first
 };
 
 }  // namespace quipix

@@ -1,7 +1,11 @@
 // The saver surface of one output and the frames it commits.
 #include "wayland/saver_surface.h"
 
+#include <sys/timerfd.h>
+#include <unistd.h>
+
 #include <algorithm>
+#include <cstdint>
 #include <cstring>
 #include <iostream>
 
@@ -35,14 +39,19 @@ void TWaylandSaverContext::RequestClose() {
 }
 
 TWaylandSaverWindow::TWaylandSaverWindow(TWaylandSaverContext& context, TWaylandOutput& output)
-    : context_(context), output_(&output) {
+    : ShowError([](const std::string& message) { std::cerr << "quipix: " << message << "\n"; }),
+      context_(context),
+      output_(&output),
+      timer_(timerfd_create(CLOCK_MONOTONIC, TFD_CLOEXEC | TFD_NONBLOCK)) {
     buffers_.OnRelease = [this](int i) { damage_.Released(i); };
 }
 
 TWaylandSaverWindow::~TWaylandSaverWindow() {
-    ticking_ = false;
+    OnClosed = nullptr;
+    StopTimers();
     engine_.reset();
     DestroySurface();
+    if (timer_ >= 0) close(timer_);
 }
 
 bool TWaylandSaverWindow::Start() {
@@ -97,7 +106,7 @@ bool TWaylandSaverWindow::Start() {
         xdg_surface_add_listener(xdgSurface_, &surfaceListener, this);
         toplevel_ = xdg_surface_get_toplevel(xdgSurface_);
         xdg_toplevel_add_listener(toplevel_, &toplevelListener, this);
-        xdg_toplevel_set_title(toplevel_, "Full Screen - Screen Saver Window ");
+        xdg_toplevel_set_title(toplevel_, kSaverWindowTitle);
         xdg_toplevel_set_app_id(toplevel_, "quipix");
         xdg_toplevel_set_fullscreen(toplevel_, output_->Output);
     }
@@ -126,7 +135,7 @@ void TWaylandSaverWindow::OutputChanged() {
 }
 
 void TWaylandSaverWindow::Build(int width, int height, int scale) {
-    ticking_ = false;
+    StopTimers();
     engine_.reset();
     Show(TSceneFrame{});  // nothing of the engine let go
     if (frame_) wl_callback_destroy(frame_);
@@ -152,7 +161,7 @@ void TWaylandSaverWindow::Build(int width, int height, int scale) {
     textEngine_ = context_.TextEngineFor(scale);
     UseOwnTextEngine();
     engine_ = std::make_unique<TSaverEngine>(*this, context_.Services);
-    engine_->SetUpScene([](const std::string& message) { std::cerr << "quipix: " << message << "\n"; });
+    engine_->SetUpScene(ShowError);
 }
 
 void TWaylandSaverWindow::UseOwnTextEngine() {
@@ -160,16 +169,52 @@ void TWaylandSaverWindow::UseOwnTextEngine() {
     if (textEngine_ && CurrentTextEngine() != textEngine_.get()) SetTextEngine(textEngine_);
 }
 
-void TWaylandSaverWindow::StartTimer(int) { ticking_ = true; }
+void TWaylandSaverWindow::StartTimer(int intervalMs) {
+    interval_ = std::max(1, intervalMs);
+    ticking_ = true;
+    SetTimer(interval_, true);
+}
+
+void TWaylandSaverWindow::SetTimer(int ms, bool repeat) {
+    itimerspec when{};
+    when.it_value.tv_sec = time_t(ms / 1000);
+    when.it_value.tv_nsec = long(ms % 1000) * 1'000'000;
+    if (repeat) when.it_interval = when.it_value;
+    timerfd_settime(timer_, 0, &when, nullptr);
+    timerOn_ = ms > 0;
+}
+
+void TWaylandSaverWindow::StopTimers() {
+    ticking_ = false;
+    asleep_ = false;
+    idleSleep_.Cancel();
+    SetTimer(0, false);
+}
+
+void TWaylandSaverWindow::TimerFired() {
+    std::uint64_t expirations = 0;
+    // Ticks that the loop missed are not made up: the next simply follows.
+    if (read(timer_, &expirations, sizeof expirations) != sizeof expirations || !Ticking() || !engine_)
+        return;
+    if (!asleep_) {
+        Tick();
+        return;
+    }
+    const int ms = idleSleep_.End(*engine_, interval_);
+    asleep_ = ms > 0;
+    SetTimer(asleep_ ? ms : interval_, !asleep_);
+}
 
 void TWaylandSaverWindow::Tick() {
     if (!Ticking() || !engine_) return;
     UseOwnTextEngine();
     engine_->Timer1Timer();
-}
-
-void TWaylandSaverWindow::SkipIdleTicks(int ticks) {
-    if (Ticking() && engine_) engine_->SkipIdleTicks(ticks);
+    // The engine's pause: one wake-up at its end instead of a tick every interval.
+    if (!Ticking() || asleep_ || engine_->IdleTicks() == 0) return;
+    if (const int ms = idleSleep_.Begin(*engine_, interval_)) {
+        asleep_ = true;
+        SetTimer(ms, false);
+    }
 }
 
 void TWaylandSaverWindow::FrameChanged(const TRect& area) {
@@ -218,16 +263,16 @@ void TWaylandSaverWindow::Paint(int buffer, const DamageRect& area) {
 void TWaylandSaverWindow::StopAndClose() {
     if (closed_) return;
     closed_ = true;
-    ticking_ = false;
+    StopTimers();
     if (engine_) engine_->FreeScene();
     DestroySurface();
     wl_display_flush(context_.Display.Display());
-    if (context_.Run.WindowClosed()) context_.Quit = true;
+    if (OnClosed) OnClosed();
 }
 
 void TWaylandSaverWindow::Detach() {
     closed_ = true;
-    ticking_ = false;
+    StopTimers();
     DestroySurface();
 }
 

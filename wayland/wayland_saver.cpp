@@ -1,20 +1,10 @@
 // The Wayland saver run: one surface per output, the closing rules over every seat,
-// and one poll loop on the display's socket and a 10 ms timerfd that is armed only
-// while a scene ticks, and fires once for the pause while every scene only waits.
+// and one poll loop on the display's socket and the windows' timers.
 #include "wayland/wayland_saver.h"
 
-#include <sys/timerfd.h>
-#include <unistd.h>
-#if defined(__GLIBC__)
-#include <malloc.h>
-#endif
-
 #include <algorithm>
-#include <climits>
 #include <cmath>
-#include <cstdint>
 #include <cstring>
-#include <ctime>
 
 #include "wayland/display.h"
 #include "wayland/saver_surface.h"
@@ -33,174 +23,124 @@ namespace {
 // protocol's own precision), so that every real move counts, however small.
 int Fixed(double v) { return int(std::lround(std::clamp(v, -8.0e6, 8.0e6) * 256.0)); }
 
-class SaverInput : public TWaylandInput {
-public:
-    explicit SaverInput(TWaylandSaverContext*& context) : context_(context) {}
-    void PointerAt(wl_surface* surface, double sx, double sy, bool entered) override {
-        if (!context_) return;
-        if (entered) surface_ = surface;
-        int ox = 0, oy = 0;
-        for (std::size_t i = 0; i < context_->Run.Count(); ++i) {
-            auto& w = static_cast<TWaylandSaverWindow&>(context_->Run.Window(i));
-            if (w.Surface() == surface_ && w.Output()) {
-                ox = w.Output()->X;
-                oy = w.Output()->Y;
-            }
-        }
-        const int x = Fixed(ox + sx), y = Fixed(oy + sy);
-        // Where the pointer first shows itself is where it was: no move.
-        if (!havePosition_) {
-            havePosition_ = true;
-            context_->Run.Rules().PointerAt(x, y);
-            return;
-        }
-        if (context_->Run.Rules().MouseMoved(x, y)) context_->RequestClose();
-    }
-    void Pressed() override {
-        if (context_) context_->RequestClose();
-    }
-    void Released() override {
-        if (context_ && context_->Run.Rules().MouseReleased()) context_->RequestClose();
-    }
+}  // namespace
 
-private:
-    TWaylandSaverContext*& context_;
-    wl_surface* surface_ = nullptr;
-    bool havePosition_ = false;
-};
-
-TWaylandSaverWindow& WindowAt(TSaverRun& run, std::size_t i) {
-    return static_cast<TWaylandSaverWindow&>(run.Window(i));
+TWaylandSaverRun::TWaylandSaverRun(TWaylandDisplay& display,
+                                   std::function<std::shared_ptr<TextEngine>(double)> makeTextEngine,
+                                   EngineServices services)
+    : display_(display), context_{display, run_, std::move(makeTextEngine), std::move(services), {}} {
+    display_.Input = this;
+    display_.OnOutputDone = [this](TWaylandOutput& output) { OutputDone(output); };
+    display_.OnOutputRemoved = [this](TWaylandOutput& output) { OutputRemoved(output); };
 }
 
-constexpr int kTickMs = 10;
-
-// Off, a tick every 10 ms, or (idleTicks > 0) once after that many ticks' time.
-void SetTimer(int fd, bool on, int idleTicks = 0) {
-    itimerspec when{};
-    if (idleTicks > 0) {
-        const long long ns = (long long)idleTicks * kTickMs * 1'000'000;
-        when.it_value.tv_sec = time_t(ns / 1'000'000'000);
-        when.it_value.tv_nsec = long(ns % 1'000'000'000);
-    } else if (on) {
-        when.it_interval.tv_nsec = when.it_value.tv_nsec = kTickMs * 1'000'000;
-    }
-    timerfd_settime(fd, 0, &when, nullptr);
+TWaylandSaverRun::~TWaylandSaverRun() {
+    display_.OnOutputDone = nullptr;
+    display_.OnOutputRemoved = nullptr;
 }
 
-long long NowMs() {
-    timespec t{};
-    clock_gettime(CLOCK_MONOTONIC, &t);
-    return (long long)t.tv_sec * 1000 + t.tv_nsec / 1'000'000;
+TWaylandSaverWindow* TWaylandSaverRun::WindowOn(const TWaylandOutput& output) {
+    for (std::size_t i = 0; i < run_.Count(); ++i)
+        if (Window(i).Output() == &output) return &Window(i);
+    return nullptr;
+}
+
+void TWaylandSaverRun::AddWindow(TWaylandOutput& output) {
+    run_.Add(std::make_unique<TWaylandSaverWindow>(context_, output));
+}
+
+// Outputs that come later get a scene of their own; one that goes ends its scene.
+void TWaylandSaverRun::OutputDone(TWaylandOutput& output) {
+    if (run_.Ending()) return;
+    if (TWaylandSaverWindow* w = WindowOn(output))
+        w->OutputChanged();
+    else
+        AddWindow(output);
+}
+
+void TWaylandSaverRun::OutputRemoved(TWaylandOutput& output) {
+    if (TWaylandSaverWindow* w = WindowOn(output)) {
+        w->Detach();
+        run_.Remove(*w);
+    }
+}
+
+bool TWaylandSaverRun::Start() {
+    for (auto& o : display_.Outputs)
+        if (o->Done && !WindowOn(*o)) AddWindow(*o);
+    return run_.Start();
+}
+
+void TWaylandSaverRun::PointerAt(wl_surface* surface, double sx, double sy, bool entered) {
+    if (entered) pointerSurface_ = surface;
+    int ox = 0, oy = 0;
+    for (std::size_t i = 0; i < run_.Count(); ++i) {
+        const TWaylandSaverWindow& w = Window(i);
+        if (w.Surface() == pointerSurface_ && w.Output()) {
+            ox = w.Output()->X;
+            oy = w.Output()->Y;
+        }
+    }
+    if (run_.Rules().MouseMoved(Fixed(ox + sx), Fixed(oy + sy))) context_.RequestClose();
+}
+
+void TWaylandSaverRun::Pressed() { context_.RequestClose(); }
+
+void TWaylandSaverRun::Released() {
+    if (run_.Rules().MouseReleased()) context_.RequestClose();
+}
+
+bool TWaylandSaverRun::Turn(int timeoutMs) {
+    if (run_.Over() || !display_.Alive()) return false;
+    timers_.clear();
+    for (std::size_t i = 0; i < run_.Count(); ++i)
+        if (Window(i).TimerActive()) timers_.push_back({Window(i).TimerFd(), POLLIN, 0});
+    if (!display_.Wait(timers_.data(), int(timers_.size()), timeoutMs)) return false;
+    TimersFired();
+    DropGoneWindows();
+    for (std::size_t i = 0; i < run_.Count() && !run_.Over(); ++i) Window(i).Render();
+    return !run_.Over() && display_.Alive();
+}
+
+void TWaylandSaverRun::TimersFired() {
+    // By descriptor: the compositor's events may have taken windows out meanwhile.
+    for (const pollfd& timer : timers_)
+        if (timer.revents & POLLIN)
+            for (std::size_t i = 0; i < run_.Count() && !run_.Over(); ++i)
+                if (Window(i).TimerFd() == timer.fd) Window(i).TimerFired();
+}
+
+// A surface the compositor took away leaves the run; the others go on.
+void TWaylandSaverRun::DropGoneWindows() {
+    for (std::size_t i = 0; i < run_.Count() && !run_.Over();) {
+        TWaylandSaverWindow& w = Window(i);
+        if (w.Gone()) {
+            w.Detach();
+            run_.Remove(w);
+        } else {
+            ++i;
+        }
+    }
+}
+
+namespace {
+
+// A compositor the saver can run on: surfaces, shared-memory buffers, and a shell
+// that puts a surface over a whole output.
+bool CanShowSaver(const TWaylandDisplay& display) {
+    return display.Compositor && display.Shm && (display.LayerShell || display.WmBase);
 }
 
 }  // namespace
 
 WaylandRunResult RunWaylandSaver(const std::function<std::shared_ptr<TextEngine>(double)>& makeTextEngine,
                                  const EngineServices& services) {
-    TWaylandSaverContext* context = nullptr;
-    SaverInput input(context);
     TWaylandDisplay display;
-    display.Input = &input;
-    if (!display.Connect()) return WaylandRunResult::NoCompositor;
-    if (!display.Compositor || !display.Shm || (!display.LayerShell && !display.WmBase))
-        return WaylandRunResult::NoCompositor;
-#if defined(__GLIBC__)
-    // Full-screen pictures come and go with the fade states: each mapped on its own,
-    // they go back to the system when freed instead of staying in the heap.
-    mallopt(M_MMAP_THRESHOLD, 256 * 1024);
-#endif
-
-    TSaverRun run;
-    TWaylandSaverContext ctx{display, run, makeTextEngine, services, {}, false};
-    context = &ctx;
-    auto addWindow = [&](TWaylandOutput& output) {
-        run.Add(std::make_unique<TWaylandSaverWindow>(ctx, output));
-    };
-    auto windowOf = [&](const TWaylandOutput& output) -> TWaylandSaverWindow* {
-        for (std::size_t i = 0; i < run.Count(); ++i)
-            if (WindowAt(run, i).Output() == &output) return &WindowAt(run, i);
-        return nullptr;
-    };
-    // Outputs that come later get a scene of their own; one that goes ends its scene.
-    display.OnOutputDone = [&](TWaylandOutput& output) {
-        if (run.Ending()) return;
-        if (TWaylandSaverWindow* w = windowOf(output))
-            w->OutputChanged();
-        else
-            addWindow(output);
-    };
-    display.OnOutputRemoved = [&](TWaylandOutput& output) {
-        if (TWaylandSaverWindow* w = windowOf(output)) {
-            w->Detach();
-            run.Remove(*w);
-        }
-    };
-    for (auto& o : display.Outputs)
-        if (o->Done) addWindow(*o);
-    if (!run.Start()) return WaylandRunResult::Done;
-
-    const int timer = timerfd_create(CLOCK_MONOTONIC, TFD_CLOEXEC | TFD_NONBLOCK);
-    bool timerOn = false;
-    // While every scene only waits (the pause after the answer), one wake-up ends the
-    // sleep and the ticks slept through go back to the engines.
-    int asleepTicks = 0;
-    long long asleepSince = 0;
-    auto wake = [&](int ticks) {
-        for (std::size_t i = 0; i < run.Count(); ++i) WindowAt(run, i).SkipIdleTicks(ticks);
-        asleepTicks = 0;
-        timerOn = false;
-    };
-    while (!ctx.Quit && display.Alive()) {
-        bool ticking = false;
-        int idle = INT_MAX;
-        for (std::size_t i = 0; i < run.Count(); ++i) {
-            TWaylandSaverWindow& w = WindowAt(run, i);
-            if (!w.Ticking()) continue;
-            ticking = true;
-            idle = std::min(idle, w.IdleTicks());
-        }
-        if (!ticking) idle = 0;
-        // A scene that came meanwhile (a new output) needs its ticks: the sleep ends.
-        if (asleepTicks > 0 && idle == 0)
-            wake(int(std::min<long long>(asleepTicks, (NowMs() - asleepSince) / kTickMs)));
-        if (asleepTicks == 0 && idle > 0) {
-            asleepTicks = std::min(idle, 3600 * 1000 / kTickMs);
-            asleepSince = NowMs();
-            SetTimer(timer, true, asleepTicks);
-            timerOn = true;
-        } else if (asleepTicks == 0 && ticking != timerOn) {
-            // Nothing ticks (a failed set-up): no wake-ups until input comes.
-            SetTimer(timer, timerOn = ticking);
-        }
-        pollfd fds[1] = {{timer, POLLIN, 0}};
-        if (!display.Wait(fds, 1, -1)) break;
-        if (fds[0].revents & POLLIN) {
-            std::uint64_t expirations = 0;
-            // Ticks that the loop missed are not made up: the next simply follows.
-            if (read(timer, &expirations, sizeof expirations) == sizeof expirations) {
-                if (asleepTicks > 0)
-                    wake(asleepTicks);
-                else
-                    for (std::size_t i = 0; i < run.Count() && !ctx.Quit; ++i) WindowAt(run, i).Tick();
-            }
-        }
-        // A surface the compositor took away leaves the run; the others go on.
-        for (std::size_t i = 0; i < run.Count();) {
-            TWaylandSaverWindow& w = WindowAt(run, i);
-            if (w.Gone() && !ctx.Quit) {
-                w.Detach();
-                run.Remove(w);
-            } else {
-                ++i;
-            }
-        }
-        for (std::size_t i = 0; i < run.Count() && !ctx.Quit; ++i) WindowAt(run, i).Render();
-    }
-    close(timer);
-    context = nullptr;
-    display.OnOutputDone = nullptr;
-    display.OnOutputRemoved = nullptr;
+    TWaylandSaverRun saver(display, makeTextEngine, services);
+    if (!display.Connect() || !CanShowSaver(display)) return WaylandRunResult::NoCompositor;
+    TuneAllocatorForPictures();
+    if (!saver.Start()) return WaylandRunResult::Done;
+    while (saver.Turn(-1)) {}
     return WaylandRunResult::Done;
 }
 

@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <exception>
 #include <iostream>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -11,11 +12,9 @@
 #include "app/desktop_options.h"
 #include "app/run_program.h"
 #include "win32/native.h"
-#include "saver/recorder.h"
 #include "win32/config_dialog.h"
 #include "win32/gdi_text_engine.h"
 #include "win32/saver_window.h"
-#include "quipix_version.h"
 
 #include <shellapi.h>
 
@@ -48,32 +47,20 @@ std::vector<std::string> Parameters() {
 }
 
 int Run() {
+    quipix::platform::InstallServices(quipix::platform::Win32Services());
     const std::vector<std::string> params = Parameters();
-    using Action = quipix::DesktopOptions::Action;
-    const quipix::DesktopOptions options = quipix::ParseDesktopOptions(params, nullptr);
-    switch (options.action) {
-    case Action::Help:
-        UseParentConsole();
-        std::cout << quipix::UsageText(quipix::UsageSystem::Windows) << std::flush;
-        return 0;
-    case Action::Version:
-        UseParentConsole();
-        std::cout << "Quipix " QUIPIX_VERSION << std::endl;
-        return 0;
-    case Action::Record:
-        UseParentConsole();
+    quipix::DesktopFrontEnd frontEnd;
+    frontEnd.system = quipix::UsageSystem::Windows;
+    frontEnd.openConsole = UseParentConsole;
+    frontEnd.startText = [] {
         InstallTextEngine();
-        return quipix::RunRecorder(options.recordArgs);
-    case Action::Error:
-        UseParentConsole();
-        std::cerr << "Quipix: " << options.error << "\n"
-                  << quipix::UsageText(quipix::UsageSystem::Windows) << std::flush;
-        return 2;
-    case Action::Module:  // xscreensaver's options mean nothing here: the protocol decides
-    case Action::Idle:    // nor does the Wayland idle watcher
-    case Action::Protocol:
-        break;
-    }
+        return std::shared_ptr<void>();
+    };
+    // xscreensaver's options and the Wayland idle watcher mean nothing here: the
+    // protocol decides.
+    if (const auto code = quipix::RunDesktopOption(quipix::ParseDesktopOptions(params, nullptr), frontEnd,
+                                                   std::cout, std::cerr))
+        return *code;
 
     quipix::ParseCommandLine(params);
     quipix::RunCallbacks callbacks;
@@ -91,7 +78,7 @@ int Run() {
 }
 
 void ErrorBox(const std::string& message) {
-    MessageBoxW(nullptr, Widen(message).c_str(), L"Kelvara Jokes Screen Saver",
+    MessageBoxW(nullptr, Widen(message).c_str(), Widen(quipix::kSaverName).c_str(),
                 MB_OK | MB_ICONERROR | MB_TOPMOST | MB_SETFOREGROUND);
 }
 

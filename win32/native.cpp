@@ -1,16 +1,16 @@
 // The platform services on Windows: the real foreground window, window rectangles,
-// screen and system colours, the screen-saver password hooks of Windows 95/98, and
-// the data folder of a program that is one executable.
+// screen and system colours, help topics and addresses through the shell, the
+// screen-saver password hooks of Windows 95/98, and the data folder of a program that
+// is one executable. windows.h (through win32/native.h) must come before shellapi.h.
 #include "win32/native.h"
 
+#include <shellapi.h>
 #include <shlobj.h>
 
 #include <cstdio>
 #include <filesystem>
 #include <mutex>
 #include <vector>
-
-#include "platform/native.h"
 
 namespace quipix::platform {
 
@@ -240,11 +240,11 @@ std::wstring HelpTopicFile(int context) {
 using win32::HwndFromId;
 using win32::IdFromHwnd;
 
-namespace native {
+namespace {
 
-WindowId ForegroundWindow() { return IdFromHwnd(::GetForegroundWindow()); }
+WindowId Foreground() { return IdFromHwnd(::GetForegroundWindow()); }
 
-bool GetWindowRect(WindowId window, WindowRect& rect) {
+bool WindowRectangle(WindowId window, WindowRect& rect) {
     HWND hwnd = HwndFromId(window);
     RECT r;
     if (window == 0 || !IsWindow(hwnd) || !::GetWindowRect(hwnd, &r)) return false;
@@ -252,11 +252,11 @@ bool GetWindowRect(WindowId window, WindowRect& rect) {
     return true;
 }
 
-void ActivateWindow(WindowId window) {
+void Activate(WindowId window) {
     if (window != 0) SetForegroundWindow(HwndFromId(window));
 }
 
-ScreenInfo PrimaryScreen() {
+ScreenInfo Screen() {
     ScreenInfo screen;
     screen.Width = GetSystemMetrics(SM_CXSCREEN);
     screen.Height = GetSystemMetrics(SM_CYSCREEN);
@@ -268,9 +268,26 @@ ScreenInfo PrimaryScreen() {
 }
 
 // COLORREF is 0x00BBGGRR, as the program's colours are.
-std::uint32_t SysColor(int index) { return GetSysColor(index); }
+std::uint32_t SystemColor(int index) { return GetSysColor(index); }
 
-}  // namespace native
+// The shell's "open" verb hands a help topic page (a file of the data folder, see
+// HelpTopicFile) or an address to the user's browser. The result is ignored: a
+// system without a browser shows nothing.
+void ShellOpen(const std::wstring& target) {
+    ShellExecuteW(nullptr, L"open", target.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
+}
+
+}  // namespace
+
+Services Win32Services() {
+    return {.foregroundWindow = Foreground,
+            .getWindowRect = WindowRectangle,
+            .activateWindow = Activate,
+            .primaryScreen = Screen,
+            .sysColor = SystemColor,
+            .showHelp = [](int context) { ShellOpen(win32::HelpTopicFile(context)); },
+            .openAddress = [](const std::string& address) { ShellOpen(win32::Widen(address)); }};
+}
 
 bool ChangeScreenSaverPasswordCall(WindowId parent) {
     HMODULE mpr = win32::LoadSystemLibrary(L"MPR.DLL");

@@ -1,7 +1,8 @@
-// Windows-only helpers of the platform layer that the front end (win32/) and its
-// tests share: window ids as handles, text in the ANSI code page, system library
-// paths, and the data folder with the joke files and help topics carried as
-// resources.
+// The platform services on Windows, which Quipix.scr and the Windows test and
+// benchmark programs install at start, and the Windows-only helpers of the platform
+// layer that the front end (win32/) and its tests share: window ids as handles, text
+// in the ANSI code page, system library paths, and the data folder with the joke
+// files and help topics carried as resources.
 #pragma once
 
 #ifndef WIN32_LEAN_AND_MEAN
@@ -16,6 +17,12 @@
 #include <string>
 
 #include "platform/platform.h"
+
+namespace quipix::platform {
+
+Services Win32Services();
+
+}  // namespace quipix::platform
 
 namespace quipix::platform::win32 {
 

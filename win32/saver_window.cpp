@@ -50,7 +50,8 @@ TfrmFullScreen::~TfrmFullScreen() {
 bool TfrmFullScreen::Start() {
     RegisterWindowClass(&WindowProc);
     ShowError = ShowError ? ShowError : [this](const std::string& message) {
-        MessageBoxW(window_, platform::win32::Widen(message).c_str(), L"Kelvara Jokes Screen Saver",
+        MessageBoxW(window_, platform::win32::Widen(message).c_str(),
+                    platform::win32::Widen(kSaverName).c_str(),
                     MB_OK | MB_ICONERROR | MB_TOPMOST | MB_SETFOREGROUND);
     };
     screen_ = platform::PrimaryScreen();
@@ -75,8 +76,8 @@ bool TfrmFullScreen::Start() {
         style = WS_POPUP | WS_VISIBLE;
         exStyle = WS_EX_TOPMOST | WS_EX_TOOLWINDOW;
     }
-    window_ = CreateWindowExW(exStyle, kClassName, L"Full Screen - Screen Saver Window ", style, left, top,
-                              width_, height_, parent_, nullptr, GetModuleHandleW(nullptr), this);
+    window_ = CreateWindowExW(exStyle, kClassName, platform::win32::Widen(kSaverWindowTitle).c_str(), style,
+                              left, top, width_, height_, parent_, nullptr, GetModuleHandleW(nullptr), this);
     if (!window_) {
         closed_ = true;
         return false;
@@ -323,34 +324,20 @@ std::vector<RECT> MonitorRects() {
     return rects;
 }
 
-namespace {
-
-// Adds form to run: its close goes to the run, which closes the others, and ended
-// runs once the last has closed.
-void Join(TSaverRun& run, std::unique_ptr<TfrmFullScreen> form, std::function<void()> ended) {
-    form->OnClosed = [&run, ended = std::move(ended)] {
-        if (run.WindowClosed() && ended) ended();
-    };
-    run.Add(std::move(form));
-}
-
-}  // namespace
-
 std::unique_ptr<TSaverRun> MakeScreenRun(const std::vector<RECT>& monitors, const EngineServices& services,
                                          std::function<void()> ended) {
-    auto run = std::make_unique<TSaverRun>();
-    // Windows reports a "move" to where the cursor rests whenever a window appears.
-    POINT pointer;
-    if (GetCursorPos(&pointer)) run->Rules().PointerAt(pointer.x, pointer.y);
+    POINT p;
+    auto run = std::make_unique<TSaverRun>(
+        std::move(ended), GetCursorPos(&p) ? std::optional(ScreenPoint{p.x, p.y}) : std::nullopt);
     for (const RECT& monitor : monitors)
-        Join(*run, std::make_unique<TfrmFullScreen>(monitor, run->Rules(), services), ended);
+        run->Add(std::make_unique<TfrmFullScreen>(monitor, run->Rules(), services));
     return run;
 }
 
 std::unique_ptr<TSaverRun> MakePreviewRun(HWND parent, const EngineServices& services,
                                           std::function<void()> ended) {
-    auto run = std::make_unique<TSaverRun>();
-    Join(*run, std::make_unique<TfrmFullScreen>(parent, run->Rules(), services), std::move(ended));
+    auto run = std::make_unique<TSaverRun>(std::move(ended));
+    run->Add(std::make_unique<TfrmFullScreen>(parent, run->Rules(), services));
     return run;
 }
 

@@ -39,8 +39,6 @@ public:
     TSaverEngine* Engine() const { return engine_.get(); }
     // The DPI its text is laid out at: its monitor's.
     int Dpi() const { return dpi_; }
-    // Called once, when the window has closed.
-    std::function<void()> OnClosed;
     // The error box of a failed scene set-up; replaceable for tests.
     std::function<void(const std::string&)> ShowError;
 

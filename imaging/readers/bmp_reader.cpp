@@ -11,7 +11,6 @@
 // that points further on (some writers leave a gap there).
 #include <algorithm>
 #include <climits>
-#include <cstring>
 #include <optional>
 #include <vector>
 
@@ -24,54 +23,48 @@
 namespace quipix {
 namespace {
 
-using decode::U16LE;
-using decode::U32LE;
+using decode::LE16;
+using decode::LE32;
+using decode::LE32Signed;
 
 constexpr std::uint32_t kCoreHeaderSize = 12;
 constexpr std::uint32_t kInfoHeaderSize = 40;
 constexpr std::uint32_t kMaxHeaderSize = 124;  // V5
-constexpr std::size_t kFileHeaderSize = 14;
 
 enum Compression : std::uint32_t { kRGB = 0, kRLE8 = 1, kRLE4 = 2, kBitFields = 3 };
 
-struct CoreHeader {  // BITMAPCOREHEADER
-    int width = 0, height = 0, planes = 0, bitCount = 0;
+// The headers as they lie in the file.
+struct FileHeader {  // BITMAPFILEHEADER
+    std::uint8_t type[2];
+    LE32 size;
+    LE16 reserved[2];
+    LE32 offBits;
 };
+static_assert(sizeof(FileHeader) == 14);
 
-// The Windows info header in all its sizes, and OS/2 2.x.
-struct InfoHeader {
-    std::uint32_t size = 0;
-    std::int32_t width = 0, height = 0;
-    int planes = 0, bitCount = 0;
-    std::uint32_t compression = 0, sizeImage = 0, clrUsed = 0;
-    std::uint32_t masks[4] = {0, 0, 0, 0};  // red, green, blue, alpha (sizes 52 and up)
-    // OS/2 2.x shares the first 40 bytes, but its compression 3 is Huffman coding.
-    bool os2 = false;
+struct CoreHeader {  // BITMAPCOREHEADER
+    LE32 size;
+    LE16 width, height, planes, bitCount;
 };
+static_assert(sizeof(CoreHeader) == kCoreHeaderSize);
+
+// The Windows info header in its largest form (V5): every shorter one is its
+// beginning, read with zeros after it. OS/2 2.x shares its first 40 bytes.
+struct InfoHeader {  // BITMAPV5HEADER
+    LE32 size;
+    LE32Signed width, height;
+    LE16 planes, bitCount;
+    LE32 compression, sizeImage, xPelsPerMeter, yPelsPerMeter, clrUsed, clrImportant;
+    LE32 masks[4];                // red, green, blue, alpha (sizes 52 and up)
+    std::uint8_t colorSpace[68];  // colour space, gamma, intent and profile: not used
+
+    // An OS/2 2.x header's compression 3 is Huffman coding, and it has no masks.
+    bool Os2() const { return size != kInfoHeaderSize && size != 52 && size != 56 && size <= 64; }
+};
+static_assert(sizeof(InfoHeader) == kMaxHeaderSize);
 
 bool AcceptedHeaderSize(std::uint32_t size) {
     return size == kCoreHeaderSize || (size >= 16 && size <= 64) || size == 108 || size == kMaxHeaderSize;
-}
-
-CoreHeader ParseCore(const std::uint8_t (&b)[kCoreHeaderSize]) {
-    return {U16LE(b + 4), U16LE(b + 6), U16LE(b + 8), U16LE(b + 10)};
-}
-
-// b holds the header's size bytes followed by zeros.
-InfoHeader ParseInfo(const std::uint8_t (&b)[kMaxHeaderSize], std::uint32_t size) {
-    InfoHeader h;
-    h.size = size;
-    h.os2 = size != kInfoHeaderSize && size != 52 && size != 56 && size <= 64;
-    h.width = std::int32_t(U32LE(b + 4));
-    h.height = std::int32_t(U32LE(b + 8));
-    h.planes = U16LE(b + 12);
-    h.bitCount = U16LE(b + 14);
-    h.compression = U32LE(b + 16);
-    h.sizeImage = U32LE(b + 20);
-    h.clrUsed = U32LE(b + 32);
-    if (!h.os2 && size >= 52)
-        for (int i = 0; i < 4; ++i) h.masks[i] = U32LE(b + 40 + 4 * i);
-    return h;
 }
 
 void CheckCore(const CoreHeader& h) {
@@ -94,7 +87,7 @@ void CheckInfo(const InfoHeader& h) {
         bmp::Raise(GetPGLangStr(msg::Invalid, "BitmapInfoHeader.biBitCount"));
     }
     const bool ok = h.compression == kRGB ||
-                    (h.compression == kBitFields && !h.os2 && (h.bitCount == 16 || h.bitCount == 32)) ||
+                    (h.compression == kBitFields && !h.Os2() && (h.bitCount == 16 || h.bitCount == 32)) ||
                     (h.compression == kRLE4 && h.bitCount == 4 && h.height >= 0) ||
                     (h.compression == kRLE8 && h.bitCount == 8 && h.height >= 0);
     if (!ok) bmp::Raise(GetPGLangStr(msg::Invalid, "BitmapInfoHeader.biCompression"));
@@ -102,13 +95,13 @@ void CheckInfo(const InfoHeader& h) {
 
 // Reads the file header and peeks at the size of the info header behind it.
 std::uint32_t ReadFileHeader(TPGStream& stream, std::uint32_t& offBits) {
-    std::uint8_t fh[kFileHeaderSize];
-    decode::ReadPadded(stream, fh, sizeof fh);
-    offBits = U32LE(fh + 10);
-    std::uint8_t sz[4];
-    const std::size_t got = decode::ReadPadded(stream, sz, sizeof sz);
+    FileHeader fh;
+    decode::ReadPadded(stream, &fh, sizeof fh);
+    offBits = fh.offBits;
+    LE32 sizeField;
+    const std::size_t got = decode::ReadPadded(stream, &sizeField, sizeof sizeField);
     stream.Seek(stream.Position() - std::int64_t(got));
-    const std::uint32_t size = U32LE(sz);
+    const std::uint32_t size = sizeField;
     if (!AcceptedHeaderSize(size))
         bmp::Raise(GetPGLangStr(msg::InvalidSizeOf, "BitmapInfoHeader/BitmapCoreHeader"));
     return size;
@@ -116,15 +109,8 @@ std::uint32_t ReadFileHeader(TPGStream& stream, std::uint32_t& offBits) {
 
 void CheckSize(std::int64_t width, std::int64_t height, TPGPixelFormat format, std::int64_t minEncoded,
                std::int64_t available) {
-    if (width < 0) return;  // SetSize reports a negative width
-    switch (decode::CheckPictureSize(width, height, format, minEncoded, available)) {
-    case decode::SizeVerdict::Ok:
-        return;
-    case decode::SizeVerdict::TooLarge:
-        bmp::Raise(GetPGLangStr(msg::OutOfRange, "Image size"));
-    case decode::SizeVerdict::TooLittleData:
-        bmp::Raise(GetPGLangStr(msg::UnexpectedEndOfFile));
-    }
+    // SetSize reports a negative width.
+    if (width >= 0) decode::CheckPictureSize(width, height, format, minEncoded, available, bmp::Raise);
 }
 
 class BMPReader : public TFileFormatReader {
@@ -145,7 +131,7 @@ public:
         if (headerSize == kCoreHeaderSize)
             ReadCore(stream, image);
         else
-            ReadInfo(stream, image);
+            ReadInfo(stream, image, headerSize);
     }
 
     TImageInfo GetImageInfo(TPGStream& stream, int index) override {
@@ -153,22 +139,21 @@ public:
         std::uint32_t offBits = 0;
         TImageInfo info;
         int bits = 0;
-        if (ReadFileHeader(stream, offBits) == kCoreHeaderSize) {
-            std::uint8_t b[kCoreHeaderSize];
-            decode::ReadPadded(stream, b, sizeof b);
-            const CoreHeader h = ParseCore(b);
+        const std::uint32_t headerSize = ReadFileHeader(stream, offBits);
+        if (headerSize == kCoreHeaderSize) {
+            const CoreHeader h = ReadCoreHeader(stream);
             CheckCore(h);
             info.Width = h.width;
             info.Height = h.height;
             bits = h.bitCount;
             info.Info1 = "OS/2";
         } else {
-            const InfoHeader h = ReadInfoHeader(stream);
+            const InfoHeader h = ReadInfoHeader(stream, headerSize);
             CheckInfo(h);
             info.Width = h.width;
             info.Height = h.height;
             bits = h.bitCount;
-            info.Info1 = h.os2 ? "OS/2" : "Windows";
+            info.Info1 = h.Os2() ? "OS/2" : "Windows";
             if (h.compression == kRGB) info.Info1 += ", RGB";
             if (h.compression == kRLE8) info.Info1 += ", RLE8";
             if (h.compression == kRLE4) info.Info1 += ", RLE4";
@@ -197,10 +182,21 @@ public:
     }
 
 private:
+    static CoreHeader ReadCoreHeader(TPGStream& stream) {
+        CoreHeader h;
+        decode::ReadPadded(stream, &h, sizeof h);
+        return h;
+    }
+
+    // size: the header's own, already accepted.
+    static InfoHeader ReadInfoHeader(TPGStream& stream, std::uint32_t size) {
+        InfoHeader h{};
+        decode::ReadPadded(stream, &h, size);
+        return h;
+    }
+
     void ReadCore(TPGStream& stream, TPixelGraphic& image) {
-        std::uint8_t b[kCoreHeaderSize];
-        decode::ReadPadded(stream, b, sizeof b);
-        const CoreHeader h = ParseCore(b);
+        const CoreHeader h = ReadCoreHeader(stream);
         CheckCore(h);
         const TPGPixelFormat format = PixelFormatFromBitCount(h.bitCount);
         const std::int64_t stride = PixelStride(h.width, format);
@@ -222,18 +218,8 @@ private:
         ReadWholeBuffer(stream, image);
     }
 
-    static InfoHeader ReadInfoHeader(TPGStream& stream) {
-        std::uint8_t b[kMaxHeaderSize] = {};
-        std::uint8_t sz[4];
-        decode::ReadPadded(stream, sz, sizeof sz);
-        const std::uint32_t size = std::min(U32LE(sz), kMaxHeaderSize);
-        std::memcpy(b, sz, sizeof sz);
-        decode::ReadPadded(stream, b + 4, size - 4);
-        return ParseInfo(b, size);
-    }
-
-    void ReadInfo(TPGStream& stream, TPixelGraphic& image) {
-        const InfoHeader h = ReadInfoHeader(stream);
+    void ReadInfo(TPGStream& stream, TPixelGraphic& image, std::uint32_t headerSize) {
+        const InfoHeader h = ReadInfoHeader(stream, headerSize);
         CheckInfo(h);
         if (h.height == INT_MIN) bmp::Raise(GetPGLangStr(msg::Invalid, "BitmapInfoHeader.biHeight"));
         const int height = h.height < 0 ? -h.height : h.height;
@@ -263,11 +249,9 @@ private:
                 // The later headers carry the masks, alpha included from 56 bytes on.
                 std::copy(h.masks, h.masks + (h.size >= 56 ? 4 : 3), masks);
             } else if (h.compression == kBitFields) {
-                std::uint8_t m[12];
+                LE32 m[3];
                 decode::ReadPadded(stream, m, sizeof m);
-                masks[0] = U32LE(m);
-                masks[1] = U32LE(m + 4);
-                masks[2] = U32LE(m + 8);
+                std::copy(m, m + 3, masks);
             } else if (bits == 16) {
                 masks[0] = 0x7C00, masks[1] = 0x03E0, masks[2] = 0x001F;
             } else {

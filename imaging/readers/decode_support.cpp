@@ -7,6 +7,7 @@
 #include <stdexcept>
 
 #include "imaging/cpu_features.h"
+#include "imaging/messages.h"
 
 #if defined(__x86_64__) || defined(__i386__)
 #include <immintrin.h>
@@ -23,10 +24,16 @@ std::size_t ReadPadded(TPGStream& stream, void* buffer, std::size_t count) {
 ByteSource::ByteSource(TPGStream& stream, std::size_t bufferSize, RaiseFn raise, std::string endMessage)
     : stream_(stream), buffer_(bufferSize), raise_(raise), endMessage_(std::move(endMessage)) {}
 
-void ByteSource::RaiseEnd() const {
-    raise_(endMessage_);
-    throw std::logic_error("raise function returned");  // raise_ always throws
+namespace {
+
+[[noreturn]] void Call(RaiseFn raise, const std::string& message) {
+    raise(message);
+    throw std::logic_error("raise function returned");  // a raise function always throws
 }
+
+}  // namespace
+
+void ByteSource::RaiseEnd() const { Call(raise_, endMessage_); }
 
 bool ByteSource::TryFill() {
     len_ = stream_.Read(buffer_.data(), buffer_.size());
@@ -67,17 +74,17 @@ void ByteSource::SeekTo(std::int64_t position) {
     pos_ = len_ = 0;
 }
 
-SizeVerdict CheckPictureSize(std::int64_t width, std::int64_t height, TPGPixelFormat format,
-                             std::int64_t minEncodedBytes, std::int64_t available) {
+void CheckPictureSize(std::int64_t width, std::int64_t height, TPGPixelFormat format,
+                      std::int64_t minEncodedBytes, std::int64_t available, RaiseFn raise) {
     // Dimensions beyond 2^30 cannot fit the limit anyway; testing them first keeps
     // the products below from overflowing.
     constexpr std::int64_t kMaxSide = std::int64_t(1) << 30;
-    if (width > kMaxSide || height > kMaxSide) return SizeVerdict::TooLarge;
-    const std::int64_t stride = (std::int64_t(PixelFormatBits(format)) * width + 31) / 32 * 4;
-    if (height != 0 && stride > kMaxBufferBytes / height) return SizeVerdict::TooLarge;
-    const std::int64_t bytes = stride * height;
-    if (bytes > kFreeBufferBytes && available < minEncodedBytes / 8) return SizeVerdict::TooLittleData;
-    return SizeVerdict::Ok;
+    const bool sidesFit = width <= kMaxSide && height <= kMaxSide;
+    const std::int64_t stride = sidesFit ? PixelStride(int(width), format) : 0;
+    if (!sidesFit || (height != 0 && stride > kMaxBufferBytes / height))
+        Call(raise, GetPGLangStr(msg::OutOfRange, "Image size"));
+    if (stride * height > kFreeBufferBytes && available < minEncodedBytes / 8)
+        Call(raise, GetPGLangStr(msg::UnexpectedEndOfFile));
 }
 
 FreshPicture::FreshPicture(TPixelGraphic& image, int width, int height, TPGPixelFormat format,

@@ -1,7 +1,7 @@
 // Small pieces shared by the readers: a buffered byte source that raises the
 // reader's own message at the end of the data, the progress bracket, the size limits
 // every reader applies before it allocates, alpha blending, and explicit little- and
-// big-endian field access.
+// big-endian field access, for bytes at hand and for header fields as they lie on disk.
 #pragma once
 
 #include <cstddef>
@@ -14,7 +14,8 @@
 
 namespace quipix::decode {
 
-// Raises a reader's exception class with a complete message.
+// Raises a reader's exception class with a message (a whole one, or the text after
+// the reader's prefix, as the taker says).
 using RaiseFn = void (*)(const std::string& message);
 
 inline std::uint16_t U16LE(const std::uint8_t* p) { return std::uint16_t(p[0] | (p[1] << 8)); }
@@ -27,6 +28,22 @@ inline std::uint32_t U32BE(const std::uint8_t* p) {
     return (std::uint32_t(p[0]) << 24) | (std::uint32_t(p[1]) << 16) | (std::uint32_t(p[2]) << 8) |
            std::uint32_t(p[3]);
 }
+
+// Little-endian numbers as they lie in a file, read as their value. They are bytes
+// only, so a struct of them and of single bytes has no padding: it is the header's
+// layout on disk, read in one call and held to its size by a static_assert.
+struct LE16 {
+    std::uint8_t bytes[2];
+    operator std::uint16_t() const { return U16LE(bytes); }
+};
+struct LE32 {
+    std::uint8_t bytes[4];
+    operator std::uint32_t() const { return U32LE(bytes); }
+};
+struct LE32Signed {
+    std::uint8_t bytes[4];
+    operator std::int32_t() const { return std::int32_t(U32LE(bytes)); }
+};
 
 // a * b for sizes taken from a file, INT64_MAX when the product does not fit (the
 // limits below then refuse it), so no size arithmetic can overflow.
@@ -79,18 +96,6 @@ private:
     std::string endMessage_;
 };
 
-// Progress start on construction, progress end on every exit.
-class ProgressScope {
-public:
-    explicit ProgressScope(TPixelGraphic& image) : image_(image) { image_.ProgressStart(); }
-    ~ProgressScope() { image_.ProgressEnd(); }
-    ProgressScope(const ProgressScope&) = delete;
-    ProgressScope& operator=(const ProgressScope&) = delete;
-
-private:
-    TPixelGraphic& image_;
-};
-
 // Limits applied before a reader allocates its picture. A picture whose pixel buffer
 // exceeds kMaxBufferBytes is refused outright. Above kFreeBufferBytes the file must
 // still hold at least an eighth of the fewest bytes its pixels could be encoded in,
@@ -99,10 +104,12 @@ private:
 constexpr std::int64_t kMaxBufferBytes = std::int64_t(1) << 28;
 constexpr std::int64_t kFreeBufferBytes = std::int64_t(1) << 22;
 
-enum class SizeVerdict { Ok, TooLarge, TooLittleData };
-// width and height must not be negative (callers let SetSize report those).
-SizeVerdict CheckPictureSize(std::int64_t width, std::int64_t height, TPGPixelFormat format,
-                             std::int64_t minEncodedBytes, std::int64_t available);
+// A picture beyond the limits raises "Image size out of range", one whose file holds
+// too little "Unexpected end of file", through the reader's raise, which is given the
+// text after the reader's prefix. width and height must not be negative (callers let
+// SetSize report those).
+void CheckPictureSize(std::int64_t width, std::int64_t height, TPGPixelFormat format,
+                      std::int64_t minEncodedBytes, std::int64_t available, RaiseFn raise);
 
 // Sizes a picture for a reader that writes its rows itself, without clearing the
 // pixels first (SetSizeUncleared). When this ends, normally or by an exception, every
@@ -128,6 +135,26 @@ private:
     std::size_t rowBytes_;
     std::vector<std::uint8_t> written_;  // per row, top row first
     bool finished_ = false;
+};
+
+// Progress start on construction, progress end on every exit. A picture sized through
+// fresh is finished first, so that progress ends on the picture as it stays.
+class ProgressScope {
+public:
+    explicit ProgressScope(TPixelGraphic& image, FreshPicture* fresh = nullptr)
+        : image_(image), fresh_(fresh) {
+        image_.ProgressStart();
+    }
+    ~ProgressScope() {
+        if (fresh_) fresh_->Finish();
+        image_.ProgressEnd();
+    }
+    ProgressScope(const ProgressScope&) = delete;
+    ProgressScope& operator=(const ProgressScope&) = delete;
+
+private:
+    TPixelGraphic& image_;
+    FreshPicture* fresh_;
 };
 
 // Red, green, blue pixels to blue, green, red; in and out must not overlap.

@@ -141,15 +141,8 @@ void ReadGif(TPGStream& stream, TPixelGraphic& image, const void* sender) {
     const int height = std::max(s.gif->SHeight, d.Top + d.Height);
     if (width <= 0 || height <= 0) Raise(GetPGLangStr(msg::WidthOrHeightZero));
     // LZW at its best turns a 12-bit code into a string of about 4096 pixels.
-    switch (decode::CheckPictureSize(width, height, pgpf8Bit, std::int64_t(width) * height / 2731,
-                                     stream.Remaining())) {
-    case decode::SizeVerdict::Ok:
-        break;
-    case decode::SizeVerdict::TooLarge:
-        Raise(GetPGLangStr(msg::OutOfRange, "Image size"));
-    case decode::SizeVerdict::TooLittleData:
-        Raise(GetPGLangStr(msg::UnexpectedEndOfFile));
-    }
+    decode::CheckPictureSize(width, height, pgpf8Bit, std::int64_t(width) * height / 2731, stream.Remaining(),
+                             Raise);
 
     image.SetSize(width, height, pgpf8Bit);
     image.SetPaletteCount(std::max(map->ColorCount, transparent + 1));

@@ -44,7 +44,6 @@ struct Session {
     bool created = false;
     bool startOfFile = true;
     bool tooManyScans = false;
-    bool progressStarted = false;
     int orientation = 1;  // from the EXIF segment, read with the header
     char message[JMSG_LENGTH_MAX] = {};
     // An exception from our own code called by the decoder (a raised warning, a
@@ -52,6 +51,8 @@ struct Session {
     std::exception_ptr pending;
     // The picture, sized without clearing: the decoder writes every row whole.
     std::optional<decode::FreshPicture> fresh;
+    // Ends the progress, the picture finished first, however the read ends.
+    std::optional<decode::ProgressScope> pictureProgress;
     JOCTET buffer[kInputBufferSize];
 
     Session(TPGStream& s, TPGWarningAction a) : stream(&s), action(a) {}
@@ -207,8 +208,7 @@ Outcome Decode(Session& s, TPixelGraphic& image, const void* sender, bool fastDC
     jpeg_start_decompress(&c);
     s.fresh.emplace(image, width, height, format, std::size_t(width) * std::size_t(c.output_components));
     if (format == pgpf8Bit) image.SetPaletteIdent(pGray256);
-    s.progressStarted = true;
-    image.ProgressStart();
+    s.pictureProgress.emplace(image, &*s.fresh);
     // Rows are asked for in small batches: one call per row would make the library
     // copy every row once more through its own spare buffer.
     JSAMPROW rows[16];
@@ -257,16 +257,8 @@ public:
         if (index != 0) Raise(GetPGLangStr(msg::Invalid, "Index"));
         image.Gamma = PGDisplayGamma;  // JPEG pixels are never gamma-corrected
         Session s(stream, image.ReadWarningAction);
-        Outcome outcome;
-        try {
-            outcome = Decode(s, image, this, image.FastDCT);
-        } catch (...) {
-            if (s.fresh) s.fresh->Finish();
-            if (s.progressStarted) image.ProgressEnd();
-            throw;
-        }
-        if (s.fresh) s.fresh->Finish();
-        if (s.progressStarted) image.ProgressEnd();
+        const Outcome outcome = Decode(s, image, this, image.FastDCT);
+        s.pictureProgress.reset();  // before a failure is raised and the picture turned
         if (outcome != Outcome::Ok && outcome != Outcome::Aborted) RaiseFailure(s, outcome);
         ApplyOrientation(image, s.orientation);
     }

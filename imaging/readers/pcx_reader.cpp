@@ -13,34 +13,25 @@
 namespace quipix {
 namespace {
 
-constexpr std::size_t kHeaderSize = 128;
 constexpr std::int64_t kPaletteTail = 769;  // marker 12 and 256 triples at the end
 
 [[noreturn]] void RaiseFull(const std::string& message) { throw EPGPCXFileFormatReader(message); }
 [[noreturn]] void Raise(const std::string& text) { RaiseFull("PCX: " + text); }
 
+// The file header as it lies at the start of the file.
 struct Header {
-    int version = 0, bitsPerPixel = 0, planes = 0, reserved = 0;
-    int xMin = 0, yMin = 0, xMax = 0, yMax = 0;
-    int bytesPerLine = 0, paletteInfo = 0;
-    std::uint8_t colorMap[48] = {};
+    std::uint8_t manufacturer, version, encoding, bitsPerPixel;
+    decode::LE16 xMin, yMin, xMax, yMax, hDpi, vDpi;
+    std::uint8_t colorMap[48];
+    std::uint8_t reserved, planes;
+    decode::LE16 bytesPerLine, paletteInfo;
+    std::uint8_t filler[58];
 };
+static_assert(sizeof(Header) == 128);
 
 Header ReadHeader(TPGStream& stream) {
-    std::uint8_t b[kHeaderSize];
-    if (stream.Read(b, sizeof b) != sizeof b) Raise(GetPGLangStr(msg::UnexpectedEndOfFile));
     Header h;
-    h.version = b[1];
-    h.bitsPerPixel = b[3];
-    h.xMin = decode::U16LE(b + 4);
-    h.yMin = decode::U16LE(b + 6);
-    h.xMax = decode::U16LE(b + 8);
-    h.yMax = decode::U16LE(b + 10);
-    std::memcpy(h.colorMap, b + 16, sizeof h.colorMap);
-    h.reserved = b[64];
-    h.planes = b[65];
-    h.bytesPerLine = decode::U16LE(b + 66);
-    h.paletteInfo = decode::U16LE(b + 68);
+    if (stream.Read(&h, sizeof h) != sizeof h) Raise(GetPGLangStr(msg::UnexpectedEndOfFile));
     if (h.paletteInfo != 1 || h.reserved != 0) Raise(GetPGLangStr(msg::UnknownSubformat));
     return h;
 }
@@ -77,14 +68,7 @@ public:
             if (h.bytesPerLine < needed) Raise(GetPGLangStr(msg::InvalidValueFor, "BytesPerLine"));
             // Two bytes encode at most 63 line bytes.
             const std::int64_t minEncoded = std::int64_t(lineLen) * height * 2 / 63;
-            switch (decode::CheckPictureSize(width, height, format, minEncoded, stream.Remaining())) {
-            case decode::SizeVerdict::Ok:
-                break;
-            case decode::SizeVerdict::TooLarge:
-                Raise(GetPGLangStr(msg::OutOfRange, "Image size"));
-            case decode::SizeVerdict::TooLittleData:
-                Raise(GetPGLangStr(msg::UnexpectedEndOfFile));
-            }
+            decode::CheckPictureSize(width, height, format, minEncoded, stream.Remaining(), Raise);
         }
         image.SetWidth(width);
         image.SetHeight(height);

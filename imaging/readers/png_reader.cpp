@@ -36,16 +36,9 @@ constexpr png_uint_32 kMaxDimension = png_uint_32(1) << 28;
 constexpr png_uint_32 kMaxAncillaryChunks = 1000;
 constexpr png_alloc_size_t kMaxChunkBytes = png_alloc_size_t(8) << 20;
 
-enum class Outcome {
-    Ok,
-    Aborted,
-    DecoderFailed,
-    CreateReadFailed,
-    CreateInfoFailed,
-    Unsupported,
-    TooLarge,
-    TooLittleData
-};
+enum class Outcome { Ok, Aborted, DecoderFailed, CreateReadFailed, CreateInfoFailed, Unsupported };
+
+[[noreturn]] void Raise(const std::string& text) { throw EPGPNGFileFormatReaderWriter("PNG: " + text); }
 
 thread_local std::size_t gLastPeakBytes = 0;
 
@@ -55,7 +48,6 @@ struct Session {
     std::jmp_buf jump;
     TPGStream* stream;
     TPGWarningAction action;
-    bool progressStarted = false;
     char message[256] = {};
     // An exception from our own code called by the decoder (a raised warning, a
     // failing stream), rethrown once the decoder frames are left.
@@ -67,6 +59,8 @@ struct Session {
     // The picture, sized without clearing when every row is written whole (not
     // interlaced, whole bytes per sample).
     std::optional<decode::FreshPicture> fresh;
+    // Ends the progress, the picture finished first, however the read ends.
+    std::optional<decode::ProgressScope> pictureProgress;
     // Bytes the library holds now, and the most it held during this read.
     std::size_t heldBytes = 0, peakBytes = 0;
 
@@ -279,15 +273,8 @@ Outcome CheckSize(const Header& h, TPGPixelFormat format, std::int64_t available
     if (h.width <= 0 || h.height <= 0) return Outcome::Unsupported;
     const std::int64_t scanlineBytes =
         (std::int64_t(h.width) * h.channels * h.depth + 7) / 8 * h.height + h.height;
-    switch (decode::CheckPictureSize(h.width, h.height, format, scanlineBytes / 1032, available)) {
-    case decode::SizeVerdict::Ok:
-        return Outcome::Ok;
-    case decode::SizeVerdict::TooLarge:
-        return Outcome::TooLarge;
-    case decode::SizeVerdict::TooLittleData:
-        break;
-    }
-    return Outcome::TooLittleData;
+    decode::CheckPictureSize(h.width, h.height, format, scanlineBytes / 1032, available, Raise);
+    return Outcome::Ok;
 }
 
 // Asks the library to composite transparency: over the file's background chunk when
@@ -339,8 +326,7 @@ void SetUpPalette(png_structp png, png_infop info, const Header& h, TPGPixelForm
 
 // Every row of every pass straight into the picture's rows, with progress.
 Outcome ReadRows(Session& s, TPixelGraphic& image, const Header& h, int passes, const void* sender) {
-    s.progressStarted = true;
-    image.ProgressStart();
+    s.pictureProgress.emplace(image, s.fresh ? &*s.fresh : nullptr);
     const int steps = passes * h.height;
     bool aborted = false;
     for (int pass = 0; pass < passes && !aborted; ++pass) {
@@ -403,8 +389,6 @@ Outcome Decode(Session& s, TPixelGraphic& image, const void* sender) {
     return ReadRows(s, image, h, passes, sender);
 }
 
-[[noreturn]] void Raise(const std::string& text) { throw EPGPNGFileFormatReaderWriter("PNG: " + text); }
-
 [[noreturn]] void RaiseFailure(Session& s, Outcome outcome) {
     if (s.pending) std::rethrow_exception(s.pending);
     switch (outcome) {
@@ -414,10 +398,6 @@ Outcome Decode(Session& s, TPixelGraphic& image, const void* sender) {
         Raise(GetPGLangStr(msg::Failed, "png_create_info_struct"));
     case Outcome::Unsupported:
         Raise(GetPGLangStr(msg::NotSupportedSubformat));
-    case Outcome::TooLarge:
-        Raise(GetPGLangStr(msg::OutOfRange, "Image size"));
-    case Outcome::TooLittleData:
-        Raise(GetPGLangStr(msg::UnexpectedEndOfFile));
     default:
         Raise(s.message);
     }
@@ -452,16 +432,8 @@ public:
     void ReadImage(TPGStream& stream, TPixelGraphic& image, int index) override {
         if (index != 0) Raise(GetPGLangStr(msg::Invalid, "Index"));
         Session s(stream, image.ReadWarningAction);
-        Outcome outcome;
-        try {
-            outcome = Decode(s, image, this);
-        } catch (...) {
-            if (s.fresh) s.fresh->Finish();
-            if (s.progressStarted) image.ProgressEnd();
-            throw;
-        }
-        if (s.fresh) s.fresh->Finish();
-        if (s.progressStarted) image.ProgressEnd();
+        const Outcome outcome = Decode(s, image, this);
+        s.pictureProgress.reset();  // before a failure is raised
         if (outcome != Outcome::Ok && outcome != Outcome::Aborted) RaiseFailure(s, outcome);
     }
 

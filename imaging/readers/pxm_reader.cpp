@@ -143,14 +143,7 @@ public:
             bitmap ? (std::int64_t(width) + 7) / 8 : std::int64_t(width) * kind.samples;
         // Text samples need a digit and a separator each, bitmap samples only a digit.
         const std::int64_t minEncoded = kind.binary ? rowBytes * height : bitmap ? samples : samples * 2 - 1;
-        switch (decode::CheckPictureSize(width, height, kind.format, minEncoded, source.Remaining())) {
-        case decode::SizeVerdict::Ok:
-            break;
-        case decode::SizeVerdict::TooLarge:
-            Raise(GetPGLangStr(msg::OutOfRange, "Image size"));
-        case decode::SizeVerdict::TooLittleData:
-            Raise(GetPGLangStr(msg::UnexpectedEndOfFile));
-        }
+        decode::CheckPictureSize(width, height, kind.format, minEncoded, source.Remaining(), Raise);
         if (!kind.binary) {
             image.SetSize(int(width), int(height), kind.format);
             decode::ProgressScope progress(image);
@@ -166,18 +159,12 @@ public:
         std::array<std::uint8_t, 256> lut{};
         for (std::uint32_t v = 0; v < 256; ++v) lut[v] = Scale(v, maxval);
         std::vector<std::uint8_t> raw(static_cast<std::size_t>(rowBytes));
-        decode::ProgressScope progress(image);
-        try {
-            for (int y = 0; y < int(height); ++y) {
-                ReadBinaryRow(source, digit, int(width), lut, maxval == 255, raw, image.ScanLine(y));
-                fresh.Written(y);
-                if (image.Progress(this, y, int(height))) break;
-            }
-        } catch (...) {
-            fresh.Finish();  // before the progress ends
-            throw;
+        const decode::ProgressScope progress(image, &fresh);
+        for (int y = 0; y < int(height); ++y) {
+            ReadBinaryRow(source, digit, int(width), lut, maxval == 255, raw, image.ScanLine(y));
+            fresh.Written(y);
+            if (image.Progress(this, y, int(height))) break;
         }
-        fresh.Finish();
     }
 
     TImageInfo GetImageInfo(TPGStream& stream, int index) override {

@@ -16,36 +16,27 @@
 namespace quipix {
 namespace {
 
-constexpr std::size_t kHeaderSize = 18;
-
 [[noreturn]] void RaiseFull(const std::string& message) { throw EPGTGAFileFormatReader(message); }
 [[noreturn]] void Raise(const std::string& text) { RaiseFull("TGA: " + text); }
 
+// The file header as it lies at the start of the file.
 struct Header {
-    int idLength = 0, mapType = 0, imageType = 0;
-    int mapFirst = 0, mapLength = 0, mapEntryBits = 0;
-    int width = 0, height = 0, depth = 0, descriptor = 0;
+    std::uint8_t idLength, mapType, imageType;
+    decode::LE16 mapFirst, mapLength;
+    std::uint8_t mapEntryBits;
+    decode::LE16 xOrigin, yOrigin, width, height;
+    std::uint8_t depth, descriptor;
 
     bool RunLength() const { return (imageType & 8) != 0; }
     bool RightToLeft() const { return (descriptor & 0x10) != 0; }
     bool TopDown() const { return (descriptor & 0x20) != 0; }
 };
+static_assert(sizeof(Header) == 18);
 
 // A short header raises the stream's own read error.
 Header ReadHeader(TPGStream& stream) {
-    std::uint8_t b[kHeaderSize];
-    stream.ReadExact(b, sizeof b);
     Header h;
-    h.idLength = b[0];
-    h.mapType = b[1];
-    h.imageType = b[2];
-    h.mapFirst = decode::U16LE(b + 3);
-    h.mapLength = decode::U16LE(b + 5);
-    h.mapEntryBits = b[7];
-    h.width = decode::U16LE(b + 12);
-    h.height = decode::U16LE(b + 14);
-    h.depth = b[16];
-    h.descriptor = b[17];
+    stream.ReadExact(&h, sizeof h);
     return h;
 }
 
@@ -137,14 +128,7 @@ public:
         const TPGPixelFormat format = h.depth == 8 ? pgpf8Bit : pgpf24Bit;
         const std::int64_t pixels = std::int64_t(h.width) * h.height;
         const std::int64_t minEncoded = h.RunLength() ? (pixels + 127) / 128 * (1 + bpp) : pixels * bpp;
-        switch (decode::CheckPictureSize(h.width, h.height, format, minEncoded, stream.Remaining())) {
-        case decode::SizeVerdict::Ok:
-            break;
-        case decode::SizeVerdict::TooLarge:
-            Raise(GetPGLangStr(msg::OutOfRange, "Image size"));
-        case decode::SizeVerdict::TooLittleData:
-            Raise(GetPGLangStr(msg::UnexpectedEndOfFile));
-        }
+        decode::CheckPictureSize(h.width, h.height, format, minEncoded, stream.Remaining(), Raise);
         // Every row is written whole (or not at all) below, so the picture need not
         // be cleared first.
         decode::FreshPicture fresh(image, h.width, h.height, format,
@@ -159,14 +143,8 @@ public:
             }
         }
         if (image.Empty()) return;
-        decode::ProgressScope progress(image);
-        try {
-            ReadRows(stream, image, fresh, h);
-        } catch (...) {
-            fresh.Finish();  // before the progress ends
-            throw;
-        }
-        fresh.Finish();
+        const decode::ProgressScope progress(image, &fresh);
+        ReadRows(stream, image, fresh, h);
     }
 
     TImageInfo GetImageInfo(TPGStream& stream, int index) override {

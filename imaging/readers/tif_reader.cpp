@@ -56,39 +56,41 @@ enum Compression : std::uint32_t {
 
 const std::string kStripCountText = "TIFF: NumStripOffsets<>(ImageLength+RowsPerStrip-1) div RowsPerStrip";
 
-struct Entry {
-    std::uint16_t type = 0;
-    std::uint32_t count = 0;
-    std::uint8_t value[4] = {};
+// The file header and a directory entry as they lie in the file; their numbers are
+// in the byte order the header's first two bytes name.
+struct FileHeader {
+    std::uint8_t byteOrder[2];  // "II" little-endian, "MM" big-endian
+    std::uint8_t magic[2];      // 42
+    std::uint8_t firstDirectory[4];
 };
+static_assert(sizeof(FileHeader) == 8);
+
+struct Entry {
+    std::uint8_t tag[2], type[2], count[4];
+    std::uint8_t value[4];  // the value itself when it fits, else its offset
+};
+static_assert(sizeof(Entry) == 12);
 
 // The first image file directory and the tag values the reader uses.
 class Directory {
 public:
     Directory(TPGStream& stream, int index) : stream_(stream), start_(stream.Position()) {
-        std::uint8_t h[8];
-        stream.ReadExact(h, sizeof h);
-        if (h[0] == 'M' && h[1] == 'M')
+        FileHeader h;
+        stream.ReadExact(&h, sizeof h);
+        if (h.byteOrder[0] == 'M' && h.byteOrder[1] == 'M')
             bigEndian_ = true;
-        else if (!(h[0] == 'I' && h[1] == 'I'))
+        else if (!(h.byteOrder[0] == 'I' && h.byteOrder[1] == 'I'))
             Raise(GetPGLangStr(msg::NotAFile, "TIF"));
-        if (U16(h + 2) != 42) Raise(GetPGLangStr(msg::NotAFile, "TIF"));
+        if (U16(h.magic) != 42) Raise(GetPGLangStr(msg::NotAFile, "TIF"));
         if (index != 0) Raise(GetPGLangStr(msg::Invalid, "Index"));
-        stream.Seek(start_ + U32(h + 4));
+        stream.Seek(start_ + U32(h.firstDirectory));
         std::uint8_t c[2];
         stream.ReadExact(c, sizeof c);
-        const std::size_t n = U16(c);
-        if (std::int64_t(n) * 12 > stream.Remaining()) throw EReadError();
-        std::vector<std::uint8_t> raw(n * 12);
-        stream.ReadExact(raw.data(), raw.size());
-        for (std::size_t i = 0; i < n; ++i) {
-            const std::uint8_t* e = &raw[i * 12];
-            Entry entry;
-            entry.type = U16(e + 2);
-            entry.count = U32(e + 4);
-            std::memcpy(entry.value, e + 8, 4);
-            entries_[U16(e)] = entry;  // a repeated tag: the later entry wins
-        }
+        const std::size_t bytes = U16(c) * sizeof(Entry);
+        if (std::int64_t(bytes) > stream.Remaining()) throw EReadError();
+        std::vector<Entry> raw(bytes / sizeof(Entry));
+        stream.ReadExact(raw.data(), bytes);
+        for (const Entry& e : raw) entries_[U16(e.tag)] = e;  // a repeated tag: the later entry wins
 
         if (Single(kPlanarConfiguration) > 1) Raise(GetPGLangStr(msg::Invalid, "PlanarConfiguration"));
         Single(kNewSubfileType);
@@ -153,16 +155,19 @@ private:
     std::uint32_t Single(std::uint16_t tag) const {
         const auto it = entries_.find(tag);
         if (it == entries_.end()) return 0;
-        ElementSize(it->second.type);
-        return Element(it->second.type, it->second.value);
+        const std::uint16_t type = U16(it->second.type);
+        ElementSize(type);
+        return Element(type, it->second.value);
     }
 
     std::vector<std::uint32_t> List(std::uint16_t tag) {
         const auto it = entries_.find(tag);
         if (it == entries_.end()) return {};
         const Entry& e = it->second;
-        const int size = ElementSize(e.type);
-        const std::int64_t total = std::int64_t(e.count) * size;
+        const std::uint16_t type = U16(e.type);
+        const std::uint32_t count = U32(e.count);
+        const int size = ElementSize(type);
+        const std::int64_t total = std::int64_t(count) * size;
         std::vector<std::uint8_t> raw;
         const std::uint8_t* p = e.value;
         if (total > 4) {
@@ -173,8 +178,8 @@ private:
             stream_.ReadExact(raw.data(), raw.size());
             p = raw.data();
         }
-        std::vector<std::uint32_t> out(e.count);
-        for (std::size_t i = 0; i < out.size(); ++i) out[i] = Element(e.type, p + i * std::size_t(size));
+        std::vector<std::uint32_t> out(count);
+        for (std::size_t i = 0; i < out.size(); ++i) out[i] = Element(type, p + i * std::size_t(size));
         return out;
     }
 
@@ -310,14 +315,7 @@ public:
         const std::int64_t minEncoded = d.compression == kPackBits ? raw / 64
                                         : (lzw || deflate)         ? raw / 2048
                                                                    : raw;
-        switch (decode::CheckPictureSize(d.width, d.height, format, minEncoded, stream.Size() - d.Start())) {
-        case decode::SizeVerdict::Ok:
-            break;
-        case decode::SizeVerdict::TooLarge:
-            Raise(GetPGLangStr(msg::OutOfRange, "Image size"));
-        case decode::SizeVerdict::TooLittleData:
-            Raise(GetPGLangStr(msg::UnexpectedEndOfFile));
-        }
+        decode::CheckPictureSize(d.width, d.height, format, minEncoded, stream.Size() - d.Start(), Raise);
         if (rowBytes > decode::kMaxBufferBytes) Raise(GetPGLangStr(msg::OutOfRange, "Image size"));
         // Colour rows are converted whole, so their picture need not be cleared first.
         std::optional<decode::FreshPicture> fresh;
@@ -329,14 +327,9 @@ public:
         if (image.Empty()) return;
 
         {
-            decode::ProgressScope progress(image);
-            try {
-                ReadRows(stream, d, image, std::size_t(rowBytes), predictor, fresh ? &*fresh : nullptr);
-            } catch (...) {
-                if (fresh) fresh->Finish();  // before the progress ends
-                throw;
-            }
-            if (fresh) fresh->Finish();
+            decode::FreshPicture* rows = fresh ? &*fresh : nullptr;
+            const decode::ProgressScope progress(image, rows);
+            ReadRows(stream, d, image, std::size_t(rowBytes), predictor, rows);
         }
         ApplyOrientation(image, d.orientation);
     }

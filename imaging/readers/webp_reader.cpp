@@ -49,20 +49,29 @@ constexpr std::int64_t kMaxFileBytes = 2 * decode::kMaxBufferBytes;
     }
 }
 
+// The RIFF header as it lies at the start of the file.
+struct RiffHeader {
+    char riff[4];
+    decode::LE32 size;  // of the file after this field
+    char webp[4];
+};
+constexpr std::int64_t kRiffHeaderSize = 12;
+static_assert(sizeof(RiffHeader) == kRiffHeaderSize);
+
 // The RIFF container, as long as its size field says. A file cut short is refused
 // before anything is sized from it: the picture's rows could not all be there.
 std::vector<std::uint8_t> ReadContainer(TPGStream& stream) {
-    std::uint8_t head[12];
-    if (decode::ReadPadded(stream, head, sizeof head) < sizeof head)
+    RiffHeader head;
+    if (decode::ReadPadded(stream, &head, sizeof head) < sizeof head)
         Raise(GetPGLangStr(msg::UnexpectedEndOfFile));
-    if (std::memcmp(head, "RIFF", 4) != 0 || std::memcmp(head + 8, "WEBP", 4) != 0)
+    if (std::memcmp(head.riff, "RIFF", 4) != 0 || std::memcmp(head.webp, "WEBP", 4) != 0)
         Raise(GetPGLangStr(msg::NotAFile, "WebP"));
-    const std::int64_t size = std::max<std::int64_t>(12, std::int64_t(decode::U32LE(head + 4)) + 8);
-    if (size - 12 > stream.Remaining()) Raise(GetPGLangStr(msg::UnexpectedEndOfFile));
+    const std::int64_t size = std::max(kRiffHeaderSize, std::int64_t(head.size) + 8);
+    if (size - kRiffHeaderSize > stream.Remaining()) Raise(GetPGLangStr(msg::UnexpectedEndOfFile));
     if (size > kMaxFileBytes) Raise(GetPGLangStr(msg::OutOfRange, "File size"));
     std::vector<std::uint8_t> data(static_cast<std::size_t>(size));
-    std::memcpy(data.data(), head, sizeof head);
-    stream.ReadExact(data.data() + 12, data.size() - 12);
+    std::memcpy(data.data(), &head, sizeof head);
+    stream.ReadExact(data.data() + sizeof head, data.size() - sizeof head);
     return data;
 }
 
@@ -161,8 +170,8 @@ void ReadWebP(TPGStream& stream, TPixelGraphic& image, const void* sender) {
     if (l.canvasWidth <= 0 || l.canvasHeight <= 0) Raise(GetPGLangStr(msg::WidthOrHeightZero));
     // The lossless decoder and our compositing hold the picture at four bytes a pixel;
     // either coding can describe a plain picture in next to no bytes.
-    if (decode::CheckPictureSize(l.canvasWidth, l.canvasHeight, pgpf24Bit, 0, 0) != decode::SizeVerdict::Ok ||
-        decode::SaturatingMul(l.canvasWidth, l.canvasHeight) > decode::kMaxBufferBytes / 4)
+    decode::CheckPictureSize(l.canvasWidth, l.canvasHeight, pgpf24Bit, 0, 0, Raise);
+    if (decode::SaturatingMul(l.canvasWidth, l.canvasHeight) > decode::kMaxBufferBytes / 4)
         Raise(GetPGLangStr(msg::OutOfRange, "Image size"));
 
     WebPDecoderConfig& config = s.config;

@@ -5,6 +5,8 @@
 # one unreachable index fails the whole `apt-get update`. So the update is tried a few
 # times; when it keeps failing, the lists already on the machine are used, with a
 # warning, and only a package that cannot be had from them ends the run, by name.
+# Lists updated (or tried) in the last half hour are used as they are: one test run
+# installs in several steps and updates once.
 install_packages() {
   local p missing=()
   for p in "$@"; do
@@ -15,24 +17,26 @@ install_packages() {
   local sudo="" try
   [ "$(id -u)" -eq 0 ] || sudo="sudo"
   local apt=($sudo env DEBIAN_FRONTEND=noninteractive apt-get -o Acquire::Retries=3)
-  for try in 1 2 3; do
-    "${apt[@]}" update -qq && break
-    if [ "$try" -eq 3 ]; then
-      echo "warning: apt-get update failed three times; installing from the package lists already here" >&2
-    else
-      sleep $((try * 10))
-    fi
-  done
+  local stamp=/var/lib/apt/lists/.quipix-update
+  if [ -z "$(find "$stamp" -mmin -30 2>/dev/null)" ]; then
+    for try in 1 2 3; do
+      "${apt[@]}" update -qq && break
+      if [ "$try" -eq 3 ]; then
+        echo "warning: apt-get update failed three times; installing from the package lists already here" >&2
+      else
+        sleep $((try * 5))
+      fi
+    done
+    $sudo touch "$stamp"
+  fi
   if ! "${apt[@]}" install -y -qq --no-install-recommends "${missing[@]}"; then
+    # Which of them cannot be had: a package that is not in the lists, or whose
+    # dependencies cannot be met from them (a half-synced index, say).
     local unavailable=()
     for p in "${missing[@]}"; do
-      apt-cache show "$p" >/dev/null 2>&1 || unavailable+=("$p")
+      "${apt[@]}" install -s -qq --no-install-recommends "$p" >/dev/null 2>&1 || unavailable+=("$p")
     done
-    if [ ${#unavailable[@]} -gt 0 ]; then
-      echo "error: these packages cannot be had from the package lists: ${unavailable[*]}" >&2
-    else
-      echo "error: apt-get could not install: ${missing[*]}" >&2
-    fi
+    echo "error: cannot install ${unavailable[*]:-${missing[*]}} from the package lists of this machine" >&2
     return 1
   fi
 }

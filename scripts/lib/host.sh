@@ -39,3 +39,14 @@ skip_stage() {
 
 # The reason every 32-bit part of the suite gives when the host cannot run it.
 NO_32BIT_REASON="this host cannot execute 32-bit programs (Exec format error)"
+
+# wine32_installed: the 32-bit Wine is there (scripts/build-windows.sh installs it
+# where the host runs 32-bit programs and the package can be had).
+wine32_installed() { dpkg-query -W -f='${Status}' wine32:i386 2>/dev/null | grep -q 'ok installed'; }
+NO_WINE32_REASON="the 32-bit Wine (wine32:i386) could not be installed from the package lists of this machine"
+
+# require_wine32: skips the stage, saying why, unless 32-bit Windows programs can run.
+require_wine32() {
+  host_runs_32bit || skip_stage "$NO_32BIT_REASON"
+  wine32_installed || skip_stage "$NO_WINE32_REASON"
+}

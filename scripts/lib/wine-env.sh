@@ -25,6 +25,8 @@ fi
 # Another packaging of Wine: whatever is on the PATH.
 [ -x "$WINE_LOADER" ] || WINE_LOADER=$(command -v wine)
 [ -x "$WINESERVER" ] || WINESERVER=$(command -v wineserver)
+# Programs that Wine itself starts go through the same loader.
+export WINELOADER=$WINE_LOADER
 wine() { "$WINE_LOADER" "$@"; }
 wineboot() { "$WINE_LOADER" wineboot "$@"; }
 wineserver() { "$WINESERVER" "$@"; }

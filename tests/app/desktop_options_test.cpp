@@ -1,6 +1,9 @@
 // The desktop options read before the screen-saver protocol: window ids, the
-// xscreensaver module's --root and --window-id, --help, --version and --record.
+// xscreensaver module's --root and --window-id, --help, --version and --record, and
+// what the front ends do with them.
 #include <gtest/gtest.h>
+
+#include <sstream>
 
 #include "app/desktop_options.h"
 
@@ -123,6 +126,48 @@ TEST(DesktopOptionsTest, UsageNamesEveryWayToRunOnEachSystem) {
     EXPECT_EQ(windows.find("--root"), std::string::npos);
     EXPECT_EQ(windows.find("--idle"), std::string::npos);
     EXPECT_STREQ(kVersionLabel, "Version 2.1");
+}
+
+TEST(DesktopOptionsTest, EachFrontEndCarriesOutTheOptionsThatNeedNoWindow) {
+    struct Case {
+        std::vector<std::string> params;
+        UsageSystem system;
+        std::optional<int> code;  // nullopt: the front end goes on
+        std::string out, errStart;
+        bool console, text;  // the console opened, the recording's text engine started
+    };
+    const std::string posix = UsageText(UsageSystem::Posix), windows = UsageText(UsageSystem::Windows);
+    const Case cases[] = {
+        {{"--help"}, UsageSystem::Posix, 0, posix, "", true, false},
+        {{"--help"}, UsageSystem::Windows, 0, windows, "", true, false},
+        {{"--version"}, UsageSystem::Windows, 0, "Quipix ", "", true, false},
+        {{"--idle", "x"}, UsageSystem::Posix, 2, "", "quipix: --idle takes", true, false},
+        {{"--window-id"}, UsageSystem::Windows, 2, "", "Quipix: --window-id needs", true, false},
+        // The recorder's own usage error, once the text engine is there.
+        {{"--record"}, UsageSystem::Posix, 2, "", "", true, true},
+        {{"/s"}, UsageSystem::Windows, std::nullopt, "", "", false, false},
+        {{"--root"}, UsageSystem::Posix, std::nullopt, "", "", false, false},
+        {{"--idle", "60"}, UsageSystem::Posix, std::nullopt, "", "", false, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.params[0]);
+        bool console = false, text = false;
+        DesktopFrontEnd frontEnd{c.system, [&] { console = true; },
+                                 [&] {
+                                     text = true;
+                                     return std::shared_ptr<void>();
+                                 }};
+        std::ostringstream out, err;
+        EXPECT_EQ(RunDesktopOption(ParseDesktopOptions(c.params, nullptr), frontEnd, out, err), c.code);
+        EXPECT_EQ(out.str().substr(0, c.out.size()), c.out);
+        EXPECT_EQ(out.str().empty(), c.out.empty());
+        EXPECT_EQ(err.str().substr(0, c.errStart.size()), c.errStart);
+        if (c.code == 2 && !c.text) {
+            EXPECT_NE(err.str().find(UsageText(c.system)), std::string::npos);
+        }
+        EXPECT_EQ(console, c.console);
+        EXPECT_EQ(text, c.text);
+    }
 }
 
 }  // namespace

@@ -52,7 +52,7 @@ TEST_F(SettingsTest, EmptyStoreGivesDefaultsAndCreatesTheKey) {
     Settings.JokeCounter = 9;
     LoadSettings();
     EXPECT_EQ(Settings.Speed, 5);
-    EXPECT_EQ(Settings.FadeMode, 0);
+    EXPECT_EQ(Settings.FadeMode, fade_mode::FadeToBlack);
     EXPECT_EQ(Settings.JokeFile, "");
     EXPECT_EQ(Settings.Directory, "");
     EXPECT_FALSE(Settings.Change);
@@ -62,21 +62,12 @@ TEST_F(SettingsTest, EmptyStoreGivesDefaultsAndCreatesTheKey) {
     EXPECT_EQ(Settings.FromColor, 0x800000);
     EXPECT_EQ(Settings.ToColor, 0);
     EXPECT_FALSE(Settings.Tiled);
-    EXPECT_EQ(Settings.BackgroundType, 0);
-    EXPECT_EQ(Settings.QuestionFace, "Arial");
-    EXPECT_EQ(Settings.QuestionColor, 255);
-    EXPECT_EQ(Settings.QuestionSize, 24);
-    EXPECT_EQ(Settings.QuestionSpeed, 5);
-    EXPECT_TRUE(Settings.QuestionBold);
-    EXPECT_FALSE(Settings.QuestionItalic);
-    EXPECT_TRUE(Settings.Question3D);
-    EXPECT_EQ(Settings.AnswerFace, "Arial");
-    EXPECT_EQ(Settings.AnswerColor, 0xFF0000);
-    EXPECT_EQ(Settings.AnswerSize, 24);
-    EXPECT_EQ(Settings.AnswerSpeed, 5);
-    EXPECT_TRUE(Settings.AnswerBold);
-    EXPECT_FALSE(Settings.AnswerItalic);
-    EXPECT_TRUE(Settings.Answer3D);
+    EXPECT_EQ(Settings.BackgroundType, background_type::Solid);
+    TJokeTextSettings text{
+        .Face = "Arial", .Color = 255, .Size = 24, .Speed = 5, .Bold = true, .ThreeD = true};
+    EXPECT_EQ(Settings.Question, text);
+    text.Color = 0xFF0000;
+    EXPECT_EQ(Settings.Answer, text);
     EXPECT_EQ(Settings.Pause, 4);
     EXPECT_EQ(Settings.DefaultQuestion, "These are the default question and answer");
     EXPECT_EQ(Settings.DefaultAnswer,
@@ -114,7 +105,7 @@ TEST_F(SettingsTest, BooleansReadAsIntegers) {
         Put("Question", "Bold", RegValue::String(text));
         Put("Background", "Tiled", RegValue::String(text));
         LoadSettings();
-        EXPECT_EQ(Settings.QuestionBold, expected) << '"' << text << '"';
+        EXPECT_EQ(Settings.Question.Bold, expected) << '"' << text << '"';
         // "Tiled" defaults to false, so a text that is no number reads false.
         bool number = text == "0" || text == "1" || text == "2" || text == "-1" || text.starts_with("0x");
         EXPECT_EQ(Settings.Tiled, number ? expected : false) << '"' << text << '"';
@@ -126,8 +117,8 @@ TEST_F(SettingsTest, TextsAreTakenAsStoredUpToANul) {
     Put("Answer", "Face", RegValue::String(std::string("Times\0junk", 10)));
     Put("General", "Directory", RegValue::ExpandString("/home/someone/jokes"));
     LoadSettings();
-    EXPECT_EQ(Settings.QuestionFace, "");
-    EXPECT_EQ(Settings.AnswerFace, "Times");
+    EXPECT_EQ(Settings.Question.Face, "");
+    EXPECT_EQ(Settings.Answer.Face, "Times");
     EXPECT_EQ(Settings.Directory, "/home/someone/jokes");
 }
 
@@ -137,7 +128,7 @@ TEST_F(SettingsTest, ANonStringValueStopsLoadingAtThatValue) {
     Put("Question", "Size", RegValue::String("40"));
     Settings.ChangeAfter = -1;
     Settings.Bitmap = "previous";
-    Settings.QuestionSize = -2;
+    Settings.Question.Size = -2;
     try {
         LoadSettings();
         FAIL() << "no exception";
@@ -147,7 +138,7 @@ TEST_F(SettingsTest, ANonStringValueStopsLoadingAtThatValue) {
     EXPECT_EQ(Settings.Speed, 7);            // read before the bad value
     EXPECT_EQ(Settings.ChangeAfter, -1);     // untouched
     EXPECT_EQ(Settings.Bitmap, "previous");  // later fields keep their contents
-    EXPECT_EQ(Settings.QuestionSize, -2);
+    EXPECT_EQ(Settings.Question.Size, -2);
 }
 
 TEST_F(SettingsTest, PauseComesLastAndFollowsTheTypeRule) {
@@ -160,7 +151,7 @@ TEST_F(SettingsTest, PauseComesLastAndFollowsTheTypeRule) {
     } catch (const ERegistryException& e) {
         EXPECT_STREQ(e.what(), "Invalid data type for 'Pause'");
     }
-    EXPECT_FALSE(Settings.Answer3D);  // every older value was read before it
+    EXPECT_FALSE(Settings.Answer.ThreeD);  // every older value was read before it
     EXPECT_EQ(Settings.Pause, -7);
     Put("General", "Pause", RegValue::String("0x1E"));
     LoadSettings();
@@ -175,9 +166,9 @@ TEST_F(SettingsTest, SaveWritesAll27StringsAndLoadsThemBack) {
     Settings.Change = true;
     Settings.SolidColor = std::int32_t(0x8000000F);  // a system colour
     Settings.ToColor = 0x123456;
-    Settings.QuestionFace = "Liberation \"Sans\"";
-    Settings.AnswerItalic = true;
-    Settings.Answer3D = false;
+    Settings.Question.Face = "Liberation \"Sans\"";
+    Settings.Answer.Italic = true;
+    Settings.Answer.ThreeD = false;
     Settings.Pause = 12;
     Settings.DefaultQuestion = "not stored";
     SaveSettings();
@@ -201,9 +192,9 @@ TEST_F(SettingsTest, SaveWritesAll27StringsAndLoadsThemBack) {
     EXPECT_TRUE(Settings.Change);
     EXPECT_EQ(Settings.SolidColor, saved.SolidColor);
     EXPECT_EQ(Settings.ToColor, 0x123456);
-    EXPECT_EQ(Settings.QuestionFace, "Liberation \"Sans\"");
-    EXPECT_TRUE(Settings.AnswerItalic);
-    EXPECT_FALSE(Settings.Answer3D);
+    EXPECT_EQ(Settings.Question.Face, "Liberation \"Sans\"");
+    EXPECT_TRUE(Settings.Answer.Italic);
+    EXPECT_FALSE(Settings.Answer.ThreeD);
     EXPECT_EQ(Settings.Pause, 12);
     EXPECT_EQ(Settings.DefaultQuestion, kDefaultQuestionText);
 }
@@ -240,8 +231,8 @@ TEST_F(SettingsTest, ASaveReplacesTheStoreOnceWithTheWholeRecordOrNotAtAll) {
     const std::string before = FileText();
     const auto folder = std::filesystem::path(path_).parent_path();
     Settings.Speed = 9;
-    Settings.QuestionFace = "Liberation Serif";
-    Settings.Answer3D = false;
+    Settings.Question.Face = "Liberation Serif";
+    Settings.Answer.ThreeD = false;
     auto events = WatchFolder(folder, [] { SaveSettings(); });
     EXPECT_EQ(events.replacements, 1);
     EXPECT_EQ(events.created, 1);  // the one temporary file
@@ -278,7 +269,7 @@ TEST_F(SettingsTest, ReadsAWindowsExport) {
     LoadSettings();
     EXPECT_EQ(Settings.Speed, 3);
     EXPECT_EQ(Settings.Directory, "C:\\Jokes\\");
-    EXPECT_EQ(Settings.AnswerColor, -16777201);
+    EXPECT_EQ(Settings.Answer.Color, -16777201);
 }
 
 TEST_F(SettingsTest, AStoreThatCannotBeCreatedFailsSavingWithTheSubkeyName) {

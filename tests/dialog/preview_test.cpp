@@ -59,11 +59,13 @@ TEST_F(DialogPreviews, BackgroundTypeShowsItsControlsAndIsDrawnFromTheControls) 
     const struct {
         int type;
         bool solid, gradient, picture;
-    } cases[] = {{0, true, false, false}, {1, false, true, false}, {2, false, false, true}};
+    } cases[] = {{background_type::Solid, true, false, false},
+                 {background_type::Gradient, false, true, false},
+                 {background_type::Picture, false, false, true}};
     auto dialog = Open();
     DialogValues& v = dialog->Values();
     for (const auto& c : cases) {
-        v.rgBackType = c.type;
+        v.Chosen.BackgroundType = c.type;
         const ControlStates s = dialog->States();
         EXPECT_EQ(s.SolidC, c.solid) << c.type;
         EXPECT_EQ(s.FromC, c.gradient) << c.type;
@@ -73,8 +75,8 @@ TEST_F(DialogPreviews, BackgroundTypeShowsItsControlsAndIsDrawnFromTheControls) 
     }
     // The controls' values count, not the stored ones; the text previews start
     // from the new background.
-    v.rgBackType = 0;
-    v.SolidC = 0x203040;
+    v.Chosen.BackgroundType = background_type::Solid;
+    v.Chosen.SolidColor = 0x203040;
     dialog->BackChange();
     for (Preview p : {Preview::BImg, Preview::QImg, Preview::AImg})
         EXPECT_EQ(dialog->PreviewPicture(p).Pixels(1, 1), PGColor(0x203040)) << int(p);
@@ -93,13 +95,14 @@ TEST_F(DialogPreviews, ANewPreviewSizeRedrawsAllThreeAtThatSize) {
 }
 
 TEST_F(DialogPreviews, AQuestionChangeLeavesTheOtherPreviewsAlone) {
+    QUIPIX_NEEDS_TEXT_ENGINE();
     auto dialog = Open();
     TPixelGraphic background, answer;
     background.CopyPicture(&dialog->PreviewPicture(Preview::BImg));
     answer.CopyPicture(&dialog->PreviewPicture(Preview::AImg));
-    dialog->Values().SolidC = 0x00FF00;  // not drawn until the background is
-    dialog->Values().AColor = 0x00FF00;
-    dialog->Values().QColor = 0x00FF00;
+    dialog->Values().Chosen.SolidColor = 0x00FF00;  // not drawn until the background is
+    dialog->Values().Chosen.Answer.Color = 0x00FF00;
+    dialog->Values().Chosen.Question.Color = 0x00FF00;
     dialog->QChange();
     EXPECT_TRUE(SamePixels(dialog->PreviewPicture(Preview::BImg), background));
     EXPECT_TRUE(SamePixels(dialog->PreviewPicture(Preview::AImg), answer));
@@ -114,6 +117,7 @@ TEST_F(DialogPreviews, EmptyQuestionShowsTheBackgroundAlone) {
 }
 
 TEST_F(DialogPreviews, ThreeDCopiesLieUpLeftLightAndDownRightDark) {
+    QUIPIX_NEEDS_TEXT_ENGINE();
     Store("Question", "Color", std::to_string(0x0000FF));  // pure red
     Store("Question", "Bold", "1");
     Store("Question", "3D", "0");
@@ -121,7 +125,7 @@ TEST_F(DialogPreviews, ThreeDCopiesLieUpLeftLightAndDownRightDark) {
     const Rows flat = TextRows(dialog->PreviewPicture(Preview::QImg), 0);
     ASSERT_GE(flat.top, 5);  // the face starts inside (5, 5, W - 5, H - 5)
 
-    dialog->Values().Q3D = true;
+    dialog->Values().Chosen.Question.ThreeD = true;
     dialog->QChange();
     const TPixelGraphic& raised = dialog->PreviewPicture(Preview::QImg);
     const Rows layered = TextRows(raised, 0);

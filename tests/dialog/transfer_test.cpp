@@ -28,22 +28,23 @@ TEST_F(DialogTransfer, FreshStoreFillsTheDefaults) {
     EXPECT_EQ(v.QEdit, "These are the default question and answer");
     EXPECT_EQ(v.AEdit,
               "Please ensure that you select a valid joke file to get the most from this screen saver");
-    EXPECT_FALSE(v.cbRandom);
-    EXPECT_EQ(v.udRand, 25);
+    const TStoredSettings& c = v.Chosen;
+    EXPECT_FALSE(c.Change);
+    EXPECT_EQ(c.ChangeAfter, 25);
     EXPECT_FALSE(dialog->States().edRand);
     // The bundled jokes, none selected.
-    EXPECT_TRUE(SameFolder(v.Directory, platform::BundledJokesDirectory()));
+    EXPECT_TRUE(SameFolder(c.Directory, platform::BundledJokesDirectory()));
     EXPECT_FALSE(v.JokeFiles.empty());
     EXPECT_EQ(v.FilesIndex, -1);
-    EXPECT_EQ(v.rgBackType, 0);
-    EXPECT_EQ(v.rgFadeMode, 0);
-    EXPECT_EQ(v.FromC, 0x800000);
-    EXPECT_EQ(v.QColor, 0x0000FF);
-    EXPECT_EQ(v.AColor, 0xFF0000);
-    EXPECT_EQ(v.QSize, 24);
-    EXPECT_EQ(v.QFont, "Arial");
-    EXPECT_EQ(v.tbF, 5);
-    EXPECT_EQ(v.udPause, 4);
+    EXPECT_EQ(c.BackgroundType, background_type::Solid);
+    EXPECT_EQ(c.FadeMode, fade_mode::FadeToBlack);
+    EXPECT_EQ(c.FromColor, 0x800000);
+    EXPECT_EQ(c.Question.Color, 0x0000FF);
+    EXPECT_EQ(c.Answer.Color, 0xFF0000);
+    EXPECT_EQ(c.Question.Size, 24);
+    EXPECT_EQ(c.Question.Face, "Arial");
+    EXPECT_EQ(c.Speed, 5);
+    EXPECT_EQ(c.Pause, 4);
     EXPECT_EQ(v.laVer, "Version 2.1");
     EXPECT_EQ(dialog->BitmapCaption(), "Select bitmap ...");
     const ControlStates s = dialog->States();
@@ -55,76 +56,65 @@ TEST_F(DialogTransfer, FreshStoreFillsTheDefaults) {
     EXPECT_EQ(StoredCount(), 0);  // creating the dialog saves nothing
 }
 
-TEST_F(DialogTransfer, OkWritesEveryValueFromTheControls) {
+TEST_F(DialogTransfer, EachStoredValueReachesItsWidgetAndOkStoresWhatTheWidgetHolds) {
+    using Widget = test::RecordingView::Value;
+    const struct {
+        const char* subkey;
+        const char* name;
+        const char* stored;   // before the dialog opens
+        const char* control;  // the widget that shows it
+        Widget shown;
+        Widget changed;     // what the user leaves in the widget
+        const char* saved;  // what OK stores
+    } cases[] = {
+        {"General", "Speed", "9", "tbF", 9, 3, "3"},
+        {"General", "Fade Mode", "1", "rgFadeMode", 1, 0, "0"},
+        {"General", "Change", "1", "cbRandom", true, false, "0"},
+        {"General", "ChangeAfter", "40", "udRand", 40, 41, "41"},
+        {"Background", "Solid Color", "1193046", "SolidC", 0x123456, 0x445566, "4478310"},
+        // A system colour stays one, both ways.
+        {"Background", "From Color", "-2147483633", "FromC", TColor(0x8000000F), TColor(0x80000005),
+         "-2147483643"},
+        {"Background", "To Color", "65280", "ToC", 0x00FF00, 0x0000FF, "255"},
+        {"Background", "Tiled", "1", "cbTiled", true, false, "0"},
+        {"Background", "Type", "2", "rgBackType", 2, 1, "1"},
+        {"Question", "Face", "Some Family", "QFont", "Some Family", "Other Family", "Other Family"},
+        {"Question", "Color", "65535", "QColor", 0x00FFFF, 0x00FF00, "65280"},
+        {"Question", "Size", "30", "QSize", 30, 31, "31"},
+        {"Question", "Speed", "2", "tbQ", 2, 10, "10"},
+        {"Question", "Bold", "0", "QBold", false, true, "1"},
+        {"Question", "Italic", "1", "QItalic", true, false, "0"},
+        {"Question", "3D", "1", "Q3D", true, false, "0"},
+        {"Answer", "Face", "", "AFont", "", "Some Family", "Some Family"},
+        {"Answer", "Color", "255", "AColor", 0x0000FF, 0xFF0000, "16711680"},
+        {"Answer", "Size", "96", "ASize", 96, 12, "12"},
+        {"Answer", "Speed", "10", "tbA", 10, 1, "1"},
+        {"Answer", "Bold", "1", "ABold", true, false, "0"},
+        {"Answer", "Italic", "0", "AItalic", false, true, "1"},
+        {"Answer", "3D", "0", "A3D", false, true, "1"},
+        {"General", "Pause", "7", "udPause", 7, 12, "12"},
+    };
+    for (const auto& c : cases) Store(c.subkey, c.name, c.stored);
     const fs::path jokes = dir_.path() / "jokes";
     fs::create_directory(jokes);
     Touch(jokes / "animals.txt");
     Touch(jokes / "puns.txt");
     Store("General", "Directory", jokes.string());
     auto dialog = Open();
-    DialogValues& v = dialog->Values();
-    v.FilesIndex = 1;
-    v.QEdit = "Why?";
-    v.tbF = 9;
-    v.rgFadeMode = 1;
-    v.cbRandom = true;
-    v.udRand = 40;
-    v.rgBackType = 1;
-    v.SolidC = 0x123456;
-    v.FromC = TColor(0x8000000F);
-    v.ToC = 0x00FF00;
-    v.cbTiled = true;
-    v.QFont = "Some Family";
-    v.QSize = 30;
-    v.QColor = 0x00FFFF;
-    v.Q3D = false;
-    v.QItalic = true;
-    v.tbQ = 2;
-    v.AFont = "";
-    v.ASize = 96;
-    v.ABold = true;
-    v.tbA = 10;
-    v.udPause = 7;
-    ASSERT_TRUE(dialog->btOkClick());
-
-    const struct {
-        const char* subkey;
-        const char* name;
-        std::string text;
-    } expected[] = {
-        {"General", "Speed", "9"},
-        {"General", "Fade Mode", "1"},
-        {"General", "JokeFile", "puns.txt"},
-        {"General", "Directory", v.Directory},
-        {"General", "Change", "1"},
-        {"General", "ChangeAfter", "40"},
-        {"Background", "Bitmap", ""},
-        {"Background", "Solid Color", std::to_string(0x123456)},
-        {"Background", "From Color", "-2147483633"},  // a system colour stays one
-        {"Background", "To Color", std::to_string(0x00FF00)},
-        {"Background", "Tiled", "1"},
-        {"Background", "Type", "1"},
-        {"Question", "Face", "Some Family"},
-        {"Question", "Color", std::to_string(0x00FFFF)},
-        {"Question", "Size", "30"},
-        {"Question", "Speed", "2"},
-        {"Question", "Bold", "1"},
-        {"Question", "Italic", "1"},
-        {"Question", "3D", "0"},
-        {"Answer", "Face", ""},
-        {"Answer", "Color", std::to_string(0xFF0000)},
-        {"Answer", "Size", "96"},
-        {"Answer", "Speed", "10"},
-        {"Answer", "Bold", "1"},
-        {"Answer", "Italic", "0"},
-        {"Answer", "3D", "1"},
-        {"General", "Pause", "7"},
-    };
-    for (const auto& e : expected) EXPECT_EQ(Stored(e.subkey, e.name), e.text) << e.subkey << "\\" << e.name;
+    for (const auto& c : cases) {
+        EXPECT_EQ(view_.Shown(c.control, c.shown), c.shown) << c.control;
+        view_.Change(c.control, c.changed);
+    }
+    view_.Change("Files", 1);
+    view_.Change("QEdit", "Why?");
+    EXPECT_TRUE(dialog->ControlEvent("btOk"));
+    for (const auto& c : cases) EXPECT_EQ(Stored(c.subkey, c.name), c.saved) << c.subkey << "\\" << c.name;
+    EXPECT_EQ(Stored("General", "JokeFile"), "puns.txt");
+    EXPECT_TRUE(SameFolder(Stored("General", "Directory").value_or(""), jokes));
     EXPECT_EQ(StoredCount(), 27);
-    EXPECT_TRUE(SameFolder(v.Directory, jokes));
     // The default texts reach the running program but are never stored.
     EXPECT_EQ(Settings.DefaultQuestion, "Why?");
+    for (const std::string& name : view_.used) EXPECT_NE(FindControl(name), nullptr) << name;
 }
 
 TEST_F(DialogTransfer, StoredValuesOutsideTheControlsArePulledToTheirEnds) {
@@ -132,24 +122,25 @@ TEST_F(DialogTransfer, StoredValuesOutsideTheControlsArePulledToTheirEnds) {
         const char* subkey;
         const char* name;
         const char* stored;
-        int DialogValues::*field;
+        const char* control;
         int shown;
     } cases[] = {
-        {"General", "ChangeAfter", "0", &DialogValues::udRand, 1},
-        {"General", "ChangeAfter", "500", &DialogValues::udRand, 100},
-        {"General", "ChangeAfter", "65566", &DialogValues::udRand, 30},  // a 16-bit position
-        {"Question", "Size", "8", &DialogValues::QSize, 12},
-        {"Answer", "Size", "200", &DialogValues::ASize, 96},
-        {"General", "Speed", "0", &DialogValues::tbF, 1},
-        {"Question", "Speed", "11", &DialogValues::tbQ, 10},
-        {"General", "Fade Mode", "5", &DialogValues::rgFadeMode, 1},
-        {"Background", "Type", "-3", &DialogValues::rgBackType, -1},
-        {"General", "Pause", "99", &DialogValues::udPause, 30},
+        {"General", "ChangeAfter", "0", "udRand", 1},
+        {"General", "ChangeAfter", "500", "udRand", 100},
+        {"General", "ChangeAfter", "65566", "udRand", 30},  // a 16-bit position
+        {"Question", "Size", "8", "QSize", 12},
+        {"Answer", "Size", "200", "ASize", 96},
+        {"General", "Speed", "0", "tbF", 1},
+        {"Question", "Speed", "11", "tbQ", 10},
+        {"General", "Fade Mode", "5", "rgFadeMode", 1},
+        {"Background", "Type", "-3", "rgBackType", -1},
+        {"General", "Pause", "99", "udPause", 30},
+        {"General", "Pause", "65537", "udPause", 30},  // no 16-bit position
     };
     for (const auto& c : cases) {
         Store(c.subkey, c.name, c.stored);
         auto dialog = Open();
-        EXPECT_EQ(dialog->Values().*c.field, c.shown) << c.name << " " << c.stored;
+        EXPECT_EQ(view_.numbers[c.control], c.shown) << c.name << " " << c.stored;
         ASSERT_TRUE(dialog->btOkClick());
         EXPECT_EQ(Stored(c.subkey, c.name), std::to_string(c.shown)) << c.name << " " << c.stored;
     }
@@ -163,8 +154,8 @@ TEST_F(DialogTransfer, FilesListsTheJokeFilesAndSelectsTheStoredOneInAnyCase) {
     Store("General", "JokeFile", "PUNS.TXT");
     auto dialog = Open();
     const DialogValues& v = dialog->Values();
-    EXPECT_TRUE(SameFolder(v.Directory, dir_.path()));
-    EXPECT_NE(v.Directory.back(), '/');
+    EXPECT_TRUE(SameFolder(v.Chosen.Directory, dir_.path()));
+    EXPECT_NE(v.Chosen.Directory.back(), '/');
     EXPECT_EQ(v.JokeFiles, (std::vector<std::string>{"a.TXT", "b.txt", "Puns.txt"}));
     EXPECT_EQ(v.FilesIndex, 2);
     ASSERT_TRUE(dialog->btOkClick());
@@ -175,12 +166,12 @@ TEST_F(DialogTransfer, MissingFolderShowsTheCurrentFolderAndKeepsTheJokeFile) {
     Store("General", "Directory", dir_.str() + "/gone");
     Store("General", "JokeFile", "old.txt");
     auto dialog = Open();
-    EXPECT_TRUE(SameFolder(dialog->Values().Directory, fs::current_path()));
+    EXPECT_TRUE(SameFolder(dialog->Values().Chosen.Directory, fs::current_path()));
     EXPECT_EQ(dialog->Values().FilesIndex, -1);
     EXPECT_TRUE(view_.errors.empty());
     ASSERT_TRUE(dialog->btOkClick());
     EXPECT_EQ(Stored("General", "JokeFile"), "old.txt");
-    EXPECT_EQ(Stored("General", "Directory"), StoredJokeDirectory(dialog->Values().Directory));
+    EXPECT_EQ(Stored("General", "Directory"), StoredJokeDirectory(dialog->Values().Chosen.Directory));
 }
 
 TEST_F(DialogTransfer, TheBundledFolderIsStoredAsEmpty) {
@@ -202,20 +193,20 @@ TEST_F(DialogTransfer, ChosenFolderReplacesTheListButNotTheJokeFile) {
     auto dialog = Open();
     DialogValues& v = dialog->Values();
     ASSERT_EQ(v.FilesIndex, 0);
-    const std::string start = v.Directory;
+    const std::string start = v.Chosen.Directory;
     // Nothing happens for an item without a path, a folder that is gone, or the
     // folder already shown, whose selection stays.
     for (const std::string& folder : {std::string(), dir_.str() + "/gone", dir_.str() + "/"}) {
         dialog->FolderChosen(folder);
-        EXPECT_EQ(v.Directory, start) << folder;
+        EXPECT_EQ(v.Chosen.Directory, start) << folder;
         EXPECT_EQ(v.FilesIndex, 0) << folder;
     }
     dialog->FolderChosen(other.string());
-    EXPECT_TRUE(SameFolder(v.Directory, other));
+    EXPECT_TRUE(SameFolder(v.Chosen.Directory, other));
     EXPECT_EQ(v.JokeFiles, (std::vector<std::string>{"b.txt", "c.txt"}));
     EXPECT_EQ(v.FilesIndex, -1);
     ASSERT_TRUE(dialog->btOkClick());
-    EXPECT_EQ(Stored("General", "Directory"), v.Directory);
+    EXPECT_EQ(Stored("General", "Directory"), v.Chosen.Directory);
     EXPECT_EQ(Stored("General", "JokeFile"), "a.txt");
 }
 
@@ -224,10 +215,10 @@ TEST_F(DialogTransfer, TheCountIsEnabledByItsBoxAndSavedEitherWay) {
     auto dialog = Open();
     DialogValues& v = dialog->Values();
     for (bool on : {true, false}) {
-        v.cbRandom = on;
+        v.Chosen.Change = on;
         EXPECT_EQ(dialog->States().edRand, on);
     }
-    v.udRand = 32;
+    v.Chosen.ChangeAfter = 32;
     ASSERT_TRUE(dialog->btOkClick());
     EXPECT_EQ(Stored("General", "ChangeAfter"), "32");
     EXPECT_EQ(Stored("General", "Change"), "0");
@@ -267,15 +258,15 @@ TEST_F(DialogTransfer, HelpAndWebButtonsCallTheirServices) {
 TEST_F(DialogTransfer, SaveFailureIsReportedAndTheDialogStaysOpen) {
     platform::InstallRegistry(std::make_shared<test::FailingRegistry>(store_));
     auto dialog = Open();
-    dialog->Values().tbF = 2;
-    dialog->Values().ASize = 50;
+    dialog->Values().Chosen.Speed = 2;
+    dialog->Values().Chosen.Answer.Size = 50;
     EXPECT_FALSE(dialog->btOkClick());
     EXPECT_EQ(view_.errors, std::vector<std::string>{"Failed to set data for 'Tiled'"});
-    EXPECT_EQ(dialog->Values().tbF, 2);
+    EXPECT_EQ(dialog->Values().Chosen.Speed, 2);
     EXPECT_EQ(Stored("General", "Speed"), "2");  // written before the failure
     EXPECT_EQ(Stored("Background", "Type"), std::nullopt);
     // The running program already holds every control value.
-    EXPECT_EQ(Settings.AnswerSize, 50);
+    EXPECT_EQ(Settings.Answer.Size, 50);
 }
 
 TEST_F(DialogTransfer, UnreadableStoreIsReportedAndThePreviewsStillWork) {
@@ -297,39 +288,6 @@ TEST_F(DialogTransfer, UnreadableStoreIsReportedAndThePreviewsStillWork) {
     view_.previews.clear();
     dialog.QChange();  // no longer held back once filled
     EXPECT_EQ(view_.previews, std::vector<Preview>{Preview::QImg});
-}
-
-TEST_F(DialogTransfer, WidgetsShowTheValuesAndOkSavesWhatTheyHold) {
-    Store("General", "Speed", "9");
-    Store("Question", "Color", std::to_string(0x00FFFF));
-    Store("Background", "Tiled", "1");
-    auto dialog = Open();
-    EXPECT_EQ(view_.numbers["tbF"], 9);
-    EXPECT_EQ(view_.numbers["QColor"], 0x00FFFF);
-    EXPECT_TRUE(view_.checks["cbTiled"]);
-    EXPECT_EQ(view_.texts["QFont"], "Arial");
-    EXPECT_EQ(view_.texts["btBitmap"], "Select bitmap ...");
-    EXPECT_EQ(view_.texts["laVer"], "Version 2.1");
-    EXPECT_EQ(view_.items["Files"], dialog->Values().JokeFiles);
-    EXPECT_EQ(view_.numbers["Files"], -1);
-    EXPECT_TRUE(view_.visible["SolidC"] && !view_.visible["FromC"] && !view_.visible["laColors"]);
-    EXPECT_FALSE(view_.enabled["edRand"]);
-    for (const std::string& name : view_.used) EXPECT_NE(FindControl(name), nullptr) << name;
-
-    view_.numbers["tbF"] = 3;
-    view_.numbers["SolidC"] = 0x445566;
-    view_.numbers["Files"] = 0;
-    view_.checks["QBold"] = true;
-    view_.texts["AFont"] = "Some Family";
-    view_.numbers["udPause"] = 12;
-    EXPECT_TRUE(dialog->ControlEvent("btOk"));
-    EXPECT_EQ(Stored("General", "Speed"), "3");
-    EXPECT_EQ(Stored("Background", "Solid Color"), std::to_string(0x445566));
-    EXPECT_EQ(Stored("General", "JokeFile"), dialog->Values().JokeFiles.at(0));
-    EXPECT_EQ(Stored("Question", "Bold"), "1");
-    EXPECT_EQ(Stored("Answer", "Face"), "Some Family");
-    EXPECT_EQ(Stored("General", "Pause"), "12");
-    EXPECT_EQ(StoredCount(), 27);
 }
 
 TEST_F(DialogTransfer, EachControlRunsItsHandlerOnWhatTheWidgetsHold) {
@@ -398,8 +356,8 @@ TEST_F(DialogTransfer, WhatTheWidgetsReportWhileTheyAreFilledRunsNothing) {
     };
     dialog.FormCreate();
     EXPECT_EQ(view_.previews, (std::vector<Preview>{Preview::BImg, Preview::QImg, Preview::AImg}));
-    EXPECT_EQ(dialog.Values().SolidC, 0x123456);
-    EXPECT_EQ(dialog.Values().QSize, 40);
+    EXPECT_EQ(dialog.Values().Chosen.SolidColor, 0x123456);
+    EXPECT_EQ(dialog.Values().Chosen.Question.Size, 40);
 }
 
 TEST_F(DialogTransfer, BrowseAndPictureButtonsRunTheViewsChoosers) {
@@ -411,7 +369,7 @@ TEST_F(DialogTransfer, BrowseAndPictureButtonsRunTheViewsChoosers) {
     Store("General", "JokeFile", "a.txt");
     const std::string picture = WriteBluePicture();
     auto dialog = Open();
-    const std::string start = dialog->Values().Directory;
+    const std::string start = dialog->Values().Chosen.Directory;
 
     dialog->ControlEvent("btBrowse");  // cancelled
     view_.chosen = other.string();

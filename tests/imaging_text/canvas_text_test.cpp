@@ -8,6 +8,7 @@
 #include "imaging/canvas.h"
 #include "imaging/pixel_graphic.h"
 #include "imaging/text_engine.h"
+#include "support/test_support.h"
 
 namespace quipix {
 namespace {
@@ -39,6 +40,7 @@ Ink FindInk(const TPixelGraphic& g, PGColor background) {
 class CanvasText : public ::testing::Test {
 protected:
     void SetUp() override {
+        QUIPIX_NEEDS_TEXT_ENGINE();
         image.SetSize(400, 300, pgpf24Bit);  // black
         TPGCanvas& c = image.Canvas();
         c.Font.Name = "Arial";

@@ -60,13 +60,13 @@ EngineServices GradientScene() {
     EngineServices s;
     s.loadSettings = [] {
         Settings = TSettings{};
-        Settings.BackgroundType = 1;  // navy at the top to black at the bottom
-        Settings.FadeMode = 1;
-        Settings.QuestionFace = Settings.AnswerFace = "Liberation Sans";
-        Settings.QuestionSize = 24;
-        Settings.AnswerSize = 20;
-        Settings.QuestionColor = 0x0000FF;
-        Settings.QuestionSpeed = Settings.AnswerSpeed = Settings.Speed = 5;
+        Settings.BackgroundType = background_type::Gradient;  // navy at the top to black at the bottom
+        Settings.FadeMode = fade_mode::FadeInPlace;
+        Settings.Question.Face = Settings.Answer.Face = "Liberation Sans";
+        Settings.Question.Size = 24;
+        Settings.Answer.Size = 20;
+        Settings.Question.Color = 0x0000FF;
+        Settings.Question.Speed = Settings.Answer.Speed = Settings.Speed = 5;
     };
     s.nextJoke = [] {
         Settings.CurrentQuestion = "Why?";
@@ -118,7 +118,7 @@ TEST_F(DesktopWindowTest, OneWindowPerMonitorEachSizedInDevicePixels) {
     for (auto* f : {&left, &right}) {
         EXPECT_EQ(f->ScreenWidth(), f->Width());
         EXPECT_EQ(f->ScreenHeight(), f->Height());
-        EXPECT_EQ(f->TimerInterval(), 10);
+        EXPECT_EQ(f->TimerInterval(), kFullScreenTickMs);
         EXPECT_EQ(f->Engine().Layout().QuestionBaseSize, 24);
         EXPECT_EQ(f->Engine().Layout().AnswerBaseSize, 20);
     }
@@ -159,7 +159,7 @@ TEST_F(DesktopWindowTest, ModuleTicksLikeTheSaverAndIgnoresInput) {
     TfrmFullScreen form(SaverTarget{SaverPlacement::Module, 0, nullptr}, GradientScene());
     ASSERT_TRUE(form.Start());
     EXPECT_FALSE(form.IsPreview());
-    EXPECT_EQ(form.TimerInterval(), 10);
+    EXPECT_EQ(form.TimerInterval(), kFullScreenTickMs);
     // Fonts scale against the module's own window.
     EXPECT_EQ(form.ScreenWidth(), form.Width());
     EXPECT_EQ(form.ScreenHeight(), form.Height());

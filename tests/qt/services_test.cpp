@@ -5,8 +5,8 @@
 #include <QApplication>
 #include <QPalette>
 #include <filesystem>
+#include <vector>
 
-#include "platform/native.h"
 #include "platform/platform.h"
 
 namespace quipix::platform {
@@ -14,25 +14,43 @@ namespace {
 
 TEST(Services, InstalledServicesReplaceAndScopesRestore) {
     const WindowId before = ForegroundWindow();
+    std::vector<int> topics;
     {
-        ScopedServices scope({.foregroundWindow = [] { return WindowId(77); }, .showHelp = [](int) {}});
+        ScopedServices scope({.foregroundWindow = [] { return WindowId(77); },
+                              .showHelp = [&](int context) { topics.push_back(context); }});
         EXPECT_EQ(ForegroundWindow(), 77u);
-        EXPECT_TRUE(CurrentServices().showHelp);
         {
-            ScopedServices inner({.getWindowRect = [](WindowId, WindowRect& r) {
-                r = {1, 2, 3, 4};
-                return true;
-            }});
+            ScopedServices inner({.getWindowRect =
+                                      [](WindowId, WindowRect& r) {
+                                          r = {1, 2, 3, 4};
+                                          return true;
+                                      },
+                                  .showHelp = [&](int context) { topics.push_back(-context); }});
             WindowRect r;
             EXPECT_TRUE(GetWindowRect(5, r));
             EXPECT_EQ(r.Width(), 2);
             EXPECT_EQ(ForegroundWindow(), 77u);  // empty members keep the current ones
+            ShowHelp(6);
         }
         WindowRect r;
         EXPECT_FALSE(GetWindowRect(5, r));
+        ShowHelp(7);  // restored exactly
     }
     EXPECT_EQ(ForegroundWindow(), before);
-    EXPECT_FALSE(CurrentServices().showHelp);  // restored exactly, empty again
+    EXPECT_EQ(topics, (std::vector<int>{-6, 7}));
+}
+
+TEST(Services, WithoutAnyTheSystemHasNoWindows) {
+    const Services installed = CurrentServices();
+    ReplaceServices({});
+    WindowRect r;
+    EXPECT_EQ(ForegroundWindow(), 0u);
+    EXPECT_FALSE(GetWindowRect(0x1234, r));
+    EXPECT_EQ(PrimaryScreen().Width, ScreenInfo{}.Width);
+    EXPECT_EQ(SysColor(24), ClassicSysColor(24));
+    ShowHelp(1);
+    OpenAddress("https://example.com");
+    ReplaceServices(installed);
 }
 
 TEST(Services, NoX11MeansNoForeignWindows) {
@@ -61,8 +79,8 @@ TEST(Services, SystemColoursFollowThePalette) {
     EXPECT_EQ(SysColor(1), 0x808000u);  // the desktop has no palette role
     EXPECT_EQ(SysColor(-1), 0u);
     EXPECT_EQ(SysColor(31), 0u);
-    EXPECT_EQ(native::ClassicSysColor(15), 0xC0C0C0u);
-    EXPECT_EQ(native::ClassicSysColor(24), 0xE1FFFFu);  // tooltip yellow, as 0x00BBGGRR
+    EXPECT_EQ(ClassicSysColor(15), 0xC0C0C0u);
+    EXPECT_EQ(ClassicSysColor(24), 0xE1FFFFu);  // tooltip yellow, as 0x00BBGGRR
 }
 
 TEST(DataFolders, TheBundledJokesAreFound) {

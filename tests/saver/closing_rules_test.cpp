@@ -1,9 +1,11 @@
 // The saver policy every front end shares: the closing count with its same-place
-// rule and the password step, and the run of one window per monitor (closing
-// together, windows joining and leaving), over stand-in windows.
+// rule and the password step, and the run of one window per monitor (where the
+// pointer rests as it starts, closing together, windows joining and leaving), over
+// stand-in windows.
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -37,13 +39,34 @@ TEST(ClosingRules, TheSeventhMouseEventCloses) {
         EXPECT_EQ(closedAt, c.closesAt) << c.name;
     }
     TClosingRules rules;
-    rules.PointerAt(5, 5);
-    EXPECT_FALSE(rules.MouseMoved(5, 5));  // the "move" Windows reports as a window appears
     for (int i = 0; i < 6; ++i) EXPECT_FALSE(rules.MouseMoved(i, 0));
     // A refused password tolerates six more.
     rules.Restart();
     for (int i = 0; i < 6; ++i) EXPECT_FALSE(rules.MouseReleased());
     EXPECT_TRUE(rules.MouseReleased());
+}
+
+TEST(ClosingRules, AMoveToWhereThePointerRestsIsNone) {
+    struct Case {
+        const char* name;
+        std::optional<ScreenPoint> start;  // where the run's pointer rests, when the system can tell
+        std::vector<ScreenPoint> moves;
+        std::vector<int> countdowns;  // after each move
+    };
+    const Case cases[] = {
+        // The "move" a window appearing under the pointer reports.
+        {"the start is known", ScreenPoint{5, 5}, {{5, 5}, {6, 5}, {6, 5}, {5, 5}}, {6, 5, 5, 4}},
+        {"the first report is where it rests", std::nullopt, {{9, 9}, {9, 9}, {10, 9}}, {6, 6, 5}},
+    };
+    for (const Case& c : cases) {
+        TSaverRun run({}, c.start);
+        std::vector<int> countdowns;
+        for (const ScreenPoint& p : c.moves) {
+            EXPECT_FALSE(run.Rules().MouseMoved(p.x, p.y));
+            countdowns.push_back(run.Rules().MouseCountdown());
+        }
+        EXPECT_EQ(countdowns, c.countdowns) << c.name;
+    }
 }
 
 TEST(ClosingRules, ARefusedPasswordKeepsTheSaverAndCountsAfresh) {
@@ -69,9 +92,8 @@ TEST(ClosingRules, ARefusedPasswordKeepsTheSaverAndCountsAfresh) {
 // asked, as a Qt window does, or later from the event loop (Close), as a Win32 one.
 class FakeWindow : public SaverWindow {
 public:
-    FakeWindow(TSaverRun& run, std::vector<std::string>& log, std::string name, bool closesAtOnce = true,
-               bool shows = true)
-        : run_(run), log_(log), name_(std::move(name)), closesAtOnce_(closesAtOnce), shows_(shows) {}
+    FakeWindow(std::vector<std::string>& log, std::string name, bool closesAtOnce = true, bool shows = true)
+        : log_(log), name_(std::move(name)), closesAtOnce_(closesAtOnce), shows_(shows) {}
     bool Start() override {
         log_.push_back(name_ + " starts");
         if (!shows_) closed_ = true;
@@ -82,29 +104,28 @@ public:
         if (closesAtOnce_) Close();
     }
     bool Closed() const override { return closed_; }
-    // The window has gone: the run hears of it, as the front end tells it.
+    // The window has gone: the run it joined hears of it.
     void Close() {
         if (closed_) return;
         closed_ = true;
         log_.push_back(name_ + " closed");
-        if (run_.WindowClosed()) log_.push_back("run over");
+        if (OnClosed) OnClosed();
     }
 
 private:
-    TSaverRun& run_;
     std::vector<std::string>& log_;
     std::string name_;
     bool closesAtOnce_, shows_;
     bool closed_ = false;
 };
 
-// A run of fake windows and the log they write.
+// A run of fake windows and the log they and the run's end write.
 struct FakeRun {
-    TSaverRun run;
+    TSaverRun run{[this] { log.push_back("run over"); }};
     std::vector<std::string> log;
     FakeWindow& Add(const std::string& name, bool closesAtOnce = true, bool shows = true) {
         return static_cast<FakeWindow&>(
-            run.Add(std::make_unique<FakeWindow>(run, log, name, closesAtOnce, shows)));
+            run.Add(std::make_unique<FakeWindow>(log, name, closesAtOnce, shows)));
     }
 };
 
@@ -171,6 +192,7 @@ TEST(SaverRun, AWindowTakenOutWhileTheOthersCloseCanEndTheRun) {
     EXPECT_FALSE(t.run.Over());
     EXPECT_TRUE(t.run.Remove(t.run.Window(1)));
     EXPECT_TRUE(t.run.Over());
+    EXPECT_EQ(t.log.back(), "run over");
 }
 
 TEST(SaverRun, StartShowsWhatItCanAndStopsAtTheFirstClose) {
@@ -198,7 +220,7 @@ TEST(SaverRun, StartShowsWhatItCanAndStopsAtTheFirstClose) {
         }
     };
     FakeRun t;
-    t.run.Add(std::make_unique<ClosingAtStart>(t.run, t.log, "a"));
+    t.run.Add(std::make_unique<ClosingAtStart>(t.log, "a"));
     t.Add("b");
     t.run.Start();
     EXPECT_EQ(t.log, (std::vector<std::string>{"a starts", "a closed", "b asked", "b closed", "run over"}));

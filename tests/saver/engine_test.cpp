@@ -12,11 +12,11 @@
 namespace quipix::test {
 namespace {
 
-// Ticks until the engine reaches `state` (the tick that would run it has not run).
-void RunUntil(TSaverEngine& engine, int state, int maxTicks = 10000) {
-    for (int i = 0; i < maxTicks && engine.AnimationState() != state; ++i) engine.Timer1Timer();
-    ASSERT_EQ(engine.AnimationState(), state);
-}
+// The states of one joke, each run of equal states squeezed to one.
+const std::vector<int> kFadeInPlaceCycle{NewJoke,          QuestionSlides, AnswerSetUp, AnswerSlides,
+                                         HomePageInCorner, Snapshot,       Blend};
+const std::vector<int> kFadeToBlackCycle{NewJoke, QuestionSlides, AnswerSetUp, AnswerSlides, FadeOutSetUp,
+                                         FadeOut, BlackScreen,    FadeInSetUp, FadeIn};
 
 // The levels a fade state runs at, one per tick, until the engine leaves it.
 std::vector<int> LevelsOf(TSaverEngine& engine, int state) {
@@ -37,16 +37,16 @@ std::vector<int> Steps(int from, int step, int count) {
 TEST(EngineStates, FadeInPlaceCycle) {
     ScopedBlockText text;
     FakeServices fake;
-    fake.settings.FadeMode = 1;
+    fake.settings.FadeMode = fade_mode::FadeInPlace;
     FakeHost host(160, 120);
     TSaverEngine engine(host, fake.Make());
     engine.SetUpScene();
-    EXPECT_EQ(engine.AnimationState(), 0);
-    EXPECT_EQ(host.interval_, 10);
-    EXPECT_EQ(Squeeze(RunCycle(engine)), (std::vector<int>{0, 1, 2, 3, 4, 5, 6}));
-    EXPECT_EQ(engine.AnimationState(), 0);
+    EXPECT_EQ(engine.AnimationState(), NewJoke);
+    EXPECT_EQ(host.interval_, kFullScreenTickMs);
+    EXPECT_EQ(Squeeze(RunCycle(engine)), kFadeInPlaceCycle);
+    EXPECT_EQ(engine.AnimationState(), NewJoke);
     EXPECT_EQ(fake.jokes, 1);
-    EXPECT_EQ(Squeeze(RunCycle(engine)), (std::vector<int>{0, 1, 2, 3, 4, 5, 6}));
+    EXPECT_EQ(Squeeze(RunCycle(engine)), kFadeInPlaceCycle);
     EXPECT_EQ(fake.jokes, 2);
     EXPECT_EQ(host.closes_, 0);
 }
@@ -54,17 +54,17 @@ TEST(EngineStates, FadeInPlaceCycle) {
 TEST(EngineStates, FadeToBlackStartsWithFadeIn) {
     ScopedBlockText text;
     FakeServices fake;
-    fake.settings.BackgroundType = 0;
+    fake.settings.BackgroundType = background_type::Solid;
     fake.settings.SolidColor = 0x0000FF;
     FakeHost host(160, 120);
     host.preview_ = true;
     TSaverEngine engine(host, fake.Make());
     engine.SetUpScene();
-    EXPECT_EQ(host.interval_, 100);
-    EXPECT_EQ(engine.AnimationState(), 9);
-    EXPECT_EQ(Squeeze(RunCycle(engine)), (std::vector<int>{9, 10, 11}));
+    EXPECT_EQ(host.interval_, kPreviewTickMs);
+    EXPECT_EQ(engine.AnimationState(), BlackScreen);
+    EXPECT_EQ(Squeeze(RunCycle(engine)), (std::vector<int>{BlackScreen, FadeInSetUp, FadeIn}));
     EXPECT_EQ(fake.jokes, 0);
-    EXPECT_EQ(Squeeze(RunCycle(engine)), (std::vector<int>{0, 1, 2, 3, 7, 8, 9, 10, 11}));
+    EXPECT_EQ(Squeeze(RunCycle(engine)), kFadeToBlackCycle);
     EXPECT_EQ(fake.jokes, 1);
 }
 
@@ -75,33 +75,33 @@ TEST(EngineStates, OtherFadeModeValuesFadeToBlackWithoutFadeIn) {
     FakeHost host(160, 120);
     TSaverEngine engine(host, fake.Make());
     engine.SetUpScene();
-    EXPECT_EQ(engine.AnimationState(), 0);
-    EXPECT_EQ(Squeeze(RunCycle(engine)), (std::vector<int>{0, 1, 2, 3, 7, 8, 9, 10, 11}));
+    EXPECT_EQ(engine.AnimationState(), NewJoke);
+    EXPECT_EQ(Squeeze(RunCycle(engine)), kFadeToBlackCycle);
 }
 
 TEST(EngineSlide, QuestionAtSpeedTenRestsAtLastRowDrawn) {
     ScopedBlockText text;
     FakeServices fake;
-    fake.settings.QuestionSpeed = 10;
-    fake.settings.FadeMode = 1;
-    fake.settings.Question3D = false;
-    fake.settings.BackgroundType = 0;
+    fake.settings.Question.Speed = 10;
+    fake.settings.FadeMode = fade_mode::FadeInPlace;
+    fake.settings.Question.ThreeD = false;
+    fake.settings.BackgroundType = background_type::Solid;
     fake.settings.SolidColor = 0;
-    fake.settings.QuestionColor = 0x00FF00;
+    fake.settings.Question.Color = 0x00FF00;
     // Block text at 42 points is one line of 84 rows, so the pair needs 168 rows and
     // the question's target is (768 - 168) / 2 = 300.
-    fake.settings.QuestionSize = 42;
-    fake.settings.AnswerSize = 42;
+    fake.settings.Question.Size = 42;
+    fake.settings.Answer.Size = 42;
     fake.question = "Q";
     fake.answer = "A";
     FakeHost host(1024, 768);
     TSaverEngine engine(host, fake.Make());
     engine.SetUpScene();
-    engine.Timer1Timer();  // state 0
+    engine.Timer1Timer();  // NewJoke
     ASSERT_EQ(engine.Layout().QuestionHeight, 84);
     ASSERT_EQ(engine.Layout().QuestionTarget, 300);
     std::vector<int> rows;
-    while (engine.AnimationState() == 1) {
+    while (engine.AnimationState() == QuestionSlides) {
         const int y = engine.QuestionY();
         rows.push_back(y);
         engine.Timer1Timer();
@@ -128,14 +128,14 @@ TEST(EngineSlide, EachMonitorsSceneDrawsTheJokeItFetched) {
     ScopedBlockText text;
     FakeServices a, b;
     for (FakeServices* f : {&a, &b}) {
-        f->settings.QuestionSpeed = 10;
-        f->settings.FadeMode = 1;
-        f->settings.Question3D = false;
-        f->settings.BackgroundType = 0;
+        f->settings.Question.Speed = 10;
+        f->settings.FadeMode = fade_mode::FadeInPlace;
+        f->settings.Question.ThreeD = false;
+        f->settings.BackgroundType = background_type::Solid;
         f->settings.SolidColor = 0;
-        f->settings.QuestionColor = 0x00FF00;
-        f->settings.QuestionSize = 42;
-        f->settings.AnswerSize = 42;
+        f->settings.Question.Color = 0x00FF00;
+        f->settings.Question.Size = 42;
+        f->settings.Answer.Size = 42;
     }
     a.question = "AB";        // 84 pixels wide about the centre
     b.question = "ABCDEFGH";  // 336 pixels wide, one line as well
@@ -143,9 +143,9 @@ TEST(EngineSlide, EachMonitorsSceneDrawsTheJokeItFetched) {
     TSaverEngine engineA(hostA, a.Make()), engineB(hostB, b.Make());
     engineA.SetUpScene();
     engineB.SetUpScene();
-    engineA.Timer1Timer();  // state 0: A's joke
-    engineB.Timer1Timer();  // state 0: B's joke becomes the current one
-    RunUntil(engineA, 2);
+    engineA.Timer1Timer();  // NewJoke: A's joke
+    engineB.Timer1Timer();  // NewJoke: B's joke becomes the current one
+    RunUntil(engineA, AnswerSetUp);
     // The last drawing was 10 rows below where the question now stands.
     const int row = engineA.QuestionY() + 10 + 40;
     const TPixelGraphic& shown = *hostA.ShownPicture();
@@ -156,39 +156,39 @@ TEST(EngineSlide, EachMonitorsSceneDrawsTheJokeItFetched) {
 TEST(EngineSlide, LimitedModeJumpsToTargets) {
     ScopedBlockText text;
     FakeServices fake;
-    fake.settings.FadeMode = 1;
+    fake.settings.FadeMode = fade_mode::FadeInPlace;
     fake.settings.Speed = 3;
     FakeHost host(320, 240, 8);
     TSaverEngine engine(host, fake.Make());
     engine.SetUpScene();
     EXPECT_EQ(engine.EffectStep(), 30);
-    engine.Timer1Timer();  // state 0
+    engine.Timer1Timer();  // NewJoke
     EXPECT_EQ(engine.QuestionY(), engine.Layout().QuestionTarget);
     engine.Timer1Timer();  // one slide step draws the question at its target
-    EXPECT_EQ(engine.AnimationState(), 2);
+    EXPECT_EQ(engine.AnimationState(), AnswerSetUp);
     engine.Timer1Timer();
     EXPECT_EQ(engine.AnswerY(), engine.Layout().AnswerTarget);
     engine.Timer1Timer();
-    EXPECT_EQ(engine.AnimationState(), 4);
+    EXPECT_EQ(engine.AnimationState(), HomePageInCorner);
 }
 
 TEST(EngineFades, BlendLevelsAndPixelsAtSpeedTen) {
     ScopedBlockText text;
     FakeServices fake;
-    fake.settings.FadeMode = 1;
+    fake.settings.FadeMode = fade_mode::FadeInPlace;
     fake.settings.Speed = 10;
-    fake.settings.BackgroundType = 1;
+    fake.settings.BackgroundType = background_type::Gradient;
     fake.settings.FromColor = 0x204060;
     fake.settings.ToColor = 0xC0A080;
     FakeHost host(64, 48);
     TSaverEngine engine(host, fake.Make());
     engine.SetUpScene();
-    // The blend runs from the finished scene (as shown before state 6) to the bare
-    // background (as state 0 shows it); check the first two frames byte by byte.
-    RunUntil(engine, 1);
+    // The blend runs from the finished scene (as shown before Blend) to the bare
+    // background (as NewJoke shows it); check the first two frames byte by byte.
+    RunUntil(engine, QuestionSlides);
     TPixelGraphic clean, snapshot;
     clean.CopyPicture(host.ShownPicture());
-    RunUntil(engine, 6);
+    RunUntil(engine, Blend);
     snapshot.CopyPicture(host.ShownPicture());
     for (int frame = 0; frame < 2; ++frame) {
         const int level = engine.FadeLevel();
@@ -202,51 +202,51 @@ TEST(EngineFades, BlendLevelsAndPixelsAtSpeedTen) {
             }
     }
     std::vector<int> levels{0, 50};
-    for (int l : LevelsOf(engine, 6)) levels.push_back(l);
+    for (int l : LevelsOf(engine, Blend)) levels.push_back(l);
     EXPECT_EQ(levels, Steps(0, 50, 6));
-    EXPECT_EQ(engine.AnimationState(), 0);
+    EXPECT_EQ(engine.AnimationState(), NewJoke);
 }
 
 TEST(EngineFades, FadeOutAndInLevelsAtSpeedTen) {
     ScopedBlockText text;
     FakeServices fake;
     fake.settings.Speed = 10;
-    fake.settings.BackgroundType = 1;
+    fake.settings.BackgroundType = background_type::Gradient;
     FakeHost host(64, 48);
     TSaverEngine engine(host, fake.Make());
     engine.SetUpScene();
-    RunUntil(engine, 11);
-    EXPECT_EQ(LevelsOf(engine, 11), Steps(0, 50, 6));
+    RunUntil(engine, FadeIn);
+    EXPECT_EQ(LevelsOf(engine, FadeIn), Steps(0, 50, 6));
     // "Fade to black" shows the finished scene itself, true colour, at each level (once
     // a 236-colour reduction of it was shown instead): the levels and frames hold.
-    RunUntil(engine, 7);
+    RunUntil(engine, FadeOutSetUp);
     TPixelGraphic scene;
     scene.CopyPicture(host.ShownPicture());
-    engine.Timer1Timer();  // state 7: nothing to prepare
+    engine.Timer1Timer();  // FadeOutSetUp: nothing to prepare
     EXPECT_EQ(engine.FadeLevel(), 255);
     std::vector<int> out;
-    while (engine.AnimationState() == 8 && out.size() < 100) {
+    while (engine.AnimationState() == FadeOut && out.size() < 100) {
         const int level = engine.FadeLevel();
         out.push_back(level);
         engine.Timer1Timer();
         ASSERT_TRUE(SamePicture(*host.ShownPicture(), *AtLevel(scene, level))) << "level " << level;
     }
     EXPECT_EQ(out, Steps(255, -50, 6));
-    EXPECT_EQ(engine.AnimationState(), 9);
+    EXPECT_EQ(engine.AnimationState(), BlackScreen);
     engine.Timer1Timer();
-    EXPECT_EQ(engine.AnimationState(), 10);
+    EXPECT_EQ(engine.AnimationState(), FadeInSetUp);
     // The fade-in starts from the bare background at level 0: all black.
     engine.Timer1Timer();
     const TPixelGraphic& black = *host.ShownPicture();
     EXPECT_TRUE(
         std::all_of(black.Buffer(), black.Buffer() + black.BufferSize(), [](auto b) { return b == 0; }));
-    RunUntil(engine, 1);
+    RunUntil(engine, QuestionSlides);
     TPixelGraphic bare;
     bare.CopyPicture(host.ShownPicture());
-    RunUntil(engine, 10);
+    RunUntil(engine, FadeInSetUp);
     engine.Timer1Timer();
     std::vector<int> in;
-    while (engine.AnimationState() == 11 && in.size() < 100) {
+    while (engine.AnimationState() == FadeIn && in.size() < 100) {
         const int level = engine.FadeLevel();
         in.push_back(level);
         engine.Timer1Timer();
@@ -263,18 +263,19 @@ TEST(EngineFades, PaletteScreenAtSpeedOneTakesTwentySixFrames) {
     TSaverEngine engine(host, fake.Make());
     engine.SetUpScene();
     EXPECT_EQ(engine.EffectStep(), 10);
-    RunUntil(engine, 8);
-    EXPECT_EQ(LevelsOf(engine, 8), Steps(255, -10, 26));
+    RunUntil(engine, FadeOut);
+    EXPECT_EQ(LevelsOf(engine, FadeOut), Steps(255, -10, 26));
 }
 
 TEST(EngineFades, HomePageTextInCornerAndInsideWindow) {
+    QUIPIX_NEEDS_TEXT_ENGINE();
     FakeServices fake;
-    fake.settings.FadeMode = 1;
-    fake.settings.BackgroundType = 0;
+    fake.settings.FadeMode = fade_mode::FadeInPlace;
+    fake.settings.BackgroundType = background_type::Solid;
     FakeHost host(400, 300);
     TSaverEngine engine(host, fake.Make());
     engine.SetUpScene();
-    RunUntil(engine, 4);
+    RunUntil(engine, HomePageInCorner);
     TPixelGraphic before;
     before.CopyPicture(host.ShownPicture());
     engine.Timer1Timer();
@@ -304,14 +305,15 @@ TEST(EngineFades, HomePageTextInCornerAndInsideWindow) {
 }
 
 TEST(EngineFades, RandomPlaceOfBlackScreenTextStaysInside) {
+    QUIPIX_NEEDS_TEXT_ENGINE();
     for (int run = 0; run < 5; ++run) {
         FakeServices fake;
         fake.seed = 1234567u * std::uint32_t(run + 1);
-        fake.settings.BackgroundType = 1;
+        fake.settings.BackgroundType = background_type::Gradient;
         FakeHost host(300, 60);
         TSaverEngine engine(host, fake.Make());
         engine.SetUpScene();
-        engine.Timer1Timer();  // state 9
+        engine.Timer1Timer();  // BlackScreen
         const TPixelGraphic& shown = *host.ShownPicture();
         bool drawn = false;
         for (int y = 0; y < 60; ++y)
@@ -326,9 +328,9 @@ TEST(EngineFades, RandomPlaceOfBlackScreenTextStaysInside) {
 TEST(EngineLayout, LongQuestionAndShortAnswerShrinkTogether) {
     ScopedBlockText text;
     FakeServices fake;
-    fake.settings.FadeMode = 1;
-    fake.settings.QuestionSize = 20;
-    fake.settings.AnswerSize = 30;
+    fake.settings.FadeMode = fade_mode::FadeInPlace;
+    fake.settings.Question.Size = 20;
+    fake.settings.Answer.Size = 30;
     fake.question = std::string(100, 'q');
     fake.answer = "a";
     FakeHost host(200, 200);
@@ -355,7 +357,7 @@ TEST(EngineLayout, LongQuestionAndShortAnswerShrinkTogether) {
 TEST(EngineLayout, TextThatNeverFitsStopsAtOnePoint) {
     ScopedBlockText text;
     FakeServices fake;
-    fake.settings.FadeMode = 1;
+    fake.settings.FadeMode = fade_mode::FadeInPlace;
     fake.question = std::string(5000, 'q');
     FakeHost host(40, 20);
     TSaverEngine engine(host, fake.Make());
@@ -367,8 +369,9 @@ TEST(EngineLayout, TextThatNeverFitsStopsAtOnePoint) {
 }
 
 TEST(EngineLayout, RealFontsShrinkTogether) {
+    QUIPIX_NEEDS_TEXT_ENGINE();
     FakeServices fake;
-    fake.settings.FadeMode = 1;
+    fake.settings.FadeMode = fade_mode::FadeInPlace;
     fake.question =
         "What do you get when you cross a very long question with a very small window that "
         "cannot possibly hold all of these words at the size the user asked for?";
@@ -392,7 +395,7 @@ TEST(EngineLayout, PreviewScalesFonts) {
 TEST(EngineFailure, ErrorInsideATickClosesThroughTheHost) {
     ScopedBlockText text;
     FakeServices fake;
-    fake.settings.FadeMode = 1;
+    fake.settings.FadeMode = fade_mode::FadeInPlace;
     EngineServices services = fake.Make();
     services.nextJoke = [] { throw std::runtime_error("Failed to set data for 'Speed'"); };
     FakeHost host(100, 80);
@@ -409,8 +412,8 @@ TEST(EngineFailure, AHostThatLostItsCopyIsGivenTheWholeFrame) {
     // The engine draws into its own pictures; a host's copy is only a view of them.
     ScopedBlockText text;
     FakeServices fake;
-    fake.settings.FadeMode = 1;
-    fake.settings.BackgroundType = 1;
+    fake.settings.FadeMode = fade_mode::FadeInPlace;
+    fake.settings.BackgroundType = background_type::Gradient;
     FakeHost host(100, 80);
     TSaverEngine engine(host, fake.Make());
     engine.SetUpScene();
@@ -439,16 +442,16 @@ TEST(EngineFailure, SetUpErrorStartsNoTimer) {
 TEST(EngineSettings, UnusableSpeedsStillFinishTheCycle) {
     ScopedBlockText text;
     FakeServices fake;
-    fake.settings.FadeMode = 1;
+    fake.settings.FadeMode = fade_mode::FadeInPlace;
     fake.settings.Speed = 0;
-    fake.settings.QuestionSpeed = -4;
-    fake.settings.AnswerSpeed = 0;
+    fake.settings.Question.Speed = -4;
+    fake.settings.Answer.Speed = 0;
     FakeHost host(100, 80);
     TSaverEngine engine(host, fake.Make());
     engine.SetUpScene();
     const std::vector<int> states = RunCycle(engine, 5000);
-    EXPECT_EQ(Squeeze(states), (std::vector<int>{0, 1, 2, 3, 4, 5, 6}));
-    EXPECT_EQ(engine.AnimationState(), 0);
+    EXPECT_EQ(Squeeze(states), kFadeInPlaceCycle);
+    EXPECT_EQ(engine.AnimationState(), NewJoke);
 }
 
 }  // namespace

@@ -11,11 +11,6 @@
 namespace quipix::test {
 namespace {
 
-void RunUntil(TSaverEngine& engine, int state) {
-    for (int i = 0; i < 10000 && engine.AnimationState() != state; ++i) engine.Timer1Timer();
-    ASSERT_EQ(engine.AnimationState(), state);
-}
-
 TEST(CrossFade, EveryLevelAndBytePairIsExact) {
     // All 256 x 256 pairs, with a length that is no multiple of any vector width.
     const std::size_t n = 256 * 256 + 7;
@@ -39,26 +34,27 @@ TEST(CrossFade, EveryLevelAndBytePairIsExact) {
 
 TEST(FadeOutWork, TheFinishedSceneFadesAsItIs) {
     // A large scene with many colours: the fade-out shows the scene itself at each
-    // level (once a 236-colour reduction of it, built over several ticks of state 7,
-    // was shown instead), so state 7 takes one tick and leaves the screen as it is.
+    // level (once a 236-colour reduction of it, built over several ticks of
+    // FadeOutSetUp, was shown instead), so FadeOutSetUp takes one tick and leaves the
+    // screen as it is.
     ScopedBlockText text;
     FakeServices fake;
     fake.settings.Speed = 10;
-    fake.settings.BackgroundType = 1;
+    fake.settings.BackgroundType = background_type::Gradient;
     fake.settings.FromColor = 0x2050F0;
     fake.settings.ToColor = 0xF08010;
     FakeHost host(900, 600);
     TSaverEngine engine(host, fake.Make());
     engine.SetUpScene();
     for (int cycle = 0; cycle < 2; ++cycle) {
-        RunUntil(engine, 7);
+        RunUntil(engine, FadeOutSetUp);
         TPixelGraphic scene;
         scene.CopyPicture(host.ShownPicture());
         engine.Timer1Timer();
-        ASSERT_EQ(engine.AnimationState(), 8);
+        ASSERT_EQ(engine.AnimationState(), FadeOut);
         ASSERT_TRUE(SamePicture(*host.ShownPicture(), scene));
         std::vector<int> levels;
-        while (engine.AnimationState() == 8 && levels.size() < 100) {
+        while (engine.AnimationState() == FadeOut && levels.size() < 100) {
             levels.push_back(engine.FadeLevel());
             engine.Timer1Timer();
             ASSERT_TRUE(SamePicture(*host.ShownPicture(), *AtLevel(scene, levels.back())));
@@ -74,12 +70,14 @@ TEST(PauseAfterTheAnswer, SceneStandsForThePauseThenTheFadeBegins) {
         int fadeMode;
         int w, h;
         // Ticks after the answer's arrival with nothing new on screen: the pause, and
-        // with "Fade to black" state 7 and the fade-out's level 255, the scene as it is.
+        // with "Fade to black" FadeOutSetUp and the fade-out's level 255, the scene as
+        // it is.
         int stillTicks;
     };
     const Case cases[] = {
-        {4, false, 0, 900, 600, 402}, {4, true, 0, 900, 600, 42},  {4, false, 1, 320, 240, 400},
-        {0, false, 0, 160, 120, 2},   {-3, false, 0, 160, 120, 2},  // a stored negative is no pause
+        {4, false, fade_mode::FadeToBlack, 900, 600, 402}, {4, true, fade_mode::FadeToBlack, 900, 600, 42},
+        {4, false, fade_mode::FadeInPlace, 320, 240, 400}, {0, false, fade_mode::FadeToBlack, 160, 120, 2},
+        {-3, false, fade_mode::FadeToBlack, 160, 120, 2},  // a stored negative is no pause
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(testing::Message()
@@ -88,14 +86,14 @@ TEST(PauseAfterTheAnswer, SceneStandsForThePauseThenTheFadeBegins) {
         FakeServices fake;
         fake.settings.Pause = c.pause;
         fake.settings.FadeMode = c.fadeMode;
-        fake.settings.BackgroundType = 1;
+        fake.settings.BackgroundType = background_type::Gradient;
         fake.settings.FromColor = 0x2050F0;
         fake.settings.ToColor = 0xF08010;
         FakeHost host(c.w, c.h);
         host.preview_ = c.preview;
         TSaverEngine engine(host, fake.Make());
         engine.SetUpScene();
-        RunUntil(engine, 3);
+        RunUntil(engine, AnswerSlides);
         while (engine.AnswerY() > engine.Layout().AnswerTarget) engine.Timer1Timer();
 
         TPixelGraphic scene;
@@ -108,12 +106,12 @@ TEST(PauseAfterTheAnswer, SceneStandsForThePauseThenTheFadeBegins) {
             ASSERT_LT(++still, 10000);
         }
         EXPECT_EQ(still, c.stillTicks);
-        if (c.fadeMode == 1) {
-            EXPECT_EQ(engine.AnimationState(), 5);  // the home page text came first
+        if (c.fadeMode == fade_mode::FadeInPlace) {
+            EXPECT_EQ(engine.AnimationState(), Snapshot);  // the home page text came first
             continue;
         }
         // The first frame that differs is the fade-out's second level (steps of 25).
-        ASSERT_EQ(engine.AnimationState(), 8);
+        ASSERT_EQ(engine.AnimationState(), FadeOut);
         EXPECT_EQ(engine.FadeLevel(), 205);
         EXPECT_TRUE(SamePicture(*host.ShownPicture(), *AtLevel(scene, 230)));
     }
@@ -127,7 +125,8 @@ TEST(PauseAfterTheAnswer, AHostThatSleepsThroughItShowsEveryFrameAtItsTick) {
         int pause, fadeMode;
         int idleTicks;  // what the engine says once the answer has come to rest
     };
-    for (const Case& c : {Case{1, 0, 100}, Case{1, 1, 100}, Case{0, 0, 0}}) {
+    for (const Case& c : {Case{1, fade_mode::FadeToBlack, 100}, Case{1, fade_mode::FadeInPlace, 100},
+                          Case{0, fade_mode::FadeToBlack, 0}}) {
         SCOPED_TRACE(testing::Message() << "pause " << c.pause << " fade mode " << c.fadeMode);
         ScopedBlockText text;
         FakeServices fakes[2];  // each with its own random numbers, the same ones
@@ -135,7 +134,7 @@ TEST(PauseAfterTheAnswer, AHostThatSleepsThroughItShowsEveryFrameAtItsTick) {
             fake.settings.Pause = c.pause;
             fake.settings.FadeMode = c.fadeMode;
             fake.settings.Speed = 10;
-            fake.settings.BackgroundType = 1;
+            fake.settings.BackgroundType = background_type::Gradient;
         }
         FakeHost ticking(160, 120), sleeping(160, 120);
         TSaverEngine every(ticking, fakes[0].Make()), skipping(sleeping, fakes[1].Make());
@@ -156,8 +155,8 @@ TEST(PauseAfterTheAnswer, AHostThatSleepsThroughItShowsEveryFrameAtItsTick) {
                 skipping.Timer1Timer();
                 ++ticksSkipping;
                 // A joke's cycle ends as the next joke begins.
-                joked = joked || state == TSaverEngine::AnswerSlides;
-                if (joked && skipping.AnimationState() == TSaverEngine::NewJoke) {
+                joked = joked || state == AnswerSlides;
+                if (joked && skipping.AnimationState() == NewJoke) {
                     ++cycles;
                     joked = false;
                 }
@@ -177,13 +176,13 @@ TEST(FadeWork, FullScreenPicturesLiveOnlyInTheStatesThatNeedThem) {
     // The engine holds one screen-sized picture, the scene, and beside it only the
     // areas that text covers: no second screen-sized picture in any state.
     ScopedBlockText text;
-    for (int mode : {0, 1}) {
+    for (int mode : {fade_mode::FadeToBlack, fade_mode::FadeInPlace}) {
         FakeServices fake;
         fake.settings.FadeMode = mode;
         fake.settings.Speed = 10;
-        fake.settings.BackgroundType = 1;
-        fake.settings.QuestionSize = 10;
-        fake.settings.AnswerSize = 10;
+        fake.settings.BackgroundType = background_type::Gradient;
+        fake.settings.Question.Size = 10;
+        fake.settings.Answer.Size = 10;
         FakeHost host(800, 600);
         TSaverEngine engine(host, fake.Make());
         engine.SetUpScene();
@@ -195,7 +194,7 @@ TEST(FadeWork, FullScreenPicturesLiveOnlyInTheStatesThatNeedThem) {
             const int now = engine.AnimationState();
             EXPECT_LT(engine.PictureBytes(), screen24 + screen24 / 2)
                 << "mode " << mode << " after state " << state;
-            if (state != 0 && now == 0) ++cycles;
+            if (state != NewJoke && now == NewJoke) ++cycles;
         }
     }
 }

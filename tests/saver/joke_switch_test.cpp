@@ -1,5 +1,5 @@
-// The engine with the real settings store and joke library: a switch of joke file in
-// state 0 is saved at once.
+// The engine with the real settings store and joke library: a switch of joke file at
+// a new joke is saved at once.
 #include <gtest/gtest.h>
 
 #include "common/joke_library.h"
@@ -38,12 +38,12 @@ TEST(EngineJokes, FileSwitchIsSavedAtOnce) {
         Settings.JokeFile = "missing.txt";
         Settings.Change = true;
         Settings.ChangeAfter = 1;
-        Settings.FadeMode = 1;
+        Settings.FadeMode = fade_mode::FadeInPlace;
     };
     FakeHost host(200, 150);
     TSaverEngine engine(host, services);
     engine.SetUpScene();
-    engine.Timer1Timer();  // state 0: NextJoke switches and saves
+    engine.Timer1Timer();  // NewJoke: NextJoke switches and saves
     ASSERT_EQ(host.closes_, 0);
     EXPECT_EQ(Settings.JokeFile, "only.txt");
     EXPECT_EQ(Settings.CurrentQuestion, "Why?");

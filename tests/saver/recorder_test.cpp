@@ -32,6 +32,7 @@ std::vector<int> FrameDelays(const std::string& path) {
 }
 
 TEST(Recorder, TheFinishedJokeStandsForThePause) {
+    QUIPIX_NEEDS_TEXT_ENGINE();
     TempDir dir;
     auto store = std::make_shared<platform::FileRegistry>(dir.str() + "/Quipix.reg");
     platform::InstallRegistry(store);

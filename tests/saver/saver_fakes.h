@@ -110,21 +110,11 @@ public:
 inline void DefaultTestSettings(TSettings& s) {
     s = TSettings{};
     s.Speed = 5;
-    s.FadeMode = 0;
+    s.FadeMode = fade_mode::FadeToBlack;
     s.ChangeAfter = 25;
     s.FromColor = 0x800000;
-    s.QuestionFace = "Arial";
-    s.QuestionColor = 255;
-    s.QuestionSize = 24;
-    s.QuestionSpeed = 5;
-    s.QuestionBold = true;
-    s.Question3D = true;
-    s.AnswerFace = "Arial";
-    s.AnswerColor = 0xFF0000;
-    s.AnswerSize = 24;
-    s.AnswerSpeed = 5;
-    s.AnswerBold = true;
-    s.Answer3D = true;
+    s.Question = {.Face = "Arial", .Color = 255, .Size = 24, .Speed = 5, .Bold = true, .ThreeD = true};
+    s.Answer = {.Face = "Arial", .Color = 0xFF0000, .Size = 24, .Speed = 5, .Bold = true, .ThreeD = true};
     s.Pause = 0;
     s.DefaultQuestion = kDefaultQuestionText;
     s.DefaultAnswer = kDefaultAnswerText;
@@ -154,15 +144,23 @@ struct FakeServices {
     }
 };
 
-// The states the engine runs, one per tick, until it comes back to state 0 after a
+using enum TSaverEngine::TAnimationState;
+
+// Ticks until the engine reaches `state` (the tick that would run it has not run).
+inline void RunUntil(TSaverEngine& engine, int state, int maxTicks = 10000) {
+    for (int i = 0; i < maxTicks && engine.AnimationState() != state; ++i) engine.Timer1Timer();
+    ASSERT_EQ(engine.AnimationState(), state);
+}
+
+// The states the engine runs, one per tick, until it comes back to a new joke after a
 // fade (or maxTicks).
 inline std::vector<int> RunCycle(TSaverEngine& engine, int maxTicks = 10000) {
     std::vector<int> states;
     bool faded = false;
     for (int i = 0; i < maxTicks; ++i) {
         const int s = engine.AnimationState();
-        if (s == 0 && faded) break;
-        if (s >= 4) faded = true;
+        if (s == NewJoke && faded) break;
+        if (s >= HomePageInCorner) faded = true;  // the states of both fades follow the answer
         states.push_back(s);
         engine.Timer1Timer();
     }

@@ -16,13 +16,10 @@
 
 #include "imaging/pixel_graphic.h"
 #include "saver/engine.h"
+#include "saver/saver_run.h"
 #include "saver/saver_fakes.h"
 
 namespace quipix::test {
-
-struct ScreenPoint {
-    int x = 0, y = 0;
-};
 
 // Windows are numbered in the run's order; positions are screen coordinates.
 template <class D>
@@ -172,21 +169,21 @@ TYPED_TEST_P(SaverWindowContract, ASetUpErrorShowsTheBoxStartsNoTimerAndInputSti
 }
 
 TYPED_TEST_P(SaverWindowContract, TicksDrawIntoTheShownPicture) {
-    this->fake.settings.FadeMode = 1;
-    this->fake.settings.BackgroundType = 0;
+    this->fake.settings.FadeMode = fade_mode::FadeInPlace;
+    this->fake.settings.BackgroundType = background_type::Solid;
     this->fake.settings.SolidColor = 0x00FF00;
     TypeParam d;
     this->Open(d, 1);
     EXPECT_TRUE(this->errors.empty());
-    d.Tick(0);  // state 0 shows the bare background
+    d.Tick(0);  // a new joke starts on the bare background
     const TPixelGraphic* shown = d.Shown(0);
     ASSERT_NE(shown, nullptr);
     ASSERT_FALSE(shown->Empty());
     EXPECT_EQ(shown->Pixels(0, 0), PGColor(0x00FF00));
     EXPECT_EQ(d.OnScreen(0, 0, 0), PGColor(0x00FF00));
     // The question slides into the shown picture, and the window shows it.
-    for (int i = 0; i < 400 && d.Engine(0).AnimationState() == 1; ++i) d.Tick(0);
-    ASSERT_EQ(d.Engine(0).AnimationState(), 2);
+    for (int i = 0; i < 400 && d.Engine(0).AnimationState() == TSaverEngine::QuestionSlides; ++i) d.Tick(0);
+    ASSERT_EQ(d.Engine(0).AnimationState(), TSaverEngine::AnswerSetUp);
     shown = d.Shown(0);
     const TJokeLayout& l = d.Engine(0).Layout();
     int textX = -1, textY = -1;

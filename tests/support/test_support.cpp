@@ -4,6 +4,8 @@
 #include <iterator>
 #include <random>
 
+#include "imaging/text_engine.h"
+
 namespace quipix::test {
 
 TempDir::TempDir() {
@@ -31,6 +33,8 @@ std::string TempDir::write(const std::string& name, const std::string& bytes) co
 std::string TempDir::write(const std::string& name, const std::vector<std::uint8_t>& bytes) const {
     return write(name, std::string(bytes.begin(), bytes.end()));
 }
+
+bool HasTextEngine() { return CurrentTextEngine() != nullptr; }
 
 std::filesystem::path SourceDir() { return QUIPIX_SOURCE_DIR; }
 

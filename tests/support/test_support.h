@@ -31,5 +31,11 @@ std::filesystem::path SharedCorpora();              // ../shared/corpora (may no
 std::vector<std::uint8_t> ReadBytes(const std::string& path);
 // Installs the platform's text engine at 96 dpi, as the test programs start with it.
 void InstallPlatformTextEngine();
+// Whether this build has a text engine: one without a front end has none.
+bool HasTextEngine();
 
 }  // namespace quipix::test
+
+// Skips a test that measures or draws text in a build without a text engine.
+#define QUIPIX_NEEDS_TEXT_ENGINE() \
+    if (!::quipix::test::HasTextEngine()) GTEST_SKIP() << "this build has no text engine"

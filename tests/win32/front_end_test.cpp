@@ -77,7 +77,7 @@ void PumpMessages(int limitMs, const std::function<bool()>& done) {
 EngineServices QuietServices() {
     return {[] {
                 Settings = TSettings{};
-                Settings.BackgroundType = 1;
+                Settings.BackgroundType = background_type::Gradient;
             },
             [] {
                 Settings.CurrentQuestion = "Q";
