@@ -246,7 +246,6 @@ void TSaverEngine::RunState() {
         // home page text.
         fadeLevel_ = 0;
         ShowFaded(0, host_.Frame().Fill == 0 ? &blackScreenArea_ : nullptr);
-        blackScreen_.reset();
         animationState_ = FadeIn;
         break;
     case FadeIn:
@@ -289,12 +288,25 @@ void TSaverEngine::CleanPixels(const TRect& area, TPixelGraphic& target, int top
 }
 
 TSaverEngine::Patch& TSaverEngine::KeepClean(const TRect& area) {
+    // The spare patch with the least memory that holds the area, else the largest one,
+    // which grows: so the memory of each grows to a size it keeps needing, and no more.
     std::unique_ptr<Patch> patch;
-    if (sparePatches_.empty()) {
+    const std::size_t bytes = std::size_t(area.Width()) * 3 * std::size_t(area.Height());
+    auto best = sparePatches_.end();
+    for (auto p = sparePatches_.begin(); p != sparePatches_.end(); ++p) {
+        const std::size_t have = Capacity(&(*p)->Clean);
+        if (best == sparePatches_.end()) {
+            best = p;
+            continue;
+        }
+        const std::size_t bestHave = Capacity(&(*best)->Clean);
+        if (bestHave >= bytes ? have >= bytes && have < bestHave : have > bestHave) best = p;
+    }
+    if (best == sparePatches_.end()) {
         patch = std::make_unique<Patch>();
     } else {
-        patch = std::move(sparePatches_.back());
-        sparePatches_.pop_back();
+        patch = std::move(*best);
+        sparePatches_.erase(best);
     }
     patch->Area = area;
     // Every pixel is written next.
@@ -494,9 +506,10 @@ void TSaverEngine::ShowBlackScreen() {
     const int top = freeY > 0 ? int(services_.random(std::uint32_t(freeY))) : 0;
     // Only the text's surroundings are a picture; the host fills the rest.
     blackScreenArea_ = HomePageArea(text, left, top);
-    blackScreen_ = std::make_unique<TPixelGraphic>();
+    // One picture for every joke's box: its memory is kept from one to the next.
+    if (!blackScreen_) blackScreen_ = std::make_unique<TPixelGraphic>();
+    blackScreen_->SetSizeUncleared(blackScreenArea_.Width(), blackScreenArea_.Height(), pgpf24Bit);
     if (!EmptyRect(blackScreenArea_)) {
-        blackScreen_->SetSize(blackScreenArea_.Width(), blackScreenArea_.Height(), pgpf24Bit);
         blackScreen_->SetBackGroundColor(fill);
         blackScreen_->Clear();
         TPGCanvas& canvas = blackScreen_->Canvas();
