@@ -66,6 +66,7 @@ void TSaverEngine::SetUpScene() {
     const TSettings& s = Settings;
 
     patches_.clear();
+    sparePatches_.clear();
     questionPatch_ = answerPatch_ = nullptr;
     blendSpans_.clear();
     blackScreen_.reset();
@@ -147,6 +148,7 @@ void TSaverEngine::FreeScene() {
     try {
         host_.Show(TSceneFrame{});
         patches_.clear();
+        sparePatches_.clear();
         questionPatch_ = answerPatch_ = nullptr;
         blendSpans_.clear();
         scene_.reset();
@@ -187,7 +189,8 @@ void TSaverEngine::FinishPause() {
 std::size_t TSaverEngine::PictureBytes() const {
     std::size_t bytes = Capacity(scene_.get()) + Capacity(strip_.get()) + Capacity(measurePicture_.get()) +
                         Capacity(blackScreen_.get());
-    for (const auto& p : patches_) bytes += Capacity(&p->Clean) + Capacity(p->Snapshot.get());
+    for (const auto* list : {&patches_, &sparePatches_})
+        for (const auto& p : *list) bytes += Capacity(&p->Clean) + Capacity(p->Snapshot.get());
     return bytes;
 }
 
@@ -243,7 +246,6 @@ void TSaverEngine::RunState() {
         // home page text.
         fadeLevel_ = 0;
         ShowFaded(0, host_.Frame().Fill == 0 ? &blackScreenArea_ : nullptr);
-        blackScreen_.reset();
         animationState_ = FadeIn;
         break;
     case FadeIn:
@@ -286,12 +288,37 @@ void TSaverEngine::CleanPixels(const TRect& area, TPixelGraphic& target, int top
 }
 
 TSaverEngine::Patch& TSaverEngine::KeepClean(const TRect& area) {
-    auto patch = std::make_unique<Patch>();
+    // The spare patch with the least memory that holds the area, else the largest one,
+    // which grows: so the memory of each grows to a size it keeps needing, and no more.
+    std::unique_ptr<Patch> patch;
+    const std::size_t bytes = std::size_t(area.Width()) * 3 * std::size_t(area.Height());
+    auto best = sparePatches_.end();
+    for (auto p = sparePatches_.begin(); p != sparePatches_.end(); ++p) {
+        const std::size_t have = Capacity(&(*p)->Clean);
+        if (best == sparePatches_.end()) {
+            best = p;
+            continue;
+        }
+        const std::size_t bestHave = Capacity(&(*best)->Clean);
+        if (bestHave >= bytes ? have >= bytes && have < bestHave : have > bestHave) best = p;
+    }
+    if (best == sparePatches_.end()) {
+        patch = std::make_unique<Patch>();
+    } else {
+        patch = std::move(*best);
+        sparePatches_.erase(best);
+    }
     patch->Area = area;
-    patch->Clean.SetSize(area.Width(), area.Height(), pgpf24Bit);
+    // Every pixel is written next.
+    patch->Clean.SetSizeUncleared(area.Width(), area.Height(), pgpf24Bit);
     CleanPixels(area, patch->Clean, 0);
     patches_.push_back(std::move(patch));
     return *patches_.back();
+}
+
+void TSaverEngine::ReleasePatch(std::vector<std::unique_ptr<Patch>>::iterator patch) {
+    sparePatches_.push_back(std::move(*patch));
+    patches_.erase(patch);
 }
 
 TRect TSaverEngine::RestoreClean() {
@@ -300,7 +327,7 @@ TRect TSaverEngine::RestoreClean() {
         CopyArea(p->Clean, {0, 0, p->Area.Width(), p->Area.Height()}, *scene_, p->Area.Left, p->Area.Top);
         restored = UniteRect(restored, p->Area);
     }
-    patches_.clear();
+    while (!patches_.empty()) ReleasePatch(patches_.end() - 1);
     questionPatch_ = answerPatch_ = nullptr;
     blendSpans_.clear();
     return restored;
@@ -365,7 +392,9 @@ bool TSaverEngine::SlideStep(bool question) {
                 clean = std::memcmp(scene_->ScanLine(row) + std::size_t(left.Left) * 3,
                                     previous->Clean.ScanLine(row - previous->Area.Top),
                                     std::size_t(left.Width()) * 3) == 0;
-            if (clean) std::erase_if(patches_, [previous](const auto& p) { return p.get() == previous; });
+            if (clean)
+                ReleasePatch(std::find_if(patches_.begin(), patches_.end(),
+                                          [previous](const auto& p) { return p.get() == previous; }));
         }
         DrawJokeText(*strip_, 0, height, 0, layout_.TextWidth, look.Color, font, text, look.ThreeD);
         CopyArea(*strip_, {0, top, strip.Width(), top + strip.Height()}, *scene_, strip.Left, strip.Top);
@@ -429,8 +458,8 @@ void TSaverEngine::TakeSnapshot() {
     // everywhere else the blend of two equal bytes is that byte, so it is skipped.
     for (const auto& p : patches_) {
         const TRect& a = p->Area;
-        p->Snapshot = std::make_unique<TPixelGraphic>();
-        p->Snapshot->SetSize(a.Width(), a.Height(), pgpf24Bit);
+        if (!p->Snapshot) p->Snapshot = std::make_unique<TPixelGraphic>();
+        p->Snapshot->SetSizeUncleared(a.Width(), a.Height(), pgpf24Bit);
         CopyArea(*scene_, a, *p->Snapshot, 0, 0);
         const int rowBytes = a.Width() * 3;
         for (int y = 0; y < a.Height(); ++y) {
@@ -461,7 +490,6 @@ bool TSaverEngine::BlendStep() {
     if (fadeLevel_ <= 255) return false;
     // The last level is almost the clean background; the next joke puts it back.
     blendSpans_.clear();
-    for (const auto& p : patches_) p->Snapshot.reset();
     return true;
 }
 
@@ -478,9 +506,10 @@ void TSaverEngine::ShowBlackScreen() {
     const int top = freeY > 0 ? int(services_.random(std::uint32_t(freeY))) : 0;
     // Only the text's surroundings are a picture; the host fills the rest.
     blackScreenArea_ = HomePageArea(text, left, top);
-    blackScreen_ = std::make_unique<TPixelGraphic>();
+    // One picture for every joke's box: its memory is kept from one to the next.
+    if (!blackScreen_) blackScreen_ = std::make_unique<TPixelGraphic>();
+    blackScreen_->SetSizeUncleared(blackScreenArea_.Width(), blackScreenArea_.Height(), pgpf24Bit);
     if (!EmptyRect(blackScreenArea_)) {
-        blackScreen_->SetSize(blackScreenArea_.Width(), blackScreenArea_.Height(), pgpf24Bit);
         blackScreen_->SetBackGroundColor(fill);
         blackScreen_->Clear();
         TPGCanvas& canvas = blackScreen_->Canvas();

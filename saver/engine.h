@@ -130,6 +130,8 @@ private:
     void CleanPixels(const TRect& area, TPixelGraphic& target, int top) const;
     // Keeps the clean pixels of area aside before it is drawn over; returns the patch.
     Patch& KeepClean(const TRect& area);
+    // Hands a patch that is no longer needed back for reuse.
+    void ReleasePatch(std::vector<std::unique_ptr<Patch>>::iterator patch);
     // Puts the clean background back wherever something was drawn; returns the area.
     TRect RestoreClean();
     void Show(const TSceneFrame& frame);
@@ -149,6 +151,10 @@ private:
 
     std::unique_ptr<TPixelGraphic> scene_;
     std::vector<std::unique_ptr<Patch>> patches_;
+    // Patches no longer in use, with their pictures' memory: a slide tick takes one
+    // instead of allocating (and faulting in) a new picture, so a steady tick
+    // allocates nothing.
+    std::vector<std::unique_ptr<Patch>> sparePatches_;
     // The patch under each text's latest strip; it moves up with the text.
     Patch* questionPatch_ = nullptr;
     Patch* answerPatch_ = nullptr;
