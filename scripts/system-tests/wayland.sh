@@ -174,7 +174,7 @@ msg output HEADLESS-3 disable
 flushed
 took_input "$SAVER_PID"
 check "an output taken away ends only its scene" goes_on HEADLESS-1
-check "the others go on" scene_covers HEADLESS-1
+check "the others go on" wait_for 60 scene_covers HEADLESS-1
 key
 check "and all end together" exited "$SAVER_PID" 30
 
