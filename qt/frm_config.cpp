@@ -13,7 +13,7 @@
 #include <QWindow>
 
 #include "config/dialog_layout.h"
-#include "config/ui_frm_config.h"
+#include "ui_frm_config.h"
 #include "imaging/text_engine.h"
 #include "qt/pg_image.h"
 #include "qt/pg_open_dialog.h"
