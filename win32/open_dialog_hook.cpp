@@ -1,6 +1,7 @@
 // The picture open dialog's hook and its preview strip.
 #include "win32/open_dialog_hook.h"
 
+#include <commctrl.h>
 #include <commdlg.h>
 
 #include <algorithm>
@@ -34,6 +35,11 @@ constexpr int kPictureId = 501, kFirstLineId = 502;
 constexpr UINT_PTR kSelectionTimer = 1;
 constexpr UINT kSelectionRestMs = 150;
 
+// Sent to the hook once the system has finished making the dialog, when a change of
+// its size rearranges the standard controls.
+constexpr UINT kFitWorkArea = WM_APP + 1;
+constexpr UINT_PTR kSubclassId = 1;
+
 struct Strip {
     KeptDib shown;
     HFONT font = nullptr;
@@ -43,23 +49,69 @@ struct Strip {
     }
 };
 
+// The work area of the monitor the window is on.
+RECT WorkArea(HWND window) {
+    MONITORINFO monitor{};
+    monitor.cbSize = sizeof(monitor);
+    if (GetMonitorInfoW(MonitorFromWindow(window, MONITOR_DEFAULTTONEAREST), &monitor)) return monitor.rcWork;
+    RECT work{};
+    SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
+    return work;
+}
+
+// The strip fills the right edge of the dialog, whatever its size.
+void PlaceStrip(HWND dialog, HWND hook, const Strip& strip) {
+    RECT client{};
+    GetClientRect(dialog, &client);
+    const int width = Scaled(kStripWidth, strip.dpi);
+    SetWindowPos(hook, nullptr, client.right - width, 0, width, client.bottom, SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+// The dialog made smaller and moved where it would reach past its monitor's work
+// area. The system's own resizing makes room: the file list gives up the width.
+void FitWorkArea(HWND dialog) {
+    const RECT work = WorkArea(dialog);
+    RECT frame{};
+    GetWindowRect(dialog, &frame);
+    const int width = std::min(frame.right - frame.left, int(work.right - work.left));
+    const int height = std::min(frame.bottom - frame.top, int(work.bottom - work.top));
+    const int left = std::clamp(int(frame.left), int(work.left), int(work.right) - width);
+    const int top = std::clamp(int(frame.top), int(work.top), int(work.bottom) - height);
+    SetWindowPos(dialog, nullptr, left, top, width, height, SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+// The dialog's own window procedure, run first: the strip follows every change of
+// the dialog's size, and the smallest size the system allows fits the work area.
+LRESULT CALLBACK DialogSubclass(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR,
+                                DWORD_PTR hookData) {
+    const HWND hook = HWND(hookData);
+    const LRESULT result = DefSubclassProc(dialog, message, wParam, lParam);
+    if (message == WM_SIZE) {
+        if (const auto* strip = reinterpret_cast<const Strip*>(GetWindowLongPtrW(hook, GWLP_USERDATA)))
+            PlaceStrip(dialog, hook, *strip);
+    } else if (message == WM_GETMINMAXINFO) {
+        const RECT work = WorkArea(dialog);
+        auto& least = reinterpret_cast<MINMAXINFO*>(lParam)->ptMinTrackSize;
+        least.x = std::min(least.x, work.right - work.left);
+        least.y = std::min(least.y, work.bottom - work.top);
+    } else if (message == WM_NCDESTROY) {
+        RemoveWindowSubclass(dialog, DialogSubclass, kSubclassId);
+    }
+    return result;
+}
+
 void AddStrip(HWND hook, Strip& strip) {
     HWND dialog = GetParent(hook);
     strip.dpi = WindowDpi(dialog);
     const auto s = [&](int pixels) { return Scaled(pixels, strip.dpi); };
-    RECT client{}, frame{};
-    GetClientRect(dialog, &client);
+    // Wider by the strip, which then takes the new room at the right.
+    RECT frame{};
     GetWindowRect(dialog, &frame);
-    // Wider by the strip, and moved back onto its monitor where the strip would
-    // reach past it.
-    const int width = frame.right - frame.left + s(kStripWidth);
-    MONITORINFO monitor{};
-    monitor.cbSize = sizeof(monitor);
-    int left = frame.left;
-    if (GetMonitorInfoW(MonitorFromWindow(dialog, MONITOR_DEFAULTTONEAREST), &monitor))
-        left = std::max(std::min(left, int(monitor.rcWork.right) - width), int(monitor.rcWork.left));
-    SetWindowPos(dialog, nullptr, left, frame.top, width, frame.bottom - frame.top, SWP_NOZORDER);
-    SetWindowPos(hook, nullptr, client.right, 0, s(kStripWidth), client.bottom, SWP_NOZORDER);
+    SetWindowPos(dialog, nullptr, 0, 0, frame.right - frame.left + s(kStripWidth), frame.bottom - frame.top,
+                 SWP_NOZORDER | SWP_NOMOVE | SWP_NOACTIVATE);
+    PlaceStrip(dialog, hook, strip);
+    SetWindowSubclass(dialog, DialogSubclass, kSubclassId, DWORD_PTR(hook));
+    PostMessageW(hook, kFitWorkArea, 0, 0);
     const HINSTANCE instance = GetModuleHandleW(nullptr);
     CreateWindowExW(WS_EX_STATICEDGE, L"STATIC", L"", WS_CHILD | WS_VISIBLE | SS_OWNERDRAW, s(kPictureLeft),
                     s(kPictureTop), s(kPictureWidth) + 2 * kEdge, s(kPictureHeight) + 2 * kEdge, hook,
@@ -111,6 +163,9 @@ UINT_PTR CALLBACK Hook(HWND hook, UINT message, WPARAM, LPARAM lParam) {
         KillTimer(hook, kSelectionTimer);
         ShowSelected(hook, *strip);
         return TRUE;
+    case kFitWorkArea:
+        FitWorkArea(GetParent(hook));
+        return TRUE;
     case WM_DRAWITEM: {
         const auto& item = *reinterpret_cast<const DRAWITEMSTRUCT*>(lParam);
         strip->shown.PaintCentred(item.hDC, item.rcItem);
@@ -140,7 +195,8 @@ std::optional<std::wstring> RunPictureOpenDialog(HWND owner, const std::wstring&
     open.nMaxFile = DWORD(file.size());
     open.lpstrInitialDir = folder.empty() ? nullptr : folder.c_str();
     open.lpstrTitle = title.c_str();
-    open.Flags = OFN_FILEMUSTEXIST | OFN_PATHMUSTEXIST | OFN_HIDEREADONLY | OFN_EXPLORER | OFN_ENABLEHOOK;
+    open.Flags = OFN_FILEMUSTEXIST | OFN_PATHMUSTEXIST | OFN_HIDEREADONLY | OFN_EXPLORER | OFN_ENABLEHOOK |
+                 OFN_ENABLESIZING;
     Strip strip;
     open.lpfnHook = Hook;
     open.lCustData = LPARAM(&strip);

@@ -71,6 +71,9 @@ int WindowDpi(HWND window) {
 
 HFONT MakeFont(const FontLook& look, int dpi) {
     std::wstring face = Widen(std::string(look.Family));
+    // "MS Sans Serif" is a bitmap font on Windows, ragged when scaled; its outline
+    // twin has the same metrics.
+    if (dpi > kLayoutDpi && face == L"MS Sans Serif") face = L"Microsoft Sans Serif";
     if (!HasFamily(face)) face = Widen(std::string(look.Fallback));
     if (!HasFamily(face)) face = L"MS Shell Dlg";
     // A negative height asks for the character height, without the leading.

@@ -25,6 +25,7 @@ inline int Scaled(int pixels, int dpi) { return ScaleToDpi(pixels, dpi); }
 COLORREF ToColorRef(TColor color);
 
 // A font of look at dpi: its family, else its fallback, else the system's dialog font.
+// Above 96 dpi "MS Sans Serif" becomes "Microsoft Sans Serif".
 HFONT MakeFont(const FontLook& look, int dpi);
 
 // The dialog's fonts, one per FontRole, at one DPI.
