@@ -73,8 +73,8 @@ void FitWorkArea(HWND dialog) {
     const RECT work = WorkArea(dialog);
     RECT frame{};
     GetWindowRect(dialog, &frame);
-    const int width = std::min(frame.right - frame.left, int(work.right - work.left));
-    const int height = std::min(frame.bottom - frame.top, int(work.bottom - work.top));
+    const int width = int(std::min(frame.right - frame.left, work.right - work.left));
+    const int height = int(std::min(frame.bottom - frame.top, work.bottom - work.top));
     const int left = std::clamp(int(frame.left), int(work.left), int(work.right) - width);
     const int top = std::clamp(int(frame.top), int(work.top), int(work.bottom) - height);
     SetWindowPos(dialog, nullptr, left, top, width, height, SWP_NOZORDER | SWP_NOACTIVATE);
