@@ -22,11 +22,14 @@ using platform::win32::Narrow;
 using platform::win32::Widen;
 
 // The strip beside the standard controls, in pixels at 96 dpi: the picture area
-// with its sunken edge, then the information lines below it.
-constexpr int kStripWidth = 180;
+// with its sunken edge, then the information lines below it, as wide as the strip
+// less its margins (a line such as "640x480x16 bit per channel 64 bit" is wider than
+// the picture).
+constexpr int kStripWidth = 210;
 constexpr int kPictureLeft = 8, kPictureTop = 12, kPictureWidth = 160, kPictureHeight = 120;
 constexpr int kEdge = 2;  // the sunken edge round the picture area, each side
 constexpr int kFirstLineTop = 144, kLinePitch = 18, kLineHeight = 14, kLineCount = 4;
+constexpr int kLineWidth = kStripWidth - 2 * kPictureLeft;
 constexpr FontLook kLineFont{"MS Sans Serif", "Arial", 11, false};
 // The strip's controls.
 constexpr int kPictureId = 501, kFirstLineId = 502;
@@ -36,7 +39,7 @@ constexpr UINT_PTR kSelectionTimer = 1;
 constexpr UINT kSelectionRestMs = 150;
 
 // Sent to the hook once the system has finished making the dialog, when a change of
-// its size rearranges the standard controls.
+// its size moves the standard controls.
 constexpr UINT kFitWorkArea = WM_APP + 1;
 constexpr UINT_PTR kSubclassId = 1;
 
@@ -81,19 +84,21 @@ void FitWorkArea(HWND dialog) {
 }
 
 // The dialog's own window procedure, run first: the strip follows every change of
-// the dialog's size, and the smallest size the system allows fits the work area.
+// the dialog's size; the dialog may be as wide as the system allows and the strip
+// besides, which the fit then takes back, and as small as the work area.
 LRESULT CALLBACK DialogSubclass(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR,
                                 DWORD_PTR hookData) {
     const HWND hook = HWND(hookData);
+    const auto* strip = reinterpret_cast<const Strip*>(GetWindowLongPtrW(hook, GWLP_USERDATA));
     const LRESULT result = DefSubclassProc(dialog, message, wParam, lParam);
-    if (message == WM_SIZE) {
-        if (const auto* strip = reinterpret_cast<const Strip*>(GetWindowLongPtrW(hook, GWLP_USERDATA)))
-            PlaceStrip(dialog, hook, *strip);
-    } else if (message == WM_GETMINMAXINFO) {
+    if (message == WM_SIZE && strip) {
+        PlaceStrip(dialog, hook, *strip);
+    } else if (message == WM_GETMINMAXINFO && strip) {
         const RECT work = WorkArea(dialog);
-        auto& least = reinterpret_cast<MINMAXINFO*>(lParam)->ptMinTrackSize;
-        least.x = std::min(least.x, work.right - work.left);
-        least.y = std::min(least.y, work.bottom - work.top);
+        auto& info = *reinterpret_cast<MINMAXINFO*>(lParam);
+        info.ptMaxTrackSize.x += Scaled(kStripWidth, strip->dpi);
+        info.ptMinTrackSize.x = std::min(info.ptMinTrackSize.x, work.right - work.left);
+        info.ptMinTrackSize.y = std::min(info.ptMinTrackSize.y, work.bottom - work.top);
     } else if (message == WM_NCDESTROY) {
         RemoveWindowSubclass(dialog, DialogSubclass, kSubclassId);
     }
@@ -104,13 +109,14 @@ void AddStrip(HWND hook, Strip& strip) {
     HWND dialog = GetParent(hook);
     strip.dpi = WindowDpi(dialog);
     const auto s = [&](int pixels) { return Scaled(pixels, strip.dpi); };
-    // Wider by the strip, which then takes the new room at the right.
+    // Wider by the strip, which then takes the new room at the right. Where that
+    // reaches past the work area, the dialog is fitted into it once the system has
+    // finished making it, and can then move its own controls.
+    SetWindowSubclass(dialog, DialogSubclass, kSubclassId, DWORD_PTR(hook));
     RECT frame{};
     GetWindowRect(dialog, &frame);
     SetWindowPos(dialog, nullptr, 0, 0, frame.right - frame.left + s(kStripWidth), frame.bottom - frame.top,
                  SWP_NOZORDER | SWP_NOMOVE | SWP_NOACTIVATE);
-    PlaceStrip(dialog, hook, strip);
-    SetWindowSubclass(dialog, DialogSubclass, kSubclassId, DWORD_PTR(hook));
     PostMessageW(hook, kFitWorkArea, 0, 0);
     const HINSTANCE instance = GetModuleHandleW(nullptr);
     CreateWindowExW(WS_EX_STATICEDGE, L"STATIC", L"", WS_CHILD | WS_VISIBLE | SS_OWNERDRAW, s(kPictureLeft),
@@ -120,8 +126,8 @@ void AddStrip(HWND hook, Strip& strip) {
     for (int i = 0; i < kLineCount; ++i) {
         HWND line =
             CreateWindowExW(0, L"STATIC", L"", WS_CHILD | WS_VISIBLE | SS_NOPREFIX | SS_ENDELLIPSIS,
-                            s(kPictureLeft), s(kFirstLineTop + kLinePitch * i), s(kPictureWidth) + 2 * kEdge,
-                            s(kLineHeight), hook, HMENU(INT_PTR(kFirstLineId + i)), instance, nullptr);
+                            s(kPictureLeft), s(kFirstLineTop + kLinePitch * i), s(kLineWidth), s(kLineHeight),
+                            hook, HMENU(INT_PTR(kFirstLineId + i)), instance, nullptr);
         SendMessageW(line, WM_SETFONT, WPARAM(strip.font), FALSE);
     }
 }
