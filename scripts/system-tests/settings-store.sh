@@ -12,13 +12,13 @@
 set -euo pipefail
 cd "$(dirname "$0")/../.."
 . scripts/lib/host.sh
+. scripts/lib/system-test.sh
 BUILD=${BUILD_DIR:-build}
 QUIPIX=$(realpath -m "$BUILD/qt/quipix")
 [ -x "$QUIPIX" ] || { echo "settings-store.sh: build $QUIPIX first"; exit 1; }
 [ "$(id -u)" = 0 ] || skip_stage "needs root, to mount a small file system and to run the program as another user"
 
 WORK=$(mktemp -d)
-. scripts/lib/system-test.sh
 FULL="$WORK/full"
 cleanup() {
   mountpoint -q "$FULL" 2>/dev/null && umount "$FULL"
