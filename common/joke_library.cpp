@@ -70,8 +70,9 @@ void PickRandomJokeFile() {
     auto names = ListJokeFiles(JokeDirectory());
     if (names.empty()) return;
     Settings.JokeFile = names[Random(std::uint32_t(names.size()))];
-    // A store that cannot be written (a read-only settings folder) only means the
-    // choice is not remembered; the saver goes on with the new file.
+    // A store that cannot be written (a read-only settings folder), or one that is
+    // never written because it cannot be read, only means the choice is not
+    // remembered; the saver goes on with the new file.
     try {
         SaveSettings();
     } catch (const ERegistryException&) {}

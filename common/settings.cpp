@@ -119,8 +119,8 @@ std::span<const TSettingField> SettingFields() { return kFields; }
 void LoadSettings() {
     Settings.DefaultQuestion = kDefaultQuestionText;
     Settings.DefaultAnswer = kDefaultAnswerText;
+    // Loading only reads: a dialog closed with Cancel leaves no trace in the store.
     platform::Registry& store = platform::CurrentRegistry();
-    store.CreateKey(kSettingsKey);  // a store that cannot be written still reads
     Randomize();
     Settings.JokeCounter = 0;
     for (const TSettingField& f : kFields) {
@@ -145,8 +145,20 @@ void LoadSettings() {
     }
 }
 
+std::string SettingsReadFailure() { return platform::CurrentRegistry().ReadFailure(); }
+
 void SaveSettings() {
     platform::Registry& store = platform::CurrentRegistry();
+    // A store that exists but cannot be read holds values this program never saw;
+    // the record written over it would hold defaults in their place.
+    if (std::string unreadable = store.ReadFailure(); !unreadable.empty())
+        throw ERegistryException(unreadable);
+    // The message of the failure, and below it the store's own words: where it is,
+    // and the system's reason.
+    const auto failure = [&store](std::string message) {
+        if (const std::string why = store.WriteFailure(); !why.empty()) message += "\n" + why;
+        return ERegistryException(message);
+    };
     // One batch: the store is replaced once, with the whole record or not at all.
     platform::RegistryBatch batch(store);
     store.CreateKey(kSettingsKey);  // a failure shows at the first subkey
@@ -157,7 +169,7 @@ void SaveSettings() {
         const std::string key = SubkeyPath(f);
         if (firstChange.empty() && !store.KeyExists(key))
             firstChange = std::string("Failed to create key ") + f.Subkey;
-        if (!store.CreateKey(key)) throw ERegistryException(std::string("Failed to create key ") + f.Subkey);
+        if (!store.CreateKey(key)) throw failure(std::string("Failed to create key ") + f.Subkey);
         const std::string text = std::visit(
             [&](auto field) -> std::string {
                 const auto& value = field(Settings);
@@ -173,12 +185,11 @@ void SaveSettings() {
         const auto value = platform::RegValue::String(text);
         const std::string setFailed = std::string("Failed to set data for '") + f.Name + "'";
         if (firstChange.empty() && store.ReadValue(key, f.Name) != value) firstChange = setFailed;
-        if (!store.WriteValue(key, f.Name, value)) throw ERegistryException(setFailed);
+        if (!store.WriteValue(key, f.Name, value)) throw failure(setFailed);
     }
     if (!batch.End())
-        throw ERegistryException(!firstChange.empty()
-                                     ? firstChange
-                                     : std::string("Failed to set data for '") + kFields[0].Name + "'");
+        throw failure(!firstChange.empty() ? firstChange
+                                           : std::string("Failed to set data for '") + kFields[0].Name + "'");
 }
 
 }  // namespace quipix

@@ -126,9 +126,16 @@ std::span<const TSettingField> SettingFields();
 
 // Fills every persisted field from the store (defaults for what is missing), sets
 // the two default texts, clears JokeCounter and reseeds the random source. Stops
-// with ERegistryException at a value that is not a string.
+// with ERegistryException at a value that is not a string. Writes nothing.
 void LoadSettings();
-// Writes every persisted field; ERegistryException when the store cannot.
+// Why the store exists but cannot be read, naming it and the system's reason; empty
+// when it can be read or does not exist yet. Loading then gives the defaults, and
+// saving refuses to write them over the store.
+std::string SettingsReadFailure();
+// Writes every persisted field; ERegistryException when the store cannot, or when
+// it cannot be read (with the text of SettingsReadFailure()). A failure's message is
+// the one of the value or subkey where saving stopped, and below it, where the
+// store tells, the store's place and the system's reason.
 void SaveSettings();
 
 }  // namespace quipix

@@ -196,13 +196,17 @@ void DialogController::FormCreate() {
     // 3. CleanBackground was sized with the preview; BackgroundPicture starts empty.
     // 4.
     v.Pages = 0;
-    // 5. A store that cannot be read is reported; the dialog goes on with what was read.
+    // 5. A store that cannot be read is reported once; the dialog goes on with what
+    // was read, or with the defaults, which OK then does not save over the store.
     loading_ = true;
+    std::string problem;
     try {
         LoadSettings();
     } catch (const std::exception& e) {
-        view_.ShowError(e.what());
+        problem = e.what();
     }
+    if (std::string unreadable = SettingsReadFailure(); !unreadable.empty()) problem = std::move(unreadable);
+    if (!problem.empty()) view_.ShowError(problem);
     // 8., 10., 11. Every stored setting as its control shows it, first, as 6., 7. and
     // 9. start from three of them. The count box's state (cbRandomClick) follows
     // cbRandom through States(); btBitmap shows the working picture path through

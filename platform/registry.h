@@ -6,6 +6,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace quipix::platform {
@@ -52,6 +53,15 @@ public:
     virtual void BeginBatch() {}
     // Stores the batch; false when it could not, and then none of it is stored.
     virtual bool EndBatch() { return true; }
+
+    // Why the store, which exists, cannot be read: a sentence naming the store and
+    // the system's reason, empty when it can be read or does not exist yet. Such a
+    // store is never written, as it holds values this program never saw: every
+    // change fails with this sentence as its reason.
+    virtual std::string ReadFailure() { return {}; }
+    // Why the last change or batch that failed was not stored: a sentence naming the
+    // store and the system's reason; empty when the store cannot tell.
+    virtual std::string WriteFailure() const { return {}; }
 };
 
 // Groups the changes of one scope; EndBatch runs even when the scope is left by
@@ -94,6 +104,8 @@ std::string FormatRegFile(const RegFileContents& contents);
 
 // The largest settings file the store reads; it never writes a larger one.
 inline constexpr std::uint64_t kMaxRegFileSize = 4u << 20;
+// The reason a store gives for a file or value over that size.
+inline constexpr std::string_view kTooLargeReason = "larger than 4 MiB";
 
 // What tells one version of the store's file from another.
 struct FileRegistryStamp {
@@ -107,7 +119,10 @@ struct FileRegistryStamp {
 // process may have saved since). A change, or a batch of them, re-reads the file
 // and replaces it whole and atomically while holding an advisory lock on a file
 // beside it, so that processes saving at once never lose each other's values by
-// halves. A file with unreadable parts is left alone until a value is written.
+// halves. A file with unreadable parts is left alone until a value is written; a
+// file that cannot be read at all is never written. A symbolic link is saved
+// through: the file it leads to is replaced, and the link stays. A file without
+// write permission is not replaced.
 class FileRegistry : public Registry {
 public:
     explicit FileRegistry(std::string path);
@@ -119,13 +134,18 @@ public:
     bool WriteValue(const std::string& key, const std::string& name, const RegValue& value) override;
     void BeginBatch() override;
     bool EndBatch() override;
+    std::string ReadFailure() override;
+    std::string WriteFailure() const override { return writeFailure_; }
 
 private:
     void Refresh();
+    std::string Unreadable() const;  // ReadFailure() of the file as last read
     bool Save();
 
     std::string path_;
     RegFileContents contents_;
+    std::string unreadable_;    // the system's reason, when the file exists but cannot be read
+    std::string writeFailure_;  // of the last save that failed
     int batchDepth_ = 0;
     bool changed_ = false;                    // in the current batch
     std::shared_ptr<void> lock_;              // held while a batch runs

@@ -26,6 +26,19 @@ fs::path FolderOf(const fs::path& file) {
     return file.has_parent_path() ? file.parent_path() : fs::path(".");
 }
 
+// The file a save replaces: the store's path, or the file its symbolic links lead
+// to, so that a link (into a folder of dotfiles, say) stays a link.
+fs::path SaveTarget(const fs::path& path) {
+    fs::path target = path;
+    std::error_code ec;
+    for (int links = 0; links < 40 && fs::is_symlink(target, ec); ++links) {
+        const fs::path next = fs::read_symlink(target, ec);
+        if (ec) break;
+        target = next.is_absolute() ? next : FolderOf(target) / next;
+    }
+    return target;
+}
+
 // Earlier versions saved through uniquely named temporary files (the store's name,
 // a dot and six letters or digits); those that interrupted saves left behind go.
 void RemoveOldTemporaries(const fs::path& target) {
@@ -46,15 +59,28 @@ void FileRegistry::Refresh() {
     // A batch works on the file as it was when the batch took the lock.
     if (batchDepth_ > 0) return;
     const FileRegistryStamp now = store_file::Stamp(path_);
-    if (stamp_ && *stamp_ == now) return;
+    // A file that could not be read is tried again: mended permissions do not show
+    // in its stamp.
+    if (stamp_ && *stamp_ == now && unreadable_.empty()) return;
     stamp_ = now;
     contents_ = {};
+    unreadable_.clear();
     if (!now.exists) return;
-    auto bytes = store_file::Read(path_);
-    if (bytes)
+    std::string why;
+    if (auto bytes = store_file::Read(path_, why))
         contents_ = ParseRegFile(*bytes);
     else
-        contents_.damaged = true;
+        unreadable_ = why.empty() ? "unknown error" : why;
+}
+
+std::string FileRegistry::ReadFailure() {
+    Refresh();
+    return Unreadable();
+}
+
+std::string FileRegistry::Unreadable() const {
+    if (unreadable_.empty()) return {};
+    return "The settings file at " + path_ + " cannot be read (" + unreadable_ + ") and will not be changed.";
 }
 
 void FileRegistry::BeginBatch() {
@@ -147,19 +173,26 @@ bool FileRegistry::WriteValue(const std::string& key, const std::string& name, c
 // One temporary file of a fixed name, one fsync, one rename. The lock makes the
 // fixed name safe, and an interrupted save's leftover is simply replaced.
 bool FileRegistry::Save() {
-    auto fail = [this] {
+    const auto fail = [this](std::string failure) {
+        writeFailure_ = std::move(failure);
         stamp_.reset();  // the next read takes the file as it really is
         return false;
     };
+    const auto cannotSave = [&](const std::string& reason) {
+        return fail("Cannot save the settings to " + path_ + ": " + reason);
+    };
+    // Values this program never saw would be lost.
+    if (!unreadable_.empty()) return fail(Unreadable());
     const auto text = FormatRegFile(contents_);
     // What the next load would refuse is never written.
-    if (text.size() > kMaxRegFileSize) return fail();
+    if (text.size() > kMaxRegFileSize) return cannotSave("the settings would be " + std::string(kTooLargeReason));
     std::error_code ec;
-    const fs::path target(path_);
+    const fs::path target = SaveTarget(path_);
     fs::create_directories(FolderOf(target), ec);
-    if (ec) return fail();
+    if (ec) return cannotSave(ec.message());
     FileRegistryStamp written;
-    if (!store_file::Replace(path_, text, written)) return fail();
+    std::string why;
+    if (!store_file::Replace(target.string(), text, written, why)) return cannotSave(why);
     RemoveOldTemporaries(target);
     contents_.damaged = false;
     stamp_ = written;

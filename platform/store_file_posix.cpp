@@ -7,6 +7,7 @@
 
 #include <cerrno>
 #include <cstdlib>
+#include <cstring>
 
 #include "platform/store_file.h"
 
@@ -23,21 +24,36 @@ FileRegistryStamp StampOf(const struct stat& st) {
 
 FileRegistryStamp Stamp(const std::string& path) {
     struct stat st {};
-    return ::stat(path.c_str(), &st) == 0 ? StampOf(st) : FileRegistryStamp{};
+    if (::stat(path.c_str(), &st) == 0) return StampOf(st);
+    FileRegistryStamp stamp;
+    stamp.exists = errno != ENOENT && errno != ENOTDIR;
+    return stamp;
 }
 
-std::optional<std::string> Read(const std::string& path) {
+std::optional<std::string> Read(const std::string& path, std::string& why) {
     int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0) return std::nullopt;
+    if (fd < 0) {
+        why = ErrorText(unsigned(errno));
+        return std::nullopt;
+    }
     struct stat st {};
     std::optional<std::string> bytes;
-    if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && std::uint64_t(st.st_size) <= kMaxRegFileSize) {
+    if (::fstat(fd, &st) != 0) {
+        why = ErrorText(unsigned(errno));
+    } else if (S_ISDIR(st.st_mode)) {
+        why = ErrorText(EISDIR);
+    } else if (!S_ISREG(st.st_mode)) {
+        why = "not a regular file";
+    } else if (std::uint64_t(st.st_size) > kMaxRegFileSize) {
+        why = kTooLargeReason;
+    } else {
         bytes.emplace();
         char buf[8192];
         for (;;) {
             const ssize_t got = ::read(fd, buf, sizeof buf);
             if (got < 0 && errno == EINTR) continue;
             if (got < 0 || bytes->size() + size_t(got) > kMaxRegFileSize) {
+                why = got < 0 ? ErrorText(unsigned(errno)) : std::string(kTooLargeReason);
                 bytes.reset();
                 break;
             }
@@ -64,34 +80,48 @@ std::shared_ptr<void> Lock(const std::string& path) {
     return std::shared_ptr<void>(nullptr, [fd](void*) { ::close(fd); });
 }
 
-bool Replace(const std::string& path, const std::string& text, FileRegistryStamp& written) {
-    const std::string temp = path + ".tmp";
-    ::unlink(temp.c_str());
-    int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
-    if (fd < 0) return false;
-    bool ok = true;
-    size_t done = 0;
-    while (ok && done < text.size()) {
-        auto n = ::write(fd, text.data() + done, text.size() - done);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0)
-            ok = false;
-        else
-            done += size_t(n);
-    }
+bool Replace(const std::string& path, const std::string& text, FileRegistryStamp& written, std::string& why) {
     struct stat old {};
-    mode_t mode = ::stat(path.c_str(), &old) == 0 ? (old.st_mode & 07777) : 0644;
-    ok = ok && ::fchmod(fd, mode) == 0 && ::fsync(fd) == 0;
-    struct stat st {};
-    ok = ok && ::fstat(fd, &st) == 0;
-    ok = (::close(fd) == 0) && ok;
-    if (!ok || ::rename(temp.c_str(), path.c_str()) != 0) {
+    const bool exists = ::stat(path.c_str(), &old) == 0;
+    int error = 0;
+    // A file without any write permission was made read-only on purpose: not even
+    // root replaces it.
+    if (exists && (old.st_mode & 0222) == 0)
+        error = EACCES;
+    else if (exists && ::access(path.c_str(), W_OK) != 0)
+        error = errno;
+    const std::string temp = path + ".tmp";
+    int fd = -1;
+    if (!error) {
         ::unlink(temp.c_str());
+        fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+        if (fd < 0) error = errno;
+    }
+    struct stat st {};
+    if (fd >= 0) {
+        for (size_t done = 0; !error && done < text.size();) {
+            const auto n = ::write(fd, text.data() + done, text.size() - done);
+            if (n < 0 && errno == EINTR) continue;
+            if (n <= 0)
+                error = n < 0 ? errno : ENOSPC;
+            else
+                done += size_t(n);
+        }
+        const mode_t mode = exists ? (old.st_mode & 07777) : 0644;
+        if (!error && (::fchmod(fd, mode) != 0 || ::fsync(fd) != 0 || ::fstat(fd, &st) != 0)) error = errno;
+        if (::close(fd) != 0 && !error) error = errno;
+        if (!error && ::rename(temp.c_str(), path.c_str()) != 0) error = errno;
+        if (error) ::unlink(temp.c_str());
+    }
+    if (error) {
+        why = ErrorText(unsigned(error));
         return false;
     }
     written = StampOf(st);
     return true;
 }
+
+std::string ErrorText(unsigned long code) { return std::strerror(int(code)); }
 
 }  // namespace store_file
 

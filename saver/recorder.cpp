@@ -7,6 +7,7 @@
 #include <gif_lib.h>
 #include <png.h>
 
+#include <cerrno>
 #include <charconv>
 #include <cstdio>
 #include <cstring>
@@ -58,6 +59,17 @@ private:
     std::unique_ptr<TPixelGraphic> shown_;
 };
 
+// The message of a file that could not be written: its path and the system's reason,
+// else the library's.
+std::string CannotWrite(const std::string& path, int systemError, const std::string& libraryReason) {
+    return "Cannot write " + path + ": " + (systemError != 0 ? std::strerror(systemError) : libraryReason);
+}
+
+std::string GifReason(int error) {
+    const char* text = GifErrorString(error);
+    return text ? text : "GIF error " + std::to_string(error);
+}
+
 class FrameWriter {
 public:
     virtual ~FrameWriter() = default;
@@ -67,6 +79,8 @@ public:
         for (; n > 0; --n) Add(frame);
     }
     virtual void Finish() {}
+    // Removes what was written: a recording that failed leaves nothing half made.
+    virtual void Discard() = 0;
     int Written() const { return written_; }  // frames in the file so far
 
 protected:
@@ -86,19 +100,25 @@ const TPixelGraphic& PaletteFrame(const TPixelGraphic& frame, TPixelGraphic& scr
 class GifWriter : public FrameWriter {
 public:
     GifWriter(const std::string& path, int w, int h, int delayCentiseconds)
-        : w_(w), h_(h), delay_(delayCentiseconds) {
+        : path_(path), w_(w), h_(h), delay_(delayCentiseconds) {
         int error = 0;
+        errno = 0;
         gif_ = EGifOpenFileName(path.c_str(), false, &error);
-        if (!gif_) throw std::runtime_error("Cannot create " + path + ": " + GifErrorString(error));
-        EGifSetGifVersion(gif_, true);
-        Check(EGifPutScreenDesc(gif_, w, h, 8, 0, nullptr));
-        // Loop for ever.
-        static const GifByteType app[] = "NETSCAPE2.0";
-        static const GifByteType loop[] = {1, 0, 0};
-        Check(EGifPutExtensionLeader(gif_, APPLICATION_EXT_FUNC_CODE));
-        Check(EGifPutExtensionBlock(gif_, 11, app));
-        Check(EGifPutExtensionBlock(gif_, 3, loop));
-        Check(EGifPutExtensionTrailer(gif_));
+        if (!gif_) throw std::runtime_error(CannotWrite(path, errno, GifReason(error)));
+        try {
+            EGifSetGifVersion(gif_, true);
+            Check(EGifPutScreenDesc(gif_, w, h, 8, 0, nullptr));
+            // Loop for ever.
+            static const GifByteType app[] = "NETSCAPE2.0";
+            static const GifByteType loop[] = {1, 0, 0};
+            Check(EGifPutExtensionLeader(gif_, APPLICATION_EXT_FUNC_CODE));
+            Check(EGifPutExtensionBlock(gif_, 11, app));
+            Check(EGifPutExtensionBlock(gif_, 3, loop));
+            Check(EGifPutExtensionTrailer(gif_));
+        } catch (...) {
+            Discard();
+            throw;
+        }
     }
     ~GifWriter() override {
         if (gif_) EGifCloseFile(gif_, nullptr);
@@ -127,9 +147,16 @@ public:
     void Finish() override {
         WritePending();
         int error = 0;
+        errno = 0;
         const int rc = EGifCloseFile(gif_, &error);
         gif_ = nullptr;
-        if (rc != GIF_OK) throw std::runtime_error(std::string("GIF: ") + GifErrorString(error));
+        if (rc != GIF_OK) throw std::runtime_error(CannotWrite(path_, errno, GifReason(error)));
+    }
+    void Discard() override {
+        if (gif_) EGifCloseFile(gif_, nullptr);
+        gif_ = nullptr;
+        std::error_code ec;
+        std::filesystem::remove(path_, ec);
     }
 
 private:
@@ -160,6 +187,7 @@ private:
         gcb.TransparentColor = NO_TRANSPARENT_COLOR;
         GifByteType ext[4];
         EGifGCBToExtension(&gcb, ext);
+        errno = 0;
         int rc = EGifPutExtension(gif_, GRAPHICS_EXT_FUNC_CODE, 4, ext);
         if (rc == GIF_OK) rc = EGifPutImageDesc(gif_, 0, 0, w_, h_, false, map);
         for (int y = 0; rc == GIF_OK && y < h_; ++y)
@@ -169,8 +197,9 @@ private:
         ++written_;
     }
     void Check(int rc) {
-        if (rc != GIF_OK) throw std::runtime_error(std::string("GIF: ") + GifErrorString(gif_->Error));
+        if (rc != GIF_OK) throw std::runtime_error(CannotWrite(path_, errno, GifReason(gif_->Error)));
     }
+    std::string path_;
     GifFileType* gif_ = nullptr;
     int w_, h_, delay_;
     TPixelGraphic scratch_;
@@ -178,17 +207,35 @@ private:
     int pendingDelay_ = 0;
 };
 
+// What libpng reports of a failure, kept for the message: its text and the system's
+// reason at that moment.
+struct PngFailure {
+    std::string reason = "out of memory";
+    int systemError = 0;
+};
+
+void PngError(png_structp png, png_const_charp message) {
+    auto* failure = static_cast<PngFailure*>(png_get_error_ptr(png));
+    failure->systemError = errno;
+    failure->reason = message;
+    png_longjmp(png, 1);
+}
+
+void PngWarning(png_structp, png_const_charp) {}
+
 void WritePng(const std::string& path, const TPixelGraphic& frame) {
     const int w = frame.Width(), h = frame.Height();
     std::vector<png_byte> row(std::size_t(w) * 3);
+    errno = 0;
     FILE* file = std::fopen(path.c_str(), "wb");
-    if (!file) throw std::runtime_error("Cannot create " + path);
-    png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
+    if (!file) throw std::runtime_error(CannotWrite(path, errno, "cannot be created"));
+    PngFailure failure;
+    png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, &failure, PngError, PngWarning);
     png_infop info = png ? png_create_info_struct(png) : nullptr;
     if (!png || !info || setjmp(png_jmpbuf(png))) {
         png_destroy_write_struct(&png, &info);
         std::fclose(file);
-        throw std::runtime_error("PNG: cannot write " + path);
+        throw std::runtime_error(CannotWrite(path, failure.systemError, failure.reason));
     }
     png_init_io(png, file);
     png_set_IHDR(png, info, png_uint_32(w), png_uint_32(h), 8, PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE,
@@ -215,22 +262,35 @@ void WritePng(const std::string& path, const TPixelGraphic& frame) {
     }
     png_write_end(png, nullptr);
     png_destroy_write_struct(&png, &info);
-    if (std::fclose(file) != 0) throw std::runtime_error("Cannot write " + path);
+    errno = 0;
+    if (std::fclose(file) != 0) throw std::runtime_error(CannotWrite(path, errno, "cannot be closed"));
 }
 
 class PngFolderWriter : public FrameWriter {
 public:
     explicit PngFolderWriter(std::string folder) : folder_(std::move(folder)) {
-        std::filesystem::create_directories(folder_);
+        std::error_code ec;
+        made_ = std::filesystem::create_directories(folder_, ec);
+        if (ec) throw std::runtime_error("Cannot create " + folder_ + ": " + ec.message());
     }
     void Add(const TPixelGraphic& frame) override {
         char name[32];
         std::snprintf(name, sizeof name, "frame-%05d.png", ++written_);
         WritePng((std::filesystem::path(folder_) / name).string(), frame);
     }
+    void Discard() override {
+        std::error_code ec;
+        for (; written_ > 0; --written_) {
+            char name[32];
+            std::snprintf(name, sizeof name, "frame-%05d.png", written_);
+            std::filesystem::remove(std::filesystem::path(folder_) / name, ec);
+        }
+        if (made_) std::filesystem::remove(folder_, ec);  // only when empty again
+    }
 
 private:
     std::string folder_;
+    bool made_ = false;  // the folder is the recording's own
 };
 
 bool ParseInt(const std::string& text, long low, long high, long& value) {
@@ -290,11 +350,11 @@ int RunRecorder(const std::vector<std::string>& args) {
         return 1;
     }
 
+    std::unique_ptr<FrameWriter> writer;
     try {
         OffscreenHost host(w, h);
         TSaverEngine engine(host);
         engine.SetUpScene();
-        std::unique_ptr<FrameWriter> writer;
         // GIF delays are in hundredths of a second, ticks in milliseconds.
         if (EndsWithGif(path))
             writer = std::make_unique<GifWriter>(path, w, h,
@@ -332,6 +392,7 @@ int RunRecorder(const std::vector<std::string>& args) {
                   << h << " to " << path << "\n";
         return 0;
     } catch (const std::exception& e) {
+        if (writer) writer->Discard();
         std::cerr << "quipix: " << e.what() << "\n";
         return 1;
     }

@@ -91,6 +91,7 @@ SIZE FrameSize(HWND window, int width, int height, int dpi) {
 struct WindowClass {
     const wchar_t* name;
     DWORD style;
+    DWORD exStyle = 0;
 };
 
 WindowClass ClassOf(const ControlLayout& c) {
@@ -101,7 +102,8 @@ WindowClass ClassOf(const ControlLayout& c) {
     case ControlKind::Label:
         return {L"STATIC", DWORD(c.Centred ? SS_CENTER : SS_LEFT)};
     case ControlKind::Edit:
-        return {L"EDIT", ES_AUTOHSCROLL | WS_BORDER | kTab};
+        // The sunken client edge, which a theme draws as its field.
+        return {L"EDIT", ES_AUTOHSCROLL | kTab, WS_EX_CLIENTEDGE};
     case ControlKind::CheckBox:
         return {L"BUTTON", BS_AUTOCHECKBOX | kTab};
     case ControlKind::PushButton:
@@ -117,7 +119,7 @@ WindowClass ClassOf(const ControlLayout& c) {
     case ControlKind::FontBox:
         return {L"COMBOBOX", CBS_DROPDOWNLIST | CBS_SORT | CBS_HASSTRINGS | WS_VSCROLL | kTab};
     case ControlKind::FileList:
-        return {L"LISTBOX", LBS_NOTIFY | LBS_NOINTEGRALHEIGHT | WS_VSCROLL | WS_BORDER | kTab};
+        return {L"LISTBOX", LBS_NOTIFY | LBS_NOINTEGRALHEIGHT | WS_VSCROLL | kTab, WS_EX_CLIENTEDGE};
     case ControlKind::Panel:
         return {L"STATIC", SS_SUNKEN};
     case ControlKind::Preview:
@@ -421,8 +423,8 @@ void ConfigDialog::MakeControls() {
                                                      HMENU(INT_PTR(itemId)), instance, nullptr));
             }
         } else {
-            made.window = CreateWindowExW(0, cls.name, FromUtf8(c.Caption).c_str(), style, 0, 0, 0, 0,
-                                          ParentOf(c), HMENU(INT_PTR(id)), instance, nullptr);
+            made.window = CreateWindowExW(cls.exStyle, cls.name, FromUtf8(c.Caption).c_str(), style, 0, 0, 0,
+                                          0, ParentOf(c), HMENU(INT_PTR(id)), instance, nullptr);
         }
     }
     // The previews and the logo lie above the sunken panels that hold them.

@@ -1,6 +1,7 @@
 // The picture open dialog's hook and its preview strip.
 #include "win32/open_dialog_hook.h"
 
+#include <commctrl.h>
 #include <commdlg.h>
 
 #include <algorithm>
@@ -21,11 +22,14 @@ using platform::win32::Narrow;
 using platform::win32::Widen;
 
 // The strip beside the standard controls, in pixels at 96 dpi: the picture area
-// with its sunken edge, then the information lines below it.
-constexpr int kStripWidth = 180;
+// with its sunken edge, then the information lines below it, as wide as the strip
+// less its margins (a line such as "640x480x16 bit per channel 64 bit" is wider than
+// the picture).
+constexpr int kStripWidth = 210;
 constexpr int kPictureLeft = 8, kPictureTop = 12, kPictureWidth = 160, kPictureHeight = 120;
 constexpr int kEdge = 2;  // the sunken edge round the picture area, each side
 constexpr int kFirstLineTop = 144, kLinePitch = 18, kLineHeight = 14, kLineCount = 4;
+constexpr int kLineWidth = kStripWidth - 2 * kPictureLeft;
 constexpr FontLook kLineFont{"MS Sans Serif", "Arial", 11, false};
 // The strip's controls.
 constexpr int kPictureId = 501, kFirstLineId = 502;
@@ -33,6 +37,11 @@ constexpr int kPictureId = 501, kFirstLineId = 502;
 // follows once the selection has rested this long.
 constexpr UINT_PTR kSelectionTimer = 1;
 constexpr UINT kSelectionRestMs = 150;
+
+// Sent to the hook once the system has finished making the dialog, when a change of
+// its size moves the standard controls.
+constexpr UINT kFitWorkArea = WM_APP + 1;
+constexpr UINT_PTR kSubclassId = 1;
 
 struct Strip {
     KeptDib shown;
@@ -43,23 +52,72 @@ struct Strip {
     }
 };
 
+// The work area of the monitor the window is on.
+RECT WorkArea(HWND window) {
+    MONITORINFO monitor{};
+    monitor.cbSize = sizeof(monitor);
+    if (GetMonitorInfoW(MonitorFromWindow(window, MONITOR_DEFAULTTONEAREST), &monitor)) return monitor.rcWork;
+    RECT work{};
+    SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
+    return work;
+}
+
+// The strip fills the right edge of the dialog, whatever its size.
+void PlaceStrip(HWND dialog, HWND hook, const Strip& strip) {
+    RECT client{};
+    GetClientRect(dialog, &client);
+    const int width = Scaled(kStripWidth, strip.dpi);
+    SetWindowPos(hook, nullptr, client.right - width, 0, width, client.bottom, SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+// The dialog made smaller and moved where it would reach past its monitor's work
+// area. The system's own resizing makes room: the file list gives up the width.
+void FitWorkArea(HWND dialog) {
+    const RECT work = WorkArea(dialog);
+    RECT frame{};
+    GetWindowRect(dialog, &frame);
+    const int width = int(std::min(frame.right - frame.left, work.right - work.left));
+    const int height = int(std::min(frame.bottom - frame.top, work.bottom - work.top));
+    const int left = std::clamp(int(frame.left), int(work.left), int(work.right) - width);
+    const int top = std::clamp(int(frame.top), int(work.top), int(work.bottom) - height);
+    SetWindowPos(dialog, nullptr, left, top, width, height, SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+// The dialog's own window procedure, run first: the strip follows every change of
+// the dialog's size; the dialog may be as wide as the system allows and the strip
+// besides, which the fit then takes back, and as small as the work area.
+LRESULT CALLBACK DialogSubclass(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR,
+                                DWORD_PTR hookData) {
+    const HWND hook = HWND(hookData);
+    const auto* strip = reinterpret_cast<const Strip*>(GetWindowLongPtrW(hook, GWLP_USERDATA));
+    const LRESULT result = DefSubclassProc(dialog, message, wParam, lParam);
+    if (message == WM_SIZE && strip) {
+        PlaceStrip(dialog, hook, *strip);
+    } else if (message == WM_GETMINMAXINFO && strip) {
+        const RECT work = WorkArea(dialog);
+        auto& info = *reinterpret_cast<MINMAXINFO*>(lParam);
+        info.ptMaxTrackSize.x += Scaled(kStripWidth, strip->dpi);
+        info.ptMinTrackSize.x = std::min(info.ptMinTrackSize.x, work.right - work.left);
+        info.ptMinTrackSize.y = std::min(info.ptMinTrackSize.y, work.bottom - work.top);
+    } else if (message == WM_NCDESTROY) {
+        RemoveWindowSubclass(dialog, DialogSubclass, kSubclassId);
+    }
+    return result;
+}
+
 void AddStrip(HWND hook, Strip& strip) {
     HWND dialog = GetParent(hook);
     strip.dpi = WindowDpi(dialog);
     const auto s = [&](int pixels) { return Scaled(pixels, strip.dpi); };
-    RECT client{}, frame{};
-    GetClientRect(dialog, &client);
+    // Wider by the strip, which then takes the new room at the right. Where that
+    // reaches past the work area, the dialog is fitted into it once the system has
+    // finished making it, and can then move its own controls.
+    SetWindowSubclass(dialog, DialogSubclass, kSubclassId, DWORD_PTR(hook));
+    RECT frame{};
     GetWindowRect(dialog, &frame);
-    // Wider by the strip, and moved back onto its monitor where the strip would
-    // reach past it.
-    const int width = frame.right - frame.left + s(kStripWidth);
-    MONITORINFO monitor{};
-    monitor.cbSize = sizeof(monitor);
-    int left = frame.left;
-    if (GetMonitorInfoW(MonitorFromWindow(dialog, MONITOR_DEFAULTTONEAREST), &monitor))
-        left = std::max(std::min(left, int(monitor.rcWork.right) - width), int(monitor.rcWork.left));
-    SetWindowPos(dialog, nullptr, left, frame.top, width, frame.bottom - frame.top, SWP_NOZORDER);
-    SetWindowPos(hook, nullptr, client.right, 0, s(kStripWidth), client.bottom, SWP_NOZORDER);
+    SetWindowPos(dialog, nullptr, 0, 0, frame.right - frame.left + s(kStripWidth), frame.bottom - frame.top,
+                 SWP_NOZORDER | SWP_NOMOVE | SWP_NOACTIVATE);
+    PostMessageW(hook, kFitWorkArea, 0, 0);
     const HINSTANCE instance = GetModuleHandleW(nullptr);
     CreateWindowExW(WS_EX_STATICEDGE, L"STATIC", L"", WS_CHILD | WS_VISIBLE | SS_OWNERDRAW, s(kPictureLeft),
                     s(kPictureTop), s(kPictureWidth) + 2 * kEdge, s(kPictureHeight) + 2 * kEdge, hook,
@@ -68,8 +126,8 @@ void AddStrip(HWND hook, Strip& strip) {
     for (int i = 0; i < kLineCount; ++i) {
         HWND line =
             CreateWindowExW(0, L"STATIC", L"", WS_CHILD | WS_VISIBLE | SS_NOPREFIX | SS_ENDELLIPSIS,
-                            s(kPictureLeft), s(kFirstLineTop + kLinePitch * i), s(kPictureWidth) + 2 * kEdge,
-                            s(kLineHeight), hook, HMENU(INT_PTR(kFirstLineId + i)), instance, nullptr);
+                            s(kPictureLeft), s(kFirstLineTop + kLinePitch * i), s(kLineWidth), s(kLineHeight),
+                            hook, HMENU(INT_PTR(kFirstLineId + i)), instance, nullptr);
         SendMessageW(line, WM_SETFONT, WPARAM(strip.font), FALSE);
     }
 }
@@ -111,6 +169,9 @@ UINT_PTR CALLBACK Hook(HWND hook, UINT message, WPARAM, LPARAM lParam) {
         KillTimer(hook, kSelectionTimer);
         ShowSelected(hook, *strip);
         return TRUE;
+    case kFitWorkArea:
+        FitWorkArea(GetParent(hook));
+        return TRUE;
     case WM_DRAWITEM: {
         const auto& item = *reinterpret_cast<const DRAWITEMSTRUCT*>(lParam);
         strip->shown.PaintCentred(item.hDC, item.rcItem);
@@ -140,7 +201,8 @@ std::optional<std::wstring> RunPictureOpenDialog(HWND owner, const std::wstring&
     open.nMaxFile = DWORD(file.size());
     open.lpstrInitialDir = folder.empty() ? nullptr : folder.c_str();
     open.lpstrTitle = title.c_str();
-    open.Flags = OFN_FILEMUSTEXIST | OFN_PATHMUSTEXIST | OFN_HIDEREADONLY | OFN_EXPLORER | OFN_ENABLEHOOK;
+    open.Flags = OFN_FILEMUSTEXIST | OFN_PATHMUSTEXIST | OFN_HIDEREADONLY | OFN_EXPLORER | OFN_ENABLEHOOK |
+                 OFN_ENABLESIZING;
     Strip strip;
     open.lpfnHook = Hook;
     open.lCustData = LPARAM(&strip);

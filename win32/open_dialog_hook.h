@@ -1,6 +1,7 @@
 // The picture open dialog on Windows: the system's open-file dialog with the picture
 // library's filter list, and a hook that adds a strip beside the standard controls
 // showing the selected picture fitted into a small area and its information lines.
+// The dialog can be resized and starts inside its monitor's work area.
 #pragma once
 
 #ifndef WIN32_LEAN_AND_MEAN

@@ -69,8 +69,12 @@ int WindowDpi(HWND window) {
     return dpi > 0 ? dpi : kLayoutDpi;
 }
 
+std::string_view FamilyAt(const FontLook& look, int dpi) {
+    return dpi > kLayoutDpi && look.Family == "MS Sans Serif" ? "Microsoft Sans Serif" : look.Family;
+}
+
 HFONT MakeFont(const FontLook& look, int dpi) {
-    std::wstring face = Widen(std::string(look.Family));
+    std::wstring face = Widen(std::string(FamilyAt(look, dpi)));
     if (!HasFamily(face)) face = Widen(std::string(look.Fallback));
     if (!HasFamily(face)) face = L"MS Shell Dlg";
     // A negative height asks for the character height, without the leading.

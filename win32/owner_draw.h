@@ -9,6 +9,7 @@
 #include <windows.h>
 
 #include <array>
+#include <string_view>
 
 #include "config/dialog_layout.h"
 
@@ -23,6 +24,11 @@ inline int Scaled(int pixels, int dpi) { return ScaleToDpi(pixels, dpi); }
 
 // A colour of the settings as the GDI takes it, system colours resolved.
 COLORREF ToColorRef(TColor color);
+
+// The family look asks for at dpi. Above 96 dpi "MS Sans Serif", a bitmap font on
+// Windows that turns ragged when scaled, becomes its outline twin "Microsoft Sans
+// Serif", which has the same metrics.
+std::string_view FamilyAt(const FontLook& look, int dpi);
 
 // A font of look at dpi: its family, else its fallback, else the system's dialog font.
 HFONT MakeFont(const FontLook& look, int dpi);

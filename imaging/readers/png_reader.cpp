@@ -470,6 +470,11 @@ public:
         case 32:
             info.ColorText = "16.7M?";
             break;
+        case 48:
+        case 64:
+            // 2^48 colours and more: a sample's depth says it better than a count.
+            info.ColorText = "16 bit per channel";
+            break;
         default:
             info.ColorText = "?";
         }

@@ -196,19 +196,30 @@ TEST_F(JokeLibraryTest, AChosenFolderIsNeverReplacedByTheBundledOne) {
     EXPECT_EQ(Settings.CurrentQuestion, kDefaultQuestionText);
 }
 
-TEST_F(JokeLibraryTest, ASwitchThatCannotBeSavedCarriesOnUnremembered) {
-    // A read-only settings folder: the saver must not end at its first switch.
-    std::ofstream(config_.path() / "blocked") << "x";
-    platform::InstallRegistry(
-        std::make_shared<platform::FileRegistry>((config_.path() / "blocked" / "Quipix.reg").string()));
+TEST_F(JokeLibraryTest, ASwitchThatIsNotSavedCarriesOnUnremembered) {
     jokes_.write("a.txt", "[Header]\nFormat=SINGLE\n[Data]\nq|a\n");
-    Settings.JokeFile = "gone.txt";
-    Settings.Change = true;
-    Settings.ChangeAfter = 1;
-    EXPECT_NO_THROW(NextJoke());
-    EXPECT_EQ(Settings.JokeFile, "a.txt");
-    EXPECT_EQ(Settings.CurrentQuestion, "q");
-    EXPECT_EQ(SavedJokeFile(), "<none>");
+    // A read-only settings folder, and a settings file that cannot be read (which is
+    // never written, as it holds values the saver never saw): neither ends the saver
+    // at its first switch.
+    std::ofstream(config_.path() / "blocked") << "x";
+    const fs::path unreadable = config_.path() / "large.reg";
+    std::ofstream(unreadable, std::ios::binary) << "REGEDIT4\n";
+    fs::resize_file(unreadable, platform::kMaxRegFileSize + 1);
+    for (const fs::path& file : {config_.path() / "blocked" / "Quipix.reg", unreadable}) {
+        platform::InstallRegistry(std::make_shared<platform::FileRegistry>(file.string()));
+        Settings.JokeFile = "gone.txt";
+        Settings.Change = true;
+        Settings.ChangeAfter = 1;
+        EXPECT_NO_THROW(NextJoke()) << file;
+        EXPECT_EQ(Settings.JokeFile, "a.txt") << file;
+        EXPECT_EQ(Settings.CurrentQuestion, "q") << file;
+    }
+    EXPECT_FALSE(fs::exists(config_.path() / "blocked" / "Quipix.reg"));
+    EXPECT_EQ(fs::file_size(unreadable), platform::kMaxRegFileSize + 1);
+    std::ifstream in(unreadable, std::ios::binary);
+    std::string head(9, '\0');
+    in.read(head.data(), 9);
+    EXPECT_EQ(head, "REGEDIT4\n");
 }
 
 }  // namespace

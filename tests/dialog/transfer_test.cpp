@@ -53,7 +53,8 @@ TEST_F(DialogTransfer, FreshStoreFillsTheDefaults) {
     // Filling draws each preview once, after the last control is filled.
     EXPECT_EQ(view_.previews, (std::vector<Preview>{Preview::BImg, Preview::QImg, Preview::AImg}));
     EXPECT_TRUE(view_.errors.empty());
-    EXPECT_EQ(StoredCount(), 0);  // creating the dialog saves nothing
+    // Creating the dialog writes nothing, so that Cancel leaves no trace.
+    EXPECT_FALSE(fs::exists(store_->path()));
 }
 
 TEST_F(DialogTransfer, EachStoredValueReachesItsWidgetAndOkStoresWhatTheWidgetHolds) {
@@ -267,6 +268,24 @@ TEST_F(DialogTransfer, SaveFailureIsReportedAndTheDialogStaysOpen) {
     EXPECT_EQ(Stored("Background", "Type"), std::nullopt);
     // The running program already holds every control value.
     EXPECT_EQ(Settings.Answer.Size, 50);
+}
+
+TEST_F(DialogTransfer, AStoreThatCannotBeReadIsToldOnceAndNeverSavedOver) {
+    // A file over the size the store takes (the user's own, grown by hand, say).
+    std::ofstream(store_->path(), std::ios::binary)
+        << "REGEDIT4\n[HKEY_CURRENT_USER\\Software\\Kelvara\\Quipix\\General]\n\"Speed\"=\"7\"\n";
+    fs::resize_file(store_->path(), platform::kMaxRegFileSize + 1);
+    const auto written = fs::last_write_time(store_->path());
+    const std::string unreadable = "The settings file at " + store_->path() +
+                                   " cannot be read (larger than 4 MiB) and will not be changed.";
+    auto dialog = Open();
+    EXPECT_EQ(view_.errors, std::vector<std::string>{unreadable});
+    EXPECT_EQ(dialog->Values().Chosen.Speed, 5);  // the defaults
+    dialog->Values().Chosen.Speed = 2;
+    EXPECT_FALSE(dialog->btOkClick());
+    EXPECT_EQ(view_.errors, (std::vector<std::string>{unreadable, unreadable}));
+    EXPECT_EQ(fs::file_size(store_->path()), platform::kMaxRegFileSize + 1);
+    EXPECT_EQ(fs::last_write_time(store_->path()), written);
 }
 
 TEST_F(DialogTransfer, UnreadableStoreIsReportedAndThePreviewsStillWork) {

@@ -4,8 +4,11 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <set>
 
+#include <sched.h>
+#include <sys/mount.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -213,13 +216,121 @@ TEST_F(FileStoreTest, ADamagedFileIsLeftAloneUntilARealWrite) {
     EXPECT_EQ(text.find("garbage"), std::string::npos);
 }
 
-TEST_F(FileStoreTest, UnreadableFilesCountAsEmpty) {
-    fs::create_directories(Path());  // a folder where the file should be
+TEST_F(FileStoreTest, AFileThatCannotBeReadIsNeverWritten) {
+    struct Case {
+        const char* name;
+        std::function<void()> make;  // what stands at the store's path
+        std::string reason;
+    };
+    const std::string regedit = "REGEDIT4\n[HKEY_CURRENT_USER\\K]\n\"a\"=\"1\"\n";
+    const std::vector<Case> cases = {
+        {"a folder", [&] { fs::create_directories(Path()); }, "Is a directory"},
+        {"over the size the store takes",
+         [&] {
+             std::ofstream(Path(), std::ios::binary) << regedit;
+             fs::resize_file(Path(), kMaxRegFileSize + 1);
+         },
+         "larger than 4 MiB"},
+        {"a loop of links", [&] { fs::create_symlink("Quipix.reg", Path()); },
+         "Too many levels of symbolic links"},
+        // Root reads any file.
+        {geteuid() == 0 ? nullptr : "one its user may not read",
+         [&] {
+             std::ofstream(Path(), std::ios::binary) << regedit;
+             fs::permissions(Path(), fs::perms::none);
+         },
+         "Permission denied"},
+    };
+    for (const Case& c : cases) {
+        if (!c.name) continue;
+        fs::remove_all(dir_.path() / "Kelvara");
+        fs::create_directories(dir_.path() / "Kelvara");
+        c.make();
+        const auto before = fs::symlink_status(Path()).type();
+        const bool file = before == fs::file_type::regular;
+        const auto written = file ? fs::last_write_time(Path()) : fs::file_time_type();
+        const std::string failure =
+            "The settings file at " + Path() + " cannot be read (" + c.reason + ") and will not be changed.";
+        FileRegistry store(Path());
+        EXPECT_EQ(store.ReadValue("K", "a"), std::nullopt) << c.name;
+        EXPECT_EQ(store.ReadFailure(), failure) << c.name;
+        EXPECT_FALSE(store.CreateKey("K")) << c.name;
+        EXPECT_FALSE(store.WriteValue("K", "a", RegValue::String("2"))) << c.name;
+        EXPECT_EQ(store.WriteFailure(), failure) << c.name;
+        EXPECT_EQ(fs::symlink_status(Path()).type(), before) << c.name;
+        if (file) {
+            EXPECT_EQ(fs::last_write_time(Path()), written) << c.name;
+            fs::permissions(Path(), fs::perms::owner_read, fs::perm_options::add);
+            EXPECT_TRUE(ReadText(Path()).starts_with(regedit)) << c.name;
+            // Once it can be read again, it is read.
+            EXPECT_EQ(store.ReadFailure().empty(), fs::file_size(Path()) <= kMaxRegFileSize) << c.name;
+        }
+    }
+}
+
+TEST_F(FileStoreTest, SavesKeepALinkAndAReadOnlyFile) {
+    // The settings in a folder of dotfiles, linked from where the program looks.
+    fs::create_directories(dir_.path() / "dotfiles");
+    fs::create_directories(dir_.path() / "Kelvara");
+    fs::create_symlink("../dotfiles/Quipix.reg", Path());
+    const fs::path target = dir_.path() / "dotfiles" / "Quipix.reg";
+    ASSERT_TRUE(FileRegistry(Path()).CreateKey("K"));  // the link led nowhere yet
     FileRegistry store(Path());
-    EXPECT_FALSE(store.KeyExists("K"));
-    EXPECT_TRUE(store.CreateKey("K"));  // kept in memory, the folder is not touched
-    EXPECT_FALSE(store.WriteValue("K", "a", RegValue::String("1")));
-    EXPECT_TRUE(fs::is_directory(Path()));
+    ASSERT_TRUE(store.WriteValue("K", "a", RegValue::String("1")));
+    EXPECT_TRUE(fs::is_symlink(Path()));
+    EXPECT_NE(ReadText(target.string()).find("\"a\"=\"1\""), std::string::npos);
+    EXPECT_EQ(FolderEntries(), (std::set<std::string>{"Quipix.reg", "Quipix.reg.lock"}));
+    std::set<std::string> besideTarget;
+    for (const auto& e : fs::directory_iterator(target.parent_path()))
+        besideTarget.insert(e.path().filename().string());
+    EXPECT_EQ(besideTarget, std::set<std::string>{"Quipix.reg"});
+
+    // Without write permission, for its owner and for root alike.
+    fs::permissions(target, fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
+    const std::string before = ReadText(target.string());
+    EXPECT_FALSE(store.WriteValue("K", "a", RegValue::String("2")));
+    EXPECT_EQ(store.WriteFailure(), "Cannot save the settings to " + Path() + ": Permission denied");
+    EXPECT_EQ(ReadText(target.string()), before);
+    EXPECT_EQ(fs::status(target).permissions() & fs::perms::all,
+              fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
+    EXPECT_EQ(store.ReadValue("K", "a"), RegValue::String("1"));
+}
+
+TEST_F(FileStoreTest, AFullDiskFailsTheSaveWithItsReason) {
+    // A small file system of its own, in a mount namespace that ends with the child.
+    int out[2];
+    ASSERT_EQ(pipe(out), 0);
+    const pid_t pid = fork();
+    ASSERT_GE(pid, 0);
+    if (pid == 0) {
+        close(out[0]);
+        const std::string folder = (dir_.path() / "Kelvara").string();
+        fs::create_directories(folder);
+        if (unshare(CLONE_NEWNS) != 0 || mount("none", "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0 ||
+            mount("tmpfs", folder.c_str(), "tmpfs", 0, "size=64k") != 0)
+            _exit(77);
+        FileRegistry store(Path());
+        bool ok = store.CreateKey("K");
+        // What fits, and then the rest of the disk taken by another file.
+        std::ofstream((dir_.path() / "Kelvara" / "filler").string(), std::ios::binary)
+            << std::string(64 << 10, 'x');
+        ok = ok && !store.WriteValue("K", "v", RegValue::String(std::string(16 << 10, 'y')));
+        const std::string text = ok ? store.WriteFailure() + "\n" + ReadText(Path()) : "";
+        if (write(out[1], text.data(), text.size()) != ssize_t(text.size())) _exit(1);
+        _exit(ok ? 0 : 1);
+    }
+    close(out[1]);
+    std::string text;
+    char buf[4096];
+    for (ssize_t n; (n = read(out[0], buf, sizeof buf)) > 0;) text.append(buf, size_t(n));
+    close(out[0]);
+    int status = 0;
+    ASSERT_EQ(waitpid(pid, &status, 0), pid);
+    ASSERT_TRUE(WIFEXITED(status));
+    if (WEXITSTATUS(status) == 77) GTEST_SKIP() << "no small file system can be mounted here (needs root)";
+    ASSERT_EQ(WEXITSTATUS(status), 0);
+    EXPECT_EQ(text, "Cannot save the settings to " + Path() + ": No space left on device\n" +
+                        FormatRegFile({{{"HKEY_CURRENT_USER\\K", {}}}}));
 }
 
 TEST_F(FileStoreTest, AFolderThatCannotBeCreatedFailsWrites) {
@@ -241,6 +352,8 @@ TEST_F(FileStoreTest, NeverWritesAFileTheNextLoadWouldRefuse) {
             << size;
         if (!fits) {
             EXPECT_EQ(ReadText(Path()), before);
+            EXPECT_EQ(store.WriteFailure(),
+                      "Cannot save the settings to " + Path() + ": the settings would be larger than 4 MiB");
         }
         // What one process saved, the next one loads.
         auto loaded = FileRegistry(Path()).ReadValue("K", "v");

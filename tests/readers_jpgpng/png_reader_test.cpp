@@ -413,6 +413,19 @@ TEST(PngReader, ImageInformation) {
     EXPECT_EQ(info.Info1, "RGB, alpha");
     EXPECT_EQ(info.Info2, "");
 
+    // 16 bits per sample: more colours than any count the line shows.
+    for (const auto& [colorType, bits] : {std::pair{2, 48}, std::pair{6, 64}}) {
+        PngParts deep;
+        deep.depth = 16;
+        deep.colorType = colorType;
+        deep.rows = {Bytes(std::size_t(bits / 8), 0x80)};
+        const Bytes deepFile = MakePng(deep);
+        TPGMemoryStream deepStream(deepFile);
+        info = PngReader().GetImageInfo(deepStream, 0);
+        EXPECT_EQ(info.Bits, bits);
+        EXPECT_EQ(info.ColorText, "16 bit per channel") << bits;
+    }
+
     const Bytes interlaced = ReadBytes(DataPath("png/interlaced.png"));
     TPGMemoryStream interlacedStream(interlaced);
     info = PngReader().GetImageInfo(interlacedStream, 0);

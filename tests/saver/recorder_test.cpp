@@ -1,9 +1,11 @@
 // --record: one whole joke, the pause after its answer included, where the GIF keeps
-// the standing frame once with the time of all its repeats.
+// the standing frame once with the time of all its repeats; a recording that fails
+// says where and why, and leaves nothing of itself behind.
 #include <gif_lib.h>
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <filesystem>
 #include <memory>
 #include <vector>
 
@@ -52,6 +54,34 @@ TEST(Recorder, TheFinishedJokeStandsForThePause) {
     EXPECT_EQ(*std::max_element(delays.begin(), delays.end()), 103);
     EXPECT_EQ(std::count(delays.begin(), delays.end(), 103), 1);
 }
+
+#ifdef __linux__
+TEST(Recorder, AFailedRecordingSaysWhyAndRemovesWhatItWrote) {
+    QUIPIX_NEEDS_TEXT_ENGINE();
+    namespace fs = std::filesystem;
+    TempDir dir;
+    platform::InstallRegistry(std::make_shared<platform::FileRegistry>(dir.str() + "/Quipix.reg"));
+    // A disk that is full: /dev/full refuses every write with ENOSPC.
+    const fs::path gif = dir.path() / "joke.gif", frames = dir.path() / "frames";
+    fs::create_symlink("/dev/full", gif);
+    fs::create_directories(frames);
+    fs::create_symlink("/dev/full", frames / "frame-00002.png");
+    const struct {
+        fs::path path;
+        std::string failed;  // the file named in the message
+    } cases[] = {{gif, gif.string()}, {frames, (frames / "frame-00002.png").string()}};
+    for (const auto& c : cases) {
+        testing::internal::CaptureStderr();
+        const int rc = RunRecorder({c.path.string(), "--size", "96x72", "--ticks", "40"});
+        const std::string said = testing::internal::GetCapturedStderr();
+        EXPECT_EQ(rc, 1) << c.path;
+        EXPECT_EQ(said, "quipix: Cannot write " + c.failed + ": No space left on device\n");
+    }
+    EXPECT_FALSE(fs::exists(fs::symlink_status(gif)));
+    EXPECT_TRUE(fs::is_empty(frames));  // the folder was there before, so it stays
+    platform::InstallRegistry(nullptr);
+}
+#endif
 
 }  // namespace
 }  // namespace quipix::test

@@ -1,7 +1,8 @@
 // The Windows front end against real windows (Wine's or Windows' own): window
 // handles on the command line, the preview's life inside its parent, the saver
-// window contract, the bundled jokes and help topics written out of the executable,
-// and the resources Windows reads of it.
+// window contract, the picture open dialog's size and the dialog fonts' faces, the
+// bundled jokes and help topics written out of the executable, and the resources
+// Windows reads of it.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -19,6 +20,8 @@
 #include "support/saver_window_contract.h"
 #include "support/test_support.h"
 #include "win32/native.h"
+#include "win32/open_dialog_hook.h"
+#include "win32/owner_draw.h"
 #include "win32/saver_window.h"
 
 namespace quipix {
@@ -248,6 +251,75 @@ private:
 };
 
 INSTANTIATE_TYPED_TEST_SUITE_P(Win32, SaverWindowContract, Win32SaverDriver);
+
+// What the picture open dialog looked like at each step of the test below.
+struct OpenDialogSeen {
+    int step = 0;
+    bool resizable = false, fits = false;
+    RECT frame{}, work{};
+    int stripWidth[2] = {0, 0};
+    bool stripAtRight[2] = {false, false};
+};
+OpenDialogSeen gOpenDialogSeen;
+constexpr const wchar_t* kOpenDialogTitle = L"Quipix open dialog test";
+
+void CALLBACK LookAtOpenDialog(HWND, UINT, UINT_PTR, DWORD) {
+    OpenDialogSeen& seen = gOpenDialogSeen;
+    const HWND dialog = FindWindowW(nullptr, kOpenDialogTitle);
+    // The hook's child dialog holds the strip.
+    const HWND strip = dialog ? FindWindowExW(dialog, nullptr, L"#32770", nullptr) : nullptr;
+    if (!strip || !GetWindow(strip, GW_CHILD) || seen.step > 1) return;
+    RECT client{}, place{};
+    GetClientRect(dialog, &client);
+    GetWindowRect(strip, &place);
+    MapWindowPoints(nullptr, dialog, reinterpret_cast<POINT*>(&place), 2);
+    seen.stripWidth[seen.step] = place.right - place.left;
+    seen.stripAtRight[seen.step] = place.right == client.right && place.top == 0 && place.bottom == client.bottom;
+    GetWindowRect(dialog, &seen.frame);
+    if (seen.step == 0) {
+        MONITORINFO monitor{};
+        monitor.cbSize = sizeof(monitor);
+        GetMonitorInfoW(MonitorFromWindow(dialog, MONITOR_DEFAULTTONEAREST), &monitor);
+        seen.work = monitor.rcWork;
+        seen.resizable = (GetWindowLongPtrW(dialog, GWL_STYLE) & WS_THICKFRAME) != 0;
+        seen.fits = seen.frame.left >= seen.work.left && seen.frame.top >= seen.work.top &&
+                    seen.frame.right <= seen.work.right && seen.frame.bottom <= seen.work.bottom;
+        // Larger by what the user might drag it.
+        SetWindowPos(dialog, nullptr, 0, 0, seen.frame.right - seen.frame.left + 60,
+                     seen.frame.bottom - seen.frame.top + 40, SWP_NOMOVE | SWP_NOZORDER);
+    } else {
+        PostMessageW(dialog, WM_COMMAND, IDCANCEL, 0);
+    }
+    ++seen.step;
+}
+
+TEST(PictureOpenDialog, FitsItsMonitorAndKeepsItsStripAtTheRightEdgeWhenResized) {
+    if (!TestWindow::Possible()) GTEST_SKIP() << "no display: windows cannot be made";
+    gOpenDialogSeen = {};
+    const UINT_PTR timer = SetTimer(nullptr, 0, 300, LookAtOpenDialog);
+    const auto chosen = win32::RunPictureOpenDialog(nullptr, kOpenDialogTitle,
+                                                    platform::win32::Widen(DataPath("png")));
+    KillTimer(nullptr, timer);
+    const OpenDialogSeen& seen = gOpenDialogSeen;
+    EXPECT_FALSE(chosen);
+    ASSERT_EQ(seen.step, 2) << "the dialog was not seen";
+    EXPECT_TRUE(seen.resizable);
+    EXPECT_TRUE(seen.fits);
+    EXPECT_TRUE(seen.stripAtRight[0]);
+    EXPECT_TRUE(seen.stripAtRight[1]);
+    EXPECT_GT(seen.stripWidth[0], 0);
+    EXPECT_EQ(seen.stripWidth[1], seen.stripWidth[0]);
+}
+
+TEST(DialogFonts, MsSansSerifIsItsOutlineTwinAboveStandardDpi) {
+    // Every face of the dialog, as it asks for it (Wine has none of them installed).
+    for (const FontLook& look : kDialogFonts) {
+        const bool bitmap = look.Family == "MS Sans Serif";
+        EXPECT_EQ(win32::FamilyAt(look, 96), look.Family);
+        for (int dpi : {120, 144, 192})
+            EXPECT_EQ(win32::FamilyAt(look, dpi), bitmap ? "Microsoft Sans Serif" : look.Family) << dpi;
+    }
+}
 
 TEST(SystemLibraries, AreLoadedFromTheSystemFolderByFullPath) {
     EXPECT_EQ(platform::win32::SystemLibraryPath(L"C:\\Windows\\system32", L"MPR.DLL"),
