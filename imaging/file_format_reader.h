@@ -84,8 +84,8 @@ void InitPixelGraphicLibrary();
 void RegisterBuiltInReaders(std::vector<TFileFormatReader*>& readers);
 
 // Decoder warnings follow the image's ReadWarningAction. The boxes of pgwaOKBox and
-// pgwaOKCancelBox go through this handler (the Qt layer installs a message box);
-// it returns true for OK. Without a handler every box answers OK.
+// pgwaOKCancelBox go through this handler, which returns true for OK. No front end
+// installs one (tests do); without a handler every box answers OK.
 using WarningBoxHandler =
     std::function<bool(const std::string& caption, const std::string& text, bool withCancel)>;
 void SetWarningBoxHandler(WarningBoxHandler handler);

@@ -20,6 +20,9 @@ public:
     virtual std::int64_t Size() const = 0;
     // Moves to an absolute position, clamped to 0..Size().
     virtual void Seek(std::int64_t position) = 0;
+    // All Size() bytes when the stream holds them in memory (valid while it lives),
+    // so that they can be read where they lie; null otherwise.
+    virtual const std::uint8_t* Memory() const { return nullptr; }
 
     void ReadExact(void* buffer, std::size_t count);  // EReadError when short
     std::int64_t Remaining() const { return Size() - Position(); }
@@ -39,6 +42,7 @@ public:
     std::int64_t Position() const override { return pos_; }
     std::int64_t Size() const override { return std::int64_t(data_.size()); }
     void Seek(std::int64_t position) override;
+    const std::uint8_t* Memory() const override { return data_.data(); }
 
 private:
     std::span<const std::uint8_t> data_;

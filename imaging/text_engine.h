@@ -1,6 +1,6 @@
 // The text-engine seam: the canvas asks an engine to lay text out and to render it
 // as an 8-bit coverage mask, and blends the mask into its own pixels. The Qt engine
-// lives in imaging/qt, the GDI one of the Windows build in imaging/win32.
+// lives in qt/qt_text_engine, the GDI one of the Windows build in win32/gdi_text_engine.
 #pragma once
 
 #include <cstdint>

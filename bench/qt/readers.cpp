@@ -719,7 +719,7 @@ const bool registered = [] {
         })->Unit(benchmark::kMillisecond);
 #endif
 #ifdef QUIPIX_BENCH_LIBTIFF
-    for (const std::string n : {"tif_lzw", "tif_deflate"})
+    for (const std::string n : {"tif_packbits", "tif_lzw", "tif_deflate"})
         benchmark::RegisterBenchmark(("Decode/" + n + "/bare_libtiff").c_str(), [n](benchmark::State& s) {
             DecodeBareTiff(s, n);
         })->Unit(benchmark::kMillisecond);

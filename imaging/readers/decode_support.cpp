@@ -22,7 +22,13 @@ std::size_t ReadPadded(TPGStream& stream, void* buffer, std::size_t count) {
 }
 
 ByteSource::ByteSource(TPGStream& stream, std::size_t bufferSize, RaiseFn raise, std::string endMessage)
-    : stream_(stream), buffer_(bufferSize), raise_(raise), endMessage_(std::move(endMessage)) {}
+    : stream_(stream),
+      memory_(stream.Memory()),
+      size_(bufferSize),
+      buffer_(memory_ ? 0 : bufferSize),
+      window_(buffer_.data()),
+      raise_(raise),
+      endMessage_(std::move(endMessage)) {}
 
 namespace {
 
@@ -36,8 +42,15 @@ namespace {
 void ByteSource::RaiseEnd() const { Call(raise_, endMessage_); }
 
 bool ByteSource::TryFill() {
-    len_ = stream_.Read(buffer_.data(), buffer_.size());
     pos_ = 0;
+    if (memory_) {
+        // The same steps as through the buffer, without the copy.
+        window_ = memory_ + stream_.Position();
+        len_ = std::size_t(std::min<std::int64_t>(stream_.Remaining(), std::int64_t(size_)));
+        stream_.Skip(std::int64_t(len_));
+    } else {
+        len_ = stream_.Read(buffer_.data(), size_);
+    }
     return len_ > 0;
 }
 
@@ -45,15 +58,34 @@ void ByteSource::Fill() {
     if (!TryFill()) RaiseEnd();
 }
 
+void ByteSource::Gather(std::size_t count) {
+    if (memory_) {
+        // The window moves on to start at what is left.
+        stream_.Skip(-std::int64_t(len_ - pos_));
+        TryFill();
+        return;
+    }
+    // What is left moves to the front; the stream fills up behind it.
+    len_ -= pos_;
+    std::memmove(buffer_.data(), buffer_.data() + pos_, len_);
+    pos_ = 0;
+    count = std::min(count, size_);
+    while (len_ < count) {
+        const std::size_t got = stream_.Read(buffer_.data() + len_, size_ - len_);
+        if (got == 0) break;
+        len_ += got;
+    }
+}
+
 void ByteSource::Read(std::uint8_t* out, std::size_t count) {
     // What the buffer holds first; a rest of a buffer's size or more goes straight
     // from the stream, the same bytes without the copy.
     const std::size_t buffered = std::min(count, len_ - pos_);
-    std::memcpy(out, buffer_.data() + pos_, buffered);
+    if (buffered) std::memcpy(out, window_ + pos_, buffered);
     pos_ += buffered;
     out += buffered;
     count -= buffered;
-    while (count >= buffer_.size()) {
+    while (count >= size_) {
         const std::size_t got = stream_.Read(out, count);
         if (got == 0) RaiseEnd();
         out += got;
@@ -62,7 +94,7 @@ void ByteSource::Read(std::uint8_t* out, std::size_t count) {
     while (count > 0) {
         if (pos_ == len_) Fill();
         const std::size_t n = std::min(count, len_ - pos_);
-        std::memcpy(out, buffer_.data() + pos_, n);
+        std::memcpy(out, window_ + pos_, n);
         pos_ += n;
         out += n;
         count -= n;
@@ -110,46 +142,58 @@ void FreshPicture::Finish() {
     const std::size_t used = std::min(rowBytes_, stride);
     for (std::size_t y = 0; y < written_.size(); ++y) {
         std::uint8_t* row = image_.ScanLine(int(y));
-        if (written_[y])
-            std::memset(row + used, 0, stride - used);
-        else
+        if (!written_[y])
             std::memset(row, 0, stride);
+        else if (stride > used)
+            std::memset(row + used, 0, stride - used);
     }
 }
 
 namespace {
 
+// A pixel at a time, for the last few of a row.
+void SwapRedBluePixels(const std::uint8_t* in, std::uint8_t* out, std::size_t pixels) {
+    for (std::size_t x = 0; x < pixels; ++x, in += 3, out += 3) {
+        const std::uint8_t red = in[0];
+        out[0] = in[2];
+        out[1] = in[1];
+        out[2] = red;
+    }
+}
+
 void SwapRedBlueWords(const std::uint8_t* in, std::uint8_t* out, std::size_t pixels) {
     // Four bytes at a time: red, green, blue and the next red byte-swapped and
-    // shifted give blue, green, red; the fourth byte written is the next pixel's,
-    // which its own turn rewrites. The last pixel goes alone.
+    // shifted give blue, green, red; the fourth byte, the next pixel's, is written
+    // back as it was, so that in and out may be the same buffer.
     static_assert(std::endian::native == std::endian::little);
     std::size_t x = 0;
     for (; x + 1 < pixels; ++x, in += 3, out += 3) {
         std::uint32_t v;
         std::memcpy(&v, in, 4);
-        v = __builtin_bswap32(v) >> 8;
+        v = (__builtin_bswap32(v) >> 8) | (v & 0xFF000000u);
         std::memcpy(out, &v, 4);
     }
-    if (x < pixels) {
-        out[0] = in[2];
-        out[1] = in[1];
-        out[2] = in[0];
-    }
+    SwapRedBluePixels(in, out, pixels - x);
 }
 
 #if defined(__x86_64__) || defined(__i386__)
-// Five pixels per byte shuffle; the sixteenth byte written is the next pixel's
-// first, which the next step rewrites.
+// Five pixels per byte shuffle; the sixteenth byte is written back as it was, and
+// the next five are loaded before the store, so in and out may be the same buffer.
 __attribute__((target("ssse3"))) void SwapRedBlueShuffle(const std::uint8_t* in, std::uint8_t* out,
                                                          std::size_t pixels) {
     const __m128i order = _mm_setr_epi8(2, 1, 0, 5, 4, 3, 8, 7, 6, 11, 10, 9, 14, 13, 12, 15);
     std::size_t x = 0;
-    for (; x + 6 <= pixels; x += 5, in += 15, out += 15) {
-        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(in));
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(out), _mm_shuffle_epi8(v, order));
+    if (pixels >= 6) {
+        __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(in));
+        for (; x + 11 <= pixels; x += 5) {
+            const __m128i next = _mm_loadu_si128(reinterpret_cast<const __m128i*>(in + 3 * x + 15));
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(out + 3 * x), _mm_shuffle_epi8(v, order));
+            v = next;
+        }
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(out + 3 * x), _mm_shuffle_epi8(v, order));
+        x += 5;
     }
-    SwapRedBlueWords(in, out, pixels - x);
+    SwapRedBluePixels(in + 3 * x, out + 3 * x, pixels - x);
 }
 #endif
 

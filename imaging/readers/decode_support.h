@@ -6,6 +6,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -62,7 +63,8 @@ inline std::uint8_t Blend(int sample, int background, int alpha) {
 // the number of bytes actually read.
 std::size_t ReadPadded(TPGStream& stream, void* buffer, std::size_t count);
 
-// Reads a stream through a fixed-size buffer. Needing a byte when the stream has none
+// Reads a stream through a fixed-size buffer, or through a window of that size on
+// the stream's own memory when it has some. Needing a byte when the stream has none
 // left raises the end message through raise, so every loop over file data ends.
 class ByteSource {
 public:
@@ -70,14 +72,21 @@ public:
 
     std::uint8_t Next() {
         if (pos_ == len_) Fill();
-        return buffer_[pos_++];
+        return window_[pos_++];
     }
     // Next byte, or -1 at the end of the data (no error).
     int Peek() {
         if (pos_ == len_ && !TryFill()) return -1;
-        return buffer_[pos_];
+        return window_[pos_];
     }
     void Read(std::uint8_t* out, std::size_t count);
+    // The buffered bytes: at least count of them (at most the buffer's size), fewer
+    // only where the data ends. Take(n) delivers the first n.
+    std::span<const std::uint8_t> Window(std::size_t count) {
+        if (len_ - pos_ < count) Gather(count);
+        return {window_ + pos_, len_ - pos_};
+    }
+    void Take(std::size_t count) { pos_ += count; }
     // Bytes not yet delivered: the buffered ones plus what the stream still holds.
     std::int64_t Remaining() const { return std::int64_t(len_ - pos_) + stream_.Remaining(); }
     // Drops the buffer and continues at an absolute stream position.
@@ -87,9 +96,13 @@ public:
 private:
     void Fill();
     bool TryFill();
+    void Gather(std::size_t count);
 
     TPGStream& stream_;
-    std::vector<std::uint8_t> buffer_;
+    const std::uint8_t* memory_;        // the stream's own bytes, or null
+    std::size_t size_;                  // the most bytes one fill takes
+    std::vector<std::uint8_t> buffer_;  // where there is no memory_
+    const std::uint8_t* window_;        // the buffer, or a part of memory_
     std::size_t pos_ = 0;
     std::size_t len_ = 0;
     RaiseFn raise_;
@@ -157,7 +170,8 @@ private:
     FreshPicture* fresh_;
 };
 
-// Red, green, blue pixels to blue, green, red; in and out must not overlap.
+// Red, green, blue pixels to blue, green, red; in and out are the same buffer or do
+// not overlap.
 void SwapRedBlue(const std::uint8_t* in, std::uint8_t* out, std::size_t pixels);
 
 // 2^bits in decimal, as shown in the colour-count text.

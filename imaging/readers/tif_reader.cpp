@@ -10,6 +10,7 @@
 #include <cstring>
 #include <map>
 #include <optional>
+#include <span>
 #include <vector>
 
 #include "imaging/exceptions.h"
@@ -232,25 +233,57 @@ void CheckCompression(std::uint32_t compression) {
 
 // PackBits codes until the row is full; a run that would overflow it is an error.
 // With FillOrder 2 every byte of the strip, codes included, has its bits reversed.
-void DecodePackBitsRow(decode::ByteSource& source, std::uint8_t* row, std::size_t size, int r, bool reverse) {
+// Kept out of the row loop: inlined there, its loop loses registers and speed.
+[[gnu::noinline]] void DecodePackBitsRow(decode::ByteSource& source, std::uint8_t* row, std::size_t size,
+                                         int r, bool reverse) {
+    // Runs are taken from the window while it holds a code and the longest run (128
+    // bytes) after it, so one check per run suffices; it is gathered anew when not.
+    constexpr std::size_t kLongest = 129;
     std::size_t filled = 0;
     while (filled < size) {
-        const std::uint8_t code = source.Next();
-        const int n = std::int8_t(reverse ? tif::ReversedBits(code) : code);
-        if (n == -128) continue;
-        const std::size_t count = n >= 0 ? std::size_t(n) + 1 : std::size_t(1 - n);
-        if (count > size - filled)
-            RaiseFull("TIFF (PackBits): " + GetPGLangStr(msg::InvalidRowByteCount, std::to_string(r)));
-        if (n >= 0)
-            source.Read(row + filled, count);
-        else
-            std::memset(row + filled, source.Next(), count);
-        filled += count;
+        const std::span<const std::uint8_t> window = source.Window(kLongest);
+        if (window.empty()) source.RaiseEnd();
+        const std::uint8_t* in = window.data();
+        const std::uint8_t* const end = in + window.size();
+        do {
+            const int n = std::int8_t(reverse ? tif::ReversedBits(*in) : *in);
+            if (n == -128) {
+                ++in;
+                continue;
+            }
+            const std::size_t count = n >= 0 ? std::size_t(n) + 1 : std::size_t(1 - n);
+            if (count > size - filled)
+                RaiseFull("TIFF (PackBits): " + GetPGLangStr(msg::InvalidRowByteCount, std::to_string(r)));
+            const std::size_t used = n >= 0 ? count + 1 : 2;
+            if (std::size_t(end - in) < used) source.RaiseEnd();
+            // With room in the row and the window, blocks of 16 or 128 bytes: a copy
+            // of fixed size is a few vector moves, one of any size a slow string
+            // move. The bytes past the run are written again by the runs that follow.
+            std::uint8_t* const out = row + filled;
+            if (size - filled < 128 || std::size_t(end - in) < kLongest) {
+                if (n >= 0)
+                    std::memcpy(out, in + 1, count);
+                else
+                    std::memset(out, in[1], count);
+            } else if (n >= 0 && count <= 16) {
+                std::memcpy(out, in + 1, 16);
+            } else if (n >= 0) {
+                std::memcpy(out, in + 1, 128);
+            } else if (count <= 16) {
+                std::memset(out, in[1], 16);
+            } else {
+                std::memset(out, in[1], 128);
+            }
+            in += used;
+            filled += count;
+        } while (filled < size && std::size_t(end - in) >= kLongest);
+        source.Take(std::size_t(in - window.data()));
     }
     if (reverse) tif::ReverseBits(row, size);
 }
 
-// in holds samples of at most 8 bits (16-bit ones are narrowed before).
+// in holds samples of at most 8 bits (16-bit ones are narrowed before); for three
+// samples it may be out itself.
 void ConvertRow(const Directory& d, const std::uint8_t* in, std::uint8_t* out, int width) {
     const bool whiteIsZero = d.photometric == kWhiteIsZero;
     const std::uint32_t sampleBits = std::min<std::uint32_t>(d.bits[0], 8);
@@ -408,7 +441,10 @@ private:
         if (d.compression == kLZW) decoder = tif::MakeLzwDecoder(stream, reverse);
         if (d.compression == kDeflate || d.compression == kOldDeflate)
             decoder = tif::MakeDeflateDecoder(stream, reverse);
-        std::vector<std::uint8_t> row(rowBytes);
+        // RGB rows are decoded straight into the picture and turned around there; a
+        // row left unfinished is cleared with the others not marked written.
+        const bool inPicture = fresh && d.samples == 3 && !wide;
+        std::vector<std::uint8_t> buffer(inPicture ? 0 : rowBytes);
         decode::ByteSource window(stream, 64 * 1024, RaiseFull,
                                   "TIFF: " + GetPGLangStr(msg::UnexpectedEndOfFile));
         const bool counted = d.stripByteCounts.size() == d.stripOffsets.size();
@@ -426,21 +462,21 @@ private:
                 else
                     window.SeekTo(position);
             }
+            std::uint8_t* const row = inPicture ? image.ScanLine(r) : buffer.data();
             if (decoder) {
-                decoder->Row(row.data(), rowBytes);
+                decoder->Row(row, rowBytes);
             } else if (d.compression == kPackBits) {
-                DecodePackBitsRow(window, row.data(), rowBytes, r, reverse);
+                DecodePackBitsRow(window, row, rowBytes, r, reverse);
             } else {
                 stream.Seek(position);
-                stream.ReadExact(row.data(), rowBytes);
+                stream.ReadExact(row, rowBytes);
                 position += std::int64_t(rowBytes);
-                if (reverse) tif::ReverseBits(row.data(), rowBytes);
+                if (reverse) tif::ReverseBits(row, rowBytes);
             }
             if (predictor)
-                tif::UndoHorizontalPredictor(row.data(), rowBytes, int(d.samples), int(d.bits[0]),
-                                             d.BigEndian());
-            if (wide) tif::NarrowTo8Bits(row.data(), rowBytes / 2, d.BigEndian());
-            ConvertRow(d, row.data(), image.ScanLine(r), int(d.width));
+                tif::UndoHorizontalPredictor(row, rowBytes, int(d.samples), int(d.bits[0]), d.BigEndian());
+            if (wide) tif::NarrowTo8Bits(row, rowBytes / 2, d.BigEndian());
+            ConvertRow(d, row, image.ScanLine(r), int(d.width));
             if (fresh) fresh->Written(r);
             if (image.Progress(this, r, height)) break;
         }

@@ -43,6 +43,14 @@ public:
     std::vector<std::uint8_t> data;
 };
 
+// Bytes in memory that a reader must copy from, as from a file: the stream shows no
+// memory of its own to be read in place.
+class CopiedStream : public TPGMemoryStream {
+public:
+    using TPGMemoryStream::TPGMemoryStream;
+    const std::uint8_t* Memory() const override { return nullptr; }
+};
+
 // Reads bytes through a reader into a fresh image; exceptions pass through.
 inline std::unique_ptr<TPixelGraphic> Read(TFileFormatReader& reader, const std::vector<std::uint8_t>& bytes,
                                            TPGWarningAction action = pgwaRaise) {
@@ -55,14 +63,16 @@ inline std::unique_ptr<TPixelGraphic> Read(TFileFormatReader& reader, const std:
 }
 
 // Loads bytes through the registry as a file with the given extension would be,
-// palette identification and gamma correction included.
+// palette identification and gamma correction included; copied, through a
+// CopiedStream.
 inline std::unique_ptr<TPixelGraphic> Load(const std::vector<std::uint8_t>& bytes,
-                                           const std::string& extension,
-                                           TPGWarningAction action = pgwaRaise) {
+                                           const std::string& extension, TPGWarningAction action = pgwaRaise,
+                                           bool copied = false) {
     auto image = std::make_unique<TPixelGraphic>();
     image->ReadWarningAction = action;
-    TPGMemoryStream stream(bytes);
-    image->LoadFromStream(stream, extension, 0);
+    TPGMemoryStream inPlace(bytes);
+    CopiedStream copy(bytes);
+    image->LoadFromStream(copied ? static_cast<TPGStream&>(copy) : inPlace, extension, 0);
     return image;
 }
 

@@ -209,6 +209,76 @@ TEST_F(TifTest, PackBitsRowsAndOverflow) {
     EXPECT_EQ(Error(cut.Build()), "TIFF: Unexpected end of file");
 }
 
+// An RGB picture larger than the reader's 64 KiB window, its rows made of runs of
+// every kind and length with no-ops among them, so that runs straddle the window's
+// end: read in place and copied (as from a file), whole and cut inside a row past
+// the window, which leaves the rows before the cut and clears the others.
+TEST_F(TifTest, PackBitsRunsAcrossTheReadWindow) {
+    constexpr int kWidth = 301, kHeight = 200;
+    constexpr std::size_t kRowBytes = kWidth * 3;
+    const std::size_t lengths[] = {1, 2, 3, 15, 16, 17, 100, 127, 128};
+    std::uint32_t seed = 1;
+    const auto random = [&] {
+        seed = seed * 1664525u + 1013904223u;
+        return seed >> 24;
+    };
+    std::vector<std::uint8_t> rgb;     // top row first
+    std::vector<std::size_t> rowEnds;  // where each row's codes end in the strip
+    Bytes strip;
+    for (int y = 0; y < kHeight; ++y) {
+        for (std::size_t x = 0; x < kRowBytes;) {
+            const std::size_t n = std::min(lengths[random() % 9], kRowBytes - x);
+            if (random() % 8 == 0) strip.u8(0x80);
+            if (n > 1 && random() % 2) {
+                const auto v = std::uint8_t(random());
+                strip.u8(int(257 - n)).u8(v);
+                rgb.insert(rgb.end(), n, v);
+            } else {
+                strip.u8(int(n - 1));
+                for (std::size_t i = 0; i < n; ++i) {
+                    rgb.push_back(std::uint8_t(random()));
+                    strip.u8(rgb.back());
+                }
+            }
+            x += n;
+        }
+        rowEnds.push_back(strip.size());
+    }
+    TiffFile t = Basic(kWidth, kHeight, 2, {8, 8, 8}, 32773);
+    t.strips.push_back(strip);
+    const std::vector<std::uint8_t> whole = t.Build();
+    const std::size_t stripStart = whole.size() - strip.size();
+    ASSERT_GT(rowEnds.back(), 90000u);
+    // Cut in the middle of the first row after 70000 bytes.
+    int rowsBeforeCut = 1;
+    while (rowEnds[std::size_t(rowsBeforeCut) - 1] < 70000) ++rowsBeforeCut;
+    const std::size_t cutAt =
+        (rowEnds[std::size_t(rowsBeforeCut) - 1] + rowEnds[std::size_t(rowsBeforeCut)]) / 2;
+    // Rows up to rows as encoded, the rest black; the first row that differs.
+    const auto firstWrongRow = [&](const TPixelGraphic& img, int rows) {
+        for (int y = 0; y < kHeight; ++y)
+            for (int x = 0; x < kWidth; ++x) {
+                const std::uint8_t* p = &rgb[std::size_t(y) * kRowBytes + std::size_t(x) * 3];
+                if (img.Pixels(x, y) != (y < rows ? PGRGB(p[0], p[1], p[2]) : PGRGB(0, 0, 0))) return y;
+            }
+        return -1;
+    };
+    const std::vector<std::uint8_t> cut(whole.begin(), whole.begin() + std::ptrdiff_t(stripStart + cutAt));
+    for (bool copied : {false, true}) {
+        SCOPED_TRACE(copied ? "copied" : "in place");
+        for (const auto* bytes : {&whole, &cut}) {
+            TPixelGraphic img;
+            img.ReadWarningAction = pgwaRaise;
+            TPGMemoryStream inPlace(*bytes);
+            CopiedStream copy(*bytes);
+            const std::string message = MessageOf<EPGTIFFileFormatReader>(
+                [&] { reader->ReadImage(copied ? static_cast<TPGStream&>(copy) : inPlace, img, 0); });
+            EXPECT_EQ(message, bytes == &whole ? "" : "TIFF: Unexpected end of file");
+            EXPECT_EQ(firstWrongRow(img, bytes == &whole ? kHeight : rowsBeforeCut), -1);
+        }
+    }
+}
+
 TEST_F(TifTest, RefusedCompressions) {
     const struct {
         int compression;
