@@ -190,14 +190,12 @@ bool DialogController::SetJokeFolder(const std::string& folder) {
 
 void DialogController::FormCreate() {
     DialogValues& v = values_;
-    // 1. The help topics come from the platform's help folder; nothing to set here.
-    // 2.
+    // The help topics come from the platform's help folder, and CleanBackground was
+    // sized with the preview: nothing to set for either here.
     v.laVer = kVersionText;
-    // 3. CleanBackground was sized with the preview; BackgroundPicture starts empty.
-    // 4.
     v.Pages = 0;
-    // 5. A store that cannot be read is reported once; the dialog goes on with what
-    // was read, or with the defaults, which OK then does not save over the store.
+    // A store that cannot be read is reported once; the dialog goes on with what was
+    // read, or with the defaults, which OK then does not save over the store.
     loading_ = true;
     std::string problem;
     try {
@@ -207,36 +205,33 @@ void DialogController::FormCreate() {
     }
     if (std::string unreadable = SettingsReadFailure(); !unreadable.empty()) problem = std::move(unreadable);
     if (!problem.empty()) view_.ShowError(problem);
-    // 8., 10., 11. Every stored setting as its control shows it, first, as 6., 7. and
-    // 9. start from three of them. The count box's state (cbRandomClick) follows
-    // cbRandom through States(); btBitmap shows the working picture path through
-    // BitmapCaption().
+    // Every stored setting as its control shows it; the folder, the joke file and the
+    // picture below start from three of them. The count box follows cbRandom through
+    // ShowStates(); btBitmap shows the working picture path through BitmapCaption().
     v.Chosen = Settings;
     Transfer(v.Chosen, true);
     v.QEdit = Settings.DefaultQuestion;
     v.AEdit = Settings.DefaultAnswer;
-    // 6. An empty folder means the bundled jokes; a folder that is gone leaves the
-    // list on the process's current folder, where it starts.
+    // An empty folder means the bundled jokes; a folder that is gone leaves the list
+    // on the process's current folder, where it starts.
     const std::string folder = std::exchange(v.Chosen.Directory, std::string());
     if (!SetJokeFolder(folder.empty() ? platform::BundledJokesDirectory() : folder)) {
         std::error_code ec;
         SetJokeFolder(fs::current_path(ec).string());
     }
-    // 7.
+    // The stored joke file is selected where the folder lists it.
     v.FilesIndex = -1;
     for (std::size_t i = 0; i < v.JokeFiles.size() && !v.Chosen.JokeFile.empty(); ++i)
         if (ascii::SameText(v.JokeFiles[i], v.Chosen.JokeFile)) {
             v.FilesIndex = int(i);
             break;
         }
-    // 9.
     LoadBackgroundPicture(BackgroundPicture, v.Chosen.Bitmap);
-    // 12. Limited mode on palette screens: the texts do not slide there.
+    // Limited mode on palette screens: the texts do not slide there.
     limited_ = platform::PrimaryScreen().ColorDepth <= 8;
-    // The widgets show it all before the previews are drawn.
+    // The widgets show it all before the previews are drawn, once loading is over.
     ShowControls();
     ShowStates();
-    // 13.
     loading_ = false;
     BackChange();
 }
