@@ -103,7 +103,13 @@ for _ in 1 2 3 4 5 6; do
   move_pointer 3 0
   took_input "$saver_pid"
 done
-six_moves_tolerated() { goes_on_drawing 60 x_screen && alive; }
+six_moves_tolerated() {
+  goes_on_drawing 60 x_screen && alive && return 0
+  # What froze the picture: a saver that closed, or one that stopped drawing.
+  SEEN="$SEEN; the saver is $(alive && echo running || echo gone); it said: $(tail -n 5 "$WORK/saver.log" | tr '\n' ' ')"
+  root_shot "$SHOTS/windows-six-moves-failed.png" || true
+  return 1
+}
 check "six mouse moves leave it running" six_moves_tolerated
 xdotool mousemove_relative 3 0
 check "the seventh mouse move ends it" wait_for 30 ended
