@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Builds Quipix and runs the whole test suite, stage by stage: the layout check, the
-# core built alone with its tests, the Linux build and its unit tests (CTest), the Windows
+# Linux build, the core built alone with its tests, the unit tests (CTest), the Windows
 # builds and their tests under Wine, the system tests, the Debian package and its
 # tests, and a smoke run of every fuzz target (5 s each). A failed stage does not stop the
 # run (only a failed build stops what needs it); at the end a table gives each stage's
