@@ -3,6 +3,7 @@
 #include "saver/engine.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <climits>
 #include <cstring>
 #include <stdexcept>
@@ -290,18 +291,14 @@ void TSaverEngine::CleanPixels(const TRect& area, TPixelGraphic& target, int top
 TSaverEngine::Patch& TSaverEngine::KeepClean(const TRect& area) {
     // The spare patch with the least memory that holds the area, else the largest one,
     // which grows: so the memory of each grows to a size it keeps needing, and no more.
-    std::unique_ptr<Patch> patch;
     const std::size_t bytes = std::size_t(area.Width()) * 3 * std::size_t(area.Height());
-    auto best = sparePatches_.end();
-    for (auto p = sparePatches_.begin(); p != sparePatches_.end(); ++p) {
-        const std::size_t have = Capacity(&(*p)->Clean);
-        if (best == sparePatches_.end()) {
-            best = p;
-            continue;
-        }
-        const std::size_t bestHave = Capacity(&(*best)->Clean);
-        if (bestHave >= bytes ? have >= bytes && have < bestHave : have > bestHave) best = p;
-    }
+    const auto rank = [bytes](const std::unique_ptr<Patch>& p) {
+        const std::size_t have = Capacity(&p->Clean);
+        return have >= bytes ? have : SIZE_MAX - have;
+    };
+    const auto best = std::min_element(sparePatches_.begin(), sparePatches_.end(),
+                                       [&rank](const auto& a, const auto& b) { return rank(a) < rank(b); });
+    std::unique_ptr<Patch> patch;
     if (best == sparePatches_.end()) {
         patch = std::make_unique<Patch>();
     } else {
