@@ -17,7 +17,7 @@ install_packages() {
   echo "Installing: ${missing[*]}"
   local sudo="" try
   [ "$(id -u)" -eq 0 ] || sudo="sudo"
-  local apt=($sudo env DEBIAN_FRONTEND=noninteractive apt-get -o Acquire::Retries=3)
+  local apt=($sudo env DEBIAN_FRONTEND=noninteractive apt-get -o Acquire::Retries=3 -o DPkg::Lock::Timeout=600)
   if [ -z "$(find "$APT_UPDATE_STAMP" -mmin -30 2>/dev/null)" ]; then
     for try in 1 2 3; do
       "${apt[@]}" update -qq && break
