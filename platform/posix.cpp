@@ -1,7 +1,9 @@
 // The POSIX parts of the platform layer: no screen-saver password, and the data
 // folder found beside the executable once installed.
+#include <cstdlib>
 #include <filesystem>
 
+#include "platform/languages.h"
 #include "platform/platform.h"
 
 namespace quipix::platform {
@@ -20,6 +22,11 @@ std::string DataDirectory() {
         if (fs::is_directory(installed / "jokes", ec)) return fs::weakly_canonical(installed, ec).string();
     }
     return QUIPIX_SOURCE_DATA_DIR;
+}
+
+std::vector<std::string> UserLanguages() {
+    return LanguagesFromEnvironment(std::getenv("LANGUAGE"), std::getenv("LC_ALL"), std::getenv("LC_MESSAGES"),
+                                    std::getenv("LANG"));
 }
 
 std::string BundledJokesDirectory() { return DataDirectory() + "/jokes"; }

@@ -4,6 +4,8 @@
 // is one executable. windows.h (through win32/native.h) must come before shellapi.h.
 #include "win32/native.h"
 
+#include "platform/languages.h"
+
 #include <shellapi.h>
 #include <shlobj.h>
 
@@ -356,6 +358,18 @@ std::string BundledJokesDirectory() {
     static std::string directory;
     std::call_once(once, [] { directory = win32::Narrow(win32::BundledFolderPath(win32::kBundledJokes)); });
     return directory;
+}
+
+// The user's UI language, as the system's own dialogs show it. Wine takes it from
+// LANG, so tests choose it the same way on both systems.
+std::vector<std::string> UserLanguages() {
+    wchar_t name[LOCALE_NAME_MAX_LENGTH] = {};
+    if (LCIDToLocaleName(MAKELCID(GetUserDefaultUILanguage(), SORT_DEFAULT), name, LOCALE_NAME_MAX_LENGTH, 0) <= 0)
+        return {};
+    const std::string tag = NormalizeLanguageTag(win32::Narrow(name));
+    std::vector<std::string> languages{tag};
+    if (const auto bare = tag.substr(0, tag.find('_')); bare != tag) languages.push_back(bare);
+    return languages;
 }
 
 }  // namespace quipix::platform
