@@ -27,7 +27,7 @@ namespace quipix {
 class TPGOpenDialog;
 class TSysFolderDialog;
 
-class TfrmConfig : public QDialog, private DialogView {
+class TfrmConfig : public QDialog, public DialogView {
     Q_OBJECT
 
 public:

@@ -6,6 +6,7 @@
 // colour buttons, the picture open dialog, the self-drawn labels and the DIB copies
 // of the pictures have files of their own.
 #include "win32/config_dialog.h"
+#include "win32/shown_config_dialog.h"
 
 // windows.h, before the other system headers.
 #include "win32/native.h"
@@ -49,6 +50,7 @@ constexpr int kFirstRadioItemId = 1000, kRadioItemIds = 8;
 // A font box is its field and, below it, its drop-down list of this height at 96 dpi.
 constexpr int kFontListHeight = 228;
 constexpr UINT kShowPendingError = WM_APP + 1;
+constexpr UINT kRunWhenShown = WM_APP + 2;
 // Messages and values of per-monitor DPI that older headers lack.
 constexpr UINT kDpiChanged = 0x02E0;           // WM_DPICHANGED
 constexpr UINT kGetDpiScaledSize = 0x02E4;     // WM_GETDPISCALEDSIZE
@@ -174,11 +176,13 @@ struct Made {
     TColor color = 0;
 };
 
-class ConfigDialog final : public DialogView {
+class ConfigDialog final : public ShownConfigDialog {
 public:
-    explicit ConfigDialog(platform::WindowId owner) : owner_(owner) {}
+    ConfigDialog(platform::WindowId owner, std::function<void(ShownConfigDialog&)> whenShown = {})
+        : owner_(owner), whenShown_(std::move(whenShown)) {}
 
-    void Execute();
+    // True when the dialog closed with OK.
+    bool Execute();
 
 private:
     static INT_PTR CALLBACK Proc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
@@ -217,8 +221,14 @@ private:
     void ShowError(const std::string& message) override;
     std::optional<std::string> ChooseFolder(const std::string& initial) override;
     std::optional<std::string> ChoosePicture(const std::string& folder) override;
+    // ShownConfigDialog
+    platform::WindowId ControlWindow(std::string_view control) const override {
+        return platform::WindowId(Window(control));
+    }
 
     platform::WindowId owner_;
+    std::function<void(ShownConfigDialog&)> whenShown_;
+    bool closed_ = false;
     HWND dialog_ = nullptr;
     HWND tabs_ = nullptr;
     std::array<HWND, kDialogPages.size()> pages_{};
@@ -237,7 +247,7 @@ private:
 
 ConfigDialog* ConfigDialog::running_ = nullptr;
 
-void ConfigDialog::Execute() {
+bool ConfigDialog::Execute() {
     INITCOMMONCONTROLSEX classes{sizeof(classes),
                                  ICC_TAB_CLASSES | ICC_UPDOWN_CLASS | ICC_BAR_CLASSES | ICC_STANDARD_CLASSES};
     InitCommonControlsEx(&classes);
@@ -256,9 +266,11 @@ void ConfigDialog::Execute() {
     // Ctrl+Tab turns the pages wherever the focus is; the dialog's own keyboard
     // handling would take it as Tab.
     keyHook_ = SetWindowsHookExW(WH_MSGFILTER, FilterKeys, nullptr, GetCurrentThreadId());
-    DialogBoxIndirectParamW(GetModuleHandleW(nullptr), &tmpl.head, HWND(owner_), Proc, LPARAM(this));
+    const INT_PTR result =
+        DialogBoxIndirectParamW(GetModuleHandleW(nullptr), &tmpl.head, HWND(owner_), Proc, LPARAM(this));
     if (keyHook_) UnhookWindowsHookEx(keyHook_);
     running_ = nullptr;
+    return result == IDOK;
 }
 
 LRESULT CALLBACK ConfigDialog::FilterKeys(int code, WPARAM wParam, LPARAM lParam) {
@@ -331,6 +343,10 @@ INT_PTR ConfigDialog::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
     case kShowPendingError:
         if (!pendingError_.empty()) ShowError(std::exchange(pendingError_, std::string()));
         return TRUE;
+    case kRunWhenShown:
+        std::exchange(whenShown_, {})(*this);
+        if (!closed_) Close(IDCANCEL);
+        return TRUE;
     }
     return FALSE;
 }
@@ -376,6 +392,7 @@ void ConfigDialog::Create() {
     SendMessageW(dialog_, DM_SETDEFID, IDOK, 0);
     SetFocus(Window("Files"));
     if (!pendingError_.empty()) PostMessageW(dialog_, kShowPendingError, 0, 0);
+    if (whenShown_) PostMessageW(dialog_, kRunWhenShown, 0, 0);
 }
 
 void ConfigDialog::MakeControls() {
@@ -569,6 +586,7 @@ void ConfigDialog::PickColor(Made& button) {
 }
 
 void ConfigDialog::Close(INT_PTR result) {
+    closed_ = true;
     controller_->FormClose();
     EndDialog(dialog_, result);
 }
@@ -751,9 +769,10 @@ std::optional<std::string> ConfigDialog::ChoosePicture(const std::string& folder
 
 }  // namespace
 
-void RunConfigDialog(platform::WindowId owner) {
-    ConfigDialog dialog(owner);
-    dialog.Execute();
+void RunConfigDialog(platform::WindowId owner) { ConfigDialog(owner).Execute(); }
+
+bool RunConfigDialog(platform::WindowId owner, const std::function<void(ShownConfigDialog&)>& whenShown) {
+    return ConfigDialog(owner, whenShown).Execute();
 }
 
 }  // namespace quipix::win32

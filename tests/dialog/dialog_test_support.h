@@ -12,7 +12,6 @@
 #include <set>
 #include <string>
 #include <string_view>
-#include <variant>
 #include <vector>
 
 #include "common/settings.h"
@@ -47,20 +46,6 @@ public:
     void SetEnabled(std::string_view c, bool on) override { enabled[Use(c)] = on; }
     void ShowPreview(Preview which, const TPixelGraphic&) override { previews.push_back(which); }
 
-    // A widget's value of any kind, for tables of cases: what it shows (of the kind of
-    // `kind`), and what the user leaves in it.
-    using Value = std::variant<std::string, bool, int>;
-    Value Shown(std::string_view c, const Value& kind) const {
-        if (std::holds_alternative<std::string>(kind)) return Text(c);
-        if (std::holds_alternative<bool>(kind)) return Checked(c);
-        return Number(c);
-    }
-    void Change(std::string_view c, const Value& value) {
-        const std::string name(c);
-        if (const auto* text = std::get_if<std::string>(&value)) texts[name] = *text;
-        if (const auto* on = std::get_if<bool>(&value)) checks[name] = *on;
-        if (const auto* number = std::get_if<int>(&value)) numbers[name] = *number;
-    }
     void ShowError(const std::string& message) override {
         errors.push_back(message);
         if (onError) onError();

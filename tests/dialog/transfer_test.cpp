@@ -4,7 +4,7 @@
 #include <fstream>
 #include <functional>
 
-#include "dialog_test_support.h"
+#include "support/dialog_contract.h"
 
 namespace quipix {
 namespace {
@@ -57,66 +57,40 @@ TEST_F(DialogTransfer, FreshStoreFillsTheDefaults) {
     EXPECT_FALSE(fs::exists(store_->path()));
 }
 
-TEST_F(DialogTransfer, EachStoredValueReachesItsWidgetAndOkStoresWhatTheWidgetHolds) {
-    using Widget = test::RecordingView::Value;
-    const struct {
-        const char* subkey;
-        const char* name;
-        const char* stored;   // before the dialog opens
-        const char* control;  // the widget that shows it
-        Widget shown;
-        Widget changed;     // what the user leaves in the widget
-        const char* saved;  // what OK stores
-    } cases[] = {
-        {"General", "Speed", "9", "tbF", 9, 3, "3"},
-        {"General", "Fade Mode", "1", "rgFadeMode", 1, 0, "0"},
-        {"General", "Change", "1", "cbRandom", true, false, "0"},
-        {"General", "ChangeAfter", "40", "udRand", 40, 41, "41"},
-        {"Background", "Solid Color", "1193046", "SolidC", 0x123456, 0x445566, "4478310"},
-        // A system colour stays one, both ways.
-        {"Background", "From Color", "-2147483633", "FromC", TColor(0x8000000F), TColor(0x80000005),
-         "-2147483643"},
-        {"Background", "To Color", "65280", "ToC", 0x00FF00, 0x0000FF, "255"},
-        {"Background", "Tiled", "1", "cbTiled", true, false, "0"},
-        {"Background", "Type", "2", "rgBackType", 2, 1, "1"},
-        {"Question", "Face", "Some Family", "QFont", "Some Family", "Other Family", "Other Family"},
-        {"Question", "Color", "65535", "QColor", 0x00FFFF, 0x00FF00, "65280"},
-        {"Question", "Size", "30", "QSize", 30, 31, "31"},
-        {"Question", "Speed", "2", "tbQ", 2, 10, "10"},
-        {"Question", "Bold", "0", "QBold", false, true, "1"},
-        {"Question", "Italic", "1", "QItalic", true, false, "0"},
-        {"Question", "3D", "1", "Q3D", true, false, "0"},
-        {"Answer", "Face", "", "AFont", "", "Some Family", "Some Family"},
-        {"Answer", "Color", "255", "AColor", 0x0000FF, 0xFF0000, "16711680"},
-        {"Answer", "Size", "96", "ASize", 96, 12, "12"},
-        {"Answer", "Speed", "10", "tbA", 10, 1, "1"},
-        {"Answer", "Bold", "1", "ABold", true, false, "0"},
-        {"Answer", "Italic", "0", "AItalic", false, true, "1"},
-        {"Answer", "3D", "0", "A3D", false, true, "1"},
-        {"General", "Pause", "7", "udPause", 7, 12, "12"},
-    };
-    for (const auto& c : cases) Store(c.subkey, c.name, c.stored);
-    const fs::path jokes = dir_.path() / "jokes";
-    fs::create_directory(jokes);
-    Touch(jokes / "animals.txt");
-    Touch(jokes / "puns.txt");
-    Store("General", "Directory", jokes.string());
-    auto dialog = Open();
-    for (const auto& c : cases) {
-        EXPECT_EQ(view_.Shown(c.control, c.shown), c.shown) << c.control;
-        view_.Change(c.control, c.changed);
+// The controller with a view of plain values: the dialog contract's reference, and
+// every control name the controller uses is one of the layout table's.
+class RecordingDriver {
+public:
+    static bool Possible() { return true; }
+    platform::WindowId Owner() const { return 0x2a00007; }
+    bool Run(const std::function<void()>& body) {
+        view_ = test::RecordingView{};
+        DialogController dialog(view_, Owner(), test::kPreviewWidth, test::kPreviewHeight);
+        dialog.FormCreate();
+        dialog_ = &dialog;
+        accepted_ = false;
+        body();
+        if (dialog_) dialog.FormClose();
+        dialog_ = nullptr;
+        for (const std::string& name : view_.used) EXPECT_NE(FindControl(name), nullptr) << name;
+        return accepted_;
     }
-    view_.Change("Files", 1);
-    view_.Change("QEdit", "Why?");
-    EXPECT_TRUE(dialog->ControlEvent("btOk"));
-    for (const auto& c : cases) EXPECT_EQ(Stored(c.subkey, c.name), c.saved) << c.subkey << "\\" << c.name;
-    EXPECT_EQ(Stored("General", "JokeFile"), "puns.txt");
-    EXPECT_TRUE(SameFolder(Stored("General", "Directory").value_or(""), jokes));
-    EXPECT_EQ(StoredCount(), 27);
-    // The default texts reach the running program but are never stored.
-    EXPECT_EQ(Settings.DefaultQuestion, "Why?");
-    for (const std::string& name : view_.used) EXPECT_NE(FindControl(name), nullptr) << name;
-}
+    DialogView& View() { return view_; }
+    std::string Face(int i) const { return i == 0 ? "Some Family" : "Other Family"; }
+    void Press(std::string_view button) {
+        if (button == "btOk" && !dialog_->ControlEvent(button)) return;
+        accepted_ = button == "btOk";
+        std::exchange(dialog_, nullptr)->FormClose();
+    }
+    void CloseWindow() { Press("btCancel"); }
+
+private:
+    test::RecordingView view_;
+    DialogController* dialog_ = nullptr;
+    bool accepted_ = false;
+};
+using namespace test;  // the dialog contract
+INSTANTIATE_TYPED_TEST_SUITE_P(Recording, DialogContract, RecordingDriver);
 
 TEST_F(DialogTransfer, StoredValuesOutsideTheControlsArePulledToTheirEnds) {
     const struct {

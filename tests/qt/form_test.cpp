@@ -17,6 +17,7 @@
 
 #include "common/settings.h"
 #include "form_test_support.h"
+#include "support/dialog_contract.h"
 #include "qt/pg_image.h"
 #include "qt/widgets/color_button.h"
 #include "qt/widgets/file_list_box.h"
@@ -43,100 +44,40 @@ protected:
     }
 };
 
-// Which setting goes to which control, and how, is the controller's (tests/dialog);
-// here each kind of Qt widget shows its value and hands the user's change back.
-TEST_F(ConfigDialog, EachKindOfWidgetShowsItsValueAndGivesTheUsersChangeBack) {
-    const std::string jokes = dir_.str() + "/jokes";
-    std::filesystem::create_directory(jokes);
-    std::ofstream(jokes + "/animals.txt") << "";
-    std::ofstream(jokes + "/puns.txt") << "";
-    const std::string picture = dir_.str() + "/back.bmp";
-    const struct {
-        const char* subkey;
-        const char* name;
-        std::string text;
-    } stored[] = {
-        {"General", "Directory", jokes},
-        {"General", "JokeFile", "puns.txt"},
-        {"General", "Speed", "9"},
-        {"General", "Fade Mode", "1"},
-        {"General", "Change", "1"},
-        {"General", "ChangeAfter", "40"},
-        {"Background", "Type", "2"},
-        {"Background", "Bitmap", picture},
-        {"Background", "From Color", "-2147483633"},
-        {"Question", "Size", "30"},
-    };
-    for (const auto& v : stored) Store(v.subkey, v.name, v.text);
-    {
-        TfrmConfig dialog;
-        EXPECT_EQ(Control<QTabWidget>(dialog, "Pages")->currentWidget()->objectName(), "tsJokes");
-        auto* files = Control<TFileListBox>(dialog, "Files");
-        ASSERT_EQ(files->count(), 2);
-        EXPECT_EQ(files->item(0)->text(), "animals.txt");
-        EXPECT_EQ(files->ItemIndex(), 1);
-        EXPECT_EQ(Control<QLineEdit>(dialog, "QEdit")->text(), "These are the default question and answer");
-        EXPECT_EQ(Control<QSlider>(dialog, "tbF")->value(), 9);
-        EXPECT_EQ(Control<TRadioGroupBox>(dialog, "rgFadeMode")->ItemIndex(), 1);
-        EXPECT_TRUE(Control<QCheckBox>(dialog, "cbRandom")->isChecked());
-        EXPECT_EQ(Control<QLineEdit>(dialog, "edRand")->text(), "40");
-        EXPECT_TRUE(Control<QLineEdit>(dialog, "edRand")->isEnabled());
-        EXPECT_EQ(Control<QLineEdit>(dialog, "Qed")->text(), "30");
-        EXPECT_EQ(Control<QPushButton>(dialog, "btBitmap")->text(), QString::fromStdString(picture));
-        EXPECT_EQ(Control<TColorButton>(dialog, "FromC")->Value(), TColor(0x8000000F));
-        EXPECT_FALSE(Control<TFontComboBox>(dialog, "QFont")->FontName().isEmpty());
-        EXPECT_TRUE(Control<QCheckBox>(dialog, "Q3D")->isChecked());
-        EXPECT_FALSE(Control<QSlider>(dialog, "tbQ")->isHidden());
-        EXPECT_TRUE(Control<TShadowLabel>(dialog, "laColors")->isHidden());
-        EXPECT_EQ(Control<QLabel>(dialog, "laVer")->text(), "Version 2.1");
-
-        files->SetItemIndex(0);
-        Control<QLineEdit>(dialog, "QEdit")->setText("Why?");
-        Control<QSlider>(dialog, "tbF")->setValue(3);
-        Control<TRadioGroupBox>(dialog, "rgFadeMode")->Button(0)->click();
-        Control<QCheckBox>(dialog, "cbRandom")->click();
-        ClickTimes(Control<TUpDown>(dialog, "udRand"), "up", 1);
-        Control<TColorButton>(dialog, "FromC")->SetValue(0x00FF00);
-        auto* qfont = Control<TFontComboBox>(dialog, "QFont");
-        qfont->setCurrentIndex(0);
-        Control<QCheckBox>(dialog, "Q3D")->click();
-        Control<QPushButton>(dialog, "btOk")->click();
-        EXPECT_EQ(dialog.result(), QDialog::Accepted);
-        EXPECT_EQ(Stored("Question", "Face"), qfont->itemText(0).toStdString());
-    }
-    EXPECT_EQ(StoredCount(), 27);
-    EXPECT_EQ(Stored("General", "JokeFile"), "animals.txt");
-    EXPECT_EQ(Stored("General", "Directory"), jokes);
-    EXPECT_EQ(Stored("General", "Speed"), "3");
-    EXPECT_EQ(Stored("General", "Fade Mode"), "0");
-    EXPECT_EQ(Stored("General", "Change"), "0");
-    EXPECT_EQ(Stored("General", "ChangeAfter"), "41");
-    EXPECT_EQ(Stored("Background", "Bitmap"), picture);
-    EXPECT_EQ(Stored("Background", "From Color"), std::to_string(0x00FF00));
-    EXPECT_EQ(Stored("Question", "Size"), "30");
-    EXPECT_EQ(Stored("Question", "3D"), "0");
-    EXPECT_EQ(Settings.DefaultQuestion, "Why?");
-}
-
-TEST_F(ConfigDialog, CancelEscAndCloseWriteNothingAndGiveTheOwnerTheForeground) {
-    const std::function<void(TfrmConfig&)> ways[] = {
-        [](TfrmConfig& d) { Control<QPushButton>(d, "btCancel")->click(); },
-        [](TfrmConfig& d) { Press(d, Qt::Key_Escape); },
-        [](TfrmConfig& d) { d.close(); },
-    };
-    for (const auto& closeIt : ways) {
-        activated_.clear();
-        TfrmConfig dialog(0x2a00007);
+// The form as the run mode shows it, its buttons clicked as the user would.
+class QtDialogDriver {
+public:
+    static bool Possible() { return true; }
+    platform::WindowId Owner() const { return 0x2a00007; }
+    bool Run(const std::function<void()>& body) {
+        TfrmConfig dialog(Owner());
         dialog.show();
-        Control<QSlider>(dialog, "tbF")->setValue(1);
-        Control<TColorButton>(dialog, "SolidC")->SetValue(0x445566);
-        Control<TUpDown>(dialog, "udPause")->SetPosition(20);
-        closeIt(dialog);
-        EXPECT_FALSE(dialog.isVisible());
-        EXPECT_EQ(dialog.result(), QDialog::Rejected);
-        EXPECT_EQ(StoredCount(), 0);
-        EXPECT_EQ(activated_, std::vector<platform::WindowId>{0x2a00007});
+        dialog_ = &dialog;
+        body();
+        dialog_ = nullptr;
+        if (dialog.isVisible()) dialog.reject();
+        return dialog.result() == QDialog::Accepted;
     }
+    DialogView& View() { return *dialog_; }
+    std::string Face(int i) const { return Control<TFontComboBox>(*dialog_, "QFont")->itemText(i).toStdString(); }
+    void Press(std::string_view button) { Control<QPushButton>(*dialog_, std::string(button).c_str())->click(); }
+    void CloseWindow() { dialog_->close(); }
+
+private:
+    TfrmConfig* dialog_ = nullptr;
+};
+using namespace test;  // the dialog contract
+INSTANTIATE_TYPED_TEST_SUITE_P(Qt, DialogContract, QtDialogDriver);
+
+TEST_F(ConfigDialog, TheFormOpensOnItsFirstPageAndEscapeLeavesWithoutSaving) {
+    TfrmConfig dialog;
+    dialog.show();
+    EXPECT_EQ(Control<QTabWidget>(dialog, "Pages")->currentWidget()->objectName(), "tsJokes");
+    Control<QSlider>(dialog, "tbF")->setValue(1);
+    Press(dialog, Qt::Key_Escape);
+    EXPECT_FALSE(dialog.isVisible());
+    EXPECT_EQ(dialog.result(), QDialog::Rejected);
+    EXPECT_EQ(StoredCount(), 0);
 }
 
 TEST_F(ConfigDialog, ChangeAfterBoxEnablesAndGreysTheCount) {
