@@ -161,23 +161,8 @@ public:
         }
         info.Count = 1;
         info.Bits = bits;
-        switch (bits) {
-        case 1:
-            info.ColorText = "2";
-            break;
-        case 4:
-            info.ColorText = "16";
-            break;
-        case 8:
-            info.ColorText = "256";
-            break;
-        case 16:
-            info.ColorText = "64K";
-            break;
-        default:
-            info.ColorText = "16.7M";
-            break;
-        }
+        static constexpr decode::ColorCount kColors[] = {{1, "2"}, {4, "16"}, {8, "256"}, {16, "64K"}};
+        info.ColorText = decode::ColorCountText(kColors, bits, "16.7M");
         return info;
     }
 

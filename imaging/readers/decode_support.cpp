@@ -212,6 +212,12 @@ std::string Pow2Text(int bits) {
     return "2^" + std::to_string(bits);
 }
 
+const char* ColorCountText(std::span<const ColorCount> table, int bits, const char* otherwise) {
+    for (const ColorCount& c : table)
+        if (c.bits == bits) return c.text;
+    return otherwise;
+}
+
 void FlipRows(TPixelGraphic& image) {
     const int h = image.Height();
     const std::size_t stride = std::size_t(image.Stride());

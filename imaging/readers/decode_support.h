@@ -176,6 +176,13 @@ void SwapRedBlue(const std::uint8_t* in, std::uint8_t* out, std::size_t pixels);
 
 // 2^bits in decimal, as shown in the colour-count text.
 std::string Pow2Text(int bits);
+// A format's colour count for a bit depth, from its table; otherwise when the table
+// has no such depth.
+struct ColorCount {
+    int bits;
+    const char* text;
+};
+const char* ColorCountText(std::span<const ColorCount> table, int bits, const char* otherwise);
 
 // Exchanges rows j and Height - 1 - j: top-down files read into the bottom-up buffer.
 void FlipRows(TPixelGraphic& image);

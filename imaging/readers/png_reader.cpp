@@ -448,36 +448,17 @@ public:
         info.Height = int(png_get_image_height(s.png, s.info));
         const int colorType = png_get_color_type(s.png, s.info);
         info.Bits = png_get_bit_depth(s.png, s.info) * png_get_channels(s.png, s.info);
-        switch (info.Bits) {
-        case 1:
-            info.ColorText = "2";
-            break;
-        case 2:
-            info.ColorText = "4";
-            break;
-        case 4:
-            info.ColorText = "16";
-            break;
-        case 8:
-            info.ColorText = "256";
-            break;
-        case 16:
-            info.ColorText = "64K?";
-            break;
-        case 24:
-            info.ColorText = "16.7M";
-            break;
-        case 32:
-            info.ColorText = "16.7M?";
-            break;
-        case 48:
-        case 64:
-            // 2^48 colours and more: a sample's depth says it better than a count.
-            info.ColorText = "16 bit per channel";
-            break;
-        default:
-            info.ColorText = "?";
-        }
+        // From 48 bits on, a sample's depth says it better than a count.
+        static constexpr decode::ColorCount kColors[] = {{1, "2"},
+                                                         {2, "4"},
+                                                         {4, "16"},
+                                                         {8, "256"},
+                                                         {16, "64K?"},
+                                                         {24, "16.7M"},
+                                                         {32, "16.7M?"},
+                                                         {48, "16 bit per channel"},
+                                                         {64, "16 bit per channel"}};
+        info.ColorText = decode::ColorCountText(kColors, info.Bits, "?");
         if (colorType == PNG_COLOR_TYPE_PALETTE)
             info.Info1 = "palette";
         else if (colorType & PNG_COLOR_MASK_COLOR)
