@@ -204,6 +204,34 @@ start_xvfb() {
   export DISPLAY=":$(head -1 "$WORK/display")"
 }
 
+# start_test_window: the build's plain test window ($TESTWIN, 240 x 180, grey), which
+# takes commands ("resize W H", "quit") on descriptor 4; sets WIN_PID and WID, its X
+# window id. end_test_window tells it to quit and waits for it.
+start_test_window() {
+  rm -f "$WORK/win.in" "$WORK/win.out"
+  mkfifo "$WORK/win.in"
+  "$TESTWIN" 240 180 <"$WORK/win.in" >"$WORK/win.out" 2>&1 &
+  WIN_PID=$!
+  track_pid "$WIN_PID"
+  exec 4>"$WORK/win.in"
+  wait_for 60 test -s "$WORK/win.out" || fail "the test window did not start"
+  WID=$(head -1 "$WORK/win.out")
+}
+end_test_window() {
+  echo "quit" >&4 || true
+  exec 4>&-
+  wait "$WIN_PID" 2>/dev/null || true
+}
+
+# fresh_wine NAME: a Wine prefix of this test's own in $OUT/wineprefix-NAME, made
+# afresh (the registry holds none of our settings) for the architecture that
+# QUIPIX_WINE_ARCH names, with wine, wineboot and wineserver through its loader.
+fresh_wine() {
+  export WINEPREFIX="$OUT/wineprefix-$1"
+  rm -rf "$WINEPREFIX"
+  . scripts/lib/wine-env.sh
+}
+
 # --- that the program took its input ---------------------------------------------
 # A test that gives input which must change nothing (six tolerated pointer moves, a
 # refused password) has no state to wait for. What it can see instead: that the X

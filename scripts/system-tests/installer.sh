@@ -24,13 +24,10 @@ OUT32="$(realpath -m "${QUIPIX_WIN32_BUILD:-build-windows-i686}")"
 SETUP="$OUT/QuipixSetup.exe"
 [ -f "$SETUP" ] || { echo "installer.sh: build QuipixSetup.exe first (scripts/build-windows.sh)"; exit 1; }
 system_test_begin installer Xvfb import convert
-export WINEPREFIX="$OUT/wineprefix-installer"
-
 # Wine's desktop process, started by the first Wine program, keeps the display it
 # found: all of them see the X server.
 start_xvfb -screen 0 800x600x24
-rm -rf "$WINEPREFIX"
-. scripts/lib/wine-env.sh
+fresh_wine installer
 C="$WINEPREFIX/drive_c"
 SAVER="$C/windows/system32/Quipix.scr"
 DATA="$C/Program Files/Quipix"
@@ -176,9 +173,7 @@ check "the user's saver stays the screen saver" has_value "$DESKTOP" SCRNSAVE.EX
 wineserver -k 2>/dev/null || true
 wineserver -w
 export QUIPIX_WINE_ARCH=win32
-export WINEPREFIX="$OUT/wineprefix-installer32"
-rm -rf "$WINEPREFIX"
-. scripts/lib/wine-env.sh
+fresh_wine installer32
 C="$WINEPREFIX/drive_c"
 SAVER="$C/windows/system32/Quipix.scr"
 run "$SETUP" /S /NOSAVER

@@ -93,14 +93,7 @@ for way in shared socket; do
 done
 
 # --- preview inside a foreign window --------------------------------------------
-mkfifo "$WORK/win.in"
-"$TESTWIN" 240 180 <"$WORK/win.in" >"$WORK/win.out" 2>&1 &
-WIN_PID=$!
-track_pid "$WIN_PID"
-exec 4>"$WORK/win.in"
-has_window_id() { [ -s "$WORK/win.out" ]; }
-wait_for 60 has_window_id || fail "the test window did not start"
-WID=$(head -1 "$WORK/win.out")
+start_test_window
 # The test window is grey (128, 128, 128) until the preview draws its gradient.
 drawn_at() {
   local red blue

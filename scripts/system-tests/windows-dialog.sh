@@ -21,10 +21,7 @@ system_test_begin windows-dialog Xvfb xdotool import convert identify compare
 mkdir -p "$SHOTS"
 start_xvfb -screen 0 1024x768x24
 
-# A fresh Wine: the registry holds none of our settings.
-export WINEPREFIX="$OUT/wineprefix-dialog"
-rm -rf "$WINEPREFIX"
-. scripts/lib/wine-env.sh
+fresh_wine dialog
 key='HKCU\Software\Kelvara\Quipix'
 
 window=""

@@ -31,9 +31,7 @@ start_xvfb -screen 0 800x600x24
 
 # A 32-bit Wine of this test's own: its system folder gets our libraries.
 export QUIPIX_WINE_ARCH=win32
-export WINEPREFIX="$OUT/wineprefix-password"
-rm -rf "$WINEPREFIX"
-. scripts/lib/wine-env.sh
+fresh_wine password
 SYSTEM="$WINEPREFIX/drive_c/windows/system32"
 LOG="$WINEPREFIX/drive_c/quipix-password.log"
 cp "$SYSTEM/mpr.dll" "$WORK/mpr.dll"

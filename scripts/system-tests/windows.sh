@@ -25,10 +25,7 @@ system_test_begin windows Xvfb xdotool import convert compare ss
 mkdir -p "$SHOTS"
 start_xvfb -screen 0 1024x768x24
 
-# A Wine of this run's own, so that the registry starts empty.
-export WINEPREFIX="$OUT/wineprefix-system"
-rm -rf "$WINEPREFIX"
-. scripts/lib/wine-env.sh
+fresh_wine system
 key='HKCU\Software\Kelvara\Quipix'
 # The gradient background has many colours; the joke file changes after every joke.
 wine reg add "$key\\Background" /v Type /t REG_SZ /d 1 /f >/dev/null

@@ -141,22 +141,6 @@ stop "$DAEMON_PID"
 
 # --- --window-id: a window of our own --------------------------------------------
 export XDG_CONFIG_HOME="$HOME_DIR/.config"
-start_window() {
-  rm -f "$WORK/win.in" "$WORK/win.out"
-  mkfifo "$WORK/win.in"
-  "$TESTWIN" 240 180 <"$WORK/win.in" >"$WORK/win.out" 2>&1 &
-  WIN_PID=$!
-  track_pid "$WIN_PID"
-  exec 4>"$WORK/win.in"
-  has_window_id() { [ -s "$WORK/win.out" ]; }
-  wait_for 60 has_window_id || fail "the test window did not start"
-  WID=$(head -1 "$WORK/win.out")
-}
-end_window() {
-  echo "quit" >&4 || true
-  exec 4>&-
-  wait "$WIN_PID" 2>/dev/null || true
-}
 # The test window is grey (128, 128, 128) until the module draws its gradient.
 drawn_at() {
   shot || return 1
@@ -166,7 +150,7 @@ drawn_at() {
   [ "$red" = 0 ] && [ "$blue" -gt 0 ]
 }
 
-start_window
+start_test_window
 HEX=$(printf '0x%x' "$WID")
 # XSCREENSAVER_WINDOW names the root window; the explicit id wins over it.
 XSCREENSAVER_WINDOW=$(xwininfo -root | awk '/Window id:/ { print $4 }') \
@@ -182,14 +166,14 @@ check "SIGTERM ends it promptly" wait_for 30 gone "$MODULE_PID"
 status=0
 wait "$MODULE_PID" || status=$?
 check "SIGTERM ends it cleanly (exit code 0)" equals "$status" 0
-end_window
+end_test_window
 
-start_window
+start_test_window
 "$QUIPIX" -window-id "$WID" >"$WORK/module.log" 2>&1 &
 MODULE_PID=$!
 track_pid "$MODULE_PID"
 check "-window-id with a decimal id draws" wait_for 60 drawn_at 5 5
-end_window
+end_test_window
 check "destroying the window ends it" wait_for 30 gone "$MODULE_PID"
 status=0
 wait "$MODULE_PID" || status=$?
