@@ -18,45 +18,10 @@ install_packages sway grim wtype swayidle weston qt6-wayland imagemagick procps 
 POINTER_SRC=$BUILD/tests/quipix-test-pointer
 [ -x "$BUILD/qt/quipix" ] && [ -x "$POINTER_SRC" ] || { echo "wayland.sh: build $BUILD/qt/quipix and $POINTER_SRC first"; exit 1; }
 system_test_begin wayland setpriv ss
-chmod 755 "$WORK"
-
-cmake --install "$BUILD" --prefix "$WORK/prefix" >/dev/null
+. scripts/lib/user-session.sh
+user_session_begin
 cp "$POINTER_SRC" "$WORK/prefix/bin/"
-QUIPIX=$WORK/prefix/bin/quipix
-mkdir -p "$WORK/home/.config/Kelvara" "$WORK/run" "$WORK/shots"
-# A navy-to-black gradient, told apart from a black screen and from the compositor's
-# grey; the question is drawn in red over it.
-printf 'REGEDIT4\r\n\r\n[HKEY_CURRENT_USER\\Software\\Kelvara\\Quipix\\Background]\r\n"Type"="1"\r\n' \
-  >"$WORK/home/.config/Kelvara/Quipix.reg"
-chown -R nobody:nogroup "$WORK/home" "$WORK/run" "$WORK/shots"
-chmod 700 "$WORK/run"
 
-# user_env: the environment of nobody's session with the compositor ($WL_DISPLAY,
-# $SWAYSOCK and the words of $USER_ENV where set).
-user_env() {
-  USER_ENV_ARGS=(PATH=/usr/bin:/bin HOME="$WORK/home" XDG_CONFIG_HOME="$WORK/home/.config"
-                 XDG_RUNTIME_DIR="$WORK/run")
-  [ -z "${WL_DISPLAY:-}" ] || USER_ENV_ARGS+=(WAYLAND_DISPLAY="$WL_DISPLAY")
-  [ -z "${SWAYSOCK:-}" ] || USER_ENV_ARGS+=(SWAYSOCK="$SWAYSOCK")
-  [ -z "${USER_ENV:-}" ] || USER_ENV_ARGS+=($USER_ENV)
-}
-# as_user COMMAND...: runs COMMAND as nobody in that session.
-as_user() {
-  user_env
-  env -i "${USER_ENV_ARGS[@]}" setpriv --reuid=nobody --regid=nogroup --clear-groups -- "$@"
-}
-# start_user LOG COMMAND...: as_user in the background; LAST_PID is the command's
-# own process (env and setpriv exec into it).
-start_user() {
-  local log=$1; shift
-  user_env
-  exec env -i "${USER_ENV_ARGS[@]}" setpriv --reuid=nobody --regid=nogroup --clear-groups -- "$@" \
-    >"$log" 2>&1 &
-  LAST_PID=$!
-  track_pid "$LAST_PID"
-}
-alive() { kill -0 "$1" 2>/dev/null; }
-exited() { wait_for "$2" gone "$1"; }
 msg() { as_user swaymsg "$@" >/dev/null; }
 # flushed: sway sends its clients what a command made (a pointer move, an output
 # gone) when it has done the command; what it answers next comes after that.
@@ -67,37 +32,6 @@ key() { as_user wtype a; }
 
 # shot OUTPUT: a screenshot of one output into $WORK/shots/OUTPUT.png.
 shot() { as_user grim -o "$1" "$WORK/shots/$1.png" 2>/dev/null; }
-# pixel OUTPUT X Y: "R G B" of one pixel of the last shot; a negative X or Y counts
-# from the right or bottom edge.
-pixel() {
-  local f=$WORK/shots/$1.png x=$2 y=$3 w h
-  read -r w h < <(identify -format "%w %h\n" "$f")
-  [ "$x" -ge 0 ] || x=$((w + x))
-  [ "$y" -ge 0 ] || y=$((h + y))
-  convert "$f" -format "%[fx:int(255*p{$x,$y}.r+0.5)] %[fx:int(255*p{$x,$y}.g+0.5)] %[fx:int(255*p{$x,$y}.b+0.5)]\n" info:
-}
-# The gradient: navy along the top edge, black along the bottom, in every corner; a
-# title bar or a gap would show the compositor's colours at an edge instead.
-scene_covers() {
-  shot "$1" || return 1
-  local r g b corner
-  for corner in "0 0" "-1 0" "0 -1" "-1 -1"; do
-    read -r r g b < <(pixel "$1" $corner)
-    [ "$r" = 0 ] && [ "$g" = 0 ] || return 1
-    case "$corner" in
-      *" 0") [ "$b" -ge 120 ] || return 1 ;;
-      *) [ "$b" -le 4 ] || return 1 ;;
-    esac
-  done
-}
-# The gradient has no red at all: red pixels are the joke's text.
-joke_on() {
-  shot "$1" || return 1
-  local share
-  share=$(convert "$WORK/shots/$1.png" -channel R -separate -threshold 60% -format "%[fx:mean]" info:)
-  awk -v s="$share" 'BEGIN { exit !(s > 0.0005) }'
-}
-size_of() { identify -format "%wx%h" "$WORK/shots/$1.png"; }
 # output_picture OUTPUT: a fingerprint of what the output shows.
 output_picture() { as_user grim -o "$1" -t ppm - 2>/dev/null | md5sum; }
 
@@ -126,7 +60,6 @@ start_user "$WORK/keyboard.log" wtype -s 86400000 -m shift
 keyboard_plugged() { as_user swaymsg -t get_inputs | grep -q '"type": "keyboard"'; }
 wait_for 60 keyboard_plugged || { cat "$WORK/keyboard.log"; fail "no virtual keyboard"; }
 
-start_saver() { start_user "$WORK/saver.log" "$QUIPIX" "$@"; SAVER_PID=$LAST_PID; }
 both_covered() { scene_covers HEADLESS-1 && scene_covers HEADLESS-2; }
 
 start_saver /s

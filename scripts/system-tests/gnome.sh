@@ -1,0 +1,115 @@
+#!/usr/bin/env bash
+# The saver under GNOME Shell, headless, with two virtual monitors: /s covers both
+# with the scene, edge to edge, a joke on each; six pointer moves leave it running and
+# the seventh ends it; a key ends it, and so does a button.
+# GNOME Shell runs as nobody on a session bus of the test's own without service
+# activation, and an empty system bus of its own (without one it dies in its login
+# manager code). Input comes through Mutter's remote desktop and screenshots through
+# the Shell, both over one connection of tests/qt/gnome_session.cpp.
+set -euo pipefail
+cd "$(dirname "$0")/../.."
+BUILD=${BUILD_DIR:-build}
+. scripts/lib/system-test.sh
+. scripts/lib/apt.sh
+install_packages gnome-shell dbus-daemon qt6-wayland imagemagick procps util-linux iproute2
+SESSION_SRC=$BUILD/tests/quipix-test-gnome
+[ -x "$BUILD/qt/quipix" ] && [ -x "$SESSION_SRC" ] || { echo "gnome.sh: build $BUILD/qt/quipix and $SESSION_SRC first"; exit 1; }
+system_test_begin gnome setpriv gdbus dbus-daemon gnome-shell ss
+. scripts/lib/user-session.sh
+user_session_begin
+cp "$SESSION_SRC" "$WORK/prefix/bin/"
+
+# --- the buses and the Shell ------------------------------------------------------
+# bus_config TYPE ADDRESS: a bus that anyone may use and that starts no services.
+bus_config() {
+  cat <<EOF
+<!DOCTYPE busconfig PUBLIC "-//freedesktop//DTD D-Bus Bus Configuration 1.0//EN"
+ "http://www.freedesktop.org/standards/dbus/1.0/busconfig.dtd">
+<busconfig>
+  <type>$1</type>
+  <listen>unix:path=$2</listen>
+  <policy context="default">
+    <allow send_destination="*" eavesdrop="true"/>
+    <allow eavesdrop="true"/>
+    <allow own="*"/>
+  </policy>
+</busconfig>
+EOF
+}
+bus_config session "$WORK/run/bus" >"$WORK/session-bus.conf"
+bus_config system "$WORK/run/system_bus" >"$WORK/system-bus.conf"
+start_user "$WORK/session-bus.log" dbus-daemon --nofork --config-file="$WORK/session-bus.conf"
+start_user "$WORK/system-bus.log" dbus-daemon --nofork --config-file="$WORK/system-bus.conf"
+wait_for 60 test -S "$WORK/run/bus" -a -S "$WORK/run/system_bus" || fail "the buses did not start"
+USER_ENV="DBUS_SESSION_BUS_ADDRESS=unix:path=$WORK/run/bus DBUS_SYSTEM_BUS_ADDRESS=unix:path=$WORK/run/system_bus"
+USER_ENV+=" GSETTINGS_BACKEND=memory XDG_SESSION_TYPE=wayland"
+start_user "$WORK/shell.log" gnome-shell --headless --wayland --no-x11 \
+  --virtual-monitor 800x600 --virtual-monitor 640x480
+SHELL_PID=$LAST_PID
+shell_up() {
+  as_user gdbus introspect --session --dest org.gnome.Shell.Screenshot \
+    --object-path /org/gnome/Shell/Screenshot >/dev/null 2>&1
+}
+wait_for 120 shell_up || { tail -n 30 "$WORK/shell.log"; fail "GNOME Shell did not start"; }
+WL_DISPLAY=wayland-0
+
+# The session's hands and eyes: commands in on descriptor 5, one answer line each.
+mkfifo "$WORK/session.in" "$WORK/session.out"
+chown nobody:nogroup "$WORK/session.in" "$WORK/session.out"
+start_user "$WORK/session.log" sh -c "exec '$WORK/prefix/bin/quipix-test-gnome' <'$WORK/session.in' >'$WORK/session.out'"
+exec 5>"$WORK/session.in" 6<"$WORK/session.out"
+read -r -t 60 answer <&6 && [ "$answer" = ready ] || { cat "$WORK/session.log"; fail "no remote-desktop session"; }
+# ask COMMAND...: one command; fails unless it was done.
+ask() {
+  echo "$*" >&5
+  read -r -t 60 answer <&6 && [ "$answer" = ok ] || { echo "$*: ${answer:-no answer}" >&2; return 1; }
+}
+key() { ask key 65307; }  # Escape
+# The Shell's screenshot covers both monitors side by side (Meta-0 at 0,0; Meta-1 at
+# 800,0); shot cuts out one of them.
+shot() {
+  ask shot "$WORK/shots/stage.png" || return 1
+  case "$1" in
+    Meta-0) convert "$WORK/shots/stage.png" -crop 800x600+0+0 +repage "$WORK/shots/$1.png" ;;
+    Meta-1) convert "$WORK/shots/stage.png" -crop 640x480+800+0 +repage "$WORK/shots/$1.png" ;;
+  esac
+}
+stage_picture() { ask shot "$WORK/shots/stage.png" && md5sum <"$WORK/shots/stage.png"; }
+both_covered() { scene_covers Meta-0 && scene_covers Meta-1; }
+# Mutter makes the remote pointer and keyboard on their first use, and the Shell
+# starts in its overview: a key (leaving it) and a move before any saver runs.
+key
+ask move 20 20
+
+# --- the saver ----------------------------------------------------------------------
+start_saver /s
+check "the scene covers both monitors, edge to edge" wait_for 60 both_covered
+check "each monitor's scene has its size" equals "$(size_of Meta-0) $(size_of Meta-1)" "800x600 640x480"
+check "a joke on the first monitor" wait_for 60 joke_on Meta-0
+check "a joke on the second monitor" wait_for 60 joke_on Meta-1
+for i in 1 2 3 4 5 6; do
+  ask move 3 2
+  took_input "$SAVER_PID"
+done
+goes_on() { goes_on_drawing 60 stage_picture && alive "$SAVER_PID"; }
+check "six pointer moves leave it running" goes_on
+ask move 3 2
+check "the seventh ends it" exited "$SAVER_PID" 30
+saver_rc=0
+wait "$SAVER_PID" || saver_rc=$?
+check "with exit code 0" test "$saver_rc" = 0
+
+start_saver /s
+settle 60 "the scene on both monitors" both_covered
+check "running before the key" alive "$SAVER_PID"
+key
+check "a key ends it" exited "$SAVER_PID" 30
+
+start_saver /s
+settle 60 "the scene on both monitors" both_covered
+check "running before the button" alive "$SAVER_PID"
+ask button
+check "a button ends it" exited "$SAVER_PID" 30
+
+check "GNOME Shell is still running" alive "$SHELL_PID"
+summary gnome
