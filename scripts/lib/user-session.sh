@@ -43,6 +43,56 @@ start_user() {
 }
 alive() { kill -0 "$1" 2>/dev/null; }
 exited() { wait_for "$2" gone "$1"; }
+# start_session_buses: a session bus of the test's own that anyone may use and that
+# starts no services, and an empty system bus beside it (a desktop shell without one
+# dies in its login-manager code); USER_ENV then names both.
+start_session_buses() {
+  local type
+  for type in session system; do
+    cat >"$WORK/$type-bus.conf" <<EOF
+<!DOCTYPE busconfig PUBLIC "-//freedesktop//DTD D-Bus Bus Configuration 1.0//EN"
+ "http://www.freedesktop.org/standards/dbus/1.0/busconfig.dtd">
+<busconfig>
+  <type>$type</type>
+  <listen>unix:path=$WORK/run/$type-bus</listen>
+  <policy context="default">
+    <allow send_destination="*" eavesdrop="true"/>
+    <allow eavesdrop="true"/>
+    <allow own="*"/>
+  </policy>
+</busconfig>
+EOF
+    start_user "$WORK/$type-bus.log" dbus-daemon --nofork --config-file="$WORK/$type-bus.conf"
+  done
+  wait_for 60 test -S "$WORK/run/session-bus" -a -S "$WORK/run/system-bus" || fail "the buses did not start"
+  USER_ENV="${USER_ENV:-} DBUS_SESSION_BUS_ADDRESS=unix:path=$WORK/run/session-bus"
+  USER_ENV+=" DBUS_SYSTEM_BUS_ADDRESS=unix:path=$WORK/run/system-bus"
+}
+
+# start_commanded NAME PROGRAM ARGS...: a test program that takes one command a line
+# on its standard input and answers each with a line ("ok" or why not), run as
+# nobody; its first line must be "ready". tell NAME COMMAND... gives it one command
+# and fails unless it was done.
+declare -A _quipix_command_in _quipix_command_out
+start_commanded() {
+  local name=$1 in out answer
+  shift
+  mkfifo "$WORK/$name.in" "$WORK/$name.out"
+  chown nobody:nogroup "$WORK/$name.in" "$WORK/$name.out"
+  start_user "$WORK/$name.log" sh -c 'exec "$@" <"$0.in" >"$0.out"' "$WORK/$name" "$@"
+  exec {in}>"$WORK/$name.in" {out}<"$WORK/$name.out"
+  _quipix_command_in[$name]=$in
+  _quipix_command_out[$name]=$out
+  read -r -t 60 answer <&"$out" && [ "$answer" = ready ] || { cat "$WORK/$name.log"; fail "$name did not start"; }
+}
+tell() {
+  local name=$1 answer
+  shift
+  echo "$*" >&"${_quipix_command_in[$name]}"
+  read -r -t 60 answer <&"${_quipix_command_out[$name]}" && [ "$answer" = ok ] ||
+    { echo "$name: $*: ${answer:-no answer}" >&2; return 1; }
+}
+
 start_saver() { start_user "$WORK/saver.log" "$QUIPIX" "$@"; SAVER_PID=$LAST_PID; }
 
 # pixel OUTPUT X Y: "R G B" of one pixel of the last shot; a negative X or Y counts

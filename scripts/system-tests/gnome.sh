@@ -5,14 +5,14 @@
 # GNOME Shell runs as nobody on a session bus of the test's own without service
 # activation, and an empty system bus of its own (without one it dies in its login
 # manager code). Input comes through Mutter's remote desktop and screenshots through
-# the Shell, both over one connection of tests/qt/gnome_session.cpp.
+# the Shell, both over one connection of tests/qt/desktop_session.cpp.
 set -euo pipefail
 cd "$(dirname "$0")/../.."
 BUILD=${BUILD_DIR:-build}
 . scripts/lib/system-test.sh
 . scripts/lib/apt.sh
 install_packages gnome-shell dbus-daemon qt6-wayland imagemagick procps util-linux iproute2
-SESSION_SRC=$BUILD/tests/quipix-test-gnome
+SESSION_SRC=$BUILD/tests/quipix-test-session
 [ -x "$BUILD/qt/quipix" ] && [ -x "$SESSION_SRC" ] || { echo "gnome.sh: build $BUILD/qt/quipix and $SESSION_SRC first"; exit 1; }
 system_test_begin gnome setpriv gdbus dbus-daemon gnome-shell ss
 . scripts/lib/user-session.sh
@@ -20,28 +20,7 @@ user_session_begin
 cp "$SESSION_SRC" "$WORK/prefix/bin/"
 
 # --- the buses and the Shell ------------------------------------------------------
-# bus_config TYPE ADDRESS: a bus that anyone may use and that starts no services.
-bus_config() {
-  cat <<EOF
-<!DOCTYPE busconfig PUBLIC "-//freedesktop//DTD D-Bus Bus Configuration 1.0//EN"
- "http://www.freedesktop.org/standards/dbus/1.0/busconfig.dtd">
-<busconfig>
-  <type>$1</type>
-  <listen>unix:path=$2</listen>
-  <policy context="default">
-    <allow send_destination="*" eavesdrop="true"/>
-    <allow eavesdrop="true"/>
-    <allow own="*"/>
-  </policy>
-</busconfig>
-EOF
-}
-bus_config session "$WORK/run/bus" >"$WORK/session-bus.conf"
-bus_config system "$WORK/run/system_bus" >"$WORK/system-bus.conf"
-start_user "$WORK/session-bus.log" dbus-daemon --nofork --config-file="$WORK/session-bus.conf"
-start_user "$WORK/system-bus.log" dbus-daemon --nofork --config-file="$WORK/system-bus.conf"
-wait_for 60 test -S "$WORK/run/bus" -a -S "$WORK/run/system_bus" || fail "the buses did not start"
-USER_ENV="DBUS_SESSION_BUS_ADDRESS=unix:path=$WORK/run/bus DBUS_SYSTEM_BUS_ADDRESS=unix:path=$WORK/run/system_bus"
+start_session_buses
 USER_ENV+=" GSETTINGS_BACKEND=memory XDG_SESSION_TYPE=wayland"
 start_user "$WORK/shell.log" gnome-shell --headless --wayland --no-x11 \
   --virtual-monitor 800x600 --virtual-monitor 640x480
@@ -53,17 +32,8 @@ shell_up() {
 wait_for 120 shell_up || { tail -n 30 "$WORK/shell.log"; fail "GNOME Shell did not start"; }
 WL_DISPLAY=wayland-0
 
-# The session's hands and eyes: commands in on descriptor 5, one answer line each.
-mkfifo "$WORK/session.in" "$WORK/session.out"
-chown nobody:nogroup "$WORK/session.in" "$WORK/session.out"
-start_user "$WORK/session.log" sh -c "exec '$WORK/prefix/bin/quipix-test-gnome' <'$WORK/session.in' >'$WORK/session.out'"
-exec 5>"$WORK/session.in" 6<"$WORK/session.out"
-read -r -t 60 answer <&6 && [ "$answer" = ready ] || { cat "$WORK/session.log"; fail "no remote-desktop session"; }
-# ask COMMAND...: one command; fails unless it was done.
-ask() {
-  echo "$*" >&5
-  read -r -t 60 answer <&6 && [ "$answer" = ok ] || { echo "$*: ${answer:-no answer}" >&2; return 1; }
-}
+start_commanded session "$WORK/prefix/bin/quipix-test-session" gnome
+ask() { tell session "$@"; }
 key() { ask key 65307; }  # Escape
 # The Shell's screenshot covers both monitors side by side (Meta-0 at 0,0; Meta-1 at
 # 800,0); shot cuts out one of them.

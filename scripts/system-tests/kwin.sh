@@ -1,0 +1,76 @@
+#!/usr/bin/env bash
+# The saver under KWin, headless, with two virtual outputs: /s covers both with the
+# scene, edge to edge, a joke on each; six pointer moves leave it running and the
+# seventh ends it; a key ends it, and so does a button.
+# KWin runs as nobody on a session bus of the test's own, painting through OpenGL
+# (llvmpipe), which its screenshot service needs. Input comes through its fake input
+# (tests/wayland/virtual_pointer.cpp), screenshots through KWin's screenshot service
+# (tests/qt/desktop_session.cpp); the test switches off KWin's permission checks for
+# both.
+set -euo pipefail
+cd "$(dirname "$0")/../.."
+BUILD=${BUILD_DIR:-build}
+. scripts/lib/system-test.sh
+. scripts/lib/apt.sh
+install_packages kwin-wayland dbus-daemon imagemagick procps util-linux iproute2
+SESSION_SRC=$BUILD/tests/quipix-test-session
+POINTER_SRC=$BUILD/tests/quipix-test-pointer
+[ -x "$BUILD/qt/quipix" ] && [ -x "$SESSION_SRC" ] && [ -x "$POINTER_SRC" ] ||
+  { echo "kwin.sh: build $BUILD/qt/quipix, $SESSION_SRC and $POINTER_SRC first"; exit 1; }
+system_test_begin kwin setpriv gdbus dbus-daemon kwin_wayland ss
+. scripts/lib/user-session.sh
+user_session_begin
+cp "$SESSION_SRC" "$POINTER_SRC" "$WORK/prefix/bin/"
+# Debian's kwin_wayland carries a file capability, which a program started by an
+# unprivileged user is refused; a copy carries none.
+cp "$(command -v kwin_wayland)" "$WORK/prefix/bin/"
+
+# --- the bus and KWin -----------------------------------------------------------
+start_session_buses
+USER_ENV+=" KWIN_SCREENSHOT_NO_PERMISSION_CHECKS=1 KWIN_WAYLAND_NO_PERMISSION_CHECKS=1 XDG_SESSION_TYPE=wayland"
+start_user "$WORK/kwin.log" "$WORK/prefix/bin/kwin_wayland" --virtual --output-count 2 --width 800 --height 600 \
+  --socket wayland-kwin
+KWIN_PID=$LAST_PID
+kwin_up() {
+  as_user gdbus introspect --session --dest org.kde.KWin --object-path /org/kde/KWin/ScreenShot2 >/dev/null 2>&1
+}
+wait_for 120 kwin_up || { tail -n 30 "$WORK/kwin.log"; fail "KWin did not start"; }
+WL_DISPLAY=wayland-kwin
+start_commanded session "$WORK/prefix/bin/quipix-test-session" kwin
+start_commanded input "$WORK/prefix/bin/quipix-test-pointer"
+shot() { tell session shot "$WORK/shots/$1.png" "$1"; }
+both_pictures() { shot Virtual-0 && shot Virtual-1 && cat "$WORK/shots/Virtual-0.png" "$WORK/shots/Virtual-1.png" | md5sum; }
+both_covered() { scene_covers Virtual-0 && scene_covers Virtual-1; }
+
+# --- the saver --------------------------------------------------------------------
+start_saver /s
+check "the scene covers both outputs, edge to edge" wait_for 60 both_covered
+check "each output's scene has its size" equals "$(size_of Virtual-0) $(size_of Virtual-1)" "800x600 800x600"
+check "a joke on the first output" wait_for 60 joke_on Virtual-0
+check "a joke on the second output" wait_for 60 joke_on Virtual-1
+for i in 1 2 3 4 5 6; do
+  tell input move 3 2
+  took_input "$SAVER_PID"
+done
+goes_on() { goes_on_drawing 60 both_pictures && alive "$SAVER_PID"; }
+check "six pointer moves leave it running" goes_on
+tell input move 3 2
+check "the seventh ends it" exited "$SAVER_PID" 30
+saver_rc=0
+wait "$SAVER_PID" || saver_rc=$?
+check "with exit code 0" test "$saver_rc" = 0
+
+start_saver /s
+settle 60 "the scene on both outputs" both_covered
+check "running before the key" alive "$SAVER_PID"
+tell input key
+check "a key ends it" exited "$SAVER_PID" 30
+
+start_saver /s
+settle 60 "the scene on both outputs" both_covered
+check "running before the button" alive "$SAVER_PID"
+tell input button
+check "a button ends it" exited "$SAVER_PID" 30
+
+check "KWin is still running" alive "$KWIN_PID"
+summary kwin
