@@ -59,7 +59,7 @@ mapfile -t -O 1 added < <(comm -13 "$WORK/packages-before" "$WORK/packages-after
 [ ${#added[@]} -eq 1 ] || echo "  installing quipix also installed: ${added[*]:1}"
 snapshot >"$WORK/files-installed"
 
-for f in /usr/bin/quipix /usr/bin/quipix-picture /usr/share/quipix/help/1000.html \
+for f in /usr/bin/quipix /usr/bin/quipix-picture /usr/share/quipix/help/1000.html /usr/share/quipix/help/de/1000.html \
   /usr/share/applications/quipix.desktop /usr/share/icons/hicolor/scalable/apps/quipix.svg \
   /usr/share/xscreensaver/config/quipix.xml /usr/share/applications/screensavers/quipix.desktop \
   /usr/share/metainfo/example.kelvara.quipix.metainfo.xml \

@@ -72,8 +72,10 @@ Page custom SaverPage SaverPageLeave
   File "${QUIPIX_ROOT}/${FOLDER}/${NAME}"
 !macroend
 
+; A language folder of the help goes with its last topic.
 !macro RemoveDataFile FOLDER NAME
   Delete "$INSTDIR\${FOLDER}\${NAME}"
+  RMDir "$INSTDIR\${FOLDER}"
 !macroend
 
 ; The system folder as 64-bit Windows sees it, around what touches Quipix.scr there.
