@@ -8,21 +8,20 @@ namespace {
 
 bool IsEnglish(const std::string& tag) { return tag == "en" || tag.starts_with("en_"); }
 
-// Letters, digits and '_' only: a tag from the environment becomes part of a path.
-bool IsFolderName(const std::string& tag) {
+}  // namespace
+
+bool IsLanguageFolder(std::string_view tag) {
     return !tag.empty() && tag.size() <= 16 && std::all_of(tag.begin(), tag.end(), [](char c) {
         return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_';
     });
 }
-
-}  // namespace
 
 std::string HelpTopicPath(int context, const std::vector<std::string>& languages,
                           const std::function<bool(const std::string& relative)>& exists) {
     const std::string file = std::to_string(context) + ".html";
     for (const std::string& tag : languages) {
         if (IsEnglish(tag)) break;
-        if (!IsFolderName(tag)) continue;
+        if (!IsLanguageFolder(tag)) continue;
         std::string translated = tag + "/" + file;
         if (exists(translated)) return translated;
     }

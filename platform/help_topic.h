@@ -4,6 +4,7 @@
 
 #include <functional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace quipix::platform {
@@ -15,5 +16,9 @@ namespace quipix::platform {
 // folder name is passed over. exists answers for such a relative path.
 std::string HelpTopicPath(int context, const std::vector<std::string>& languages,
                           const std::function<bool(const std::string& relative)>& exists);
+
+// A language tag that may name a folder: letters, digits and '_' only, as a tag from
+// the environment or a resource name becomes part of a path.
+bool IsLanguageFolder(std::string_view tag);
 
 }  // namespace quipix::platform

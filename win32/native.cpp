@@ -108,14 +108,8 @@ bool WriteFileWhole(const std::filesystem::path& file, const void* data, DWORD s
 // A plain file name of the folder, or of a language folder in it ("de/1000.html"):
 // no other path, no device, ending in extension.
 bool IsSafeFileName(const std::wstring& name, const wchar_t* extension) {
-    if (const std::size_t slash = name.find(L'/'); slash != std::wstring::npos) {
-        const bool plainFolder =
-            slash > 0 && slash <= 16 && std::all_of(name.begin(), name.begin() + slash, [](wchar_t c) {
-                return (c >= L'a' && c <= L'z') || (c >= L'A' && c <= L'Z') || (c >= L'0' && c <= L'9') ||
-                       c == L'_';
-            });
-        return plainFolder && IsSafeFileName(name.substr(slash + 1), extension);
-    }
+    if (const std::size_t slash = name.find(L'/'); slash != std::wstring::npos)
+        return IsLanguageFolder(Narrow(name.substr(0, slash))) && IsSafeFileName(name.substr(slash + 1), extension);
     const std::size_t tail = wcslen(extension);
     if (name.size() <= tail || name.size() > 200 || name.front() == L'.') return false;
     if (name.find_first_of(L"\\/:*?\"<>|") != std::wstring::npos) return false;
