@@ -1,5 +1,6 @@
 // The help viewer standing in for WinHelp: one window that shows the HTML topic
-// <HelpDirectory()>/<context>.html, with links between topics, back and contents.
+// <HelpDirectory()>/<context>.html, or its translation into the user's language
+// (HelpTopicPath), with links between topics, back and contents.
 #include <QApplication>
 #include <QDir>
 #include <QFileInfo>
@@ -11,6 +12,8 @@
 #include <QVBoxLayout>
 #include <QWidget>
 
+#include "platform/help_topic.h"
+#include "platform/languages.h"
 #include "qt/services.h"
 
 namespace quipix::platform {
@@ -46,8 +49,13 @@ public:
 
     void ShowTopic(int context) {
         const QString folder = QString::fromStdString(HelpDirectory());
-        const QString file = QDir(folder).filePath(QStringLiteral("%1.html").arg(context));
-        browser_->setSearchPaths({folder});
+        const QDir help(folder);
+        const QString file = help.filePath(QString::fromStdString(HelpTopicPath(
+            context, UserLanguages(), [&help](const std::string& relative) {
+                return QFileInfo(help.filePath(QString::fromStdString(relative))).isFile();
+            })));
+        // Links are relative to the topic shown, so a translated topic leads to translated ones.
+        browser_->setSearchPaths({QFileInfo(file).path(), folder});
         if (QFileInfo(file).isFile()) {
             browser_->setSource(QUrl::fromLocalFile(file));
         } else {

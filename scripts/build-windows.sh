@@ -156,8 +156,9 @@ build_installer() {
   mkdir -p "$root/build-windows/installer"
   {
     echo '!macro QuipixDataFiles ACTION'
-    for f in help/* jokes/*.txt; do
-      [ -f "$f" ] && echo "  !insertmacro \${ACTION} \"${f%%/*}\" \"${f#*/}\""
+    # A translated help topic's folder is help\<language>.
+    for f in help/*.html help/*/*.html jokes/*.txt; do
+      [ -f "$f" ] && echo "  !insertmacro \${ACTION} \"$(dirname "$f" | tr / '\\')\" \"${f##*/}\""
     done
     echo '!macroend'
   } >"$list"

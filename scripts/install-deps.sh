@@ -23,6 +23,8 @@ program=(
   libdeflate-dev
   # fonts metric-compatible with Arial, Times and Courier
   fonts-liberation2 fontconfig
+  # the translated manual pages, from po/man/
+  po4a
 )
 tests=(
   # the fuzz targets: clang with libFuzzer and the sanitizers

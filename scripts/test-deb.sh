@@ -59,11 +59,11 @@ mapfile -t -O 1 added < <(comm -13 "$WORK/packages-before" "$WORK/packages-after
 [ ${#added[@]} -eq 1 ] || echo "  installing quipix also installed: ${added[*]:1}"
 snapshot >"$WORK/files-installed"
 
-for f in /usr/bin/quipix /usr/bin/quipix-picture /usr/share/quipix/help/1000.html \
+for f in /usr/bin/quipix /usr/bin/quipix-picture /usr/share/quipix/help/1000.html /usr/share/quipix/help/de/1000.html \
   /usr/share/applications/quipix.desktop /usr/share/icons/hicolor/scalable/apps/quipix.svg \
   /usr/share/xscreensaver/config/quipix.xml /usr/share/applications/screensavers/quipix.desktop \
   /usr/share/metainfo/example.kelvara.quipix.metainfo.xml \
-  /usr/share/man/man6/quipix.6.gz /usr/share/man/man1/quipix-picture.1.gz; do
+  /usr/share/man/man6/quipix.6.gz /usr/share/man/man1/quipix-picture.1.gz /usr/share/man/de/man6/quipix.6.gz; do
   check "installs $f" test -f "$f"
 done
 check "xscreensaver's module is the program" equals "$(readlink -f /usr/libexec/xscreensaver/quipix)" /usr/bin/quipix

@@ -4,11 +4,13 @@
 // is one executable. windows.h (through win32/native.h) must come before shellapi.h.
 #include "win32/native.h"
 
+#include "platform/help_topic.h"
 #include "platform/languages.h"
 
 #include <shellapi.h>
 #include <shlobj.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <filesystem>
 #include <mutex>
@@ -103,8 +105,11 @@ bool WriteFileWhole(const std::filesystem::path& file, const void* data, DWORD s
     return false;
 }
 
-// A plain file name of the folder: no path, no device, ending in extension.
+// A plain file name of the folder, or of a language folder in it ("de/1000.html"):
+// no other path, no device, ending in extension.
 bool IsSafeFileName(const std::wstring& name, const wchar_t* extension) {
+    if (const std::size_t slash = name.find(L'/'); slash != std::wstring::npos)
+        return IsLanguageFolder(Narrow(name.substr(0, slash))) && IsSafeFileName(name.substr(slash + 1), extension);
     const std::size_t tail = wcslen(extension);
     if (name.size() <= tail || name.size() > 200 || name.front() == L'.') return false;
     if (name.find_first_of(L"\\/:*?\"<>|") != std::wstring::npos) return false;
@@ -138,7 +143,6 @@ int WindowDpi(HWND window) {
 
 int ExtractBundledFiles(HMODULE module, const BundledFolder& kind, const std::wstring& folder) {
     int found = 0;
-    bool madeFolder = false;
     for (int id = kind.First; id <= kind.Last; ++id) {
         HRSRC info = FindResourceW(module, MAKEINTRESOURCEW(id), RT_RCDATA);
         if (!info) break;
@@ -152,12 +156,9 @@ int ExtractBundledFiles(HMODULE module, const BundledFolder& kind, const std::ws
         if (length <= 0 || !text || !data) continue;
         const std::wstring name(text, std::size_t(length));
         if (!IsSafeFileName(name, kind.Extension)) continue;
-        if (!madeFolder) {
-            std::error_code ec;
-            std::filesystem::create_directories(folder, ec);
-            madeFolder = true;
-        }
-        const std::filesystem::path file = std::filesystem::path(folder) / name;
+        const std::filesystem::path file = (std::filesystem::path(folder) / name).make_preferred();
+        std::error_code ec;
+        std::filesystem::create_directories(file.parent_path(), ec);
         if (!SameFileContent(file, data, size)) WriteFileWhole(file, data, size);
     }
     return found;
@@ -234,7 +235,16 @@ void UseDataFolder(const std::wstring& folder) { TestDataFolder() = folder; }
 
 std::wstring HelpTopicFile(int context) {
     // Every time: the user may have removed the copy since the last topic.
-    return BundledFolderPath(kBundledHelp) + L"\\" + std::to_wstring(context) + L".html";
+    const std::wstring folder = BundledFolderPath(kBundledHelp) + L"\\";
+    const auto path = [&folder](const std::string& relative) {
+        std::wstring file = folder + Widen(relative);
+        std::replace(file.begin(), file.end(), L'/', L'\\');
+        return file;
+    };
+    return path(HelpTopicPath(context, UserLanguages(), [&path](const std::string& relative) {
+        const DWORD attributes = GetFileAttributesW(path(relative).c_str());
+        return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
+    }));
 }
 
 }  // namespace win32

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs the build into a scratch prefix and runs the installed program from
-# there: every installed file is in place, --help and --version answer, and a
-# recording plays a joke from the prefix's own joke folder (no display needed).
+# there: every installed file is in place (the help topics and manual pages in every
+# language too), --help and --version answer, and a recording plays a joke from the
+# prefix's own joke folder (no display needed).
 set -euo pipefail
 cd "$(dirname "$0")/../.."
 BUILD=${BUILD_DIR:-build}
@@ -17,6 +18,31 @@ for f in bin/quipix bin/quipix-picture share/applications/quipix.desktop \
   share/xscreensaver/config/quipix.xml share/quipix/help; do
   check "installs $f" test -e "$PREFIX/$f"
 done
+check "installs the help topics of every language" diff -r help "$PREFIX/share/quipix/help"
+# The manual pages of every language of po/man/, each whole: a catalogue that lacks a
+# paragraph of the English pages (or has it fuzzy) would leave it English.
+man_pages_translated() {
+  local po language
+  for po in po/man/*.po; do
+    language=$(basename "$po" .po)
+    [ -s "$PREFIX/share/man/$language/man6/quipix.6" ] && [ -s "$PREFIX/share/man/$language/man1/quipix-picture.1" ] ||
+      { SEEN="no $language pages"; return 1; }
+  done
+}
+check "installs the manual pages of every language" man_pages_translated
+man_catalogues_complete() {
+  mkdir -p "$WORK/po4a"
+  po4a --no-update --keep 100 --destdir "$WORK/po4a" po/man/po4a.cfg >"$WORK/po4a.log" 2>&1 || return 1
+  SEEN=$(grep -i discard "$WORK/po4a.log")
+  [ -z "$SEEN" ]
+}
+check "every manual page catalogue translates every paragraph" man_catalogues_complete
+german_page_renders() {  # as man shows it, without a warning from groff
+  local text
+  text=$(LC_ALL=C.UTF-8 MANWIDTH=80 man --warnings -E UTF-8 -l "$PREFIX/share/man/de/man6/quipix.6" 2>"$WORK/man.log") &&
+    [ ! -s "$WORK/man.log" ] && grep -q '^BESCHREIBUNG' <<<"$text" || { SEEN=$(head -3 "$WORK/man.log"); return 1; }
+}
+check "the German manual page renders" german_page_renders
 jokes_installed() { compgen -G "$PREFIX/share/quipix/jokes/*.txt" >/dev/null; }
 check "installs the bundled jokes" jokes_installed
 check "the menu entry opens the settings dialog" grep -qx 'Exec=quipix' "$PREFIX/share/applications/quipix.desktop"

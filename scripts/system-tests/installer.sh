@@ -53,7 +53,7 @@ no_key() { ! has_key "$1"; }
 files() { (cd "$C" && find . -type f | grep -viE '/temp/' | sort); }
 same_data_files() {  # FOLDER: every help topic and joke file, as in the tree
   local f
-  for f in help/* jokes/*.txt; do cmp -s "$f" "$1/$f" || return 1; done
+  for f in help/*.html help/*/*.html jokes/*.txt; do cmp -s "$f" "$1/$f" || return 1; done
 }
 points_at_saver() {
   SEEN="SCRNSAVE.EXE=$(value "$DESKTOP" SCRNSAVE.EXE)"
@@ -88,7 +88,7 @@ NoRepair|0x1
 EOF
 size_is_installed_size() {  # in KB, at least the saver and its data
   local kb; kb=$(( $(value "$UNINSTALL" EstimatedSize) ))
-  local least=$(( ($(stat -c %s "$SAVER") + $(cat help/* jokes/*.txt | wc -c)) / 1024 ))
+  local least=$(( ($(stat -c %s "$SAVER") + $(cat help/*.html help/*/*.html jokes/*.txt | wc -c)) / 1024 ))
   SEEN="$kb KB for $least KB of files"
   [ "$kb" -ge "$least" ] && [ "$kb" -le $((least * 2 + 64)) ]
 }

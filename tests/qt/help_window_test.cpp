@@ -1,8 +1,12 @@
-// The help topics: one HTML page per help context, links that lead somewhere, and
-// the help window that shows them when no other help service is installed.
+// The help topics: one HTML page per help context in English and in each translation,
+// links that lead somewhere, and the help window that shows them when no other help
+// service is installed.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include <QApplication>
+#include <QDir>
 #include <QFile>
 #include <QRegularExpression>
 #include <QTextBrowser>
@@ -13,30 +17,53 @@ namespace quipix {
 namespace {
 
 const int kContexts[] = {100, 1000, 2000, 3000, 4000, 5000, 6000};
+// "" is the English set; every translation is a full set of its own.
+const char* const kLanguages[] = {"", "de", "fr", "es", "it", "pt_BR", "pl", "nl", "ja", "zh_CN"};
 
-QString Topic(int context) {
-    return QString::fromStdString(platform::HelpDirectory()) + QStringLiteral("/%1.html").arg(context);
+QString Folder(const QString& language) {
+    const QString help = QString::fromStdString(platform::HelpDirectory());
+    return language.isEmpty() ? help : help + "/" + language;
 }
 
-TEST(HelpTopics, EveryContextHasAPageAndEveryLinkATarget) {
-    for (int context : kContexts) {
-        QFile file(Topic(context));
-        ASSERT_TRUE(file.open(QIODevice::ReadOnly)) << context;
-        const QString html = QString::fromUtf8(file.readAll());
-        EXPECT_TRUE(html.contains("<h1>")) << context;
-        if (context != 100) {
-            EXPECT_TRUE(html.contains("href=\"100.html\"")) << context;
-        }
-        const QRegularExpression link(QStringLiteral("href=\"([^\"]+)\""));
-        for (auto it = link.globalMatch(html); it.hasNext();) {
-            const QString target = it.next().captured(1);
-            EXPECT_TRUE(QFile::exists(QString::fromStdString(platform::HelpDirectory()) + "/" + target))
-                << context << " links to " << target.toStdString();
+TEST(HelpTopics, EveryLanguageHasEveryTopicAndEveryLinkATarget) {
+    // A language folder nobody listed would be shipped but never checked.
+    for (const QString& folder : QDir(Folder("")).entryList(QDir::Dirs | QDir::NoDotAndDotDot))
+        EXPECT_TRUE(std::find(std::begin(kLanguages), std::end(kLanguages), folder.toStdString()) !=
+                    std::end(kLanguages))
+            << folder.toStdString();
+    for (const char* language : kLanguages) {
+        const QString folder = Folder(language);
+        for (int context : kContexts) {
+            SCOPED_TRACE(testing::Message() << language << "/" << context);
+            QFile file(folder + QStringLiteral("/%1.html").arg(context));
+            ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+            const QString html = QString::fromUtf8(file.readAll());
+            EXPECT_TRUE(html.contains("<h1>"));
+            if (*language) {
+                EXPECT_TRUE(html.contains(QStringLiteral("<html lang=\"%1\">").arg(language).replace('_', '-')));
+            }
+            if (context != 100) {
+                EXPECT_TRUE(html.contains("href=\"100.html\""));
+            }
+            const QRegularExpression link(QStringLiteral("href=\"([^\"]+)\""));
+            for (auto it = link.globalMatch(html); it.hasNext();) {
+                const QString target = it.next().captured(1);
+                EXPECT_TRUE(QFile::exists(folder + "/" + target)) << "links to " << target.toStdString();
+            }
         }
     }
 }
 
-TEST(HelpTopics, TheHelpWindowShowsTheTopicAsked) {
+TEST(HelpTopics, TheHelpWindowShowsTheTopicAskedInTheUsersLanguage) {
+    // The topic follows the environment at the time it is asked for.
+    struct RestoreLocale {
+        QByteArray language = qgetenv("LANGUAGE"), all = qgetenv("LC_ALL");
+        ~RestoreLocale() {
+            qputenv("LANGUAGE", language);
+            qputenv("LC_ALL", all);
+        }
+    } const restore;
+    qputenv("LC_ALL", "C");
     platform::ShowHelp(6000);
     QTextBrowser* browser = nullptr;
     for (QWidget* w : QApplication::topLevelWidgets())
@@ -47,6 +74,12 @@ TEST(HelpTopics, TheHelpWindowShowsTheTopicAsked) {
 
     platform::ShowHelp(12345);  // a missing topic says so in the same window
     EXPECT_TRUE(browser->toPlainText().contains("12345"));
+
+    qputenv("LANGUAGE", "de");
+    qputenv("LC_ALL", "de_DE.UTF-8");
+    platform::ShowHelp(6000);
+    EXPECT_TRUE(browser->source().toLocalFile().endsWith("/de/6000.html"));
+    EXPECT_TRUE(browser->toPlainText().contains("Farbverlauf"));
     browser->window()->close();
 }
 

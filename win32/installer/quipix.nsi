@@ -17,6 +17,8 @@
 ; ACTION "folder" "file name" once per help topic and joke file; the uninstaller removes
 ; exactly those files, so anything a user added to the folders stays.
 ;
+; Its pages speak the language of Windows' user interface (languages.nsh).
+;
 ; Command line: /S silent (Quipix becomes the screen saver unless /NOSAVER is given too),
 ; /D=<folder> the data folder.
 
@@ -39,7 +41,7 @@ SetCompressor /SOLID lzma
 !define SPIF_UPDATEINIFILE_SENDCHANGE 3
 
 Name "Quipix"
-Caption "Quipix ${QUIPIX_VERSION} Setup"
+Caption "$(SetupCaption)"
 OutFile "${OUTFILE}"
 InstallDir "$PROGRAMFILES64\Quipix"
 BrandingText "Kelvara"
@@ -55,7 +57,7 @@ VIAddVersionKey "LegalCopyright" "Kelvara"
 !define MUI_ICON "${QUIPIX_ROOT}/win32/quipix.ico"
 !define MUI_UNICON "${QUIPIX_ROOT}/win32/quipix.ico"
 !define MUI_ABORTWARNING
-!define MUI_DIRECTORYPAGE_TEXT_TOP "Setup will put the screen saver into the Windows system folder, where the Screen Saver Settings list it, and its help and jokes into the following folder. To choose a different folder, click Browse. Click Next to continue."
+!define MUI_DIRECTORYPAGE_TEXT_TOP "$(DirectoryText)"
 
 Var UseSaver      ; BST_CHECKED: Quipix becomes the user's screen saver
 Var UseSaverBox
@@ -65,15 +67,17 @@ Page custom SaverPage SaverPageLeave
 !insertmacro MUI_PAGE_INSTFILES
 !insertmacro MUI_UNPAGE_CONFIRM
 !insertmacro MUI_UNPAGE_INSTFILES
-!insertmacro MUI_LANGUAGE "English"
+!include /CHARSET=UTF8 "languages.nsh"
 
 !macro InstallDataFile FOLDER NAME
   SetOutPath "$INSTDIR\${FOLDER}"
   File "${QUIPIX_ROOT}/${FOLDER}/${NAME}"
 !macroend
 
+; A language folder of the help goes with its last topic.
 !macro RemoveDataFile FOLDER NAME
   Delete "$INSTDIR\${FOLDER}\${NAME}"
+  RMDir "$INSTDIR\${FOLDER}"
 !macroend
 
 ; The system folder as 64-bit Windows sees it, around what touches Quipix.scr there.
@@ -89,10 +93,10 @@ Page custom SaverPage SaverPageLeave
 !macroend
 
 Function SaverPage
-  !insertmacro MUI_HEADER_TEXT "Screen saver" "Windows can start Quipix when the computer is idle."
+  !insertmacro MUI_HEADER_TEXT "$(SaverTitle)" "$(SaverSubtitle)"
   nsDialogs::Create 1018
   Pop $0
-  ${NSD_CreateCheckbox} 0 0 100% 12u "Use Quipix as my screen saver"
+  ${NSD_CreateCheckbox} 0 0 100% 12u "$(SaverCheck)"
   Pop $UseSaverBox
   ${If} $UseSaver == ${BST_CHECKED}
     ${NSD_Check} $UseSaverBox

@@ -1,0 +1,73 @@
+; The installer's languages: Setup shows its pages in the language of Windows' user
+; interface where it is one of these, else in English (the first). MUI2 brings the
+; texts of its own pages; the strings below are the installer's own.
+!insertmacro MUI_LANGUAGE "English"
+!insertmacro MUI_LANGUAGE "German"
+!insertmacro MUI_LANGUAGE "French"
+!insertmacro MUI_LANGUAGE "Spanish"
+!insertmacro MUI_LANGUAGE "Italian"
+!insertmacro MUI_LANGUAGE "PortugueseBR"
+!insertmacro MUI_LANGUAGE "Polish"
+!insertmacro MUI_LANGUAGE "Dutch"
+!insertmacro MUI_LANGUAGE "Japanese"
+!insertmacro MUI_LANGUAGE "SimpChinese"
+
+LangString SetupCaption ${LANG_ENGLISH} "Quipix ${QUIPIX_VERSION} Setup"
+LangString DirectoryText ${LANG_ENGLISH} "Setup will put the screen saver into the Windows system folder, where the Screen Saver Settings list it, and its help and jokes into the following folder. To choose a different folder, click Browse. Click Next to continue."
+LangString SaverTitle ${LANG_ENGLISH} "Screen saver"
+LangString SaverSubtitle ${LANG_ENGLISH} "Windows can start Quipix when the computer is idle."
+LangString SaverCheck ${LANG_ENGLISH} "Use Quipix as my screen saver"
+
+LangString SetupCaption ${LANG_GERMAN} "Quipix ${QUIPIX_VERSION} Installation"
+LangString DirectoryText ${LANG_GERMAN} "Das Setup legt den Bildschirmschoner in den Windows-Systemordner, wo ihn die Bildschirmschonereinstellungen aufführen, und seine Hilfe und Witze in den folgenden Ordner. Klicken Sie auf Durchsuchen, um einen anderen Ordner zu wählen. Klicken Sie auf Weiter, um fortzufahren."
+LangString SaverTitle ${LANG_GERMAN} "Bildschirmschoner"
+LangString SaverSubtitle ${LANG_GERMAN} "Windows kann Quipix starten, wenn der Computer nicht benutzt wird."
+LangString SaverCheck ${LANG_GERMAN} "Quipix als Bildschirmschoner verwenden"
+
+LangString SetupCaption ${LANG_FRENCH} "Installation de Quipix ${QUIPIX_VERSION}"
+LangString DirectoryText ${LANG_FRENCH} "Le programme d'installation place l'économiseur d'écran dans le dossier système de Windows, où les paramètres de l'écran de veille le proposent, et son aide et ses blagues dans le dossier suivant. Pour choisir un autre dossier, cliquez sur Parcourir. Cliquez sur Suivant pour continuer."
+LangString SaverTitle ${LANG_FRENCH} "Économiseur d'écran"
+LangString SaverSubtitle ${LANG_FRENCH} "Windows peut lancer Quipix quand l'ordinateur est inactif."
+LangString SaverCheck ${LANG_FRENCH} "Utiliser Quipix comme économiseur d'écran"
+
+LangString SetupCaption ${LANG_SPANISH} "Instalación de Quipix ${QUIPIX_VERSION}"
+LangString DirectoryText ${LANG_SPANISH} "El programa de instalación colocará el salvapantallas en la carpeta del sistema de Windows, donde lo muestra la configuración del protector de pantalla, y su ayuda y sus chistes en la siguiente carpeta. Para elegir otra carpeta, haga clic en Examinar. Haga clic en Siguiente para continuar."
+LangString SaverTitle ${LANG_SPANISH} "Salvapantallas"
+LangString SaverSubtitle ${LANG_SPANISH} "Windows puede iniciar Quipix cuando el equipo está inactivo."
+LangString SaverCheck ${LANG_SPANISH} "Usar Quipix como salvapantallas"
+
+LangString SetupCaption ${LANG_ITALIAN} "Installazione di Quipix ${QUIPIX_VERSION}"
+LangString DirectoryText ${LANG_ITALIAN} "Il programma di installazione metterà il salvaschermo nella cartella di sistema di Windows, dove lo elencano le impostazioni dello screen saver, e la sua guida e le sue barzellette nella cartella seguente. Per scegliere una cartella diversa, fare clic su Sfoglia. Fare clic su Avanti per continuare."
+LangString SaverTitle ${LANG_ITALIAN} "Salvaschermo"
+LangString SaverSubtitle ${LANG_ITALIAN} "Windows può avviare Quipix quando il computer è inattivo."
+LangString SaverCheck ${LANG_ITALIAN} "Usa Quipix come salvaschermo"
+
+LangString SetupCaption ${LANG_PORTUGUESEBR} "Instalação do Quipix ${QUIPIX_VERSION}"
+LangString DirectoryText ${LANG_PORTUGUESEBR} "O instalador colocará o protetor de tela na pasta de sistema do Windows, onde as configurações de proteção de tela o listam, e sua ajuda e suas piadas na pasta a seguir. Para escolher outra pasta, clique em Procurar. Clique em Próximo para continuar."
+LangString SaverTitle ${LANG_PORTUGUESEBR} "Protetor de tela"
+LangString SaverSubtitle ${LANG_PORTUGUESEBR} "O Windows pode iniciar o Quipix quando o computador estiver ocioso."
+LangString SaverCheck ${LANG_PORTUGUESEBR} "Usar o Quipix como meu protetor de tela"
+
+LangString SetupCaption ${LANG_POLISH} "Instalator Quipix ${QUIPIX_VERSION}"
+LangString DirectoryText ${LANG_POLISH} "Instalator umieści wygaszacz ekranu w folderze systemowym Windows, gdzie pokazują go ustawienia wygaszacza ekranu, a jego pomoc i dowcipy w poniższym folderze. Aby wybrać inny folder, kliknij Przeglądaj. Kliknij Dalej, aby kontynuować."
+LangString SaverTitle ${LANG_POLISH} "Wygaszacz ekranu"
+LangString SaverSubtitle ${LANG_POLISH} "Windows może uruchamiać Quipix, gdy komputer jest bezczynny."
+LangString SaverCheck ${LANG_POLISH} "Używaj Quipix jako wygaszacza ekranu"
+
+LangString SetupCaption ${LANG_DUTCH} "Quipix ${QUIPIX_VERSION} installeren"
+LangString DirectoryText ${LANG_DUTCH} "Setup plaatst de schermbeveiliging in de systeemmap van Windows, waar de instellingen voor schermbeveiliging haar tonen, en de help en de moppen in de volgende map. Klik op Bladeren om een andere map te kiezen. Klik op Volgende om verder te gaan."
+LangString SaverTitle ${LANG_DUTCH} "Schermbeveiliging"
+LangString SaverSubtitle ${LANG_DUTCH} "Windows kan Quipix starten als de computer niet wordt gebruikt."
+LangString SaverCheck ${LANG_DUTCH} "Quipix als mijn schermbeveiliging gebruiken"
+
+LangString SetupCaption ${LANG_JAPANESE} "Quipix ${QUIPIX_VERSION} セットアップ"
+LangString DirectoryText ${LANG_JAPANESE} "セットアップは、スクリーンセーバーを Windows のシステム フォルダー (スクリーンセーバーの設定に一覧表示される場所) に、ヘルプとジョークを次のフォルダーにインストールします。別のフォルダーを選ぶには [参照] をクリックしてください。続けるには [次へ] をクリックしてください。"
+LangString SaverTitle ${LANG_JAPANESE} "スクリーンセーバー"
+LangString SaverSubtitle ${LANG_JAPANESE} "コンピューターを使っていないときに、Windows が Quipix を起動できます。"
+LangString SaverCheck ${LANG_JAPANESE} "Quipix をスクリーンセーバーとして使う"
+
+LangString SetupCaption ${LANG_SIMPCHINESE} "Quipix ${QUIPIX_VERSION} 安装"
+LangString DirectoryText ${LANG_SIMPCHINESE} "安装程序会将屏幕保护程序放入 Windows 系统文件夹 (屏幕保护程序设置会在那里列出它)，并将其帮助和笑话放入下面的文件夹。要选择其他文件夹，请单击“浏览”。单击“下一步”继续。"
+LangString SaverTitle ${LANG_SIMPCHINESE} "屏幕保护程序"
+LangString SaverSubtitle ${LANG_SIMPCHINESE} "计算机空闲时，Windows 可以启动 Quipix。"
+LangString SaverCheck ${LANG_SIMPCHINESE} "将 Quipix 用作我的屏幕保护程序"
