@@ -23,9 +23,12 @@ bool IsJokeFileName(const std::string& name) {
 
 }  // namespace
 
-std::string JokeDirectory() { return Settings.Directory.empty() ? BundledJokeDirectory() : Settings.Directory; }
+std::string JokeDirectory() {
+    return Settings.Directory.empty() ? BundledJokeDirectory() : Settings.Directory;
+}
 
-std::string BundledJokeLanguage(const std::vector<std::string>& wanted, const std::vector<std::string>& folders) {
+std::string BundledJokeLanguage(const std::vector<std::string>& wanted,
+                                const std::vector<std::string>& folders) {
     for (const std::string& tag : wanted) {
         if (tag == "en" || tag.starts_with("en_")) return {};
         if (std::find(folders.begin(), folders.end(), tag) != folders.end()) return tag;
@@ -115,7 +118,8 @@ void NextJoke() {
     auto path = FindJokeFile(directory, Settings.JokeFile);
     // A file stored before the bundled jokes came in other languages is an English
     // one, and still told.
-    if (!path && Settings.Directory.empty()) path = FindJokeFile(platform::BundledJokesDirectory(), Settings.JokeFile);
+    if (!path && Settings.Directory.empty())
+        path = FindJokeFile(platform::BundledJokesDirectory(), Settings.JokeFile);
     if (!path && Settings.Directory.empty()) {
         // First run: nothing chosen yet, so start on a random bundled file in the
         // user's language.

@@ -28,7 +28,8 @@ std::string BundledJokeDirectory();
 // wanted tag that names a folder, a bare language also taking a folder of one of its
 // regions ("pt" -> "pt_BR"). Empty for English: when an English tag comes first or
 // no wanted language has a folder.
-std::string BundledJokeLanguage(const std::vector<std::string>& wanted, const std::vector<std::string>& folders);
+std::string BundledJokeLanguage(const std::vector<std::string>& wanted,
+                                const std::vector<std::string>& folders);
 // Directory and file name joined; a trailing "/" or "\" counts as the separator.
 std::string JoinJokePath(const std::string& directory, const std::string& file);
 // The *.txt files of a folder (any letter case), without hidden files and

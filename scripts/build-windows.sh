@@ -156,8 +156,9 @@ build_installer() {
   mkdir -p "$root/build-windows/installer"
   {
     echo '!macro QuipixDataFiles ACTION'
-    for f in help/* jokes/*.txt; do
-      [ -f "$f" ] && echo "  !insertmacro \${ACTION} \"${f%%/*}\" \"${f#*/}\""
+    for f in help/* jokes/*.txt jokes/*/*.txt; do
+      d=${f%/*}
+      [ -f "$f" ] && echo "  !insertmacro \${ACTION} \"${d//\//\\}\" \"${f##*/}\""
     done
     echo '!macroend'
   } >"$list"

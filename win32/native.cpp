@@ -111,6 +111,15 @@ bool IsSafeFileName(const std::wstring& name, const wchar_t* extension) {
     return _wcsicmp(name.c_str() + name.size() - tail, extension) == 0;
 }
 
+// A bundled file lies in its kind's folder or in one language folder below it:
+// "fragen.txt", "de\fragen.txt".
+bool IsSafeBundledName(const std::wstring& name, const wchar_t* extension) {
+    const std::size_t slash = name.find(L'\\');
+    if (slash == std::wstring::npos) return IsSafeFileName(name, extension);
+    return IsSafeFileName(name.substr(0, slash) + extension, extension) &&
+           IsSafeFileName(name.substr(slash + 1), extension);
+}
+
 }  // namespace
 
 int WindowDpi(HWND window) {
@@ -138,7 +147,6 @@ int WindowDpi(HWND window) {
 
 int ExtractBundledFiles(HMODULE module, const BundledFolder& kind, const std::wstring& folder) {
     int found = 0;
-    bool madeFolder = false;
     for (int id = kind.First; id <= kind.Last; ++id) {
         HRSRC info = FindResourceW(module, MAKEINTRESOURCEW(id), RT_RCDATA);
         if (!info) break;
@@ -151,13 +159,10 @@ int ExtractBundledFiles(HMODULE module, const BundledFolder& kind, const std::ws
         const DWORD size = SizeofResource(module, info);
         if (length <= 0 || !text || !data) continue;
         const std::wstring name(text, std::size_t(length));
-        if (!IsSafeFileName(name, kind.Extension)) continue;
-        if (!madeFolder) {
-            std::error_code ec;
-            std::filesystem::create_directories(folder, ec);
-            madeFolder = true;
-        }
+        if (!IsSafeBundledName(name, kind.Extension)) continue;
         const std::filesystem::path file = std::filesystem::path(folder) / name;
+        std::error_code ec;
+        std::filesystem::create_directories(file.parent_path(), ec);
         if (!SameFileContent(file, data, size)) WriteFileWhole(file, data, size);
     }
     return found;

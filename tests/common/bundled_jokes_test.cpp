@@ -2,6 +2,7 @@
 // joke in it can be told.
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <set>
 
 #include "common/joke_file.h"
@@ -33,7 +34,14 @@ TEST(BundledJokes, EveryFileTellsJokesInAllLayouts) {
     const struct {
         std::string language;
         int least;  // jokes in the language's files together
-    } folders[] = {{"", 150}, {"de", 40}, {"fr", 40}, {"es", 40}, {"it", 40}, {"pt_BR", 40}, {"pl", 40}, {"nl", 40}, {"ja", 40}, {"zh_CN", 40}};
+    } folders[] = {{"", 150},     {"de", 40}, {"fr", 40}, {"es", 40}, {"it", 40},
+                   {"pt_BR", 40}, {"pl", 40}, {"nl", 40}, {"ja", 40}, {"zh_CN", 40}};
+    std::set<std::string> listed, tested;
+    for (const auto& entry : std::filesystem::directory_iterator(bundled))
+        if (entry.is_directory()) listed.insert(entry.path().filename().string());
+    for (const auto& folder : folders)
+        if (!folder.language.empty()) tested.insert(folder.language);
+    EXPECT_EQ(listed, tested);
     for (const auto& folder : folders) {
         const std::string dir = folder.language.empty() ? bundled : bundled + "/" + folder.language;
         SCOPED_TRACE(dir);

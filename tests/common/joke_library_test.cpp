@@ -228,13 +228,13 @@ TEST(BundledJokeLanguage, FollowsTheUsersLanguagesInOrder) {
         std::vector<std::string> wanted;
         std::string language;
     } cases[] = {
-        {{}, ""},                              // C locale: English
-        {{"de_AT", "de"}, "de"},               // a region falls back to its language
-        {{"pt_BR", "pt", "de"}, "pt_BR"},      // the tag before its language
-        {{"pt_PT", "pt"}, "pt_BR"},            // a language takes a region's folder
+        {{}, ""},                                // C locale: English
+        {{"de_AT", "de"}, "de"},                 // a region falls back to its language
+        {{"pt_BR", "pt", "de"}, "pt_BR"},        // the tag before its language
+        {{"pt_PT", "pt"}, "pt_BR"},              // a language takes a region's folder
         {{"sv_SE", "sv", "ja_JP", "ja"}, "ja"},  // no Swedish: the next language
-        {{"en_GB", "en", "de"}, ""},           // English wanted before German
-        {{"fi_FI", "fi"}, ""},                 // nothing bundled: English
+        {{"en_GB", "en", "de"}, ""},             // English wanted before German
+        {{"fi_FI", "fi"}, ""},                   // nothing bundled: English
         {{"zh_TW", "zh"}, "zh_CN"},
     };
     for (const auto& c : cases)

@@ -375,14 +375,16 @@ TEST(BundledFiles, AreTheJokesAndHelpTopicsOfTheTree) {
         SCOPED_TRACE(fs::path(kind->Name).string());
         const fs::path tree = test::SourceDir() / kind->Name;
         std::vector<fs::path> expected;
-        for (const auto& entry : fs::directory_iterator(tree))
-            if (entry.path().extension() == kind->Extension) expected.push_back(entry.path().filename());
+        for (const auto& entry : fs::recursive_directory_iterator(tree))
+            if (entry.path().extension() == kind->Extension)
+                expected.push_back(entry.path().lexically_relative(tree));
         test::TempDir temp;
         const fs::path folder = temp.path() / kind->Name;
         EXPECT_EQ(platform::win32::ExtractBundledFiles(saver.get(), *kind, folder.wstring()),
                   int(expected.size()));
         std::vector<fs::path> written;
-        for (const auto& entry : fs::directory_iterator(folder)) written.push_back(entry.path().filename());
+        for (const auto& entry : fs::recursive_directory_iterator(folder))
+            if (entry.is_regular_file()) written.push_back(entry.path().lexically_relative(folder));
         std::sort(expected.begin(), expected.end());
         std::sort(written.begin(), written.end());
         ASSERT_EQ(written, expected);
@@ -400,7 +402,8 @@ TEST(BundledFiles, AreWrittenOnceAndRepairedWhenChanged) {
     const int count = platform::win32::ExtractBundledFiles(saver.get(), jokes, folder.wstring());
     ASSERT_GT(count, 0);
     std::vector<fs::path> files;
-    for (const auto& entry : fs::directory_iterator(folder)) files.push_back(entry.path());
+    for (const auto& entry : fs::recursive_directory_iterator(folder))
+        if (entry.is_regular_file()) files.push_back(entry.path());
     ASSERT_EQ(int(files.size()), count);
 
     // A file the user spoiled (same size, other bytes), one cut short and one of the
