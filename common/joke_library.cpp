@@ -8,6 +8,7 @@
 #include "common/joke_file.h"
 #include "common/random.h"
 #include "common/settings.h"
+#include "platform/languages.h"
 #include "platform/platform.h"
 
 namespace quipix {
@@ -23,7 +24,32 @@ bool IsJokeFileName(const std::string& name) {
 }  // namespace
 
 std::string JokeDirectory() {
-    return Settings.Directory.empty() ? platform::BundledJokesDirectory() : Settings.Directory;
+    return Settings.Directory.empty() ? BundledJokeDirectory() : Settings.Directory;
+}
+
+std::string BundledJokeLanguage(const std::vector<std::string>& wanted,
+                                const std::vector<std::string>& folders) {
+    for (const std::string& tag : wanted) {
+        if (tag == "en" || tag.starts_with("en_")) return {};
+        if (std::find(folders.begin(), folders.end(), tag) != folders.end()) return tag;
+        if (tag.find('_') != std::string::npos) continue;
+        for (const std::string& folder : folders)
+            if (folder.starts_with(tag + "_")) return folder;
+    }
+    return {};
+}
+
+std::string BundledJokeDirectory() {
+    const std::string bundled = platform::BundledJokesDirectory();
+    std::vector<std::string> folders;
+    std::error_code ec;
+    for (fs::directory_iterator it(bundled, ec), end; !ec && it != end; it.increment(ec)) {
+        std::error_code typeError;
+        if (it->is_directory(typeError)) folders.push_back(it->path().filename().string());
+    }
+    std::sort(folders.begin(), folders.end());
+    const std::string language = BundledJokeLanguage(platform::UserLanguages(), folders);
+    return language.empty() ? bundled : JoinJokePath(bundled, language);
 }
 
 std::string JoinJokePath(const std::string& directory, const std::string& file) {
@@ -90,8 +116,13 @@ void NextJoke() {
     }
     const std::string directory = JokeDirectory();
     auto path = FindJokeFile(directory, Settings.JokeFile);
+    // A file stored before the bundled jokes came in other languages is an English
+    // one, and still told.
+    if (!path && Settings.Directory.empty())
+        path = FindJokeFile(platform::BundledJokesDirectory(), Settings.JokeFile);
     if (!path && Settings.Directory.empty()) {
-        // First run: nothing chosen yet, so start on a random bundled file.
+        // First run: nothing chosen yet, so start on a random bundled file in the
+        // user's language.
         PickRandomJokeFile();
         path = FindJokeFile(directory, Settings.JokeFile);
     }

@@ -135,7 +135,7 @@ std::optional<ControlRange> ValueRange(std::string_view control) {
 
 std::string StoredJokeDirectory(const std::string& listFolder) {
     std::error_code ec;
-    if (!listFolder.empty() && fs::equivalent(listFolder, platform::BundledJokesDirectory(), ec)) return {};
+    if (!listFolder.empty() && fs::equivalent(listFolder, BundledJokeDirectory(), ec)) return {};
     return listFolder;
 }
 
@@ -215,7 +215,7 @@ void DialogController::FormCreate() {
     // An empty folder means the bundled jokes; a folder that is gone leaves the list
     // on the process's current folder, where it starts.
     const std::string folder = std::exchange(v.Chosen.Directory, std::string());
-    if (!SetJokeFolder(folder.empty() ? platform::BundledJokesDirectory() : folder)) {
+    if (!SetJokeFolder(folder.empty() ? BundledJokeDirectory() : folder)) {
         std::error_code ec;
         SetJokeFolder(fs::current_path(ec).string());
     }

@@ -169,9 +169,9 @@ private:
     std::unique_ptr<TPixelGraphic> questionPreview_, answerPreview_;
 };
 
-// The folder the settings store for the list's folder: the bundled jokes folder is
-// stored as the empty text, which means that folder wherever the program is
-// installed; any other folder as it is.
+// The folder the settings store for the list's folder: the bundled jokes folder in
+// the user's language is stored as the empty text, which means that folder wherever
+// the program is installed; any other folder as it is.
 std::string StoredJokeDirectory(const std::string& listFolder);
 
 }  // namespace quipix

@@ -156,8 +156,8 @@ build_installer() {
   mkdir -p "$root/build-windows/installer"
   {
     echo '!macro QuipixDataFiles ACTION'
-    # A translated help topic's folder is help\<language>.
-    for f in help/*.html help/*/*.html jokes/*.txt; do
+    # A language's help topics and jokes lie in a folder of its own: help\<language>.
+    for f in help/*.html help/*/*.html jokes/*.txt jokes/*/*.txt; do
       [ -f "$f" ] && echo "  !insertmacro \${ACTION} \"$(dirname "$f" | tr / '\\')\" \"${f##*/}\""
     done
     echo '!macroend'

@@ -46,7 +46,8 @@ int WindowDpi(HWND window);
 
 // The files that travel inside Quipix.scr, so that a copy of it alone still has jokes
 // and help: RCDATA resources numbered from First to Last, each with its file name as
-// the string of the same number. A name must end in Extension.
+// the string of the same number. A name ends in Extension and may start with one
+// language folder: "de\fragen.txt".
 struct BundledFolder {
     const wchar_t* Name;  // the subfolder of the data folder
     int First;

@@ -53,7 +53,7 @@ no_key() { ! has_key "$1"; }
 files() { (cd "$C" && find . -type f | grep -viE '/temp/' | sort); }
 same_data_files() {  # FOLDER: every help topic and joke file, as in the tree
   local f
-  for f in help/*.html help/*/*.html jokes/*.txt; do cmp -s "$f" "$1/$f" || return 1; done
+  for f in help/*.html help/*/*.html jokes/*.txt jokes/*/*.txt; do cmp -s "$f" "$1/$f" || return 1; done
 }
 points_at_saver() {
   SEEN="SCRNSAVE.EXE=$(value "$DESKTOP" SCRNSAVE.EXE)"

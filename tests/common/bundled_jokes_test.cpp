@@ -2,6 +2,7 @@
 // joke in it can be told.
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <set>
 
 #include "common/joke_file.h"
@@ -26,38 +27,57 @@ int CountJokes(const std::string& text, std::string& format) {
     return count;
 }
 
+// Every language folder, and the English jokes in the bundled folder itself, holds
+// all three layouts, told in files of more than ten jokes each.
 TEST(BundledJokes, EveryFileTellsJokesInAllLayouts) {
-    const std::string dir = platform::BundledJokesDirectory();
-    auto files = ListJokeFiles(dir);
-    ASSERT_GE(files.size(), 4u);
-    int total = 0;
-    std::set<std::string> formats;
-    bool withDescription = false, withoutDescription = false;
-    for (const auto& name : files) {
-        auto text = ReadJokeFileBytes(dir + "/" + name);
-        ASSERT_TRUE(text) << name;
-        std::string format = ReadIniValue(*text, "Header", "Format");
-        formats.insert(format);
-        const bool described = !ReadIniValue(*text, "Header", "Description").empty();
-        (described ? withDescription : withoutDescription) = true;
-        const int jokes = CountJokes(*text, format);
-        EXPECT_GT(jokes, 10) << name;
-        total += jokes;
-        // Each joke parses into a question and an answer, or an answer under the
-        // description; never an empty line.
-        for (std::uint32_t seed = 0; seed < 50; ++seed) {
-            SetRandSeed(seed);
-            std::vector<std::string> lines;
-            ParseJokeText(*text, ReadIniValue(*text, "Header", "Description"), lines);
-            ASSERT_GE(lines.size(), 2u) << name;
-            for (const auto& l : lines) EXPECT_FALSE(l.empty()) << name;
-            for (const auto& l : lines) EXPECT_LT(l.size(), 160u) << name << ": " << l;
+    const std::string bundled = platform::BundledJokesDirectory();
+    const struct {
+        std::string language;
+        int least;  // jokes in the language's files together
+    } folders[] = {{"", 150},     {"de", 40}, {"fr", 40}, {"es", 40}, {"it", 40},
+                   {"pt_BR", 40}, {"pl", 40}, {"nl", 40}, {"ja", 40}, {"zh_CN", 40}};
+    std::set<std::string> listed, tested;
+    for (const auto& entry : std::filesystem::directory_iterator(bundled))
+        if (entry.is_directory()) listed.insert(entry.path().filename().string());
+    for (const auto& folder : folders)
+        if (!folder.language.empty()) tested.insert(folder.language);
+    EXPECT_EQ(listed, tested);
+    for (const auto& folder : folders) {
+        const std::string dir = folder.language.empty() ? bundled : bundled + "/" + folder.language;
+        SCOPED_TRACE(dir);
+        auto files = ListJokeFiles(dir);
+        ASSERT_GE(files.size(), 3u);
+        int total = 0;
+        std::set<std::string> formats;
+        bool withDescription = false, withoutDescription = false;
+        for (const auto& name : files) {
+            auto text = ReadJokeFileBytes(dir + "/" + name);
+            ASSERT_TRUE(text) << name;
+            std::string format = ReadIniValue(*text, "Header", "Format");
+            formats.insert(format);
+            const bool described = !ReadIniValue(*text, "Header", "Description").empty();
+            (described ? withDescription : withoutDescription) = true;
+            const int jokes = CountJokes(*text, format);
+            EXPECT_GT(jokes, 10) << name;
+            total += jokes;
+            // Each joke parses into a question and an answer, or an answer under the
+            // description; never an empty line.
+            for (std::uint32_t seed = 0; seed < 50; ++seed) {
+                SetRandSeed(seed);
+                std::vector<std::string> lines;
+                ParseJokeText(*text, ReadIniValue(*text, "Header", "Description"), lines);
+                ASSERT_GE(lines.size(), 2u) << name;
+                for (const auto& l : lines) EXPECT_FALSE(l.empty()) << name;
+                for (const auto& l : lines) EXPECT_LT(l.size(), 160u) << name << ": " << l;
+            }
         }
+        EXPECT_GE(total, folder.least);
+        EXPECT_EQ(formats, (std::set<std::string>{"SINGLE", "Q&A", "ML"}));
+        EXPECT_TRUE(withDescription);
+        // The English files show both kinds; the others each name their file in
+        // their own language.
+        EXPECT_EQ(withoutDescription, folder.language.empty());
     }
-    EXPECT_GE(total, 150);
-    EXPECT_EQ(formats, (std::set<std::string>{"SINGLE", "Q&A", "ML"}));
-    EXPECT_TRUE(withDescription);
-    EXPECT_TRUE(withoutDescription);
 }
 
 }  // namespace

@@ -1,8 +1,10 @@
 // NextJoke and PickRandomJokeFile: counting, switching, paths and folders.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <optional>
 
 #include "common/joke_file.h"
 #include "common/joke_library.h"
@@ -16,6 +18,22 @@ namespace quipix {
 namespace {
 
 namespace fs = std::filesystem;
+
+#ifndef _WIN32
+// A variable of the environment set for one scope.
+class Environment {
+public:
+    Environment(const char* name, const char* value) : name_(name) {
+        if (const char* old = std::getenv(name)) old_ = old;
+        setenv(name, value, 1);
+    }
+    ~Environment() { old_ ? setenv(name_, old_->c_str(), 1) : unsetenv(name_); }
+
+private:
+    const char* name_;
+    std::optional<std::string> old_;
+};
+#endif
 
 class JokeLibraryTest : public ::testing::Test {
 protected:
@@ -179,13 +197,46 @@ TEST_F(JokeLibraryTest, FirstRunPicksABundledFileAndRemembersIt) {
     Settings.JokeFile = "";
     NextJoke();
     EXPECT_FALSE(Settings.JokeFile.empty());
-    EXPECT_TRUE(fs::is_regular_file(fs::path(platform::BundledJokesDirectory()) / Settings.JokeFile));
+    EXPECT_TRUE(fs::is_regular_file(fs::path(BundledJokeDirectory()) / Settings.JokeFile));
     EXPECT_EQ(SavedJokeFile(), Settings.JokeFile);
     EXPECT_NE(Settings.CurrentAnswer, kDefaultAnswerText);
     // A file the user chose in the bundled folder is kept.
     const std::string chosen = Settings.JokeFile;
     for (int i = 0; i < 5; ++i) NextJoke();
     EXPECT_EQ(Settings.JokeFile, chosen);
+#ifndef _WIN32
+    // In a German session a first run starts on a German file, and an English file
+    // stored before the jokes came in languages is still told.
+    const Environment german("LANGUAGE", "de"), locale("LC_ALL", "de_DE.UTF-8");
+    ASSERT_EQ(BundledJokeDirectory(), platform::BundledJokesDirectory() + "/de");
+    Settings.JokeFile = "";
+    NextJoke();
+    EXPECT_TRUE(fs::is_regular_file(fs::path(BundledJokeDirectory()) / Settings.JokeFile));
+    const std::string english = ListJokeFiles(platform::BundledJokesDirectory()).front();
+    Settings.JokeFile = english;
+    NextJoke();
+    EXPECT_EQ(Settings.JokeFile, english);
+    EXPECT_NE(Settings.CurrentAnswer, kDefaultAnswerText);
+#endif
+}
+
+TEST(BundledJokeLanguage, FollowsTheUsersLanguagesInOrder) {
+    const std::vector<std::string> folders{"de", "ja", "pt_BR", "zh_CN"};
+    const struct {
+        std::vector<std::string> wanted;
+        std::string language;
+    } cases[] = {
+        {{}, ""},                                // C locale: English
+        {{"de_AT", "de"}, "de"},                 // a region falls back to its language
+        {{"pt_BR", "pt", "de"}, "pt_BR"},        // the tag before its language
+        {{"pt_PT", "pt"}, "pt_BR"},              // a language takes a region's folder
+        {{"sv_SE", "sv", "ja_JP", "ja"}, "ja"},  // no Swedish: the next language
+        {{"en_GB", "en", "de"}, ""},             // English wanted before German
+        {{"fi_FI", "fi"}, ""},                   // nothing bundled: English
+        {{"zh_TW", "zh"}, "zh_CN"},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(BundledJokeLanguage(c.wanted, folders), c.language) << ::testing::PrintToString(c.wanted);
 }
 
 TEST_F(JokeLibraryTest, AChosenFolderIsNeverReplacedByTheBundledOne) {

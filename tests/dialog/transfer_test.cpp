@@ -4,6 +4,7 @@
 #include <fstream>
 #include <functional>
 
+#include "common/joke_library.h"
 #include "support/dialog_contract.h"
 
 namespace quipix {
@@ -33,7 +34,7 @@ TEST_F(DialogTransfer, FreshStoreFillsTheDefaults) {
     EXPECT_EQ(c.ChangeAfter, 25);
     EXPECT_FALSE(dialog->States().edRand);
     // The bundled jokes, none selected.
-    EXPECT_TRUE(SameFolder(c.Directory, platform::BundledJokesDirectory()));
+    EXPECT_TRUE(SameFolder(c.Directory, BundledJokeDirectory()));
     EXPECT_FALSE(v.JokeFiles.empty());
     EXPECT_EQ(v.FilesIndex, -1);
     EXPECT_EQ(c.BackgroundType, background_type::Solid);

@@ -375,7 +375,7 @@ TEST(BundledFiles, AreTheJokesAndHelpTopicsOfTheTree) {
         SCOPED_TRACE(fs::path(kind->Name).string());
         const fs::path tree = test::SourceDir() / kind->Name;
         std::vector<fs::path> expected;
-        // The help topics' language folders included.
+        // The language folders included.
         for (const auto& entry : fs::recursive_directory_iterator(tree))
             if (entry.path().extension() == kind->Extension) expected.push_back(fs::relative(entry.path(), tree));
         test::TempDir temp;
@@ -402,7 +402,8 @@ TEST(BundledFiles, AreWrittenOnceAndRepairedWhenChanged) {
     const int count = platform::win32::ExtractBundledFiles(saver.get(), jokes, folder.wstring());
     ASSERT_GT(count, 0);
     std::vector<fs::path> files;
-    for (const auto& entry : fs::directory_iterator(folder)) files.push_back(entry.path());
+    for (const auto& entry : fs::recursive_directory_iterator(folder))
+        if (entry.is_regular_file()) files.push_back(entry.path());
     ASSERT_EQ(int(files.size()), count);
 
     // A file the user spoiled (same size, other bytes), one cut short and one of the

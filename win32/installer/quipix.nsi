@@ -14,8 +14,9 @@
 ;            -DQUIPIX_ROOT=<source tree> -DQUIPIX_FILES=<list of data files>
 ;            -DOUTFILE=<QuipixSetup.exe> -DQUIPIX_VERSION=<2.1> -DQUIPIX_VERSION_QUAD=<2.1.0.0> quipix.nsi
 ; QUIPIX_FILES defines the macro QuipixDataFiles ACTION, which inserts
-; ACTION "folder" "file name" once per help topic and joke file; the uninstaller removes
-; exactly those files, so anything a user added to the folders stays.
+; ACTION "folder" "file name" once per help topic and joke file (the folder of a
+; language's jokes is "jokes\de"); the uninstaller removes exactly those files, and the
+; folders they leave empty, so anything a user added to the folders stays.
 ;
 ; Its pages speak the language of Windows' user interface (languages.nsh).
 ;
