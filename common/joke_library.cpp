@@ -27,28 +27,13 @@ std::string JokeDirectory() {
     return Settings.Directory.empty() ? BundledJokeDirectory() : Settings.Directory;
 }
 
-std::string BundledJokeLanguage(const std::vector<std::string>& wanted,
-                                const std::vector<std::string>& folders) {
-    for (const std::string& tag : wanted) {
-        if (tag == "en" || tag.starts_with("en_")) return {};
-        if (std::find(folders.begin(), folders.end(), tag) != folders.end()) return tag;
-        if (tag.find('_') != std::string::npos) continue;
-        for (const std::string& folder : folders)
-            if (folder.starts_with(tag + "_")) return folder;
-    }
-    return {};
-}
-
 std::string BundledJokeDirectory() {
     const std::string bundled = platform::BundledJokesDirectory();
-    std::vector<std::string> folders;
-    std::error_code ec;
-    for (fs::directory_iterator it(bundled, ec), end; !ec && it != end; it.increment(ec)) {
-        std::error_code typeError;
-        if (it->is_directory(typeError)) folders.push_back(it->path().filename().string());
-    }
-    std::sort(folders.begin(), folders.end());
-    const std::string language = BundledJokeLanguage(platform::UserLanguages(), folders);
+    const std::string language =
+        platform::PreferredLanguage(platform::UserLanguages(), [&](const std::string& folder) {
+            std::error_code ec;
+            return fs::is_directory(fs::path(bundled) / folder, ec);
+        });
     return language.empty() ? bundled : JoinJokePath(bundled, language);
 }
 

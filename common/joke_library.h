@@ -19,17 +19,10 @@ void PickRandomJokeFile();
 // The folder that holds the joke files: Directory, or the bundled jokes in the
 // user's language when it is empty.
 std::string JokeDirectory();
-// The bundled jokes in the user's language: the subfolder of the bundled folder
-// that BundledJokeLanguage picks, else the bundled folder itself, whose jokes are
-// English.
+// The bundled jokes in the user's language: the language's subfolder of the bundled
+// folder (platform::PreferredLanguage), else the bundled folder itself, whose jokes
+// are English.
 std::string BundledJokeDirectory();
-// Which of the bundled language folders (named by tag: "de", "pt_BR") to tell jokes
-// from, for wanted languages in the order of platform::UserLanguages(): the first
-// wanted tag that names a folder, a bare language also taking a folder of one of its
-// regions ("pt" -> "pt_BR"). Empty for English: when an English tag comes first or
-// no wanted language has a folder.
-std::string BundledJokeLanguage(const std::vector<std::string>& wanted,
-                                const std::vector<std::string>& folders);
 // Directory and file name joined; a trailing "/" or "\" counts as the separator.
 std::string JoinJokePath(const std::string& directory, const std::string& file);
 // The *.txt files of a folder (any letter case), without hidden files and

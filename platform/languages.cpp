@@ -11,6 +11,25 @@ std::string NormalizeLanguageTag(std::string_view tag) {
     return normal;
 }
 
+std::string PreferredLanguage(const std::vector<std::string>& wanted,
+                              const std::function<bool(const std::string& language)>& has) {
+    for (const std::string& tag : wanted) {
+        if (tag == "en" || tag.starts_with("en_")) return {};
+        const bool bare = tag.find('_') == std::string::npos;
+        for (const std::string_view shipped : kTranslatedLanguages) {
+            const bool matches = shipped == tag || (bare && shipped.starts_with(tag + "_"));
+            if (matches && has(std::string(shipped))) return std::string(shipped);
+        }
+    }
+    return {};
+}
+
+bool IsLanguageFolder(std::string_view tag) {
+    return !tag.empty() && tag.size() <= 16 && std::all_of(tag.begin(), tag.end(), [](char c) {
+        return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_';
+    });
+}
+
 std::vector<std::string> LanguagesFromEnvironment(const char* language, const char* lcAll,
                                                   const char* lcMessages, const char* lang) {
     std::string_view locale;

@@ -220,25 +220,6 @@ TEST_F(JokeLibraryTest, FirstRunPicksABundledFileAndRemembersIt) {
 #endif
 }
 
-TEST(BundledJokeLanguage, FollowsTheUsersLanguagesInOrder) {
-    const std::vector<std::string> folders{"de", "ja", "pt_BR", "zh_CN"};
-    const struct {
-        std::vector<std::string> wanted;
-        std::string language;
-    } cases[] = {
-        {{}, ""},                                // C locale: English
-        {{"de_AT", "de"}, "de"},                 // a region falls back to its language
-        {{"pt_BR", "pt", "de"}, "pt_BR"},        // the tag before its language
-        {{"pt_PT", "pt"}, "pt_BR"},              // a language takes a region's folder
-        {{"sv_SE", "sv", "ja_JP", "ja"}, "ja"},  // no Swedish: the next language
-        {{"en_GB", "en", "de"}, ""},             // English wanted before German
-        {{"fi_FI", "fi"}, ""},                   // nothing bundled: English
-        {{"zh_TW", "zh"}, "zh_CN"},
-    };
-    for (const auto& c : cases)
-        EXPECT_EQ(BundledJokeLanguage(c.wanted, folders), c.language) << ::testing::PrintToString(c.wanted);
-}
-
 TEST_F(JokeLibraryTest, AChosenFolderIsNeverReplacedByTheBundledOne) {
     Settings.JokeFile = "";
     NextJoke();
