@@ -16,6 +16,7 @@
 #include "app/run_program.h"
 #include "imaging/text_engine.h"
 #include "qt/config_dialog.h"
+#include "qt/idle_watcher.h"
 #include "qt/qt_text_engine.h"
 #include "qt/saver_window.h"
 #include "qt/services.h"
