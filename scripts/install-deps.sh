@@ -18,7 +18,7 @@ program=(
   libwayland-dev libwayland-bin wayland-protocols plasma-wayland-protocols
   dpkg-dev debian-archive-keyring qt6-wayland
   # the saver's frames through shared memory (MIT-SHM) on X11
-  libxcb-shm0-dev
+  libxcb-shm0-dev libxcb-screensaver0-dev
   # faster inflation of Deflate TIFF strips (zlib does it where this is missing)
   libdeflate-dev
   # fonts metric-compatible with Arial, Times and Courier
