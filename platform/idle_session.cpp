@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <csignal>
@@ -105,8 +106,32 @@ void EndIdleWatcher() {
     if (flock(fd, LOCK_EX | LOCK_NB) != 0) {
         char text[32] = {};
         if (pread(fd, text, sizeof text - 1, 0) > 0 && std::atoi(text) > 0) kill(std::atoi(text), SIGTERM);
+        // The lock is free once the watcher has gone; a new one can take it then.
+        flock(fd, LOCK_EX);
     }
     close(fd);
+}
+
+void SetIdleAutostart(int seconds) {
+    if (seconds == ReadIdleAutostart()) return;
+    EndIdleWatcher();
+    if (seconds <= 0) return RemoveIdleAutostart();
+    std::error_code ec;
+    const std::string program = fs::read_symlink("/proc/self/exe", ec).string();
+    if (ec || !WriteIdleAutostart(seconds, program)) return;
+    // The watcher outlives the dialog: a child of its own session, reaped by init
+    // through the intermediate child that ends at once.
+    const std::string argument = std::to_string(seconds);
+    if (const pid_t child = fork(); child == 0) {
+        setsid();
+        if (fork() == 0) {
+            execl(program.c_str(), program.c_str(), "--idle", argument.c_str(), static_cast<char*>(nullptr));
+            _exit(127);
+        }
+        _exit(0);
+    } else if (child > 0) {
+        waitpid(child, nullptr, 0);
+    }
 }
 
 }  // namespace quipix::platform

@@ -19,7 +19,12 @@ void RemoveIdleAutostart();
 // Takes the session's watcher lock for this process, for as long as it runs; false
 // when another watcher holds it.
 bool TakeIdleWatcherLock();
-// Ends the session's running watcher, if there is one.
+// Ends the session's running watcher, if there is one, and waits until it has gone.
 void EndIdleWatcher();
+
+// The dialog's switch: seconds > 0 writes the autostart entry and starts this
+// program's watcher now (in place of a running one); 0 removes the entry and ends
+// the watcher. Nothing happens when the entry already says so.
+void SetIdleAutostart(int seconds);
 
 }  // namespace quipix::platform

@@ -17,7 +17,7 @@ program=(
   # archive keyring); the Qt dialog on Wayland needs Qt's Wayland platform
   libwayland-dev libwayland-bin wayland-protocols plasma-wayland-protocols
   dpkg-dev debian-archive-keyring qt6-wayland
-  # the saver's frames through shared memory (MIT-SHM) on X11
+  # the saver's frames through shared memory (MIT-SHM) on X11, the idle watcher's idle time
   libxcb-shm0-dev libxcb-screensaver0-dev
   # faster inflation of Deflate TIFF strips (zlib does it where this is missing)
   libdeflate-dev
