@@ -33,6 +33,8 @@ tests=(
   qt6-image-formats-plugins libtiff-dev
   # system tests under a real X server
   xvfb xdotool imagemagick x11-utils xauth xscreensaver procps iproute2
+  # the idle watcher's tests: a private session bus and calls on it
+  dbus-daemon libglib2.0-bin
 )
 
 . "$(dirname "$0")/lib/apt.sh"

@@ -204,6 +204,30 @@ start_xvfb() {
   export DISPLAY=":$(head -1 "$WORK/display")"
 }
 
+# start_session_bus: a private session bus (the clean-up ends it) that any user may
+# join, without service activation, so that nothing of the machine's own starts on
+# it; exports DBUS_SESSION_BUS_ADDRESS.
+start_session_bus() {
+  cat >"$WORK/session-bus.conf" <<EOF
+<busconfig>
+  <type>session</type>
+  <listen>unix:path=$WORK/session-bus</listen>
+  <auth>EXTERNAL</auth>
+  <policy context="default">
+    <allow user="*"/>
+    <allow own="*"/>
+    <allow send_destination="*" eavesdrop="true"/>
+    <allow eavesdrop="true"/>
+  </policy>
+</busconfig>
+EOF
+  dbus-daemon --config-file="$WORK/session-bus.conf" --nofork --nopidfile >"$WORK/session-bus.log" 2>&1 &
+  track_pid $!
+  wait_for 60 test -S "$WORK/session-bus" || { cat "$WORK/session-bus.log"; fail "no session bus"; }
+  chmod 666 "$WORK/session-bus"
+  export DBUS_SESSION_BUS_ADDRESS="unix:path=$WORK/session-bus"
+}
+
 # --- that the program took its input ---------------------------------------------
 # A test that gives input which must change nothing (six tolerated pointer moves, a
 # refused password) has no state to wait for. What it can see instead: that the X
