@@ -32,7 +32,8 @@ public:
         timer_.setSingleShot(true);
     }
     ~Host() override {
-        // The session has gone, and the saver ends with it.
+        // The session has gone, and the saver ends with it; the policy has gone first.
+        saver_.disconnect();
         if (saver_.state() != QProcess::NotRunning) saver_.waitForFinished(-1);
     }
     void Attach(IdlePolicy& policy, ScreenSaverService& service) {
@@ -90,17 +91,23 @@ int RunIdleWatcher(int seconds, const std::string& program) {
             source = std::move(mutter);
         }
     std::string why;
-    if (!source && std::getenv("DISPLAY"))
+    if (!source && std::getenv("DISPLAY")) {
+        if (X11IdleSource::XScreensaverRuns()) {
+            std::cerr << "quipix: xscreensaver runs in this session and starts screen savers itself: --idle "
+                         "leaves idle to it (add quipix to its programs with xscreensaver-settings)\n";
+            return 0;
+        }
         if (auto x11 = X11IdleSource::Connect(why)) {
             x11->Gone = gone;
             source = std::move(x11);
         }
+    }
     if (!source) {
         std::cerr << "quipix: " << (why.empty() ? "" : why + "; ")
                   << "--idle needs one of: a Wayland compositor with ext-idle-notify-v1 or org_kde_kwin_idle "
                      "(sway, KDE Plasma), GNOME's or Cinnamon's idle monitor on the session bus "
                      "(org.gnome.Mutter.IdleMonitor), or an X server ($DISPLAY)\n";
-        return why.find("xscreensaver") != std::string::npos ? 0 : 1;
+        return 1;
     }
 
     const int ms = seconds * 1000;

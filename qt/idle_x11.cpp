@@ -9,9 +9,9 @@ namespace quipix {
 
 namespace {
 
-// xscreensaver's daemon marks a window of its own, a child of the root, with this
-// property; its own xscreensaver-command finds it the same way.
-bool XScreensaverRuns(xcb_connection_t* c, xcb_window_t root) {
+// The root window has a child with xscreensaver's mark.
+bool Marked(xcb_connection_t* c) {
+    const xcb_window_t root = xcb_setup_roots_iterator(xcb_get_setup(c)).data->root;
     const char name[] = "_SCREENSAVER_VERSION";
     auto* atom = xcb_intern_atom_reply(c, xcb_intern_atom(c, 1, std::strlen(name), name), nullptr);
     if (!atom) return false;
@@ -34,6 +34,15 @@ bool XScreensaverRuns(xcb_connection_t* c, xcb_window_t root) {
 
 }  // namespace
 
+// xscreensaver's daemon marks a window of its own, a child of the root, with this
+// property; its own xscreensaver-command finds it the same way.
+bool X11IdleSource::XScreensaverRuns() {
+    xcb_connection_t* c = xcb_connect(nullptr, nullptr);
+    const bool runs = !xcb_connection_has_error(c) && Marked(c);
+    xcb_disconnect(c);
+    return runs;
+}
+
 std::unique_ptr<X11IdleSource> X11IdleSource::Connect(std::string& why) {
     std::unique_ptr<X11IdleSource> source(new X11IdleSource);
     xcb_connection_t* c = source->connection_ = xcb_connect(nullptr, nullptr);
@@ -42,11 +51,6 @@ std::unique_ptr<X11IdleSource> X11IdleSource::Connect(std::string& why) {
     const xcb_query_extension_reply_t* extension = xcb_get_extension_data(c, &xcb_screensaver_id);
     if (!extension || !extension->present) {
         why = "the X server has no MIT-SCREEN-SAVER extension";
-        return nullptr;
-    }
-    if (XScreensaverRuns(c, source->root_)) {
-        why = "xscreensaver runs in this session and starts screen savers itself: --idle leaves idle to it "
-              "(add quipix to its programs with xscreensaver-settings)";
         return nullptr;
     }
     source->timer_.setSingleShot(true);

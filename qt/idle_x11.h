@@ -17,9 +17,11 @@ namespace quipix {
 
 class X11IdleSource : public IdleSource {
 public:
-    // Null when no X server answers ($DISPLAY) or it lacks the extension; `why` then
-    // says so, or that an xscreensaver daemon already runs there.
+    // Null when no X server answers ($DISPLAY) or it lacks the extension (`why` then
+    // says so).
     static std::unique_ptr<X11IdleSource> Connect(std::string& why);
+    // True when an xscreensaver daemon runs on the X server at $DISPLAY.
+    static bool XScreensaverRuns();
     ~X11IdleSource() override;
     void Watch(int ms, IdleListener& listener) override;
     // The server went away.
