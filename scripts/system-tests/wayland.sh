@@ -18,13 +18,12 @@ BUILD=${BUILD_DIR:-build}
 install_packages sway grim wtype swayidle weston qt6-wayland imagemagick procps util-linux iproute2 dbus-daemon \
   libglib2.0-bin
 POINTER_SRC=$BUILD/tests/quipix-test-pointer
-[ -x "$BUILD/qt/quipix" ] && [ -x "$POINTER_SRC" ] && [ -x "$BUILD/tests/quipix-test-inhibitor" ] ||
-  { echo "wayland.sh: build $BUILD/qt/quipix, $POINTER_SRC and $BUILD/tests/quipix-test-inhibitor first"; exit 1; }
+[ -x "$BUILD/qt/quipix" ] && [ -x "$POINTER_SRC" ] || { echo "wayland.sh: build $BUILD/qt/quipix and $POINTER_SRC first"; exit 1; }
 system_test_begin wayland setpriv ss
 chmod 755 "$WORK"
 
 cmake --install "$BUILD" --prefix "$WORK/prefix" >/dev/null
-cp "$POINTER_SRC" "$BUILD/tests/quipix-test-inhibitor" "$WORK/prefix/bin/"
+cp "$POINTER_SRC" "$WORK/prefix/bin/"
 QUIPIX=$WORK/prefix/bin/quipix
 mkdir -p "$WORK/home/.config/Kelvara" "$WORK/run" "$WORK/shots"
 # A navy-to-black gradient, told apart from a black screen and from the compositor's
@@ -234,6 +233,7 @@ settle 30 "the watcher's end" gone "$IDLE_PID"
 # and a video player's inhibition there holds it off until the player un-inhibits or
 # leaves the bus.
 start_session_bus
+cp "$BUILD/tests/quipix-test-inhibitor" "$WORK/prefix/bin/"
 USER_ENV="DBUS_SESSION_BUS_ADDRESS=$DBUS_SESSION_BUS_ADDRESS"
 start_user "$WORK/idle3.log" "$QUIPIX" --idle 2
 IDLE_PID=$LAST_PID
