@@ -108,6 +108,14 @@ bool DesktopInhibits(const QDBusConnection& bus) {
                      "IsInhibited", {QVariant::fromValue(8u)})
             .value())
         return true;
+    // KDE: its screen locker's org.freedesktop.ScreenSaver inhibitions reach the power
+    // management's policy agent as "change screen settings" (4).
+    const QString agent = "org.kde.Solid.PowerManagement.PolicyAgent";
+    if (Serving(bus, agent) &&
+        CallOn<bool>(bus, agent, "/org/kde/Solid/PowerManagement/PolicyAgent", agent, "HasInhibition",
+                     {QVariant::fromValue(4u)})
+            .value())
+        return true;
     return Serving(bus, "org.freedesktop.PowerManagement") &&
            CallOn<bool>(bus, "org.freedesktop.PowerManagement", "/org/freedesktop/PowerManagement/Inhibit",
                         "org.freedesktop.PowerManagement.Inhibit", "HasInhibit")

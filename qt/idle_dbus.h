@@ -65,7 +65,8 @@ private:
 };
 
 // True while GNOME's session manager (IsInhibited with the idle flag) or KDE's power
-// management (HasInhibit) holds the screen saver off.
+// management (its policy agent's HasInhibition, the freedesktop HasInhibit) holds the
+// screen saver off.
 bool DesktopInhibits(const QDBusConnection& bus);
 
 }  // namespace quipix
