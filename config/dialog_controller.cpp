@@ -17,9 +17,6 @@
 #include "common/joke_library.h"
 #include "common/joke_text.h"
 #include "imaging/canvas.h"
-#if !defined(_WIN32)
-#include "platform/idle_session.h"
-#endif
 
 namespace quipix {
 
@@ -235,12 +232,11 @@ void DialogController::FormCreate() {
             break;
         }
     LoadBackgroundPicture(BackgroundPicture, v.Chosen.Bitmap);
-#if !defined(_WIN32)
-    const int idleSeconds = platform::ReadIdleAutostart();
+    // Starting by itself (Linux only) is stored as the watcher's autostart entry.
+    const int idleSeconds = platform::IdleAutostartSeconds();
     v.IdleOn = idleSeconds > 0;
-    if (v.IdleOn) v.IdleMinutes = (idleSeconds + 59) / 60;
-    v.IdleMinutes = std::clamp(v.IdleMinutes, kIdleMinutesRange.Min, kIdleMinutesRange.Max);
-#endif
+    v.IdleMinutes = std::clamp(v.IdleOn ? (idleSeconds + 59) / 60 : kIdleMinutesDefault, kIdleMinutesRange.Min,
+                               kIdleMinutesRange.Max);
     // Limited mode on palette screens: the texts do not slide there.
     limited_ = platform::PrimaryScreen().ColorDepth <= 8;
     // The widgets show it all before the previews are drawn, once loading is over.
@@ -330,10 +326,9 @@ bool DialogController::btOkClick() {
         view_.ShowError(e.what());
         return false;
     }
-#if !defined(_WIN32)
-    platform::SetIdleAutostart(
-        v.IdleOn ? std::clamp(v.IdleMinutes, kIdleMinutesRange.Min, kIdleMinutesRange.Max) * 60 : 0);
-#endif
+    if (FindControl("cbIdle"))
+        platform::ChangeIdleAutostart(
+            v.IdleOn ? std::clamp(v.IdleMinutes, kIdleMinutesRange.Min, kIdleMinutesRange.Max) * 60 : 0);
     return true;
 }
 

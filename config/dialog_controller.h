@@ -27,6 +27,7 @@ inline constexpr const char* kNoBitmapCaption = "Select bitmap ...";
 
 // The idle minutes udIdle offers: up to a day, as --idle takes.
 inline constexpr ControlRange kIdleMinutesRange{1, 1440};
+inline constexpr int kIdleMinutesDefault = 5;
 
 // The positions the control of that name takes (the settings table holds them); a
 // stored value outside them is pulled to the nearest end, as the control itself
@@ -49,7 +50,7 @@ struct DialogValues {
     // "Speed", on Linux: the saver starts by itself after IdleMinutes of inactivity
     // (its autostart entry is the stored state).
     bool IdleOn = false;
-    int IdleMinutes = 5;
+    int IdleMinutes = kIdleMinutesDefault;
     // "About this Screen Saver"
     std::string laVer;
 };
