@@ -1,6 +1,5 @@
 #include "app/idle_policy.h"
 
-
 namespace quipix {
 
 void IdlePolicy::Idle() {
@@ -44,9 +43,9 @@ void IdlePolicy::Hold() {
     host_.ArmTimer(idleMs_);
 }
 
-std::uint32_t IdlePolicy::Inhibit(const std::string& owner, const std::string& app, const std::string& reason) {
+std::uint32_t IdlePolicy::Inhibit(const std::string& owner) {
     const std::uint32_t cookie = nextCookie_++;
-    inhibitions_[cookie] = {owner, app, reason};
+    inhibitions_[cookie] = owner;
     return cookie;
 }
 
@@ -58,7 +57,7 @@ bool IdlePolicy::UnInhibit(std::uint32_t cookie) {
 
 void IdlePolicy::OwnerGone(const std::string& owner) {
     const auto before = inhibitions_.size();
-    std::erase_if(inhibitions_, [&](const auto& entry) { return entry.second.Owner == owner; });
+    std::erase_if(inhibitions_, [&](const auto& entry) { return entry.second == owner; });
     if (inhibitions_.size() != before) InhibitionEnded();
 }
 

@@ -58,8 +58,8 @@ public:
     void TimerFired();
     void SaverEnded();
 
-    // An inhibition asked for by owner (a bus name) on behalf of app; the cookie ends it.
-    std::uint32_t Inhibit(const std::string& owner, const std::string& app, const std::string& reason);
+    // An inhibition asked for by owner (a bus name); the cookie ends it.
+    std::uint32_t Inhibit(const std::string& owner);
     // False when no inhibition has that cookie.
     bool UnInhibit(std::uint32_t cookie);
     // Owner has left: its inhibitions end with it.
@@ -74,9 +74,6 @@ public:
     void SimulateUserActivity();
 
 private:
-    struct Inhibition {
-        std::string Owner, App, Reason;
-    };
     void Start();
     void TryStart();
     // The idle time counts again from now: no saver before the timer fires.
@@ -90,7 +87,7 @@ private:
     bool running_ = false;  // the saver's process runs
     bool held_ = false;     // waiting for the timer after an inhibition or activity
     std::uint32_t nextCookie_ = 1;
-    std::map<std::uint32_t, Inhibition> inhibitions_;
+    std::map<std::uint32_t, std::string> inhibitions_;  // cookie -> owner
 };
 
 }  // namespace quipix

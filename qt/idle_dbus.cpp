@@ -79,12 +79,13 @@ bool ScreenSaverService::Register() {
            bus_.registerObject("/ScreenSaver", this, exported);
 }
 
-uint ScreenSaverService::Inhibit(const QString& application, const QString& reason) {
+// Who asks and why is the caller's own business: only its presence on the bus counts.
+uint ScreenSaverService::Inhibit(const QString&, const QString&) {
     const QString caller = message().service();
     // A caller that has already gone would never be seen leaving.
     callers_.addWatchedService(caller);
     if (!Serving(bus_, caller)) return 0;
-    return policy_.Inhibit(caller.toStdString(), application.toStdString(), reason.toStdString());
+    return policy_.Inhibit(caller.toStdString());
 }
 
 void ScreenSaverService::UnInhibit(uint cookie) {

@@ -43,8 +43,8 @@ std::string RunScript(const std::string& script) {
         case 'a': policy.Active(); break;
         case 't': policy.TimerFired(); break;
         case 'e': policy.SaverEnded(); break;
-        case 'h': cookies.push_back(policy.Inhibit(":1.5", "player", "video")); break;
-        case 'H': cookies.push_back(policy.Inhibit(":1.9", "slides", "presenting")); break;
+        case 'h': cookies.push_back(policy.Inhibit(":1.5")); break;
+        case 'H': cookies.push_back(policy.Inhibit(":1.9")); break;
         case 'u': EXPECT_TRUE(policy.UnInhibit(cookies.back())); cookies.pop_back(); break;
         case 'g': policy.OwnerGone(":1.5"); break;
         case 'D': host.desktopInhibits = true; break;
@@ -90,12 +90,12 @@ TEST(IdlePolicyTest, Scripts) {
 TEST(IdlePolicyTest, UnknownCookiesAreRefused) {
     FakeHost host;
     IdlePolicy policy(5000, host);
-    const auto cookie = policy.Inhibit(":1.5", "player", "video");
+    const auto cookie = policy.Inhibit(":1.5");
     EXPECT_FALSE(policy.UnInhibit(cookie + 1));
     EXPECT_TRUE(policy.Inhibited());
     EXPECT_TRUE(policy.UnInhibit(cookie));
     EXPECT_FALSE(policy.UnInhibit(cookie));
-    EXPECT_NE(policy.Inhibit(":1.5", "player", "video"), cookie);
+    EXPECT_NE(policy.Inhibit(":1.5"), cookie);
 }
 
 }  // namespace
