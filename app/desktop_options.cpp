@@ -147,9 +147,9 @@ std::string UsageText(UsageSystem system) {
     if (!windows)
         text +=
             "\n"
-            "Wayland:\n"
-            "  --idle SECONDS   start the saver each time the seat has been idle that long\n"
-            "                   (compositors with ext-idle-notify-v1 or org_kde_kwin_idle)\n";
+            "Starting by itself:\n"
+            "  --idle SECONDS   start the saver each time the session has been idle that\n"
+            "                   long, unless a video or a presentation holds it off\n";
     text +=
         "\n"
         "Recording, without a display:\n"

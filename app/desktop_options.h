@@ -25,7 +25,7 @@ struct DesktopOptions {
         Version,
         Record,  // recordArgs holds what follows --record
         Module,  // draw into `window` (0: the root window) as an xscreensaver module
-        Idle,    // on Wayland: start the saver whenever the seat is idle `idleSeconds`
+        Idle,    // start the saver whenever the session is idle `idleSeconds`
         Error,   // `error` says what is wrong; exit code 2
     };
     Action action = Action::Protocol;

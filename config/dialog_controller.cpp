@@ -59,6 +59,8 @@ const Binding kOwnBindings[] = {
     {"Files", &DialogValues::FilesIndex},
     {"QEdit", &DialogValues::QEdit},
     {"AEdit", &DialogValues::AEdit},
+    {"cbIdle", &DialogValues::IdleOn},
+    {"udIdle", &DialogValues::IdleMinutes},
 };
 
 // Runs use(control, value) for every control that holds a value: the dialog's own,
@@ -66,7 +68,8 @@ const Binding kOwnBindings[] = {
 template <class Use>
 void ForEachControlValue(DialogValues& values, Use use) {
     for (const Binding& b : kOwnBindings)
-        std::visit([&](auto member) { use(b.Control, values.*member); }, b.Value);
+        // A control this platform's layout leaves out holds nothing.
+        if (FindControl(b.Control)) std::visit([&](auto member) { use(b.Control, values.*member); }, b.Value);
     for (const TSettingField& f : SettingFields())
         if (f.Control.Name)
             std::visit([&](auto field) { use(std::string_view(f.Control.Name), field(values.Chosen)); },
@@ -127,6 +130,7 @@ private:
 }  // namespace
 
 std::optional<ControlRange> ValueRange(std::string_view control) {
+    if (control == "udIdle") return kIdleMinutesRange;
     for (const TSettingField& f : SettingFields())
         if (f.Control.Name && f.Control.Name == control && f.Control.Transfer != TSettingControl::AsIs)
             return f.Control.Range;
@@ -155,6 +159,7 @@ ControlStates DialogController::States() const {
     s.FromC = s.ToC = type == background_type::Gradient;
     s.btBitmap = s.cbTiled = type == background_type::Picture;
     s.edRand = values_.Chosen.Change;
+    s.edIdle = values_.IdleOn;
     s.tbQ = s.tbA = !limited_;
     s.laColors = limited_;
     return s;
@@ -227,6 +232,11 @@ void DialogController::FormCreate() {
             break;
         }
     LoadBackgroundPicture(BackgroundPicture, v.Chosen.Bitmap);
+    // Starting by itself (Linux only) is stored as the watcher's autostart entry.
+    const int idleSeconds = platform::IdleAutostartSeconds();
+    v.IdleOn = idleSeconds > 0;
+    v.IdleMinutes = std::clamp(v.IdleOn ? (idleSeconds + 59) / 60 : kIdleMinutesDefault, kIdleMinutesRange.Min,
+                               kIdleMinutesRange.Max);
     // Limited mode on palette screens: the texts do not slide there.
     limited_ = platform::PrimaryScreen().ColorDepth <= 8;
     // The widgets show it all before the previews are drawn, once loading is over.
@@ -258,6 +268,7 @@ void DialogController::ShowStates() {
         {"cbTiled", s.cbTiled}, {"tbQ", s.tbQ},     {"tbA", s.tbA}, {"laColors", s.laColors}};
     for (const auto& [control, visible] : shown) view_.SetVisible(control, visible);
     view_.SetEnabled("edRand", s.edRand);
+    if (FindControl("edIdle")) view_.SetEnabled("edIdle", s.edIdle);
 }
 
 void DialogController::ReadControls() {
@@ -315,6 +326,9 @@ bool DialogController::btOkClick() {
         view_.ShowError(e.what());
         return false;
     }
+    if (FindControl("cbIdle"))
+        platform::ChangeIdleAutostart(
+            v.IdleOn ? std::clamp(v.IdleMinutes, kIdleMinutesRange.Min, kIdleMinutesRange.Max) * 60 : 0);
     return true;
 }
 

@@ -25,6 +25,10 @@ inline constexpr const char* kVersionText = "Version 2.1";
 inline constexpr const char* kHomePageAddress = "https://www.kelvara.example/";
 inline constexpr const char* kNoBitmapCaption = "Select bitmap ...";
 
+// The idle minutes udIdle offers: up to a day, as --idle takes.
+inline constexpr ControlRange kIdleMinutesRange{1, 1440};
+inline constexpr int kIdleMinutesDefault = 5;
+
 // The positions the control of that name takes (the settings table holds them); a
 // stored value outside them is pulled to the nearest end, as the control itself
 // would. Nothing for a control that is no setting's, or shows its value as it is.
@@ -43,6 +47,10 @@ struct DialogValues {
     std::vector<std::string> JokeFiles;
     int FilesIndex = -1;       // the selected item, -1 for none
     std::string QEdit, AEdit;  // the default texts, which the running program takes but the store never
+    // "Speed", on Linux: the saver starts by itself after IdleMinutes of inactivity
+    // (its autostart entry is the stored state).
+    bool IdleOn = false;
+    int IdleMinutes = kIdleMinutesDefault;
     // "About this Screen Saver"
     std::string laVer;
 };
@@ -51,6 +59,7 @@ struct DialogValues {
 struct ControlStates {
     bool SolidC = true, FromC = false, ToC = false, btBitmap = false, cbTiled = false;
     bool edRand = false;  // enabled; the spinner beside it always works
+    bool edIdle = false;  // the same
     bool tbQ = true, tbA = true, laColors = false;
 };
 

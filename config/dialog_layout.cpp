@@ -126,6 +126,15 @@ const ControlLayout kControls[] = {
     {"edPause", K::Edit, "tsSpeed", {200, 190, 33, 23}, {}, 4},
     {"udPause", K::UpDown, "tsSpeed", {233, 190, 15, 23}, {}, 5, F::Dialog, false, "edPause"},
     {"laSeconds", K::Label, "tsSpeed", {256, 194, 60, 15}, "seconds"},
+#if !defined(_WIN32)
+    // Windows starts a screen saver itself, after the wait its own settings give.
+    // The pause row has the room left, in the small font.
+    {"cbIdle", K::CheckBox, "tsSpeed", {306, 193, 71, 17}, "Start after", 6, F::Small, false, {}, nullptr,
+     "starting by itself is ours, on Linux only"},
+    {"edIdle", K::Edit, "tsSpeed", {377, 190, 28, 23}, {}, 7},
+    {"udIdle", K::UpDown, "tsSpeed", {405, 190, 15, 23}, {}, 8, F::Dialog, false, "edIdle"},
+    {"laIdle", K::Label, "tsSpeed", {423, 194, 103, 15}, "minutes of inactivity", -1, F::Small},
+#endif
 
     {"btURL", K::PushButton, "tsAbout", {153, 181, 225, 25}, "Navigate to Kelvara home page", 0},
     {"Panel4", K::Panel, "tsAbout", {8, 8, 312, 132}, {}, 1},

@@ -34,6 +34,8 @@ Services InstallServices(const Services& services) {
     Merge(t.sysColor, services.sysColor);
     Merge(t.showHelp, services.showHelp);
     Merge(t.openAddress, services.openAddress);
+    Merge(t.idleAutostart, services.idleAutostart);
+    Merge(t.setIdleAutostart, services.setIdleAutostart);
     return previous;
 }
 
@@ -74,6 +76,15 @@ void ShowHelp(int context) {
 
 void OpenAddress(const std::string& address) {
     if (const auto& f = CurrentServices().openAddress) f(address);
+}
+
+int IdleAutostartSeconds() {
+    const auto& f = CurrentServices().idleAutostart;
+    return f ? f() : 0;
+}
+
+void ChangeIdleAutostart(int seconds) {
+    if (const auto& f = CurrentServices().setIdleAutostart) f(seconds);
 }
 
 std::string HelpDirectory() { return DataDirectory() + "/help"; }

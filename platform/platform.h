@@ -39,6 +39,11 @@ std::uint32_t ClassicSysColor(int index);  // the Windows classic scheme's, with
 // --- help (WinHelp with a context number) and shell (ShellExecute "open") ---
 void ShowHelp(int context);
 void OpenAddress(const std::string& address);
+// --- starting by itself (Linux): the idle watcher's autostart entry ---
+// The idle seconds it starts the watcher with; 0 when it is off.
+int IdleAutostartSeconds();
+// Turns it on for seconds (and starts the watcher), or off with 0 (and ends it).
+void ChangeIdleAutostart(int seconds);
 // --- screen-saver password (MPR.DLL / PASSWORD.CPL on Windows 95/98) ---
 // False when the system has no password change; true when it ran it.
 bool ChangeScreenSaverPasswordCall(WindowId parent);
@@ -48,7 +53,8 @@ bool VerifyScreenSavePassword(WindowId saverWindow);
 
 // The service table. An empty member answers as a system without windows: no
 // foreground window, no foreign window, a standard screen, the classic colours, no
-// help and no browser (a build without a front end, a fuzz target).
+// help and no browser (a build without a front end, a fuzz target), and never starts
+// by itself.
 struct Services {
     std::function<WindowId()> foregroundWindow{};
     std::function<bool(WindowId, WindowRect&)> getWindowRect{};
@@ -57,6 +63,8 @@ struct Services {
     std::function<std::uint32_t(int)> sysColor{};
     std::function<void(int)> showHelp{};
     std::function<void(const std::string&)> openAddress{};
+    std::function<int()> idleAutostart{};
+    std::function<void(int)> setIdleAutostart{};
 };
 // Installs services; empty members keep the current ones. Returns the previous set.
 Services InstallServices(const Services& services);

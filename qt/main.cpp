@@ -3,6 +3,7 @@
 // is the screen-saver protocol (/s, /c, /p <window>, /a <window>, or nothing). In a
 // Wayland session the saver runs on the Wayland front end; the dialog is Qt's.
 #include <QApplication>
+#include <xcb/xcb.h>
 #include <csignal>
 #include <cstdlib>
 #include <iostream>
@@ -16,6 +17,7 @@
 #include "app/run_program.h"
 #include "imaging/text_engine.h"
 #include "qt/config_dialog.h"
+#include "qt/idle_watcher.h"
 #include "qt/qt_text_engine.h"
 #include "qt/saver_window.h"
 #include "qt/services.h"
@@ -123,12 +125,34 @@ bool RanOnWayland(QtStart& qt) {
 #endif
 }
 
+// Qt aborts when none of its platforms can start: it is asked for one only where an X
+// server or a compositor answers (or the environment names another platform).
+bool DisplayAnswers() {
+    const std::string qtPlatform = std::getenv("QT_QPA_PLATFORM") ? std::getenv("QT_QPA_PLATFORM") : "";
+    if (!qtPlatform.empty() && qtPlatform.rfind("xcb", 0) != 0 && qtPlatform.rfind("wayland", 0) != 0) return true;
+    if (std::getenv("DISPLAY")) {
+        xcb_connection_t* c = xcb_connect(nullptr, nullptr);
+        const bool answers = !xcb_connection_has_error(c);
+        xcb_disconnect(c);
+        if (answers) return true;
+    }
+#if defined(QUIPIX_HAVE_WAYLAND)
+    if (std::getenv("WAYLAND_DISPLAY") && WaylandCompositorAnswers()) return true;
+#endif
+    return false;
+}
+
 // The screen-saver protocol on X11.
 int RunProtocol(QtStart& qt) {
     // A preview draws into a foreign X11 window; a Wayland session without X has
     // none, as with a handle that cannot be read.
     const char* wayland = std::getenv("WAYLAND_DISPLAY");
     if (RunMode == Preview && wayland && *wayland && !std::getenv("DISPLAY")) return 0;
+    if (RunModeNeedsApplication() && !DisplayAnswers()) {
+        std::cerr << "quipix: no display answers: neither an X server ($DISPLAY) nor a Wayland compositor "
+                     "($WAYLAND_DISPLAY)\n";
+        return 1;
+    }
     // The screen goes black before the toolkit's start-up, which takes longer.
     if (RunMode == FullScreen) RaiseBlackCurtain();
     // The preview-equals-screen rule compares with the screen as the application

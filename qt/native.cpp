@@ -16,6 +16,7 @@
 #include <cstring>
 #include <memory>
 
+#include "platform/idle_session.h"
 #include "qt/services.h"
 
 namespace quipix::platform {
@@ -221,7 +222,9 @@ Services QtServices() {
             .primaryScreen = Screen,
             .sysColor = PaletteColor,
             .showHelp = ShowHelpWindow,
-            .openAddress = OpenWithDesktop};
+            .openAddress = OpenWithDesktop,
+            .idleAutostart = ReadIdleAutostart,
+            .setIdleAutostart = SetIdleAutostart};
 }
 
 }  // namespace quipix::platform

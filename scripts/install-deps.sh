@@ -17,8 +17,8 @@ program=(
   # archive keyring); the Qt dialog on Wayland needs Qt's Wayland platform
   libwayland-dev libwayland-bin wayland-protocols plasma-wayland-protocols
   dpkg-dev debian-archive-keyring qt6-wayland
-  # the saver's frames through shared memory (MIT-SHM) on X11
-  libxcb-shm0-dev
+  # the saver's frames through shared memory (MIT-SHM) on X11, the idle watcher's idle time
+  libxcb-shm0-dev libxcb-screensaver0-dev
   # faster inflation of Deflate TIFF strips (zlib does it where this is missing)
   libdeflate-dev
   # fonts metric-compatible with Arial, Times and Courier
@@ -35,6 +35,8 @@ tests=(
   qt6-image-formats-plugins libtiff-dev
   # system tests under a real X server
   xvfb xdotool imagemagick x11-utils xauth xscreensaver procps iproute2
+  # the idle watcher's tests: a private session bus and calls on it
+  dbus-daemon libglib2.0-bin
 )
 
 . "$(dirname "$0")/lib/apt.sh"

@@ -6,6 +6,7 @@
 #include <memory>
 #include <string>
 
+#include "app/idle_policy.h"
 #include "saver/engine.h"
 
 namespace quipix {
@@ -26,9 +27,25 @@ enum class WaylandRunResult {
 WaylandRunResult RunWaylandSaver(const std::function<std::shared_ptr<TextEngine>(double dpi)>& makeTextEngine,
                                  const EngineServices& services = DefaultEngineServices());
 
-// The --idle watcher: runs `program /s` each time the seat has been idle for seconds
-// (once per idle period), until it is ended. Returns the exit code: 1 when the
-// compositor offers no idle notification.
-int RunIdleWatcher(int seconds, const std::string& program);
+// True when a compositor answers at $WAYLAND_DISPLAY.
+bool WaylandCompositorAnswers();
+
+// The compositor's idle notice, for the --idle watcher, on the watcher's own loop:
+// when Fd() is readable, Dispatch().
+class WaylandIdleSource : public IdleSource {
+public:
+    // Null when no compositor answers or it offers no idle notice.
+    static std::unique_ptr<WaylandIdleSource> Connect();
+    ~WaylandIdleSource() override;
+    void Watch(int ms, IdleListener& listener) override;
+    int Fd() const;
+    // Reads and dispatches what the compositor sent; false once it has gone.
+    bool Dispatch();
+
+private:
+    WaylandIdleSource();
+    struct State;
+    std::unique_ptr<State> state_;
+};
 
 }  // namespace quipix

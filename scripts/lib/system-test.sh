@@ -232,6 +232,34 @@ fresh_wine() {
   . scripts/lib/wine-env.sh
 }
 
+# start_bus TYPE: a private D-Bus bus of TYPE (session, system) at $WORK/TYPE-bus that
+# any user may join, without service activation, so that nothing of the machine's
+# own starts on it; the clean-up ends it.
+start_bus() {
+  cat >"$WORK/$1-bus.conf" <<EOF
+<busconfig>
+  <type>$1</type>
+  <listen>unix:path=$WORK/$1-bus</listen>
+  <auth>EXTERNAL</auth>
+  <policy context="default">
+    <allow user="*"/>
+    <allow own="*"/>
+    <allow send_destination="*" eavesdrop="true"/>
+    <allow eavesdrop="true"/>
+  </policy>
+</busconfig>
+EOF
+  dbus-daemon --config-file="$WORK/$1-bus.conf" --nofork --nopidfile >"$WORK/$1-bus.log" 2>&1 &
+  track_pid $!
+  wait_for 60 test -S "$WORK/$1-bus" || { cat "$WORK/$1-bus.log"; fail "no $1 bus"; }
+  chmod 666 "$WORK/$1-bus"
+}
+# start_session_bus: a private session bus, which DBUS_SESSION_BUS_ADDRESS names.
+start_session_bus() {
+  start_bus session
+  export DBUS_SESSION_BUS_ADDRESS="unix:path=$WORK/session-bus"
+}
+
 # --- that the program took its input ---------------------------------------------
 # A test that gives input which must change nothing (six tolerated pointer moves, a
 # refused password) has no state to wait for. What it can see instead: that the X

@@ -43,30 +43,14 @@ start_user() {
 }
 alive() { kill -0 "$1" 2>/dev/null; }
 exited() { wait_for "$2" gone "$1"; }
-# start_session_buses: a session bus of the test's own that anyone may use and that
-# starts no services, and an empty system bus beside it (a desktop shell without one
-# dies in its login-manager code); USER_ENV then names both.
+# start_session_buses: a session bus of the test's own and an empty system bus beside
+# it (a desktop shell without one dies in its login-manager code); USER_ENV then names
+# both.
 start_session_buses() {
-  local type
-  for type in session system; do
-    cat >"$WORK/$type-bus.conf" <<EOF
-<!DOCTYPE busconfig PUBLIC "-//freedesktop//DTD D-Bus Bus Configuration 1.0//EN"
- "http://www.freedesktop.org/standards/dbus/1.0/busconfig.dtd">
-<busconfig>
-  <type>$type</type>
-  <listen>unix:path=$WORK/run/$type-bus</listen>
-  <policy context="default">
-    <allow send_destination="*" eavesdrop="true"/>
-    <allow eavesdrop="true"/>
-    <allow own="*"/>
-  </policy>
-</busconfig>
-EOF
-    start_user "$WORK/$type-bus.log" dbus-daemon --nofork --config-file="$WORK/$type-bus.conf"
-  done
-  wait_for 60 test -S "$WORK/run/session-bus" -a -S "$WORK/run/system-bus" || fail "the buses did not start"
-  USER_ENV="${USER_ENV:-} DBUS_SESSION_BUS_ADDRESS=unix:path=$WORK/run/session-bus"
-  USER_ENV+=" DBUS_SYSTEM_BUS_ADDRESS=unix:path=$WORK/run/system-bus"
+  start_bus session
+  start_bus system
+  USER_ENV="${USER_ENV:-} DBUS_SESSION_BUS_ADDRESS=unix:path=$WORK/session-bus"
+  USER_ENV+=" DBUS_SYSTEM_BUS_ADDRESS=unix:path=$WORK/system-bus"
 }
 
 # start_commanded NAME PROGRAM ARGS...: a test program that takes one command a line

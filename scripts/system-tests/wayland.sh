@@ -4,7 +4,8 @@
 # moves leave it running and the seventh ends it; a key ends it, and so does a
 # button; an output made while it runs gets a scene of its own, and one taken away
 # ends only its own; --idle starts it after the idle time and again after the next
-# idle period, and an idle inhibitor holds it off; the dialog opens as a Wayland
+# idle period, and an idle inhibitor holds it off, as does a D-Bus inhibition (the
+# watcher serves org.freedesktop.ScreenSaver there); the dialog opens as a Wayland
 # window; /p without X exits at once.
 # Under weston's headless backend (no layer-shell): one full-screen toplevel per
 # output. Compositors refuse root, so they and the clients run as nobody, from an
@@ -14,7 +15,8 @@ cd "$(dirname "$0")/../.."
 BUILD=${BUILD_DIR:-build}
 . scripts/lib/system-test.sh
 . scripts/lib/apt.sh
-install_packages sway grim wtype swayidle weston qt6-wayland imagemagick procps util-linux iproute2
+install_packages sway grim wtype swayidle weston qt6-wayland imagemagick procps util-linux iproute2 dbus-daemon \
+  libglib2.0-bin
 POINTER_SRC=$BUILD/tests/quipix-test-pointer
 [ -x "$BUILD/qt/quipix" ] && [ -x "$POINTER_SRC" ] || { echo "wayland.sh: build $BUILD/qt/quipix and $POINTER_SRC first"; exit 1; }
 system_test_begin wayland setpriv ss
@@ -159,6 +161,49 @@ key
 settle 30 "the saver's end" no_saver
 kill "$IDLE_PID"
 settle 30 "the watcher's end" gone "$IDLE_PID"
+
+# sway serves no org.freedesktop.ScreenSaver: the watcher does, on the session bus,
+# and a video player's inhibition there holds it off until the player un-inhibits or
+# leaves the bus.
+start_session_bus
+cp "$BUILD/tests/quipix-test-inhibitor" "$WORK/prefix/bin/"
+USER_ENV="DBUS_SESSION_BUS_ADDRESS=$DBUS_SESSION_BUS_ADDRESS"
+start_user "$WORK/idle3.log" "$QUIPIX" --idle 2
+IDLE_PID=$LAST_PID
+screensaver() {
+  as_user gdbus call --session -d org.freedesktop.ScreenSaver -o /ScreenSaver \
+    -m "org.freedesktop.ScreenSaver.$1" "${@:2}"
+}
+serving() { screensaver GetActive >/dev/null 2>&1; }
+check "the watcher serves org.freedesktop.ScreenSaver" wait_for 60 serving
+# start_player N: a video player inhibiting the saver; COOKIE is its cookie.
+start_player() {
+  start_user "$WORK/player$1.log" "$WORK/prefix/bin/quipix-test-inhibitor"
+  PLAYER_PID=$LAST_PID
+  wait_for 60 grep -q cookie "$WORK/player$1.log" || { cat "$WORK/player$1.log"; fail "no inhibition"; }
+  COOKIE=$(awk '{print $2}' "$WORK/player$1.log")
+}
+settle 60 "the first saver" saver_child
+key
+settle 30 "the saver's end" no_saver
+start_player 1
+key
+check "a D-Bus inhibition holds the watcher off" held_off
+screensaver UnInhibit "$COOKIE" >/dev/null
+check "once un-inhibited the saver comes" wait_for 60 saver_child
+key
+settle 30 "the saver's end" no_saver
+kill "$PLAYER_PID"
+start_player 2
+key
+check "another inhibition holds it off" held_off
+kill "$PLAYER_PID"
+check "once its caller has left the bus the saver comes" wait_for 60 saver_child
+key
+settle 30 "the saver's end" no_saver
+kill "$IDLE_PID"
+settle 30 "the watcher's end" gone "$IDLE_PID"
+USER_ENV=""
 preview_rc=0
 timeout 30 env -u DISPLAY WAYLAND_DISPLAY="$WL_DISPLAY" XDG_RUNTIME_DIR="$WORK/run" "$QUIPIX" /p 1234 || preview_rc=$?
 check "/p without an X display exits 0 at once" test "$preview_rc" = 0

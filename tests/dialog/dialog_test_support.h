@@ -148,6 +148,9 @@ protected:
         s.showHelp = [this](int context) { help_.push_back(context); };
         s.openAddress = [this](const std::string& address) { addresses_.push_back(address); };
         s.activateWindow = [this](platform::WindowId window) { activated_.push_back(window); };
+        // The user's own autostart entry and watcher stay out of every test.
+        s.idleAutostart = [this] { return idleSeconds_; };
+        s.setIdleAutostart = [this](int seconds) { idleSeconds_ = seconds; };
         services_ = std::make_unique<platform::ScopedServices>(s);
     }
     void TearDown() override {
@@ -196,6 +199,7 @@ protected:
     std::vector<int> help_;
     std::vector<std::string> addresses_;
     std::vector<platform::WindowId> activated_;
+    int idleSeconds_ = 0;  // what the idle watcher's autostart entry says
 };
 
 }  // namespace quipix::test

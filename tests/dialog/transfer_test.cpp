@@ -200,6 +200,39 @@ TEST_F(DialogTransfer, TheCountIsEnabledByItsBoxAndSavedEitherWay) {
     EXPECT_EQ(Stored("General", "Change"), "0");
 }
 
+TEST_F(DialogTransfer, StartingByItselfIsReadFromTheAutostartEntryAndChangedOnlyByOk) {
+    if (!FindControl("cbIdle")) GTEST_SKIP() << "the system starts screen savers itself here";
+    const struct {
+        int entry;         // the entry's seconds when the dialog opens, 0 none
+        bool on;           // what cbIdle shows
+        int minutes;       // and udIdle
+        bool leaveOn;      // what the user leaves
+        int leaveMinutes;
+        int after;         // the entry after OK
+    } cases[] = {
+        {0, false, 5, false, 5, 0},      // off stays off
+        {0, false, 5, true, 10, 600},    // turned on
+        {300, true, 5, false, 5, 0},     // turned off
+        {90, true, 2, true, 2, 120},     // whole minutes from then on
+        {600, true, 10, true, 10, 600},  // unchanged
+        {999999, true, 1440, true, 1440, 86400},
+    };
+    for (const auto& c : cases) {
+        idleSeconds_ = c.entry;
+        auto dialog = Open();
+        EXPECT_EQ(view_.Checked("cbIdle"), c.on) << c.entry;
+        EXPECT_EQ(view_.Number("udIdle"), c.minutes) << c.entry;
+        EXPECT_EQ(view_.enabled["edIdle"], c.on) << c.entry;
+        view_.Change("cbIdle", c.leaveOn);
+        view_.Change("udIdle", c.leaveMinutes);
+        dialog->ControlEvent("cbIdle");
+        EXPECT_EQ(view_.enabled["edIdle"], c.leaveOn) << c.entry;
+        EXPECT_EQ(idleSeconds_, c.entry) << "nothing changes before OK";
+        ASSERT_TRUE(dialog->btOkClick());
+        EXPECT_EQ(idleSeconds_, c.after) << c.entry;
+    }
+}
+
 TEST_F(DialogTransfer, PaletteScreensHideTheTextSpeedsAndKeepTheirValues) {
     Store("Question", "Speed", "3");
     Store("Answer", "Speed", "8");
