@@ -223,8 +223,8 @@ TEST_F(DialogTransfer, StartingByItselfIsReadFromTheAutostartEntryAndChangedOnly
         EXPECT_EQ(view_.Checked("cbIdle"), c.on) << c.entry;
         EXPECT_EQ(view_.Number("udIdle"), c.minutes) << c.entry;
         EXPECT_EQ(view_.enabled["edIdle"], c.on) << c.entry;
-        view_.Change("cbIdle", c.leaveOn);
-        view_.Change("udIdle", c.leaveMinutes);
+        view_.checks["cbIdle"] = c.leaveOn;
+        view_.numbers["udIdle"] = c.leaveMinutes;
         dialog->ControlEvent("cbIdle");
         EXPECT_EQ(view_.enabled["edIdle"], c.leaveOn) << c.entry;
         EXPECT_EQ(idleSeconds_, c.entry) << "nothing changes before OK";
