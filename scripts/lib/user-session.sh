@@ -3,13 +3,17 @@
 # a runtime folder of the test's own: $WORK/home and $WORK/run. The test defines
 # shot OUTPUT, which puts a screenshot of one output into $WORK/shots/OUTPUT.png.
 
-# user_session_begin: the build installed into $WORK/prefix ($QUIPIX), and nobody's
-# home with a navy-to-black gradient as the saver's background, told apart from a
+# user_session_begin: the build installed into $WORK/prefix ($QUIPIX) with the test
+# programs the sessions use beside it, and nobody's home with a navy-to-black gradient as the saver's background, told apart from a
 # black screen and from a compositor's grey; the question is drawn in red over it.
 user_session_begin() {
   chmod 755 "$WORK"
   cmake --install "$BUILD" --prefix "$WORK/prefix" >/dev/null
   QUIPIX=$WORK/prefix/bin/quipix
+  local program
+  for program in pointer session inhibitor; do
+    [ ! -x "$BUILD/tests/quipix-test-$program" ] || cp "$BUILD/tests/quipix-test-$program" "$WORK/prefix/bin/"
+  done
   mkdir -p "$WORK/home/.config/Kelvara" "$WORK/run" "$WORK/shots"
   printf 'REGEDIT4\r\n\r\n[HKEY_CURRENT_USER\\Software\\Kelvara\\Quipix\\Background]\r\n"Type"="1"\r\n' \
     >"$WORK/home/.config/Kelvara/Quipix.reg"
@@ -110,3 +114,33 @@ joke_on() {
   awk -v s="$share" 'BEGIN { exit !(s > 0.0005) }'
 }
 size_of() { identify -format "%wx%h" "$WORK/shots/$1.png"; }
+
+# --- the idle watcher: the saver it starts, and video players holding it off --------
+# start_watcher: quipix --idle 2 in the session; IDLE_PID.
+start_watcher() {
+  start_user "$WORK/idle.log" "$QUIPIX" --idle 2
+  IDLE_PID=$LAST_PID
+}
+saver_child() { pgrep -P "$IDLE_PID" >/dev/null; }
+no_saver() { ! saver_child; }
+# Nothing comes of an inhibited idleness, so time is what this check is made of: held
+# off, the saver stays away for three times the idle time.
+held_off() {
+  if wait_for 6 saver_child; then
+    SEEN="a saver started"
+    return 1
+  fi
+  WAITED=""
+}
+# screensaver METHOD ARGS...: a call to org.freedesktop.ScreenSaver on the session bus.
+screensaver() {
+  as_user gdbus call --session -d org.freedesktop.ScreenSaver -o /ScreenSaver \
+    -m "org.freedesktop.ScreenSaver.$1" "${@:2}"
+}
+# start_player N: a video player inhibiting the saver; PLAYER_PID, and COOKIE its cookie.
+start_player() {
+  start_user "$WORK/player$1.log" "$WORK/prefix/bin/quipix-test-inhibitor"
+  PLAYER_PID=$LAST_PID
+  wait_for 60 grep -q cookie "$WORK/player$1.log" || { cat "$WORK/player$1.log"; fail "no inhibition"; }
+  COOKIE=$(awk '{print $2}' "$WORK/player$1.log")
+}

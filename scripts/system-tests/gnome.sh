@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # The saver under GNOME Shell, headless, with two virtual monitors: /s covers both
 # with the scene, edge to edge, a joke on each; six pointer moves leave it running and
-# the seventh ends it; a key ends it, and so does a button.
+# the seventh ends it; a key ends it, and so does a button. --idle 2 starts it after
+# 2 s through Mutter's idle monitor, and a video player's D-Bus inhibition holds it
+# off until the player leaves the bus.
 # GNOME Shell runs as nobody on a session bus of the test's own without service
 # activation, and an empty system bus of its own (without one it dies in its login
 # manager code). Input comes through Mutter's remote desktop and screenshots through
@@ -17,7 +19,6 @@ SESSION_SRC=$BUILD/tests/quipix-test-session
 system_test_begin gnome setpriv gdbus dbus-daemon gnome-shell ss
 . scripts/lib/user-session.sh
 user_session_begin
-cp "$SESSION_SRC" "$WORK/prefix/bin/"
 
 # --- the buses and the Shell ------------------------------------------------------
 start_session_buses
@@ -80,6 +81,27 @@ settle 60 "the scene on both monitors" both_covered
 check "running before the button" alive "$SAVER_PID"
 ask button
 check "a button ends it" exited "$SAVER_PID" 30
+
+# --- starting by itself: Mutter's idle monitor ---------------------------------------
+start_watcher
+check "--idle starts the saver after the idle time" wait_for 60 saver_child
+check "its scene shows" wait_for 60 both_covered
+key
+check "a key ends it" wait_for 30 no_saver
+check "it comes back after the next idle period" wait_for 60 saver_child
+key
+settle 30 "the saver's end" no_saver
+# Nobody else serves org.freedesktop.ScreenSaver in a bare GNOME Shell: the watcher
+# does, and a video player's inhibition there holds it off until the player leaves.
+start_player 1
+key
+check "a video player's inhibition holds the saver off" held_off
+kill "$PLAYER_PID"
+check "once the player has left the bus the saver comes" wait_for 60 saver_child
+key
+settle 30 "the saver's end" no_saver
+kill "$IDLE_PID"
+check "the watcher ends on SIGTERM" exited "$IDLE_PID" 30
 
 check "GNOME Shell is still running" alive "$SHELL_PID"
 summary gnome

@@ -1,7 +1,10 @@
 #!/usr/bin/env bash
 # The saver under KWin, headless, with two virtual outputs: /s covers both with the
 # scene, edge to edge, a joke on each; six pointer moves leave it running and the
-# seventh ends it; a key ends it, and so does a button.
+# seventh ends it; a key ends it, and so does a button; --idle 2 starts it after 2 s
+# through KWin's idle notice. (A bare KWin forwards org.freedesktop.ScreenSaver
+# inhibitions to Plasma's power management, which is not running here: they are
+# tested under sway and GNOME Shell.)
 # KWin runs as nobody on a session bus of the test's own, painting through OpenGL
 # (llvmpipe), which its screenshot service needs. Input comes through its fake input
 # (tests/wayland/virtual_pointer.cpp), screenshots through KWin's screenshot service
@@ -20,7 +23,6 @@ POINTER_SRC=$BUILD/tests/quipix-test-pointer
 system_test_begin kwin setpriv gdbus dbus-daemon kwin_wayland ss
 . scripts/lib/user-session.sh
 user_session_begin
-cp "$SESSION_SRC" "$POINTER_SRC" "$WORK/prefix/bin/"
 # Debian's kwin_wayland carries a file capability, which a program started by an
 # unprivileged user is refused; a copy carries none.
 cp "$(command -v kwin_wayland)" "$WORK/prefix/bin/"
@@ -71,6 +73,18 @@ settle 60 "the scene on both outputs" both_covered
 check "running before the button" alive "$SAVER_PID"
 tell input button
 check "a button ends it" exited "$SAVER_PID" 30
+
+# --- starting by itself: KWin's idle notice ----------------------------------------
+start_watcher
+check "--idle starts the saver after the idle time" wait_for 60 saver_child
+check "its scene shows" wait_for 60 both_covered
+tell input key
+check "a key ends it" wait_for 30 no_saver
+check "it comes back after the next idle period" wait_for 60 saver_child
+tell input key
+settle 30 "the saver's end" no_saver
+kill "$IDLE_PID"
+check "the watcher ends on SIGTERM" exited "$IDLE_PID" 30
 
 check "KWin is still running" alive "$KWIN_PID"
 summary kwin

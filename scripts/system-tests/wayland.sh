@@ -22,7 +22,6 @@ POINTER_SRC=$BUILD/tests/quipix-test-pointer
 system_test_begin wayland setpriv ss
 . scripts/lib/user-session.sh
 user_session_begin
-cp "$POINTER_SRC" "$WORK/prefix/bin/"
 
 msg() { as_user swaymsg "$@" >/dev/null; }
 # flushed: sway sends its clients what a command made (a pointer move, an output
@@ -114,10 +113,7 @@ key
 check "and all end together" exited "$SAVER_PID" 30
 
 # --- the idle watcher -----------------------------------------------------------
-start_user "$WORK/idle.log" "$QUIPIX" --idle 2
-IDLE_PID=$LAST_PID
-saver_child() { pgrep -P "$IDLE_PID" >/dev/null; }
-no_saver() { ! saver_child; }
+start_watcher
 check "--idle starts the saver after the idle time" wait_for 60 saver_child
 check "its scene shows" wait_for 60 both_covered
 key
@@ -146,13 +142,6 @@ IDLE_PID=$LAST_PID
 # gives it within those 2 s; held off, the saver stays away for three times that.
 asked_for_notice() { grep -Eq 'get_idle_(timeout|notification)\(' "$WORK/idle2.log"; }
 settle 60 "the watcher's request for its idle notice" asked_for_notice
-held_off() {
-  if wait_for 6 saver_child; then
-    SEEN="a saver started"
-    return 1
-  fi
-  WAITED=""
-}
 check "an idle inhibitor holds the watcher off" held_off
 kill "$DIALOG_PID"
 settle 30 "the dialog's end" gone "$DIALOG_PID"
@@ -166,23 +155,11 @@ settle 30 "the watcher's end" gone "$IDLE_PID"
 # and a video player's inhibition there holds it off until the player un-inhibits or
 # leaves the bus.
 start_session_bus
-cp "$BUILD/tests/quipix-test-inhibitor" "$WORK/prefix/bin/"
 USER_ENV="DBUS_SESSION_BUS_ADDRESS=$DBUS_SESSION_BUS_ADDRESS"
 start_user "$WORK/idle3.log" "$QUIPIX" --idle 2
 IDLE_PID=$LAST_PID
-screensaver() {
-  as_user gdbus call --session -d org.freedesktop.ScreenSaver -o /ScreenSaver \
-    -m "org.freedesktop.ScreenSaver.$1" "${@:2}"
-}
 serving() { screensaver GetActive >/dev/null 2>&1; }
 check "the watcher serves org.freedesktop.ScreenSaver" wait_for 60 serving
-# start_player N: a video player inhibiting the saver; COOKIE is its cookie.
-start_player() {
-  start_user "$WORK/player$1.log" "$WORK/prefix/bin/quipix-test-inhibitor"
-  PLAYER_PID=$LAST_PID
-  wait_for 60 grep -q cookie "$WORK/player$1.log" || { cat "$WORK/player$1.log"; fail "no inhibition"; }
-  COOKIE=$(awk '{print $2}' "$WORK/player$1.log")
-}
 settle 60 "the first saver" saver_child
 key
 settle 30 "the saver's end" no_saver
