@@ -1,6 +1,6 @@
 // Loading a TPixelGraphic from a file or stream: the image is emptied, the registry
-// picks a reader, and pictures encoded with another gamma are corrected to the
-// display gamma.
+// picks a reader, a picture far larger than it is shown at is reduced, and pictures
+// encoded with another gamma are corrected to the display gamma.
 #include <algorithm>
 #include <array>
 #include <cctype>
@@ -11,6 +11,7 @@
 #include "imaging/file_format_reader.h"
 #include "imaging/messages.h"
 #include "imaging/pixel_graphic.h"
+#include "imaging/readers/decode_support.h"
 #include "imaging/stream.h"
 
 namespace quipix {
@@ -51,6 +52,8 @@ void TPixelGraphic::LoadFromStream(TPGStream& stream, const std::string& extensi
         TFileFormatReader* reader = FindFileFormatReader(stream, extension);
         if (!reader) throw EPGUnknownFileFormat(GetPGLangStr(msg::UnknownFileFormat));
         reader->ReadImage(stream, *this, index);
+        // Readers that cannot reduce while they decode leave it to here.
+        decode::ReducePicture(*this, decode::ReductionFactor(Width(), Height(), ShownWidth, ShownHeight));
 
         if (PGGammaCorrection && std::fabs(Gamma / PGDisplayGamma - 1.0) > 0.05) {
             const auto t = GammaTable(Gamma / PGDisplayGamma);

@@ -208,6 +208,12 @@ public:
     double Gamma;  // PGDisplayGamma at creation
     bool Transparent = false;
     bool FastDCT = false;
+    // The size a load is stretched to afterwards (0: its own size). A picture larger
+    // than that in both directions may then be read reduced, never below it, which
+    // saves the time and memory of pixels no one would see; an upright target, swapped
+    // for a picture stored sideways.
+    int ShownWidth = 0;
+    int ShownHeight = 0;
     bool RGBWeighting() const { return rgbWeighting_; }
     void SetRGBWeighting(bool on);
     bool NearestColorCache() const { return cacheEnabled_; }

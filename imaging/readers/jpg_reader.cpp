@@ -181,12 +181,25 @@ Outcome ReadHeader(Session& s) {
     return Outcome::Ok;
 }
 
+// The DCT scaling nearest the size the picture is shown at, never below it: 1/8 to
+// 1/1 cost what their output does, where a full decode would cost its whole size.
+int ScaleDenominator(const jpeg_decompress_struct& c, const TPixelGraphic& image, int orientation) {
+    const bool sideways = orientation >= 5 && orientation <= 8;
+    const int targetWidth = sideways ? image.ShownHeight : image.ShownWidth;
+    const int targetHeight = sideways ? image.ShownWidth : image.ShownHeight;
+    const int factor =
+        decode::ReductionFactor(int(c.image_width), int(c.image_height), targetWidth, targetHeight);
+    int denominator = 1;
+    while (denominator < 8 && denominator * 2 <= factor) denominator *= 2;
+    return denominator;
+}
+
 Outcome Decode(Session& s, TPixelGraphic& image, const void* sender, bool fastDCT) {
     if (setjmp(s.jump)) return s.tooManyScans ? Outcome::TooManyScans : Outcome::DecoderFailed;
     StartSession(s);
     jpeg_decompress_struct& c = s.cinfo;
     c.scale_num = 1;
-    c.scale_denom = 1;
+    c.scale_denom = unsigned(ScaleDenominator(c, image, s.orientation));
     c.dct_method = fastDCT ? JDCT_IFAST : JDCT_ISLOW;
     c.quantize_colors = FALSE;
     c.dither_mode = JDITHER_NONE;
