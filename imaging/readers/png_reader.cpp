@@ -392,6 +392,18 @@ Outcome Decode(Session& s, TPixelGraphic& image, const void* sender) {
         image.Gamma = 1.0 / fileGamma;
     else
         image.Gamma = PGDisplayGamma;
+    // An sRGB chunk means the display's own encoding; a colour profile, which the
+    // load converts, takes the place of the gamma chunk.
+    png_charp profileName = nullptr;
+    int compression = 0;
+    png_bytep profile = nullptr;
+    png_uint_32 profileLength = 0;
+    if (png_get_iCCP(png, info, &profileName, &compression, &profile, &profileLength) && profile) {
+        image.ColorProfile.assign(profile, profile + profileLength);
+        image.Gamma = PGDisplayGamma;
+    } else if (png_get_valid(png, info, PNG_INFO_sRGB)) {
+        image.Gamma = PGDisplayGamma;
+    }
 
     if (h.depth == 16) png_set_strip_16(png);
     if (h.colorType == PNG_COLOR_TYPE_RGB || h.colorType == PNG_COLOR_TYPE_RGB_ALPHA) png_set_bgr(png);

@@ -1,6 +1,7 @@
-// Reading a picture toward the size it is shown at: the reduced picture against an
+// Reading photos: toward the size they are shown at (the reduced picture against an
 // exact area reduction of the full decode, its size, orientation and colour order;
-// pictures at or below that size read exactly as without it.
+// pictures at or below that size read exactly as without it), and from their
+// embedded colour profile to sRGB.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -10,6 +11,10 @@
 #include <vector>
 
 #include <jpeglib.h>
+#include <zlib.h>
+#ifdef QUIPIX_HAVE_LCMS2
+#include <lcms2.h>
+#endif
 
 #include "fixtures.h"
 #include "imaging/pixel_graphic.h"
@@ -45,7 +50,10 @@ Bytes ExifWithOrientation(int orientation) {
             0,   0};
 }
 
-Bytes Jpeg(int w, int h, int orientation) {
+// Red, green, blue bytes of one colour.
+using Fill = std::vector<std::uint8_t>;
+
+Bytes Jpeg(int w, int h, int orientation, const Bytes& profile = {}, const Fill& fill = {}) {
     jpeg_compress_struct c{};
     jpeg_error_mgr err{};
     c.err = jpeg_std_error(&err);
@@ -64,7 +72,9 @@ Bytes Jpeg(int w, int h, int orientation) {
         const Bytes exif = ExifWithOrientation(orientation);
         jpeg_write_marker(&c, JPEG_APP0 + 1, exif.data(), unsigned(exif.size()));
     }
+    if (!profile.empty()) jpeg_write_icc_profile(&c, profile.data(), unsigned(profile.size()));
     std::vector<std::uint8_t> rgb = Rgb(w, h);
+    for (std::size_t i = 0; i < rgb.size() && !fill.empty(); ++i) rgb[i] = fill[i % 3];
     while (c.next_scanline < c.image_height) {
         JSAMPROW row = rgb.data() + std::size_t(c.next_scanline) * std::size_t(w) * 3;
         jpeg_write_scanlines(&c, &row, 1);
@@ -78,12 +88,21 @@ Bytes Jpeg(int w, int h, int orientation) {
 
 // colorType 2 (RGB), 0 (grey: the green channel) or 3 (a 256-entry palette that
 // reads as the green channel's grey).
-Bytes Png(int w, int h, int colorType) {
+Bytes Png(int w, int h, int colorType, const Bytes& profile = {}, const Fill& fill = {}) {
     PngParts p;
+    if (!profile.empty()) {
+        uLongf size = compressBound(uLong(profile.size()));
+        Bytes chunk = {'i', 'c', 'c', 0, 0};
+        chunk.resize(5 + size);
+        compress(chunk.data() + 5, &size, profile.data(), uLong(profile.size()));
+        chunk.resize(5 + size);
+        p.chunks.push_back({"iCCP", chunk});
+    }
     p.width = w;
     p.height = h;
     p.colorType = colorType;
-    const std::vector<std::uint8_t> rgb = Rgb(w, h);
+    std::vector<std::uint8_t> rgb = Rgb(w, h);
+    for (std::size_t i = 0; i < rgb.size() && !fill.empty(); ++i) rgb[i] = fill[i % 3];
     for (int y = 0; y < h; ++y) {
         Bytes row;
         for (int x = 0; x < w; ++x) {
@@ -209,6 +228,60 @@ TEST(ReducedDecode, PicturesNotLargerThanTheTargetReadAsBefore) {
                 << "row " << y;
     }
 }
+
+#ifdef QUIPIX_HAVE_LCMS2
+// An RGB profile of sRGB's primaries and white with linear samples: mid-grey 128
+// stored in it is 188 in sRGB, lighter, where the profile read as sRGB would leave it.
+Bytes LinearProfile() {
+    cmsToneCurve* linear = cmsBuildGamma(nullptr, 1.0);
+    cmsToneCurve* curves[3] = {linear, linear, linear};
+    const cmsCIExyYTRIPLE primaries = {{0.64, 0.33, 1}, {0.30, 0.60, 1}, {0.15, 0.06, 1}};
+    cmsCIExyY white;
+    cmsWhitePointFromTemp(&white, 6504);
+    cmsHPROFILE profile = cmsCreateRGBProfile(&white, &primaries, curves);
+    cmsUInt32Number size = 0;
+    cmsSaveProfileToMem(profile, nullptr, &size);
+    Bytes bytes(size);
+    cmsSaveProfileToMem(profile, bytes.data(), &size);
+    cmsCloseProfile(profile);
+    cmsFreeToneCurve(linear);
+    return bytes;
+}
+
+TEST(PhotoColours, EmbeddedProfilesAreConvertedToSRGB) {
+    const Bytes linear = LinearProfile();
+    const Bytes damaged(linear.begin(), linear.begin() + 60);
+    const Fill grey = {128, 128, 128};
+    struct Case {
+        const char* name;
+        Bytes file;
+        int shownWidth;
+        int expected;  // each channel of every pixel, within 2
+    };
+    const Case cases[] = {
+        {"jpeg", Jpeg(16, 16, 1, linear, grey), 0, 188},
+        {"jpeg, reduced", Jpeg(64, 64, 1, linear, grey), 16, 188},
+        {"png", Png(8, 8, 2, linear, grey), 0, 188},
+        {"png, reduced", Png(64, 64, 2, linear, grey), 16, 188},
+        {"jpeg without a profile", Jpeg(16, 16, 1, {}, grey), 0, 128},
+        {"png with a damaged profile", Png(8, 8, 2, damaged, grey), 0, 128},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        TPixelGraphic image;
+        image.ShownWidth = image.ShownHeight = c.shownWidth;
+        LoadBytes(image, c.file);
+        ASSERT_FALSE(image.Empty());
+        EXPECT_TRUE(image.ColorProfile.empty());
+        for (int y = 0; y < image.Height(); ++y)
+            for (int x = 0; x < image.Width(); ++x) {
+                const PGColor p = image.Pixels(x, y);
+                for (int v : {PGRed(p), PGGreen(p), PGBlue(p)})
+                    ASSERT_NEAR(v, c.expected, 2) << x << "," << y;
+            }
+    }
+}
+#endif
 
 }  // namespace
 }  // namespace quipix::test
