@@ -162,6 +162,15 @@ std::pair<double, int> CompareWithReference(const TPixelGraphic& reduced, const 
     return {total / (3.0 * reduced.Width() * reduced.Height()), worst};
 }
 
+// The file read toward a target, and read whole.
+void LoadBoth(const Bytes& file, int shownWidth, int shownHeight, TPixelGraphic& reduced,
+              TPixelGraphic& full) {
+    reduced.ShownWidth = shownWidth;
+    reduced.ShownHeight = shownHeight;
+    LoadBytes(reduced, file);
+    LoadBytes(full, file);
+}
+
 TEST(ReducedDecode, MatchesAnAreaReductionOfTheFullDecode) {
     struct Case {
         const char* name;
@@ -187,10 +196,7 @@ TEST(ReducedDecode, MatchesAnAreaReductionOfTheFullDecode) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         TPixelGraphic reduced, full;
-        reduced.ShownWidth = c.shownWidth;
-        reduced.ShownHeight = c.shownHeight;
-        LoadBytes(reduced, c.file);
-        LoadBytes(full, c.file);
+        LoadBoth(c.file, c.shownWidth, c.shownHeight, reduced, full);
         ASSERT_EQ(reduced.Width(), c.width);
         ASSERT_EQ(reduced.Height(), c.height);
         const auto [mean, worst] = CompareWithReference(reduced, full);
@@ -216,10 +222,7 @@ TEST(ReducedDecode, PicturesNotLargerThanTheTargetReadAsBefore) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         TPixelGraphic reduced, full;
-        reduced.ShownWidth = c.shownWidth;
-        reduced.ShownHeight = c.shownHeight;
-        LoadBytes(reduced, c.file);
-        LoadBytes(full, c.file);
+        LoadBoth(c.file, c.shownWidth, c.shownHeight, reduced, full);
         ASSERT_EQ(reduced.Width(), full.Width());
         ASSERT_EQ(reduced.Height(), full.Height());
         ASSERT_EQ(reduced.PixelFormat(), full.PixelFormat());
