@@ -80,6 +80,7 @@ void TPixelGraphic::LoadFromStream(TPGStream& stream, const std::string& extensi
         Gamma = PGDisplayGamma;
         IdentifyPalette();
     } catch (...) {
+        ColorProfile.clear();
         PixelBuffer().swap(spare_);
         EndUpdate();
         throw;
