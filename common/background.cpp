@@ -26,10 +26,12 @@ PGColor AdjustColor(TColor color, int percent) {
     return PGRGB(move(PGRed(rgb)), move(PGGreen(rgb)), move(PGBlue(rgb)));
 }
 
-void LoadBackgroundPicture(TPixelGraphic& picture, const std::string& path) {
+void LoadBackgroundPicture(TPixelGraphic& picture, const std::string& path, int shownWidth, int shownHeight) {
     if (path.empty()) return;
     try {
         picture.ReadWarningAction = pgwaRaise;
+        picture.ShownWidth = shownWidth;
+        picture.ShownHeight = shownHeight;
         picture.LoadPictureFile(path);
     } catch (...) {
         // A picture that cannot be read shows as black; the user is not told.

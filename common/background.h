@@ -16,8 +16,11 @@ PGColor ResolveColor(TColor color);
 // Moves each channel toward white (percent > 0) or black (percent <= 0) by |percent| %.
 PGColor AdjustColor(TColor color, int percent);
 // Loads path into picture with warnings raised; any failure leaves a black 100 x 100
-// 24-bit picture. An empty path leaves picture as it is.
-void LoadBackgroundPicture(TPixelGraphic& picture, const std::string& path);
+// 24-bit picture. An empty path leaves picture as it is. A picture to be stretched
+// gives the size it is shown at, so that a larger one is read reduced toward it; a
+// tiled one gives none (0 x 0) and keeps its own size.
+void LoadBackgroundPicture(TPixelGraphic& picture, const std::string& path, int shownWidth = 0,
+                           int shownHeight = 0);
 // Paints the whole target (already sized, 24-bit) by its background_type: solid,
 // vertical gradient, or picture stretched or tiled; other types leave it unchanged.
 void DrawBackground(TPixelGraphic& target, int type, TColor solid, TColor from, TColor to, bool tiled,

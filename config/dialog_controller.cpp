@@ -231,7 +231,6 @@ void DialogController::FormCreate() {
             v.FilesIndex = int(i);
             break;
         }
-    LoadBackgroundPicture(BackgroundPicture, v.Chosen.Bitmap);
     // Starting by itself (Linux only) is stored as the watcher's autostart entry.
     const int idleSeconds = platform::IdleAutostartSeconds();
     v.IdleOn = idleSeconds > 0;
@@ -365,12 +364,30 @@ void DialogController::PictureChosen(const std::string& path) {
         Showing showing(showing_);
         view_.SetText("btBitmap", BitmapCaption());
     }
-    LoadBackgroundPicture(BackgroundPicture, path);
     BackChange();
+}
+
+void DialogController::MakeBackgroundPicture() {
+    const TStoredSettings& c = values_.Chosen;
+    const int w = CleanBackground.Width(), h = CleanBackground.Height();
+    if (c.Bitmap == made_.path && c.Tiled == made_.tiled && w == made_.width && h == made_.height) return;
+    made_ = {c.Bitmap, c.Tiled, w, h};
+    BackgroundPicture.SetSize(0, 0, pgpf24Bit);
+    if (!c.Tiled) {
+        LoadBackgroundPicture(BackgroundPicture, c.Bitmap, w, h);
+        return;
+    }
+    // Tiles keep the picture's own size: of a picture larger than the preview only
+    // the top-left corner shows, and only that is kept.
+    TPixelGraphic whole;
+    LoadBackgroundPicture(whole, c.Bitmap);
+    BackgroundPicture.SetSize(std::min(whole.Width(), w), std::min(whole.Height(), h), pgpf24Bit);
+    BackgroundPicture.CopyRect(0, 0, whole, 0, 0, BackgroundPicture.Width(), BackgroundPicture.Height());
 }
 
 void DialogController::BackChange() {
     const TStoredSettings& c = values_.Chosen;
+    MakeBackgroundPicture();
     DrawBackground(CleanBackground, c.BackgroundType, c.SolidColor, c.FromColor, c.ToColor, c.Tiled,
                    BackgroundPicture);
     view_.ShowPreview(Preview::BImg, CleanBackground);

@@ -162,6 +162,7 @@ public:
 
 private:
     void ShowFiles();
+    void MakeBackgroundPicture();
     bool SetJokeFolder(const std::string& folder);
     void DrawTextPreview(std::unique_ptr<TPixelGraphic>& picture, const TJokeTextSettings& look,
                          const std::string& text);
@@ -174,7 +175,14 @@ private:
     bool closed_ = false;
     bool showing_ = false;
     TPixelGraphic CleanBackground;
+    // What the background preview needs of the chosen picture, never more than the
+    // preview's size of it (MakeBackgroundPicture), and what it was made for.
     TPixelGraphic BackgroundPicture;
+    struct {
+        std::string path;
+        bool tiled = false;
+        int width = -1, height = -1;
+    } made_;
     std::unique_ptr<TPixelGraphic> questionPreview_, answerPreview_;
 };
 

@@ -1,7 +1,7 @@
 // The body shared by the single-reader fuzz targets: the picture information, then
-// (unless the picture is huge) the picture itself under the warning action and
-// transform that the input's last byte picks. Any exception is a clean result; a
-// crash, hang or huge allocation is not.
+// (unless the picture is huge) the picture itself under the warning action,
+// transform and size (full or reduced) that the input's last byte picks. Any
+// exception is a clean result; a crash, hang or huge allocation is not.
 #pragma once
 
 #include <cstddef>
@@ -31,6 +31,8 @@ inline int ReadWith(TFileFormatReader& reader, const std::uint8_t* data, std::si
         const std::uint8_t flags = size > 0 ? data[size - 1] : 0;
         image.ReadWarningAction = (flags & 1) ? pgwaRaise : pgwaIgnore;
         image.FastDCT = (flags & 2) != 0;
+        // The reduced read, toward a small picture.
+        if (flags & 4) image.ShownWidth = image.ShownHeight = 16;
         reader.ReadImage(stream, image, 0);
     } catch (const std::exception&) {}
     return 0;

@@ -43,7 +43,7 @@ void InitPixelGraphicLibrary() {
     static std::once_flag once;
     std::call_once(once, [] {
         CheckPGLangStrEntries();
-        PGDisplayGamma = 1.8;
+        PGDisplayGamma = 2.2;
         PGGammaCorrection = true;
         RegisterBuiltInReaders(ReaderStorage());
     });

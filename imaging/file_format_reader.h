@@ -80,7 +80,7 @@ void InitPixelGraphicLibrary();
 
 // Reader registration, called once by InitPixelGraphicLibrary in this order:
 // bmp dib rle jpg jpeg jif png pcx pbm pgm ppm tga tif tiff, then webp and gif
-// where the build has them.
+// where the build has them, then heic heif avif.
 void RegisterBuiltInReaders(std::vector<TFileFormatReader*>& readers);
 
 // Decoder warnings follow the image's ReadWarningAction. The boxes of pgwaOKBox and

@@ -1,16 +1,19 @@
 // Loading a TPixelGraphic from a file or stream: the image is emptied, the registry
-// picks a reader, and pictures encoded with another gamma are corrected to the
-// display gamma.
+// picks a reader, a picture far larger than it is shown at is reduced, one with a
+// colour profile is converted to sRGB, and pictures encoded with another gamma are
+// corrected to the display gamma.
 #include <algorithm>
 #include <array>
 #include <cctype>
 #include <cmath>
 #include <filesystem>
 
+#include "imaging/color_profile.h"
 #include "imaging/exceptions.h"
 #include "imaging/file_format_reader.h"
 #include "imaging/messages.h"
 #include "imaging/pixel_graphic.h"
+#include "imaging/readers/decode_support.h"
 #include "imaging/stream.h"
 
 namespace quipix {
@@ -48,9 +51,14 @@ void TPixelGraphic::LoadFromStream(TPGStream& stream, const std::string& extensi
     try {
         SetSize(0, 0, pgpf24Bit);
         Gamma = PGDisplayGamma;
+        ColorProfile.clear();
         TFileFormatReader* reader = FindFileFormatReader(stream, extension);
         if (!reader) throw EPGUnknownFileFormat(GetPGLangStr(msg::UnknownFileFormat));
         reader->ReadImage(stream, *this, index);
+        // Readers that cannot reduce while they decode leave it to here.
+        decode::ReducePicture(*this, decode::ReductionFactor(Width(), Height(), ShownWidth, ShownHeight));
+        ConvertToSRGB(*this, ColorProfile);
+        std::vector<std::uint8_t>().swap(ColorProfile);
 
         if (PGGammaCorrection && std::fabs(Gamma / PGDisplayGamma - 1.0) > 0.05) {
             const auto t = GammaTable(Gamma / PGDisplayGamma);
@@ -72,6 +80,7 @@ void TPixelGraphic::LoadFromStream(TPGStream& stream, const std::string& extensi
         Gamma = PGDisplayGamma;
         IdentifyPalette();
     } catch (...) {
+        ColorProfile.clear();
         PixelBuffer().swap(spare_);
         EndUpdate();
         throw;

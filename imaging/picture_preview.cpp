@@ -28,6 +28,8 @@ void MakePicturePreview(PicturePreview& preview, const std::string& path, int wi
     try {
         TPixelGraphic source;
         source.ReadWarningAction = pgwaIgnore;
+        source.ShownWidth = width;
+        source.ShownHeight = height;
         source.LoadPictureFile(path);
         if (source.Width() > 0 && source.Height() > 0) {
             int w = width, h = int(std::int64_t(source.Height()) * width / source.Width());

@@ -126,6 +126,7 @@ void AdoptPictureCopy(std::unique_ptr<TPixelGraphic>& own, const TPixelGraphic& 
     p.OnProgressStartEvent = nullptr;
     p.OnProgressEndEvent = nullptr;
     p.FastDCT = false;
+    p.ShownWidth = p.ShownHeight = 0;
     p.Canvas().Font = TPGFont{};
     p.Canvas().Brush = TPGBrush{};
     p.CopyPicture(&source);

@@ -13,7 +13,7 @@
 
 namespace quipix {
 
-double PGDisplayGamma = 1.8;
+double PGDisplayGamma = 2.2;
 bool PGGammaCorrection = true;
 
 namespace {

@@ -63,7 +63,8 @@ int Luminance(PGColor c, bool rgbWeighting);
 // The entries of a fixed palette kind (pBlackWhite .. pSpecial252); empty otherwise.
 const std::vector<PGColor>& FixedPalette(TPaletteIdent ident);
 
-// The library-wide display gamma and the switch for gamma correction on load.
+// The library-wide display gamma, sRGB's 2.2 as every screen today has it, and the
+// switch for gamma correction on load.
 extern double PGDisplayGamma;
 extern bool PGGammaCorrection;
 
@@ -208,6 +209,15 @@ public:
     double Gamma;  // PGDisplayGamma at creation
     bool Transparent = false;
     bool FastDCT = false;
+    // The size a load is stretched to afterwards (0: its own size). A picture larger
+    // than that in both directions may then be read reduced, never below it, which
+    // saves the time and memory of pixels no one would see; an upright target, swapped
+    // for a picture stored sideways.
+    int ShownWidth = 0;
+    int ShownHeight = 0;
+    // The ICC profile a reader found in the file; the load converts the pixels from
+    // it to sRGB and drops it.
+    std::vector<std::uint8_t> ColorProfile;
     bool RGBWeighting() const { return rgbWeighting_; }
     void SetRGBWeighting(bool on);
     bool NearestColorCache() const { return cacheEnabled_; }

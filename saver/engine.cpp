@@ -77,11 +77,10 @@ void TSaverEngine::SetUpScene() {
     measurePicture_->SetSize(1, 1, pgpf24Bit);
     // The loaded picture is needed only to paint the background; it goes as soon as
     // that is done.
-    auto backgroundPicture = std::make_unique<TPixelGraphic>();
-    LoadBackgroundPicture(*backgroundPicture, s.Bitmap);
-
     const int w = std::max(0, host_.Width());
     const int h = std::max(0, host_.Height());
+    auto backgroundPicture = std::make_unique<TPixelGraphic>();
+    LoadBackgroundPicture(*backgroundPicture, s.Bitmap, s.Tiled ? 0 : w, s.Tiled ? 0 : h);
 
     SetUpLayout(layout_, s, w, h, host_.ScreenWidth(), host_.ScreenHeight());
     animationState_ = NewJoke;

@@ -2,7 +2,7 @@
 # Cross-builds the Windows program twice, 64-bit into build-windows/ and 32-bit into
 # build-windows-i686/: Quipix.scr, quipix-picture.exe and the Qt-free test programs;
 # then build-windows/QuipixSetup.exe, which holds both and installs the one that
-# matches the system. Debian ships no MinGW builds of libjpeg-turbo, libpng or giflib,
+# matches the system. Debian ships no MinGW builds of libjpeg-turbo, libpng, giflib or lcms2,
 # so they are built here for each architecture from Debian's own source packages of
 # the versions the Linux build uses, fetched with a private sources list and apt state
 # inside build-windows/deps (the machine's apt configuration is never touched), and
@@ -106,6 +106,21 @@ build_gif() {
   cp "$src/gif_lib.h" "$prefix/include/"
 }
 
+# Little CMS for the colour profiles of photos; its sources compiled as they are.
+build_lcms2() {
+  [ -f "$prefix/lib/liblcms2.a" ] && return 0
+  fetch_source lcms2 liblcms2-dev
+  local src c o objs=(); src=$(ls -d "$deps/src"/lcms2-*/ | head -n1)
+  mkdir -p "$dep_build/lcms2" "$prefix/lib" "$prefix/include"
+  for c in "$src"/src/*.c; do
+    o=$dep_build/lcms2/$(basename "$c" .c).o
+    ${CCACHE_LAUNCHER[0]:+ccache} "$triple-gcc-posix" -O2 -I"$src/include" -c "$c" -o "$o"
+    objs+=("$o")
+  done
+  "$triple-ar" rcs "$prefix/lib/liblcms2.a" "${objs[@]}"
+  cp "$src/include/lcms2.h" "$src/include/lcms2_plugin.h" "$prefix/include/"
+}
+
 build_gtest() {
   [ -f "$prefix/lib/libgtest.a" ] && return 0
   cmake -S /usr/src/googletest -B "$dep_build/gtest" "${cmake_deps[@]}" -Wno-dev -DBUILD_GMOCK=ON \
@@ -129,6 +144,7 @@ build_program() {
   build_jpeg
   build_png
   build_gif
+  build_lcms2
   build_gtest
   local bench=OFF
   if [ -n "${QUIPIX_WIN_BENCH:-}" ] && [ "$arch" = x86_64 ]; then
@@ -138,7 +154,7 @@ build_program() {
   echo "== Windows build ($arch) in ${out#"$root"/}"
   cmake -S . -B "$out" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
     -DCMAKE_TOOLCHAIN_FILE="$toolchain" -DQUIPIX_WIN_DEPS="$prefix" \
-    -DZLIB_LIBRARY=$mingw/lib/libz.a -DZLIB_INCLUDE_DIR=$mingw/include -DQUIPIX_BENCH=$bench -DQUIPIX_WERROR=${QUIPIX_WERROR:-OFF} \
+    -DZLIB_LIBRARY=$mingw/lib/libz.a -DZLIB_INCLUDE_DIR=$mingw/include -DQUIPIX_COLOR_MANAGEMENT=ON -DQUIPIX_BENCH=$bench -DQUIPIX_WERROR=${QUIPIX_WERROR:-OFF} \
     "${CCACHE_LAUNCHER[@]}" >/dev/null
   cmake --build "$out" -j2
   # A copied Quipix.scr must not look for anything on the machine it was built on.

@@ -12,6 +12,7 @@ program=(
   # libraries
   qt6-base-dev qt6-base-dev-tools libgl-dev libqt6opengl6-dev
   libjpeg62-turbo-dev libpng-dev zlib1g-dev libgif-dev libwebp-dev libxcb1-dev
+  liblcms2-dev libheif-dev
   # the Wayland saver: libwayland-client, wayland-scanner, the protocol files; the
   # layer-shell protocol comes from Debian's wlroots source package (dpkg-dev, the
   # archive keyring); the Qt dialog on Wayland needs Qt's Wayland platform

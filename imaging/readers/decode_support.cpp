@@ -232,4 +232,84 @@ void FlipRows(TPixelGraphic& image) {
     }
 }
 
+int ReductionFactor(int width, int height, int targetWidth, int targetHeight) {
+    if (targetWidth <= 0 || targetHeight <= 0) return 1;
+    return std::max(1, std::min(width / targetWidth, height / targetHeight));
+}
+
+BoxReducer::BoxReducer(TPixelGraphic& out, int width, int height, int factor, int channels)
+    : out_(out),
+      width_(width),
+      height_(height),
+      factor_(factor),
+      channels_(channels),
+      outWidth_((width + factor - 1) / factor),
+      sums_(std::size_t(outWidth_) * 3, 0) {
+    out.SetSize(outWidth_, (height + factor - 1) / factor, pgpf24Bit);
+}
+
+void BoxReducer::AddRow(const std::uint8_t* row) {
+    if (outRow_ >= out_.Height()) return;
+    std::uint32_t* sum = sums_.data();
+    for (int x0 = 0; x0 < width_; x0 += factor_, sum += 3) {
+        const int x1 = std::min(width_, x0 + factor_);
+        std::uint32_t b = 0, g = 0, r = 0;
+        if (channels_ == 3) {
+            for (const std::uint8_t* p = row + 3 * x0; p < row + 3 * x1; p += 3) {
+                b += p[0];
+                g += p[1];
+                r += p[2];
+            }
+        } else {
+            for (int x = x0; x < x1; ++x) b += row[x];
+            g = r = b;
+        }
+        sum[0] += b;
+        sum[1] += g;
+        sum[2] += r;
+    }
+    if (++rowsIn_ == factor_ || outRow_ * factor_ + rowsIn_ == height_) EmitRow();
+}
+
+void BoxReducer::Flush() {
+    if (rowsIn_ > 0) EmitRow();
+}
+
+void BoxReducer::EmitRow() {
+    std::uint8_t* out = out_.ScanLine(outRow_);
+    for (int x = 0; x < outWidth_; ++x) {
+        const std::uint32_t count = std::uint32_t(std::min(factor_, width_ - x * factor_) * rowsIn_);
+        for (int c = 0; c < 3; ++c) {
+            std::uint32_t& s = sums_[std::size_t(x) * 3 + std::size_t(c)];
+            out[x * 3 + c] = std::uint8_t((s + count / 2) / count);
+            s = 0;
+        }
+    }
+    rowsIn_ = 0;
+    ++outRow_;
+}
+
+void ReducePicture(TPixelGraphic& image, int factor) {
+    if (factor < 2 || image.Empty()) return;
+    TPixelGraphic reduced;
+    BoxReducer reducer(reduced, image.Width(), image.Height(), factor, 3);
+    std::vector<std::uint8_t> row(image.PixelFormat() == pgpf24Bit ? 0 : std::size_t(image.Width()) * 3);
+    for (int y = 0; y < image.Height(); ++y) {
+        if (row.empty()) {
+            reducer.AddRow(image.ScanLine(y));
+            continue;
+        }
+        for (int x = 0; x < image.Width(); ++x) {
+            const PGColor c = image.Pixels(x, y);
+            row[std::size_t(x) * 3] = std::uint8_t(PGBlue(c));
+            row[std::size_t(x) * 3 + 1] = std::uint8_t(PGGreen(c));
+            row[std::size_t(x) * 3 + 2] = std::uint8_t(PGRed(c));
+        }
+        reducer.AddRow(row.data());
+    }
+    image.SetSize(0, 0, pgpf24Bit);
+    image.SetSize(reduced.Width(), reduced.Height(), pgpf24Bit);
+    image.CopyRect(0, 0, reduced, 0, 0, reduced.Width(), reduced.Height());
+}
+
 }  // namespace quipix::decode

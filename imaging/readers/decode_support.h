@@ -187,4 +187,36 @@ const char* ColorCountText(std::span<const ColorCount> table, int bits, const ch
 // Exchanges rows j and Height - 1 - j: top-down files read into the bottom-up buffer.
 void FlipRows(TPixelGraphic& image);
 
+// The largest whole factor a width x height picture can be reduced by and still cover
+// a picture shown at targetWidth x targetHeight in both directions: 1 when either
+// target side is not positive or the picture is not larger.
+int ReductionFactor(int width, int height, int targetWidth, int targetHeight);
+
+// Reduces a picture by boxes of factor x factor pixels as its rows arrive, top row
+// first, into a 24-bit picture of ceil(width / factor) x ceil(height / factor): each
+// pixel is the rounded mean of its box, the boxes at the right and bottom edges the
+// mean of what they hold. Rows are blue, green, red (channels 3) or grey (1). Rows
+// that never arrive stay black. The full picture is never held.
+class BoxReducer {
+public:
+    BoxReducer(TPixelGraphic& out, int width, int height, int factor, int channels);
+    void AddRow(const std::uint8_t* row);
+    // Writes a last partly filled box row (a read that stops early); no row may follow.
+    void Flush();
+
+private:
+    void EmitRow();
+
+    TPixelGraphic& out_;
+    int width_, height_, factor_, channels_;
+    int outWidth_;
+    int rowsIn_ = 0;                   // rows of the current box row so far
+    int outRow_ = 0;                   // the output row they fall into
+    std::vector<std::uint32_t> sums_;  // blue, green, red per output column
+};
+
+// Reduces a decoded picture of any format in place by factor (24 bits out), as
+// BoxReducer would have from its rows.
+void ReducePicture(TPixelGraphic& image, int factor);
+
 }  // namespace quipix::decode

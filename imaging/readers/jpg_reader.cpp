@@ -8,9 +8,11 @@
 #include <csetjmp>
 #include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 #include <exception>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include <jerror.h>
 #include <jpeglib.h>
@@ -44,7 +46,8 @@ struct Session {
     bool created = false;
     bool startOfFile = true;
     bool tooManyScans = false;
-    int orientation = 1;  // from the EXIF segment, read with the header
+    int orientation = 1;                // from the EXIF segment, read with the header
+    std::vector<std::uint8_t> profile;  // the ICC profile of the APP2 segments
     char message[JMSG_LENGTH_MAX] = {};
     // An exception from our own code called by the decoder (a raised warning, a
     // failing stream), rethrown once the decoder frames are left.
@@ -165,6 +168,8 @@ void StartSession(Session& s) {
     s.cinfo.src = &s.src;
     // EXIF lives in APP1; the library keeps a saved segment only until the image ends.
     jpeg_save_markers(&s.cinfo, JPEG_APP0 + 1, 0xFFFF);
+    // A colour profile in APP2, split over several segments when it is large.
+    jpeg_save_markers(&s.cinfo, JPEG_APP0 + 2, 0xFFFF);
     jpeg_read_header(&s.cinfo, TRUE);
     for (jpeg_saved_marker_ptr m = s.cinfo.marker_list; m; m = m->next) {
         const int o = ExifOrientation({m->data, m->data_length});
@@ -181,13 +186,32 @@ Outcome ReadHeader(Session& s) {
     return Outcome::Ok;
 }
 
+// The DCT scaling nearest the size the picture is shown at, never below it: 1/8 to
+// 1/1 cost what their output does, where a full decode would cost its whole size.
+int ScaleDenominator(const jpeg_decompress_struct& c, const TPixelGraphic& image, int orientation) {
+    const bool sideways = orientation >= 5 && orientation <= 8;
+    const int targetWidth = sideways ? image.ShownHeight : image.ShownWidth;
+    const int targetHeight = sideways ? image.ShownWidth : image.ShownHeight;
+    const int factor =
+        decode::ReductionFactor(int(c.image_width), int(c.image_height), targetWidth, targetHeight);
+    int denominator = 1;
+    while (denominator < 8 && denominator * 2 <= factor) denominator *= 2;
+    return denominator;
+}
+
 Outcome Decode(Session& s, TPixelGraphic& image, const void* sender, bool fastDCT) {
     if (setjmp(s.jump)) return s.tooManyScans ? Outcome::TooManyScans : Outcome::DecoderFailed;
     StartSession(s);
     jpeg_decompress_struct& c = s.cinfo;
     c.scale_num = 1;
-    c.scale_denom = 1;
+    c.scale_denom = unsigned(ScaleDenominator(c, image, s.orientation));
     c.dct_method = fastDCT ? JDCT_IFAST : JDCT_ISLOW;
+    JOCTET* profile = nullptr;
+    unsigned profileLength = 0;
+    if (jpeg_read_icc_profile(&c, &profile, &profileLength)) {
+        s.profile.assign(profile, profile + profileLength);
+        std::free(profile);
+    }
     c.quantize_colors = FALSE;
     c.dither_mode = JDITHER_NONE;
     c.two_pass_quantize = FALSE;
@@ -261,6 +285,7 @@ public:
         s.pictureProgress.reset();  // before a failure is raised and the picture turned
         if (outcome != Outcome::Ok && outcome != Outcome::Aborted) RaiseFailure(s, outcome);
         ApplyOrientation(image, s.orientation);
+        image.ColorProfile = std::move(s.profile);
     }
 
     TImageInfo GetImageInfo(TPGStream& stream, int index) override {

@@ -18,6 +18,7 @@
 #include <exception>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include <png.h>
 
@@ -61,6 +62,10 @@ struct Session {
     std::optional<decode::FreshPicture> fresh;
     // Ends the progress, the picture finished first, however the read ends.
     std::optional<decode::ProgressScope> pictureProgress;
+    // A read reduced toward the size the picture is shown at: its rows pass through
+    // one row buffer into the reducer.
+    std::optional<decode::BoxReducer> reducer;
+    std::vector<std::uint8_t> row;
     // Bytes the library holds now, and the most it held during this read.
     std::size_t heldBytes = 0, peakBytes = 0;
 
@@ -347,6 +352,22 @@ Outcome ReadRows(Session& s, TPixelGraphic& image, const Header& h, int passes, 
     return Outcome::Ok;
 }
 
+// Every row through the reducer, with progress.
+Outcome ReadReduced(Session& s, TPixelGraphic& image, const Header& h, int channels, int factor,
+                    const png_color_16* fileBack, const void* sender) {
+    s.reducer.emplace(image, h.width, h.height, factor, channels);
+    if (fileBack) image.SetBackGroundColor(ColorOfFileBackground(*fileBack, h.colorType, h.depth));
+    s.row.resize(std::size_t(h.width) * std::size_t(channels));
+    s.pictureProgress.emplace(image);
+    for (int y = 0; y < h.height; ++y) {
+        png_read_row(s.png, s.row.data(), nullptr);
+        s.reducer->AddRow(s.row.data());
+        if (image.Progress(sender, y + 1, h.height)) return Outcome::Aborted;
+    }
+    png_read_end(s.png, nullptr);
+    return Outcome::Ok;
+}
+
 // The whole read. The helpers it calls run inside its setjmp scope and hold nothing
 // with a destructor.
 Outcome Decode(Session& s, TPixelGraphic& image, const void* sender) {
@@ -371,6 +392,18 @@ Outcome Decode(Session& s, TPixelGraphic& image, const void* sender) {
         image.Gamma = 1.0 / fileGamma;
     else
         image.Gamma = PGDisplayGamma;
+    // An sRGB chunk means the display's own encoding; a colour profile, which the
+    // load converts, takes the place of the gamma chunk.
+    png_charp profileName = nullptr;
+    int compression = 0;
+    png_bytep profile = nullptr;
+    png_uint_32 profileLength = 0;
+    if (png_get_iCCP(png, info, &profileName, &compression, &profile, &profileLength) && profile) {
+        image.ColorProfile.assign(profile, profile + profileLength);
+        image.Gamma = PGDisplayGamma;
+    } else if (png_get_valid(png, info, PNG_INFO_sRGB)) {
+        image.Gamma = PGDisplayGamma;
+    }
 
     if (h.depth == 16) png_set_strip_16(png);
     if (h.colorType == PNG_COLOR_TYPE_RGB || h.colorType == PNG_COLOR_TYPE_RGB_ALPHA) png_set_bgr(png);
@@ -378,6 +411,16 @@ Outcome Decode(Session& s, TPixelGraphic& image, const void* sender) {
     png_read_update_info(png, info);
     // Every delivered row must fit a row of the picture.
     if (png_get_rowbytes(png, info) > std::size_t(PixelStride(h.width, format))) return Outcome::Unsupported;
+
+    // Rows of whole bytes, grey or blue-green-red, can be reduced as they arrive;
+    // other kinds are few among large pictures and are reduced after the load.
+    const int channels = format == pgpf24Bit ? 3 : 1;
+    if (passes == 1 && h.depth >= 8 && h.colorType != PNG_COLOR_TYPE_PALETTE &&
+        png_get_rowbytes(png, info) == std::size_t(h.width) * std::size_t(channels)) {
+        const int factor = decode::ReductionFactor(h.width, h.height, image.ShownWidth, image.ShownHeight);
+        if (factor > 1)
+            return ReadReduced(s, image, h, channels, factor, useFileBack ? &fileBack : nullptr, sender);
+    }
 
     if (passes == 1 && h.depth >= 8)
         s.fresh.emplace(image, h.width, h.height, format, png_get_rowbytes(png, info));
@@ -433,6 +476,7 @@ public:
         if (index != 0) Raise(GetPGLangStr(msg::Invalid, "Index"));
         Session s(stream, image.ReadWarningAction);
         const Outcome outcome = Decode(s, image, this);
+        if (s.reducer) s.reducer->Flush();
         s.pictureProgress.reset();  // before a failure is raised
         if (outcome != Outcome::Ok && outcome != Outcome::Aborted) RaiseFailure(s, outcome);
     }

@@ -18,6 +18,8 @@ std::unique_ptr<TFileFormatReader> MakePCXReader();
 std::unique_ptr<TFileFormatReader> MakePxMReader(const std::string& extension);  // pbm pgm ppm
 std::unique_ptr<TFileFormatReader> MakeTGAReader();
 std::unique_ptr<TFileFormatReader> MakeTIFReader(const std::string& extension);  // tif tiff
+// heic heif avif; where the build has no libheif, a reader that says it cannot read them
+std::unique_ptr<TFileFormatReader> MakeHEIFReader(const std::string& extension);
 #ifdef QUIPIX_HAVE_WEBP
 std::unique_ptr<TFileFormatReader> MakeWEBPReader();
 #endif

@@ -29,6 +29,7 @@ void RegisterBuiltInReaders(std::vector<TFileFormatReader*>& readers) {
 #ifdef QUIPIX_HAVE_GIF
     owned.push_back(MakeGIFReader());
 #endif
+    for (const char* extension : {"heic", "heif", "avif"}) owned.push_back(MakeHEIFReader(extension));
     for (auto& r : owned) readers.push_back(r.get());
 }
 

@@ -43,6 +43,7 @@ enum Tag : std::uint16_t {
     kPlanarConfiguration = 284,
     kPredictor = 317,
     kColorMap = 320,
+    kICCProfile = 34675,
 };
 
 enum FieldType : std::uint16_t { kByte = 1, kShort = 3, kLong = 4 };
@@ -116,6 +117,7 @@ public:
         fillOrder = Single(kFillOrder);
         predictor = Single(kPredictor);
         orientation = int(Single(kOrientation));
+        profile = Blob(kICCProfile);
     }
 
     std::int64_t Start() const { return start_; }
@@ -125,6 +127,7 @@ public:
     std::uint32_t rowsPerStrip = 0, fillOrder = 0, predictor = 0;
     int orientation = 0;
     std::vector<std::uint32_t> bits, stripOffsets, stripByteCounts, colorMap;
+    std::vector<std::uint8_t> profile;  // the ICC profile, empty when none
 
 private:
     std::uint16_t U16(const std::uint8_t* p) const {
@@ -182,6 +185,19 @@ private:
         std::vector<std::uint32_t> out(count);
         for (std::size_t i = 0; i < out.size(); ++i) out[i] = Element(type, p + i * std::size_t(size));
         return out;
+    }
+
+    // A tag's bytes as they are; none where they would lie past the end of the file.
+    std::vector<std::uint8_t> Blob(std::uint16_t tag) {
+        const auto it = entries_.find(tag);
+        if (it == entries_.end()) return {};
+        const std::uint32_t count = U32(it->second.count);
+        if (count <= 4) return {it->second.value, it->second.value + count};
+        stream_.Seek(start_ + U32(it->second.value));
+        if (count > stream_.Remaining()) return {};
+        std::vector<std::uint8_t> bytes(count);
+        stream_.ReadExact(bytes.data(), bytes.size());
+        return bytes;
     }
 
     bool LayoutAccepted() const {
@@ -365,6 +381,7 @@ public:
             ReadRows(stream, d, image, std::size_t(rowBytes), predictor, rows);
         }
         ApplyOrientation(image, d.orientation);
+        image.ColorProfile = std::move(d.profile);
     }
 
     TImageInfo GetImageInfo(TPGStream& stream, int index) override {

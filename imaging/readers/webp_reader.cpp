@@ -161,12 +161,29 @@ void CompositeRows(const std::uint8_t* decoded, int stride, const Layout& l, PGC
     }
 }
 
+// The ICC profile of an extended file, empty when it has none.
+std::vector<std::uint8_t> ColorProfileOf(const std::vector<std::uint8_t>& data) {
+    std::vector<std::uint8_t> profile;
+    const WebPData whole{data.data(), data.size()};
+    WebPDemuxer* demux = WebPDemux(&whole);
+    if (!demux) return profile;
+    WebPChunkIterator chunk;
+    if ((WebPDemuxGetI(demux, WEBP_FF_FORMAT_FLAGS) & ICCP_FLAG) &&
+        WebPDemuxGetChunk(demux, "ICCP", 1, &chunk)) {
+        profile.assign(chunk.chunk.bytes, chunk.chunk.bytes + chunk.chunk.size);
+        WebPDemuxReleaseChunkIterator(&chunk);
+    }
+    WebPDemuxDelete(demux);
+    return profile;
+}
+
 void ReadWebP(TPGStream& stream, TPixelGraphic& image, const void* sender) {
     // The colour transparent pixels take, read before the picture changes.
     const PGColor back = image.BackGroundColor();
     const std::vector<std::uint8_t> data = ReadContainer(stream);
     Session s;
     const Layout l = Inspect(data, s);
+    image.ColorProfile = ColorProfileOf(data);
     if (l.canvasWidth <= 0 || l.canvasHeight <= 0) Raise(GetPGLangStr(msg::WidthOrHeightZero));
     // The lossless decoder and our compositing hold the picture at four bytes a pixel;
     // either coding can describe a plain picture in next to no bytes.

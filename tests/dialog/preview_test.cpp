@@ -172,5 +172,25 @@ TEST_F(DialogPreviews, ChosenPictureIsDrawnAndSavedOnlyOnOk) {
     EXPECT_EQ(again->PreviewPicture(Preview::BImg).Pixels(10, 10), PGRGB(0x40, 0x80, 0xC0));
 }
 
+TEST_F(DialogPreviews, LargePictureShowsWholeWhenStretchedAndItsCornerWhenTiled) {
+    // Far larger than the preview: red on the left, green on the right.
+    std::string ppm = "P6 1000 700 255\n";
+    for (int y = 0; y < 700; ++y)
+        for (int x = 0; x < 1000; ++x)
+            ppm += x < 500 ? std::string("\xff\0\0", 3) : std::string("\0\xff\0", 3);
+    Store("Background", "Type", "2");
+    Store("Background", "Bitmap", dir_.write("large.ppm", ppm));
+    auto dialog = Open();
+    const auto rightEdge = [&] {
+        return dialog->PreviewPicture(Preview::BImg).Pixels(test::kPreviewWidth - 1, 10);
+    };
+    EXPECT_EQ(rightEdge(), PGRGB(0, 255, 0));
+    for (const bool tiled : {true, false}) {
+        view_.checks["cbTiled"] = tiled;
+        dialog->ControlEvent("cbTiled");
+        EXPECT_EQ(rightEdge(), tiled ? PGRGB(255, 0, 0) : PGRGB(0, 255, 0)) << tiled;
+    }
+}
+
 }  // namespace
 }  // namespace quipix

@@ -99,10 +99,10 @@ TEST(Registry, HoldsTheBuiltInReadersSortedByExtension) {
     FindFileFormatReader(s, "");  // the first search sorts the list
     std::vector<std::string> exts;
     for (auto* r : PGFileFormatReaders()) exts.push_back(r->Extension());
-    std::vector<std::string> expected{"bmp", "dib", "jif", "jpeg", "jpg", "pbm", "pcx",
-                                      "pgm", "png", "ppm", "rle",  "tga", "tif", "tiff"};
+    std::vector<std::string> expected{"avif", "bmp", "dib", "heic", "heif", "jif", "jpeg", "jpg", "pbm",
+                                      "pcx",  "pgm", "png", "ppm",  "rle",  "tga", "tif",  "tiff"};
 #ifdef QUIPIX_HAVE_GIF
-    expected.insert(expected.begin() + 2, "gif");
+    expected.insert(expected.begin() + 3, "gif");
 #endif
 #ifdef QUIPIX_HAVE_WEBP
     expected.push_back("webp");

@@ -32,10 +32,14 @@ using test::TempDir;
 #define WEBP_PATTERN ""
 #define WEBP_ENTRY ""
 #endif
-#define ADDED_PATTERNS GIF_PATTERN WEBP_PATTERN
-#define ADDED_ENTRIES GIF_ENTRY WEBP_ENTRY
+// HEIF and AVIF are listed in every build, readable or not.
+#define ADDED_PATTERNS "; *.avif" GIF_PATTERN "; *.heic; *.heif" WEBP_PATTERN
+#define ADDED_ENTRIES                                                                    \
+    "AVIF - AV1 Image File Format|*.avif|" GIF_ENTRY                                     \
+    "HEIC - High Efficiency Image File Format|*.heic|HEIF - High Efficiency Image File " \
+    "Format|*.heif|" WEBP_ENTRY
 constexpr bool kHaveWebP = sizeof(WEBP_PATTERN) > 1;
-constexpr int kAddedFormats = int(sizeof(GIF_PATTERN) > 1) + int(kHaveWebP);
+constexpr int kAddedFormats = 3 + int(sizeof(GIF_PATTERN) > 1) + int(kHaveWebP);
 
 const char* const kFilterTable =
     "Image files|*.bmp; *.dib; *.jif; *.jpeg; *.jpg; *.pbm; *.pcx; *.pgm; *.png; *.ppm; *.rle; "

@@ -215,27 +215,41 @@ TEST(PngReader, TransparentGreyValueTakesTheBackground) {
     EXPECT_EQ(int(image.PixelValues(2, 0)), 15);
 }
 
-TEST(PngReader, GammaChunkDarkensForTheDisplayGamma) {
-    PngParts s;
-    s.width = 3;
-    s.chunks = {{"gAMA", Be32(45455)}};
-    s.rows = {{0, 128, 255, 64, 200, 10, 1, 2, 3}};
-    TPixelGraphic image;
-    LoadBytes(image, MakePng(s));
-    const double ratio = (1 / 0.45455) / 1.8;
-    const auto t = [&](int v) { return int(std::lround(255 * std::pow(v / 255.0, ratio))); };
-    EXPECT_EQ(image.Pixels(0, 0), PGRGB(0, t(128), 255));
-    EXPECT_EQ(image.Pixels(1, 0), PGRGB(t(64), t(200), t(10)));
-    EXPECT_LT(t(128), 128);
-    EXPECT_DOUBLE_EQ(image.Gamma, PGDisplayGamma);  // reset after the correction
-    // A grey file is corrected through its palette.
-    PngParts g;
-    g.colorType = 0;
-    g.chunks = {{"gAMA", Be32(45455)}};
-    g.rows = {{128}};
-    TPixelGraphic grey;
-    LoadBytes(grey, MakePng(g));
-    EXPECT_EQ(grey.Pixels(0, 0), PGRGB(t(128), t(128), t(128)));
+TEST(PngReader, GammaOtherThanTheDisplaysIsCorrected) {
+    struct Case {
+        const char* name;
+        std::vector<std::pair<std::string, Bytes>> chunks;
+        double ratio;  // the exponent the samples are raised to; 1: left as they are
+    };
+    const Case cases[] = {
+        {"gamma 1/2.2, what nearly every PNG carries", {{"gAMA", Be32(45455)}}, 1},
+        {"sRGB", {{"sRGB", {0}}}, 1},
+        {"sRGB with its gamma", {{"gAMA", Be32(45455)}, {"sRGB", {0}}}, 1},
+        {"no gamma", {}, 1},
+        {"gamma 1/1.8", {{"gAMA", Be32(55556)}}, (1 / 0.55556) / 2.2},
+        {"linear", {{"gAMA", Be32(100000)}}, 1 / 2.2},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const auto t = [&](int v) { return int(std::lround(255 * std::pow(v / 255.0, c.ratio))); };
+        PngParts s;
+        s.width = 3;
+        s.chunks = c.chunks;
+        s.rows = {{0, 128, 255, 64, 200, 10, 1, 2, 3}};
+        TPixelGraphic image;
+        LoadBytes(image, MakePng(s));
+        EXPECT_EQ(image.Pixels(0, 0), PGRGB(0, t(128), 255));
+        EXPECT_EQ(image.Pixels(1, 0), PGRGB(t(64), t(200), t(10)));
+        EXPECT_DOUBLE_EQ(image.Gamma, PGDisplayGamma);  // reset after the correction
+        // A grey file is corrected through its palette.
+        PngParts g;
+        g.colorType = 0;
+        g.chunks = c.chunks;
+        g.rows = {{128}};
+        TPixelGraphic grey;
+        LoadBytes(grey, MakePng(g));
+        EXPECT_EQ(grey.Pixels(0, 0), PGRGB(t(128), t(128), t(128)));
+    }
 }
 
 TEST(PngReader, AncillaryCrcErrorIsAWarningCriticalOneAnError) {

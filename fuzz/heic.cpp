@@ -1,0 +1,5 @@
+// Fuzz target: the HEIF reader (libheif) on arbitrary bytes.
+#include "fuzz/fuzz_reader.h"
+#include "imaging/readers/readers.h"
+
+QUIPIX_FUZZ_READER(quipix::MakeHEIFReader("heic"))
