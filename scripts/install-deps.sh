@@ -23,6 +23,8 @@ program=(
   libdeflate-dev
   # fonts metric-compatible with Arial, Times and Courier
   fonts-liberation2 fontconfig
+  # the message catalogues (msgfmt, xgettext), and Qt's own dialogs translated
+  gettext qt6-translations-l10n
 )
 tests=(
   # the fuzz targets: clang with libFuzzer and the sanitizers

@@ -4,6 +4,7 @@
 // is one executable. windows.h (through win32/native.h) must come before shellapi.h.
 #include "win32/native.h"
 
+#include "common/translate.h"
 #include "platform/languages.h"
 
 #include <shellapi.h>
@@ -11,6 +12,7 @@
 
 #include <cstdio>
 #include <filesystem>
+#include <memory>
 #include <mutex>
 #include <vector>
 
@@ -370,6 +372,24 @@ std::vector<std::string> UserLanguages() {
     std::vector<std::string> languages{tag};
     if (const auto bare = tag.substr(0, tag.find('_')); bare != tag) languages.push_back(bare);
     return languages;
+}
+
+// The catalogues are compiled into the program (win32/CMakeLists.txt): the .mo
+// bytes of a language are the resource MO_<LANGUAGE>.
+void InstallTranslations() {
+    const HMODULE module = GetModuleHandleW(nullptr);
+    for (const std::string& language : UserLanguages()) {
+        std::wstring name = L"MO_" + win32::Widen(language);
+        for (wchar_t& c : name) c = c >= L'a' && c <= L'z' ? wchar_t(c - L'a' + L'A') : c;
+        HRSRC info = FindResourceW(module, name.c_str(), RT_RCDATA);
+        HGLOBAL loaded = info ? LoadResource(module, info) : nullptr;
+        const char* data = loaded ? static_cast<const char*>(LockResource(loaded)) : nullptr;
+        if (!data) continue;
+        auto catalogue = std::make_shared<const MoCatalogue>(std::string(data, SizeofResource(module, info)));
+        if (!catalogue->Valid()) continue;
+        InstallTranslator([catalogue](std::string_view english) { return catalogue->Find(english); });
+        return;
+    }
 }
 
 }  // namespace quipix::platform
