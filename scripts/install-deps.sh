@@ -33,6 +33,8 @@ tests=(
   libgtest-dev libgmock-dev libbenchmark-dev
   # benchmarks only: Qt's TIFF and WebP readers and bare libtiff, the yardsticks for ours
   qt6-image-formats-plugins libtiff-dev
+  # a font with Chinese and Japanese glyphs, which the dialog's fit test measures
+  fonts-wqy-microhei
   # system tests under a real X server
   xvfb xdotool imagemagick x11-utils xauth xscreensaver procps iproute2
 )
