@@ -35,8 +35,8 @@ tests=(
   qt6-image-formats-plugins libtiff-dev
   # a font with Chinese and Japanese glyphs, which the dialog's fit test measures
   fonts-wqy-microhei
-  # system tests under a real X server
-  xvfb xdotool imagemagick x11-utils xauth xscreensaver procps iproute2
+  # system tests under a real X server (locales: the German run of the dialog's)
+  locales xvfb xdotool imagemagick x11-utils xauth xscreensaver procps iproute2
 )
 
 . "$(dirname "$0")/lib/apt.sh"
@@ -44,4 +44,9 @@ if [ "${1:-}" = --program ]; then
   install_packages "${program[@]}"
 else
   install_packages "${program[@]}" "${tests[@]}"
+  # The dialog's system tests run once in German, and its pictures are taken in
+  # German and Japanese: those locales must exist for libintl and Wine to use them.
+  for locale in de_DE ja_JP; do
+    locale -a | grep -qix "${locale}.utf-\?8" || localedef -i "$locale" -f UTF-8 "$locale.UTF-8"
+  done
 fi
