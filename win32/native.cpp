@@ -11,8 +11,10 @@
 #include <shlobj.h>
 
 #include <cstdio>
+#include <algorithm>
 #include <filesystem>
 #include <memory>
+#include <unordered_map>
 #include <mutex>
 #include <vector>
 
@@ -375,7 +377,9 @@ std::vector<std::string> UserLanguages() {
 }
 
 // The catalogues are compiled into the program (win32/CMakeLists.txt): the .mo
-// bytes of a language are the resource MO_<LANGUAGE>.
+// bytes of a language are the resource MO_<LANGUAGE>. The core's narrow texts are in
+// the ANSI code page here (paths, messages), so each translation is converted from
+// the catalogue's UTF-8 into it once, when first asked for.
 void InstallTranslations() {
     const HMODULE module = GetModuleHandleW(nullptr);
     for (const std::string& language : UserLanguages()) {
@@ -387,7 +391,19 @@ void InstallTranslations() {
         if (!data) continue;
         auto catalogue = std::make_shared<const MoCatalogue>(std::string(data, SizeofResource(module, info)));
         if (!catalogue->Valid()) continue;
-        InstallTranslator([catalogue](std::string_view english) { return catalogue->Find(english); });
+        auto ansi = std::make_shared<std::unordered_map<std::string, std::string>>();
+        InstallTranslator([catalogue, ansi](std::string_view english) -> std::string_view {
+            const std::string_view utf8 = catalogue->Find(english);
+            if (utf8.empty()) return {};
+            auto [at, made] = ansi->try_emplace(std::string(english));
+            if (made) {
+                std::wstring wide(utf8.size(), L'\0');
+                wide.resize(std::size_t(std::max(
+                    0, MultiByteToWideChar(CP_UTF8, 0, utf8.data(), int(utf8.size()), wide.data(), int(wide.size())))));
+                at->second = win32::Narrow(wide);
+            }
+            return at->second;
+        });
         return;
     }
 }
