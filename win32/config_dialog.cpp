@@ -62,12 +62,8 @@ std::wstring FromUtf8(std::string_view text) {
     return wide;
 }
 
-// A caption of the layout in the user's language. A translation is in the ANSI code
-// page, as every narrow text of the core is here; the English is the table's UTF-8.
-std::wstring Caption(std::string_view english) {
-    const std::string_view shown = Tr(english);
-    return shown.data() == english.data() ? FromUtf8(english) : Widen(std::string(shown));
-}
+// A caption of the layout in the user's language.
+std::wstring Caption(std::string_view english) { return FromUtf8(platform::win32::CaptionText(english)); }
 
 template <class F>
 F SystemFunction(const char* name) {

@@ -380,6 +380,15 @@ std::vector<std::string> UserLanguages() {
 // bytes of a language are the resource MO_<LANGUAGE>. The core's narrow texts are in
 // the ANSI code page here (paths, messages), so each translation is converted from
 // the catalogue's UTF-8 into it once, when first asked for.
+namespace {
+std::shared_ptr<const MoCatalogue> gCatalogue;
+}  // namespace
+
+std::string_view win32::CaptionText(std::string_view english) {
+    const std::string_view shown = gCatalogue ? gCatalogue->Find(english) : std::string_view();
+    return shown.empty() ? english : shown;
+}
+
 void InstallTranslations() {
     const HMODULE module = GetModuleHandleW(nullptr);
     for (const std::string& language : UserLanguages()) {
@@ -391,6 +400,7 @@ void InstallTranslations() {
         if (!data) continue;
         auto catalogue = std::make_shared<const MoCatalogue>(std::string(data, SizeofResource(module, info)));
         if (!catalogue->Valid()) continue;
+        gCatalogue = catalogue;
         auto ansi = std::make_shared<std::unordered_map<std::string, std::string>>();
         InstallTranslator([catalogue, ansi](std::string_view english) -> std::string_view {
             const std::string_view utf8 = catalogue->Find(english);
