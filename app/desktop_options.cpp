@@ -24,11 +24,11 @@ DesktopOptions ParseIdle(const std::vector<std::string>& params) {
     DesktopOptions o;
     o.action = DesktopOptions::Action::Error;
     if (params.size() < 2) {
-        o.error = "--idle needs a number of seconds";
+        o.error = Tr("--idle needs a number of seconds");
         return o;
     }
     if (params.size() > 2) {
-        o.error = "unexpected after --idle " + params[1] + ": " + params[2];
+        o.error = TrFormat(N_("unexpected after --idle %s: %s"), {params[1], params[2]});
         return o;
     }
     const std::string& text = params[1];
@@ -38,7 +38,7 @@ DesktopOptions ParseIdle(const std::vector<std::string>& params) {
     const bool digits = !text.empty() && text.front() >= '0' && text.front() <= '9';
     auto [p, ec] = std::from_chars(text.data(), end, value);
     if (!digits || ec != std::errc() || p != end || value < 1 || value > kMaxIdleSeconds) {
-        o.error = "--idle takes whole seconds from 1 to " + std::to_string(kMaxIdleSeconds) + ", not " + text;
+        o.error = TrFormat(N_("--idle takes whole seconds from 1 to %s, not %s"), {std::to_string(kMaxIdleSeconds), text});
         return o;
     }
     o.action = DesktopOptions::Action::Idle;
@@ -92,13 +92,13 @@ DesktopOptions ParseDesktopOptions(const std::vector<std::string>& params, const
         if (IsWindowIdOption(params[i])) {
             if (i + 1 >= params.size()) {
                 o.action = DesktopOptions::Action::Error;
-                o.error = params[i] + " needs a window id";
+                o.error = TrFormat(N_("%s needs a window id"), {params[i]});
                 return o;
             }
             given = ParseWindowId(params[++i]);
             if (!given) {
                 o.action = DesktopOptions::Action::Error;
-                o.error = "not a window id: " + params[i];
+                o.error = TrFormat(N_("not a window id: %s"), {params[i]});
                 return o;
             }
         }
@@ -111,8 +111,8 @@ DesktopOptions ParseDesktopOptions(const std::vector<std::string>& params, const
         if (auto id = ParseWindowId(xscreensaverWindow))
             o.window = *id;
         else
-            o.warning = std::string("ignoring XSCREENSAVER_WINDOW=") + xscreensaverWindow +
-                        ", drawing on the root window";
+            o.warning = TrFormat(N_("ignoring XSCREENSAVER_WINDOW=%s, drawing on the root window"),
+                                 {xscreensaverWindow});
     }
     return o;
 }

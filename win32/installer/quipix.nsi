@@ -39,7 +39,7 @@ SetCompressor /SOLID lzma
 !define SPIF_UPDATEINIFILE_SENDCHANGE 3
 
 Name "Quipix"
-Caption "Quipix ${QUIPIX_VERSION} Setup"
+Caption "$(QuipixCaption)"
 OutFile "${OUTFILE}"
 InstallDir "$PROGRAMFILES64\Quipix"
 BrandingText "Kelvara"
@@ -55,7 +55,7 @@ VIAddVersionKey "LegalCopyright" "Kelvara"
 !define MUI_ICON "${QUIPIX_ROOT}/win32/quipix.ico"
 !define MUI_UNICON "${QUIPIX_ROOT}/win32/quipix.ico"
 !define MUI_ABORTWARNING
-!define MUI_DIRECTORYPAGE_TEXT_TOP "Setup will put the screen saver into the Windows system folder, where the Screen Saver Settings list it, and its help and jokes into the following folder. To choose a different folder, click Browse. Click Next to continue."
+!define MUI_DIRECTORYPAGE_TEXT_TOP "$(QuipixFolderText)"
 
 Var UseSaver      ; BST_CHECKED: Quipix becomes the user's screen saver
 Var UseSaverBox
@@ -65,7 +65,7 @@ Page custom SaverPage SaverPageLeave
 !insertmacro MUI_PAGE_INSTFILES
 !insertmacro MUI_UNPAGE_CONFIRM
 !insertmacro MUI_UNPAGE_INSTFILES
-!insertmacro MUI_LANGUAGE "English"
+!include "${QUIPIX_ROOT}/win32/installer/languages.nsh"
 
 !macro InstallDataFile FOLDER NAME
   SetOutPath "$INSTDIR\${FOLDER}"
@@ -89,10 +89,10 @@ Page custom SaverPage SaverPageLeave
 !macroend
 
 Function SaverPage
-  !insertmacro MUI_HEADER_TEXT "Screen saver" "Windows can start Quipix when the computer is idle."
+  !insertmacro MUI_HEADER_TEXT "$(QuipixSaverTitle)" "$(QuipixSaverSubtitle)"
   nsDialogs::Create 1018
   Pop $0
-  ${NSD_CreateCheckbox} 0 0 100% 12u "Use Quipix as my screen saver"
+  ${NSD_CreateCheckbox} 0 0 100% 12u "$(QuipixUseSaver)"
   Pop $UseSaverBox
   ${If} $UseSaver == ${BST_CHECKED}
     ${NSD_Check} $UseSaverBox
