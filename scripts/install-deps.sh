@@ -45,8 +45,9 @@ if [ "${1:-}" = --program ]; then
 else
   install_packages "${program[@]}" "${tests[@]}"
   # The dialog's system tests run once in German, and its pictures are taken in
-  # German and Japanese: those locales must exist for libintl and Wine to use them.
-  for locale in de_DE ja_JP; do
+  # German and Japanese, and the Win32 fit test measures Japanese and Chinese under
+  # their own locales: those must exist for libintl and Wine to use them.
+  for locale in de_DE ja_JP zh_CN; do
     locale -a | grep -qix "${locale}.utf-\?8" || localedef -i "$locale" -f UTF-8 "$locale.UTF-8"
   done
 fi
