@@ -2,10 +2,12 @@
 // parser would take every one of them for "run full screen".
 #include "app/desktop_options.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cstdint>
 #include <ostream>
 
+#include "common/translate.h"
 #include "quipix_version.h"
 #include "saver/recorder.h"
 
@@ -22,11 +24,11 @@ DesktopOptions ParseIdle(const std::vector<std::string>& params) {
     DesktopOptions o;
     o.action = DesktopOptions::Action::Error;
     if (params.size() < 2) {
-        o.error = "--idle needs a number of seconds";
+        o.error = Tr("--idle needs a number of seconds");
         return o;
     }
     if (params.size() > 2) {
-        o.error = "unexpected after --idle " + params[1] + ": " + params[2];
+        o.error = TrFormat(N_("unexpected after --idle %s: %s"), {params[1], params[2]});
         return o;
     }
     const std::string& text = params[1];
@@ -36,7 +38,7 @@ DesktopOptions ParseIdle(const std::vector<std::string>& params) {
     const bool digits = !text.empty() && text.front() >= '0' && text.front() <= '9';
     auto [p, ec] = std::from_chars(text.data(), end, value);
     if (!digits || ec != std::errc() || p != end || value < 1 || value > kMaxIdleSeconds) {
-        o.error = "--idle takes whole seconds from 1 to " + std::to_string(kMaxIdleSeconds) + ", not " + text;
+        o.error = TrFormat(N_("--idle takes whole seconds from 1 to %s, not %s"), {std::to_string(kMaxIdleSeconds), text});
         return o;
     }
     o.action = DesktopOptions::Action::Idle;
@@ -90,13 +92,13 @@ DesktopOptions ParseDesktopOptions(const std::vector<std::string>& params, const
         if (IsWindowIdOption(params[i])) {
             if (i + 1 >= params.size()) {
                 o.action = DesktopOptions::Action::Error;
-                o.error = params[i] + " needs a window id";
+                o.error = TrFormat(N_("%s needs a window id"), {params[i]});
                 return o;
             }
             given = ParseWindowId(params[++i]);
             if (!given) {
                 o.action = DesktopOptions::Action::Error;
-                o.error = "not a window id: " + params[i];
+                o.error = TrFormat(N_("not a window id: %s"), {params[i]});
                 return o;
             }
         }
@@ -109,8 +111,8 @@ DesktopOptions ParseDesktopOptions(const std::vector<std::string>& params, const
         if (auto id = ParseWindowId(xscreensaverWindow))
             o.window = *id;
         else
-            o.warning = std::string("ignoring XSCREENSAVER_WINDOW=") + xscreensaverWindow +
-                        ", drawing on the root window";
+            o.warning = TrFormat(N_("ignoring XSCREENSAVER_WINDOW=%s, drawing on the root window"),
+                                 {xscreensaverWindow});
     }
     return o;
 }
@@ -118,56 +120,54 @@ DesktopOptions ParseDesktopOptions(const std::vector<std::string>& params, const
 std::string UsageText(UsageSystem system) {
     const bool windows = system == UsageSystem::Windows;
     const std::string program = windows ? "Quipix.scr" : "quipix";
-    std::string text =
-        "Usage: " + program +
-        (windows ? " [/s | /c | /p HWND | /a HWND]\n" : " [/s | /c | /p WINDOW | /a WINDOW]\n");
-    if (!windows) text += "       quipix --root | --window-id WINDOW\n";
-    if (!windows) text += "       quipix --idle SECONDS\n";
-    text += "       " + program + " --record PATH [--size WxH] [--ticks N] [--every K]\n";
-    text += "       " + program + " --help | --version\n";
-    text +=
-        "\n"
-        "A screen saver that tells jokes.\n"
-        "\n"
-        "Screen-saver protocol (the switch character may be / or -):\n"
-        "  (nothing)        open the settings dialog\n"
-        "  /c               open the settings dialog, owned by the active window\n"
-        "  /s               run the saver full screen, on every monitor\n";
-    text += windows ? "  /p HWND          draw a preview inside the window HWND\n"
-                      "  /a HWND          change the screen-saver password (Windows 95/98)\n"
-                    : "  /p WINDOW        draw a preview inside the X11 window WINDOW\n"
-                      "  /a WINDOW        change the screen-saver password (nothing on Linux)\n";
-    if (!windows)
-        text +=
-            "\n"
-            "xscreensaver module:\n"
-            "  -root, --root    draw into $XSCREENSAVER_WINDOW, else the root window\n"
-            "  -window-id, --window-id WINDOW\n"
-            "                   draw into WINDOW (decimal or 0x hex); wins over --root\n";
-    if (!windows)
-        text +=
-            "\n"
-            "Starting by itself:\n"
-            "  --idle SECONDS   start the saver each time the session has been idle that\n"
-            "                   long, unless a video or a presentation holds it off\n";
-    text +=
-        "\n"
-        "Recording, without a display:\n"
-        "  --record PATH    play one whole joke offscreen, the pause after its answer\n"
-        "                   included, and write it to PATH: an animated GIF when PATH\n"
-        "                   ends in .gif (a frame that repeats is kept once, for\n"
-        "                   longer), else a folder of PNG frames\n"
-        "  --size WxH       scene size (default: the primary screen's)\n"
-        "  --ticks N        record N ticks of 10 ms instead of one joke\n"
-        "  --every K        keep every K-th tick\n"
-        "\n"
-        "  --help           show this text\n"
-        "  --version        show the version\n"
-        "\n";
-    text += windows ? "Settings are kept in HKEY_CURRENT_USER\\Software\\Kelvara\\Quipix.\n"
-                    : "Settings are kept in $XDG_CONFIG_HOME/Kelvara/Quipix.reg\n"
-                      "(~/.config/Kelvara/Quipix.reg by default).\n";
-    return text;
+    const std::string window = windows ? "HWND" : "WINDOW";
+    // An option's words, then its description from column 19, on the next line when
+    // the words are longer; the description's own lines start there too.
+    const auto option = [](std::string words, std::string_view description) {
+        std::string text = "  " + words;
+        text += text.size() < 18 ? std::string(19 - text.size(), ' ') : "\n" + std::string(19, ' ');
+        for (char c : Tr(description)) text += c == '\n' ? "\n" + std::string(19, ' ') : std::string(1, c);
+        return text + "\n";
+    };
+    const auto heading = [](std::string_view words) { return "\n" + std::string(Tr(words)) + "\n"; };
+    std::string text = std::string(Tr("Usage:")) + " " + program + " [/s | /c | /p " + window + " | /a " + window + "]\n";
+    const std::string_view usage = Tr("Usage:");
+    const std::string indent(1 + std::size_t(std::count_if(usage.begin(), usage.end(),
+                                                           [](char c) { return (c & 0xC0) != 0x80; })),
+                             ' ');
+    if (!windows) text += indent + "quipix --root | --window-id WINDOW\n" + indent + "quipix --idle SECONDS\n";
+    text += indent + program + " --record PATH [--size WxH] [--ticks N] [--every K]\n";
+    text += indent + program + " --help | --version\n";
+    text += heading(N_("A screen saver that tells jokes."));
+    text += heading(N_("Screen-saver protocol (the switch character may be / or -):"));
+    text += option(std::string(Tr(N_("(nothing)"))), N_("open the settings dialog"));
+    text += option("/c", N_("open the settings dialog, owned by the active window"));
+    text += option("/s", N_("run the saver full screen, on every monitor"));
+    text += windows ? option("/p HWND", N_("draw a preview inside the window HWND")) +
+                          option("/a HWND", N_("change the screen-saver password (Windows 95/98)"))
+                    : option("/p WINDOW", N_("draw a preview inside the X11 window WINDOW")) +
+                          option("/a WINDOW", N_("change the screen-saver password (nothing on Linux)"));
+    if (!windows) {
+        text += heading(N_("xscreensaver module:"));
+        text += option("-root, --root", N_("draw into $XSCREENSAVER_WINDOW, else the root window"));
+        text += option("-window-id, --window-id WINDOW", N_("draw into WINDOW (decimal or 0x hex); wins over --root"));
+        text += heading(N_("Starting by itself:"));
+        text += option("--idle SECONDS", N_("start the saver each time the session has been idle that\n"
+                                            "long, unless a video or a presentation holds it off"));
+    }
+    text += heading(N_("Recording, without a display:"));
+    text += option("--record PATH", N_("play one whole joke offscreen, the pause after its answer\n"
+                                       "included, and write it to PATH: an animated GIF when PATH\n"
+                                       "ends in .gif (a frame that repeats is kept once, for\n"
+                                       "longer), else a folder of PNG frames"));
+    text += option("--size WxH", N_("scene size (default: the primary screen's)"));
+    text += option("--ticks N", N_("record N ticks of 10 ms instead of one joke"));
+    text += option("--every K", N_("keep every K-th tick"));
+    text += "\n" + option("--help", N_("show this text")) + option("--version", N_("show the version")) + "\n";
+    text += windows ? TrFormat(N_("Settings are kept in %s."), {"HKEY_CURRENT_USER\\Software\\Kelvara\\Quipix"})
+                    : TrFormat(N_("Settings are kept in %s\n(%s by default)."),
+                               {"$XDG_CONFIG_HOME/Kelvara/Quipix.reg", "~/.config/Kelvara/Quipix.reg"});
+    return text + "\n";
 }
 
 std::optional<int> RunDesktopOption(const DesktopOptions& options, const DesktopFrontEnd& frontEnd,

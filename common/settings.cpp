@@ -10,6 +10,7 @@
 
 #include "common/convert.h"
 #include "common/random.h"
+#include "common/translate.h"
 #include "platform/registry.h"
 
 namespace quipix {
@@ -127,7 +128,7 @@ void LoadSettings() {
         std::optional<std::string> text;
         if (auto value = store.ReadValue(SubkeyPath(f), f.Name)) {
             if (!value->IsString())
-                throw ERegistryException(std::string("Invalid data type for '") + f.Name + "'");
+                throw ERegistryException(TrFormat(N_("Invalid data type for '%s'"), {f.Name}));
             text = value->data.substr(0, value->data.find('\0'));
         }
         std::visit(
@@ -168,8 +169,8 @@ void SaveSettings() {
     for (const TSettingField& f : kFields) {
         const std::string key = SubkeyPath(f);
         if (firstChange.empty() && !store.KeyExists(key))
-            firstChange = std::string("Failed to create key ") + f.Subkey;
-        if (!store.CreateKey(key)) throw failure(std::string("Failed to create key ") + f.Subkey);
+            firstChange = TrFormat(N_("Failed to create key %s"), {f.Subkey});
+        if (!store.CreateKey(key)) throw failure(TrFormat(N_("Failed to create key %s"), {f.Subkey}));
         const std::string text = std::visit(
             [&](auto field) -> std::string {
                 const auto& value = field(Settings);
@@ -183,13 +184,13 @@ void SaveSettings() {
             },
             f.Field);
         const auto value = platform::RegValue::String(text);
-        const std::string setFailed = std::string("Failed to set data for '") + f.Name + "'";
+        const std::string setFailed = TrFormat(N_("Failed to set data for '%s'"), {f.Name});
         if (firstChange.empty() && store.ReadValue(key, f.Name) != value) firstChange = setFailed;
         if (!store.WriteValue(key, f.Name, value)) throw failure(setFailed);
     }
     if (!batch.End())
         throw failure(!firstChange.empty() ? firstChange
-                                           : std::string("Failed to set data for '") + kFields[0].Name + "'");
+                                           : TrFormat(N_("Failed to set data for '%s'"), {kFields[0].Name}));
 }
 
 }  // namespace quipix

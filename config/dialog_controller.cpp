@@ -16,6 +16,7 @@
 #include "common/background.h"
 #include "common/joke_library.h"
 #include "common/joke_text.h"
+#include "common/translate.h"
 #include "imaging/canvas.h"
 
 namespace quipix {
@@ -166,7 +167,7 @@ ControlStates DialogController::States() const {
 }
 
 std::string DialogController::BitmapCaption() const {
-    return values_.Chosen.Bitmap.empty() ? kNoBitmapCaption : values_.Chosen.Bitmap;
+    return values_.Chosen.Bitmap.empty() ? std::string(Tr(kNoBitmapCaption)) : values_.Chosen.Bitmap;
 }
 
 const TPixelGraphic& DialogController::PreviewPicture(Preview which) const {
@@ -197,7 +198,7 @@ void DialogController::FormCreate() {
     DialogValues& v = values_;
     // The help topics come from the platform's help folder, and CleanBackground was
     // sized with the preview: nothing to set for either here.
-    v.laVer = kVersionText;
+    v.laVer = TrFormat(N_("Version %s"), {kVersionNumber});
     v.Pages = 0;
     // A store that cannot be read is reported once; the dialog goes on with what was
     // read, or with the defaults, which OK then does not save over the store.

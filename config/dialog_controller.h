@@ -21,7 +21,9 @@
 
 namespace quipix {
 
+// What laVer shows, in English; other languages word it as their catalogue says.
 inline constexpr const char* kVersionText = "Version 2.1";
+inline constexpr std::string_view kVersionNumber = std::string_view(kVersionText).substr(8);
 inline constexpr const char* kHomePageAddress = "https://www.kelvara.example/";
 inline constexpr const char* kNoBitmapCaption = "Select bitmap ...";
 

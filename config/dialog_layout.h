@@ -11,20 +11,21 @@
 #include <string_view>
 
 #include "common/settings.h"
+#include "common/translate.h"
 
 namespace quipix {
 
-inline constexpr std::string_view kDialogCaption = "Kelvara Jokes Screen Saver Configuration";
+inline constexpr std::string_view kDialogCaption = N_("Kelvara Jokes Screen Saver Configuration");
 inline constexpr int kDialogClientWidth = 534, kDialogClientHeight = 288;
 // The places and font sizes below are pixels at this many dots per inch.
 inline constexpr int kLayoutDpi = 96;
 
-inline constexpr std::string_view kFolderDialogTitle = "Select the folder where the Joke files are located";
-inline constexpr std::string_view kPictureDialogTitle = "Select a background bitmap";
+inline constexpr std::string_view kFolderDialogTitle = N_("Select the folder where the Joke files are located");
+inline constexpr std::string_view kPictureDialogTitle = N_("Select a background bitmap");
 // The height of each item of Files.
 inline constexpr int kFileListItemHeight = 18;
 // The free-choice entry of every colour button's drop-down.
-inline constexpr std::string_view kOtherColorCaption = "&Other...";
+inline constexpr std::string_view kOtherColorCaption = N_("&Other...");
 
 struct LayoutRect {
     int X = 0, Y = 0, Width = 0, Height = 0;
@@ -99,7 +100,7 @@ struct ControlLayout {
     ControlKind Kind;
     std::string_view Parent;        // "" the form, a page's name, or a panel's
     LayoutRect Place;               // relative to Parent
-    std::string_view Caption = {};  // UTF-8
+    std::string_view Caption = {};  // UTF-8, English: shown through Tr()
     int Tab = -1;                   // tab stop among its parent's controls, -1 none
     FontRole Font = FontRole::Dialog;
     bool Centred = false;             // the text is centred (and wrapped when the label is high enough)
@@ -115,12 +116,12 @@ struct PageLayout {
     int HelpContext;  // the page's Tag: its topic in the help
 };
 inline constexpr std::array<PageLayout, 6> kDialogPages{{
-    {"tsJokes", "Joke File Selection", 1000},
-    {"TabSheet1", "Background", 6000},
-    {"tsQuestions", "Questions", 2000},
-    {"tsAnswers", "Answers", 3000},
-    {"tsSpeed", "Speed", 4000},
-    {"tsAbout", "About this Screen Saver", 5000},
+    {"tsJokes", N_("Joke File Selection"), 1000},
+    {"TabSheet1", N_("Background"), 6000},
+    {"tsQuestions", N_("Questions"), 2000},
+    {"tsAnswers", N_("Answers"), 3000},
+    {"tsSpeed", N_("Speed"), 4000},
+    {"tsAbout", N_("About this Screen Saver"), 5000},
 }};
 // The dialog's own topic, for F1.
 inline constexpr int kFormHelpContext = 100;

@@ -92,4 +92,8 @@ namespace quipix::platform {
 std::string DataDirectory();
 std::string BundledJokesDirectory();  // DataDirectory() + "/jokes"
 std::string HelpDirectory();          // DataDirectory() + "/help"
+// Makes Tr() answer in the first of UserLanguages() that has a catalogue: libintl's
+// on Linux (the installed locale folder, or the build tree's), the catalogues
+// compiled into the program on Windows.
+void InstallTranslations();
 }  // namespace quipix::platform

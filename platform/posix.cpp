@@ -1,8 +1,13 @@
-// The POSIX parts of the platform layer: no screen-saver password, and the data
-// folder found beside the executable once installed.
+// The POSIX parts of the platform layer: no screen-saver password, the data folder
+// found beside the executable once installed, and the translations through libintl.
+#include <libintl.h>
+
+#include <clocale>
 #include <cstdlib>
 #include <filesystem>
+#include <string>
 
+#include "common/translate.h"
 #include "platform/languages.h"
 #include "platform/platform.h"
 
@@ -27,6 +32,24 @@ std::string DataDirectory() {
 std::vector<std::string> UserLanguages() {
     return LanguagesFromEnvironment(std::getenv("LANGUAGE"), std::getenv("LC_ALL"), std::getenv("LC_MESSAGES"),
                                     std::getenv("LANG"));
+}
+
+void InstallTranslations() {
+    // Only the messages follow the locale: numbers in the settings store stay C's.
+    std::setlocale(LC_MESSAGES, "");
+    // Installed, the catalogues sit in the share/locale beside the data folder; a
+    // program run from its build tree finds them where the build compiled them.
+    const std::string data = DataDirectory();
+    const std::string folder = data == QUIPIX_SOURCE_DATA_DIR ? std::string(QUIPIX_BUILD_LOCALE_DIR)
+                                                               : data + "/../locale";
+    bindtextdomain("quipix", folder.c_str());
+    bind_textdomain_codeset("quipix", "UTF-8");
+    InstallTranslator([](std::string_view english) -> std::string_view {
+        const std::string key(english);
+        const char* shown = dgettext("quipix", key.c_str());
+        // libintl answers the key itself where it has nothing.
+        return shown == key.c_str() ? std::string_view() : std::string_view(shown);
+    });
 }
 
 std::string BundledJokesDirectory() { return DataDirectory() + "/jokes"; }

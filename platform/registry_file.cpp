@@ -3,6 +3,7 @@
 #include "platform/registry.h"
 
 #include "common/ascii.h"
+#include "common/translate.h"
 #include "platform/store_file.h"
 
 #include <algorithm>
@@ -80,7 +81,7 @@ std::string FileRegistry::ReadFailure() {
 
 std::string FileRegistry::Unreadable() const {
     if (unreadable_.empty()) return {};
-    return "The settings file at " + path_ + " cannot be read (" + unreadable_ + ") and will not be changed.";
+    return TrFormat(N_("The settings file at %s cannot be read (%s) and will not be changed."), {path_, unreadable_});
 }
 
 void FileRegistry::BeginBatch() {
@@ -179,7 +180,7 @@ bool FileRegistry::Save() {
         return false;
     };
     const auto cannotSave = [&](const std::string& reason) {
-        return fail("Cannot save the settings to " + path_ + ": " + reason);
+        return fail(TrFormat(N_("Cannot save the settings to %s: %s"), {path_, reason}));
     };
     // Values this program never saw would be lost.
     if (!unreadable_.empty()) return fail(Unreadable());

@@ -5,12 +5,24 @@
 #include "qt/config_dialog.h"
 
 #include <QApplication>
+#include <QLibraryInfo>
+#include <QTranslator>
 
+#include "platform/languages.h"
 #include "qt/frm_config.h"
 
 namespace quipix {
 
 void RunConfigDialog(platform::WindowId owner) {
+    // Qt's own dialogs (colour, font, folder) in the user's language, from Qt's
+    // translations.
+    QTranslator qtTexts;
+    for (const std::string& language : platform::UserLanguages())
+        if (qtTexts.load(QString::fromStdString("qtbase_" + language),
+                         QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
+            QApplication::installTranslator(&qtTexts);
+            break;
+        }
     {
         TfrmConfig dialog(owner);
         dialog.exec();

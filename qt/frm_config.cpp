@@ -35,6 +35,7 @@ namespace quipix {
 namespace {
 
 QString FromStd(std::string_view text) { return QString::fromUtf8(text.data(), qsizetype(text.size())); }
+QString Shown(std::string_view english) { return FromStd(Tr(english)); }
 
 ::QFont PixelFont(const FontLook& look) {
     QStringList families{FromStd(look.Family)};
@@ -64,13 +65,14 @@ TfrmConfig::TfrmConfig(platform::WindowId owner, QWidget* parent)
     // The previews draw text through the picture library's canvas.
     if (!CurrentTextEngine()) InstallQtTextEngine();
     ui_->setupUi(this);
+    ShowCaptions();
     auto* tabStyle = new CompactTabStyle;
     tabStyle->setParent(this);
     ui_->Pages->tabBar()->setStyle(tabStyle);
     Folder = new TSysFolderDialog(this);
-    Folder->Title = FromStd(kFolderDialogTitle);
+    Folder->Title = Shown(kFolderDialogTitle);
     dlgOpen = new TPGOpenDialog(this);
-    dlgOpen->Title = FromStd(kPictureDialogTitle);
+    dlgOpen->Title = Shown(kPictureDialogTitle);
     for (const ControlLayout& c : DialogControls())
         if (c.Kind == ControlKind::UpDown)
             static_cast<TUpDown*>(Widget(c.Name))->SetAssociate(static_cast<QLineEdit*>(Widget(c.Associate)));
@@ -93,6 +95,26 @@ TfrmConfig::TfrmConfig(platform::WindowId owner, QWidget* parent)
 }
 
 TfrmConfig::~TfrmConfig() = default;
+
+void TfrmConfig::ShowCaptions() {
+    // The stored layout holds the English captions; the user's language replaces them.
+    setWindowTitle(Shown(kDialogCaption));
+    for (std::size_t i = 0; i < kDialogPages.size(); ++i) ui_->Pages->setTabText(int(i), Shown(kDialogPages[i].Caption));
+    for (const ControlLayout& c : DialogControls()) {
+        QWidget* widget = Widget(c.Name);
+        if (auto* group = qobject_cast<TRadioGroupBox*>(widget)) {
+            QStringList items;
+            for (std::string_view item : c.Radio->Items) items << Shown(item);
+            group->SetItems(items);
+        } else if (auto* colors = qobject_cast<TColorButton*>(widget)) {
+            colors->SetButtonCaption(Shown(kOtherColorCaption));
+        } else if (auto* label = qobject_cast<QLabel*>(widget); label && !c.Caption.empty()) {
+            label->setText(Shown(c.Caption));
+        } else if (auto* button = qobject_cast<QAbstractButton*>(widget); button && !c.Caption.empty()) {
+            button->setText(Shown(c.Caption));
+        }
+    }
+}
 
 void TfrmConfig::SetLook() {
     setFont(PixelFont(DialogFont(FontRole::Dialog)));

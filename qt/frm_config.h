@@ -44,6 +44,7 @@ signals:
     void PreviewDrawn(const QString& preview);
 
 private:
+    void ShowCaptions();
     void SetLook();
     void SetTabOrder();
     void SetOwner();

@@ -12,6 +12,7 @@
 #include <QVBoxLayout>
 #include <QWidget>
 
+#include "common/translate.h"
 #include "platform/help_topic.h"
 #include "platform/languages.h"
 #include "qt/services.h"
@@ -20,6 +21,11 @@ namespace quipix::platform {
 
 namespace {
 
+QString Shown(std::string_view english) {
+    const std::string_view text = Tr(english);
+    return QString::fromUtf8(text.data(), qsizetype(text.size()));
+}
+
 constexpr int kContentsTopic = 100;
 
 class HelpWindow : public QWidget {
@@ -27,12 +33,12 @@ public:
     HelpWindow() {
         setObjectName(QStringLiteral("helpWindow"));
         setAttribute(Qt::WA_DeleteOnClose);
-        setWindowTitle(QStringLiteral("Kelvara Jokes Screen Saver Help"));
+        setWindowTitle(Shown(N_("Kelvara Jokes Screen Saver Help")));
         resize(620, 520);
         auto* layout = new QVBoxLayout(this);
         auto* buttons = new QHBoxLayout;
-        auto* contents = new QPushButton(QStringLiteral("&Contents"), this);
-        auto* back = new QPushButton(QStringLiteral("&Back"), this);
+        auto* contents = new QPushButton(Shown(N_("&Contents")), this);
+        auto* back = new QPushButton(Shown(N_("&Back")), this);
         buttons->addWidget(contents);
         buttons->addWidget(back);
         buttons->addStretch(1);
@@ -59,10 +65,11 @@ public:
         if (QFileInfo(file).isFile()) {
             browser_->setSource(QUrl::fromLocalFile(file));
         } else {
-            browser_->setHtml(QStringLiteral("<h2>Help topic not found</h2>"
-                                             "<p>The help topic %1 is missing from %2.</p>")
-                                  .arg(context)
-                                  .arg(folder.toHtmlEscaped()));
+            browser_->setHtml(QStringLiteral("<h2>%1</h2><p>%2</p>")
+                                  .arg(Shown(N_("Help topic not found")),
+                                       Shown(N_("The help topic %1 is missing from %2."))
+                                           .arg(context)
+                                           .arg(folder.toHtmlEscaped())));
         }
         show();
         raise();

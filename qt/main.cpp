@@ -179,6 +179,7 @@ int main(int argc, char** argv) {
     EndOnTerminationSignals();
     if (!std::getenv("QT_LOGGING_RULES")) gQtDefaultHandler = qInstallMessageHandler(QuietQtMessages);
     platform::InstallServices(platform::QtServices());
+    platform::InstallTranslations();
     const std::vector<std::string> params(argv + 1, argv + argc);
     QtStart qt(argv[0]);
 

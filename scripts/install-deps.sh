@@ -26,6 +26,8 @@ program=(
   fonts-liberation2 fontconfig
   # the translated manual pages, from po/man/
   po4a
+  # the message catalogues (msgfmt, xgettext), and Qt's own dialogs translated
+  gettext qt6-translations-l10n
 )
 tests=(
   # the fuzz targets: clang with libFuzzer and the sanitizers
@@ -38,6 +40,10 @@ tests=(
   xvfb xdotool imagemagick x11-utils xauth xscreensaver procps iproute2
   # the idle watcher's tests: a private session bus and calls on it
   dbus-daemon libglib2.0-bin
+  # a font with Chinese and Japanese glyphs, which the dialog's fit test measures
+  fonts-wqy-microhei
+  # system tests under a real X server (locales: the German run of the dialog's)
+  locales xvfb xdotool imagemagick x11-utils xauth xscreensaver procps iproute2
 )
 
 . "$(dirname "$0")/lib/apt.sh"
@@ -45,4 +51,10 @@ if [ "${1:-}" = --program ]; then
   install_packages "${program[@]}"
 else
   install_packages "${program[@]}" "${tests[@]}"
+  # The dialog's system tests run once in German, and its pictures are taken in
+  # German and Japanese, and the Win32 fit test measures Japanese and Chinese under
+  # their own locales: those must exist for libintl and Wine to use them.
+  for locale in de_DE ja_JP zh_CN; do
+    locale -a | grep -qix "${locale}.utf-\?8" || localedef -i "$locale" -f UTF-8 "$locale.UTF-8"
+  done
 fi

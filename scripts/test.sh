@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Builds Quipix and runs the whole test suite, stage by stage: the layout check, the
-# Linux build, the core built alone with its tests, the unit tests (CTest), the Windows
-# builds and their tests under Wine, the system tests, the Debian package and its
-# tests, and a smoke run of every fuzz target (5 s each). A failed stage does not stop the
+# message catalogues' completeness, the Linux build, the core built alone with its
+# tests, the unit tests (CTest), the Windows builds and their tests under Wine, the
+# system tests (the dialog's in English and once more in German), the Debian package
+# and its tests, and a smoke run of every fuzz target (5 s each). A failed stage does not stop the
 # run (only a failed build stops what needs it); at the end a table gives each stage's
 # seconds and result, and the status is non-zero when any stage failed.
 # QUIPIX_SKIP_WINDOWS=1, QUIPIX_SKIP_DEB=1 and QUIPIX_SKIP_FUZZ=1 leave those out.
@@ -79,6 +80,7 @@ core_only() {
 }
 
 stage "layout check" bash scripts/check-layout.sh
+stage "message catalogues" bash scripts/check-catalogues.sh
 stage "Linux build" linux_build
 stage "core-only build and tests" core_only
 if passed "Linux build"; then
@@ -108,6 +110,10 @@ for t in scripts/system-tests/*.sh; do
       passed "Linux build" || { skipped "$name" "the Linux build failed"; continue; } ;;
   esac
   stage "$name" bash "$t"
+  # The dialog once more in German, its captions from the catalogue.
+  case "$(basename "$t")" in
+    dialog.sh | windows-dialog.sh) stage "$name (German)" env LANG=de_DE.UTF-8 bash "$t" ;;
+  esac
 done
 
 # The Debian package, built and then installed, run and purged on this machine.

@@ -79,7 +79,7 @@ std::optional<TColor> ChooseButtonColor(HWND owner, HWND button, TColor current)
     }
     ReleaseDC(button, dc);
     AppendMenuW(menu, MF_SEPARATOR, 0, nullptr);
-    AppendMenuW(menu, MF_STRING, kOtherEntry, Widen(std::string(kOtherColorCaption)).c_str());
+    AppendMenuW(menu, MF_STRING, kOtherEntry, Widen(std::string(Tr(kOtherColorCaption))).c_str());
     RECT r{};
     GetWindowRect(button, &r);
     const UINT command =

@@ -64,6 +64,9 @@ std::wstring FromUtf8(std::string_view text) {
     return wide;
 }
 
+// A caption of the layout in the user's language.
+std::wstring Caption(std::string_view english) { return FromUtf8(platform::win32::CaptionText(english)); }
+
 template <class F>
 F SystemFunction(const char* name) {
     return reinterpret_cast<F>(
@@ -260,7 +263,7 @@ bool ConfigDialog::Execute() {
     tmpl.head.style = WS_POPUP | WS_CAPTION | WS_SYSMENU | DS_MODALFRAME | DS_SETFOREGROUND;
     tmpl.head.cx = 100;
     tmpl.head.cy = 50;
-    const std::wstring caption = FromUtf8(kDialogCaption);
+    const std::wstring caption = Caption(kDialogCaption);
     wcsncpy(tmpl.title, caption.c_str(), std::size(tmpl.title) - 1);
     running_ = this;
     // Ctrl+Tab turns the pages wherever the focus is; the dialog's own keyboard
@@ -424,7 +427,7 @@ void ConfigDialog::MakeControls() {
             tabs_ = made.window = CreateWindowExW(0, cls.name, L"", style, 0, 0, 0, 0, dialog_,
                                                   HMENU(INT_PTR(id)), instance, nullptr);
             for (std::size_t page = 0; page < kDialogPages.size(); ++page) {
-                const std::wstring caption = FromUtf8(kDialogPages[page].Caption);
+                const std::wstring caption = Caption(kDialogPages[page].Caption);
                 TCITEMW tab{};
                 tab.mask = TCIF_TEXT;
                 tab.pszText = const_cast<wchar_t*>(caption.c_str());
@@ -435,12 +438,12 @@ void ConfigDialog::MakeControls() {
                 // The first item starts the group and is its tab stop.
                 const DWORD itemStyle = item == 0 ? style | WS_TABSTOP : style & ~DWORD(WS_GROUP);
                 const int itemId = kFirstRadioItemId + kRadioItemIds * int(i) + int(item);
-                made.items.push_back(CreateWindowExW(0, cls.name, FromUtf8(c.Radio->Items[item]).c_str(),
+                made.items.push_back(CreateWindowExW(0, cls.name, Caption(c.Radio->Items[item]).c_str(),
                                                      itemStyle, 0, 0, 0, 0, ParentOf(c),
                                                      HMENU(INT_PTR(itemId)), instance, nullptr));
             }
         } else {
-            made.window = CreateWindowExW(cls.exStyle, cls.name, FromUtf8(c.Caption).c_str(), style, 0, 0, 0,
+            made.window = CreateWindowExW(cls.exStyle, cls.name, Caption(c.Caption).c_str(), style, 0, 0, 0,
                                           0, ParentOf(c), HMENU(INT_PTR(id)), instance, nullptr);
         }
     }
@@ -743,7 +746,7 @@ int CALLBACK StartFolder(HWND browser, UINT message, LPARAM, LPARAM folder) {
 
 std::optional<std::string> ConfigDialog::ChooseFolder(const std::string& initial) {
     const std::wstring start = Widen(initial);
-    const std::wstring title = FromUtf8(kFolderDialogTitle);
+    const std::wstring title = Caption(kFolderDialogTitle);
     PIDLIST_ABSOLUTE drives = nullptr;
     SHGetSpecialFolderLocation(dialog_, CSIDL_DRIVES, &drives);
     BROWSEINFOW browse{};
@@ -762,7 +765,7 @@ std::optional<std::string> ConfigDialog::ChooseFolder(const std::string& initial
 }
 
 std::optional<std::string> ConfigDialog::ChoosePicture(const std::string& folder) {
-    const auto file = RunPictureOpenDialog(dialog_, FromUtf8(kPictureDialogTitle), Widen(folder));
+    const auto file = RunPictureOpenDialog(dialog_, Caption(kPictureDialogTitle), Widen(folder));
     if (!file) return std::nullopt;
     return Narrow(*file);
 }

@@ -48,6 +48,7 @@ std::vector<std::string> Parameters() {
 
 int Run() {
     quipix::platform::InstallServices(quipix::platform::Win32Services());
+    quipix::platform::InstallTranslations();
     const std::vector<std::string> params = Parameters();
     quipix::DesktopFrontEnd frontEnd;
     frontEnd.system = quipix::UsageSystem::Windows;

@@ -4,6 +4,7 @@
 // is one executable. windows.h (through win32/native.h) must come before shellapi.h.
 #include "win32/native.h"
 
+#include "common/translate.h"
 #include "platform/help_topic.h"
 #include "platform/languages.h"
 
@@ -12,7 +13,10 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <algorithm>
 #include <filesystem>
+#include <memory>
+#include <unordered_map>
 #include <mutex>
 #include <vector>
 
@@ -380,6 +384,48 @@ std::vector<std::string> UserLanguages() {
     std::vector<std::string> languages{tag};
     if (const auto bare = tag.substr(0, tag.find('_')); bare != tag) languages.push_back(bare);
     return languages;
+}
+
+// The catalogues are compiled into the program (win32/CMakeLists.txt): the .mo
+// bytes of a language are the resource MO_<LANGUAGE>. The core's narrow texts are in
+// the ANSI code page here (paths, messages), so each translation is converted from
+// the catalogue's UTF-8 into it once, when first asked for.
+namespace {
+std::shared_ptr<const MoCatalogue> gCatalogue;
+}  // namespace
+
+std::string_view win32::CaptionText(std::string_view english) {
+    const std::string_view shown = gCatalogue ? gCatalogue->Find(english) : std::string_view();
+    return shown.empty() ? english : shown;
+}
+
+void InstallTranslations() {
+    const HMODULE module = GetModuleHandleW(nullptr);
+    for (const std::string& language : UserLanguages()) {
+        std::wstring name = L"MO_" + win32::Widen(language);
+        for (wchar_t& c : name) c = c >= L'a' && c <= L'z' ? wchar_t(c - L'a' + L'A') : c;
+        HRSRC info = FindResourceW(module, name.c_str(), RT_RCDATA);
+        HGLOBAL loaded = info ? LoadResource(module, info) : nullptr;
+        const char* data = loaded ? static_cast<const char*>(LockResource(loaded)) : nullptr;
+        if (!data) continue;
+        auto catalogue = std::make_shared<const MoCatalogue>(std::string(data, SizeofResource(module, info)));
+        if (!catalogue->Valid()) continue;
+        gCatalogue = catalogue;
+        auto ansi = std::make_shared<std::unordered_map<std::string, std::string>>();
+        InstallTranslator([catalogue, ansi](std::string_view english) -> std::string_view {
+            const std::string_view utf8 = catalogue->Find(english);
+            if (utf8.empty()) return {};
+            auto [at, made] = ansi->try_emplace(std::string(english));
+            if (made) {
+                std::wstring wide(utf8.size(), L'\0');
+                wide.resize(std::size_t(std::max(
+                    0, MultiByteToWideChar(CP_UTF8, 0, utf8.data(), int(utf8.size()), wide.data(), int(wide.size())))));
+                at->second = win32::Narrow(wide);
+            }
+            return at->second;
+        });
+        return;
+    }
 }
 
 }  // namespace quipix::platform

@@ -15,6 +15,7 @@
 #include <windows.h>
 
 #include <string>
+#include <string_view>
 
 #include "platform/platform.h"
 
@@ -35,6 +36,9 @@ inline WindowId IdFromHwnd(HWND window) { return WindowId(DWORD(reinterpret_cast
 // core's narrow file and registry calls expect them.
 std::wstring Widen(const std::string& text);
 std::string Narrow(const std::wstring& text);
+// A text of the dialog's layout table (UTF-8) in the user's language, as UTF-8 too:
+// Tr() gives it in the ANSI code page, which may lack some of its characters.
+std::string_view CaptionText(std::string_view english);
 
 // The system folder, a backslash unless it already ends with one, then name.
 std::wstring SystemLibraryPath(const std::wstring& systemDirectory, const wchar_t* name);

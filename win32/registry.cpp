@@ -2,6 +2,7 @@
 // is written at once, so the store needs no batches.
 #include <windows.h>
 
+#include "common/translate.h"
 #include "platform/registry.h"
 #include "platform/store_file.h"
 
@@ -98,11 +99,11 @@ private:
     }
     void NoteRead(const std::string& key, const std::string& reason) {
         if (readFailure_.empty())
-            readFailure_ = "The settings key " + FullPath(key) + " cannot be read (" + reason +
-                           ") and will not be changed.";
+            readFailure_ = TrFormat(N_("The settings key %s cannot be read (%s) and will not be changed."),
+                                    {FullPath(key), reason});
     }
     bool Fail(const std::string& key, const std::string& reason) {
-        writeFailure_ = "Cannot save the settings to " + FullPath(key) + ": " + reason;
+        writeFailure_ = TrFormat(N_("Cannot save the settings to %s: %s"), {FullPath(key), reason});
         return false;
     }
     bool Refuse() {

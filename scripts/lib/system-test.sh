@@ -7,6 +7,7 @@
 #   at_exit COMMAND                  run by the clean-up too (after the processes went)
 #   check NAME COMMAND...            one counted check; need: the same, fatal
 #   summary NAME                     the closing line; ends the test
+#   dialog_language LOCALE-FOLDER    the dialog's caption in the run's language
 #
 # A command that a check runs may put what it saw into SEEN: a failed check prints
 # it. wait_for puts how long it waited into WAITED.
@@ -23,6 +24,26 @@ FAILED=0
 _quipix_pids=()
 _quipix_at_exit=()
 _quipix_summarized=""
+
+# dialog_language LOCALE-FOLDER: TITLE, the dialog's caption as the compiled catalogue
+# in LOCALE-FOLDER words it in the language of the run (the environment's, as
+# gettext reads it; English in the C locale), and SHOT_LANGUAGE, "" for English and
+# "-<language>" otherwise, for the pictures' names. A run in another language whose
+# catalogue or locale is missing stops at once instead of testing English again.
+dialog_language() {
+  local english="Kelvara Jokes Screen Saver Configuration" locale
+  locale=${LC_ALL:-${LC_MESSAGES:-${LANG:-C}}}
+  locale=${locale%%[.@]*}
+  case $locale in
+    C | POSIX | en | en_*) SHOT_LANGUAGE="" ;;
+    *) SHOT_LANGUAGE="-${locale%%_*}" ;;
+  esac
+  TITLE=$(TEXTDOMAINDIR=$1 gettext -d quipix "$english")
+  if [ -n "$SHOT_LANGUAGE" ] && [ "$TITLE" = "$english" ]; then
+    echo "$TEST_NAME: no $locale catalogue in $1, or no $locale locale on this system (scripts/install-deps.sh makes it)"
+    exit 1
+  fi
+}
 
 # system_test_begin NAME TOOL...: checks that every TOOL is on the PATH, makes the
 # scratch folder $WORK and installs the one clean-up, which also prints the summary

@@ -4,15 +4,18 @@
 # build/screenshots/dialog-<n>.png, closes it with Esc (nothing may be saved), then
 # opens it again and confirms with Enter (every setting must be saved). Scaled by
 # QT_SCALE_FACTOR=1.5 the dialog is 801 x 432 pixels (dialog-scaled-<n>.png).
-# QUIPIX_BIN and QUIPIX_SCREENSHOTS override the program and the picture folder.
+# QUIPIX_BIN and QUIPIX_SCREENSHOTS override the program and the picture folder. In
+# another language (LANG=de_DE.UTF-8, say) the dialog is looked for under its
+# translated caption, which must differ from the English one, and the pictures are
+# dialog-<language>-<n>.png.
 set -euo pipefail
 cd "$(dirname "$0")/../.."
 BIN="${QUIPIX_BIN:-build/qt/quipix}"
 SHOTS="${QUIPIX_SCREENSHOTS:-build/screenshots}"
-TITLE="Kelvara Jokes Screen Saver Configuration"
 . scripts/lib/system-test.sh
 [ -x "$BIN" ] || { echo "dialog.sh: build $BIN first"; exit 1; }
 system_test_begin dialog Xvfb xdotool import compare
+dialog_language build/locale  # TITLE, SHOT_LANGUAGE
 mkdir -p "$SHOTS"
 
 start_xvfb -screen 0 1024x768x24
@@ -62,7 +65,7 @@ photograph() {
 
 # Run 1: every page, then Esc.
 start_dialog "the dialog opens"
-photograph dialog
+photograph "dialog$SHOT_LANGUAGE"
 xdotool key Escape
 check "Esc closes it" closes_cleanly
 nothing_saved() { [ ! -f "$store" ] || ! grep -qi '"Speed"' "$store" || { SEEN=$(cat "$store"); return 1; }; }
@@ -87,15 +90,15 @@ check "SIGTERM ends it" closes_cleanly
 QT_SCALE_FACTOR=1.5 start_dialog "the dialog opens scaled by 1.5"
 eval "$(xdotool getwindowgeometry --shell "$win")"
 check "scaled by 1.5 it is 801 x 432" equals "${WIDTH}x${HEIGHT}" 801x432
-photograph dialog-scaled
+photograph "dialog$SHOT_LANGUAGE-scaled"
 xdotool key Escape
 check "scaled, Esc closes it" closes_cleanly
 
 all_photographed() {
   local n
   for n in 1 2 3 4 5 6; do
-    [ -s "$SHOTS/dialog-$n.png" ] || { SEEN="no dialog-$n.png"; return 1; }
-    [ -s "$SHOTS/dialog-scaled-$n.png" ] || { SEEN="no dialog-scaled-$n.png"; return 1; }
+    [ -s "$SHOTS/dialog$SHOT_LANGUAGE-$n.png" ] || { SEEN="no dialog$SHOT_LANGUAGE-$n.png"; return 1; }
+    [ -s "$SHOTS/dialog$SHOT_LANGUAGE-scaled-$n.png" ] || { SEEN="no dialog$SHOT_LANGUAGE-scaled-$n.png"; return 1; }
   done
 }
 check "every page photographed, in $SHOTS" all_photographed

@@ -9,19 +9,22 @@
 # dialog is 801 x 432 and its preview 343 x 260 pixels (screenshots
 # windows-dialog-144dpi-*.png).
 # Needs scripts/build-windows.sh to have run. QUIPIX_WIN_BUILD overrides the build folder.
+# In another language (LANG=de_DE.UTF-8, which Wine makes the user's UI language) the
+# window is looked for under its translated caption, which must differ from the
+# English one, and the pictures are windows-dialog-<language>-*.png.
 set -euo pipefail
 cd "$(dirname "$0")/../.."
 OUT="$(realpath -m "${QUIPIX_WIN_BUILD:-build-windows}")"
 SCR="$OUT/Quipix.scr"
 SHOTS="$OUT/screenshots"
-TITLE="Kelvara Jokes Screen Saver Configuration"
 . scripts/lib/system-test.sh
 [ -f "$SCR" ] || { echo "build Quipix.scr first (scripts/build-windows.sh)"; exit 1; }
 system_test_begin windows-dialog Xvfb xdotool import convert identify compare
+dialog_language "$OUT/locale"  # TITLE, SHOT_LANGUAGE
 mkdir -p "$SHOTS"
 start_xvfb -screen 0 1024x768x24
 
-fresh_wine dialog
+fresh_wine "dialog$SHOT_LANGUAGE"
 key='HKCU\Software\Kelvara\Quipix'
 
 window=""
@@ -78,7 +81,7 @@ turn_pages() {
 
 open_dialog "/c opens a window captioned \"$TITLE\""
 check "its client area is 534 x 288" equals "${WIDTH}x${HEIGHT}" 534x288
-turn_pages windows-dialog
+turn_pages "windows-dialog$SHOT_LANGUAGE"
 
 xdotool key Escape
 check "Escape closes the dialog" wait_for 30 closed
@@ -151,9 +154,9 @@ wineserver -k 2>/dev/null || true
 wineserver -w
 open_dialog "at 144 dpi /c opens the dialog"
 check "at 144 dpi its client area is 801 x 432" equals "${WIDTH}x${HEIGHT}" 801x432
-turn_pages windows-dialog-144dpi
+turn_pages "windows-dialog$SHOT_LANGUAGE-144dpi"
 check "at 144 dpi the preview is 343 x 260" \
-  equals "$(colour_area "$SHOTS/windows-dialog-144dpi-2-background.png" '#000080')" 343x260
+  equals "$(colour_area "$SHOTS/windows-dialog$SHOT_LANGUAGE-144dpi-2-background.png" '#000080')" 343x260
 xdotool key Escape
 check "at 144 dpi Escape closes the dialog" wait_for 30 closed
 

@@ -2,14 +2,18 @@
 // Win32 dialog is built from: every control of the table is in the stored layout
 // with the same parent, place, caption, font and range, the pages carry their
 // captions and help topics, and Tab runs through the controls in the table's order.
-// So the two layouts cannot drift apart.
+// So the two layouts cannot drift apart. And every language's captions fit their
+// controls as the dialog's fonts draw them.
 #include <QAbstractButton>
 #include <QApplication>
+#include <QCheckBox>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSlider>
+#include <QStyleOptionButton>
+#include <QTabBar>
 #include <QTabWidget>
 #include <string>
 
@@ -18,7 +22,9 @@
 #include "qt/widgets/color_button.h"
 #include "qt/widgets/file_list_box.h"
 #include "qt/widgets/radio_group_box.h"
+#include "qt/widgets/shadow_label.h"
 #include "qt/widgets/up_down.h"
+#include "support/test_support.h"
 
 namespace quipix {
 namespace {
@@ -90,6 +96,65 @@ TEST_F(FormLayout, EveryControlOfTheTableHasItsParentPlaceCaptionAndFont) {
                 EXPECT_EQ(group->Button(i)->pos(), ToQRect(RadioItemPlace(c, i)).topLeft()) << "item " << i;
             }
         }
+    }
+}
+
+// What would be cut of the caption of widget, at 96 dpi; empty when it all shows.
+// Labels keep to their rectangle (a centred one wraps within it, less the drop shadow
+// of the warning), buttons to their frame's margins, check boxes and radio items to
+// the room beside their indicator.
+QString CutCaption(QWidget* widget, bool centred) {
+    const QFontMetrics metrics(widget->font());
+    if (auto* label = qobject_cast<QLabel*>(widget)) {
+        QRect room = label->contentsRect();
+        if (auto* warning = qobject_cast<TShadowLabel*>(widget))
+            room.adjust(0, 0, -warning->ShadowDepth(), -warning->ShadowDepth());
+        const QRect used = centred ? metrics.boundingRect(QRect(0, 0, room.width(), 10000),
+                                                          Qt::TextWordWrap | Qt::AlignHCenter, label->text())
+                                   : QRect(0, 0, metrics.horizontalAdvance(label->text()), metrics.height());
+        return used.width() <= room.width() && used.height() <= room.height() ? QString() : label->text();
+    }
+    auto* button = qobject_cast<QAbstractButton*>(widget);
+    if (!button) return {};
+    const QString text = QString(button->text()).remove('&');
+    int room = button->width() - 2 * widget->style()->pixelMetric(QStyle::PM_ButtonMargin, nullptr, widget);
+    if (qobject_cast<QCheckBox*>(widget) || qobject_cast<QRadioButton*>(widget)) {
+        QStyleOptionButton option;
+        option.initFrom(button);
+        option.rect = button->rect();
+        option.text = button->text();
+        const bool radio = qobject_cast<QRadioButton*>(widget);
+        room = widget->style()
+                   ->subElementRect(radio ? QStyle::SE_RadioButtonContents : QStyle::SE_CheckBoxContents, &option,
+                                    button)
+                   .width();
+    }
+    return metrics.horizontalAdvance(text) <= room ? QString() : button->text();
+}
+
+TEST_F(FormLayout, EveryLanguagesCaptionsFitTheirControls) {
+    std::vector<std::string> languages{"en"};
+    for (const std::string& language : test::CatalogueLanguages()) languages.push_back(language);
+    for (const std::string& language : languages) {
+        SCOPED_TRACE(language);
+        const auto catalogue = language == "en" ? nullptr
+                                                : std::make_unique<test::ScopedCatalogue>(test::CompiledCatalogue(language));
+        TfrmConfig dialog;
+        dialog.show();
+        auto* pages = Control<QTabWidget>(dialog, "Pages");
+        const QRect lastTab = pages->tabBar()->tabRect(pages->count() - 1);
+        EXPECT_LE(lastTab.right(), pages->width()) << "the page tabs";
+        for (const ControlLayout& c : DialogControls()) {
+            QWidget* widget = Find(dialog, c.Name);
+            QList<QWidget*> shown{widget};
+            if (auto* group = qobject_cast<TRadioGroupBox*>(widget)) {
+                shown.clear();
+                for (int i = 0; i < group->Items().size(); ++i) shown << group->Button(i);
+            }
+            for (QWidget* w : shown)
+                EXPECT_EQ(CutCaption(w, c.Centred).toStdString(), "") << c.Name << " at " << w->width() << "x" << w->height();
+        }
+        dialog.reject();
     }
 }
 

@@ -2,8 +2,10 @@
 
 #include <fstream>
 #include <iterator>
+#include <memory>
 #include <random>
 
+#include "common/translate.h"
 #include "imaging/text_engine.h"
 
 namespace quipix::test {
@@ -37,6 +39,26 @@ std::string TempDir::write(const std::string& name, const std::vector<std::uint8
 bool HasTextEngine() { return CurrentTextEngine() != nullptr; }
 
 std::filesystem::path SourceDir() { return QUIPIX_SOURCE_DIR; }
+
+std::vector<std::string> CatalogueLanguages() {
+    std::ifstream list(SourceDir() / "po" / "LINGUAS");
+    std::vector<std::string> languages;
+    for (std::string line; std::getline(list, line);)
+        if (!line.empty() && line[0] != '#') languages.push_back(line);
+    return languages;
+}
+
+std::string CompiledCatalogue(const std::string& language) {
+    const auto bytes = ReadBytes(QUIPIX_LOCALE_DIR "/" + language + "/LC_MESSAGES/quipix.mo");
+    return std::string(bytes.begin(), bytes.end());
+}
+
+ScopedCatalogue::ScopedCatalogue(std::string bytes) {
+    auto catalogue = std::make_shared<const MoCatalogue>(std::move(bytes));
+    previous_ = InstallTranslator([catalogue](std::string_view english) { return catalogue->Find(english); });
+}
+
+ScopedCatalogue::~ScopedCatalogue() { InstallTranslator(previous_); }
 
 std::string DataPath(const std::string& relative) { return std::string(QUIPIX_TEST_DATA) + "/" + relative; }
 

@@ -3,7 +3,9 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace quipix::test {
@@ -29,6 +31,20 @@ std::filesystem::path SourceDir();                  // the source tree
 std::string DataPath(const std::string& relative);  // tests/data/<relative>
 std::filesystem::path SharedCorpora();              // ../shared/corpora (may not exist)
 std::vector<std::uint8_t> ReadBytes(const std::string& path);
+// The languages of the catalogues (po/LINGUAS), and one's compiled catalogue.
+std::vector<std::string> CatalogueLanguages();
+std::string CompiledCatalogue(const std::string& language);
+// Tr() answers from a compiled catalogue for the scope, English again after it.
+class ScopedCatalogue {
+public:
+    explicit ScopedCatalogue(std::string bytes);
+    ~ScopedCatalogue();
+    ScopedCatalogue(const ScopedCatalogue&) = delete;
+    ScopedCatalogue& operator=(const ScopedCatalogue&) = delete;
+
+private:
+    std::function<std::string_view(std::string_view)> previous_;
+};
 // Installs the platform's text engine at 96 dpi, as the test programs start with it.
 void InstallPlatformTextEngine();
 // Whether this build has a text engine: one without a front end has none.
