@@ -144,3 +144,34 @@ start_player() {
   wait_for 60 grep -q cookie "$WORK/player$1.log" || { cat "$WORK/player$1.log"; fail "no inhibition"; }
   COOKIE=$(awk '{print $2}' "$WORK/player$1.log")
 }
+
+# --- the saver's closing, as the session's input reaches it ----------------------
+# The test defines pointer_move (one move by 3,2, sent to the clients), key, button,
+# screen_picture (a fingerprint of what is shown) and both_covered.
+goes_on() { goes_on_drawing 60 screen_picture && alive "$SAVER_PID"; }
+# closing_checks: on the saver running now, six pointer moves leave it running and
+# the seventh ends it, with exit code 0; then another saver ends on a key, and one
+# more on a button. Each move waits until the saver has read it; after the sixth the
+# saver must go on drawing, which it would stop doing once it had decided to close.
+closing_checks() {
+  local i saver_rc=0
+  for i in 1 2 3 4 5 6; do
+    pointer_move
+    took_input "$SAVER_PID"
+  done
+  check "six pointer moves leave it running" goes_on
+  pointer_move
+  check "the seventh ends it" exited "$SAVER_PID" 30
+  wait "$SAVER_PID" || saver_rc=$?
+  check "with exit code 0" test "$saver_rc" = 0
+  start_saver /s
+  settle 60 "the scene on both outputs" both_covered
+  check "running before the key" alive "$SAVER_PID"
+  key
+  check "a key ends it" exited "$SAVER_PID" 30
+  start_saver /s
+  settle 60 "the scene on both outputs" both_covered
+  check "running before the button" alive "$SAVER_PID"
+  button
+  check "a button ends it" exited "$SAVER_PID" 30
+}
