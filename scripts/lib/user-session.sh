@@ -175,3 +175,29 @@ closing_checks() {
   button
   check "a button ends it" exited "$SAVER_PID" 30
 }
+
+# saver_checks FIRST SECOND SIZES: /s covers the outputs FIRST and SECOND edge to
+# edge, each with its size (SIZES: "WxH WxH") and a joke; then closing_checks.
+saver_checks() {
+  start_saver /s
+  check "the scene covers both outputs, edge to edge" wait_for 60 both_covered
+  check "each output's scene has its size" equals "$(size_of "$1") $(size_of "$2")" "$3"
+  check "a joke on the first output" wait_for 60 joke_on "$1"
+  check "a joke on the second output" wait_for 60 joke_on "$2"
+  closing_checks
+}
+
+# watcher_checks: --idle 2 starts the saver after the idle time and its scene shows,
+# a key ends it, the watcher goes on and the saver comes back after the next idle
+# period (and is ended again).
+watcher_checks() {
+  start_watcher
+  check "--idle starts the saver after the idle time" wait_for 60 saver_child
+  check "its scene shows" wait_for 60 both_covered
+  key
+  check "a key ends it" wait_for 30 no_saver
+  check "the watcher goes on" alive "$IDLE_PID"
+  check "it comes back after the next idle period" wait_for 60 saver_child
+  key
+  settle 30 "the saver's end" no_saver
+}

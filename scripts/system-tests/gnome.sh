@@ -55,22 +55,10 @@ key
 ask move 20 20
 
 # --- the saver ----------------------------------------------------------------------
-start_saver /s
-check "the scene covers both monitors, edge to edge" wait_for 60 both_covered
-check "each monitor's scene has its size" equals "$(size_of Meta-0) $(size_of Meta-1)" "800x600 640x480"
-check "a joke on the first monitor" wait_for 60 joke_on Meta-0
-check "a joke on the second monitor" wait_for 60 joke_on Meta-1
-closing_checks
+saver_checks Meta-0 Meta-1 "800x600 640x480"
 
 # --- starting by itself: Mutter's idle monitor ---------------------------------------
-start_watcher
-check "--idle starts the saver after the idle time" wait_for 60 saver_child
-check "its scene shows" wait_for 60 both_covered
-key
-check "a key ends it" wait_for 30 no_saver
-check "it comes back after the next idle period" wait_for 60 saver_child
-key
-settle 30 "the saver's end" no_saver
+watcher_checks
 # Nobody else serves org.freedesktop.ScreenSaver in a bare GNOME Shell: the watcher
 # does, and a video player's inhibition there holds it off until the player leaves.
 start_player 1

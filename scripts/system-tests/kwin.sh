@@ -48,22 +48,10 @@ key() { tell input key; }
 button() { tell input button; }
 
 # --- the saver --------------------------------------------------------------------
-start_saver /s
-check "the scene covers both outputs, edge to edge" wait_for 60 both_covered
-check "each output's scene has its size" equals "$(size_of Virtual-0) $(size_of Virtual-1)" "800x600 800x600"
-check "a joke on the first output" wait_for 60 joke_on Virtual-0
-check "a joke on the second output" wait_for 60 joke_on Virtual-1
-closing_checks
+saver_checks Virtual-0 Virtual-1 "800x600 800x600"
 
 # --- starting by itself: KWin's idle notice ----------------------------------------
-start_watcher
-check "--idle starts the saver after the idle time" wait_for 60 saver_child
-check "its scene shows" wait_for 60 both_covered
-key
-check "a key ends it" wait_for 30 no_saver
-check "it comes back after the next idle period" wait_for 60 saver_child
-key
-settle 30 "the saver's end" no_saver
+watcher_checks
 kill "$IDLE_PID"
 check "the watcher ends on SIGTERM" exited "$IDLE_PID" 30
 

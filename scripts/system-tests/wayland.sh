@@ -72,12 +72,7 @@ button() {
 }
 screen_picture() { output_picture HEADLESS-1; }
 
-start_saver /s
-check "the scene covers both outputs, edge to edge" wait_for 60 both_covered
-check "each output's scene has its size" equals "$(size_of HEADLESS-1) $(size_of HEADLESS-2)" "800x600 640x480"
-check "a joke on the first output" wait_for 60 joke_on HEADLESS-1
-check "a joke on the second output" wait_for 60 joke_on HEADLESS-2
-closing_checks
+saver_checks HEADLESS-1 HEADLESS-2 "800x600 640x480"
 
 start_saver /s
 settle 60 "the scene on both outputs" both_covered
@@ -95,15 +90,7 @@ key
 check "and all end together" exited "$SAVER_PID" 30
 
 # --- the idle watcher -----------------------------------------------------------
-start_watcher
-check "--idle starts the saver after the idle time" wait_for 60 saver_child
-check "its scene shows" wait_for 60 both_covered
-key
-check "a key ends it" wait_for 30 no_saver
-check "the watcher goes on" alive "$IDLE_PID"
-check "it comes back after the next idle period" wait_for 60 saver_child
-key
-settle 30 "the saver's end" no_saver
+watcher_checks
 kill "$IDLE_PID"
 check "the watcher ends on SIGTERM" exited "$IDLE_PID" 30
 
