@@ -129,12 +129,13 @@ const ControlLayout kControls[] = {
     {"laSeconds", K::Label, "tsSpeed", {256, 194, 60, 15}, N_("seconds")},
 #if !defined(_WIN32)
     // Windows starts a screen saver itself, after the wait its own settings give.
-    // The pause row has the room left, in the small font.
-    {"cbIdle", K::CheckBox, "tsSpeed", {306, 193, 71, 17}, N_("Start after"), 6, F::Small, false, {}, nullptr,
+    // The pause row has the room left, beside "seconds" and up to the page's edge, in
+    // the small font.
+    {"cbIdle", K::CheckBox, "tsSpeed", {316, 193, 71, 17}, N_("Start after"), 6, F::Small, false, {}, nullptr,
      "starting by itself is ours, on Linux only"},
-    {"edIdle", K::Edit, "tsSpeed", {377, 190, 28, 23}, {}, 7},
-    {"udIdle", K::UpDown, "tsSpeed", {405, 190, 15, 23}, {}, 8, F::Dialog, false, "edIdle"},
-    {"laIdle", K::Label, "tsSpeed", {423, 194, 103, 15}, N_("minutes of inactivity"), -1, F::Small},
+    {"edIdle", K::Edit, "tsSpeed", {387, 190, 28, 23}, {}, 7},
+    {"udIdle", K::UpDown, "tsSpeed", {415, 190, 15, 23}, {}, 8, F::Dialog, false, "edIdle"},
+    {"laIdle", K::Label, "tsSpeed", {431, 194, 103, 15}, N_("minutes of inactivity"), -1, F::Small},
 #endif
 
     {"btURL", K::PushButton, "tsAbout", {153, 181, 225, 25}, N_("Navigate to Kelvara home page"), 0},

@@ -60,6 +60,22 @@ TEST(DialogLayout, EveryControlSitsInsideItsParentAndTabsRunInTableOrder) {
     for (const PageLayout& page : kDialogPages) EXPECT_EQ(lastTab.count(page.Name), 1u) << page.Name;
 }
 
+TEST(DialogLayout, NoControlCoversAnotherOfItsParent) {
+    // Where the layout overlaps on purpose: the palette screens' warning stands where the
+    // text speeds are hidden, the effects' track bar shares its tick row with the
+    // answers', and the count's edit covers the last pixel of its check box.
+    const std::set<std::pair<std::string_view, std::string_view>> meant = {
+        {"tbQ", "laColors"}, {"tbA", "laColors"}, {"tbA", "tbF"}, {"cbRandom", "edRand"}};
+    const auto controls = DialogControls();
+    for (auto a = controls.begin(); a != controls.end(); ++a)
+        for (auto b = a + 1; b != controls.end(); ++b) {
+            const LayoutRect &p = a->Place, &q = b->Place;
+            const bool overlap = a->Parent == b->Parent && p.X < q.Right() && q.X < p.Right() &&
+                                 p.Y < q.Bottom() && q.Y < p.Bottom();
+            EXPECT_EQ(overlap, meant.count({a->Name, b->Name}) == 1) << a->Name << " and " << b->Name;
+        }
+}
+
 TEST(DialogLayout, RadioItemsFallInRowsThenColumns) {
     const struct {
         const char* group;
