@@ -281,6 +281,15 @@ start_session_bus() {
   export DBUS_SESSION_BUS_ADDRESS="unix:path=$WORK/session-bus"
 }
 
+# joke_in PICTURE: a joke shows in the screenshot PICTURE. The gradients the tests
+# give the saver as its background have no red at all; the question is drawn in red.
+joke_in() {
+  local share
+  share=$(convert "$1" -channel R -separate -threshold 60% -format "%[fx:mean]" info:)
+  SEEN="a share of $share of the screen red"
+  awk -v s="$share" 'BEGIN { exit !(s > 0.0005) }'
+}
+
 # --- that the program took its input ---------------------------------------------
 # A test that gives input which must change nothing (six tolerated pointer moves, a
 # refused password) has no state to wait for. What it can see instead: that the X
