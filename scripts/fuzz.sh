@@ -18,6 +18,7 @@ if [ ${#targets[@]} -eq 0 ]; then
   for f in build-fuzz/fuzz/fuzz_*; do [ -x "$f" ] && targets+=("$(basename "$f" | sed 's/^fuzz_//')"); done
 fi
 export UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1
+export LSAN_OPTIONS="suppressions=$PWD/fuzz/lsan.supp"
 for t in "${targets[@]}"; do
   work=$(mktemp -d)
   seeds=()
