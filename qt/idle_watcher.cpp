@@ -12,6 +12,7 @@
 #include <iostream>
 
 #include "app/idle_policy.h"
+#include "common/translate.h"
 #include "platform/idle_session.h"
 #include "qt/idle_dbus.h"
 #include "qt/idle_x11.h"
@@ -45,7 +46,7 @@ public:
     bool StartSaver() override {
         saver_.start();
         if (saver_.waitForStarted()) return true;
-        std::cerr << "quipix: cannot start " << saver_.program().toStdString() << "\n";
+        std::cerr << "quipix: " << TrFormat("cannot start %s", {saver_.program().toStdString()}) << "\n";
         return false;
     }
     void StopSaver() override { saver_.terminate(); }
@@ -68,7 +69,7 @@ int RunIdleWatcher(int seconds, const std::string& program) {
     char* argv[] = {name, nullptr};
     QCoreApplication app(argc, argv);
     if (!platform::TakeIdleWatcherLock()) {
-        std::cerr << "quipix: an idle watcher already runs in this session\n";
+        std::cerr << "quipix: " << Tr("an idle watcher already runs in this session") << "\n";
         return 0;
     }
     const QDBusConnection bus = QDBusConnection::sessionBus();
@@ -93,8 +94,10 @@ int RunIdleWatcher(int seconds, const std::string& program) {
     std::string why;
     if (!source && std::getenv("DISPLAY")) {
         if (X11IdleSource::XScreensaverRuns()) {
-            std::cerr << "quipix: xscreensaver runs in this session and starts screen savers itself: --idle "
-                         "leaves idle to it (add quipix to its programs with xscreensaver-settings)\n";
+            std::cerr << "quipix: "
+                      << Tr("xscreensaver runs in this session and starts screen savers itself: --idle "
+                            "leaves idle to it (add quipix to its programs with xscreensaver-settings)")
+                      << "\n";
             return 0;
         }
         if (auto x11 = X11IdleSource::Connect(why)) {
@@ -104,9 +107,10 @@ int RunIdleWatcher(int seconds, const std::string& program) {
     }
     if (!source) {
         std::cerr << "quipix: " << (why.empty() ? "" : why + "; ")
-                  << "--idle needs one of: a Wayland compositor with ext-idle-notify-v1 or org_kde_kwin_idle "
-                     "(sway, KDE Plasma), GNOME's or Cinnamon's idle monitor on the session bus "
-                     "(org.gnome.Mutter.IdleMonitor), or an X server ($DISPLAY)\n";
+                  << Tr("--idle needs one of: a Wayland compositor with ext-idle-notify-v1 or org_kde_kwin_idle "
+                        "(sway, KDE Plasma), GNOME's or Cinnamon's idle monitor on the session bus "
+                        "(org.gnome.Mutter.IdleMonitor), or an X server ($DISPLAY)")
+                  << "\n";
         return 1;
     }
 

@@ -5,6 +5,8 @@
 
 #include <cstring>
 
+#include "common/translate.h"
+
 namespace quipix {
 
 namespace {
@@ -50,7 +52,7 @@ std::unique_ptr<X11IdleSource> X11IdleSource::Connect(std::string& why) {
     source->root_ = xcb_setup_roots_iterator(xcb_get_setup(c)).data->root;
     const xcb_query_extension_reply_t* extension = xcb_get_extension_data(c, &xcb_screensaver_id);
     if (!extension || !extension->present) {
-        why = "the X server has no MIT-SCREEN-SAVER extension";
+        why = Tr("the X server has no MIT-SCREEN-SAVER extension");
         return nullptr;
     }
     source->timer_.setSingleShot(true);

@@ -15,6 +15,7 @@
 #include "app/command_line.h"
 #include "app/desktop_options.h"
 #include "app/run_program.h"
+#include "common/translate.h"
 #include "imaging/text_engine.h"
 #include "qt/config_dialog.h"
 #include "qt/idle_watcher.h"
@@ -86,7 +87,6 @@ int RunModule(const DesktopOptions& options, QtStart& qt) {
     return 0;
 }
 
-#if defined(QUIPIX_HAVE_WAYLAND)
 int RunIdle(const DesktopOptions& options, const char* argv0) {
     // This program's own file, for the idle watcher's saver runs.
     std::vector<char> path(4096);
@@ -94,12 +94,6 @@ int RunIdle(const DesktopOptions& options, const char* argv0) {
     return RunIdleWatcher(options.idleSeconds,
                           n > 0 ? std::string(path.data(), std::size_t(n)) : std::string(argv0));
 }
-#else
-int RunIdle(const DesktopOptions&, const char*) {
-    std::cerr << "quipix: --idle needs the Wayland front end, which this build leaves out\n";
-    return 2;
-}
-#endif
 
 // The full-screen saver in a Wayland session. Text is laid out by Qt on its offscreen
 // platform; everything else is the Wayland front end's. Qt starts only once the
@@ -149,8 +143,10 @@ int RunProtocol(QtStart& qt) {
     const char* wayland = std::getenv("WAYLAND_DISPLAY");
     if (RunMode == Preview && wayland && *wayland && !std::getenv("DISPLAY")) return 0;
     if (RunModeNeedsApplication() && !DisplayAnswers()) {
-        std::cerr << "quipix: no display answers: neither an X server ($DISPLAY) nor a Wayland compositor "
-                     "($WAYLAND_DISPLAY)\n";
+        std::cerr << "quipix: "
+                  << Tr("no display answers: neither an X server ($DISPLAY) nor a Wayland compositor "
+                        "($WAYLAND_DISPLAY)")
+                  << "\n";
         return 1;
     }
     // The screen goes black before the toolkit's start-up, which takes longer.
