@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # The saver under GNOME Shell, headless, with two virtual monitors: /s covers both
 # with the scene, edge to edge, a joke on each; six pointer moves leave it running and
-# the seventh ends it; a key ends it, and so does a button. --idle 2 starts it after
+# the seventh ends it; a key ends it, and so does a button; a monitor taken away
+# ends only its scene, and one given back gets a scene again. --idle 2 starts it after
 # 2 s through Mutter's idle monitor, and a video player's D-Bus inhibition holds it
 # off until the player leaves the bus.
 # GNOME Shell runs as nobody on a session bus of the test's own without service
@@ -56,6 +57,33 @@ ask move 20 20
 
 # --- the saver ----------------------------------------------------------------------
 saver_checks Meta-0 Meta-1 "800x600 640x480"
+
+# Monitors taken away and given back, through Mutter's display configuration (a
+# temporary one, as the display settings' "Keep changes?" makes): the scene of the
+# monitor taken away ends and the other goes on; the monitor given back gets a
+# scene of its own again.
+display_config() {
+  as_user gdbus call --session --dest org.gnome.Mutter.DisplayConfig --object-path /org/gnome/Mutter/DisplayConfig \
+    --method "org.gnome.Mutter.DisplayConfig.$1" "${@:2}"
+}
+# monitors LOGICAL-MONITORS: applies them as the temporary configuration.
+monitors() {
+  local serial
+  serial=$(display_config GetCurrentState | sed -n 's/^(uint32 \([0-9]*\),.*/\1/p')
+  display_config ApplyMonitorsConfig "$serial" 1 "$1" "@a{sv} {}" >/dev/null
+}
+stage_width() { ask shot "$WORK/shots/stage.png" && [ "$(identify -format %w "$WORK/shots/stage.png")" = "$1" ]; }
+start_saver /s
+settle 60 "the scene on both monitors" both_covered
+monitors "[(0, 0, 1.0, uint32 0, true, [('Meta-0', '800x600@60.000', @a{sv} {})])]"
+check "a monitor is taken away" wait_for 60 stage_width 800
+check "its scene ends and the other goes on" goes_on
+monitors "[(0, 0, 1.0, uint32 0, true, [('Meta-0', '800x600@60.000', @a{sv} {})]),
+           (800, 0, 1.0, uint32 0, false, [('Meta-1', '640x480@60.000', @a{sv} {})])]"
+check "the monitor is given back" wait_for 60 stage_width 1440
+check "and gets a scene of its own" wait_for 60 both_covered
+key
+check "and all end together" exited "$SAVER_PID" 30
 
 # --- starting by itself: Mutter's idle monitor ---------------------------------------
 watcher_checks

@@ -3,7 +3,7 @@
 # covers both with the scene, no title bar and no gap, a joke on each; six pointer
 # moves leave it running and the seventh ends it; a key ends it, and so does a
 # button; an output made while it runs gets a scene of its own, and one taken away
-# ends only its own; --idle starts it after the idle time and again after the next
+# ends only its own (where sway can take a headless output away); --idle starts it after the idle time and again after the next
 # idle period, and an idle inhibitor holds it off, as does a D-Bus inhibition (the
 # watcher serves org.freedesktop.ScreenSaver there); the dialog opens as a Wayland
 # window; /p without X exits at once.
@@ -15,7 +15,7 @@ cd "$(dirname "$0")/../.."
 BUILD=${BUILD_DIR:-build}
 . scripts/lib/system-test.sh
 . scripts/lib/apt.sh
-install_packages sway grim wtype swayidle weston qt6-wayland imagemagick procps util-linux iproute2 dbus-daemon \
+install_packages sway grim wtype swayidle weston qt6-wayland imagemagick procps util-linux iproute2 jq dbus-daemon \
   libglib2.0-bin
 POINTER_SRC=$BUILD/tests/quipix-test-pointer
 [ -x "$BUILD/qt/quipix" ] && [ -x "$POINTER_SRC" ] || { echo "wayland.sh: build $BUILD/qt/quipix and $POINTER_SRC first"; exit 1; }
@@ -79,12 +79,20 @@ settle 60 "the scene on both outputs" both_covered
 msg create_output
 check "an output made while it runs gets a scene" wait_for 60 scene_covers HEADLESS-3
 check "of that output's size" equals "$(size_of HEADLESS-3)" 400x300
-# Once the saver has read what sway said of the output's going, it must go on
-# drawing on the others.
+# Taking an output away: sway 1.7 answers "disable" with success but keeps a headless
+# output ("Failed to commit output"), so the check counts only where the output is
+# really gone; the GNOME Shell test takes a monitor away on every machine. Once the
+# saver has read what sway said of the output's going, it must go on drawing on the
+# others.
 msg output HEADLESS-3 disable
 flushed
-took_input "$SAVER_PID"
-check "an output taken away ends only its scene" goes_on
+active_outputs() { as_user swaymsg -r -t get_outputs | jq -r '.[] | select(.active) | .name'; }
+if active_outputs | grep -qx HEADLESS-3; then
+  echo "note: this sway keeps a disabled headless output; taking one away is tested under GNOME Shell"
+else
+  took_input "$SAVER_PID"
+  check "an output taken away ends only its scene" goes_on
+fi
 check "the others go on" wait_for 60 scene_covers HEADLESS-1
 key
 check "and all end together" exited "$SAVER_PID" 30
