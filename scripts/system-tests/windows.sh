@@ -102,8 +102,13 @@ for _ in 1 2 3 4 5 6; do
 done
 six_moves_tolerated() {
   goes_on_drawing 60 x_screen && alive && return 0
-  # What froze the picture: a saver that closed, or one that stopped drawing.
-  SEEN="$SEEN; the saver is $(alive && echo running || echo gone); it said: $(tail -n 5 "$WORK/saver.log" | tr '\n' ' ')"
+  # What froze the picture: a saver that closed (and how), or one that stopped drawing.
+  local state=running status=0
+  if ! alive; then
+    wait "$saver_pid" || status=$?
+    state="gone, exit status $status"
+  fi
+  SEEN="$SEEN; the saver is $state; it said: $(tail -n 5 "$WORK/saver.log" | tr '\n' ' ')"
   root_shot "$SHOTS/windows-six-moves-failed.png" || true
   return 1
 }
