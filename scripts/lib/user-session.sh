@@ -192,6 +192,13 @@ watcher_checks() {
   check "a key ends it" wait_for 30 no_saver
   check "the watcher goes on" alive "$IDLE_PID"
   check "it comes back after the next idle period" wait_for 60 saver_child
+  end_saver
+}
+
+# end_saver: once the watcher's saver shows its scene (a key before that would reach
+# no saver), a key ends it.
+end_saver() {
+  settle 60 "the saver's scene" both_covered
   key
   settle 30 "the saver's end" no_saver
 }

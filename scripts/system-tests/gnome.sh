@@ -94,8 +94,7 @@ key
 check "a video player's inhibition holds the saver off" held_off
 kill "$PLAYER_PID"
 check "once the player has left the bus the saver comes" wait_for 60 saver_child
-key
-settle 30 "the saver's end" no_saver
+end_saver
 kill "$IDLE_PID"
 check "the watcher ends on SIGTERM" exited "$IDLE_PID" 30
 

@@ -123,8 +123,7 @@ check "an idle inhibitor holds the watcher off" held_off
 kill "$DIALOG_PID"
 settle 30 "the dialog's end" gone "$DIALOG_PID"
 check "once it has gone the saver comes" wait_for 60 saver_child
-key
-settle 30 "the saver's end" no_saver
+end_saver
 kill "$IDLE_PID"
 settle 30 "the watcher's end" gone "$IDLE_PID"
 
@@ -138,23 +137,20 @@ IDLE_PID=$LAST_PID
 serving() { screensaver GetActive >/dev/null 2>&1; }
 check "the watcher serves org.freedesktop.ScreenSaver" wait_for 60 serving
 settle 60 "the first saver" saver_child
-key
-settle 30 "the saver's end" no_saver
+end_saver
 start_player 1
 key
 check "a D-Bus inhibition holds the watcher off" held_off
 screensaver UnInhibit "$COOKIE" >/dev/null
 check "once un-inhibited the saver comes" wait_for 60 saver_child
-key
-settle 30 "the saver's end" no_saver
+end_saver
 kill "$PLAYER_PID"
 start_player 2
 key
 check "another inhibition holds it off" held_off
 kill "$PLAYER_PID"
 check "once its caller has left the bus the saver comes" wait_for 60 saver_child
-key
-settle 30 "the saver's end" no_saver
+end_saver
 kill "$IDLE_PID"
 settle 30 "the watcher's end" gone "$IDLE_PID"
 USER_ENV=""
