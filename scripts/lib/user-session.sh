@@ -143,19 +143,30 @@ start_player() {
 # The test defines pointer_move (one move by 3,2, sent to the clients), key, button,
 # screen_picture (a fingerprint of what is shown) and both_covered.
 goes_on() { goes_on_drawing 60 screen_picture && alive "$SAVER_PID"; }
-# closing_checks: on the saver running now, six pointer moves leave it running and
-# the seventh ends it, with exit code 0; then another saver ends on a key, and one
-# more on a button. Each move waits until the saver has read it; after the sixth the
-# saver must go on drawing, which it would stop doing once it had decided to close.
+# closing_checks [within]: on the saver running now, six pointer moves leave it
+# running and the seventh ends it, with exit code 0; then another saver ends on a
+# key, and one more on a button. Each move waits until the saver has read it; after
+# the sixth the saver must go on drawing, which it would stop doing once it had
+# decided to close. With "within", pointer moves need only end it within eight: for
+# a compositor whose events for injected moves vary, one move becoming two, or the
+# first arriving as the pointer's entry (which is not a move).
 closing_checks() {
   local i saver_rc=0
-  for i in 1 2 3 4 5 6; do
+  if [ "${1:-}" = within ]; then
+    for i in 1 2 3 4 5 6 7 8; do
+      alive "$SAVER_PID" || break
+      pointer_move
+    done
+    check "pointer moves end it within eight" exited "$SAVER_PID" 30
+  else
+    for i in 1 2 3 4 5 6; do
+      pointer_move
+      took_input "$SAVER_PID"
+    done
+    check "six pointer moves leave it running" goes_on
     pointer_move
-    took_input "$SAVER_PID"
-  done
-  check "six pointer moves leave it running" goes_on
-  pointer_move
-  check "the seventh ends it" exited "$SAVER_PID" 30
+    check "the seventh ends it" exited "$SAVER_PID" 30
+  fi
   wait "$SAVER_PID" || saver_rc=$?
   check "with exit code 0" test "$saver_rc" = 0
   start_saver /s
@@ -170,15 +181,16 @@ closing_checks() {
   check "a button ends it" exited "$SAVER_PID" 30
 }
 
-# saver_checks FIRST SECOND SIZES: /s covers the outputs FIRST and SECOND edge to
-# edge, each with its size (SIZES: "WxH WxH") and a joke; then closing_checks.
+# saver_checks FIRST SECOND SIZES [within]: /s covers the outputs FIRST and SECOND
+# edge to edge, each with its size (SIZES: "WxH WxH") and a joke; then
+# closing_checks [within].
 saver_checks() {
   start_saver /s
   check "the scene covers both outputs, edge to edge" wait_for 60 both_covered
   check "each output's scene has its size" equals "$(size_of "$1") $(size_of "$2")" "$3"
   check "a joke on the first output" wait_for 60 joke_on "$1"
   check "a joke on the second output" wait_for 60 joke_on "$2"
-  closing_checks
+  closing_checks "${4:-}"
 }
 
 # watcher_checks: --idle 2 starts the saver after the idle time and its scene shows,
