@@ -50,9 +50,17 @@ shot() {
 }
 screen_picture() { ask shot "$WORK/shots/stage.png" && md5sum <"$WORK/shots/stage.png"; }
 both_covered() { scene_covers Meta-0 && scene_covers Meta-1; }
-# Mutter makes the remote pointer and keyboard on their first use, and the Shell
-# starts in its overview: a key (leaving it) and a move before any saver runs.
-key
+# Mutter makes the remote pointer and keyboard on their first use (a first key may
+# be lost to that), and the Shell starts in its overview, over which a new window
+# would not be shown full screen: Escape until the Shell says it has left it, and
+# a move, before any saver runs.
+overview_left() {
+  key || return 1
+  SEEN=$(as_user gdbus call --session --dest org.gnome.Shell --object-path /org/gnome/Shell \
+    --method org.freedesktop.DBus.Properties.Get org.gnome.Shell OverviewActive 2>&1)
+  [ "$SEEN" = "(<false>,)" ]
+}
+wait_for 60 overview_left || fail "the Shell stays in its overview$(_quipix_seen)"
 ask move 20 20
 
 # --- the saver ----------------------------------------------------------------------
