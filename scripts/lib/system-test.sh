@@ -281,6 +281,17 @@ start_session_bus() {
   export DBUS_SESSION_BUS_ADDRESS="unix:path=$WORK/session-bus"
 }
 
+# held_off: no saver starts (saver_child, the test's own) for three times the idle
+# time of 2 s. Nothing comes of an inhibited idleness, so time is what this check is
+# made of.
+held_off() {
+  if wait_for 6 saver_child; then
+    SEEN="a saver started"
+    return 1
+  fi
+  WAITED=""
+}
+
 # joke_in PICTURE: a joke shows in the screenshot PICTURE. The gradients the tests
 # give the saver as its background have no red at all; the question is drawn in red.
 joke_in() {

@@ -117,15 +117,6 @@ start_watcher() {
 }
 saver_child() { pgrep -P "$IDLE_PID" >/dev/null; }
 no_saver() { ! saver_child; }
-# Nothing comes of an inhibited idleness, so time is what this check is made of: held
-# off, the saver stays away for three times the idle time.
-held_off() {
-  if wait_for 6 saver_child; then
-    SEEN="a saver started"
-    return 1
-  fi
-  WAITED=""
-}
 # screensaver METHOD ARGS...: a call to org.freedesktop.ScreenSaver on the session bus.
 screensaver() {
   as_user gdbus call --session -d org.freedesktop.ScreenSaver -o /ScreenSaver \

@@ -32,15 +32,6 @@ screensaver() {
 }
 active() { [ "$(screensaver GetActive)" = "(true,)" ]; }
 refused() { ! screensaver "$@" >/dev/null 2>&1; }
-# Nothing comes of an inhibited idleness, so time is what this check is made of:
-# held off, the saver stays away for three times the idle time.
-held_off() {
-  if wait_for 6 saver_child; then
-    SEEN="a saver started"
-    return 1
-  fi
-  WAITED=""
-}
 key() { xdotool key a; }
 # start_player: a video player that inhibits the saver; COOKIE is its cookie.
 start_player() {
