@@ -7,12 +7,32 @@
 # warning, and only a package that cannot be had from them ends the run, by name.
 # Lists updated (or tried) in the last half hour are used as they are: one test run
 # installs in several steps and updates once.
+# The test suite runs two lanes at once, so one installation waits for the other's
+# (apt-get's own lock on the lists would fail the second update instead).
 APT_UPDATE_STAMP=/var/lib/apt/lists/.quipix-update
 install_packages() {
-  local p missing=()
+  local missing
+  missing=$(missing_packages "$@")
+  [ -n "$missing" ] || return 0
+  local lock status=0
+  exec {lock}>"${TMPDIR:-/tmp}/quipix-apt-$(id -u).lock"
+  flock "$lock"
+  _install_packages "$@" || status=$?
+  exec {lock}>&-
+  return "$status"
+}
+
+# missing_packages PACKAGE...: those of them that are not installed.
+missing_packages() {
+  local p
   for p in "$@"; do
-    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
+    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || echo "$p"
   done
+}
+
+_install_packages() {
+  local p missing=()
+  mapfile -t missing < <(missing_packages "$@")
   [ ${#missing[@]} -gt 0 ] || return 0
   echo "Installing: ${missing[*]}"
   local sudo="" try

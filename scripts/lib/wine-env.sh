@@ -36,18 +36,35 @@ wineboot() { "$WINE_LOADER" wineboot "$@"; }
 wineserver() { "$WINESERVER" "$@"; }
 export WINEDEBUG=-all
 export WINEDLLOVERRIDES="mscoree,mshtml="
-if [ "$(cat "$WINEPREFIX/.quipix-made" 2>/dev/null)" != "$WINEARCH" ]; then
-  echo "Making the Wine prefix $WINEPREFIX ($WINEARCH)"
-  case "$WINEPREFIX" in  # never a prefix outside the tree
-    "$_quipix_root"/*) wineserver -k 2>/dev/null || true; rm -rf "$WINEPREFIX" ;;
+# make_prefix DIR: wineboot makes a prefix in DIR (inside the tree), marked when done.
+make_prefix() {
+  echo "Making the Wine prefix $1 ($WINEARCH)"
+  case "$1" in  # never a prefix outside the tree
+    "$_quipix_root"/*) WINEPREFIX=$1 wineserver -k 2>/dev/null || true; rm -rf "$1" ;;
   esac
-  mkdir -p "$(dirname "$WINEPREFIX")"
-  wineboot -i >"$WINEPREFIX.log" 2>&1 || true
-  wineserver -w
-  if [ ! -f "$WINEPREFIX/system.reg" ]; then
-    echo "error: wineboot made no Wine prefix in $WINEPREFIX ($WINE_LOADER); it said:" >&2
-    tail -n 20 "$WINEPREFIX.log" >&2
+  mkdir -p "$(dirname "$1")"
+  WINEPREFIX=$1 wineboot -i >"$1.log" 2>&1 || true
+  WINEPREFIX=$1 wineserver -w
+  if [ ! -f "$1/system.reg" ]; then
+    echo "error: wineboot made no Wine prefix in $1 ($WINE_LOADER); it said:" >&2
+    tail -n 20 "$1.log" >&2
     return 1
   fi
-  echo "$WINEARCH" >"$WINEPREFIX/.quipix-made"
+  echo "$WINEARCH" >"$1/.quipix-made"
+}
+# wineboot takes about 20 s; every other prefix a run needs is a copy of one pristine
+# prefix that it made once, which takes under a second.
+if [ "$(cat "$WINEPREFIX/.quipix-made" 2>/dev/null)" != "$WINEARCH" ]; then
+  _quipix_clean="$_quipix_root/build-windows$([ "$WINEARCH" = win32 ] && echo -i686)/wineprefix-clean"
+  case "$WINEPREFIX" in
+    "$_quipix_root"/*)
+      if [ "$(cat "$_quipix_clean/.quipix-made" 2>/dev/null)" != "$WINEARCH" ]; then
+        make_prefix "$_quipix_clean" || return 1
+      fi
+      wineserver -k 2>/dev/null || true
+      rm -rf "$WINEPREFIX"
+      mkdir -p "$(dirname "$WINEPREFIX")"
+      cp -a "$_quipix_clean" "$WINEPREFIX" ;;
+    *) make_prefix "$WINEPREFIX" || return 1 ;;
+  esac
 fi
