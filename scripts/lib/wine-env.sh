@@ -55,7 +55,8 @@ make_prefix() {
 # wineboot takes about 20 s; every other prefix a run needs is a copy of one pristine
 # prefix that it made once, which takes under a second.
 if [ "$(cat "$WINEPREFIX/.quipix-made" 2>/dev/null)" != "$WINEARCH" ]; then
-  _quipix_clean="$_quipix_root/build-windows$([ "$WINEARCH" = win32 ] && echo -i686)/wineprefix-clean"
+  _quipix_clean="$_quipix_root/build-windows/wineprefix-clean"
+  [ "$WINEARCH" != win32 ] || _quipix_clean="$_quipix_root/build-windows-i686/wineprefix-clean"
   case "$WINEPREFIX" in
     "$_quipix_root"/*)
       if [ "$(cat "$_quipix_clean/.quipix-made" 2>/dev/null)" != "$WINEARCH" ]; then
