@@ -33,10 +33,12 @@ screensaver() {
 active() { [ "$(screensaver GetActive)" = "(true,)" ]; }
 refused() { ! screensaver "$@" >/dev/null 2>&1; }
 key() { xdotool key a; }
-# start_player: a video player that inhibits the saver; COOKIE is its cookie.
+# start_player: a video player that inhibits the saver; COOKIE is its cookie and
+# player its process (bash unsets PLAYER_PID as soon as the coprocess has ended).
 start_player() {
   coproc PLAYER { exec "$INHIBITOR"; }
-  track_pid "$PLAYER_PID"
+  player=$PLAYER_PID
+  track_pid "$player"
   read -r _ COOKIE <&"${PLAYER[0]}" || COOKIE=0
 }
 
@@ -66,12 +68,12 @@ settle 30 "the saver's end" no_saver
 check "a cookie already used is refused" refused UnInhibit "$COOKIE"
 
 # The caller leaving the bus takes its inhibition with it.
-kill "$PLAYER_PID"
-settle 30 "the first player's end" gone "$PLAYER_PID"
+kill "$player"
+settle 30 "the first player's end" gone "$player"
 start_player
 key
 check "a second inhibition holds it off" held_off
-kill "$PLAYER_PID"
+kill "$player"
 check "once its caller has left the bus the saver comes" wait_for 60 saver_up
 key
 settle 30 "the saver's end" no_saver
