@@ -11,7 +11,7 @@
 # (tests/wayland/virtual_pointer.cpp), screenshots through KWin's screenshot service
 # (tests/qt/desktop_session.cpp), and outputs go and come back through its output
 # management (tests/wayland/output_switch.cpp); the test switches off KWin's
-# permission checks for input and screenshots.
+# permission checks for all three.
 set -euo pipefail
 cd "$(dirname "$0")/../.."
 BUILD=${BUILD_DIR:-build}
