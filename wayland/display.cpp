@@ -40,6 +40,15 @@ T* Bind(wl_registry* registry, std::uint32_t name, const wl_interface* interface
     return static_cast<T*>(wl_registry_bind(registry, name, interface, std::min(offered, wanted)));
 }
 
+// The compositor keeps an output's resource, even once its global has gone, until
+// the client releases it (from version 3); destroying the proxy only forgets it.
+void ReleaseOutput(wl_output* output) {
+    if (wl_output_get_version(output) >= WL_OUTPUT_RELEASE_SINCE_VERSION)
+        wl_output_release(output);
+    else
+        wl_output_destroy(output);
+}
+
 TWaylandInput* InputOf(void* data) { return static_cast<TWaylandInput*>(data); }
 
 const xdg_wm_base_listener kWmBaseListener = {
@@ -138,7 +147,7 @@ TWaylandDisplay::TWaylandDisplay() = default;
 TWaylandDisplay::~TWaylandDisplay() {
     if (!display_) return;
     seats_.clear();
-    for (auto& o : Outputs) wl_output_destroy(o->Output);
+    for (auto& o : Outputs) ReleaseOutput(o->Output);
     Outputs.clear();
     if (IdleNotifier) ext_idle_notifier_v1_destroy(IdleNotifier);
     if (KdeIdle) org_kde_kwin_idle_destroy(KdeIdle);
@@ -252,7 +261,7 @@ void TWaylandDisplay::GlobalRemove(std::uint32_t name) {
     for (auto it = Outputs.begin(); it != Outputs.end(); ++it) {
         if ((*it)->Name != name) continue;
         if (OnOutputRemoved) OnOutputRemoved(**it);
-        wl_output_destroy((*it)->Output);
+        ReleaseOutput((*it)->Output);
         Outputs.erase(it);
         return;
     }

@@ -11,7 +11,7 @@ user_session_begin() {
   cmake --install "$BUILD" --prefix "$WORK/prefix" >/dev/null
   QUIPIX=$WORK/prefix/bin/quipix
   local program
-  for program in pointer session inhibitor; do
+  for program in pointer outputs session inhibitor; do
     [ ! -x "$BUILD/tests/quipix-test-$program" ] || cp "$BUILD/tests/quipix-test-$program" "$WORK/prefix/bin/"
   done
   mkdir -p "$WORK/home/.config/Kelvara" "$WORK/run" "$WORK/shots"
@@ -183,6 +183,28 @@ saver_checks() {
   check "a joke on the second output" wait_for 60 joke_on "$2"
   closing_checks "${4:-}"
 }
+
+# --- an output taken away and given back ---------------------------------------------
+# The test defines take_away and give_back (the second output taken away and given
+# back through the compositor's own display configuration), and taken_away and
+# given_back, which see that the compositor has done so, whatever the saver does.
+# output_checks FIRST: with the scene on both outputs, the second output taken away
+# ends its scene only, and the scene on FIRST goes on; given back, it gets a scene of
+# its own again; a key ends both.
+output_checks() {
+  start_saver /s
+  settle 60 "the scene on both outputs" both_covered
+  need "the compositor takes an output away" take_away
+  check "it has one output fewer" wait_for 60 taken_away
+  check "its scene ends and the other goes on" goes_on_drawing 60 output_picture "$1"
+  check "the saver is still running" alive "$SAVER_PID"
+  need "the compositor gives the output back" give_back
+  check "it has both outputs again" wait_for 60 given_back
+  check "and the output gets a scene of its own" wait_for 60 both_covered
+  key
+  check "and all end together" exited "$SAVER_PID" 30
+}
+output_picture() { shot "$1" && md5sum <"$WORK/shots/$1.png"; }
 
 # watcher_checks: --idle 2 starts the saver after the idle time and its scene shows,
 # a key ends it, the watcher goes on and the saver comes back after the next idle

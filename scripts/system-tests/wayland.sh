@@ -81,14 +81,14 @@ check "an output made while it runs gets a scene" wait_for 60 scene_covers HEADL
 check "of that output's size" equals "$(size_of HEADLESS-3)" 400x300
 # Taking an output away: sway 1.7 answers "disable" with success but keeps a headless
 # output ("Failed to commit output"), so the check counts only where the output is
-# really gone; the GNOME Shell test takes a monitor away on every machine. Once the
+# really gone; the GNOME Shell and KWin tests take one away on every machine. Once the
 # saver has read what sway said of the output's going, it must go on drawing on the
 # others.
 msg output HEADLESS-3 disable
 flushed
 active_outputs() { as_user swaymsg -r -t get_outputs | jq -r '.[] | select(.active) | .name'; }
 if active_outputs | grep -qx HEADLESS-3; then
-  echo "note: this sway keeps a disabled headless output; taking one away is tested under GNOME Shell"
+  echo "note: this sway keeps a disabled headless output; taking one away is tested under GNOME Shell and KWin"
 else
   took_input "$SAVER_PID"
   check "an output taken away ends only its scene" goes_on
