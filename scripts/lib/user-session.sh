@@ -126,7 +126,7 @@ screensaver() {
 start_player() {
   start_user "$WORK/player$1.log" "$WORK/prefix/bin/quipix-test-inhibitor"
   PLAYER_PID=$LAST_PID
-  wait_for 60 grep -q cookie "$WORK/player$1.log" || { cat "$WORK/player$1.log"; fail "no inhibition"; }
+  wait_for 60 grep -qs cookie "$WORK/player$1.log" || { cat "$WORK/player$1.log"; fail "no inhibition"; }
   COOKIE=$(awk '{print $2}' "$WORK/player$1.log")
 }
 
