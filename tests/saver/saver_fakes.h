@@ -144,6 +144,22 @@ struct FakeServices {
     }
 };
 
+// The engine on a fake host with the block text engine; a test sets what it needs
+// in fake.settings and host, then Start sets the scene up on a host of w x h.
+class EngineTest : public ::testing::Test {
+protected:
+    void Start(int w, int h, int depth = 24) {
+        host.w_ = w;
+        host.h_ = h;
+        host.depth_ = depth;
+        engine.SetUpScene();
+    }
+    ScopedBlockText text;
+    FakeServices fake;
+    FakeHost host{0, 0};
+    TSaverEngine engine{host, fake.Make()};
+};
+
 using enum TSaverEngine::TAnimationState;
 
 // Ticks until the engine reaches `state` (the tick that would run it has not run).
