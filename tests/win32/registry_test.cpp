@@ -11,6 +11,7 @@
 #include "platform/registry.h"
 #include "platform/store_file.h"
 #include "support/test_support.h"
+#include "test_windows.h"
 #include "win32/config_dialog.h"
 
 namespace quipix::platform {
@@ -58,8 +59,8 @@ class ScratchUser : public ::testing::Test {
 protected:
     explicit ScratchUser(DWORD options = REG_OPTION_NON_VOLATILE) {
         // Right under the root: new parents of a volatile key would be volatile too.
-        RegCreateKeyExA(HKEY_CURRENT_USER, path_.c_str(), 0, nullptr, options, KEY_ALL_ACCESS, nullptr,
-                        &root_, nullptr);
+        RegCreateKeyExA(HKEY_CURRENT_USER, path_.c_str(), 0, nullptr, options, KEY_ALL_ACCESS, nullptr, &root_,
+                        nullptr);
         RegOverridePredefKey(HKEY_CURRENT_USER, root_);
         InstallRegistry(MakeUserRegistry());
         Settings = TSettings{};
@@ -85,8 +86,8 @@ protected:
 // What the configuration dialog showed before the test pressed Escape in it.
 struct DialogSeen {
     bool escaped = false;
-    int fields = 0;      // edits and lists
-    int thinFramed = 0;  // of them, those with a plain border instead of the sunken edge
+    int fields = 0;       // edits and lists
+    int thinFramed = 0;   // of them, those with a plain border instead of the sunken edge
 };
 DialogSeen gDialogSeen;
 
@@ -110,11 +111,7 @@ void CALLBACK PressEscapeInTheDialog(HWND, UINT, UINT_PTR, DWORD) {
 }
 
 TEST_F(ScratchUser, TheDialogOfANewUserHasSunkenFieldsAndLeavesNoKeyWhenEscaped) {
-    if (HWND probe =
-            CreateWindowExW(0, L"STATIC", L"", WS_POPUP, 0, 0, 1, 1, nullptr, nullptr, nullptr, nullptr))
-        DestroyWindow(probe);
-    else
-        GTEST_SKIP() << "no display: windows cannot be made";
+    QUIPIX_NEEDS_WINDOWS();
     gDialogSeen = {};
     const UINT_PTR timer = SetTimer(nullptr, 0, 200, PressEscapeInTheDialog);
     win32::RunConfigDialog(0);
