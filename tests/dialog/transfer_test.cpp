@@ -105,11 +105,14 @@ TEST_F(DialogTransfer, StoredValuesOutsideTheControlsArePulledToTheirEnds) {
         {"General", "ChangeAfter", "500", "udRand", 100},
         {"General", "ChangeAfter", "65566", "udRand", 30},  // a 16-bit position
         {"Question", "Size", "8", "QSize", 12},
+        {"Question", "Size", "200", "QSize", 96},
+        {"Answer", "Size", "8", "ASize", 12},
         {"Answer", "Size", "200", "ASize", 96},
         {"General", "Speed", "0", "tbF", 1},
         {"Question", "Speed", "11", "tbQ", 10},
         {"General", "Fade Mode", "5", "rgFadeMode", 1},
         {"Background", "Type", "-3", "rgBackType", -1},
+        {"General", "Pause", "-1", "udPause", 0},
         {"General", "Pause", "99", "udPause", 30},
         {"General", "Pause", "65537", "udPause", 30},  // no 16-bit position
     };
