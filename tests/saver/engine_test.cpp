@@ -39,6 +39,7 @@ using EngineSlide = EngineTest;
 using EngineFades = EngineTest;
 using EngineLayout = EngineTest;
 using EngineSettings = EngineTest;
+using EngineFailure = EngineTest;
 
 TEST_F(EngineStates, FadeInPlaceCycle) {
     fake.settings.FadeMode = fade_mode::FadeInPlace;
@@ -359,15 +360,10 @@ TEST_F(EngineLayout, PreviewScalesFonts) {
     EXPECT_EQ(ScaleFontSize(24, 200, 700, 1000, 1000), 16);  // the larger ratio wins
 }
 
-TEST(EngineFailure, ErrorInsideATickClosesThroughTheHost) {
-    ScopedBlockText text;
-    FakeServices fake;
+TEST_F(EngineFailure, ErrorInsideATickClosesThroughTheHost) {
     fake.settings.FadeMode = fade_mode::FadeInPlace;
-    EngineServices services = fake.Make();
-    services.nextJoke = [] { throw std::runtime_error("Failed to set data for 'Speed'"); };
-    FakeHost host(100, 80);
-    TSaverEngine engine(host, services);
-    engine.SetUpScene();
+    fake.onJoke = [] { throw std::runtime_error("Failed to set data for 'Speed'"); };
+    Start(100, 80);
     engine.Timer1Timer();
     EXPECT_EQ(host.closes_, 1);
     EXPECT_TRUE(engine.Stopped());
@@ -375,15 +371,11 @@ TEST(EngineFailure, ErrorInsideATickClosesThroughTheHost) {
     EXPECT_EQ(host.closes_, 1);
 }
 
-TEST(EngineFailure, AHostThatLostItsCopyIsGivenTheWholeFrame) {
+TEST_F(EngineFailure, AHostThatLostItsCopyIsGivenTheWholeFrame) {
     // The engine draws into its own pictures; a host's copy is only a view of them.
-    ScopedBlockText text;
-    FakeServices fake;
     fake.settings.FadeMode = fade_mode::FadeInPlace;
     fake.settings.BackgroundType = background_type::Gradient;
-    FakeHost host(100, 80);
-    TSaverEngine engine(host, fake.Make());
-    engine.SetUpScene();
+    Start(100, 80);
     engine.Timer1Timer();
     TPixelGraphic bare;
     bare.CopyPicture(host.ShownPicture());
@@ -396,13 +388,9 @@ TEST(EngineFailure, AHostThatLostItsCopyIsGivenTheWholeFrame) {
     EXPECT_TRUE(std::memcmp(shown.ScanLine(0), bare.ScanLine(0), 100 * 3) == 0) << "not only the strip";
 }
 
-TEST(EngineFailure, SetUpErrorStartsNoTimer) {
-    FakeServices fake;
-    EngineServices services = fake.Make();
-    services.loadSettings = [] { throw std::runtime_error("Invalid data type for 'Speed'"); };
-    FakeHost host(100, 80);
-    TSaverEngine engine(host, services);
-    EXPECT_THROW(engine.SetUpScene(), std::runtime_error);
+TEST_F(EngineFailure, SetUpErrorStartsNoTimer) {
+    fake.onLoad = [] { throw std::runtime_error("Invalid data type for 'Speed'"); };
+    EXPECT_THROW(Start(100, 80), std::runtime_error);
     EXPECT_EQ(host.interval_, -1);
 }
 

@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -127,11 +128,16 @@ struct FakeServices {
     std::string answer = "Because.";
     int jokes = 0;
     std::uint32_t seed = 1;
+    std::function<void()> onLoad, onJoke;  // run first, to make a test's failure
     FakeServices() { DefaultTestSettings(settings); }
     EngineServices Make() {
         EngineServices s;
-        s.loadSettings = [this] { Settings = settings; };
+        s.loadSettings = [this] {
+            if (onLoad) onLoad();
+            Settings = settings;
+        };
         s.nextJoke = [this] {
+            if (onJoke) onJoke();
             ++jokes;
             Settings.CurrentQuestion = question;
             Settings.CurrentAnswer = answer;
