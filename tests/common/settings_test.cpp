@@ -48,7 +48,7 @@ protected:
     std::shared_ptr<platform::FileRegistry> store_;
 };
 
-TEST_F(SettingsTest, EmptyStoreGivesDefaultsAndStaysEmpty) {
+TEST_F(SettingsTest, EmptyStoreGivesDefaultsReseedsAndStaysEmpty) {
     Settings.JokeCounter = 9;
     LoadSettings();
     EXPECT_EQ(Settings.Speed, 5);
@@ -73,17 +73,15 @@ TEST_F(SettingsTest, EmptyStoreGivesDefaultsAndStaysEmpty) {
     EXPECT_EQ(Settings.DefaultAnswer,
               "Please ensure that you select a valid joke file to get the most from this screen saver");
     EXPECT_EQ(Settings.JokeCounter, 0u);
-
-    // Only saving writes: a dialog closed with Cancel leaves no trace.
-    EXPECT_FALSE(store_->KeyExists(kSettingsKey));
-    EXPECT_FALSE(std::filesystem::exists(path_));
-}
-
-TEST_F(SettingsTest, LoadReseedsFromTheClock) {
+    // Loading reseeds the random numbers from the clock.
     SetRandomizeClock([] { return 777u; });
     LoadSettings();
     SetRandomizeClock(nullptr);
     EXPECT_EQ(RandSeed(), 777u);
+
+    // Only saving writes: a dialog closed with Cancel leaves no trace.
+    EXPECT_FALSE(store_->KeyExists(kSettingsKey));
+    EXPECT_FALSE(std::filesystem::exists(path_));
 }
 
 TEST_F(SettingsTest, IntegersUseTheStrictSyntaxWithHexPrefixes) {
