@@ -147,7 +147,7 @@ TEST(JokeFileML, StartMarkersAtTheEndOfTheFileGiveNoOverrun) {
     EXPECT_EQ(Parse("[Header]\nFormat=ML\n[Data]\nno markers\n"), Lines{});
 }
 
-TEST(JokeFileOnDisk, MissingUnreadableAndFolderPathsGiveNoJoke) {
+TEST(JokeFileOnDisk, MissingAndFolderPathsGiveNoJokeAndQAUsesTheCurrentDescription) {
     test::TempDir dir;
     Lines lines{"stale"};
     ParseJokeFile((dir.path() / "missing.txt").string(), lines);
@@ -157,13 +157,9 @@ TEST(JokeFileOnDisk, MissingUnreadableAndFolderPathsGiveNoJoke) {
     EXPECT_TRUE(lines.empty());
     EXPECT_EQ(ReadJokeFileDescription(dir.str()), "");
     EXPECT_EQ(ReadJokeFileDescription((dir.path() / "missing.txt").string()), "");
-}
-
-TEST(JokeFileOnDisk, UsesTheCurrentDescriptionForQA) {
-    test::TempDir dir;
+    // Q&A takes the current description, not the file's.
     auto path = dir.write("qa.txt", "[Header]\nFormat=Q&A\nDescription=From file\n[Data]\nQ: q\n");
     Settings.CurrentDescription = "From settings";
-    Lines lines;
     ParseJokeFile(path, lines);
     EXPECT_EQ(lines, (Lines{"q", "From settings"}));
     EXPECT_EQ(ReadJokeFileDescription(path), "From file");

@@ -56,6 +56,11 @@ TEST_F(DialogTransfer, FreshStoreFillsTheDefaults) {
     EXPECT_TRUE(view_.errors.empty());
     // Creating the dialog writes nothing, so that Cancel leaves no trace.
     EXPECT_FALSE(fs::exists(store_->path()));
+    // The bundled folder is stored as empty.
+    ASSERT_TRUE(dialog->btOkClick());
+    EXPECT_EQ(Stored("General", "Directory"), "");
+    EXPECT_EQ(StoredJokeDirectory(dir_.str()), dir_.str());
+    EXPECT_EQ(StoredJokeDirectory(""), "");
 }
 
 // The controller with a view of plain values: the dialog contract's reference, and
@@ -151,14 +156,6 @@ TEST_F(DialogTransfer, MissingFolderShowsTheCurrentFolderAndKeepsTheJokeFile) {
     ASSERT_TRUE(dialog->btOkClick());
     EXPECT_EQ(Stored("General", "JokeFile"), "old.txt");
     EXPECT_EQ(Stored("General", "Directory"), StoredJokeDirectory(dialog->Values().Chosen.Directory));
-}
-
-TEST_F(DialogTransfer, TheBundledFolderIsStoredAsEmpty) {
-    auto dialog = Open();
-    ASSERT_TRUE(dialog->btOkClick());
-    EXPECT_EQ(Stored("General", "Directory"), "");
-    EXPECT_EQ(StoredJokeDirectory(dir_.str()), dir_.str());
-    EXPECT_EQ(StoredJokeDirectory(""), "");
 }
 
 TEST_F(DialogTransfer, ChosenFolderReplacesTheListButNotTheJokeFile) {
