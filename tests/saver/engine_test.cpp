@@ -38,7 +38,6 @@ using EngineStates = EngineTest;
 using EngineSlide = EngineTest;
 using EngineFades = EngineTest;
 using EngineLayout = EngineTest;
-using EngineSettings = EngineTest;
 using EngineFailure = EngineTest;
 
 TEST_F(EngineStates, FadeInPlaceCycle) {
@@ -394,7 +393,7 @@ TEST_F(EngineFailure, SetUpErrorStartsNoTimer) {
     EXPECT_EQ(host.interval_, -1);
 }
 
-TEST_F(EngineSettings, UnusableSpeedsStillFinishTheCycle) {
+TEST_F(EngineStates, UnusableSpeedsStillFinishTheCycle) {
     fake.settings.FadeMode = fade_mode::FadeInPlace;
     fake.settings.Speed = 0;
     fake.settings.Question.Speed = -4;
