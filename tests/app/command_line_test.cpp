@@ -146,15 +146,12 @@ TEST_F(RunProgramTest, FullScreenGivesTheForegroundBackAfterwards) {
     EXPECT_EQ(activated, std::vector<WindowId>{4242});
 }
 
-TEST_F(RunProgramTest, APreviewAsLargeAsTheScreenRunsFullScreen) {
+TEST_F(RunProgramTest, OnlyAPreviewAsLargeAsTheScreenRunsFullScreen) {
     parentRect = {10, 20, 1034, 788};
     EXPECT_EQ(Run({"/p", "1234"}), 0);
     EXPECT_EQ(RunMode, FullScreen);
     EXPECT_EQ(calls, std::vector<std::string>{"saver 0"});
-    EXPECT_TRUE(activated.empty());  // CallerWindow stays 0
-}
-
-TEST_F(RunProgramTest, APreviewOnePixelSmallerStaysAPreview) {
+    // One pixel smaller, it stays a preview.
     for (platform::WindowRect r :
          {platform::WindowRect{0, 0, 1023, 768}, platform::WindowRect{0, 0, 1024, 767}}) {
         parentRect = r;
@@ -163,10 +160,9 @@ TEST_F(RunProgramTest, APreviewOnePixelSmallerStaysAPreview) {
         EXPECT_EQ(RunMode, Preview);
         EXPECT_EQ(calls, std::vector<std::string>{"saver 1234"});
     }
-    EXPECT_TRUE(activated.empty());
-}
-
-TEST_F(RunProgramTest, APreviewOfAnUnknownWindowStillRunsAsAPreview) {
+    EXPECT_TRUE(activated.empty());  // CallerWindow stays 0
+    // A preview of an unknown window still runs as a preview.
+    calls.clear();
     Run({"/p", "99"});
     EXPECT_EQ(calls, std::vector<std::string>{"saver 99"});
 }

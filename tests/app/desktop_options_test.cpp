@@ -27,16 +27,14 @@ TEST(WindowIdTest, AnythingElseIsRefused) {
         EXPECT_FALSE(ParseWindowId(text)) << '"' << text << '"';
 }
 
-TEST(DesktopOptionsTest, RootTakesTheWindowFromTheEnvironment) {
+TEST(DesktopOptionsTest, RootTakesTheWindowFromTheEnvironmentElseTheRootWindow) {
     for (const char* root : {"-root", "--root"}) {
         auto o = ParseDesktopOptions({root}, "0x2a00007");
         EXPECT_EQ(o.action, Action::Module) << root;
         EXPECT_EQ(o.window, 0x2a00007u);
         EXPECT_EQ(ParseDesktopOptions({root}, "44040199").window, 44040199u);
     }
-}
-
-TEST(DesktopOptionsTest, RootWithoutAUsableEnvironmentIsTheRootWindow) {
+    // Without a usable environment it is the root window.
     auto none = ParseDesktopOptions({"--root"}, nullptr);
     EXPECT_EQ(none.action, Action::Module);
     EXPECT_EQ(none.window, 0u);

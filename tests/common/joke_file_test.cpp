@@ -84,13 +84,11 @@ TEST(JokeFileSingle, PicksOnlyJokeLinesAndSplitsFields) {
     EXPECT_EQ(jokes, (std::set<Lines>{{"one", "two"}, {" ;blank first"}}));
 }
 
-TEST(JokeFileSingle, PutsTheDescriptionFirst) {
+TEST(JokeFileSingle, PutsTheDescriptionFirstAndWithoutAJokeLineGivesNoJoke) {
     const std::string text = "[Header]\nFormat=SINGLE\nDescription=Why?\n[data]\na|b|c\n";
     EXPECT_EQ(Parse(text), (Lines{"Why?", "a", "b", "c"}));
     EXPECT_EQ(Parse("[Header]\nFormat=SINGLE\nDescription=D\n[Data]\n|||\n"), (Lines{"D"}));
-}
-
-TEST(JokeFileSingle, NoJokeLineGivesNoJokeInsteadOfLoopingForever) {
+    // No joke line gives no joke instead of looping forever.
     EXPECT_EQ(Parse("[Header]\nFormat=SINGLE\nDescription=D\n[Data]\n\n;only comments\n\n"), Lines{});
     EXPECT_EQ(Parse("[Header]\nFormat=SINGLE\n[Data]"), Lines{});  // the data line is the last line
 }
@@ -106,9 +104,7 @@ TEST(JokeFileData, TheDataLineMustStandAlone) {
     EXPECT_EQ(Parse("[Header]\nFormat=SINGLE\n[Data] \nx|y\n"), Lines{});
     EXPECT_EQ(Parse("[Header]\nFormat=SINGLE\nx|y\n"), Lines{});
     EXPECT_EQ(Parse("[Header]\nFormat=SINGLE\n[data]\nx|y\n"), (Lines{"x", "y"}));
-}
-
-TEST(JokeFileData, UnknownOrMissingFormatGivesNoJoke) {
+    // An unknown or missing format gives no joke.
     EXPECT_EQ(Parse("[Header]\nFormat=DOUBLE\n[Data]\nx|y\n"), Lines{});
     EXPECT_EQ(Parse("[Header]\n[Data]\nx|y\n"), Lines{});
     EXPECT_EQ(Parse("[Data]\nx|y\n"), Lines{});
@@ -124,26 +120,18 @@ TEST(JokeFileQA, QuestionsNeedCapitalQColonBlank) {
     EXPECT_EQ(AllJokes(text), (std::set<Lines>{{"real", "one", "two"}, {"apart"}}));
 }
 
-TEST(JokeFileQA, TheLastAnswerEndsTheFileCleanly) {
+TEST(JokeFileQA, TheLastAnswerEndsTheFileAndAQuestionWithoutAnswersTakesTheDescription) {
     EXPECT_EQ(Parse("[Header]\nFormat=Q&A\n[Data]\nQ: q\nA: a1\nA: a2"), (Lines{"q", "a1", "a2"}));
     EXPECT_EQ(Parse("[Header]\nFormat=Q&A\n[Data]\nQ: last"), (Lines{"last"}));
-}
-
-TEST(JokeFileQA, AQuestionWithoutAnswersTakesTheDescription) {
     EXPECT_EQ(Parse("[Header]\nFormat=Q&A\n[Data]\nQ: q\n\n", "Desc"), (Lines{"q", "Desc"}));
     EXPECT_EQ(Parse("[Header]\nFormat=Q&A\n[Data]\nQ: q\nA: a\n", "Desc"), (Lines{"q", "a"}));
-}
-
-TEST(JokeFileQA, NoQuestionGivesNoJoke) {
+    // No question gives no joke.
     EXPECT_EQ(Parse("[Header]\nFormat=Q&A\n[Data]\nA: orphan\nhello\n", "Desc"), Lines{});
 }
 
-TEST(JokeFileML, TakesTheLinesUpToTheEndMarker) {
+TEST(JokeFileML, TakesTheLinesUpToTheEndMarkerButNeverTheFilesLastLine) {
     const std::string text = "[Header]\nFormat=ml\n[Data]\n<start>\nfirst\n\nsecond\n<end>\nafter\n";
     EXPECT_EQ(Parse(text), (Lines{"first", "", "second"}));
-}
-
-TEST(JokeFileML, TheFileLastLineIsNeverPartOfAJoke) {
     EXPECT_EQ(Parse("[Header]\nFormat=ML\n[Data]\n<START>\none\ntwo\nthree"), (Lines{"one", "two"}));
 }
 
@@ -159,7 +147,7 @@ TEST(JokeFileML, StartMarkersAtTheEndOfTheFileGiveNoOverrun) {
     EXPECT_EQ(Parse("[Header]\nFormat=ML\n[Data]\nno markers\n"), Lines{});
 }
 
-TEST(JokeFileOnDisk, MissingUnreadableAndFolderPathsGiveNoJoke) {
+TEST(JokeFileOnDisk, MissingAndFolderPathsGiveNoJokeAndQAUsesTheCurrentDescription) {
     test::TempDir dir;
     Lines lines{"stale"};
     ParseJokeFile((dir.path() / "missing.txt").string(), lines);
@@ -169,13 +157,9 @@ TEST(JokeFileOnDisk, MissingUnreadableAndFolderPathsGiveNoJoke) {
     EXPECT_TRUE(lines.empty());
     EXPECT_EQ(ReadJokeFileDescription(dir.str()), "");
     EXPECT_EQ(ReadJokeFileDescription((dir.path() / "missing.txt").string()), "");
-}
-
-TEST(JokeFileOnDisk, UsesTheCurrentDescriptionForQA) {
-    test::TempDir dir;
+    // Q&A takes the current description, not the file's.
     auto path = dir.write("qa.txt", "[Header]\nFormat=Q&A\nDescription=From file\n[Data]\nQ: q\n");
     Settings.CurrentDescription = "From settings";
-    Lines lines;
     ParseJokeFile(path, lines);
     EXPECT_EQ(lines, (Lines{"q", "From settings"}));
     EXPECT_EQ(ReadJokeFileDescription(path), "From file");

@@ -57,43 +57,42 @@ protected:
     std::shared_ptr<platform::FileRegistry> store_;
 };
 
-TEST_F(JokeLibraryTest, AMissingFileGivesTheDefaults) {
-    Settings.JokeFile = "nothing.txt";
-    Settings.CurrentQuestion = "old";
-    NextJoke();
-    EXPECT_EQ(Settings.CurrentQuestion, kDefaultQuestionText);
-    EXPECT_EQ(Settings.CurrentAnswer, kDefaultAnswerText);
-    Settings.JokeFile = "";
-    NextJoke();
-    EXPECT_EQ(Settings.CurrentQuestion, kDefaultQuestionText);
-}
-
-TEST_F(JokeLibraryTest, SingleWithDescriptionAsksTheDescription) {
-    jokes_.write("s.txt", "[Header]\nFormat=SINGLE\nDescription=Guess what?\n[Data]\none|two|three\n");
-    Settings.JokeFile = "s.txt";
-    NextJoke();
-    EXPECT_EQ(Settings.CurrentQuestion, "Guess what?");
-    EXPECT_EQ(Settings.CurrentAnswer, "one\r\ntwo\r\nthree");
-    EXPECT_EQ(Settings.CurrentDescription, "Guess what?");
-}
-
-TEST_F(JokeLibraryTest, OneLineWithoutDescriptionKeepsTheDefaultQuestion) {
-    jokes_.write("q.txt", "[Header]\nFormat=Q&A\n[Data]\nQ: lonely question\n");
-    Settings.JokeFile = "q.txt";
-    NextJoke();
-    EXPECT_EQ(Settings.CurrentQuestion, kDefaultQuestionText);
-    EXPECT_EQ(Settings.CurrentAnswer, "lonely question");
-}
-
-TEST_F(JokeLibraryTest, MalformedFilesGiveTheDefaultsAndRaiseNothing) {
-    for (const char* text :
-         {"[Header]\nFormat=Q&A\n[Data]\nno questions\n", "[Header]\nFormat=ML\n[Data]\n<START>",
-          "[Header]\nFormat=SINGLE\n[Data]", "\x01\x02\xff\xfe garbage"}) {
-        jokes_.write("bad.txt", text);
-        Settings.JokeFile = "bad.txt";
-        ASSERT_NO_THROW(NextJoke()) << text;
-        EXPECT_EQ(Settings.CurrentQuestion, kDefaultQuestionText) << text;
-        EXPECT_EQ(Settings.CurrentAnswer, kDefaultAnswerText) << text;
+TEST_F(JokeLibraryTest, TheJokeFileGivesTheQuestionAndAnswerOrTheDefaults) {
+    const struct {
+        const char* label;
+        const char* text;  // of joke.txt, none without
+        const char* jokeFile;
+        std::string question, answer;
+    } cases[] = {
+        {"a missing file", nullptr, "nothing.txt", kDefaultQuestionText, kDefaultAnswerText},
+        {"no joke file", nullptr, "", kDefaultQuestionText, kDefaultAnswerText},
+        {"single with a description asks the description",
+         "[Header]\nFormat=SINGLE\nDescription=Guess what?\n[Data]\none|two|three\n", "joke.txt",
+         "Guess what?", "one\r\ntwo\r\nthree"},
+        {"one line without a description keeps the default question",
+         "[Header]\nFormat=Q&A\n[Data]\nQ: lonely question\n", "joke.txt", kDefaultQuestionText,
+         "lonely question"},
+        {"the file is found regardless of case", "[Header]\nFormat=SINGLE\n[Data]\nfound|it\n", "JOKE.TXT",
+         "found", "it"},
+        {"q&a without questions", "[Header]\nFormat=Q&A\n[Data]\nno questions\n", "joke.txt",
+         kDefaultQuestionText, kDefaultAnswerText},
+        {"ml with a start marker only", "[Header]\nFormat=ML\n[Data]\n<START>", "joke.txt",
+         kDefaultQuestionText, kDefaultAnswerText},
+        {"single without data", "[Header]\nFormat=SINGLE\n[Data]", "joke.txt", kDefaultQuestionText,
+         kDefaultAnswerText},
+        {"binary bytes", "\x01\x02\xff\xfe garbage", "joke.txt", kDefaultQuestionText, kDefaultAnswerText},
+    };
+    for (const auto& c : cases) {
+        fs::remove(jokes_.path() / "joke.txt");
+        if (c.text) jokes_.write("joke.txt", c.text);
+        Settings.JokeFile = c.jokeFile;
+        Settings.CurrentQuestion = "old";
+        ASSERT_NO_THROW(NextJoke()) << c.label;
+        EXPECT_EQ(Settings.CurrentQuestion, c.question) << c.label;
+        EXPECT_EQ(Settings.CurrentAnswer, c.answer) << c.label;
+        if (c.question == "Guess what?") {
+            EXPECT_EQ(Settings.CurrentDescription, c.question);
+        }
     }
 }
 
@@ -108,13 +107,6 @@ TEST_F(JokeLibraryTest, TrailingSeparatorsGiveTheSamePath) {
         NextJoke();
         EXPECT_EQ(Settings.CurrentQuestion, "Q") << dir;
     }
-}
-
-TEST_F(JokeLibraryTest, TheJokeFileIsFoundRegardlessOfCase) {
-    jokes_.write("Mixed.TXT", "[Header]\nFormat=SINGLE\n[Data]\nfound|it\n");
-    Settings.JokeFile = "mixed.txt";
-    NextJoke();
-    EXPECT_EQ(Settings.CurrentQuestion, "found");
 }
 
 TEST_F(JokeLibraryTest, ListingSkipsHiddenFilesFoldersAndOtherExtensions) {

@@ -48,7 +48,7 @@ protected:
     std::shared_ptr<platform::FileRegistry> store_;
 };
 
-TEST_F(SettingsTest, EmptyStoreGivesDefaultsAndStaysEmpty) {
+TEST_F(SettingsTest, EmptyStoreGivesDefaultsReseedsAndStaysEmpty) {
     Settings.JokeCounter = 9;
     LoadSettings();
     EXPECT_EQ(Settings.Speed, 5);
@@ -73,17 +73,15 @@ TEST_F(SettingsTest, EmptyStoreGivesDefaultsAndStaysEmpty) {
     EXPECT_EQ(Settings.DefaultAnswer,
               "Please ensure that you select a valid joke file to get the most from this screen saver");
     EXPECT_EQ(Settings.JokeCounter, 0u);
-
-    // Only saving writes: a dialog closed with Cancel leaves no trace.
-    EXPECT_FALSE(store_->KeyExists(kSettingsKey));
-    EXPECT_FALSE(std::filesystem::exists(path_));
-}
-
-TEST_F(SettingsTest, LoadReseedsFromTheClock) {
+    // Loading reseeds the random numbers from the clock.
     SetRandomizeClock([] { return 777u; });
     LoadSettings();
     SetRandomizeClock(nullptr);
     EXPECT_EQ(RandSeed(), 777u);
+
+    // Only saving writes: a dialog closed with Cancel leaves no trace.
+    EXPECT_FALSE(store_->KeyExists(kSettingsKey));
+    EXPECT_FALSE(std::filesystem::exists(path_));
 }
 
 TEST_F(SettingsTest, IntegersUseTheStrictSyntaxWithHexPrefixes) {
@@ -129,12 +127,7 @@ TEST_F(SettingsTest, ANonStringValueStopsLoadingAtThatValue) {
     Settings.ChangeAfter = -1;
     Settings.Bitmap = "previous";
     Settings.Question.Size = -2;
-    try {
-        LoadSettings();
-        FAIL() << "no exception";
-    } catch (const ERegistryException& e) {
-        EXPECT_STREQ(e.what(), "Invalid data type for 'ChangeAfter'");
-    }
+    EXPECT_EQ(test::Thrown<ERegistryException>(LoadSettings), "Invalid data type for 'ChangeAfter'");
     EXPECT_EQ(Settings.Speed, 7);            // read before the bad value
     EXPECT_EQ(Settings.ChangeAfter, -1);     // untouched
     EXPECT_EQ(Settings.Bitmap, "previous");  // later fields keep their contents
@@ -145,12 +138,7 @@ TEST_F(SettingsTest, PauseComesLastAndFollowsTheTypeRule) {
     Put("Answer", "3D", RegValue::String("0"));
     Put("General", "Pause", RegValue::DWord(10));
     Settings.Pause = -7;
-    try {
-        LoadSettings();
-        FAIL() << "no exception";
-    } catch (const ERegistryException& e) {
-        EXPECT_STREQ(e.what(), "Invalid data type for 'Pause'");
-    }
+    EXPECT_EQ(test::Thrown<ERegistryException>(LoadSettings), "Invalid data type for 'Pause'");
     EXPECT_FALSE(Settings.Answer.ThreeD);  // every older value was read before it
     EXPECT_EQ(Settings.Pause, -7);
     Put("General", "Pause", RegValue::String("0x1E"));
@@ -246,13 +234,9 @@ TEST_F(SettingsTest, ASaveReplacesTheStoreOnceWithTheWholeRecordOrNotAtAll) {
     EXPECT_NE(saved, before);
     Settings.Speed = 3;
     Settings.Bitmap.assign(platform::kMaxRegFileSize, 'x');
-    try {
-        SaveSettings();
-        FAIL() << "no exception";
-    } catch (const ERegistryException& e) {
-        EXPECT_EQ(e.what(), "Failed to set data for 'Speed'\nCannot save the settings to " + path_ +
-                                ": the settings would be larger than 4 MiB");
-    }
+    EXPECT_EQ(test::Thrown<ERegistryException>(SaveSettings),
+              "Failed to set data for 'Speed'\nCannot save the settings to " + path_ +
+                  ": the settings would be larger than 4 MiB");
     EXPECT_EQ(FileText(), saved);
     LoadSettings();
     EXPECT_EQ(Settings.Speed, 9);
@@ -280,15 +264,11 @@ TEST_F(SettingsTest, AStoreThatCannotBeCreatedFailsSavingWithTheSubkeyNameAndThe
     platform::InstallRegistry(std::make_shared<platform::FileRegistry>(blocked));
     LoadSettings();  // reading still works and gives the defaults
     EXPECT_EQ(Settings.Speed, 5);
-    try {
-        SaveSettings();
-        FAIL() << "no exception";
-    } catch (const ERegistryException& e) {
-        // The system's words for it differ from system to system.
-        const std::string start = "Failed to create key General\nCannot save the settings to " + blocked + ": ";
-        EXPECT_TRUE(std::string(e.what()).starts_with(start)) << e.what();
-        EXPECT_GT(std::string(e.what()).size(), start.size()) << e.what();
-    }
+    const std::string error = test::Thrown<ERegistryException>(SaveSettings);
+    // The system's words for it differ from system to system.
+    const std::string start = "Failed to create key General\nCannot save the settings to " + blocked + ": ";
+    EXPECT_TRUE(error.starts_with(start)) << error;
+    EXPECT_GT(error.size(), start.size()) << error;
 }
 
 // A store where one value cannot be set, though its keys exist.
@@ -314,12 +294,7 @@ TEST_F(SettingsTest, AValueThatCannotBeSetStopsSavingWithItsName) {
     for (const auto& [failing, writes] : cases) {
         auto store = std::make_shared<ReadOnlyValues>(failing);
         platform::InstallRegistry(store);
-        try {
-            SaveSettings();
-            ADD_FAILURE() << "no exception for " << failing;
-        } catch (const ERegistryException& e) {
-            EXPECT_EQ(e.what(), "Failed to set data for '" + failing + "'");
-        }
+        EXPECT_EQ(test::Thrown<ERegistryException>(SaveSettings), "Failed to set data for '" + failing + "'");
         EXPECT_EQ(store->writes, writes) << failing;
     }
 }

@@ -1,6 +1,7 @@
-// The dialog controller's live previews: which handler redraws which preview, in
-// what order, what the background page shows, and how the question text and its
-// 3-D copies are laid over the background.
+// The dialog controller's live previews: what the background page shows, and how
+// the question text and its 3-D copies are laid over the background. (Which handler
+// redraws which preview, in what order, is checked control by control in
+// transfer_test.cpp.)
 #include <algorithm>
 #include <functional>
 
@@ -36,24 +37,6 @@ bool SamePixels(const TPixelGraphic& a, const TPixelGraphic& b) {
 }
 
 class DialogPreviews : public DialogControllerTest {};
-
-TEST_F(DialogPreviews, EachHandlerRedrawsItsPreviewsInOrder) {
-    const struct {
-        const char* name;
-        void (DialogController::*handler)();
-        std::vector<Preview> drawn;
-    } cases[] = {
-        {"BackChange", &DialogController::BackChange, {Preview::BImg, Preview::QImg, Preview::AImg}},
-        {"QChange", &DialogController::QChange, {Preview::QImg}},
-        {"AChange", &DialogController::AChange, {Preview::AImg}},
-    };
-    auto dialog = Open();
-    for (const auto& c : cases) {
-        view_.previews.clear();
-        ((*dialog).*c.handler)();
-        EXPECT_EQ(view_.previews, c.drawn) << c.name;
-    }
-}
 
 TEST_F(DialogPreviews, BackgroundTypeShowsItsControlsAndIsDrawnFromTheControls) {
     const struct {

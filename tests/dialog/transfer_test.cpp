@@ -56,6 +56,11 @@ TEST_F(DialogTransfer, FreshStoreFillsTheDefaults) {
     EXPECT_TRUE(view_.errors.empty());
     // Creating the dialog writes nothing, so that Cancel leaves no trace.
     EXPECT_FALSE(fs::exists(store_->path()));
+    // The bundled folder is stored as empty.
+    ASSERT_TRUE(dialog->btOkClick());
+    EXPECT_EQ(Stored("General", "Directory"), "");
+    EXPECT_EQ(StoredJokeDirectory(dir_.str()), dir_.str());
+    EXPECT_EQ(StoredJokeDirectory(""), "");
 }
 
 // The controller with a view of plain values: the dialog contract's reference, and
@@ -105,11 +110,14 @@ TEST_F(DialogTransfer, StoredValuesOutsideTheControlsArePulledToTheirEnds) {
         {"General", "ChangeAfter", "500", "udRand", 100},
         {"General", "ChangeAfter", "65566", "udRand", 30},  // a 16-bit position
         {"Question", "Size", "8", "QSize", 12},
+        {"Question", "Size", "200", "QSize", 96},
+        {"Answer", "Size", "8", "ASize", 12},
         {"Answer", "Size", "200", "ASize", 96},
         {"General", "Speed", "0", "tbF", 1},
         {"Question", "Speed", "11", "tbQ", 10},
         {"General", "Fade Mode", "5", "rgFadeMode", 1},
         {"Background", "Type", "-3", "rgBackType", -1},
+        {"General", "Pause", "-1", "udPause", 0},
         {"General", "Pause", "99", "udPause", 30},
         {"General", "Pause", "65537", "udPause", 30},  // no 16-bit position
     };
@@ -148,14 +156,6 @@ TEST_F(DialogTransfer, MissingFolderShowsTheCurrentFolderAndKeepsTheJokeFile) {
     ASSERT_TRUE(dialog->btOkClick());
     EXPECT_EQ(Stored("General", "JokeFile"), "old.txt");
     EXPECT_EQ(Stored("General", "Directory"), StoredJokeDirectory(dialog->Values().Chosen.Directory));
-}
-
-TEST_F(DialogTransfer, TheBundledFolderIsStoredAsEmpty) {
-    auto dialog = Open();
-    ASSERT_TRUE(dialog->btOkClick());
-    EXPECT_EQ(Stored("General", "Directory"), "");
-    EXPECT_EQ(StoredJokeDirectory(dir_.str()), dir_.str());
-    EXPECT_EQ(StoredJokeDirectory(""), "");
 }
 
 TEST_F(DialogTransfer, ChosenFolderReplacesTheListButNotTheJokeFile) {

@@ -163,11 +163,12 @@ TEST_F(FormLayout, TabVisitsTheFormsButtonsAndThePagesControlsInTheTablesOrder) 
     dialog.show();
     QApplication::setActiveWindow(&dialog);
     auto* pages = Control<QTabWidget>(dialog, "Pages");
-    // The control a focused widget belongs to: a radio item its group, the tab bar
-    // the page control.
+    // The control a focused widget belongs to: a radio item its group (Tab enters a
+    // group at its checked item), the tab bar the page control.
     const auto controlOf = [&](const QWidget* w) -> QString {
         if (w == pages->tabBar()) return "Pages";
-        if (qobject_cast<const QRadioButton*>(w)) return w->parentWidget()->objectName();
+        if (auto* radio = qobject_cast<const QRadioButton*>(w))
+            return w->parentWidget()->objectName() + (radio->isChecked() ? "" : "(unchecked item)");
         return w->objectName();
     };
     for (int page = 0; page < pages->count(); ++page) {

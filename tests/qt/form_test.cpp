@@ -99,38 +99,6 @@ TEST_F(ConfigDialog, ChangeAfterBoxEnablesAndGreysTheCount) {
     EXPECT_EQ(count->text(), "32");
 }
 
-TEST_F(ConfigDialog, SpinnersStopAtTheirEnds) {
-    TfrmConfig dialog;
-    const struct {
-        const char* name;
-        int min, max;
-    } spinners[] = {{"udRand", 1, 100}, {"QSize", 12, 96}, {"ASize", 12, 96}, {"udPause", 0, 30}};
-    for (const auto& s : spinners) {
-        auto* spin = Control<TUpDown>(dialog, s.name);
-        ClickTimes(spin, "down", 120);
-        EXPECT_EQ(spin->Position(), s.min) << s.name;
-        ClickTimes(spin, "up", 120);
-        EXPECT_EQ(spin->Position(), s.max) << s.name;
-    }
-    EXPECT_EQ(Control<QLineEdit>(dialog, "Qed")->text(), "96");
-    EXPECT_EQ(Control<QLineEdit>(dialog, "edPause")->text(), "30");
-}
-
-TEST_F(ConfigDialog, TabRunsFromTheEffectsSpeedThroughTheFadeModeToThePause) {
-    TfrmConfig dialog;
-    dialog.show();
-    QApplication::setActiveWindow(&dialog);
-    Control<QTabWidget>(dialog, "Pages")->setCurrentWidget(Control<QWidget>(dialog, "tsSpeed"));
-    QWidget* const order[] = {Control<QSlider>(dialog, "tbF"),
-                              Control<TRadioGroupBox>(dialog, "rgFadeMode")->Button(0),
-                              Control<QLineEdit>(dialog, "edPause")};
-    order[0]->setFocus();
-    for (int i = 1; i < 3; ++i) {
-        Press(*QApplication::focusWidget(), Qt::Key_Tab);
-        EXPECT_EQ(QApplication::focusWidget(), order[i]) << "step " << i;
-    }
-}
-
 TEST_F(ConfigDialog, UnknownFaceSavesAnEmptyName) {
     Store("Question", "Face", "No Such Family Anywhere");
     TfrmConfig dialog;

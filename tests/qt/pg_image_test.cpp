@@ -21,7 +21,7 @@ void MakePicture(TPixelGraphic& g, int w, int h, PGColor color) {
     g.Clear();
 }
 
-TEST(PGImage, ShowsItsOwnCopy) {
+TEST(PGImage, ShowsItsOwnCopyAndFollowsItsSize) {
     TPGImage view;
     TPixelGraphic source;
     MakePicture(source, 20, 10, PGRGB(10, 20, 30));
@@ -35,6 +35,13 @@ TEST(PGImage, ShowsItsOwnCopy) {
     source.Canvas().FillRect({0, 0, 20, 10});
     EXPECT_EQ(view.DisplayImage().pixel(5, 5), qRgb(10, 20, 30)) << "the source is not watched";
     EXPECT_EQ(view.PixelGraphic()->Pixels(5, 5), PGRGB(10, 20, 30));
+
+    // The view follows size changes of its copy.
+    view.PixelGraphic()->SetBackGroundColor(PGRGB(9, 9, 9));
+    view.PixelGraphic()->SetSize(16, 4, pgpf24Bit);  // new size: black
+    EXPECT_EQ(view.DisplayImage().size(), QSize(16, 4));
+    view.PixelGraphic()->SetSize(0, 0, pgpf24Bit);
+    EXPECT_TRUE(view.DisplayImage().isNull());
 }
 
 // Records what the control asks to have repainted.
@@ -72,18 +79,6 @@ TEST(PGImage, RepaintsOnlyTheReportedArea) {
     own.EndUpdate();
     ASSERT_EQ(view.asked.size(), 2u);
     EXPECT_TRUE(view.asked.back().isNull()) << "EndUpdate reports everything";
-}
-
-TEST(PGImage, FollowsSizeChangesOfItsCopy) {
-    TPGImage view;
-    TPixelGraphic source;
-    MakePicture(source, 8, 8, 0);
-    view.SetPixelGraphic(&source);
-    view.PixelGraphic()->SetBackGroundColor(PGRGB(9, 9, 9));
-    view.PixelGraphic()->SetSize(16, 4, pgpf24Bit);  // new size: black
-    EXPECT_EQ(view.DisplayImage().size(), QSize(16, 4));
-    view.PixelGraphic()->SetSize(0, 0, pgpf24Bit);
-    EXPECT_TRUE(view.DisplayImage().isNull());
 }
 
 TEST(PGImage, ConvertsEveryTrueColourPixelOfAnArea) {

@@ -60,13 +60,21 @@ TEST(Gradient, RisingChannelsAndEdgeCases) {
     for (int y = 0; y < 50; ++y) ASSERT_EQ(same.Pixels(1, y), PGRGB(1, 2, 3));
 }
 
-TEST(SolidAndUnknown, FillOrLeaveAlone) {
+TEST(SolidUnknownAndNoPicture, FillLeaveAloneOrBlack) {
     TPixelGraphic p;
     p.SetSize(4, 4, pgpf24Bit);
     DrawBackground(p, 0, PGRGB(10, 20, 30), 0, 0, false, TPixelGraphic{});
     EXPECT_EQ(p.Pixels(3, 3), PGRGB(10, 20, 30));
     DrawBackground(p, 7, PGRGB(99, 99, 99), 0, 0, false, TPixelGraphic{});
     EXPECT_EQ(p.Pixels(0, 0), PGRGB(10, 20, 30));
+    // A picture background without a picture is black, tiled or not.
+    p.SetBackGroundColor(PGRGB(50, 50, 50));
+    p.Clear();
+    DrawBackground(p, 2, 0, 0, 0, false, TPixelGraphic{});
+    EXPECT_EQ(p.Pixels(2, 2), PGColor(0));
+    p.Clear();
+    DrawBackground(p, 2, 0, 0, 0, true, TPixelGraphic{});
+    EXPECT_EQ(p.Pixels(2, 2), PGColor(0));
 }
 
 // A 3 x 2 picture whose every pixel is different.
@@ -107,18 +115,6 @@ TEST(PictureBackground, TileLargerThanTargetAndOnePixelTile) {
     p.Clear();
     DrawBackground(p, 2, 0, 0, 0, false, dot);
     EXPECT_EQ(p.Pixels(3, 2), PGRGB(5, 6, 7));
-}
-
-TEST(PictureBackground, NoPictureIsBlack) {
-    TPixelGraphic p;
-    p.SetSize(4, 3, pgpf24Bit);
-    p.SetBackGroundColor(PGRGB(50, 50, 50));
-    p.Clear();
-    DrawBackground(p, 2, 0, 0, 0, false, TPixelGraphic{});
-    EXPECT_EQ(p.Pixels(2, 2), PGColor(0));
-    p.Clear();
-    DrawBackground(p, 2, 0, 0, 0, true, TPixelGraphic{});
-    EXPECT_EQ(p.Pixels(2, 2), PGColor(0));
 }
 
 TEST(LoadBackground, FailuresGiveABlackSquare) {

@@ -34,13 +34,15 @@ std::vector<int> Steps(int from, int step, int count) {
     return v;
 }
 
-TEST(EngineStates, FadeInPlaceCycle) {
-    ScopedBlockText text;
-    FakeServices fake;
+using EngineStates = EngineTest;
+using EngineSlide = EngineTest;
+using EngineFades = EngineTest;
+using EngineLayout = EngineTest;
+using EngineFailure = EngineTest;
+
+TEST_F(EngineStates, FadeInPlaceCycle) {
     fake.settings.FadeMode = fade_mode::FadeInPlace;
-    FakeHost host(160, 120);
-    TSaverEngine engine(host, fake.Make());
-    engine.SetUpScene();
+    Start(160, 120);
     EXPECT_EQ(engine.AnimationState(), NewJoke);
     EXPECT_EQ(host.interval_, kFullScreenTickMs);
     EXPECT_EQ(Squeeze(RunCycle(engine)), kFadeInPlaceCycle);
@@ -51,15 +53,11 @@ TEST(EngineStates, FadeInPlaceCycle) {
     EXPECT_EQ(host.closes_, 0);
 }
 
-TEST(EngineStates, FadeToBlackStartsWithFadeIn) {
-    ScopedBlockText text;
-    FakeServices fake;
+TEST_F(EngineStates, FadeToBlackStartsWithFadeIn) {
     fake.settings.BackgroundType = background_type::Solid;
     fake.settings.SolidColor = 0x0000FF;
-    FakeHost host(160, 120);
     host.preview_ = true;
-    TSaverEngine engine(host, fake.Make());
-    engine.SetUpScene();
+    Start(160, 120);
     EXPECT_EQ(host.interval_, kPreviewTickMs);
     EXPECT_EQ(engine.AnimationState(), BlackScreen);
     EXPECT_EQ(Squeeze(RunCycle(engine)), (std::vector<int>{BlackScreen, FadeInSetUp, FadeIn}));
@@ -68,20 +66,14 @@ TEST(EngineStates, FadeToBlackStartsWithFadeIn) {
     EXPECT_EQ(fake.jokes, 1);
 }
 
-TEST(EngineStates, OtherFadeModeValuesFadeToBlackWithoutFadeIn) {
-    ScopedBlockText text;
-    FakeServices fake;
+TEST_F(EngineStates, OtherFadeModeValuesFadeToBlackWithoutFadeIn) {
     fake.settings.FadeMode = 7;
-    FakeHost host(160, 120);
-    TSaverEngine engine(host, fake.Make());
-    engine.SetUpScene();
+    Start(160, 120);
     EXPECT_EQ(engine.AnimationState(), NewJoke);
     EXPECT_EQ(Squeeze(RunCycle(engine)), kFadeToBlackCycle);
 }
 
-TEST(EngineSlide, QuestionAtSpeedTenRestsAtLastRowDrawn) {
-    ScopedBlockText text;
-    FakeServices fake;
+TEST_F(EngineSlide, QuestionAtSpeedTenRestsAtLastRowDrawn) {
     fake.settings.Question.Speed = 10;
     fake.settings.FadeMode = fade_mode::FadeInPlace;
     fake.settings.Question.ThreeD = false;
@@ -94,9 +86,7 @@ TEST(EngineSlide, QuestionAtSpeedTenRestsAtLastRowDrawn) {
     fake.settings.Answer.Size = 42;
     fake.question = "Q";
     fake.answer = "A";
-    FakeHost host(1024, 768);
-    TSaverEngine engine(host, fake.Make());
-    engine.SetUpScene();
+    Start(1024, 768);
     engine.Timer1Timer();  // NewJoke
     ASSERT_EQ(engine.Layout().QuestionHeight, 84);
     ASSERT_EQ(engine.Layout().QuestionTarget, 300);
@@ -122,11 +112,11 @@ TEST(EngineSlide, QuestionAtSpeedTenRestsAtLastRowDrawn) {
     EXPECT_EQ(rows.back(), 308);
 }
 
-TEST(EngineSlide, EachMonitorsSceneDrawsTheJokeItFetched) {
+TEST_F(EngineSlide, EachMonitorsSceneDrawsTheJokeItFetched) {
     // One scene per monitor: another scene's new joke must not reach a scene whose
     // joke is already laid out (a longer text in the old layout would be cut off).
-    ScopedBlockText text;
-    FakeServices a, b;
+    FakeServices& a = fake;
+    FakeServices b;
     for (FakeServices* f : {&a, &b}) {
         f->settings.Question.Speed = 10;
         f->settings.FadeMode = fade_mode::FadeInPlace;
@@ -139,28 +129,25 @@ TEST(EngineSlide, EachMonitorsSceneDrawsTheJokeItFetched) {
     }
     a.question = "AB";        // 84 pixels wide about the centre
     b.question = "ABCDEFGH";  // 336 pixels wide, one line as well
-    FakeHost hostA(1024, 768), hostB(1024, 768);
-    TSaverEngine engineA(hostA, a.Make()), engineB(hostB, b.Make());
-    engineA.SetUpScene();
+    FakeHost hostB(1024, 768);
+    TSaverEngine engineB(hostB, b.Make());
+    TSaverEngine& engineA = engine;
+    Start(1024, 768);
     engineB.SetUpScene();
     engineA.Timer1Timer();  // NewJoke: A's joke
     engineB.Timer1Timer();  // NewJoke: B's joke becomes the current one
     RunUntil(engineA, AnswerSetUp);
     // The last drawing was 10 rows below where the question now stands.
     const int row = engineA.QuestionY() + 10 + 40;
-    const TPixelGraphic& shown = *hostA.ShownPicture();
+    const TPixelGraphic& shown = *host.ShownPicture();
     EXPECT_EQ(shown.Pixels(512, row), PGColor(0x00FF00));
     EXPECT_EQ(shown.Pixels(512 + 100, row), PGColor(0)) << "the other scene's longer question was drawn";
 }
 
-TEST(EngineSlide, LimitedModeJumpsToTargets) {
-    ScopedBlockText text;
-    FakeServices fake;
+TEST_F(EngineSlide, LimitedModeJumpsToTargets) {
     fake.settings.FadeMode = fade_mode::FadeInPlace;
     fake.settings.Speed = 3;
-    FakeHost host(320, 240, 8);
-    TSaverEngine engine(host, fake.Make());
-    engine.SetUpScene();
+    Start(320, 240, 8);
     EXPECT_EQ(engine.EffectStep(), 30);
     engine.Timer1Timer();  // NewJoke
     EXPECT_EQ(engine.QuestionY(), engine.Layout().QuestionTarget);
@@ -172,17 +159,13 @@ TEST(EngineSlide, LimitedModeJumpsToTargets) {
     EXPECT_EQ(engine.AnimationState(), HomePageInCorner);
 }
 
-TEST(EngineFades, BlendLevelsAndPixelsAtSpeedTen) {
-    ScopedBlockText text;
-    FakeServices fake;
+TEST_F(EngineFades, BlendLevelsAndPixelsAtSpeedTen) {
     fake.settings.FadeMode = fade_mode::FadeInPlace;
     fake.settings.Speed = 10;
     fake.settings.BackgroundType = background_type::Gradient;
     fake.settings.FromColor = 0x204060;
     fake.settings.ToColor = 0xC0A080;
-    FakeHost host(64, 48);
-    TSaverEngine engine(host, fake.Make());
-    engine.SetUpScene();
+    Start(64, 48);
     // The blend runs from the finished scene (as shown before Blend) to the bare
     // background (as NewJoke shows it); check the first two frames byte by byte.
     RunUntil(engine, QuestionSlides);
@@ -207,14 +190,10 @@ TEST(EngineFades, BlendLevelsAndPixelsAtSpeedTen) {
     EXPECT_EQ(engine.AnimationState(), NewJoke);
 }
 
-TEST(EngineFades, FadeOutAndInLevelsAtSpeedTen) {
-    ScopedBlockText text;
-    FakeServices fake;
+TEST_F(EngineFades, FadeOutAndInLevelsAtSpeedTen) {
     fake.settings.Speed = 10;
     fake.settings.BackgroundType = background_type::Gradient;
-    FakeHost host(64, 48);
-    TSaverEngine engine(host, fake.Make());
-    engine.SetUpScene();
+    Start(64, 48);
     RunUntil(engine, FadeIn);
     EXPECT_EQ(LevelsOf(engine, FadeIn), Steps(0, 50, 6));
     // "Fade to black" shows the finished scene itself, true colour, at each level (once
@@ -255,19 +234,15 @@ TEST(EngineFades, FadeOutAndInLevelsAtSpeedTen) {
     EXPECT_EQ(in, Steps(0, 50, 6));
 }
 
-TEST(EngineFades, PaletteScreenAtSpeedOneTakesTwentySixFrames) {
-    ScopedBlockText text;
-    FakeServices fake;
+TEST_F(EngineFades, PaletteScreenAtSpeedOneTakesTwentySixFrames) {
     fake.settings.Speed = 1;
-    FakeHost host(64, 48, 8);
-    TSaverEngine engine(host, fake.Make());
-    engine.SetUpScene();
+    Start(64, 48, 8);
     EXPECT_EQ(engine.EffectStep(), 10);
     RunUntil(engine, FadeOut);
     EXPECT_EQ(LevelsOf(engine, FadeOut), Steps(255, -10, 26));
 }
 
-TEST(EngineFades, HomePageTextInCornerAndInsideWindow) {
+TEST(EngineText, HomePageTextInCornerAndInsideWindow) {
     QUIPIX_NEEDS_TEXT_ENGINE();
     FakeServices fake;
     fake.settings.FadeMode = fade_mode::FadeInPlace;
@@ -304,7 +279,7 @@ TEST(EngineFades, HomePageTextInCornerAndInsideWindow) {
     EXPECT_LT(maxY, 300 - 5);
 }
 
-TEST(EngineFades, RandomPlaceOfBlackScreenTextStaysInside) {
+TEST(EngineText, RandomPlaceOfBlackScreenTextStaysInside) {
     QUIPIX_NEEDS_TEXT_ENGINE();
     for (int run = 0; run < 5; ++run) {
         FakeServices fake;
@@ -325,17 +300,13 @@ TEST(EngineFades, RandomPlaceOfBlackScreenTextStaysInside) {
     }
 }
 
-TEST(EngineLayout, LongQuestionAndShortAnswerShrinkTogether) {
-    ScopedBlockText text;
-    FakeServices fake;
+TEST_F(EngineLayout, LongQuestionAndShortAnswerShrinkTogether) {
     fake.settings.FadeMode = fade_mode::FadeInPlace;
     fake.settings.Question.Size = 20;
     fake.settings.Answer.Size = 30;
     fake.question = std::string(100, 'q');
     fake.answer = "a";
-    FakeHost host(200, 200);
-    TSaverEngine engine(host, fake.Make());
-    engine.SetUpScene();
+    Start(200, 200);
     engine.Timer1Timer();
     const TJokeLayout& l = engine.Layout();
     const int shrink = 20 - l.QuestionFont.Size;
@@ -354,21 +325,17 @@ TEST(EngineLayout, LongQuestionAndShortAnswerShrinkTogether) {
     EXPECT_EQ(l.AnswerTarget, l.QuestionTarget + l.QuestionHeight + 6);
 }
 
-TEST(EngineLayout, TextThatNeverFitsStopsAtOnePoint) {
-    ScopedBlockText text;
-    FakeServices fake;
+TEST_F(EngineLayout, TextThatNeverFitsStopsAtOnePoint) {
     fake.settings.FadeMode = fade_mode::FadeInPlace;
     fake.question = std::string(5000, 'q');
-    FakeHost host(40, 20);
-    TSaverEngine engine(host, fake.Make());
-    engine.SetUpScene();
+    Start(40, 20);
     engine.Timer1Timer();
     EXPECT_EQ(engine.Layout().QuestionFont.Size, 1);
     EXPECT_EQ(engine.Layout().AnswerFont.Size, 1);
     EXPECT_EQ(host.closes_, 0);
 }
 
-TEST(EngineLayout, RealFontsShrinkTogether) {
+TEST(EngineText, RealFontsShrinkTogether) {
     QUIPIX_NEEDS_TEXT_ENGINE();
     FakeServices fake;
     fake.settings.FadeMode = fade_mode::FadeInPlace;
@@ -386,21 +353,16 @@ TEST(EngineLayout, RealFontsShrinkTogether) {
     EXPECT_LE(l.QuestionHeight + l.AnswerHeight, 128);
 }
 
-TEST(EngineLayout, PreviewScalesFonts) {
+TEST_F(EngineLayout, PreviewScalesFonts) {
     EXPECT_EQ(ScaleFontSize(24, 152, 112, 1024, 768), 3);
     EXPECT_EQ(ScaleFontSize(24, 1024, 768, 1024, 768), 24);
     EXPECT_EQ(ScaleFontSize(24, 200, 700, 1000, 1000), 16);  // the larger ratio wins
 }
 
-TEST(EngineFailure, ErrorInsideATickClosesThroughTheHost) {
-    ScopedBlockText text;
-    FakeServices fake;
+TEST_F(EngineFailure, ErrorInsideATickClosesThroughTheHost) {
     fake.settings.FadeMode = fade_mode::FadeInPlace;
-    EngineServices services = fake.Make();
-    services.nextJoke = [] { throw std::runtime_error("Failed to set data for 'Speed'"); };
-    FakeHost host(100, 80);
-    TSaverEngine engine(host, services);
-    engine.SetUpScene();
+    fake.onJoke = [] { throw std::runtime_error("Failed to set data for 'Speed'"); };
+    Start(100, 80);
     engine.Timer1Timer();
     EXPECT_EQ(host.closes_, 1);
     EXPECT_TRUE(engine.Stopped());
@@ -408,15 +370,11 @@ TEST(EngineFailure, ErrorInsideATickClosesThroughTheHost) {
     EXPECT_EQ(host.closes_, 1);
 }
 
-TEST(EngineFailure, AHostThatLostItsCopyIsGivenTheWholeFrame) {
+TEST_F(EngineFailure, AHostThatLostItsCopyIsGivenTheWholeFrame) {
     // The engine draws into its own pictures; a host's copy is only a view of them.
-    ScopedBlockText text;
-    FakeServices fake;
     fake.settings.FadeMode = fade_mode::FadeInPlace;
     fake.settings.BackgroundType = background_type::Gradient;
-    FakeHost host(100, 80);
-    TSaverEngine engine(host, fake.Make());
-    engine.SetUpScene();
+    Start(100, 80);
     engine.Timer1Timer();
     TPixelGraphic bare;
     bare.CopyPicture(host.ShownPicture());
@@ -429,26 +387,18 @@ TEST(EngineFailure, AHostThatLostItsCopyIsGivenTheWholeFrame) {
     EXPECT_TRUE(std::memcmp(shown.ScanLine(0), bare.ScanLine(0), 100 * 3) == 0) << "not only the strip";
 }
 
-TEST(EngineFailure, SetUpErrorStartsNoTimer) {
-    FakeServices fake;
-    EngineServices services = fake.Make();
-    services.loadSettings = [] { throw std::runtime_error("Invalid data type for 'Speed'"); };
-    FakeHost host(100, 80);
-    TSaverEngine engine(host, services);
-    EXPECT_THROW(engine.SetUpScene(), std::runtime_error);
+TEST_F(EngineFailure, SetUpErrorStartsNoTimer) {
+    fake.onLoad = [] { throw std::runtime_error("Invalid data type for 'Speed'"); };
+    EXPECT_THROW(Start(100, 80), std::runtime_error);
     EXPECT_EQ(host.interval_, -1);
 }
 
-TEST(EngineSettings, UnusableSpeedsStillFinishTheCycle) {
-    ScopedBlockText text;
-    FakeServices fake;
+TEST_F(EngineStates, UnusableSpeedsStillFinishTheCycle) {
     fake.settings.FadeMode = fade_mode::FadeInPlace;
     fake.settings.Speed = 0;
     fake.settings.Question.Speed = -4;
     fake.settings.Answer.Speed = 0;
-    FakeHost host(100, 80);
-    TSaverEngine engine(host, fake.Make());
-    engine.SetUpScene();
+    Start(100, 80);
     const std::vector<int> states = RunCycle(engine, 5000);
     EXPECT_EQ(Squeeze(states), kFadeInPlaceCycle);
     EXPECT_EQ(engine.AnimationState(), NewJoke);

@@ -32,20 +32,18 @@ TEST(CrossFade, EveryLevelAndBytePairIsExact) {
     EXPECT_EQ(out, snap);
 }
 
-TEST(FadeOutWork, TheFinishedSceneFadesAsItIs) {
+using FadeOutWork = EngineTest;
+
+TEST_F(FadeOutWork, TheFinishedSceneFadesAsItIs) {
     // A large scene with many colours: the fade-out shows the scene itself at each
     // level (once a 236-colour reduction of it, built over several ticks of
     // FadeOutSetUp, was shown instead), so FadeOutSetUp takes one tick and leaves the
     // screen as it is.
-    ScopedBlockText text;
-    FakeServices fake;
     fake.settings.Speed = 10;
     fake.settings.BackgroundType = background_type::Gradient;
     fake.settings.FromColor = 0x2050F0;
     fake.settings.ToColor = 0xF08010;
-    FakeHost host(900, 600);
-    TSaverEngine engine(host, fake.Make());
-    engine.SetUpScene();
+    Start(900, 600);
     for (int cycle = 0; cycle < 2; ++cycle) {
         RunUntil(engine, FadeOutSetUp);
         TPixelGraphic scene;

@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -127,11 +128,16 @@ struct FakeServices {
     std::string answer = "Because.";
     int jokes = 0;
     std::uint32_t seed = 1;
+    std::function<void()> onLoad, onJoke;  // run first, to make a test's failure
     FakeServices() { DefaultTestSettings(settings); }
     EngineServices Make() {
         EngineServices s;
-        s.loadSettings = [this] { Settings = settings; };
+        s.loadSettings = [this] {
+            if (onLoad) onLoad();
+            Settings = settings;
+        };
         s.nextJoke = [this] {
+            if (onJoke) onJoke();
             ++jokes;
             Settings.CurrentQuestion = question;
             Settings.CurrentAnswer = answer;
@@ -142,6 +148,22 @@ struct FakeServices {
         };
         return s;
     }
+};
+
+// The engine on a fake host with the block text engine; a test sets what it needs
+// in fake.settings and host, then Start sets the scene up on a host of w x h.
+class EngineTest : public ::testing::Test {
+protected:
+    void Start(int w, int h, int depth = 24) {
+        host.w_ = w;
+        host.h_ = h;
+        host.depth_ = depth;
+        engine.SetUpScene();
+    }
+    ScopedBlockText text;
+    FakeServices fake;
+    FakeHost host{0, 0};
+    TSaverEngine engine{host, fake.Make()};
 };
 
 using enum TSaverEngine::TAnimationState;

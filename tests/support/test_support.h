@@ -45,6 +45,16 @@ public:
 private:
     std::function<std::string_view(std::string_view)> previous_;
 };
+// The message of the E that f throws, or "no exception".
+template <class E, class F>
+std::string Thrown(F f) {
+    try {
+        f();
+    } catch (const E& e) {
+        return e.what();
+    }
+    return "no exception";
+}
 // Installs the platform's text engine at 96 dpi, as the test programs start with it.
 void InstallPlatformTextEngine();
 // Whether this build has a text engine: one without a front end has none.

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "support/dialog_contract.h"
+#include "test_windows.h"
 #include "win32/native.h"
 #include "win32/shown_config_dialog.h"
 
@@ -16,27 +17,11 @@ using namespace test;  // the dialog contract
 using platform::win32::HwndFromId;
 using platform::win32::IdFromHwnd;
 
-// A hidden window to own the dialog; none without a display (Wine with no X server).
-class OwnerWindow {
-public:
-    OwnerWindow()
-        : window_(CreateWindowExW(0, L"STATIC", L"", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr)) {}
-    ~OwnerWindow() {
-        if (window_) DestroyWindow(window_);
-    }
-    OwnerWindow(const OwnerWindow&) = delete;
-    OwnerWindow& operator=(const OwnerWindow&) = delete;
-    HWND get() const { return window_; }
-
-private:
-    HWND window_;
-};
-
 // The Windows dialog, run modally as the run mode does; the test's body runs inside
 // its message loop, and buttons are clicked through their windows.
 class Win32DialogDriver {
 public:
-    static bool Possible() { return OwnerWindow().get() != nullptr; }
+    static bool Possible() { return TestWindow::Possible(); }
     platform::WindowId Owner() const { return IdFromHwnd(owner_.get()); }
     bool Run(const std::function<void()>& body) {
         return win32::RunConfigDialog(Owner(), [&](win32::ShownConfigDialog& shown) {
@@ -59,7 +44,7 @@ public:
     }
 
 private:
-    OwnerWindow owner_;
+    TestWindow owner_{10, 10};
     win32::ShownConfigDialog* shown_ = nullptr;
 };
 INSTANTIATE_TYPED_TEST_SUITE_P(Win32, DialogContract, Win32DialogDriver);

@@ -19,6 +19,7 @@
 #include "saver/closing_rules.h"
 #include "support/saver_window_contract.h"
 #include "support/test_support.h"
+#include "test_windows.h"
 #include "win32/native.h"
 #include "win32/open_dialog_hook.h"
 #include "win32/owner_draw.h"
@@ -31,40 +32,6 @@ namespace fs = std::filesystem;
 using namespace test;  // the saver window contract
 using platform::win32::HwndFromId;
 using platform::win32::IdFromHwnd;
-
-constexpr COLORREF kParentColor = RGB(255, 0, 255);
-
-// A plain top-level window of the given size, hidden unless asked.
-class TestWindow {
-public:
-    TestWindow(int width, int height, DWORD style = WS_POPUP) {
-        WNDCLASSW c{};
-        c.lpfnWndProc = DefWindowProcW;
-        c.hInstance = GetModuleHandleW(nullptr);
-        c.hbrBackground = CreateSolidBrush(kParentColor);
-        c.lpszClassName = L"QuipixFrontEndTestParent";
-        RegisterClassW(&c);
-        window_ = CreateWindowExW(0, c.lpszClassName, L"parent", style, 0, 0, width, height, nullptr, nullptr,
-                                  c.hInstance, nullptr);
-    }
-    ~TestWindow() { Destroy(); }
-    void Destroy() {
-        if (window_) DestroyWindow(window_);
-        window_ = nullptr;
-    }
-    HWND get() const { return window_; }
-    // Without a display (Wine with no X server) there are no windows to test with.
-    static bool Possible() {
-        static const bool possible = [] {
-            TestWindow probe(10, 10);
-            return probe.get() != nullptr;
-        }();
-        return possible;
-    }
-
-private:
-    HWND window_ = nullptr;
-};
 
 // Runs the messages already queued, and those the timers bring within limitMs.
 void PumpMessages(int limitMs, const std::function<bool()>& done) {
@@ -90,7 +57,7 @@ EngineServices QuietServices() {
 }
 
 TEST(WindowHandleArguments, RealHandlesSurviveTheCommandLine) {
-    if (!TestWindow::Possible()) GTEST_SKIP() << "no display: windows cannot be made";
+    QUIPIX_NEEDS_WINDOWS();
     TestWindow parent(200, 150);
     ASSERT_NE(parent.get(), nullptr);
     const unsigned long value = static_cast<unsigned long>(IdFromHwnd(parent.get()));
@@ -110,7 +77,7 @@ TEST(WindowHandleArguments, RealHandlesSurviveTheCommandLine) {
 }
 
 TEST(WindowHandleArguments, OnlyAParentAsLargeAsTheScreenRunsFullScreen) {
-    if (!TestWindow::Possible()) GTEST_SKIP() << "no display: windows cannot be made";
+    QUIPIX_NEEDS_WINDOWS();
     const platform::ScreenInfo screen = platform::PrimaryScreen();
     struct Case {
         int width, height;
@@ -128,7 +95,7 @@ TEST(WindowHandleArguments, OnlyAParentAsLargeAsTheScreenRunsFullScreen) {
 }
 
 TEST(PreviewWindow, FillsItsParentAndEndsWithIt) {
-    if (!TestWindow::Possible()) GTEST_SKIP() << "no display: windows cannot be made";
+    QUIPIX_NEEDS_WINDOWS();
     TestWindow parent(160, 120, WS_POPUP | WS_VISIBLE);
     ASSERT_NE(parent.get(), nullptr);
     TClosingRules rules;
@@ -294,7 +261,7 @@ void CALLBACK LookAtOpenDialog(HWND, UINT, UINT_PTR, DWORD) {
 }
 
 TEST(PictureOpenDialog, FitsItsMonitorAndKeepsItsStripAtTheRightEdgeWhenResized) {
-    if (!TestWindow::Possible()) GTEST_SKIP() << "no display: windows cannot be made";
+    QUIPIX_NEEDS_WINDOWS();
     gOpenDialogSeen = {};
     const UINT_PTR timer = SetTimer(nullptr, 0, 300, LookAtOpenDialog);
     const auto chosen = win32::RunPictureOpenDialog(nullptr, kOpenDialogTitle,

@@ -10,6 +10,8 @@
 #include "common/settings.h"
 #include "platform/registry.h"
 #include "platform/store_file.h"
+#include "support/test_support.h"
+#include "test_windows.h"
 #include "win32/config_dialog.h"
 
 namespace quipix::platform {
@@ -109,10 +111,7 @@ void CALLBACK PressEscapeInTheDialog(HWND, UINT, UINT_PTR, DWORD) {
 }
 
 TEST_F(ScratchUser, TheDialogOfANewUserHasSunkenFieldsAndLeavesNoKeyWhenEscaped) {
-    if (HWND probe = CreateWindowExW(0, L"STATIC", L"", WS_POPUP, 0, 0, 1, 1, nullptr, nullptr, nullptr, nullptr))
-        DestroyWindow(probe);
-    else
-        GTEST_SKIP() << "no display: windows cannot be made";
+    QUIPIX_NEEDS_WINDOWS();
     gDialogSeen = {};
     const UINT_PTR timer = SetTimer(nullptr, 0, 200, PressEscapeInTheDialog);
     win32::RunConfigDialog(0);
@@ -131,18 +130,13 @@ protected:
 TEST_F(VolatileScratchUser, AFailedSaveNamesTheKeyAndTheSystemsReason) {
     // A volatile key holds only volatile keys: the settings' key cannot be made.
     LoadSettings();
-    try {
-        SaveSettings();
-        FAIL() << "no exception";
-    } catch (const ERegistryException& e) {
-        // The system's words, which differ between Windows and Wine.
-        const std::string reason = store_file::ErrorText(ERROR_CHILD_MUST_BE_VOLATILE);
-        EXPECT_NE(reason.find("volatile"), std::string::npos) << reason;
-        EXPECT_EQ(std::string(e.what()),
-                  "Failed to create key General\nCannot save the settings to "
-                  "HKEY_CURRENT_USER\\Software\\Kelvara\\Quipix\\General: " +
-                      reason);
-    }
+    // The system's words, which differ between Windows and Wine.
+    const std::string reason = store_file::ErrorText(ERROR_CHILD_MUST_BE_VOLATILE);
+    EXPECT_NE(reason.find("volatile"), std::string::npos) << reason;
+    EXPECT_EQ(test::Thrown<ERegistryException>(SaveSettings),
+              "Failed to create key General\nCannot save the settings to "
+              "HKEY_CURRENT_USER\\Software\\Kelvara\\Quipix\\General: " +
+                  reason);
 }
 
 // A key that nobody may read; its owner may still say who may.
@@ -175,12 +169,7 @@ TEST_F(ScratchUser, AKeyThatCannotBeReadIsNeverWritten) {
         store_file::ErrorText(ERROR_ACCESS_DENIED) + ") and will not be changed.";
     EXPECT_EQ(SettingsReadFailure(), unreadable);
     EXPECT_EQ(Settings.Speed, 5);
-    try {
-        SaveSettings();
-        ADD_FAILURE() << "no exception";
-    } catch (const ERegistryException& e) {
-        EXPECT_EQ(std::string(e.what()), unreadable);
-    }
+    EXPECT_EQ(test::Thrown<ERegistryException>(SaveSettings), unreadable);
     EXPECT_FALSE(Exists("Software\\Kelvara\\Quipix\\Answer"));
     DenyReading(general, false);
     char speed[8] = "";
