@@ -19,9 +19,9 @@ struct PngParts {
     int height = 1;
     int depth = 8;
     int colorType = 2;
-    std::vector<Bytes> rows;
+    std::vector<Bytes> rows{};
     // Chunks written between IHDR and IDAT, in order: (type, data).
-    std::vector<std::pair<std::string, Bytes>> chunks;
+    std::vector<std::pair<std::string, Bytes>> chunks{};
 };
 Bytes MakePng(const PngParts& parts);
 // One chunk: length, type, data and CRC (a wrong CRC when corruptCrc).
