@@ -3,8 +3,10 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 #include <vector>
 
+#include "imaging/file_format_reader.h"
 #include "imaging/pixel_graphic.h"
 
 namespace quipix::test {
@@ -23,6 +25,12 @@ inline std::vector<std::vector<std::uint32_t>> Values(const TPixelGraphic& image
     for (int y = 0; y < image.Height(); ++y)
         for (int x = 0; x < image.Width(); ++x) rows[std::size_t(y)].push_back(image.PixelValues(x, y));
     return rows;
+}
+
+// What a reader tells of a file, in one line: "Info1 | Info2 | bits | colours | size".
+inline std::string Described(const TImageInfo& info) {
+    return info.Info1 + " | " + info.Info2 + " | " + std::to_string(info.Bits) + " | " + info.ColorText +
+           " | " + std::to_string(info.Width) + "x" + std::to_string(info.Height);
 }
 
 using ColourRows = std::vector<std::vector<PGColor>>;
