@@ -11,6 +11,7 @@
 #include "imaging/file_format_reader.h"
 #include "imaging/pixel_graphic.h"
 #include "imaging/stream.h"
+#include "support/image_checks.h"
 #include "support/test_support.h"
 
 namespace quipix {
@@ -133,13 +134,9 @@ TEST(Registry, ChoosesByContentThenTgaByName) {
 
     TPixelGraphic g;
     g.SetSize(3, 3, pgpf24Bit);
-    try {
-        TPGMemoryStream x(junk);
-        g.LoadFromStream(x, "xyz", 0);
-        FAIL() << "loaded unknown content";
-    } catch (const EPGUnknownFileFormat& e) {
-        EXPECT_STREQ(e.what(), "Unknown file format");
-    }
+    TPGMemoryStream x(junk);
+    EXPECT_EQ(test::MessageOf<EPGUnknownFileFormat>([&] { g.LoadFromStream(x, "xyz", 0); }),
+              "Unknown file format");
     EXPECT_TRUE(g.Empty()) << "the old picture is gone even when loading fails";
     EXPECT_EQ(g.PixelFormat(), pgpf24Bit);
 }
@@ -279,10 +276,10 @@ TEST(Gamma, TableForARatioFarFromOne) {
 }
 
 TEST(Warnings, FollowTheActionAndTheBoxAnswer) {
-    struct Raised {
-        std::string text;
+    struct Raised : std::runtime_error {
+        using std::runtime_error::runtime_error;
     };
-    const auto raise = [](const std::string& m) { throw Raised{m}; };
+    const auto raise = [](const std::string& m) { throw Raised(m); };
     int boxes = 0;
     bool answer = true;
     SetWarningBoxHandler([&](const std::string& caption, const std::string& text, bool cancel) {
@@ -298,18 +295,13 @@ TEST(Warnings, FollowTheActionAndTheBoxAnswer) {
     EXPECT_NO_THROW(HandleReadWarning(pgwaOKCancelBox, "JPG Warning", "JPG: ", "Premature end", raise));
     EXPECT_EQ(boxes, 2);
     answer = false;
-    try {
-        HandleReadWarning(pgwaOKCancelBox, "JPG Warning", "JPG: ", "Premature end", raise);
-        FAIL();
-    } catch (const Raised& r) {
-        EXPECT_EQ(r.text, "JPG: Operation aborted on user request");
-    }
-    try {
-        HandleReadWarning(pgwaRaise, "JPG Warning", "JPG: ", "Premature end", raise);
-        FAIL();
-    } catch (const Raised& r) {
-        EXPECT_EQ(r.text, "JPG: Premature end");
-    }
+    EXPECT_EQ(test::MessageOf<Raised>([&] {
+                  HandleReadWarning(pgwaOKCancelBox, "JPG Warning", "JPG: ", "Premature end", raise);
+              }),
+              "JPG: Operation aborted on user request");
+    EXPECT_EQ(test::MessageOf<Raised>(
+                  [&] { HandleReadWarning(pgwaRaise, "JPG Warning", "JPG: ", "Premature end", raise); }),
+              "JPG: Premature end");
     EXPECT_EQ(boxes, 3);
     // A raise callback that forgets to throw still stops the read.
     EXPECT_THROW(HandleReadWarning(pgwaRaise, "c", "P: ", "t", [](const std::string&) {}), EPixelGraphic);

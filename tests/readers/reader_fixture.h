@@ -5,7 +5,6 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
-#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -13,6 +12,7 @@
 #include "imaging/file_format_reader.h"
 #include "imaging/pixel_graphic.h"
 #include "imaging/stream.h"
+#include "support/image_checks.h"
 
 namespace quipix::test {
 
@@ -80,21 +80,6 @@ inline TImageInfo Info(TFileFormatReader& reader, const std::vector<std::uint8_t
     InitPixelGraphicLibrary();
     TPGMemoryStream stream(bytes);
     return reader.GetImageInfo(stream, index);
-}
-
-// Runs f and returns the message of the exception of class E it raised ("" if none;
-// another exception class fails the test).
-template <class E>
-std::string MessageOf(const std::function<void()>& f) {
-    try {
-        f();
-    } catch (const E& e) {
-        return e.what();
-    } catch (const std::exception& e) {
-        ADD_FAILURE() << "unexpected exception: " << e.what();
-        return "<wrong class>";
-    }
-    return "";
 }
 
 // The message reading bytes with reader raises (class E), or "" when it loads.

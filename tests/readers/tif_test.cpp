@@ -10,7 +10,6 @@
 #include "imaging/exceptions.h"
 #include "imaging/readers/readers.h"
 #include "reader_fixture.h"
-#include "support/picture_checks.h"
 
 namespace quipix::test {
 namespace {

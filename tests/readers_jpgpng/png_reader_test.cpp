@@ -13,7 +13,7 @@
 #include "imaging/file_format_reader.h"
 #include "imaging/readers/readers.h"
 #include "imaging/stream.h"
-#include "support/picture_checks.h"
+#include "support/image_checks.h"
 #include "support/test_support.h"
 
 namespace quipix::test {

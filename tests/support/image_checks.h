@@ -1,8 +1,13 @@
-// Whole pictures as nested vectors, top row first, so that one exact EXPECT_EQ checks
-// every pixel and a failure prints both pictures.
+// Checks shared by the image library's tests: whole pictures as nested vectors, top
+// row first, so that one exact EXPECT_EQ checks every pixel and a failure prints both
+// pictures; a reader's information on one line; the message of an expected exception.
 #pragma once
 
+#include <gtest/gtest.h>
+
 #include <cstdint>
+#include <exception>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -31,6 +36,21 @@ inline std::vector<std::vector<std::uint32_t>> Values(const TPixelGraphic& image
 inline std::string Described(const TImageInfo& info) {
     return info.Info1 + " | " + info.Info2 + " | " + std::to_string(info.Bits) + " | " + info.ColorText +
            " | " + std::to_string(info.Width) + "x" + std::to_string(info.Height);
+}
+
+// Runs f and returns the message of the exception of class E it raised ("" if none;
+// another exception class fails the test).
+template <class E>
+std::string MessageOf(const std::function<void()>& f) {
+    try {
+        f();
+    } catch (const E& e) {
+        return e.what();
+    } catch (const std::exception& e) {
+        ADD_FAILURE() << "unexpected exception: " << e.what();
+        return "<wrong class>";
+    }
+    return "";
 }
 
 using ColourRows = std::vector<std::vector<PGColor>>;
