@@ -371,53 +371,35 @@ TEST(PngReader, ImageInformation) {
                                            {"bKGD", {0}},
                                            {"pHYs", {0, 0, 0, 1, 0, 0, 0, 1, 0}}}});
     TPGMemoryStream stream(file);
-    TImageInfo info = PngReader().GetImageInfo(stream, 0);
-    EXPECT_EQ(info.Width, 3);
-    EXPECT_EQ(info.Height, 2);
-    EXPECT_EQ(info.Bits, 4);
-    EXPECT_EQ(info.ColorText, "16");
-    EXPECT_EQ(info.Info1, "palette");
-    EXPECT_EQ(info.Info2, "(gama, plte, trns, bkgd, phys)");
+    EXPECT_EQ(Described(PngReader().GetImageInfo(stream, 0)),
+              "palette | (gama, plte, trns, bkgd, phys) | 4 | 16 | 3x2");
 
     const Bytes rgba = MakePng({.colorType = 6, .rows = {{1, 2, 3, 4}}});
     TPGMemoryStream rgbaStream(rgba);
-    info = PngReader().GetImageInfo(rgbaStream, 0);
-    EXPECT_EQ(info.Bits, 32);
-    EXPECT_EQ(info.ColorText, "16.7M?");
-    EXPECT_EQ(info.Info1, "RGB, alpha");
-    EXPECT_EQ(info.Info2, "");
+    EXPECT_EQ(Described(PngReader().GetImageInfo(rgbaStream, 0)), "RGB, alpha |  | 32 | 16.7M? | 1x1");
 
     // 16 bits per sample: more colours than any count the line shows.
     for (const auto& [colorType, bits] : {std::pair{2, 48}, std::pair{6, 64}}) {
         const Bytes deepFile =
             MakePng({.depth = 16, .colorType = colorType, .rows = {Bytes(std::size_t(bits / 8), 0x80)}});
         TPGMemoryStream deepStream(deepFile);
-        info = PngReader().GetImageInfo(deepStream, 0);
+        const TImageInfo info = PngReader().GetImageInfo(deepStream, 0);
         EXPECT_EQ(info.Bits, bits);
         EXPECT_EQ(info.ColorText, "16 bit per channel") << bits;
     }
 
     const Bytes interlaced = ReadBytes(DataPath("png/interlaced.png"));
     TPGMemoryStream interlacedStream(interlaced);
-    info = PngReader().GetImageInfo(interlacedStream, 0);
+    const TImageInfo info = PngReader().GetImageInfo(interlacedStream, 0);
     EXPECT_EQ(info.Info1, "RGB, interlaced");
     EXPECT_EQ(info.ColorText, "16.7M");
 
-    TPGMemoryStream again(file);
-    try {
-        PngReader().GetImageInfo(again, 1);
-        ADD_FAILURE();
-    } catch (const EPGPNGFileFormatReaderWriter& e) {
-        EXPECT_STREQ(e.what(), "PNG: Invalid value for Index");
-    }
+    TPGMemoryStream again(file), third(file);
+    EXPECT_EQ(MessageOf<EPGPNGFileFormatReaderWriter>([&] { PngReader().GetImageInfo(again, 1); }),
+              "PNG: Invalid value for Index");
     TPixelGraphic image;
-    TPGMemoryStream third(file);
-    try {
-        PngReader().ReadImage(third, image, 1);
-        ADD_FAILURE();
-    } catch (const EPGPNGFileFormatReaderWriter& e) {
-        EXPECT_STREQ(e.what(), "PNG: Index invalid");
-    }
+    EXPECT_EQ(MessageOf<EPGPNGFileFormatReaderWriter>([&] { PngReader().ReadImage(third, image, 1); }),
+              "PNG: Index invalid");
 }
 
 }  // namespace
