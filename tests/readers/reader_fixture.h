@@ -1,5 +1,5 @@
 // Helpers of the reader tests: files written byte by byte, reading through one
-// reader, expected-message checks and PPM references.
+// reader, and loading through the registry.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -13,6 +13,7 @@
 #include "imaging/pixel_graphic.h"
 #include "imaging/stream.h"
 #include "support/image_checks.h"
+#include "support/reference_picture.h"
 
 namespace quipix::test {
 
@@ -88,21 +89,5 @@ std::string ReadError(TFileFormatReader& reader, const std::vector<std::uint8_t>
                       TPGWarningAction action = pgwaRaise) {
     return MessageOf<E>([&] { Read(reader, bytes, action); });
 }
-
-// A binary PBM, PGM or PPM (maxval 255) as red, green, blue bytes, top row first.
-struct RGBPicture {
-    int width = 0, height = 0;
-    std::vector<std::uint8_t> rgb;
-    PGColor At(int x, int y) const {
-        const std::uint8_t* p = &rgb[(std::size_t(y) * width + x) * 3];
-        return PGRGB(p[0], p[1], p[2]);
-    }
-};
-RGBPicture LoadPPM(const std::string& path);
-
-// Every pixel of image against the reference, each channel within tolerance;
-// reports the first difference.
-::testing::AssertionResult SamePixels(const TPixelGraphic& image, const RGBPicture& expected,
-                                      int tolerance = 0);
 
 }  // namespace quipix::test

@@ -1,5 +1,5 @@
-// Helpers for the JPEG and PNG reader tests: PNG files written chunk by chunk, PNM
-// reference pictures, and loading from bytes.
+// Helpers for the JPEG and PNG reader tests: PNG files written chunk by chunk, and
+// loading from bytes (reference pictures: support/reference_picture.h).
 #pragma once
 
 #include <cstdint>
@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "imaging/pixel_graphic.h"
+#include "support/reference_picture.h"
 
 namespace quipix::test {
 
@@ -29,21 +30,7 @@ Bytes PngChunk(const std::string& type, const Bytes& data, bool corruptCrc = fal
 Bytes Be16(unsigned v);
 Bytes Be32(std::uint32_t v);
 
-// A binary PGM or PPM (maxval up to 65535): samples per pixel 1 or 3.
-struct Pnm {
-    int width = 0;
-    int height = 0;
-    int channels = 0;
-    int maxval = 0;
-    std::vector<int> samples;  // top row first
-    int at(int x, int y, int c) const { return samples[(std::size_t(y) * width + x) * channels + c]; }
-};
-Pnm ReadPnm(const std::string& path);
-
 // Loads bytes through the registry with the given warning action.
 void LoadBytes(TPixelGraphic& image, const Bytes& bytes, const std::string& extension = "");
-
-// The largest difference of any channel between the picture and the reference.
-int MaxDifference(const TPixelGraphic& image, const Pnm& reference);
 
 }  // namespace quipix::test
