@@ -53,6 +53,12 @@ Bytes MakePng(const PngParts& parts) {
     return out;
 }
 
+TFileFormatReader& RegisteredReader(const std::string& extension) {
+    for (TFileFormatReader* r : PGFileFormatReaders())
+        if (r->Extension() == extension) return *r;
+    throw std::runtime_error("no " + extension + " reader");
+}
+
 void LoadBytes(TPixelGraphic& image, const Bytes& bytes, const std::string& extension) {
     TPGMemoryStream stream(bytes);
     image.LoadFromStream(stream, extension, 0);

@@ -8,6 +8,8 @@
 #include <vector>
 
 #include "imaging/pixel_graphic.h"
+#include "imaging/file_format_reader.h"
+#include "support/image_checks.h"
 #include "support/reference_picture.h"
 
 namespace quipix::test {
@@ -32,5 +34,26 @@ Bytes Be32(std::uint32_t v);
 
 // Loads bytes through the registry with the given warning action.
 void LoadBytes(TPixelGraphic& image, const Bytes& bytes, const std::string& extension = "");
+// Loads bytes into image with the warning action and returns the message of the
+// exception of class E raised, or "" when the picture loaded; the image keeps what was
+// read.
+template <class E>
+std::string LoadMessage(TPixelGraphic& image, const Bytes& bytes, TPGWarningAction action) {
+    image.ReadWarningAction = action;
+    return MessageOf<E>([&] { LoadBytes(image, bytes); });
+}
+template <class E>
+std::string LoadMessage(const Bytes& bytes, TPGWarningAction action) {
+    TPixelGraphic image;
+    return LoadMessage<E>(image, bytes, action);
+}
+
+// The registered reader of an extension.
+TFileFormatReader& RegisteredReader(const std::string& extension);
+
+// Restores the process-wide warning box handler after a test.
+struct BoxHandlerGuard {
+    ~BoxHandlerGuard() { SetWarningBoxHandler(nullptr); }
+};
 
 }  // namespace quipix::test

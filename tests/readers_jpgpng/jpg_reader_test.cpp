@@ -18,27 +18,11 @@ namespace {
 
 Bytes Fixture(const std::string& name) { return ReadBytes(DataPath("jpg/" + name)); }
 
-TFileFormatReader& JpgReader() {
-    for (TFileFormatReader* r : PGFileFormatReaders())
-        if (r->Extension() == "jpg") return *r;
-    throw std::runtime_error("no jpg reader");
-}
+TFileFormatReader& JpgReader() { return RegisteredReader("jpg"); }
 
 std::string LoadError(const Bytes& bytes, TPGWarningAction action) {
-    TPixelGraphic image;
-    image.ReadWarningAction = action;
-    try {
-        LoadBytes(image, bytes);
-    } catch (const EPGJPGFileFormatReaderWriter& e) {
-        return e.what();
-    }
-    return "";
+    return LoadMessage<EPGJPGFileFormatReaderWriter>(bytes, action);
 }
-
-// Restores the process-wide warning box handler after a test.
-struct BoxHandlerGuard {
-    ~BoxHandlerGuard() { SetWarningBoxHandler(nullptr); }
-};
 
 TEST(JpgReader, ColourFilesMatchIndependentDecoder) {
     for (const std::string name : {"colour420", "colour444", "progressive"}) {

@@ -19,31 +19,14 @@
 namespace quipix::test {
 namespace {
 
-TFileFormatReader& PngReader() {
-    for (TFileFormatReader* r : PGFileFormatReaders())
-        if (r->Extension() == "png") return *r;
-    throw std::runtime_error("no png reader");
-}
+TFileFormatReader& PngReader() { return RegisteredReader("png"); }
 
-// The reader's message, or "" when the picture loaded; the image keeps what was read.
 std::string LoadInto(TPixelGraphic& image, const Bytes& bytes, TPGWarningAction action) {
-    image.ReadWarningAction = action;
-    try {
-        LoadBytes(image, bytes);
-    } catch (const EPGPNGFileFormatReaderWriter& e) {
-        return e.what();
-    }
-    return "";
+    return LoadMessage<EPGPNGFileFormatReaderWriter>(image, bytes, action);
 }
-
 std::string LoadError(const Bytes& bytes, TPGWarningAction action) {
-    TPixelGraphic image;
-    return LoadInto(image, bytes, action);
+    return LoadMessage<EPGPNGFileFormatReaderWriter>(bytes, action);
 }
-
-struct BoxHandlerGuard {
-    ~BoxHandlerGuard() { SetWarningBoxHandler(nullptr); }
-};
 
 // A built file loaded through the registry.
 std::unique_ptr<TPixelGraphic> Loaded(const PngParts& parts) {

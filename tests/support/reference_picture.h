@@ -23,7 +23,7 @@ struct Pnm {
     int height = 0;
     int channels = 0;
     int maxval = 0;
-    std::vector<int> samples;
+    std::vector<int> samples{};
     int at(int x, int y, int c) const { return samples[(std::size_t(y) * width + x) * channels + c]; }
     // The colour a reader shows: two-byte samples by their high byte, as the readers do.
     PGColor Colour(int x, int y) const {
