@@ -169,6 +169,12 @@ protected:
         std::erase(list, &sig);
         std::erase(list, &byName);
     }
+    // Loads a stream of the signature reader's bytes into g.
+    void LoadSigned(TPixelGraphic& g) {
+        const Bytes data = B("QXSIG");
+        TPGMemoryStream s(data);
+        g.LoadPictureStream(s);
+    }
     FakeReader sig, byName;
 };
 
@@ -180,12 +186,10 @@ TEST_F(LoadWithFake, CorrectsGammaOfTrueColourBytesButNotPadding) {
         std::copy(px, px + 8, row);
         g.Gamma = 2 * PGDisplayGamma;
     };
-    const Bytes data = B("QXSIG");
-    TPGMemoryStream s(data);
     TPixelGraphic g;
     int changes = 0;
     g.OnChange = [&](TPixelGraphic&) { ++changes; };
-    g.LoadPictureStream(s);
+    LoadSigned(g);
     EXPECT_EQ(changes, 1) << "one notification for the whole load";
     EXPECT_DOUBLE_EQ(g.Gamma, PGDisplayGamma);
     const std::uint8_t* row = g.ScanLine(0);
@@ -205,10 +209,8 @@ TEST_F(LoadWithFake, CorrectsPaletteEntriesAndIdentifiesThePalette) {
         g.SetPaletteEntries(1, PGRGB(255, 255, 255));
         g.Gamma = PGDisplayGamma * 0.5;
     };
-    const Bytes data = B("QXSIG");
-    TPGMemoryStream s(data);
     TPixelGraphic g;
-    g.LoadPictureStream(s);
+    LoadSigned(g);
     EXPECT_EQ(g.PaletteIdent(), pBlackWhite) << "0 and 255 are fixed points";
 
     sig.fill = [](TPixelGraphic& g) {
@@ -217,8 +219,7 @@ TEST_F(LoadWithFake, CorrectsPaletteEntriesAndIdentifiesThePalette) {
         g.SetPaletteEntries(0, PGRGB(64, 128, 192));
         g.Gamma = PGDisplayGamma * 0.5;
     };
-    TPGMemoryStream s2(data);
-    g.LoadPictureStream(s2);
+    LoadSigned(g);
     const auto t = GammaTable(0.5);
     EXPECT_EQ(g.PaletteEntries(0), PGRGB(t[64], t[128], t[192]));
     EXPECT_EQ(t[64], 128);  // round(255 * sqrt(64/255)) = round(127.75)
@@ -231,10 +232,8 @@ TEST_F(LoadWithFake, SmallGammaDifferencesAreLeftAlone) {
         g.ScanLine(0)[0] = 100;
         g.Gamma = PGDisplayGamma * 1.04;
     };
-    const Bytes data = B("QXSIG");
-    TPGMemoryStream s(data);
     TPixelGraphic g;
-    g.LoadPictureStream(s);
+    LoadSigned(g);
     EXPECT_EQ(g.ScanLine(0)[0], 100);
     EXPECT_DOUBLE_EQ(g.Gamma, PGDisplayGamma);
 }
@@ -252,12 +251,10 @@ TEST_F(LoadWithFake, FileNameExtensionChoosesAReaderWithoutSignature) {
 
 TEST_F(LoadWithFake, ReaderFailureClosesTheUpdateBracket) {
     sig.fill = [](TPixelGraphic&) { throw EPGTGAFileFormatReader("TGA: broken"); };
-    const Bytes data = B("QXSIG");
-    TPGMemoryStream s(data);
     TPixelGraphic g;
     int changes = 0;
     g.OnChange = [&](TPixelGraphic&) { ++changes; };
-    EXPECT_THROW(g.LoadPictureStream(s), EPGTGAFileFormatReader);
+    EXPECT_THROW(LoadSigned(g), EPGTGAFileFormatReader);
     EXPECT_EQ(g.UpdateCount(), 0);
     EXPECT_EQ(changes, 1);
 }

@@ -403,24 +403,14 @@ TEST_F(BmpTest, ShortFilesLoadWhatIsThere) {
 }
 
 TEST_F(BmpTest, ImageInfo) {
-    InfoBmp f;
-    f.height = -1, f.bits = 16;
-    f.pixels.fill(4, 0);
-    TImageInfo info = Info(*reader, f.Build());
-    EXPECT_EQ(info.Info1, "Windows, RGB, Top-Down");
-    EXPECT_EQ(info.ColorText, "64K");
-    EXPECT_EQ(info.Height, -1);
-    EXPECT_EQ(info.Bits, 16);
-    f.height = 1, f.bits = 8, f.compression = 1;
-    info = Info(*reader, f.Build());
-    EXPECT_EQ(info.Info1, "Windows, RLE8");
-    EXPECT_EQ(info.ColorText, "256");
-    f.bits = 32, f.compression = 3;
-    info = Info(*reader, f.Build());
-    EXPECT_EQ(info.Info1, "Windows");
-    EXPECT_EQ(info.ColorText, "16.7M");
+    const Bytes four = Bytes().fill(4, 0);
+    EXPECT_EQ(Described(Info(*reader, InfoBmp{.height = -1, .bits = 16, .pixels = four}.Build())),
+              "Windows, RGB, Top-Down |  | 16 | 64K | 1x-1");
+    EXPECT_EQ(Described(Info(*reader, InfoBmp{.bits = 8, .compression = 1, .pixels = four}.Build())),
+              "Windows, RLE8 |  | 8 | 256 | 1x1");
+    const TImageInfo info = Info(*reader, InfoBmp{.bits = 32, .compression = 3, .pixels = four}.Build());
+    EXPECT_EQ(Described(info), "Windows |  | 32 | 16.7M | 1x1");
     EXPECT_EQ(info.Count, 1);
-    EXPECT_EQ(info.Info2, "");
 }
 
 }  // namespace
