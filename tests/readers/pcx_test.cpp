@@ -44,7 +44,7 @@ TEST_F(PcxTest, OneBitMasksBitsBeyondTheWidth) {
     EXPECT_EQ(img->PaletteIdent(), pBlackWhite);
     EXPECT_EQ(img->ScanLine(0)[0], 0xE0);
     EXPECT_EQ(img->ScanLine(1)[0], 0x40);
-    EXPECT_EQ(Colours(*img)[1], (std::vector<PGColor>{PGRGB(0, 0, 0), PGRGB(255, 255, 255), PGRGB(0, 0, 0)}));
+    EXPECT_EQ(Colours(*img)[1], (std::vector<Rgb>{PGRGB(0, 0, 0), PGRGB(255, 255, 255), PGRGB(0, 0, 0)}));
 }
 
 TEST_F(PcxTest, FourPlanesVersion3UseSystemColoursOthersTheHeaderMap) {

@@ -312,7 +312,7 @@ TEST_F(TifTest, DirectoryChecks) {
          "TIFF: Invalid SamplesPerPixel"},
         {"three samples, two BitsPerSample", Basic(1, 1, 2, {8, 8}).Set(277, kShort, {3}).Strip({0, 0, 0}),
          "TIFF: Invalid count of SamplesPerPixel"},
-        {"planes", TiffFile(t).Tag(284, kShort, {2}), "TIFF: PlanarConfiguration invalid"},
+        {"PlanarConfiguration 2", TiffFile(t).Tag(284, kShort, {2}), "TIFF: PlanarConfiguration invalid"},
         {"16-bit palette", Basic(1, 1, 3, {16}).Strip({0, 0}), "TIFF: Invalid SamplesPerPixel"},
         {"mixed sample widths", Basic(1, 1, 2, {8, 16, 8}).Strip({0, 0, 0, 0}),
          "TIFF: Invalid SamplesPerPixel"},

@@ -107,7 +107,7 @@ TEST(PngReader, TransparencyIsCompositedOverTheBackground) {
         PngParts file;
         PGColor background;  // set before loading; 0 leaves the default
         TPGPixelFormat format;
-        std::vector<PGColor> row;
+        std::vector<Rgb> row;
         std::optional<PGColor> backgroundAfter;  // the picture's background colour after loading
     } cases[] = {
         {"RGBA over black",

@@ -6,6 +6,8 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <cstdio>
+#include <ostream>
 #include <exception>
 #include <functional>
 #include <string>
@@ -16,17 +18,31 @@
 
 namespace quipix::test {
 
+// A colour compared exactly and printed as #RRGGBB.
+struct Rgb {
+    Rgb(PGColor c) : value(c) {}  // implicit: a table row lists plain PGRGB values
+    bool operator==(const Rgb&) const = default;
+    friend std::ostream& operator<<(std::ostream& os, const Rgb& c) {
+        char text[8];
+        std::snprintf(text, sizeof text, "#%02X%02X%02X", PGRed(c.value), PGGreen(c.value), PGBlue(c.value));
+        return os << text;
+    }
+    PGColor value;
+};
+using ColourRows = std::vector<std::vector<Rgb>>;
+using ValueRows = std::vector<std::vector<std::uint32_t>>;
+
 // The colour of every pixel.
-inline std::vector<std::vector<PGColor>> Colours(const TPixelGraphic& image) {
-    std::vector<std::vector<PGColor>> rows(std::size_t(image.Height()));
+inline ColourRows Colours(const TPixelGraphic& image) {
+    ColourRows rows(std::size_t(image.Height()));
     for (int y = 0; y < image.Height(); ++y)
         for (int x = 0; x < image.Width(); ++x) rows[std::size_t(y)].push_back(image.Pixels(x, y));
     return rows;
 }
 
 // The stored value (palette index, or colour in a true-colour picture) of every pixel.
-inline std::vector<std::vector<std::uint32_t>> Values(const TPixelGraphic& image) {
-    std::vector<std::vector<std::uint32_t>> rows(std::size_t(image.Height()));
+inline ValueRows Values(const TPixelGraphic& image) {
+    ValueRows rows(std::size_t(image.Height()));
     for (int y = 0; y < image.Height(); ++y)
         for (int x = 0; x < image.Width(); ++x) rows[std::size_t(y)].push_back(image.PixelValues(x, y));
     return rows;
@@ -52,8 +68,5 @@ std::string MessageOf(const std::function<void()>& f) {
     }
     return "";
 }
-
-using ColourRows = std::vector<std::vector<PGColor>>;
-using ValueRows = std::vector<std::vector<std::uint32_t>>;
 
 }  // namespace quipix::test
