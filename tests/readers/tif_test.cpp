@@ -151,22 +151,16 @@ TEST_F(TifTest, BigAndLittleEndianTwinsAreEqual) {
 }
 
 TEST_F(TifTest, WhiteIsZeroIsInverted) {
-    TiffFile g = Basic(3, 1, 0, {8});
-    g.Strip({0, 100, 255});
-    auto img = Read(*reader, g.Build());
+    auto img = Read(*reader, Basic(3, 1, 0, {8}).Strip({0, 100, 255}).Build());
     EXPECT_EQ(img->PaletteIdent(), pGray256);
     EXPECT_EQ(Values(*img), (ValueRows{{255, 155, 0}}));
 
-    TiffFile n = Basic(3, 1, 0, {4});
-    n.Strip({0x1F, 0x30});
-    img = Read(*reader, n.Build());
+    img = Read(*reader, Basic(3, 1, 0, {4}).Strip({0x1F, 0x30}).Build());
     EXPECT_EQ(img->PaletteIdent(), pGray16);
     EXPECT_EQ(Values(*img), (ValueRows{{14, 0, 12}}));
 
     for (int photometric : {0, 1, 3}) {
-        TiffFile b = Basic(3, 1, photometric, {1});
-        b.Strip({0xA0});
-        img = Read(*reader, b.Build());
+        img = Read(*reader, Basic(3, 1, photometric, {1}).Strip({0xA0}).Build());
         EXPECT_EQ(img->PaletteIdent(), pBlackWhite);
         const std::uint32_t first = photometric == 0 ? 0 : 1;
         EXPECT_EQ(img->PixelValues(0, 0), first) << photometric;
@@ -185,13 +179,12 @@ TEST_F(TifTest, PaletteFromTheColorMap) {
 }
 
 TEST_F(TifTest, CmykAndRgbaRows) {
-    TiffFile c = Basic(2, 1, 5, {8, 8, 8, 8});
-    c.Strip({0, 0, 0, 0, 100, 50, 200, 60});
-    EXPECT_EQ(Colours(*Read(*reader, c.Build())), (ColourRows{{PGRGB(255, 255, 255), PGRGB(95, 145, 0)}}));
+    EXPECT_EQ(
+        Colours(*Read(*reader, Basic(2, 1, 5, {8, 8, 8, 8}).Strip({0, 0, 0, 0, 100, 50, 200, 60}).Build())),
+        (ColourRows{{PGRGB(255, 255, 255), PGRGB(95, 145, 0)}}));
 
-    TiffFile a = Basic(1, 1, 2, {8, 8, 8, 8});
-    a.Strip({1, 2, 3, 4});
-    EXPECT_EQ(Read(*reader, a.Build())->Pixels(0, 0), PGRGB(1, 2, 3));
+    EXPECT_EQ(Read(*reader, Basic(1, 1, 2, {8, 8, 8, 8}).Strip({1, 2, 3, 4}).Build())->Pixels(0, 0),
+              PGRGB(1, 2, 3));
 }
 
 TEST_F(TifTest, PackBitsRowsAndOverflow) {
@@ -200,12 +193,10 @@ TEST_F(TifTest, PackBitsRowsAndOverflow) {
     t.Strip({1, 1, 2, 0x80, 0xFF, 9, 0xFD, 7});
     EXPECT_EQ(Values(*Read(*reader, t.Build())), (ValueRows{{1, 2, 9, 9}, {7, 7, 7, 7}}));
 
-    TiffFile bad = Basic(4, 2, 1, {8}, 32773);
-    bad.Strip({0xFD, 7, 0xFC, 1});
-    EXPECT_EQ(Error(bad.Build()), "TIFF (PackBits): Invalid count of bytes in row 1");
-    TiffFile cut = Basic(4, 2, 1, {8}, 32773);
-    cut.Strip({0xFD, 7, 0x03, 1});
-    EXPECT_EQ(Error(cut.Build()), "TIFF: Unexpected end of file");
+    EXPECT_EQ(Error(Basic(4, 2, 1, {8}, 32773).Strip({0xFD, 7, 0xFC, 1}).Build()),
+              "TIFF (PackBits): Invalid count of bytes in row 1");
+    EXPECT_EQ(Error(Basic(4, 2, 1, {8}, 32773).Strip({0xFD, 7, 0x03, 1}).Build()),
+              "TIFF: Unexpected end of file");
 }
 
 // An RGB picture larger than the reader's 64 KiB window, its rows made of runs of
@@ -286,11 +277,8 @@ TEST_F(TifTest, RefusedCompressions) {
         {2, "TIFF: Unsupported compression CCITT 1D"},    {3, "TIFF: Unsupported compression Group 3 Fax"},
         {4, "TIFF: Unsupported compression Group 4 Fax"}, {6, "TIFF: Unsupported compression JPEG"},
         {7, "TIFF: Unsupported compression 7"},           {34712, "TIFF: Unsupported compression 34712"}};
-    for (const auto& c : cases) {
-        TiffFile t = Basic(1, 1, 1, {8}, c.compression);
-        t.Strip({0});
-        EXPECT_EQ(Error(t.Build()), c.message);
-    }
+    for (const auto& c : cases)
+        EXPECT_EQ(Error(Basic(1, 1, 1, {8}, c.compression).Strip({0}).Build()), c.message);
     EXPECT_EQ(Error(Basic(1, 1, 1, {8}).Drop(259).Strip({0}).Build()), "TIFF: Unsupported compression 0");
 }
 
@@ -548,14 +536,6 @@ TEST_F(TifTest, DamagedCompressedStripsAreRefused) {
         t.strips.back().data = PackCodes(codes, false);
         return t;
     };
-    TiffFile counted = lzw({256, 7, 7, 257});
-    counted.Tag(279, kLong, {1});  // the strip's byte count cuts its codes
-    TiffFile deflate = Basic(2, 1, 1, {8}, 8);
-    deflate.Strip({1, 2, 3, 4, 5, 6});
-    TiffFile predictor3 = lzw({256, 7, 7, 257});
-    predictor3.Tag(317, kShort, {3});
-    TiffFile predictor4Bit = Basic(4, 1, 1, {4}, 8);
-    predictor4Bit.Tag(317, kShort, {2}).Strip({0});
     const struct {
         const char* name;
         TiffFile file;
@@ -564,10 +544,14 @@ TEST_F(TifTest, DamagedCompressedStripsAreRefused) {
         {"code beyond the table", lzw({256, 7, 300, 257}), "TIFF (LZW): Invalid value for code"},
         {"string code before any byte", lzw({256, 258, 257}), "TIFF (LZW): Invalid value for code"},
         {"end code inside the row", lzw({256, 7, 257}), "TIFF: Unexpected end of file"},
-        {"byte count shorter than the codes", counted, "TIFF: Unexpected end of file"},
-        {"not a zlib stream", deflate, "TIFF (Deflate): Invalid value for data"},
-        {"floating-point predictor", predictor3, "TIFF: Invalid value for Predictor"},
-        {"predictor on 4-bit samples", predictor4Bit, "TIFF: Invalid value for Predictor"},
+        {"byte count shorter than the codes", lzw({256, 7, 7, 257}).Tag(279, kLong, {1}),
+         "TIFF: Unexpected end of file"},
+        {"not a zlib stream", Basic(2, 1, 1, {8}, 8).Strip({1, 2, 3, 4, 5, 6}),
+         "TIFF (Deflate): Invalid value for data"},
+        {"floating-point predictor", lzw({256, 7, 7, 257}).Tag(317, kShort, {3}),
+         "TIFF: Invalid value for Predictor"},
+        {"predictor on 4-bit samples", Basic(4, 1, 1, {4}, 8).Tag(317, kShort, {2}).Strip({0}),
+         "TIFF: Invalid value for Predictor"},
     };
     for (const auto& c : cases) EXPECT_EQ(Error(c.file.Build()), c.message) << c.name;
     EXPECT_EQ(Error(lzw({256, 7, 7, 257}).Build()), "");
