@@ -37,9 +37,7 @@ TEST_F(PcxTest, Registration) {
 }
 
 TEST_F(PcxTest, OneBitMasksBitsBeyondTheWidth) {
-    Bytes b = PcxHeader(5, 1, 1, 3, 2, 2);
-    b.raw({0xFF, 0xFF}).raw({0x5F, 0x00});
-    auto img = Read(*reader, b.data);
+    auto img = Read(*reader, PcxHeader(5, 1, 1, 3, 2, 2).raw({0xFF, 0xFF}).raw({0x5F, 0x00}).data);
     EXPECT_EQ(img->PixelFormat(), pgpf1Bit);
     EXPECT_EQ(img->PaletteIdent(), pBlackWhite);
     EXPECT_EQ(img->ScanLine(0)[0], 0xE0);
@@ -52,9 +50,7 @@ TEST_F(PcxTest, FourPlanesVersion3UseSystemColoursOthersTheHeaderMap) {
     map[3 * 9] = 1, map[3 * 9 + 1] = 2, map[3 * 9 + 2] = 3;
     // Pixel 0 has bits in planes 0 and 3 (index 9), pixel 1 in plane 1 only (index 2).
     const auto build = [&](int version) {
-        Bytes b = PcxHeader(version, 1, 4, 2, 1, 1, 1, 0, map);
-        b.raw({0x80, 0x40, 0x00, 0x80});
-        return b.data;
+        return PcxHeader(version, 1, 4, 2, 1, 1, 1, 0, map).raw({0x80, 0x40, 0x00, 0x80}).data;
     };
     auto img = Read(*reader, build(3));
     EXPECT_EQ(img->PixelFormat(), pgpf4Bit);

@@ -33,9 +33,7 @@ TEST_F(TgaTest, RegistrationHasNoSignature) {
 }
 
 TEST_F(TgaTest, EightBitWithoutMapLoadsAsGreys) {
-    Bytes b = TgaHeader(3, 8, 2, 1);
-    b.raw({7, 200});
-    auto img = Read(*reader, b.data);
+    auto img = Read(*reader, TgaHeader(3, 8, 2, 1).raw({7, 200}).data);
     EXPECT_EQ(img->PixelFormat(), pgpf8Bit);
     EXPECT_EQ(img->PaletteIdent(), pGray256);
     EXPECT_EQ(img->Pixels(1, 0), PGRGB(200, 200, 200));
@@ -58,9 +56,7 @@ TEST_F(TgaTest, SixteenBitMapEntriesAndTheFirstIndex) {
 }
 
 TEST_F(TgaTest, FirstIndexPastTheLengthMeansNoMap) {
-    Bytes b = TgaHeader(1, 8, 1, 1, 0, 1, 5, 2, 24);
-    b.fill(6, 0x55).raw({9});
-    auto img = Read(*reader, b.data);
+    auto img = Read(*reader, TgaHeader(1, 8, 1, 1, 0, 1, 5, 2, 24).fill(6, 0x55).raw({9}).data);
     EXPECT_EQ(img->PaletteIdent(), pGray256);
     EXPECT_EQ(img->PixelValues(0, 0), 9u);  // the map's bytes were still skipped
 }
@@ -80,15 +76,11 @@ TEST_F(TgaTest, DescriptorBitsFourAndFivePlacePixels) {
 }
 
 TEST_F(TgaTest, SixteenAndThirtyTwoBitPixels) {
-    Bytes b = TgaHeader(2, 16, 3, 1, 0x20);
-    b.u16(0x7FFF).u16(0x001F).u16(0x03E0);
-    auto img = Read(*reader, b.data);
+    auto img = Read(*reader, TgaHeader(2, 16, 3, 1, 0x20).u16(0x7FFF).u16(0x001F).u16(0x03E0).data);
     EXPECT_EQ(img->PixelFormat(), pgpf24Bit);
     EXPECT_EQ(Colours(*img), (ColourRows{{PGRGB(248, 248, 248), PGRGB(0, 0, 248), PGRGB(0, 248, 0)}}));
 
-    Bytes c = TgaHeader(2, 32, 1, 1);
-    c.raw({10, 20, 30, 99});
-    img = Read(*reader, c.data);
+    img = Read(*reader, TgaHeader(2, 32, 1, 1).raw({10, 20, 30, 99}).data);
     EXPECT_EQ(img->PixelFormat(), pgpf24Bit);
     EXPECT_EQ(img->Pixels(0, 0), PGRGB(30, 20, 10));
 }
@@ -102,15 +94,11 @@ TEST_F(TgaTest, RunLengthPacketsCarryIntoTheNextRow) {
               (ColourRows{{red, red, red}, {red, PGRGB(3, 2, 1), PGRGB(6, 5, 4)}}));
 
     // A run far longer than the picture writes nothing past it.
-    Bytes c = TgaHeader(11, 8, 1, 1);
-    c.raw({0xFF, 42});
-    EXPECT_EQ(Read(*reader, c.data)->PixelValues(0, 0), 42u);
+    EXPECT_EQ(Read(*reader, TgaHeader(11, 8, 1, 1).raw({0xFF, 42}).data)->PixelValues(0, 0), 42u);
 }
 
 TEST_F(TgaTest, ShortFilesAndBadDepths) {
-    Bytes rle = TgaHeader(10, 24, 2, 2);
-    rle.raw({0x81, 1, 2, 3});
-    EXPECT_EQ(Error(rle.data), "TGA: Unexpected end of file");
+    EXPECT_EQ(Error(TgaHeader(10, 24, 2, 2).raw({0x81, 1, 2, 3}).data), "TGA: Unexpected end of file");
     Bytes plain = TgaHeader(2, 24, 2, 2);
     plain.fill(7, 1);
     EXPECT_EQ(MessageOf<EReadError>([&] { Read(*reader, plain.data); }), "Stream read error");
@@ -142,9 +130,10 @@ TEST_F(TgaTest, ChosenByExtensionOnlyWhenNoSignatureMatches) {
     EXPECT_EQ(Load(b.data, "tga")->Pixels(0, 0), PGRGB(3, 2, 1));
     EXPECT_EQ(MessageOf<EPGUnknownFileFormat>([&] { Load(b.data, "xyz"); }), "Unknown file format");
     // An ID length of 10 makes the first byte 0x0A: the PCX reader takes the file.
-    Bytes p = TgaHeader(2, 24, 1, 1, 0, 0, 0, 0, 0, 10);
-    p.raw({1, 2, 3});
-    EXPECT_NE(MessageOf<EPGPCXFileFormatReader>([&] { Load(p.data, "tga"); }), "");
+    EXPECT_NE(MessageOf<EPGPCXFileFormatReader>([&] {
+                  Load(TgaHeader(2, 24, 1, 1, 0, 0, 0, 0, 0, 10).raw({1, 2, 3}).data, "tga");
+              }),
+              "");
 }
 
 }  // namespace
