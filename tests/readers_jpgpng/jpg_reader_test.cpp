@@ -180,21 +180,6 @@ TEST(JpgReader, ImageInformation) {
     }
 }
 
-TEST(JpgReader, SignatureWinsOverExtension) {
-    TempDir dir;
-    TPixelGraphic image;
-    image.LoadPictureFile(dir.write("photo.bmp", Fixture("grey.jpg")));
-    EXPECT_EQ(image.PixelFormat(), pgpf8Bit);
-    EXPECT_EQ(image.Width(), 33);
-    EXPECT_DOUBLE_EQ(image.Gamma, PGDisplayGamma);
-}
-
-}  // namespace
-}  // namespace quipix::test
-
-namespace quipix::test {
-namespace {
-
 // An APP1 segment holding an EXIF block with one directory of count entries, the
 // first of them (tag, type, value); the rest of the entries are missing.
 Bytes ExifSegment(bool bigEndian, int tag, int type, int value, int count = 1, const char* magic = "Exif") {
