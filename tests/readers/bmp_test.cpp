@@ -172,12 +172,8 @@ TEST_F(BmpTest, LaterAndOs2HeadersWithMasksAlphaAndProfiles) {
         TPixelGraphic img;
         img.SetBackGroundColor(back);
         TPGMemoryStream stream(c.file);
-        std::string message;
-        try {
-            reader->ReadImage(stream, img, 0);
-        } catch (const EPGBMPFileFormatReader& e) {
-            message = e.what();
-        }
+        const std::string message =
+            MessageOf<EPGBMPFileFormatReader>([&] { reader->ReadImage(stream, img, 0); });
         if (c.row.empty()) {
             EXPECT_EQ(message, "BMP: BitmapInfoHeader.biCompression invalid");
             continue;

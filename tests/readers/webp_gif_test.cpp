@@ -209,16 +209,10 @@ TEST(WebPGif, BuiltAndDamagedFiles) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         const int index = std::string(c.what) == "second image" ? 1 : 0;
-        std::string message;
-        try {
-            InitPixelGraphicLibrary();
-            TPixelGraphic image;
-            TPGMemoryStream s(c.bytes);
-            c.reader.ReadImage(s, image, index);
-        } catch (const EPixelGraphic& e) {
-            message = e.what();
-        }
-        EXPECT_EQ(message, c.message);
+        InitPixelGraphicLibrary();
+        TPixelGraphic image;
+        TPGMemoryStream s(c.bytes);
+        EXPECT_EQ(MessageOf<EPixelGraphic>([&] { c.reader.ReadImage(s, image, index); }), c.message);
     }
 }
 
