@@ -115,24 +115,18 @@ TEST(WebPGif, ProgressCountsRowsAndAbortKeepsTheRowsRead) {
         const std::vector<std::uint8_t> bytes = DataFile(file);
         for (const bool abort : {false, true}) {
             TPixelGraphic image;
-            int starts = 0, ends = 0, last = 0, max = 0, calls = 0;
-            image.OnProgressStartEvent = [&] { ++starts; };
-            image.OnProgressEndEvent = [&] { ++ends; };
-            image.OnProgress = [&](const void*, int step, int m, bool& stop) {
-                EXPECT_GT(step, last);
-                last = step, max = m, ++calls;
-                stop = abort;
-            };
+            ProgressLog log(image, abort ? INT_MIN : INT_MAX);
             TPGMemoryStream s(bytes);
             image.LoadFromStream(s, "", 0);
-            EXPECT_EQ(starts, 1);
-            EXPECT_EQ(ends, 1);
-            EXPECT_EQ(max, 23);
+            EXPECT_EQ(log.starts, 1);
+            EXPECT_EQ(log.ends, 1);
+            EXPECT_TRUE(log.Rising()) << ::testing::PrintToString(log.steps);
+            EXPECT_EQ(log.maxima, std::vector<int>(log.steps.size(), 23));
             EXPECT_EQ(image.Height(), 23);
             if (abort)
-                EXPECT_EQ(calls, 1);
+                EXPECT_EQ(log.steps.size(), 1u);
             else
-                EXPECT_EQ(last, 23);
+                EXPECT_EQ(log.steps.back(), 23);
         }
     }
 }

@@ -129,24 +129,16 @@ TEST(JpgReader, HugeDimensionsAreRefusedBeforeAllocating) {
 
 TEST(JpgReader, ProgressReportsEveryRowAndAbortStops) {
     TPixelGraphic image;
-    std::vector<int> steps;
-    const void* sender = nullptr;
-    int starts = 0, ends = 0;
-    image.OnProgressStartEvent = [&] { ++starts; };
-    image.OnProgressEndEvent = [&] { ++ends; };
-    image.OnProgress = [&](const void* s, int step, int max, bool& abort) {
-        sender = s;
-        EXPECT_EQ(max, 32);
-        steps.push_back(step);
-        abort = step == 5;
-    };
-    LoadBytes(image, Fixture("colour420.jpg"));
+    ProgressLog log(image, 5);
     const Bytes bytes = Fixture("colour420.jpg");
+    LoadBytes(image, bytes);
     TPGMemoryStream stream(bytes);
-    EXPECT_EQ(sender, FindFileFormatReader(stream, ""));  // whichever jpg variant sorts first
-    EXPECT_EQ(steps, (std::vector<int>{1, 2, 3, 4, 5}));
-    EXPECT_EQ(starts, 1);
-    EXPECT_EQ(ends, 1);
+    // The sender: whichever jpg variant sorts first.
+    EXPECT_EQ(log.senders, std::set<const void*>{FindFileFormatReader(stream, "")});
+    EXPECT_EQ(log.steps, (std::vector<int>{1, 2, 3, 4, 5}));
+    EXPECT_EQ(log.maxima, std::vector<int>(5, 32));
+    EXPECT_EQ(log.starts, 1);
+    EXPECT_EQ(log.ends, 1);
     EXPECT_EQ(image.Width(), 48);  // an aborted load keeps what it read
     EXPECT_EQ(image.Pixels(0, 31), 0u);
 }

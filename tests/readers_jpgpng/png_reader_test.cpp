@@ -300,21 +300,16 @@ TEST(PngReader, OversizedTextChunkIsSkippedUnallocated) {
 
 TEST(PngReader, InterlacedProgressCoversEveryPass) {
     TPixelGraphic image;
-    int calls = 0, lastStep = 0, lastMax = 0;
-    image.OnProgress = [&](const void* sender, int step, int max, bool&) {
-        EXPECT_EQ(sender, &PngReader());
-        ++calls;
-        lastStep = step;
-        lastMax = max;
-    };
+    ProgressLog log(image);
     image.LoadPictureFile(DataPath("png/interlaced.png"));
-    EXPECT_EQ(lastMax, 7 * 17);
-    EXPECT_EQ(lastStep, 7 * 17);
-    EXPECT_EQ(calls, 7 * 17);
+    EXPECT_EQ(log.senders, std::set<const void*>{&PngReader()});
+    EXPECT_EQ(log.maxima.back(), 7 * 17);
+    EXPECT_EQ(log.steps.back(), 7 * 17);
+    EXPECT_EQ(log.steps.size(), 7u * 17);
     EXPECT_EQ(MaxDifference(image, ReadPnm(DataPath("png/interlaced.ppm"))), 0);
 
     TPixelGraphic aborted;
-    aborted.OnProgress = [&](const void*, int step, int, bool& abort) { abort = step == 20; };
+    ProgressLog stopped(aborted, 20);
     aborted.LoadPictureFile(DataPath("png/interlaced.png"));
     EXPECT_EQ(aborted.Width(), 33);
 }

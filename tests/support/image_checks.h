@@ -5,9 +5,12 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <climits>
 #include <cstdint>
 #include <cstdio>
 #include <ostream>
+#include <set>
 #include <exception>
 #include <functional>
 #include <string>
@@ -53,6 +56,29 @@ inline std::string Described(const TImageInfo& info) {
     return info.Info1 + " | " + info.Info2 + " | " + std::to_string(info.Bits) + " | " + info.ColorText +
            " | " + std::to_string(info.Width) + "x" + std::to_string(info.Height);
 }
+
+// Records what a picture reports of long work: its start and end events, and the
+// sender, step and maximum of each progress call; from step abortAt on it asks to stop.
+struct ProgressLog {
+    explicit ProgressLog(TPixelGraphic& image, int abortAt = INT_MAX) {
+        image.OnProgressStartEvent = [this] { ++starts; };
+        image.OnProgressEndEvent = [this] { ++ends; };
+        image.OnProgress = [this, abortAt](const void* sender, int step, int max, bool& abort) {
+            senders.insert(sender);
+            steps.push_back(step);
+            maxima.push_back(max);
+            abort = step >= abortAt;
+        };
+    }
+    // Every step above 0 and above the one before.
+    bool Rising() const {
+        return !steps.empty() && steps.front() > 0 &&
+               std::adjacent_find(steps.begin(), steps.end(), std::greater_equal<>()) == steps.end();
+    }
+    int starts = 0, ends = 0;
+    std::set<const void*> senders;
+    std::vector<int> steps, maxima;
+};
 
 // Runs f and returns the message of the exception of class E it raised ("" if none;
 // another exception class fails the test).
