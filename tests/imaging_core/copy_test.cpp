@@ -6,6 +6,7 @@
 #include <random>
 
 #include "imaging/pixel_graphic.h"
+#include "support/image_checks.h"
 
 namespace quipix {
 namespace {
@@ -167,21 +168,15 @@ TEST(CopyRect, ProgressReportsRowsAndAbortStops) {
     src.SetSize(4, 10, pgpf24Bit);
     FillRandom(src, 3);
     dst.SetSize(4, 10, pgpf24Bit);
-    int starts = 0, ends = 0, changes = 0;
-    std::vector<std::pair<int, int>> steps;
-    dst.OnProgressStartEvent = [&] { ++starts; };
-    dst.OnProgressEndEvent = [&] { ++ends; };
+    int changes = 0;
     dst.OnChange = [&](TPixelGraphic&) { ++changes; };
-    dst.OnProgress = [&](const void*, int step, int max, bool& abort) {
-        steps.push_back({step, max});
-        abort = step == 2;
-    };
+    test::ProgressLog log(dst, 2);
     dst.CopyRect(0, 2, src, 0, 0, 4, 10);
-    EXPECT_EQ(starts, 1);
-    EXPECT_EQ(ends, 1);
+    EXPECT_EQ(log.starts, 1);
+    EXPECT_EQ(log.ends, 1);
     EXPECT_EQ(changes, 1);
-    ASSERT_EQ(steps.size(), 3u);
-    EXPECT_EQ(steps[0], std::make_pair(0, 7));
+    EXPECT_EQ(log.steps, (std::vector<int>{0, 1, 2}));
+    EXPECT_EQ(log.maxima.front(), 7);
     EXPECT_EQ(dst.Pixels(0, 4), src.Pixels(0, 2));
     EXPECT_EQ(dst.Pixels(0, 5), 0u);  // after the abort
 }

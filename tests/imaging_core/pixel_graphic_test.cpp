@@ -4,9 +4,14 @@
 
 #include "imaging/exceptions.h"
 #include "imaging/pixel_graphic.h"
+#include "support/image_checks.h"
 
 namespace quipix {
 namespace {
+
+using test::ColourRows;
+using test::Colours;
+using test::MessageOf;
 
 TEST(PixelFormat, BitsStrideAndBitCounts) {
     EXPECT_EQ(PixelStride(1, pgpf1Bit), 4);
@@ -15,12 +20,8 @@ TEST(PixelFormat, BitsStrideAndBitCounts) {
     EXPECT_EQ(PixelStride(5, pgpf24Bit), 16);
     EXPECT_EQ(PixelFormatFromBitCount(4), pgpf4Bit);
     EXPECT_EQ(PixelFormatFromBitCount(24), pgpf24Bit);
-    try {
-        PixelFormatFromBitCount(16);
-        FAIL();
-    } catch (const EPGInvalidBitCountNum& e) {
-        EXPECT_STREQ(e.what(), "Invalid value for BitCountNum");
-    }
+    EXPECT_EQ(MessageOf<EPGInvalidBitCountNum>([] { PixelFormatFromBitCount(16); }),
+              "Invalid value for BitCountNum");
 }
 
 TEST(PixelFormat, LuminanceWeightedAndPlain) {
@@ -38,9 +39,7 @@ TEST(SetSize, LayoutIsBottomUpWithAlignedStride) {
     EXPECT_EQ(g.ScanLine(0), g.Buffer() + 32);
     g.SetPixels(1, 0, PGRGB(10, 20, 30));
     const std::uint8_t* p = g.ScanLine(0) + 3;
-    EXPECT_EQ(p[0], 30);  // blue first
-    EXPECT_EQ(p[1], 20);
-    EXPECT_EQ(p[2], 10);
+    EXPECT_EQ(std::vector<int>(p, p + 3), (std::vector<int>{30, 20, 10}));  // blue first
 }
 
 TEST(SetSize, SameSizeClearsToBackgroundNewSizeIsBlack) {
@@ -59,21 +58,8 @@ TEST(SetSize, SameSizeClearsToBackgroundNewSizeIsBlack) {
 TEST(SetSize, NegativeAndHugeSizes) {
     TPixelGraphic g;
     g.SetSize(2, 2, pgpf8Bit);
-    EXPECT_THROW(
-        {
-            try {
-                g.SetSize(-1, -1, pgpf24Bit);
-            } catch (const EPGInvalidSize& e) {
-                EXPECT_STREQ(e.what(), "Negative width");
-                throw;
-            }
-        },
-        EPGInvalidSize);
-    try {
-        g.SetSize(1, -1, pgpf24Bit);
-    } catch (const EPGInvalidSize& e) {
-        EXPECT_STREQ(e.what(), "Negative height");
-    }
+    EXPECT_EQ(MessageOf<EPGInvalidSize>([&] { g.SetSize(-1, -1, pgpf24Bit); }), "Negative width");
+    EXPECT_EQ(MessageOf<EPGInvalidSize>([&] { g.SetSize(1, -1, pgpf24Bit); }), "Negative height");
     EXPECT_EQ(g.Width(), 2);
     EXPECT_EQ(g.PixelFormat(), pgpf8Bit);
     // Too large a picture fails cleanly and leaves an empty, consistent image.
@@ -165,12 +151,7 @@ TEST(Pixels, OutsideReadsBackgroundOrRaises) {
     EXPECT_EQ(g.Pixels(-1, 0), PGRGB(0, 0, 255));
     g.SetPixels(5, 5, 0);  // ignored
     g.RangeCheck = true;
-    try {
-        g.PixelValues(2, 0);
-        FAIL();
-    } catch (const EPGXYIndexOutOfRange& e) {
-        EXPECT_STREQ(e.what(), "X, Y index out of range");
-    }
+    EXPECT_EQ(MessageOf<EPGXYIndexOutOfRange>([&] { g.PixelValues(2, 0); }), "X, Y index out of range");
     EXPECT_THROW(g.SetPixels(0, -1, 0), EPGXYIndexOutOfRange);
 }
 
@@ -178,12 +159,7 @@ TEST(Palette, TrueColorEntriesAreTheIdentity) {
     TPixelGraphic g;
     g.SetSize(2, 2, pgpf24Bit);
     EXPECT_EQ(g.PaletteEntries(5), 5u);
-    try {
-        g.SetPaletteEntries(0, 0);
-        FAIL();
-    } catch (const EPGNoPalette& e) {
-        EXPECT_STREQ(e.what(), "No palette");
-    }
+    EXPECT_EQ(MessageOf<EPGNoPalette>([&] { g.SetPaletteEntries(0, 0); }), "No palette");
 }
 
 TEST(Palette, EntriesCountAndIdent) {
@@ -193,12 +169,7 @@ TEST(Palette, EntriesCountAndIdent) {
     EXPECT_EQ(g.PaletteIdent(), pUnknown);
     g.SetPaletteEntries(2, PGRGB(1, 2, 3));
     EXPECT_EQ(g.PaletteEntries(2), PGRGB(1, 2, 3));
-    try {
-        g.PaletteEntries(3);
-        FAIL();
-    } catch (const EPGInvalidPaletteIndex& e) {
-        EXPECT_STREQ(e.what(), "Invalid palette index");
-    }
+    EXPECT_EQ(MessageOf<EPGInvalidPaletteIndex>([&] { g.PaletteEntries(3); }), "Invalid palette index");
     EXPECT_THROW(g.SetPaletteEntries(-1, 0), EPGInvalidPaletteIndex);
     g.SetPaletteCount(0);
     EXPECT_EQ(g.PaletteIdent(), pNone);
@@ -280,10 +251,8 @@ TEST(Notification, ChangedAreaIsClippedAndResetByWholeChanges) {
     g.NotifyChangeArea(-5, 2, 4, 20);
     g.NotifyChange();
     ASSERT_EQ(seen.size(), 2u);
-    EXPECT_EQ(seen[0].Left, 0);
-    EXPECT_EQ(seen[0].Top, 2);
-    EXPECT_EQ(seen[0].Right, 4);
-    EXPECT_EQ(seen[0].Bottom, 10);
+    EXPECT_EQ(std::vector<int>({seen[0].Left, seen[0].Top, seen[0].Right, seen[0].Bottom}),
+              (std::vector<int>{0, 2, 4, 10}));
     EXPECT_EQ(seen[1].Right, 10);
     g.BeginUpdate();
     g.NotifyChangeArea(0, 0, 1, 1);

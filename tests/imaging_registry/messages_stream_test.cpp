@@ -1,12 +1,13 @@
 // The message table and the bounded streams every reader reads through.
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include <cstring>
 #include <vector>
 
 #include "imaging/exceptions.h"
 #include "imaging/messages.h"
 #include "imaging/stream.h"
+#include "support/image_checks.h"
 #include "support/test_support.h"
 
 namespace quipix {
@@ -31,12 +32,8 @@ TEST(Messages, TableIsNumberedAndHoldsTheLibraryTexts) {
 
 TEST(Messages, MismatchNamesBothNumbers) {
     const TPGLangStrEntry bad[] = {{0, ""}, {1, "a"}, {3, "b"}};
-    try {
-        CheckPGLangStrEntries(bad);
-        FAIL() << "no exception";
-    } catch (const EPixelGraphic& e) {
-        EXPECT_STREQ(e.what(), "PGLangStrEntries order wrong 2 and 3 are not identical");
-    }
+    EXPECT_EQ(test::MessageOf<EPixelGraphic>([&] { CheckPGLangStrEntries(bad); }),
+              "PGLangStrEntries order wrong 2 and 3 are not identical");
 }
 
 TEST(Messages, PlaceholdersAreReplacedOnceEach) {
@@ -90,12 +87,8 @@ TEST(Streams, FilesReadLikeMemoryAndFailToOpenWithTheirName) {
     EXPECT_EQ(f.ReadU8(), 0x20);
     EXPECT_EQ(ReadWholeFile(path).size(), 5u);
 
-    try {
-        TPGFileStream missing(dir.str() + "/nope.bmp");
-        FAIL() << "opened a missing file";
-    } catch (const EFOpenError& e) {
-        EXPECT_NE(std::strstr(e.what(), "nope.bmp"), nullptr);
-    }
+    EXPECT_THAT(test::MessageOf<EFOpenError>([&] { TPGFileStream missing(dir.str() + "/nope.bmp"); }),
+                ::testing::HasSubstr("nope.bmp"));
     EXPECT_THROW(TPGFileStream folder(dir.str()), EFOpenError);
 }
 

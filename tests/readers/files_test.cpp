@@ -83,7 +83,7 @@ TEST(ReaderFiles, MatchTheirIndependentlyDecodedPixels) {
                 continue;
             }
             ASSERT_TRUE(fs::exists(ref));
-            const RGBPicture expected = LoadPPM(ref.string());
+            const Pnm expected = ReadPnm(ref.string());
             // Where the rules differ, by how far at most. A TIFF colour map entry is
             // taken as the high byte of its 16-bit value, where the encoder's decoder
             // rounds value / 257. Alpha is composited with integer rounding. A 16-bit
@@ -197,7 +197,7 @@ TEST(ReaderFiles, TiffLibraryTestPictures) {
         for (const char* twin : {".ppm", ".pgm", ".pbm"}) {
             const fs::path ref = dir / (e.path().stem().string() + twin);
             if (!fs::exists(ref)) continue;
-            EXPECT_TRUE(SamePixels(*image, LoadPPM(ref.string())));
+            EXPECT_TRUE(SamePixels(*image, ReadPnm(ref.string())));
             ++matched;
         }
     }

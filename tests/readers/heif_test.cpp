@@ -9,6 +9,7 @@
 
 #include "imaging/exceptions.h"
 #include "imaging/file_format_reader.h"
+#include "support/image_checks.h"
 #include "support/test_support.h"
 
 namespace quipix::test {
@@ -92,12 +93,10 @@ TEST(HeifReader, TransparencyIsCompositedOverTheBackground) {
 TEST(HeifReader, FilesAreRecognisedAndSaidUnreadable) {
     for (const char* file : {"photo.heic", "photo.avif"}) {
         TPixelGraphic image;
-        try {
-            image.LoadPictureFile(DataPath(std::string("heif/") + file));
-            ADD_FAILURE() << file << " was read";
-        } catch (const EPGHEIFFileFormatReader& e) {
-            EXPECT_STREQ(e.what(), "HEIF: HEIF and AVIF pictures cannot be read on this system");
-        }
+        EXPECT_EQ(MessageOf<EPGHEIFFileFormatReader>(
+                      [&] { image.LoadPictureFile(DataPath(std::string("heif/") + file)); }),
+                  "HEIF: HEIF and AVIF pictures cannot be read on this system")
+            << file;
     }
 }
 #endif

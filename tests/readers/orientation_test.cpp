@@ -5,13 +5,14 @@
 #include <random>
 
 #include "imaging/orientation.h"
+#include "support/image_checks.h"
 
 namespace quipix::test {
 namespace {
 
 // A stored 3 x 2 picture with the values 1 2 3 / 4 5 6, and how each orientation
 // shows it (rows top first).
-const std::vector<std::vector<int>> kShown[9] = {
+const ValueRows kShown[9] = {
     {},
     {{1, 2, 3}, {4, 5, 6}},
     {{3, 2, 1}, {6, 5, 4}},
@@ -30,13 +31,8 @@ TEST(Orientation, EachValueShowsTheStoredPictureAsTheTableSays) {
         img.SetSize(3, 2, pgpf8Bit);
         for (int i = 0; i < 6; ++i) img.SetPixelValues(i % 3, i / 3, std::uint32_t(i + 1));
         ApplyOrientation(img, o);
-        const auto& shown = kShown[o];
-        ASSERT_EQ(img.Height(), int(shown.size()));
-        ASSERT_EQ(img.Width(), int(shown[0].size()));
         EXPECT_EQ(img.PixelFormat(), pgpf8Bit);
-        for (int y = 0; y < img.Height(); ++y)
-            for (int x = 0; x < img.Width(); ++x)
-                EXPECT_EQ(img.PixelValues(x, y), std::uint32_t(shown[y][x])) << x << "," << y;
+        EXPECT_EQ(Values(img), kShown[o]);
     }
     TPixelGraphic same;
     same.SetSize(2, 1, pgpf8Bit);

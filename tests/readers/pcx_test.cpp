@@ -37,15 +37,12 @@ TEST_F(PcxTest, Registration) {
 }
 
 TEST_F(PcxTest, OneBitMasksBitsBeyondTheWidth) {
-    Bytes b = PcxHeader(5, 1, 1, 3, 2, 2);
-    b.raw({0xFF, 0xFF}).raw({0x5F, 0x00});
-    auto img = Read(*reader, b.data);
+    auto img = Read(*reader, PcxHeader(5, 1, 1, 3, 2, 2).raw({0xFF, 0xFF}).raw({0x5F, 0x00}).data);
     EXPECT_EQ(img->PixelFormat(), pgpf1Bit);
     EXPECT_EQ(img->PaletteIdent(), pBlackWhite);
     EXPECT_EQ(img->ScanLine(0)[0], 0xE0);
     EXPECT_EQ(img->ScanLine(1)[0], 0x40);
-    EXPECT_EQ(img->Pixels(1, 1), PGRGB(255, 255, 255));
-    EXPECT_EQ(img->Pixels(0, 1), PGRGB(0, 0, 0));
+    EXPECT_EQ(Colours(*img)[1], (std::vector<Rgb>{PGRGB(0, 0, 0), PGRGB(255, 255, 255), PGRGB(0, 0, 0)}));
 }
 
 TEST_F(PcxTest, FourPlanesVersion3UseSystemColoursOthersTheHeaderMap) {
@@ -53,15 +50,12 @@ TEST_F(PcxTest, FourPlanesVersion3UseSystemColoursOthersTheHeaderMap) {
     map[3 * 9] = 1, map[3 * 9 + 1] = 2, map[3 * 9 + 2] = 3;
     // Pixel 0 has bits in planes 0 and 3 (index 9), pixel 1 in plane 1 only (index 2).
     const auto build = [&](int version) {
-        Bytes b = PcxHeader(version, 1, 4, 2, 1, 1, 1, 0, map);
-        b.raw({0x80, 0x40, 0x00, 0x80});
-        return b.data;
+        return PcxHeader(version, 1, 4, 2, 1, 1, 1, 0, map).raw({0x80, 0x40, 0x00, 0x80}).data;
     };
     auto img = Read(*reader, build(3));
     EXPECT_EQ(img->PixelFormat(), pgpf4Bit);
     EXPECT_EQ(img->PaletteIdent(), pSys16);
-    EXPECT_EQ(img->PixelValues(0, 0), 9u);
-    EXPECT_EQ(img->PixelValues(1, 0), 2u);
+    EXPECT_EQ(Values(*img), (ValueRows{{9, 2}}));
     EXPECT_EQ(img->Pixels(0, 0), PGRGB(255, 0, 0));
     img = Read(*reader, build(5));
     EXPECT_EQ(img->Pixels(0, 0), PGRGB(1, 2, 3));
@@ -74,10 +68,7 @@ TEST_F(PcxTest, RunCrossingTheLineEndIsDropped) {
     b.u8(12);
     for (int i = 0; i < 256; ++i) b.u8(i).u8(i).u8(i);
     auto img = Read(*reader, b.data);
-    for (int x = 0; x < 4; ++x) EXPECT_EQ(img->PixelValues(x, 0), 9u);
-    EXPECT_EQ(img->PixelValues(0, 1), 3u);
-    EXPECT_EQ(img->PixelValues(2, 1), 4u);
-    EXPECT_EQ(img->PixelValues(3, 1), 5u);
+    EXPECT_EQ(Values(*img), (ValueRows{{9, 9, 9, 9}, {3, 3, 4, 5}}));
     EXPECT_EQ(img->PaletteCount(), 256);
     EXPECT_EQ(img->Pixels(3, 1), PGRGB(5, 5, 5));
 }
@@ -126,13 +117,9 @@ TEST_F(PcxTest, TruncationKeepsTheRowsDecodedSoFar) {
 }
 
 TEST_F(PcxTest, ImageInfo) {
-    TImageInfo info = Info(*reader, PcxHeader(5, 8, 3, 640, 480, 640).data);
-    EXPECT_EQ(info.Bits, 24);
-    EXPECT_EQ(info.ColorText, "16.7M");
-    EXPECT_EQ(info.Width, 640);
-    EXPECT_EQ(info.Height, 480);
-    EXPECT_EQ(info.Info1, "Version 3.0 (5)");
-    info = Info(*reader, PcxHeader(3, 1, 4, 1, 1, 1).data);
+    EXPECT_EQ(Described(Info(*reader, PcxHeader(5, 8, 3, 640, 480, 640).data)),
+              "Version 3.0 (5) |  | 24 | 16.7M | 640x480");
+    const TImageInfo info = Info(*reader, PcxHeader(3, 1, 4, 1, 1, 1).data);
     EXPECT_EQ(info.ColorText, "16");
     EXPECT_EQ(info.Info1, "Version 2.8 (3) without Palette");
     EXPECT_EQ(Info(*reader, PcxHeader(0, 1, 1, 1, 1, 1).data).Info1, "Version 2.5 (0)");

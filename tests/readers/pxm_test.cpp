@@ -47,17 +47,13 @@ TEST_F(PxmTest, MaxvalFifteenScales) {
     auto img = Read(*reader, B("P2 3 1 15\n15 8 0\n"));
     EXPECT_EQ(img->PixelFormat(), pgpf8Bit);
     EXPECT_EQ(img->PaletteIdent(), pGray256);
-    EXPECT_EQ(img->PixelValues(0, 0), 255u);
-    EXPECT_EQ(img->PixelValues(1, 0), 136u);
-    EXPECT_EQ(img->PixelValues(2, 0), 0u);
+    EXPECT_EQ(Values(*img), (ValueRows{{255, 136, 0}}));
 }
 
 TEST_F(PxmTest, SixteenBitMaxvalOnlyInText) {
     EXPECT_EQ(Error("P5 1 1 65535\n\x01\x02"), "PBM, PGM, PPM: Not supported subformat");
     EXPECT_EQ(Error("P6 1 1 256\n\x01\x02\x03"), "PBM, PGM, PPM: Not supported subformat");
-    auto img = Read(*reader, B("P2 2 1 65535\n65535 32768\n"));
-    EXPECT_EQ(img->PixelValues(0, 0), 255u);
-    EXPECT_EQ(img->PixelValues(1, 0), 127u);
+    EXPECT_EQ(Values(*Read(*reader, B("P2 2 1 65535\n65535 32768\n"))), (ValueRows{{255, 127}}));
     // A text sample above maxval is clamped.
     EXPECT_EQ(Read(*reader, B("P2 1 1 100\n400\n"))->PixelValues(0, 0), 255u);
 }
@@ -65,8 +61,7 @@ TEST_F(PxmTest, SixteenBitMaxvalOnlyInText) {
 TEST_F(PxmTest, CommentsInTheHeaderAndTheRaster) {
     auto img = Read(*reader, B("P3\n# made by hand\n2 1 # size\n# maxval next\n255\n"
                                "1 2 3 # first pixel\n4 5#6\n 6\n"));
-    EXPECT_EQ(img->Pixels(0, 0), PGRGB(1, 2, 3));
-    EXPECT_EQ(img->Pixels(1, 0), PGRGB(4, 5, 6));
+    EXPECT_EQ(Colours(*img), (ColourRows{{PGRGB(1, 2, 3), PGRGB(4, 5, 6)}}));
     // A comment right after the last header number ends where its line ends.
     img = Read(*reader, B("P5 2 1 255#x\nAB"));
     EXPECT_EQ(img->PixelValues(0, 0), std::uint32_t('A'));
@@ -75,15 +70,12 @@ TEST_F(PxmTest, CommentsInTheHeaderAndTheRaster) {
 TEST_F(PxmTest, BitmapsStoreBlackAsIndexZero) {
     auto img = Read(*reader, B("P1 3 2\n1 0 1\n0 0 1"));  // no newline after the last sample
     EXPECT_EQ(img->PixelFormat(), pgpf1Bit);
+    EXPECT_EQ(Values(*img), (ValueRows{{0, 1, 0}, {1, 1, 0}}));
     EXPECT_EQ(img->Pixels(0, 0), PGRGB(0, 0, 0));
     EXPECT_EQ(img->Pixels(1, 0), PGRGB(255, 255, 255));
-    EXPECT_EQ(img->Pixels(2, 1), PGRGB(0, 0, 0));
-    EXPECT_EQ(img->Pixels(0, 1), PGRGB(255, 255, 255));
     img = Read(*reader, B("P4 10 1\n\xA0\xC0"));
     EXPECT_EQ(img->ScanLine(0)[0], 0x5F);
-    EXPECT_EQ(img->PixelValues(8, 0), 0u);
-    EXPECT_EQ(img->PixelValues(9, 0), 0u);
-    EXPECT_EQ(img->PixelValues(1, 0), 1u);
+    EXPECT_EQ(Values(*img), (ValueRows{{0, 1, 0, 1, 1, 1, 1, 1, 0, 0}}));
 }
 
 // A bitmap's samples are single digits and need no separator; in a greymap a run of
@@ -91,7 +83,7 @@ TEST_F(PxmTest, BitmapsStoreBlackAsIndexZero) {
 TEST_F(PxmTest, PackedBitmapDigitsButGreyNumbersSpanDigits) {
     struct Case {
         std::string file;
-        std::vector<unsigned> pixels;
+        std::vector<std::uint32_t> pixels;
     };
     const Case cases[] = {
         {"P1 4 1\n0101\n", {1, 0, 1, 0}},
@@ -102,8 +94,7 @@ TEST_F(PxmTest, PackedBitmapDigitsButGreyNumbersSpanDigits) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.file);
         auto img = Read(*reader, std::vector<std::uint8_t>(c.file.begin(), c.file.end()));
-        ASSERT_EQ(img->Width(), int(c.pixels.size()));
-        for (int x = 0; x < img->Width(); ++x) EXPECT_EQ(img->PixelValues(x, 0), c.pixels[x]);
+        EXPECT_EQ(Values(*img), ValueRows{c.pixels});
     }
     EXPECT_EQ(Error("P1 5 1\n0101\n"), "PBM, PGM, PPM: Unexpected end of file");
 }
@@ -111,8 +102,7 @@ TEST_F(PxmTest, PackedBitmapDigitsButGreyNumbersSpanDigits) {
 TEST_F(PxmTest, BinaryGreyAndColour) {
     auto img = Read(*reader, B("P6 2 1 127\n\x7F\x00\x10\x01\x02\x03"));
     EXPECT_EQ(img->PixelFormat(), pgpf24Bit);
-    EXPECT_EQ(img->Pixels(0, 0), PGRGB(255, 0, 32));
-    EXPECT_EQ(img->Pixels(1, 0), PGRGB(2, 4, 6));
+    EXPECT_EQ(Colours(*img), (ColourRows{{PGRGB(255, 0, 32), PGRGB(2, 4, 6)}}));
     img = Read(*reader, B("P5 1 2 255\n\x09\xF0"));
     EXPECT_EQ(img->PixelValues(0, 1), 0xF0u);
 }
@@ -153,13 +143,8 @@ TEST_F(PxmTest, TruncatedRasterKeepsEarlierRows) {
 }
 
 TEST_F(PxmTest, ImageInfo) {
-    TImageInfo info = Info(*reader, B("P4\n# c\n640 480\n"));
-    EXPECT_EQ(info.Info1, "Binary");
-    EXPECT_EQ(info.Bits, 1);
-    EXPECT_EQ(info.ColorText, "2");
-    EXPECT_EQ(info.Width, 640);
-    EXPECT_EQ(info.Height, 480);
-    info = Info(*reader, B("P2 1 2 255"));
+    EXPECT_EQ(Described(Info(*reader, B("P4\n# c\n640 480\n"))), "Binary |  | 1 | 2 | 640x480");
+    const TImageInfo info = Info(*reader, B("P2 1 2 255"));
     EXPECT_EQ(info.Info1, "ASCII");
     EXPECT_EQ(info.ColorText, "256");
     EXPECT_EQ(Info(*reader, B("P3 1 2 255")).ColorText, "16.7M");

@@ -1,11 +1,10 @@
 // Helpers of the reader tests: files written byte by byte, reading through one
-// reader, expected-message checks and PPM references.
+// reader, and loading through the registry.
 #pragma once
 
 #include <gtest/gtest.h>
 
 #include <cstdint>
-#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -13,6 +12,8 @@
 #include "imaging/file_format_reader.h"
 #include "imaging/pixel_graphic.h"
 #include "imaging/stream.h"
+#include "support/image_checks.h"
+#include "support/reference_picture.h"
 
 namespace quipix::test {
 
@@ -82,42 +83,11 @@ inline TImageInfo Info(TFileFormatReader& reader, const std::vector<std::uint8_t
     return reader.GetImageInfo(stream, index);
 }
 
-// Runs f and returns the message of the exception of class E it raised ("" if none;
-// another exception class fails the test).
-template <class E>
-std::string MessageOf(const std::function<void()>& f) {
-    try {
-        f();
-    } catch (const E& e) {
-        return e.what();
-    } catch (const std::exception& e) {
-        ADD_FAILURE() << "unexpected exception: " << e.what();
-        return "<wrong class>";
-    }
-    return "";
-}
-
 // The message reading bytes with reader raises (class E), or "" when it loads.
 template <class E>
 std::string ReadError(TFileFormatReader& reader, const std::vector<std::uint8_t>& bytes,
                       TPGWarningAction action = pgwaRaise) {
     return MessageOf<E>([&] { Read(reader, bytes, action); });
 }
-
-// A binary PBM, PGM or PPM (maxval 255) as red, green, blue bytes, top row first.
-struct RGBPicture {
-    int width = 0, height = 0;
-    std::vector<std::uint8_t> rgb;
-    PGColor At(int x, int y) const {
-        const std::uint8_t* p = &rgb[(std::size_t(y) * width + x) * 3];
-        return PGRGB(p[0], p[1], p[2]);
-    }
-};
-RGBPicture LoadPPM(const std::string& path);
-
-// Every pixel of image against the reference, each channel within tolerance;
-// reports the first difference.
-::testing::AssertionResult SamePixels(const TPixelGraphic& image, const RGBPicture& expected,
-                                      int tolerance = 0);
 
 }  // namespace quipix::test

@@ -33,9 +33,7 @@ TEST_F(TgaTest, RegistrationHasNoSignature) {
 }
 
 TEST_F(TgaTest, EightBitWithoutMapLoadsAsGreys) {
-    Bytes b = TgaHeader(3, 8, 2, 1);
-    b.raw({7, 200});
-    auto img = Read(*reader, b.data);
+    auto img = Read(*reader, TgaHeader(3, 8, 2, 1).raw({7, 200}).data);
     EXPECT_EQ(img->PixelFormat(), pgpf8Bit);
     EXPECT_EQ(img->PaletteIdent(), pGray256);
     EXPECT_EQ(img->Pixels(1, 0), PGRGB(200, 200, 200));
@@ -48,8 +46,7 @@ TEST_F(TgaTest, SixteenBitMapEntriesAndTheFirstIndex) {
     b.raw({0, 1});
     auto img = Read(*reader, b.data);
     EXPECT_EQ(img->PaletteCount(), 2);
-    EXPECT_EQ(img->Pixels(0, 0), PGRGB(0, 0, 248));
-    EXPECT_EQ(img->Pixels(1, 0), PGRGB(248, 0, 0));
+    EXPECT_EQ(Colours(*img), (ColourRows{{PGRGB(0, 0, 248), PGRGB(248, 0, 0)}}));
 
     Bytes m = TgaHeader(1, 8, 1, 1, 0, 1, 0, 1, 24);
     m.raw({1, 2, 3}).raw({0});
@@ -59,9 +56,7 @@ TEST_F(TgaTest, SixteenBitMapEntriesAndTheFirstIndex) {
 }
 
 TEST_F(TgaTest, FirstIndexPastTheLengthMeansNoMap) {
-    Bytes b = TgaHeader(1, 8, 1, 1, 0, 1, 5, 2, 24);
-    b.fill(6, 0x55).raw({9});
-    auto img = Read(*reader, b.data);
+    auto img = Read(*reader, TgaHeader(1, 8, 1, 1, 0, 1, 5, 2, 24).fill(6, 0x55).raw({9}).data);
     EXPECT_EQ(img->PaletteIdent(), pGray256);
     EXPECT_EQ(img->PixelValues(0, 0), 9u);  // the map's bytes were still skipped
 }
@@ -72,30 +67,20 @@ TEST_F(TgaTest, DescriptorBitsFourAndFivePlacePixels) {
     const auto at = [&](int descriptor) {
         Bytes b = TgaHeader(3, 8, 3, 2, descriptor);
         for (int p : pixels) b.u8(p);
-        auto img = Read(*reader, b.data);
-        std::vector<std::uint32_t> out;
-        for (int y = 0; y < 2; ++y)
-            for (int x = 0; x < 3; ++x) out.push_back(img->PixelValues(x, y));
-        return out;
+        return Values(*Read(*reader, b.data));
     };
-    EXPECT_EQ(at(0x00), (std::vector<std::uint32_t>{4, 5, 6, 1, 2, 3}));
-    EXPECT_EQ(at(0x20), (std::vector<std::uint32_t>{1, 2, 3, 4, 5, 6}));
-    EXPECT_EQ(at(0x10), (std::vector<std::uint32_t>{6, 5, 4, 3, 2, 1}));
-    EXPECT_EQ(at(0x30), (std::vector<std::uint32_t>{3, 2, 1, 6, 5, 4}));
+    EXPECT_EQ(at(0x00), (ValueRows{{4, 5, 6}, {1, 2, 3}}));
+    EXPECT_EQ(at(0x20), (ValueRows{{1, 2, 3}, {4, 5, 6}}));
+    EXPECT_EQ(at(0x10), (ValueRows{{6, 5, 4}, {3, 2, 1}}));
+    EXPECT_EQ(at(0x30), (ValueRows{{3, 2, 1}, {6, 5, 4}}));
 }
 
 TEST_F(TgaTest, SixteenAndThirtyTwoBitPixels) {
-    Bytes b = TgaHeader(2, 16, 3, 1, 0x20);
-    b.u16(0x7FFF).u16(0x001F).u16(0x03E0);
-    auto img = Read(*reader, b.data);
+    auto img = Read(*reader, TgaHeader(2, 16, 3, 1, 0x20).u16(0x7FFF).u16(0x001F).u16(0x03E0).data);
     EXPECT_EQ(img->PixelFormat(), pgpf24Bit);
-    EXPECT_EQ(img->Pixels(0, 0), PGRGB(248, 248, 248));
-    EXPECT_EQ(img->Pixels(1, 0), PGRGB(0, 0, 248));
-    EXPECT_EQ(img->Pixels(2, 0), PGRGB(0, 248, 0));
+    EXPECT_EQ(Colours(*img), (ColourRows{{PGRGB(248, 248, 248), PGRGB(0, 0, 248), PGRGB(0, 248, 0)}}));
 
-    Bytes c = TgaHeader(2, 32, 1, 1);
-    c.raw({10, 20, 30, 99});
-    img = Read(*reader, c.data);
+    img = Read(*reader, TgaHeader(2, 32, 1, 1).raw({10, 20, 30, 99}).data);
     EXPECT_EQ(img->PixelFormat(), pgpf24Bit);
     EXPECT_EQ(img->Pixels(0, 0), PGRGB(30, 20, 10));
 }
@@ -104,22 +89,16 @@ TEST_F(TgaTest, RunLengthPacketsCarryIntoTheNextRow) {
     Bytes b = TgaHeader(10, 24, 3, 2, 0x20);
     b.raw({0x83, 0, 0, 255})             // four red pixels: one spills into row 1
         .raw({0x01, 1, 2, 3, 4, 5, 6});  // two literal pixels finish row 1
-    auto img = Read(*reader, b.data);
-    for (int x = 0; x < 3; ++x) EXPECT_EQ(img->Pixels(x, 0), PGRGB(255, 0, 0));
-    EXPECT_EQ(img->Pixels(0, 1), PGRGB(255, 0, 0));
-    EXPECT_EQ(img->Pixels(1, 1), PGRGB(3, 2, 1));
-    EXPECT_EQ(img->Pixels(2, 1), PGRGB(6, 5, 4));
+    const PGColor red = PGRGB(255, 0, 0);
+    EXPECT_EQ(Colours(*Read(*reader, b.data)),
+              (ColourRows{{red, red, red}, {red, PGRGB(3, 2, 1), PGRGB(6, 5, 4)}}));
 
     // A run far longer than the picture writes nothing past it.
-    Bytes c = TgaHeader(11, 8, 1, 1);
-    c.raw({0xFF, 42});
-    EXPECT_EQ(Read(*reader, c.data)->PixelValues(0, 0), 42u);
+    EXPECT_EQ(Read(*reader, TgaHeader(11, 8, 1, 1).raw({0xFF, 42}).data)->PixelValues(0, 0), 42u);
 }
 
 TEST_F(TgaTest, ShortFilesAndBadDepths) {
-    Bytes rle = TgaHeader(10, 24, 2, 2);
-    rle.raw({0x81, 1, 2, 3});
-    EXPECT_EQ(Error(rle.data), "TGA: Unexpected end of file");
+    EXPECT_EQ(Error(TgaHeader(10, 24, 2, 2).raw({0x81, 1, 2, 3}).data), "TGA: Unexpected end of file");
     Bytes plain = TgaHeader(2, 24, 2, 2);
     plain.fill(7, 1);
     EXPECT_EQ(MessageOf<EReadError>([&] { Read(*reader, plain.data); }), "Stream read error");
@@ -133,16 +112,10 @@ TEST_F(TgaTest, ShortFilesAndBadDepths) {
 }
 
 TEST_F(TgaTest, ImageInfo) {
-    TImageInfo info = Info(*reader, TgaHeader(11, 32, 5, 6).data);
-    EXPECT_EQ(info.Info1, "Run-length encoded");
-    EXPECT_EQ(info.Info2, "\"Black-and-white\"");
-    EXPECT_EQ(info.ColorText, "16.7M ?");
-    EXPECT_EQ(info.Width, 5);
-    EXPECT_EQ(info.Height, 6);
-    info = Info(*reader, TgaHeader(1, 8, 5, 6).data);
-    EXPECT_EQ(info.Info1, "Uncompressed");
-    EXPECT_EQ(info.Info2, "Color-mapped");
-    EXPECT_EQ(info.ColorText, "256");
+    EXPECT_EQ(Described(Info(*reader, TgaHeader(11, 32, 5, 6).data)),
+              "Run-length encoded | \"Black-and-white\" | 32 | 16.7M ? | 5x6");
+    EXPECT_EQ(Described(Info(*reader, TgaHeader(1, 8, 5, 6).data)),
+              "Uncompressed | Color-mapped | 8 | 256 | 5x6");
     EXPECT_EQ(Info(*reader, TgaHeader(10, 24, 1, 1).data).ColorText, "16.7M");
     EXPECT_EQ(Info(*reader, TgaHeader(2, 16, 1, 1).data).Info2, "True-color");
     EXPECT_EQ(MessageOf<EPGTGAFileFormatReader>([&] { Info(*reader, TgaHeader(4, 8, 1, 1).data); }),
@@ -157,9 +130,10 @@ TEST_F(TgaTest, ChosenByExtensionOnlyWhenNoSignatureMatches) {
     EXPECT_EQ(Load(b.data, "tga")->Pixels(0, 0), PGRGB(3, 2, 1));
     EXPECT_EQ(MessageOf<EPGUnknownFileFormat>([&] { Load(b.data, "xyz"); }), "Unknown file format");
     // An ID length of 10 makes the first byte 0x0A: the PCX reader takes the file.
-    Bytes p = TgaHeader(2, 24, 1, 1, 0, 0, 0, 0, 0, 10);
-    p.raw({1, 2, 3});
-    EXPECT_NE(MessageOf<EPGPCXFileFormatReader>([&] { Load(p.data, "tga"); }), "");
+    EXPECT_NE(MessageOf<EPGPCXFileFormatReader>([&] {
+                  Load(TgaHeader(2, 24, 1, 1, 0, 0, 0, 0, 0, 10).raw({1, 2, 3}).data, "tga");
+              }),
+              "");
 }
 
 }  // namespace

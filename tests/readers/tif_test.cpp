@@ -39,6 +39,17 @@ struct TiffFile {
         return *this;
     }
 
+    // Leaves out a field, or gives it another type and values.
+    TiffFile& Drop(int tag) {
+        std::erase_if(fields, [&](const Field& f) { return f.tag == tag; });
+        return *this;
+    }
+    TiffFile& Set(int tag, int type, std::vector<std::uint32_t> v) {
+        for (Field& f : fields)
+            if (f.tag == tag) f = {tag, type, v};
+        return *this;
+    }
+
     static int Size(int type) { return type == kByte ? 1 : type == kShort ? 2 : 4; }
 
     std::vector<std::uint8_t> Build() const {
@@ -134,34 +145,22 @@ TEST_F(TifTest, BigAndLittleEndianTwinsAreEqual) {
     auto big = Read(*reader, t.Build());
     for (auto* img : {little.get(), big.get()}) {
         EXPECT_EQ(img->PixelFormat(), pgpf24Bit);
-        EXPECT_EQ(img->Pixels(0, 0), PGRGB(255, 0, 0));
-        EXPECT_EQ(img->Pixels(1, 0), PGRGB(0, 255, 0));
-        EXPECT_EQ(img->Pixels(0, 1), PGRGB(0, 0, 255));
-        EXPECT_EQ(img->Pixels(1, 1), PGRGB(9, 8, 7));
+        EXPECT_EQ(Colours(*img),
+                  (ColourRows{{PGRGB(255, 0, 0), PGRGB(0, 255, 0)}, {PGRGB(0, 0, 255), PGRGB(9, 8, 7)}}));
     }
 }
 
 TEST_F(TifTest, WhiteIsZeroIsInverted) {
-    TiffFile g = Basic(3, 1, 0, {8});
-    g.Strip({0, 100, 255});
-    auto img = Read(*reader, g.Build());
+    auto img = Read(*reader, Basic(3, 1, 0, {8}).Strip({0, 100, 255}).Build());
     EXPECT_EQ(img->PaletteIdent(), pGray256);
-    EXPECT_EQ(img->PixelValues(0, 0), 255u);
-    EXPECT_EQ(img->PixelValues(1, 0), 155u);
-    EXPECT_EQ(img->PixelValues(2, 0), 0u);
+    EXPECT_EQ(Values(*img), (ValueRows{{255, 155, 0}}));
 
-    TiffFile n = Basic(3, 1, 0, {4});
-    n.Strip({0x1F, 0x30});
-    img = Read(*reader, n.Build());
+    img = Read(*reader, Basic(3, 1, 0, {4}).Strip({0x1F, 0x30}).Build());
     EXPECT_EQ(img->PaletteIdent(), pGray16);
-    EXPECT_EQ(img->PixelValues(0, 0), 14u);
-    EXPECT_EQ(img->PixelValues(1, 0), 0u);
-    EXPECT_EQ(img->PixelValues(2, 0), 12u);
+    EXPECT_EQ(Values(*img), (ValueRows{{14, 0, 12}}));
 
     for (int photometric : {0, 1, 3}) {
-        TiffFile b = Basic(3, 1, photometric, {1});
-        b.Strip({0xA0});
-        img = Read(*reader, b.Build());
+        img = Read(*reader, Basic(3, 1, photometric, {1}).Strip({0xA0}).Build());
         EXPECT_EQ(img->PaletteIdent(), pBlackWhite);
         const std::uint32_t first = photometric == 0 ? 0 : 1;
         EXPECT_EQ(img->PixelValues(0, 0), first) << photometric;
@@ -176,37 +175,28 @@ TEST_F(TifTest, PaletteFromTheColorMap) {
     t.Tag(320, kShort, map).Strip({0x10});
     auto img = Read(*reader, t.Build());
     EXPECT_EQ(img->PaletteCount(), 16);
-    EXPECT_EQ(img->Pixels(0, 0), PGRGB(255, 128, 1));
-    EXPECT_EQ(img->Pixels(1, 0), PGRGB(0, 0, 0));
+    EXPECT_EQ(Colours(*img), (ColourRows{{PGRGB(255, 128, 1), PGRGB(0, 0, 0)}}));
 }
 
 TEST_F(TifTest, CmykAndRgbaRows) {
-    TiffFile c = Basic(2, 1, 5, {8, 8, 8, 8});
-    c.Strip({0, 0, 0, 0, 100, 50, 200, 60});
-    auto img = Read(*reader, c.Build());
-    EXPECT_EQ(img->Pixels(0, 0), PGRGB(255, 255, 255));
-    EXPECT_EQ(img->Pixels(1, 0), PGRGB(95, 145, 0));
+    EXPECT_EQ(
+        Colours(*Read(*reader, Basic(2, 1, 5, {8, 8, 8, 8}).Strip({0, 0, 0, 0, 100, 50, 200, 60}).Build())),
+        (ColourRows{{PGRGB(255, 255, 255), PGRGB(95, 145, 0)}}));
 
-    TiffFile a = Basic(1, 1, 2, {8, 8, 8, 8});
-    a.Strip({1, 2, 3, 4});
-    EXPECT_EQ(Read(*reader, a.Build())->Pixels(0, 0), PGRGB(1, 2, 3));
+    EXPECT_EQ(Read(*reader, Basic(1, 1, 2, {8, 8, 8, 8}).Strip({1, 2, 3, 4}).Build())->Pixels(0, 0),
+              PGRGB(1, 2, 3));
 }
 
 TEST_F(TifTest, PackBitsRowsAndOverflow) {
     TiffFile t = Basic(4, 2, 1, {8}, 32773);
     // Row 0: literal 1 2, a no-op, run of two 9s. Row 1: run of four 7s.
     t.Strip({1, 1, 2, 0x80, 0xFF, 9, 0xFD, 7});
-    auto img = Read(*reader, t.Build());
-    const std::uint32_t expect[2][4] = {{1, 2, 9, 9}, {7, 7, 7, 7}};
-    for (int y = 0; y < 2; ++y)
-        for (int x = 0; x < 4; ++x) EXPECT_EQ(img->PixelValues(x, y), expect[y][x]);
+    EXPECT_EQ(Values(*Read(*reader, t.Build())), (ValueRows{{1, 2, 9, 9}, {7, 7, 7, 7}}));
 
-    TiffFile bad = Basic(4, 2, 1, {8}, 32773);
-    bad.Strip({0xFD, 7, 0xFC, 1});
-    EXPECT_EQ(Error(bad.Build()), "TIFF (PackBits): Invalid count of bytes in row 1");
-    TiffFile cut = Basic(4, 2, 1, {8}, 32773);
-    cut.Strip({0xFD, 7, 0x03, 1});
-    EXPECT_EQ(Error(cut.Build()), "TIFF: Unexpected end of file");
+    EXPECT_EQ(Error(Basic(4, 2, 1, {8}, 32773).Strip({0xFD, 7, 0xFC, 1}).Build()),
+              "TIFF (PackBits): Invalid count of bytes in row 1");
+    EXPECT_EQ(Error(Basic(4, 2, 1, {8}, 32773).Strip({0xFD, 7, 0x03, 1}).Build()),
+              "TIFF: Unexpected end of file");
 }
 
 // An RGB picture larger than the reader's 64 KiB window, its rows made of runs of
@@ -287,58 +277,41 @@ TEST_F(TifTest, RefusedCompressions) {
         {2, "TIFF: Unsupported compression CCITT 1D"},    {3, "TIFF: Unsupported compression Group 3 Fax"},
         {4, "TIFF: Unsupported compression Group 4 Fax"}, {6, "TIFF: Unsupported compression JPEG"},
         {7, "TIFF: Unsupported compression 7"},           {34712, "TIFF: Unsupported compression 34712"}};
-    for (const auto& c : cases) {
-        TiffFile t = Basic(1, 1, 1, {8}, c.compression);
-        t.Strip({0});
-        EXPECT_EQ(Error(t.Build()), c.message);
-    }
-    TiffFile none = Basic(1, 1, 1, {8});
-    none.fields.erase(none.fields.begin() + 3);
-    none.Strip({0});
-    EXPECT_EQ(Error(none.Build()), "TIFF: Unsupported compression 0");
+    for (const auto& c : cases)
+        EXPECT_EQ(Error(Basic(1, 1, 1, {8}, c.compression).Strip({0}).Build()), c.message);
+    EXPECT_EQ(Error(Basic(1, 1, 1, {8}).Drop(259).Strip({0}).Build()), "TIFF: Unsupported compression 0");
 }
 
 TEST_F(TifTest, DirectoryChecks) {
     TiffFile t = Basic(1, 1, 1, {8});
     t.Strip({0});
     // Absent SamplesPerPixel and BitsPerSample mean one sample of one bit.
-    TiffFile noSpp = t;
-    noSpp.fields.erase(noSpp.fields.begin() + 5);
-    EXPECT_EQ(Read(*reader, noSpp.Build())->PixelFormat(), pgpf8Bit);
-    TiffFile noBits = Basic(9, 1, 1, {8});
-    noBits.fields.erase(noBits.fields.begin() + 2);
-    noBits.Strip({0x80, 0x80});
-    auto mono = Read(*reader, noBits.Build());
+    EXPECT_EQ(Read(*reader, TiffFile(t).Drop(277).Build())->PixelFormat(), pgpf8Bit);
+    auto mono = Read(*reader, Basic(9, 1, 1, {8}).Drop(258).Strip({0x80, 0x80}).Build());
     EXPECT_EQ(mono->PixelFormat(), pgpf1Bit);
     EXPECT_EQ(mono->PixelValues(0, 0) + mono->PixelValues(8, 0), 2u);
     EXPECT_EQ(mono->PixelValues(1, 0), 0u);
-    TiffFile rgbNoBits = Basic(1, 1, 2, {8, 8, 8});
-    rgbNoBits.fields.erase(rgbNoBits.fields.begin() + 2);
-    rgbNoBits.Strip({0});
-    EXPECT_EQ(Error(rgbNoBits.Build()), "TIFF: Invalid SamplesPerPixel");
-    TiffFile twoBits = Basic(1, 1, 2, {8, 8});
-    twoBits.fields[5].values = {3};
-    twoBits.Strip({0, 0, 0});
-    EXPECT_EQ(Error(twoBits.Build()), "TIFF: Invalid count of SamplesPerPixel");
-    TiffFile planar = t;
-    planar.Tag(284, kShort, {2});
-    EXPECT_EQ(Error(planar.Build()), "TIFF: PlanarConfiguration invalid");
-    TiffFile palette16 = Basic(1, 1, 3, {16});
-    palette16.Strip({0, 0});
-    EXPECT_EQ(Error(palette16.Build()), "TIFF: Invalid SamplesPerPixel");
-    TiffFile mixed = Basic(1, 1, 2, {8, 16, 8});
-    mixed.Strip({0, 0, 0, 0});
-    EXPECT_EQ(Error(mixed.Build()), "TIFF: Invalid SamplesPerPixel");
-    TiffFile ycbcr = Basic(1, 1, 6, {8, 8, 8});
-    ycbcr.Strip({0, 0, 0});
-    EXPECT_EQ(Error(ycbcr.Build()), "TIFF: Invalid SamplesPerPixel");
-    TiffFile rational = t;
-    rational.fields[0].type = 5;
-    EXPECT_EQ(Error(rational.Build()), "TIFF: Unsupported field Type: 5");
-    TiffFile later = Basic(3, 1, 1, {8});  // a repeated tag: the later entry counts
-    later.Tag(256, kShort, {2}).Strip({0, 0});
-    EXPECT_EQ(Error(later.Build()), "");
-    EXPECT_EQ(Read(*reader, later.Build())->Width(), 2);
+    // Of a repeated tag the later entry counts.
+    const TiffFile repeated = Basic(3, 1, 1, {8}).Tag(256, kShort, {2}).Strip({0, 0});
+    const struct {
+        const char* name;
+        TiffFile file;
+        const char* message;
+    } cases[] = {
+        {"RGB without BitsPerSample", Basic(1, 1, 2, {8, 8, 8}).Drop(258).Strip({0}),
+         "TIFF: Invalid SamplesPerPixel"},
+        {"three samples, two BitsPerSample", Basic(1, 1, 2, {8, 8}).Set(277, kShort, {3}).Strip({0, 0, 0}),
+         "TIFF: Invalid count of SamplesPerPixel"},
+        {"PlanarConfiguration 2", TiffFile(t).Tag(284, kShort, {2}), "TIFF: PlanarConfiguration invalid"},
+        {"16-bit palette", Basic(1, 1, 3, {16}).Strip({0, 0}), "TIFF: Invalid SamplesPerPixel"},
+        {"mixed sample widths", Basic(1, 1, 2, {8, 16, 8}).Strip({0, 0, 0, 0}),
+         "TIFF: Invalid SamplesPerPixel"},
+        {"YCbCr", Basic(1, 1, 6, {8, 8, 8}).Strip({0, 0, 0}), "TIFF: Invalid SamplesPerPixel"},
+        {"a RATIONAL field", TiffFile(t).Set(256, 5, {1}), "TIFF: Unsupported field Type: 5"},
+        {"a repeated tag", repeated, ""},
+    };
+    for (const auto& c : cases) EXPECT_EQ(Error(c.file.Build()), c.message) << c.name;
+    EXPECT_EQ(Read(*reader, repeated.Build())->Width(), 2);
 
     auto bytes = t.Build();
     bytes[2] = 43;
@@ -377,18 +350,12 @@ TEST_F(TifTest, StripCounts) {
     EXPECT_EQ(boxes, (std::vector<std::string>{"TIFF-Warning|" + text + "|cancel",
                                                "TIFF-Warning|" + text + "|cancel", "TIFF-Warning|" + text}));
 
-    TiffFile two = Basic(1, 3, 1, {8});
-    two.Tag(278, kShort, {1}).Strip({1}).Strip({2});
-    EXPECT_EQ(Error(two.Build(), pgwaIgnore), text);
-    TiffFile zero = Basic(1, 2, 1, {8});
-    zero.Tag(278, kShort, {0}).Strip({1}).Strip({2});
-    EXPECT_EQ(Error(zero.Build()), "TIFF: Invalid RowsPerStrip");
-    TiffFile none = Basic(1, 2, 1, {8});
-    EXPECT_EQ(Error(none.Build(), pgwaIgnore), text);
-
-    TiffFile rows = Basic(1, 3, 1, {8});
-    rows.Tag(278, kLong, {2}).Strip({1, 2}).Strip({3});
-    img = Read(*reader, rows.Build());
+    EXPECT_EQ(Error(Basic(1, 3, 1, {8}).Tag(278, kShort, {1}).Strip({1}).Strip({2}).Build(), pgwaIgnore),
+              text);
+    EXPECT_EQ(Error(Basic(1, 2, 1, {8}).Tag(278, kShort, {0}).Strip({1}).Strip({2}).Build()),
+              "TIFF: Invalid RowsPerStrip");
+    EXPECT_EQ(Error(Basic(1, 2, 1, {8}).Build(), pgwaIgnore), text);
+    img = Read(*reader, Basic(1, 3, 1, {8}).Tag(278, kLong, {2}).Strip({1, 2}).Strip({3}).Build());
     EXPECT_EQ(img->PixelValues(0, 2), 3u);
 }
 
@@ -406,18 +373,14 @@ TEST_F(TifTest, ShortListsInsideTheEntryAndOffsetsOutsideTheFile) {
 
     t.fields.back().values = {dataAt, 5000};
     EXPECT_EQ(Error(t.Build()), "TIFF: Unexpected end of file");
-    TiffFile cut = Basic(2, 2, 1, {8});
-    cut.Strip({1, 2, 3});
-    EXPECT_EQ(MessageOf<EReadError>([&] { Read(*reader, cut.Build()); }), "Stream read error");
-    TiffFile huge = Basic(60000, 60000, 2, {8, 8, 8});
-    huge.Strip({1});
-    EXPECT_EQ(Error(huge.Build()), "TIFF: Image size out of range");
-    TiffFile big = Basic(3000, 3000, 2, {8, 8, 8}, 32773);
-    big.Strip({1});
-    EXPECT_EQ(Error(big.Build(), pgwaIgnore), "TIFF: Unexpected end of file");
-    TiffFile longList = Basic(1, 1, 1, {8});
-    longList.Tag(320, kShort, std::vector<std::uint32_t>(3, 0));
-    auto bytes = longList.Build();
+    EXPECT_EQ(MessageOf<EReadError>([&] {
+                  Read(*reader, Basic(2, 2, 1, {8}).Strip({1, 2, 3}).Build());
+              }),
+              "Stream read error");
+    EXPECT_EQ(Error(Basic(60000, 60000, 2, {8, 8, 8}).Strip({1}).Build()), "TIFF: Image size out of range");
+    EXPECT_EQ(Error(Basic(3000, 3000, 2, {8, 8, 8}, 32773).Strip({1}).Build(), pgwaIgnore),
+              "TIFF: Unexpected end of file");
+    auto bytes = Basic(1, 1, 1, {8}).Tag(320, kShort, std::vector<std::uint32_t>(3, 0)).Build();
     bytes.resize(bytes.size() - 3);  // the colour map's last bytes are missing
     EXPECT_EQ(MessageOf<EReadError>([&] { Read(*reader, bytes); }), "Stream read error");
 }
@@ -425,17 +388,9 @@ TEST_F(TifTest, ShortListsInsideTheEntryAndOffsetsOutsideTheFile) {
 TEST_F(TifTest, ImageInfo) {
     TiffFile t = Basic(5, 6, 2, {8, 8, 8}, 32773);
     t.bigEndian = true;
-    TImageInfo info = Info(*reader, t.Build());
-    EXPECT_EQ(info.Info1, "M, PackBits, RGB");
-    EXPECT_EQ(info.Info2, "");
-    EXPECT_EQ(info.Bits, 24);
-    EXPECT_EQ(info.ColorText, "16.7 M");
-    EXPECT_EQ(info.Width, 5);
-    EXPECT_EQ(info.Height, 6);
-    info = Info(*reader, Basic(1, 1, 0, {4}, 5).Build());
-    EXPECT_EQ(info.Info1, "I, LZW, WhiteIsZero");
-    EXPECT_EQ(info.Info2, "");
-    EXPECT_EQ(info.ColorText, "16");
+    EXPECT_EQ(Described(Info(*reader, t.Build())), "M, PackBits, RGB |  | 24 | 16.7 M | 5x6");
+    TImageInfo info = Info(*reader, Basic(1, 1, 0, {4}, 5).Build());
+    EXPECT_EQ(Described(info), "I, LZW, WhiteIsZero |  | 4 | 16 | 1x1");
     EXPECT_EQ(info.Orientation, 1);
     info = Info(*reader, Basic(1, 1, 1, {8}, 32946).Tag(274, kShort, {6}).Build());
     EXPECT_EQ(info.Info1, "I, Deflate, BlackIsZero");
@@ -566,14 +521,12 @@ TEST_F(TifTest, EveryCodecPredictorAndSampleWidthGivesTheSamePixels) {
         {"LZW, 16 bits big-endian, predictor", 5, 2, 16, true},
         {"Deflate, 16 bits little-endian, predictor", 8, 2, 16},
     };
-    const std::uint32_t expected[3][2] = {{7, 7}, {7, 1}, {9, 9}};
     for (const Codec& c : codecs) {
         SCOPED_TRACE(c.name);
         std::unique_ptr<TPixelGraphic> img;
         ASSERT_NO_THROW(img = Read(*reader, GreyInStrips(c)));
         ASSERT_EQ(img->PixelFormat(), pgpf8Bit);
-        for (int y = 0; y < 3; ++y)
-            for (int x = 0; x < 2; ++x) EXPECT_EQ(img->PixelValues(x, y), expected[y][x]) << x << "," << y;
+        EXPECT_EQ(Values(*img), (ValueRows{{7, 7}, {7, 1}, {9, 9}}));
     }
 }
 
@@ -584,14 +537,6 @@ TEST_F(TifTest, DamagedCompressedStripsAreRefused) {
         t.strips.back().data = PackCodes(codes, false);
         return t;
     };
-    TiffFile counted = lzw({256, 7, 7, 257});
-    counted.Tag(279, kLong, {1});  // the strip's byte count cuts its codes
-    TiffFile deflate = Basic(2, 1, 1, {8}, 8);
-    deflate.Strip({1, 2, 3, 4, 5, 6});
-    TiffFile predictor3 = lzw({256, 7, 7, 257});
-    predictor3.Tag(317, kShort, {3});
-    TiffFile predictor4Bit = Basic(4, 1, 1, {4}, 8);
-    predictor4Bit.Tag(317, kShort, {2}).Strip({0});
     const struct {
         const char* name;
         TiffFile file;
@@ -600,10 +545,14 @@ TEST_F(TifTest, DamagedCompressedStripsAreRefused) {
         {"code beyond the table", lzw({256, 7, 300, 257}), "TIFF (LZW): Invalid value for code"},
         {"string code before any byte", lzw({256, 258, 257}), "TIFF (LZW): Invalid value for code"},
         {"end code inside the row", lzw({256, 7, 257}), "TIFF: Unexpected end of file"},
-        {"byte count shorter than the codes", counted, "TIFF: Unexpected end of file"},
-        {"not a zlib stream", deflate, "TIFF (Deflate): Invalid value for data"},
-        {"floating-point predictor", predictor3, "TIFF: Invalid value for Predictor"},
-        {"predictor on 4-bit samples", predictor4Bit, "TIFF: Invalid value for Predictor"},
+        {"byte count shorter than the codes", lzw({256, 7, 7, 257}).Tag(279, kLong, {1}),
+         "TIFF: Unexpected end of file"},
+        {"not a zlib stream", Basic(2, 1, 1, {8}, 8).Strip({1, 2, 3, 4, 5, 6}),
+         "TIFF (Deflate): Invalid value for data"},
+        {"floating-point predictor", lzw({256, 7, 7, 257}).Tag(317, kShort, {3}),
+         "TIFF: Invalid value for Predictor"},
+        {"predictor on 4-bit samples", Basic(4, 1, 1, {4}, 8).Tag(317, kShort, {2}).Strip({0}),
+         "TIFF: Invalid value for Predictor"},
     };
     for (const auto& c : cases) EXPECT_EQ(Error(c.file.Build()), c.message) << c.name;
     EXPECT_EQ(Error(lzw({256, 7, 7, 257}).Build()), "");
@@ -615,11 +564,8 @@ TEST_F(TifTest, OnePaletteBitShowsItsColourMapAndOrientationTurnsThePicture) {
     t.Tag(320, kShort, map).Tag(274, kShort, {8}).Strip({0x40});
     auto img = Read(*reader, t.Build());
     ASSERT_EQ(img->PixelFormat(), pgpf1Bit);
-    EXPECT_EQ(img->Width(), 1);
-    EXPECT_EQ(img->Height(), 2);
     // Stored row (red, light blue) turned a quarter anticlockwise: light blue on top.
-    EXPECT_EQ(img->Pixels(0, 0), PGRGB(0x10, 0x80, 0xFF));
-    EXPECT_EQ(img->Pixels(0, 1), PGRGB(0xFF, 0, 0));
+    EXPECT_EQ(Colours(*img), (ColourRows{{PGRGB(0x10, 0x80, 0xFF)}, {PGRGB(0xFF, 0, 0)}}));
 }
 
 }  // namespace

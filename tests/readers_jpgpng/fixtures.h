@@ -1,5 +1,5 @@
-// Helpers for the JPEG and PNG reader tests: PNG files written chunk by chunk, PNM
-// reference pictures, and loading from bytes.
+// Helpers for the JPEG and PNG reader tests: PNG files written chunk by chunk, and
+// loading from bytes (reference pictures: support/reference_picture.h).
 #pragma once
 
 #include <cstdint>
@@ -8,6 +8,9 @@
 #include <vector>
 
 #include "imaging/pixel_graphic.h"
+#include "imaging/file_format_reader.h"
+#include "support/image_checks.h"
+#include "support/reference_picture.h"
 
 namespace quipix::test {
 
@@ -19,9 +22,9 @@ struct PngParts {
     int height = 1;
     int depth = 8;
     int colorType = 2;
-    std::vector<Bytes> rows;
+    std::vector<Bytes> rows{};
     // Chunks written between IHDR and IDAT, in order: (type, data).
-    std::vector<std::pair<std::string, Bytes>> chunks;
+    std::vector<std::pair<std::string, Bytes>> chunks{};
 };
 Bytes MakePng(const PngParts& parts);
 // One chunk: length, type, data and CRC (a wrong CRC when corruptCrc).
@@ -29,21 +32,28 @@ Bytes PngChunk(const std::string& type, const Bytes& data, bool corruptCrc = fal
 Bytes Be16(unsigned v);
 Bytes Be32(std::uint32_t v);
 
-// A binary PGM or PPM (maxval up to 65535): samples per pixel 1 or 3.
-struct Pnm {
-    int width = 0;
-    int height = 0;
-    int channels = 0;
-    int maxval = 0;
-    std::vector<int> samples;  // top row first
-    int at(int x, int y, int c) const { return samples[(std::size_t(y) * width + x) * channels + c]; }
-};
-Pnm ReadPnm(const std::string& path);
-
 // Loads bytes through the registry with the given warning action.
 void LoadBytes(TPixelGraphic& image, const Bytes& bytes, const std::string& extension = "");
+// Loads bytes into image with the warning action and returns the message of the
+// exception of class E raised, or "" when the picture loaded; the image keeps what was
+// read.
+template <class E>
+std::string LoadMessage(TPixelGraphic& image, const Bytes& bytes, TPGWarningAction action) {
+    image.ReadWarningAction = action;
+    return MessageOf<E>([&] { LoadBytes(image, bytes); });
+}
+template <class E>
+std::string LoadMessage(const Bytes& bytes, TPGWarningAction action) {
+    TPixelGraphic image;
+    return LoadMessage<E>(image, bytes, action);
+}
 
-// The largest difference of any channel between the picture and the reference.
-int MaxDifference(const TPixelGraphic& image, const Pnm& reference);
+// The registered reader of an extension.
+TFileFormatReader& RegisteredReader(const std::string& extension);
+
+// Restores the process-wide warning box handler after a test.
+struct BoxHandlerGuard {
+    ~BoxHandlerGuard() { SetWarningBoxHandler(nullptr); }
+};
 
 }  // namespace quipix::test

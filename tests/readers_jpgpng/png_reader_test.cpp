@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -12,57 +13,34 @@
 #include "imaging/file_format_reader.h"
 #include "imaging/readers/readers.h"
 #include "imaging/stream.h"
+#include "support/image_checks.h"
 #include "support/test_support.h"
 
 namespace quipix::test {
 namespace {
 
-TFileFormatReader& PngReader() {
-    for (TFileFormatReader* r : PGFileFormatReaders())
-        if (r->Extension() == "png") return *r;
-    throw std::runtime_error("no png reader");
-}
+TFileFormatReader& PngReader() { return RegisteredReader("png"); }
 
-// The reader's message, or "" when the picture loaded; the image keeps what was read.
 std::string LoadInto(TPixelGraphic& image, const Bytes& bytes, TPGWarningAction action) {
-    image.ReadWarningAction = action;
-    try {
-        LoadBytes(image, bytes);
-    } catch (const EPGPNGFileFormatReaderWriter& e) {
-        return e.what();
-    }
-    return "";
+    return LoadMessage<EPGPNGFileFormatReaderWriter>(image, bytes, action);
 }
-
 std::string LoadError(const Bytes& bytes, TPGWarningAction action) {
-    TPixelGraphic image;
-    return LoadInto(image, bytes, action);
+    return LoadMessage<EPGPNGFileFormatReaderWriter>(bytes, action);
 }
 
-struct BoxHandlerGuard {
-    ~BoxHandlerGuard() { SetWarningBoxHandler(nullptr); }
-};
-
-PngParts OnePixelRgba(int r, int g, int b, int a) {
-    PngParts s;
-    s.colorType = 6;
-    s.rows = {{std::uint8_t(r), std::uint8_t(g), std::uint8_t(b), std::uint8_t(a)}};
-    return s;
+// A built file loaded through the registry.
+std::unique_ptr<TPixelGraphic> Loaded(const PngParts& parts) {
+    auto image = std::make_unique<TPixelGraphic>();
+    LoadBytes(*image, MakePng(parts));
+    return image;
 }
-
-int Blend(int fg, int bg, int alpha) { return (fg * alpha + bg * (255 - alpha) + 127) / 255; }
 
 TEST(PngReader, ColourRowsArriveInPixelOrder) {
-    PngParts s;
-    s.width = 2;
-    s.rows = {{10, 20, 30, 200, 100, 50}};
-    TPixelGraphic image;
-    LoadBytes(image, MakePng(s));
-    ASSERT_EQ(image.PixelFormat(), pgpf24Bit);
-    EXPECT_EQ(image.Pixels(0, 0), PGRGB(10, 20, 30));
-    EXPECT_EQ(image.Pixels(1, 0), PGRGB(200, 100, 50));
-    EXPECT_EQ(image.ScanLine(0)[0], 30);  // stored blue first
-    EXPECT_DOUBLE_EQ(image.Gamma, PGDisplayGamma);
+    auto image = Loaded({.width = 2, .rows = {{10, 20, 30, 200, 100, 50}}});
+    ASSERT_EQ(image->PixelFormat(), pgpf24Bit);
+    EXPECT_EQ(Colours(*image), (ColourRows{{PGRGB(10, 20, 30), PGRGB(200, 100, 50)}}));
+    EXPECT_EQ(image->ScanLine(0)[0], 30);  // stored blue first
+    EXPECT_DOUBLE_EQ(image->Gamma, PGDisplayGamma);
 }
 
 TEST(PngReader, GreyDepthsChooseFormatAndPalette) {
@@ -71,7 +49,7 @@ TEST(PngReader, GreyDepthsChooseFormatAndPalette) {
         Bytes row;
         TPGPixelFormat format;
         TPaletteIdent ident;
-        std::vector<int> values;
+        std::vector<std::uint32_t> values;
     } cases[] = {
         {1, {0b10110000}, pgpf1Bit, pBlackWhite, {1, 0, 1, 1, 0}},
         {4, {0x0F, 0x73, 0x50}, pgpf4Bit, pGray16, {0, 15, 7, 3, 5}},
@@ -85,134 +63,120 @@ TEST(PngReader, GreyDepthsChooseFormatAndPalette) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.depth);
-        PngParts s;
-        s.width = 5;
-        s.depth = c.depth;
-        s.colorType = 0;
-        s.rows = {c.row};
-        TPixelGraphic image;
-        LoadBytes(image, MakePng(s));
-        ASSERT_EQ(image.PixelFormat(), c.format);
-        EXPECT_EQ(image.PaletteIdent(), c.ident);
-        for (int x = 0; x < 5; ++x) EXPECT_EQ(int(image.PixelValues(x, 0)), c.values[x]) << x;
+        auto image = Loaded({.width = 5, .depth = c.depth, .colorType = 0, .rows = {c.row}});
+        ASSERT_EQ(image->PixelFormat(), c.format);
+        EXPECT_EQ(image->PaletteIdent(), c.ident);
+        EXPECT_EQ(Values(*image), ValueRows{c.values});
     }
 }
 
 TEST(PngReader, TwoBitGreyIsWidenedToFourBits) {
     // Seven pixels: two bytes of four, the last one partly used.
-    PngParts s;
-    s.width = 7;
-    s.height = 2;
-    s.depth = 2;
-    s.colorType = 0;
-    s.rows = {{0b00011011, 0b11100100}, {0b11111111, 0b00000000}};
-    TPixelGraphic image;
-    LoadBytes(image, MakePng(s));
-    ASSERT_EQ(image.PixelFormat(), pgpf4Bit);
-    EXPECT_EQ(image.PaletteIdent(), pGray4);
-    const int want[2][7] = {{0, 1, 2, 3, 3, 2, 1}, {3, 3, 3, 3, 0, 0, 0}};
-    for (int y = 0; y < 2; ++y)
-        for (int x = 0; x < 7; ++x) EXPECT_EQ(int(image.PixelValues(x, y)), want[y][x]) << x;
-    EXPECT_EQ(image.Pixels(1, 0), PGRGB(85, 85, 85));
-    EXPECT_EQ(image.Pixels(2, 0), PGRGB(170, 170, 170));
+    auto image = Loaded(
+        {.width = 7, .height = 2, .depth = 2, .colorType = 0, .rows = {{0b00011011, 0b11100100}, {0xFF, 0}}});
+    ASSERT_EQ(image->PixelFormat(), pgpf4Bit);
+    EXPECT_EQ(image->PaletteIdent(), pGray4);
+    EXPECT_EQ(Values(*image), (ValueRows{{0, 1, 2, 3, 3, 2, 1}, {3, 3, 3, 3, 0, 0, 0}}));
+    EXPECT_EQ(image->Pixels(1, 0), PGRGB(85, 85, 85));
+    EXPECT_EQ(image->Pixels(2, 0), PGRGB(170, 170, 170));
 }
 
 TEST(PngReader, PaletteFileKeepsItsEntries) {
-    PngParts s;
-    s.width = 5;
-    s.depth = 2;
-    s.colorType = 3;
-    s.chunks = {{"PLTE", {255, 0, 0, 0, 255, 0, 0, 0, 255}}};
-    s.rows = {{0b00011000, 0b01000000}};
-    TPixelGraphic image;
-    LoadBytes(image, MakePng(s));
-    ASSERT_EQ(image.PixelFormat(), pgpf4Bit);
-    ASSERT_EQ(image.PaletteCount(), 3);
-    EXPECT_EQ(image.PaletteIdent(), pUnknown);
-    EXPECT_EQ(image.Pixels(0, 0), PGRGB(255, 0, 0));
-    EXPECT_EQ(image.Pixels(1, 0), PGRGB(0, 255, 0));
-    EXPECT_EQ(image.Pixels(2, 0), PGRGB(0, 0, 255));
-    EXPECT_EQ(image.Pixels(4, 0), PGRGB(0, 255, 0));
+    auto image = Loaded({.width = 5,
+                         .depth = 2,
+                         .colorType = 3,
+                         .rows = {{0b00011000, 0b01000000}},
+                         .chunks = {{"PLTE", {255, 0, 0, 0, 255, 0, 0, 0, 255}}}});
+    ASSERT_EQ(image->PixelFormat(), pgpf4Bit);
+    ASSERT_EQ(image->PaletteCount(), 3);
+    EXPECT_EQ(image->PaletteIdent(), pUnknown);
+    const PGColor red = PGRGB(255, 0, 0), green = PGRGB(0, 255, 0), blue = PGRGB(0, 0, 255);
+    EXPECT_EQ(Colours(*image), (ColourRows{{red, green, blue, red, green}}));
 }
 
-TEST(PngReader, AlphaIsCompositedOverThePictureBackground) {
-    const Bytes file = MakePng(OnePixelRgba(200, 100, 50, 128));
-    TPixelGraphic image;
-    LoadBytes(image, file);
-    EXPECT_EQ(image.PixelFormat(), pgpf24Bit);
-    EXPECT_EQ(image.Pixels(0, 0), PGRGB(Blend(200, 0, 128), Blend(100, 0, 128), Blend(50, 0, 128)));
-
-    TPixelGraphic onWhite;
-    onWhite.SetBackGroundColor(PGRGB(255, 255, 255));
-    LoadBytes(onWhite, file);
-    EXPECT_EQ(onWhite.Pixels(0, 0), PGRGB(Blend(200, 255, 128), Blend(100, 255, 128), Blend(50, 255, 128)));
-    EXPECT_EQ(onWhite.BackGroundColor(), PGRGB(255, 255, 255));
-
-    // Grey with alpha composites over the grey level of the background colour.
-    PngParts ga;
-    ga.colorType = 4;
-    ga.rows = {{100, 0}};
-    TPixelGraphic grey;
-    grey.SetBackGroundColor(PGRGB(30, 60, 90));
-    LoadBytes(grey, MakePng(ga));
-    EXPECT_EQ(grey.PixelFormat(), pgpf8Bit);
-    EXPECT_EQ(grey.Pixels(0, 0), PGRGB(60, 60, 60));
-}
-
-TEST(PngReader, FileBackgroundIsUsedAndBecomesTheBackgroundColour) {
-    PngParts s = OnePixelRgba(200, 100, 50, 0);
-    s.chunks = {{"bKGD", {0, 10, 0, 20, 0, 30}}};
-    TPixelGraphic image;
-    LoadBytes(image, MakePng(s));
-    EXPECT_EQ(image.Pixels(0, 0), PGRGB(10, 20, 30));
-    EXPECT_EQ(image.BackGroundColor(), PGRGB(10, 20, 30));
-
-    // 16-bit channels: the background colour takes each channel's high byte.
-    PngParts wide;
-    wide.depth = 16;
-    wide.colorType = 6;
-    wide.rows = {{0, 0, 0, 0, 0, 0, 0, 0}};
-    wide.chunks = {{"bKGD", {0x12, 0x34, 0xFF, 0x00, 0x80, 0x7F}}};
-    TPixelGraphic image16;
-    LoadBytes(image16, MakePng(wide));
-    EXPECT_EQ(image16.Pixels(0, 0), PGRGB(0x12, 0xFF, 0x80));
-    EXPECT_EQ(image16.BackGroundColor(), PGRGB(0x12, 0xFF, 0x80));
-}
-
-TEST(PngReader, TransparentPaletteEntriesAreComposited) {
-    PngParts s;
-    s.width = 3;
-    s.colorType = 3;
-    s.chunks = {{"PLTE", {255, 0, 0, 0, 255, 0, 0, 0, 255}}, {"tRNS", {255, 0}}};
-    s.rows = {{0, 1, 2}};
-    TPixelGraphic image;
-    LoadBytes(image, MakePng(s));
-    ASSERT_EQ(image.PixelFormat(), pgpf8Bit);
-    EXPECT_EQ(image.Pixels(0, 0), PGRGB(255, 0, 0));
-    EXPECT_EQ(image.Pixels(1, 0), PGRGB(0, 0, 0));  // fully transparent over black
-    EXPECT_EQ(image.Pixels(2, 0), PGRGB(0, 0, 255));
-
-    s.chunks.push_back({"bKGD", {2}});
-    TPixelGraphic withBackground;
-    LoadBytes(withBackground, MakePng(s));
-    EXPECT_EQ(withBackground.Pixels(1, 0), PGRGB(0, 0, 255));
-    EXPECT_EQ(withBackground.BackGroundColor(), PGRGB(0, 0, 255));
-}
-
-TEST(PngReader, TransparentGreyValueTakesTheBackground) {
-    PngParts s;
-    s.width = 3;
-    s.depth = 4;
-    s.colorType = 0;
-    s.chunks = {{"tRNS", {0, 5}}};
-    s.rows = {{0x5A, 0x50}};
-    TPixelGraphic image;
-    image.SetBackGroundColor(PGRGB(255, 255, 255));
-    LoadBytes(image, MakePng(s));
-    ASSERT_EQ(image.PixelFormat(), pgpf4Bit);
-    EXPECT_EQ(int(image.PixelValues(0, 0)), 15);
-    EXPECT_EQ(int(image.PixelValues(1, 0)), 10);
-    EXPECT_EQ(int(image.PixelValues(2, 0)), 15);
+// What a transparent pixel becomes: composited over the picture's background colour,
+// or over the file's own background, which then becomes the picture's.
+TEST(PngReader, TransparencyIsCompositedOverTheBackground) {
+    const auto blend = [](int fg, int bg, int alpha) {
+        return (fg * alpha + bg * (255 - alpha) + 127) / 255;
+    };
+    const Bytes rgba = {200, 100, 50, 128};
+    const Bytes plte = {255, 0, 0, 0, 255, 0, 0, 0, 255};
+    const struct {
+        const char* name;
+        PngParts file;
+        PGColor background;  // set before loading; 0 leaves the default
+        TPGPixelFormat format;
+        std::vector<Rgb> row;
+        std::optional<PGColor> backgroundAfter;  // the picture's background colour after loading
+    } cases[] = {
+        {"RGBA over black",
+         {.colorType = 6, .rows = {rgba}},
+         0,
+         pgpf24Bit,
+         {PGRGB(blend(200, 0, 128), blend(100, 0, 128), blend(50, 0, 128))},
+         std::nullopt},
+        {"RGBA over white",
+         {.colorType = 6, .rows = {rgba}},
+         PGRGB(255, 255, 255),
+         pgpf24Bit,
+         {PGRGB(blend(200, 255, 128), blend(100, 255, 128), blend(50, 255, 128))},
+         PGRGB(255, 255, 255)},
+        {"grey with alpha over the grey level of the background",
+         {.colorType = 4, .rows = {{100, 0}}},
+         PGRGB(30, 60, 90),
+         pgpf8Bit,
+         {PGRGB(60, 60, 60)},
+         std::nullopt},
+        {"the file's background",
+         {.colorType = 6, .rows = {{200, 100, 50, 0}}, .chunks = {{"bKGD", {0, 10, 0, 20, 0, 30}}}},
+         0,
+         pgpf24Bit,
+         {PGRGB(10, 20, 30)},
+         PGRGB(10, 20, 30)},
+        {"16-bit channels: the file's background by each channel's high byte",
+         {.depth = 16,
+          .colorType = 6,
+          .rows = {Bytes(8, 0)},
+          .chunks = {{"bKGD", {0x12, 0x34, 0xFF, 0x00, 0x80, 0x7F}}}},
+         0,
+         pgpf24Bit,
+         {PGRGB(0x12, 0xFF, 0x80)},
+         PGRGB(0x12, 0xFF, 0x80)},
+        {"transparent palette entry over black",
+         {.width = 3, .colorType = 3, .rows = {{0, 1, 2}}, .chunks = {{"PLTE", plte}, {"tRNS", {255, 0}}}},
+         0,
+         pgpf8Bit,
+         {PGRGB(255, 0, 0), PGRGB(0, 0, 0), PGRGB(0, 0, 255)},
+         std::nullopt},
+        {"transparent palette entry over the file's background entry",
+         {.width = 3,
+          .colorType = 3,
+          .rows = {{0, 1, 2}},
+          .chunks = {{"PLTE", plte}, {"tRNS", {255, 0}}, {"bKGD", {2}}}},
+         0,
+         pgpf8Bit,
+         {PGRGB(255, 0, 0), PGRGB(0, 0, 255), PGRGB(0, 0, 255)},
+         PGRGB(0, 0, 255)},
+        // Grey 5 of 15 is transparent and takes the white background.
+        {"transparent grey value",
+         {.width = 3, .depth = 4, .colorType = 0, .rows = {{0x5A, 0x50}}, .chunks = {{"tRNS", {0, 5}}}},
+         PGRGB(255, 255, 255),
+         pgpf4Bit,
+         {PGRGB(255, 255, 255), PGRGB(170, 170, 170), PGRGB(255, 255, 255)},
+         std::nullopt},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        TPixelGraphic image;
+        if (c.background) image.SetBackGroundColor(c.background);
+        LoadBytes(image, MakePng(c.file));
+        ASSERT_EQ(image.PixelFormat(), c.format);
+        EXPECT_EQ(Colours(image), ColourRows{c.row});
+        if (c.backgroundAfter) {
+            EXPECT_EQ(image.BackGroundColor(), *c.backgroundAfter);
+        }
+    }
 }
 
 TEST(PngReader, GammaOtherThanTheDisplaysIsCorrected) {
@@ -232,31 +196,20 @@ TEST(PngReader, GammaOtherThanTheDisplaysIsCorrected) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         const auto t = [&](int v) { return int(std::lround(255 * std::pow(v / 255.0, c.ratio))); };
-        PngParts s;
-        s.width = 3;
-        s.chunks = c.chunks;
-        s.rows = {{0, 128, 255, 64, 200, 10, 1, 2, 3}};
-        TPixelGraphic image;
-        LoadBytes(image, MakePng(s));
-        EXPECT_EQ(image.Pixels(0, 0), PGRGB(0, t(128), 255));
-        EXPECT_EQ(image.Pixels(1, 0), PGRGB(t(64), t(200), t(10)));
-        EXPECT_DOUBLE_EQ(image.Gamma, PGDisplayGamma);  // reset after the correction
+        auto image = Loaded({.width = 3, .rows = {{0, 128, 255, 64, 200, 10, 1, 2, 3}}, .chunks = c.chunks});
+        EXPECT_EQ(
+            Colours(*image),
+            (ColourRows{{PGRGB(0, t(128), 255), PGRGB(t(64), t(200), t(10)), PGRGB(t(1), t(2), t(3))}}));
+        EXPECT_DOUBLE_EQ(image->Gamma, PGDisplayGamma);  // reset after the correction
         // A grey file is corrected through its palette.
-        PngParts g;
-        g.colorType = 0;
-        g.chunks = c.chunks;
-        g.rows = {{128}};
-        TPixelGraphic grey;
-        LoadBytes(grey, MakePng(g));
-        EXPECT_EQ(grey.Pixels(0, 0), PGRGB(t(128), t(128), t(128)));
+        auto grey = Loaded({.colorType = 0, .rows = {{128}}, .chunks = c.chunks});
+        EXPECT_EQ(grey->Pixels(0, 0), PGRGB(t(128), t(128), t(128)));
     }
 }
 
 TEST(PngReader, AncillaryCrcErrorIsAWarningCriticalOneAnError) {
     BoxHandlerGuard guard;
-    PngParts s;
-    s.colorType = 0;
-    s.rows = {{77}};
+    const PngParts s{.colorType = 0, .rows = {{77}}};
     Bytes file = MakePng(s);
     const Bytes text = PngChunk("tEXt", {'a', 0, 'b'}, true);
     file.insert(file.begin() + 33, text.begin(), text.end());  // right after IHDR
@@ -302,22 +255,15 @@ TEST(PngReader, TruncatedDataFailsAndKeepsThePicture) {
 }
 
 TEST(PngReader, HugeDimensionsAreRefusedBeforeAllocating) {
-    PngParts s;
-    s.width = 20000;
-    s.height = 20000;
-    s.rows = {};
-    EXPECT_EQ(LoadError(MakePng(s), pgwaIgnore), "PNG: Image size out of range");
+    EXPECT_EQ(LoadError(MakePng({.width = 20000, .height = 20000}), pgwaIgnore),
+              "PNG: Image size out of range");
 }
 
 // A header of 16000 x 4000 (a 183 MiB buffer, within the size limit) over a few
 // bytes of data: even with warnings ignored, as the open dialog's preview loads, the
 // file is refused before the picture is allocated.
 TEST(PngReader, ShortFileWithLargeHeaderIsRefusedBeforeAllocating) {
-    PngParts s;
-    s.width = 16000;
-    s.height = 4000;
-    s.rows = {Bytes(std::size_t(16000) * 3, 7)};
-    const Bytes file = MakePng(s);
+    const Bytes file = MakePng({.width = 16000, .height = 4000, .rows = {Bytes(std::size_t(16000) * 3, 7)}});
     ASSERT_LT(file.size(), std::size_t(1000));
     TPixelGraphic image;
     EXPECT_EQ(LoadInto(image, file, pgwaIgnore), "PNG: Unexpected end of file");
@@ -341,11 +287,10 @@ TEST(PngReader, OversizedTextChunkIsSkippedUnallocated) {
     EXPECT_LT(LastPNGDecoderPeakBytes(), kMostHeld);
 
     // A real chunk past the limit is skipped and the picture after it still loads.
-    PngParts big;
-    big.width = 2;
-    big.rows = {{10, 20, 30, 40, 50, 60}};
-    big.chunks = {{"zTXt", Bytes(std::size_t(9) << 20, 'z')}, {"tEXt", Bytes{'k', 0, 'v'}}};
-    const Bytes bigFile = MakePng(big);
+    const Bytes bigFile =
+        MakePng({.width = 2,
+                 .rows = {{10, 20, 30, 40, 50, 60}},
+                 .chunks = {{"zTXt", Bytes(std::size_t(9) << 20, 'z')}, {"tEXt", Bytes{'k', 0, 'v'}}}});
     EXPECT_EQ(LoadError(bigFile, pgwaRaise), "PNG: zTXt: chunk data is too large");
     TPixelGraphic image;
     EXPECT_EQ(LoadInto(image, bigFile, pgwaIgnore), "");
@@ -355,21 +300,16 @@ TEST(PngReader, OversizedTextChunkIsSkippedUnallocated) {
 
 TEST(PngReader, InterlacedProgressCoversEveryPass) {
     TPixelGraphic image;
-    int calls = 0, lastStep = 0, lastMax = 0;
-    image.OnProgress = [&](const void* sender, int step, int max, bool&) {
-        EXPECT_EQ(sender, &PngReader());
-        ++calls;
-        lastStep = step;
-        lastMax = max;
-    };
+    ProgressLog log(image);
     image.LoadPictureFile(DataPath("png/interlaced.png"));
-    EXPECT_EQ(lastMax, 7 * 17);
-    EXPECT_EQ(lastStep, 7 * 17);
-    EXPECT_EQ(calls, 7 * 17);
+    EXPECT_EQ(log.senders, std::set<const void*>{&PngReader()});
+    EXPECT_EQ(log.maxima.back(), 7 * 17);
+    EXPECT_EQ(log.steps.back(), 7 * 17);
+    EXPECT_EQ(log.steps.size(), 7u * 17);
     EXPECT_EQ(MaxDifference(image, ReadPnm(DataPath("png/interlaced.ppm"))), 0);
 
     TPixelGraphic aborted;
-    aborted.OnProgress = [&](const void*, int step, int, bool& abort) { abort = step == 20; };
+    ProgressLog stopped(aborted, 20);
     aborted.LoadPictureFile(DataPath("png/interlaced.png"));
     EXPECT_EQ(aborted.Width(), 33);
 }
@@ -398,69 +338,46 @@ TEST(PngReader, RealFilesMatchIndependentDecoder) {
 }
 
 TEST(PngReader, ImageInformation) {
-    PngParts s;
-    s.width = 3;
-    s.height = 2;
-    s.colorType = 3;
-    s.depth = 4;
-    s.chunks = {{"gAMA", Be32(45455)},
-                {"PLTE", {1, 2, 3}},
-                {"tRNS", {0}},
-                {"bKGD", {0}},
-                {"pHYs", {0, 0, 0, 1, 0, 0, 0, 1, 0}}};
-    s.rows = {{0, 0}, {0, 0}};
-    const Bytes file = MakePng(s);
+    const Bytes file = MakePng({.width = 3,
+                                .height = 2,
+                                .depth = 4,
+                                .colorType = 3,
+                                .rows = {{0, 0}, {0, 0}},
+                                .chunks = {{"gAMA", Be32(45455)},
+                                           {"PLTE", {1, 2, 3}},
+                                           {"tRNS", {0}},
+                                           {"bKGD", {0}},
+                                           {"pHYs", {0, 0, 0, 1, 0, 0, 0, 1, 0}}}});
     TPGMemoryStream stream(file);
-    TImageInfo info = PngReader().GetImageInfo(stream, 0);
-    EXPECT_EQ(info.Width, 3);
-    EXPECT_EQ(info.Height, 2);
-    EXPECT_EQ(info.Bits, 4);
-    EXPECT_EQ(info.ColorText, "16");
-    EXPECT_EQ(info.Info1, "palette");
-    EXPECT_EQ(info.Info2, "(gama, plte, trns, bkgd, phys)");
+    EXPECT_EQ(Described(PngReader().GetImageInfo(stream, 0)),
+              "palette | (gama, plte, trns, bkgd, phys) | 4 | 16 | 3x2");
 
-    const Bytes rgba = MakePng(OnePixelRgba(1, 2, 3, 4));
+    const Bytes rgba = MakePng({.colorType = 6, .rows = {{1, 2, 3, 4}}});
     TPGMemoryStream rgbaStream(rgba);
-    info = PngReader().GetImageInfo(rgbaStream, 0);
-    EXPECT_EQ(info.Bits, 32);
-    EXPECT_EQ(info.ColorText, "16.7M?");
-    EXPECT_EQ(info.Info1, "RGB, alpha");
-    EXPECT_EQ(info.Info2, "");
+    EXPECT_EQ(Described(PngReader().GetImageInfo(rgbaStream, 0)), "RGB, alpha |  | 32 | 16.7M? | 1x1");
 
     // 16 bits per sample: more colours than any count the line shows.
     for (const auto& [colorType, bits] : {std::pair{2, 48}, std::pair{6, 64}}) {
-        PngParts deep;
-        deep.depth = 16;
-        deep.colorType = colorType;
-        deep.rows = {Bytes(std::size_t(bits / 8), 0x80)};
-        const Bytes deepFile = MakePng(deep);
+        const Bytes deepFile =
+            MakePng({.depth = 16, .colorType = colorType, .rows = {Bytes(std::size_t(bits / 8), 0x80)}});
         TPGMemoryStream deepStream(deepFile);
-        info = PngReader().GetImageInfo(deepStream, 0);
+        const TImageInfo info = PngReader().GetImageInfo(deepStream, 0);
         EXPECT_EQ(info.Bits, bits);
         EXPECT_EQ(info.ColorText, "16 bit per channel") << bits;
     }
 
     const Bytes interlaced = ReadBytes(DataPath("png/interlaced.png"));
     TPGMemoryStream interlacedStream(interlaced);
-    info = PngReader().GetImageInfo(interlacedStream, 0);
+    const TImageInfo info = PngReader().GetImageInfo(interlacedStream, 0);
     EXPECT_EQ(info.Info1, "RGB, interlaced");
     EXPECT_EQ(info.ColorText, "16.7M");
 
-    TPGMemoryStream again(file);
-    try {
-        PngReader().GetImageInfo(again, 1);
-        ADD_FAILURE();
-    } catch (const EPGPNGFileFormatReaderWriter& e) {
-        EXPECT_STREQ(e.what(), "PNG: Invalid value for Index");
-    }
+    TPGMemoryStream again(file), third(file);
+    EXPECT_EQ(MessageOf<EPGPNGFileFormatReaderWriter>([&] { PngReader().GetImageInfo(again, 1); }),
+              "PNG: Invalid value for Index");
     TPixelGraphic image;
-    TPGMemoryStream third(file);
-    try {
-        PngReader().ReadImage(third, image, 1);
-        ADD_FAILURE();
-    } catch (const EPGPNGFileFormatReaderWriter& e) {
-        EXPECT_STREQ(e.what(), "PNG: Index invalid");
-    }
+    EXPECT_EQ(MessageOf<EPGPNGFileFormatReaderWriter>([&] { PngReader().ReadImage(third, image, 1); }),
+              "PNG: Index invalid");
 }
 
 }  // namespace
