@@ -289,6 +289,62 @@ void BoxReducer::EmitRow() {
     ++outRow_;
 }
 
+// Source pixel i spans [i * to, (i + 1) * to) and output pixel j [j * from, (j + 1) *
+// from): whole numbers, each output pixel adding up to from.
+std::vector<AreaReducer::Share> AreaReducer::Shares(int from, int to) {
+    std::vector<Share> shares(static_cast<std::size_t>(from));
+    for (int i = 0; i < from; ++i) {
+        const std::int64_t start = std::int64_t(i) * to;
+        const int j = int(start / from);
+        const std::int64_t end = std::min(start + to, std::int64_t(j + 1) * from);
+        shares[std::size_t(i)] = {j, std::uint32_t(end - start)};
+    }
+    return shares;
+}
+
+AreaReducer::AreaReducer(TPixelGraphic& out, int width, int height, int outWidth, int outHeight, int channels)
+    : out_(out),
+      channels_(channels),
+      columns_(Shares(width, outWidth)),
+      rows_(Shares(height, outHeight)),
+      line_(std::size_t(outWidth + 1) * 3),
+      current_(std::size_t(outWidth) * 3),
+      next_(std::size_t(outWidth) * 3) {
+    out.SetSize(outWidth, outHeight, pgpf24Bit);
+}
+
+void AreaReducer::AddRow(const std::uint8_t* row) {
+    if (rowsIn_ >= int(rows_.size())) return;
+    const std::uint32_t outWidth = std::uint32_t(out_.Width());
+    std::fill(line_.begin(), line_.end(), 0);
+    for (const Share& s : columns_) {
+        std::uint32_t* here = &line_[std::size_t(s.to) * 3];
+        const std::uint32_t rest = outWidth - s.weight;
+        for (int c = 0; c < 3; ++c) {
+            const std::uint32_t v = row[channels_ == 3 ? c : 0];
+            here[c] += v * s.weight;
+            here[c + 3] += v * rest;  // the spare entry past the last pixel takes none
+        }
+        row += channels_;
+    }
+    const Share& r = rows_[std::size_t(rowsIn_++)];
+    const std::uint64_t rest = std::uint64_t(out_.Height()) - r.weight;
+    for (std::size_t i = 0; i < current_.size(); ++i) {
+        current_[i] += std::uint64_t(line_[i]) * r.weight;
+        next_[i] += std::uint64_t(line_[i]) * rest;
+    }
+    // The output row is whole when this source row ends at its lower edge, or ends
+    // the picture.
+    const bool last = rowsIn_ == int(rows_.size());
+    if (!last && rows_[std::size_t(rowsIn_)].to == r.to) return;
+    const double scale = 1.0 / (double(columns_.size()) * double(rows_.size()));
+    std::uint8_t* out = out_.ScanLine(r.to);
+    for (std::size_t i = 0; i < current_.size(); ++i)
+        out[i] = std::uint8_t(std::min(255.0, double(current_[i]) * scale + 0.5));
+    current_.swap(next_);
+    std::fill(next_.begin(), next_.end(), 0);
+}
+
 void ReducePicture(TPixelGraphic& image, int factor) {
     if (factor < 2 || image.Empty()) return;
     TPixelGraphic reduced;

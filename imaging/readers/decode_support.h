@@ -215,6 +215,33 @@ private:
     std::vector<std::uint32_t> sums_;  // blue, green, red per output column
 };
 
+// Reduces a picture to exactly outWidth x outHeight, neither larger than it, as its
+// rows arrive, top row first, into a 24-bit picture: each pixel is the rounded mean of
+// the area it covers, a source pixel on the border of two shared by what lies on
+// either side. Rows are blue, green, red (channels 3) or grey (1). Rows that never
+// arrive stay black. The full picture is never held.
+class AreaReducer {
+public:
+    AreaReducer(TPixelGraphic& out, int width, int height, int outWidth, int outHeight, int channels);
+    void AddRow(const std::uint8_t* row);
+
+private:
+    // A source pixel of an axis: the output pixel it starts in and its share there,
+    // of the output size; the rest of that goes to the next output pixel.
+    struct Share {
+        int to;
+        std::uint32_t weight;
+    };
+    static std::vector<Share> Shares(int from, int to);
+
+    TPixelGraphic& out_;
+    int channels_;
+    std::vector<Share> columns_, rows_;
+    int rowsIn_ = 0;
+    std::vector<std::uint32_t> line_;            // the current row reduced across, per channel
+    std::vector<std::uint64_t> current_, next_;  // the output row filling, and the one after
+};
+
 // Reduces a decoded picture of any format in place by factor (24 bits out), as
 // BoxReducer would have from its rows.
 void ReducePicture(TPixelGraphic& image, int factor);

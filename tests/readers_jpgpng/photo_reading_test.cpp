@@ -130,11 +130,6 @@ Bytes Png(int w, int h, int colorType, const Bytes& profile = {}, const Fill& fi
     return MakePng(p);
 }
 
-// v as n little-endian bytes at the end of b.
-void PutLe(Bytes& b, std::uint32_t v, int n) {
-    for (int i = 0; i < n; ++i) b.push_back(std::uint8_t(v >> (8 * i)));
-}
-
 #ifdef QUIPIX_HAVE_HEIF
 // An AVIF file of rgb (w x h, red, green, blue bytes, top row first) made with
 // libheif's encoder, losslessly, stored with the orientation and naming its colours
@@ -183,33 +178,41 @@ Bytes Avif(int w, int h, const std::vector<std::uint8_t>& rgb, heif_orientation 
 }
 #endif
 
-// The source pixels of 0 .. from - 1 that target pixel i covers when the reduction
-// is by boxes of factor pixels, the last one partial.
-std::vector<int> Cover(int i, int from, int factor) {
-    std::vector<int> covered;
-    for (int s = i * factor; s < from && s < (i + 1) * factor; ++s) covered.push_back(s);
+// The source pixels of 0 .. from - 1 that target pixel i of to covers, with their
+// shares: boxes of factor pixels, the last one partial, or with factor 0 the exact
+// area of from / to pixels, pixels on a border shared by their parts.
+std::vector<std::pair<int, double>> Cover(int i, int from, int to, int factor) {
+    std::vector<std::pair<int, double>> covered;
+    if (factor > 0) {
+        for (int s = i * factor; s < from && s < (i + 1) * factor; ++s) covered.push_back({s, 1.0});
+        return covered;
+    }
+    const double start = double(i) * from / to, end = double(i + 1) * from / to;
+    for (int s = int(start); s < from && s < end; ++s)
+        covered.push_back({s, std::min<double>(s + 1, end) - std::max<double>(s, start)});
     return covered;
 }
 
 // Mean and largest channel difference between reduced and the mean of the pixels of
-// full that each of its pixels stands for.
-std::pair<double, int> CompareWithReference(const TPixelGraphic& reduced, const TPixelGraphic& full) {
-    const int factor = int(std::lround(double(full.Width()) / reduced.Width()));
+// full that each of its pixels stands for, by whole boxes or (stretched) exact areas.
+std::pair<double, int> CompareWithReference(const TPixelGraphic& reduced, const TPixelGraphic& full,
+                                            bool stretched) {
+    const int factor = stretched ? 0 : int(std::lround(double(full.Width()) / reduced.Width()));
     double total = 0;
     int worst = 0;
     for (int y = 0; y < reduced.Height(); ++y) {
-        const std::vector<int> rows = Cover(y, full.Height(), factor);
+        const auto rows = Cover(y, full.Height(), reduced.Height(), factor);
         for (int x = 0; x < reduced.Width(); ++x) {
-            const std::vector<int> cols = Cover(x, full.Width(), factor);
-            double sum[3] = {};
-            for (int sy : rows)
-                for (int sx : cols) {
+            const auto cols = Cover(x, full.Width(), reduced.Width(), factor);
+            double sum[3] = {}, area = 0;
+            for (const auto& [sy, wy] : rows)
+                for (const auto& [sx, wx] : cols) {
                     const PGColor c = full.Pixels(sx, sy);
-                    sum[0] += PGRed(c);
-                    sum[1] += PGGreen(c);
-                    sum[2] += PGBlue(c);
+                    sum[0] += PGRed(c) * wx * wy;
+                    sum[1] += PGGreen(c) * wx * wy;
+                    sum[2] += PGBlue(c) * wx * wy;
+                    area += wx * wy;
                 }
-            const double area = double(rows.size() * cols.size());
             const PGColor c = reduced.Pixels(x, y);
             const int got[3] = {PGRed(c), PGGreen(c), PGBlue(c)};
             for (int k = 0; k < 3; ++k) {
@@ -223,10 +226,11 @@ std::pair<double, int> CompareWithReference(const TPixelGraphic& reduced, const 
 }
 
 // The file read toward a target, and read whole.
-void LoadBoth(const Bytes& file, int shownWidth, int shownHeight, TPixelGraphic& reduced,
-              TPixelGraphic& full) {
+void LoadBoth(const Bytes& file, int shownWidth, int shownHeight, TPixelGraphic& reduced, TPixelGraphic& full,
+              bool stretched = false) {
     reduced.ShownWidth = shownWidth;
     reduced.ShownHeight = shownHeight;
+    reduced.ShownStretched = stretched;
     LoadBytes(reduced, file);
     LoadBytes(full, file);
 }
@@ -239,6 +243,7 @@ TEST(ReducedDecode, MatchesAnAreaReductionOfTheFullDecode) {
         int width, height;  // as read, upright
         double meanLimit;   // mean channel difference to the reference
         int worstLimit;     // largest
+        bool stretched = false;
     };
     const Case cases[] = {
         // JPEG: DCT scaling by the largest of 1/2, 1/4, 1/8 not below the target.
@@ -252,14 +257,18 @@ TEST(ReducedDecode, MatchesAnAreaReductionOfTheFullDecode) {
         {"png rgb", Png(641, 479, 2), 160, 100, 161, 120, 0.5, 1},
         {"png grey", Png(300, 200, 0), 100, 100, 150, 100, 0.5, 1},
         {"png palette, reduced after the load", Png(320, 240, 3), 100, 100, 160, 120, 0.5, 1},
+        // To be stretched: a JPEG is read at the target's size, its shape lost.
+        {"jpeg stretched", Jpeg(640, 480, 1), 150, 100, 150, 100, 1.0, 8, true},
+        {"jpeg turned, stretched", Jpeg(640, 480, 6), 100, 150, 100, 150, 1.0, 8, true},
+        {"jpeg stretched in one direction", Jpeg(640, 480, 1), 640, 300, 640, 300, 1.0, 8, true},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         TPixelGraphic reduced, full;
-        LoadBoth(c.file, c.shownWidth, c.shownHeight, reduced, full);
+        LoadBoth(c.file, c.shownWidth, c.shownHeight, reduced, full, c.stretched);
         ASSERT_EQ(reduced.Width(), c.width);
         ASSERT_EQ(reduced.Height(), c.height);
-        const auto [mean, worst] = CompareWithReference(reduced, full);
+        const auto [mean, worst] = CompareWithReference(reduced, full, c.stretched);
         EXPECT_LE(mean, c.meanLimit);
         EXPECT_LE(worst, c.worstLimit);
     }
@@ -343,6 +352,11 @@ TEST(PhotoOrientation, HeifPicturesAreReadUpright) {
 #endif
 
 #ifdef QUIPIX_HAVE_LCMS2
+// v as n little-endian bytes at the end of b.
+void PutLe(Bytes& b, std::uint32_t v, int n) {
+    for (int i = 0; i < n; ++i) b.push_back(std::uint8_t(v >> (8 * i)));
+}
+
 // An uncompressed RGB TIFF in one strip, with the profile when one is given.
 Bytes Tiff(int w, int h, const Bytes& profile) {
     const std::vector<std::uint8_t> rgb = Rgb(w, h);
