@@ -307,40 +307,50 @@ AreaReducer::AreaReducer(TPixelGraphic& out, int width, int height, int outWidth
       channels_(channels),
       columns_(Shares(width, outWidth)),
       rows_(Shares(height, outHeight)),
-      line_(std::size_t(outWidth + 1) * 3),
-      current_(std::size_t(outWidth) * 3),
-      next_(std::size_t(outWidth) * 3) {
+      current_(std::size_t(width) * std::size_t(channels)),
+      next_(current_.size()) {
     out.SetSize(outWidth, outHeight, pgpf24Bit);
 }
 
+// Down first, every byte of the row into the output row it starts in and the next
+// (plain loops the vectoriser takes); across only for each output row.
 void AreaReducer::AddRow(const std::uint8_t* row) {
     if (rowsIn_ >= int(rows_.size())) return;
-    const std::uint32_t outWidth = std::uint32_t(out_.Width());
-    std::fill(line_.begin(), line_.end(), 0);
-    for (const Share& s : columns_) {
-        std::uint32_t* here = &line_[std::size_t(s.to) * 3];
-        const std::uint32_t rest = outWidth - s.weight;
-        for (int c = 0; c < 3; ++c) {
-            const std::uint32_t v = row[channels_ == 3 ? c : 0];
-            here[c] += v * s.weight;
-            here[c + 3] += v * rest;  // the spare entry past the last pixel takes none
-        }
-        row += channels_;
-    }
     const Share& r = rows_[std::size_t(rowsIn_++)];
-    const std::uint64_t rest = std::uint64_t(out_.Height()) - r.weight;
-    for (std::size_t i = 0; i < current_.size(); ++i) {
-        current_[i] += std::uint64_t(line_[i]) * r.weight;
-        next_[i] += std::uint64_t(line_[i]) * rest;
-    }
-    // The output row is whole when this source row ends at its lower edge, or ends
-    // the picture.
-    const bool last = rowsIn_ == int(rows_.size());
-    if (!last && rows_[std::size_t(rowsIn_)].to == r.to) return;
+    const std::uint32_t here = r.weight, rest = std::uint32_t(out_.Height()) - r.weight;
+    std::uint32_t* current = current_.data();
+    std::uint32_t* next = next_.data();
+    const std::size_t n = current_.size();
+    for (std::size_t i = 0; i < n; ++i) current[i] += here * row[i];
+    if (rest > 0)
+        for (std::size_t i = 0; i < n; ++i) next[i] += rest * row[i];
+    // The output row is whole when the next source row starts below it.
+    if (rowsIn_ < int(rows_.size()) && rows_[std::size_t(rowsIn_)].to == r.to) return;
+    // Across, an output pixel at a time: the part of a source column past its
+    // output pixel is carried into the next.
     const double scale = 1.0 / (double(columns_.size()) * double(rows_.size()));
+    const std::uint64_t outWidth = std::uint64_t(out_.Width());
     std::uint8_t* out = out_.ScanLine(r.to);
-    for (std::size_t i = 0; i < current_.size(); ++i)
-        out[i] = std::uint8_t(std::min(255.0, double(current_[i]) * scale + 0.5));
+    std::uint64_t sum[3] = {}, carry[3] = {};
+    int at = 0;  // the output pixel summed
+    const std::uint32_t* column = current;
+    for (const Share& s : columns_) {
+        if (s.to != at) {
+            ++at;
+            for (int c = 0; c < 3; ++c) {
+                *out++ = std::uint8_t(double(sum[c]) * scale + 0.5);  // a mean: never above 255.5
+                sum[c] = carry[c];
+                carry[c] = 0;
+            }
+        }
+        for (int c = 0; c < 3; ++c) {
+            const std::uint64_t v = column[channels_ == 3 ? c : 0];
+            sum[c] += v * s.weight;
+            carry[c] += v * (outWidth - s.weight);
+        }
+        column += channels_;
+    }
+    for (int c = 0; c < 3; ++c) *out++ = std::uint8_t(double(sum[c]) * scale + 0.5);
     current_.swap(next_);
     std::fill(next_.begin(), next_.end(), 0);
 }

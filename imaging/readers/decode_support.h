@@ -238,8 +238,8 @@ private:
     int channels_;
     std::vector<Share> columns_, rows_;
     int rowsIn_ = 0;
-    std::vector<std::uint32_t> line_;            // the current row reduced across, per channel
-    std::vector<std::uint64_t> current_, next_;  // the output row filling, and the one after
+    // The output row filling and the one after, summed down but not yet across.
+    std::vector<std::uint32_t> current_, next_;
 };
 
 // Reduces a decoded picture of any format in place by factor (24 bits out), as
