@@ -244,30 +244,17 @@ BoxReducer::BoxReducer(TPixelGraphic& out, int width, int height, int factor, in
       factor_(factor),
       channels_(channels),
       outWidth_((width + factor - 1) / factor),
-      sums_(std::size_t(outWidth_) * 3, 0) {
+      sums_(std::size_t(width) * std::size_t(channels), 0) {
     out.SetSize(outWidth_, (height + factor - 1) / factor, pgpf24Bit);
 }
 
+// Down as the rows come, every byte in a plain loop the vectoriser takes; across once
+// per box row.
 void BoxReducer::AddRow(const std::uint8_t* row) {
     if (outRow_ >= out_.Height()) return;
     std::uint32_t* sum = sums_.data();
-    for (int x0 = 0; x0 < width_; x0 += factor_, sum += 3) {
-        const int x1 = std::min(width_, x0 + factor_);
-        std::uint32_t b = 0, g = 0, r = 0;
-        if (channels_ == 3) {
-            for (const std::uint8_t* p = row + 3 * x0; p < row + 3 * x1; p += 3) {
-                b += p[0];
-                g += p[1];
-                r += p[2];
-            }
-        } else {
-            for (int x = x0; x < x1; ++x) b += row[x];
-            g = r = b;
-        }
-        sum[0] += b;
-        sum[1] += g;
-        sum[2] += r;
-    }
+    const std::size_t n = sums_.size();
+    for (std::size_t i = 0; i < n; ++i) sum[i] += row[i];
     if (++rowsIn_ == factor_ || outRow_ * factor_ + rowsIn_ == height_) EmitRow();
 }
 
@@ -277,16 +264,51 @@ void BoxReducer::Flush() {
 
 void BoxReducer::EmitRow() {
     std::uint8_t* out = out_.ScanLine(outRow_);
-    for (int x = 0; x < outWidth_; ++x) {
-        const std::uint32_t count = std::uint32_t(std::min(factor_, width_ - x * factor_) * rowsIn_);
-        for (int c = 0; c < 3; ++c) {
-            std::uint32_t& s = sums_[std::size_t(x) * 3 + std::size_t(c)];
-            out[x * 3 + c] = std::uint8_t((s + count / 2) / count);
-            s = 0;
+    const std::uint32_t* column = sums_.data();
+    for (int x0 = 0; x0 < width_; x0 += factor_, out += 3) {
+        const int x1 = std::min(width_, x0 + factor_);
+        std::uint32_t b = 0, g = 0, r = 0;
+        if (channels_ == 3) {
+            for (; column < sums_.data() + 3 * x1; column += 3) {
+                b += column[0];
+                g += column[1];
+                r += column[2];
+            }
+        } else {
+            for (; column < sums_.data() + x1; ++column) b += *column;
+            g = r = b;
         }
+        const std::uint32_t count = std::uint32_t((x1 - x0) * rowsIn_);
+        out[0] = std::uint8_t((b + count / 2) / count);
+        out[1] = std::uint8_t((g + count / 2) / count);
+        out[2] = std::uint8_t((r + count / 2) / count);
     }
+    std::fill(sums_.begin(), sums_.end(), 0);
     rowsIn_ = 0;
     ++outRow_;
+}
+
+void ReducePicture(TPixelGraphic& image, int factor) {
+    if (factor < 2 || image.Empty()) return;
+    TPixelGraphic reduced;
+    BoxReducer reducer(reduced, image.Width(), image.Height(), factor, 3);
+    std::vector<std::uint8_t> row(image.PixelFormat() == pgpf24Bit ? 0 : std::size_t(image.Width()) * 3);
+    for (int y = 0; y < image.Height(); ++y) {
+        if (row.empty()) {
+            reducer.AddRow(image.ScanLine(y));
+            continue;
+        }
+        for (int x = 0; x < image.Width(); ++x) {
+            const PGColor c = image.Pixels(x, y);
+            row[std::size_t(x) * 3] = std::uint8_t(PGBlue(c));
+            row[std::size_t(x) * 3 + 1] = std::uint8_t(PGGreen(c));
+            row[std::size_t(x) * 3 + 2] = std::uint8_t(PGRed(c));
+        }
+        reducer.AddRow(row.data());
+    }
+    image.SetSize(0, 0, pgpf24Bit);
+    image.SetSize(reduced.Width(), reduced.Height(), pgpf24Bit);
+    image.CopyRect(0, 0, reduced, 0, 0, reduced.Width(), reduced.Height());
 }
 
 // Source pixel i spans [i * to, (i + 1) * to) and output pixel j [j * from, (j + 1) *
@@ -353,29 +375,6 @@ void AreaReducer::AddRow(const std::uint8_t* row) {
     for (int c = 0; c < 3; ++c) *out++ = std::uint8_t(double(sum[c]) * scale + 0.5);
     current_.swap(next_);
     std::fill(next_.begin(), next_.end(), 0);
-}
-
-void ReducePicture(TPixelGraphic& image, int factor) {
-    if (factor < 2 || image.Empty()) return;
-    TPixelGraphic reduced;
-    BoxReducer reducer(reduced, image.Width(), image.Height(), factor, 3);
-    std::vector<std::uint8_t> row(image.PixelFormat() == pgpf24Bit ? 0 : std::size_t(image.Width()) * 3);
-    for (int y = 0; y < image.Height(); ++y) {
-        if (row.empty()) {
-            reducer.AddRow(image.ScanLine(y));
-            continue;
-        }
-        for (int x = 0; x < image.Width(); ++x) {
-            const PGColor c = image.Pixels(x, y);
-            row[std::size_t(x) * 3] = std::uint8_t(PGBlue(c));
-            row[std::size_t(x) * 3 + 1] = std::uint8_t(PGGreen(c));
-            row[std::size_t(x) * 3 + 2] = std::uint8_t(PGRed(c));
-        }
-        reducer.AddRow(row.data());
-    }
-    image.SetSize(0, 0, pgpf24Bit);
-    image.SetSize(reduced.Width(), reduced.Height(), pgpf24Bit);
-    image.CopyRect(0, 0, reduced, 0, 0, reduced.Width(), reduced.Height());
 }
 
 }  // namespace quipix::decode

@@ -212,7 +212,7 @@ private:
     int outWidth_;
     int rowsIn_ = 0;                   // rows of the current box row so far
     int outRow_ = 0;                   // the output row they fall into
-    std::vector<std::uint32_t> sums_;  // blue, green, red per output column
+    std::vector<std::uint32_t> sums_;  // per byte of a row: the box row's sum down
 };
 
 // Reduces a picture to exactly outWidth x outHeight, neither larger than it, as its
