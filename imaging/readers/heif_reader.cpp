@@ -101,8 +101,10 @@ Handle SourceFor(const Container& c, const TPixelGraphic& image) {
 // The decoded RGB picture carries no nclx of its own (libheif 1.15) to fall back on.
 std::vector<std::uint8_t> NclxProfile(const heif_image_handle* handle) {
     heif_color_profile_nclx* n = nullptr;
-    if (heif_image_handle_get_nclx_color_profile(handle, &n).code != heif_error_Ok || !n) return {};
+    // Owned even when an error comes with it: libheif may have allocated it anyway.
+    const bool read = heif_image_handle_get_nclx_color_profile(handle, &n).code == heif_error_Ok;
     const std::unique_ptr<heif_color_profile_nclx, NclxDeleter> nclx(n);
+    if (!read || !nclx) return {};
     using Curve = RGBSpace::Curve;
     Curve curve = Curve::sRGB;
     switch (nclx->transfer_characteristics) {
