@@ -8,6 +8,7 @@
 
 #include "imaging/cpu_features.h"
 #include "imaging/messages.h"
+#include "imaging/pixel_graphic_impl.h"
 
 #if defined(__x86_64__) || defined(__i386__)
 #include <immintrin.h>
@@ -265,23 +266,31 @@ void BoxReducer::Flush() {
 void BoxReducer::EmitRow() {
     std::uint8_t* out = out_.ScanLine(outRow_);
     const std::uint32_t* column = sums_.data();
+    const std::uint32_t boxCount = std::uint32_t(factor_ * rowsIn_);
+    const Divider divide(boxCount);
     for (int x0 = 0; x0 < width_; x0 += factor_, out += 3) {
-        const int x1 = std::min(width_, x0 + factor_);
+        const int n = std::min(factor_, width_ - x0);
         std::uint32_t b = 0, g = 0, r = 0;
         if (channels_ == 3) {
-            for (; column < sums_.data() + 3 * x1; column += 3) {
+            for (int i = 0; i < n; ++i, column += 3) {
                 b += column[0];
                 g += column[1];
                 r += column[2];
             }
         } else {
-            for (; column < sums_.data() + x1; ++column) b += *column;
+            for (int i = 0; i < n; ++i) b += *column++;
             g = r = b;
         }
-        const std::uint32_t count = std::uint32_t((x1 - x0) * rowsIn_);
-        out[0] = std::uint8_t((b + count / 2) / count);
-        out[1] = std::uint8_t((g + count / 2) / count);
-        out[2] = std::uint8_t((r + count / 2) / count);
+        if (n == factor_) {
+            out[0] = std::uint8_t(divide(b + boxCount / 2));
+            out[1] = std::uint8_t(divide(g + boxCount / 2));
+            out[2] = std::uint8_t(divide(r + boxCount / 2));
+        } else {
+            const std::uint32_t count = std::uint32_t(n * rowsIn_);
+            out[0] = std::uint8_t((b + count / 2) / count);
+            out[1] = std::uint8_t((g + count / 2) / count);
+            out[2] = std::uint8_t((r + count / 2) / count);
+        }
     }
     std::fill(sums_.begin(), sums_.end(), 0);
     rowsIn_ = 0;
