@@ -244,8 +244,12 @@ BoxReducer::BoxReducer(TPixelGraphic& out, int width, int height, int factor, in
       height_(height),
       factor_(factor),
       channels_(channels),
-      outWidth_((width + factor - 1) / factor),
-      sums_(std::size_t(width) * std::size_t(channels), 0) {
+      outWidth_((width + factor - 1) / factor) {
+    const std::size_t rowBytes = std::size_t(width) * std::size_t(channels);
+    if (factor <= 257)
+        narrowSums_.resize(rowBytes);
+    else
+        sums_.resize(rowBytes);
     out.SetSize(outWidth_, (height + factor - 1) / factor, pgpf24Bit);
 }
 
@@ -253,19 +257,29 @@ BoxReducer::BoxReducer(TPixelGraphic& out, int width, int height, int factor, in
 // per box row.
 void BoxReducer::AddRow(const std::uint8_t* row) {
     if (outRow_ >= out_.Height()) return;
-    std::uint32_t* sum = sums_.data();
-    const std::size_t n = sums_.size();
-    for (std::size_t i = 0; i < n; ++i) sum[i] += row[i];
-    if (++rowsIn_ == factor_ || outRow_ * factor_ + rowsIn_ == height_) EmitRow();
+    const auto addDown = [row](auto& sums) {
+        auto* sum = sums.data();
+        for (std::size_t i = 0; i < sums.size(); ++i) sum[i] += row[i];
+    };
+    if (narrowSums_.empty())
+        addDown(sums_);
+    else
+        addDown(narrowSums_);
+    if (++rowsIn_ == factor_ || outRow_ * factor_ + rowsIn_ == height_) Flush();
 }
 
 void BoxReducer::Flush() {
-    if (rowsIn_ > 0) EmitRow();
+    if (rowsIn_ == 0) return;
+    if (narrowSums_.empty())
+        EmitRow(sums_);
+    else
+        EmitRow(narrowSums_);
 }
 
-void BoxReducer::EmitRow() {
+template <typename Sum>
+void BoxReducer::EmitRow(std::vector<Sum>& sums) {
     std::uint8_t* out = out_.ScanLine(outRow_);
-    const std::uint32_t* column = sums_.data();
+    const Sum* column = sums.data();
     const std::uint32_t boxCount = std::uint32_t(factor_ * rowsIn_);
     const Divider divide(boxCount);
     for (int x0 = 0; x0 < width_; x0 += factor_, out += 3) {
@@ -292,7 +306,7 @@ void BoxReducer::EmitRow() {
             out[2] = std::uint8_t((r + count / 2) / count);
         }
     }
-    std::fill(sums_.begin(), sums_.end(), 0);
+    std::fill(sums.begin(), sums.end(), Sum(0));
     rowsIn_ = 0;
     ++outRow_;
 }

@@ -256,6 +256,7 @@ TEST(ReducedDecode, MatchesAnAreaReductionOfTheFullDecode) {
         // Other formats: whole boxes, the right and bottom ones partial.
         {"png rgb", Png(641, 479, 2), 160, 100, 161, 120, 0.5, 1},
         {"png grey", Png(300, 200, 0), 100, 100, 150, 100, 0.5, 1},
+        {"png by boxes of more than 257 rows", Png(520, 520, 2), 2, 2, 2, 2, 0.5, 1},
         {"png palette, reduced after the load", Png(320, 240, 3), 100, 100, 160, 120, 0.5, 1},
         // To be stretched: a JPEG is read at the target's size, its shape lost.
         {"jpeg stretched", Jpeg(640, 480, 1), 150, 100, 150, 100, 1.0, 8, true},
