@@ -32,6 +32,7 @@ void LoadBackgroundPicture(TPixelGraphic& picture, const std::string& path, int 
         picture.ReadWarningAction = pgwaRaise;
         picture.ShownWidth = shownWidth;
         picture.ShownHeight = shownHeight;
+        picture.ShownStretched = true;
         picture.LoadPictureFile(path);
     } catch (...) {
         // A picture that cannot be read shows as black; the user is not told.

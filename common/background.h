@@ -17,8 +17,8 @@ PGColor ResolveColor(TColor color);
 PGColor AdjustColor(TColor color, int percent);
 // Loads path into picture with warnings raised; any failure leaves a black 100 x 100
 // 24-bit picture. An empty path leaves picture as it is. A picture to be stretched
-// gives the size it is shown at, so that a larger one is read reduced toward it; a
-// tiled one gives none (0 x 0) and keeps its own size.
+// gives the size it is shown at, so that a larger one is read reduced toward it (a
+// JPEG straight to it); a tiled one gives none (0 x 0) and keeps its own size.
 void LoadBackgroundPicture(TPixelGraphic& picture, const std::string& path, int shownWidth = 0,
                            int shownHeight = 0);
 // Paints the whole target (already sized, 24-bit) by its background_type: solid,

@@ -33,6 +33,12 @@ inline int ReadWith(TFileFormatReader& reader, const std::uint8_t* data, std::si
         image.FastDCT = (flags & 2) != 0;
         // The reduced read, toward a small picture.
         if (flags & 4) image.ShownWidth = image.ShownHeight = 16;
+        // ... or straight to a size of another shape, as a background is.
+        if (flags & 8) {
+            image.ShownWidth = 24;
+            image.ShownHeight = 10;
+            image.ShownStretched = true;
+        }
         reader.ReadImage(stream, image, 0);
     } catch (const std::exception&) {}
     return 0;

@@ -127,6 +127,7 @@ void AdoptPictureCopy(std::unique_ptr<TPixelGraphic>& own, const TPixelGraphic& 
     p.OnProgressEndEvent = nullptr;
     p.FastDCT = false;
     p.ShownWidth = p.ShownHeight = 0;
+    p.ShownStretched = false;
     p.Canvas().Font = TPGFont{};
     p.Canvas().Brush = TPGBrush{};
     p.CopyPicture(&source);

@@ -215,6 +215,9 @@ public:
     // for a picture stored sideways.
     int ShownWidth = 0;
     int ShownHeight = 0;
+    // The stretch goes to exactly that size whatever the picture's shape (a
+    // background): a JPEG larger in both directions is then read at that size.
+    bool ShownStretched = false;
     // The ICC profile a reader found in the file; the load converts the pixels from
     // it to sRGB and drops it.
     std::vector<std::uint8_t> ColorProfile;

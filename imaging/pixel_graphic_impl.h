@@ -12,6 +12,24 @@
 
 namespace quipix {
 
+// Exact truncating division by a fixed denominator for numerators up to 256 times
+// the denominator (sums of weighted bytes, rounded): a multiply and a shift instead
+// of a divide per channel.
+struct Divider {
+    explicit Divider(std::uint64_t divisor) : d(divisor) {
+        if (d < (std::uint64_t(1) << 22)) {
+            while ((std::uint64_t(1) << shift) < 256 * d * d) ++shift;
+            mul = ((std::uint64_t(1) << shift) + d - 1) / d;
+        }
+    }
+    std::uint32_t operator()(std::uint64_t n) const {
+        return std::uint32_t(mul ? (n * mul) >> shift : n / d);
+    }
+    std::uint64_t d;
+    std::uint64_t mul = 0;
+    unsigned shift = 0;
+};
+
 inline int Clamp255(int v) { return v < 0 ? 0 : (v > 255 ? 255 : v); }
 
 inline int LuminanceOf(int r, int g, int b, bool weighted) {

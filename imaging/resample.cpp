@@ -21,23 +21,6 @@ Sampling ChooseSampling(TStretchMode mode, std::int64_t from, std::int64_t to) {
     return shrinking ? Sampling::Area : Sampling::TwoTap;
 }
 
-// Exact truncating division by a fixed denominator for numerators up to 255 times
-// the denominator: a multiply and a shift instead of a divide per channel.
-struct Divider {
-    explicit Divider(std::uint64_t divisor) : d(divisor) {
-        if (d < (std::uint64_t(1) << 22)) {
-            while ((std::uint64_t(1) << shift) < 255 * d * d) ++shift;
-            mul = ((std::uint64_t(1) << shift) + d - 1) / d;
-        }
-    }
-    std::uint32_t operator()(std::uint64_t n) const {
-        return std::uint32_t(mul ? (n * mul) >> shift : n / d);
-    }
-    std::uint64_t d;
-    std::uint64_t mul = 0;
-    unsigned shift = 0;
-};
-
 // The source taps of every destination position of one axis inside the clip.
 struct AxisSamples {
     struct Taps {

@@ -8,6 +8,7 @@
 
 #include "imaging/cpu_features.h"
 #include "imaging/messages.h"
+#include "imaging/pixel_graphic_impl.h"
 
 #if defined(__x86_64__) || defined(__i386__)
 #include <immintrin.h>
@@ -243,48 +244,69 @@ BoxReducer::BoxReducer(TPixelGraphic& out, int width, int height, int factor, in
       height_(height),
       factor_(factor),
       channels_(channels),
-      outWidth_((width + factor - 1) / factor),
-      sums_(std::size_t(outWidth_) * 3, 0) {
+      outWidth_((width + factor - 1) / factor) {
+    const std::size_t rowBytes = std::size_t(width) * std::size_t(channels);
+    if (factor <= 257)
+        narrowSums_.resize(rowBytes);
+    else
+        sums_.resize(rowBytes);
     out.SetSize(outWidth_, (height + factor - 1) / factor, pgpf24Bit);
 }
 
+// Down as the rows come, every byte in a plain loop the vectoriser takes; across once
+// per box row.
 void BoxReducer::AddRow(const std::uint8_t* row) {
     if (outRow_ >= out_.Height()) return;
-    std::uint32_t* sum = sums_.data();
-    for (int x0 = 0; x0 < width_; x0 += factor_, sum += 3) {
-        const int x1 = std::min(width_, x0 + factor_);
-        std::uint32_t b = 0, g = 0, r = 0;
-        if (channels_ == 3) {
-            for (const std::uint8_t* p = row + 3 * x0; p < row + 3 * x1; p += 3) {
-                b += p[0];
-                g += p[1];
-                r += p[2];
-            }
-        } else {
-            for (int x = x0; x < x1; ++x) b += row[x];
-            g = r = b;
-        }
-        sum[0] += b;
-        sum[1] += g;
-        sum[2] += r;
-    }
-    if (++rowsIn_ == factor_ || outRow_ * factor_ + rowsIn_ == height_) EmitRow();
+    const auto addDown = [row](auto& sums) {
+        auto* sum = sums.data();
+        for (std::size_t i = 0; i < sums.size(); ++i) sum[i] += row[i];
+    };
+    if (narrowSums_.empty())
+        addDown(sums_);
+    else
+        addDown(narrowSums_);
+    if (++rowsIn_ == factor_ || outRow_ * factor_ + rowsIn_ == height_) Flush();
 }
 
 void BoxReducer::Flush() {
-    if (rowsIn_ > 0) EmitRow();
+    if (rowsIn_ == 0) return;
+    if (narrowSums_.empty())
+        EmitRow(sums_);
+    else
+        EmitRow(narrowSums_);
 }
 
-void BoxReducer::EmitRow() {
+template <typename Sum>
+void BoxReducer::EmitRow(std::vector<Sum>& sums) {
     std::uint8_t* out = out_.ScanLine(outRow_);
-    for (int x = 0; x < outWidth_; ++x) {
-        const std::uint32_t count = std::uint32_t(std::min(factor_, width_ - x * factor_) * rowsIn_);
-        for (int c = 0; c < 3; ++c) {
-            std::uint32_t& s = sums_[std::size_t(x) * 3 + std::size_t(c)];
-            out[x * 3 + c] = std::uint8_t((s + count / 2) / count);
-            s = 0;
+    const Sum* column = sums.data();
+    const std::uint32_t boxCount = std::uint32_t(factor_ * rowsIn_);
+    const Divider divide(boxCount);
+    for (int x0 = 0; x0 < width_; x0 += factor_, out += 3) {
+        const int n = std::min(factor_, width_ - x0);
+        std::uint32_t b = 0, g = 0, r = 0;
+        if (channels_ == 3) {
+            for (int i = 0; i < n; ++i, column += 3) {
+                b += column[0];
+                g += column[1];
+                r += column[2];
+            }
+        } else {
+            for (int i = 0; i < n; ++i) b += *column++;
+            g = r = b;
+        }
+        if (n == factor_) {
+            out[0] = std::uint8_t(divide(b + boxCount / 2));
+            out[1] = std::uint8_t(divide(g + boxCount / 2));
+            out[2] = std::uint8_t(divide(r + boxCount / 2));
+        } else {
+            const std::uint32_t count = std::uint32_t(n * rowsIn_);
+            out[0] = std::uint8_t((b + count / 2) / count);
+            out[1] = std::uint8_t((g + count / 2) / count);
+            out[2] = std::uint8_t((r + count / 2) / count);
         }
     }
+    std::fill(sums.begin(), sums.end(), Sum(0));
     rowsIn_ = 0;
     ++outRow_;
 }
@@ -310,6 +332,72 @@ void ReducePicture(TPixelGraphic& image, int factor) {
     image.SetSize(0, 0, pgpf24Bit);
     image.SetSize(reduced.Width(), reduced.Height(), pgpf24Bit);
     image.CopyRect(0, 0, reduced, 0, 0, reduced.Width(), reduced.Height());
+}
+
+// Source pixel i spans [i * to, (i + 1) * to) and output pixel j [j * from, (j + 1) *
+// from): whole numbers, each output pixel adding up to from.
+std::vector<AreaReducer::Share> AreaReducer::Shares(int from, int to) {
+    std::vector<Share> shares(static_cast<std::size_t>(from));
+    for (int i = 0; i < from; ++i) {
+        const std::int64_t start = std::int64_t(i) * to;
+        const int j = int(start / from);
+        const std::int64_t end = std::min(start + to, std::int64_t(j + 1) * from);
+        shares[std::size_t(i)] = {j, std::uint32_t(end - start)};
+    }
+    return shares;
+}
+
+AreaReducer::AreaReducer(TPixelGraphic& out, int width, int height, int outWidth, int outHeight, int channels)
+    : out_(out),
+      channels_(channels),
+      columns_(Shares(width, outWidth)),
+      rows_(Shares(height, outHeight)),
+      current_(std::size_t(width) * std::size_t(channels)),
+      next_(current_.size()) {
+    out.SetSize(outWidth, outHeight, pgpf24Bit);
+}
+
+// Down first, every byte of the row into the output row it starts in and the next
+// (plain loops the vectoriser takes); across only for each output row.
+void AreaReducer::AddRow(const std::uint8_t* row) {
+    if (rowsIn_ >= int(rows_.size())) return;
+    const Share& r = rows_[std::size_t(rowsIn_++)];
+    const std::uint32_t here = r.weight, rest = std::uint32_t(out_.Height()) - r.weight;
+    std::uint32_t* current = current_.data();
+    std::uint32_t* next = next_.data();
+    const std::size_t n = current_.size();
+    for (std::size_t i = 0; i < n; ++i) current[i] += here * row[i];
+    if (rest > 0)
+        for (std::size_t i = 0; i < n; ++i) next[i] += rest * row[i];
+    // The output row is whole when the next source row starts below it.
+    if (rowsIn_ < int(rows_.size()) && rows_[std::size_t(rowsIn_)].to == r.to) return;
+    // Across, an output pixel at a time: the part of a source column past its
+    // output pixel is carried into the next.
+    const double scale = 1.0 / (double(columns_.size()) * double(rows_.size()));
+    const std::uint64_t outWidth = std::uint64_t(out_.Width());
+    std::uint8_t* out = out_.ScanLine(r.to);
+    std::uint64_t sum[3] = {}, carry[3] = {};
+    int at = 0;  // the output pixel summed
+    const std::uint32_t* column = current;
+    for (const Share& s : columns_) {
+        if (s.to != at) {
+            ++at;
+            for (int c = 0; c < 3; ++c) {
+                *out++ = std::uint8_t(double(sum[c]) * scale + 0.5);  // a mean: never above 255.5
+                sum[c] = carry[c];
+                carry[c] = 0;
+            }
+        }
+        for (int c = 0; c < 3; ++c) {
+            const std::uint64_t v = column[channels_ == 3 ? c : 0];
+            sum[c] += v * s.weight;
+            carry[c] += v * (outWidth - s.weight);
+        }
+        column += channels_;
+    }
+    for (int c = 0; c < 3; ++c) *out++ = std::uint8_t(double(sum[c]) * scale + 0.5);
+    current_.swap(next_);
+    std::fill(next_.begin(), next_.end(), 0);
 }
 
 }  // namespace quipix::decode

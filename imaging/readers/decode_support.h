@@ -205,14 +205,45 @@ public:
     void Flush();
 
 private:
-    void EmitRow();
+    template <typename Sum>
+    void EmitRow(std::vector<Sum>& sums);
 
     TPixelGraphic& out_;
     int width_, height_, factor_, channels_;
     int outWidth_;
-    int rowsIn_ = 0;                   // rows of the current box row so far
-    int outRow_ = 0;                   // the output row they fall into
-    std::vector<std::uint32_t> sums_;  // blue, green, red per output column
+    int rowsIn_ = 0;  // rows of the current box row so far
+    int outRow_ = 0;  // the output row they fall into
+    // Per byte of a row: the box row's sum down, in 16 bits while a box is at most
+    // 257 rows high (half the memory traffic of 32), else in 32.
+    std::vector<std::uint16_t> narrowSums_;
+    std::vector<std::uint32_t> sums_;
+};
+
+// Reduces a picture to exactly outWidth x outHeight, neither larger than it, as its
+// rows arrive, top row first, into a 24-bit picture: each pixel is the rounded mean of
+// the area it covers, a source pixel on the border of two shared by what lies on
+// either side. Rows are blue, green, red (channels 3) or grey (1). Rows that never
+// arrive stay black. The full picture is never held.
+class AreaReducer {
+public:
+    AreaReducer(TPixelGraphic& out, int width, int height, int outWidth, int outHeight, int channels);
+    void AddRow(const std::uint8_t* row);
+
+private:
+    // A source pixel of an axis: the output pixel it starts in and its share there,
+    // of the output size; the rest of that goes to the next output pixel.
+    struct Share {
+        int to;
+        std::uint32_t weight;
+    };
+    static std::vector<Share> Shares(int from, int to);
+
+    TPixelGraphic& out_;
+    int channels_;
+    std::vector<Share> columns_, rows_;
+    int rowsIn_ = 0;
+    // The output row filling and the one after, summed down but not yet across.
+    std::vector<std::uint32_t> current_, next_;
 };
 
 // Reduces a decoded picture of any format in place by factor (24 bits out), as

@@ -2,7 +2,8 @@
 // picture, turned upright by the container's rotation and mirroring (the library
 // applies them; an EXIF Orientation inside is only a copy of them and is not applied
 // again), transparency composited over the picture's background colour, and its
-// colour profile handed to the load. A picture shown much smaller is taken from a
+// colour profile handed to the load (one named by primaries and transfer, nclx, is
+// made into a profile unless it is sRGB). A picture shown much smaller is taken from a
 // thumbnail that still covers that size, where the file has one, and reduced as its
 // rows are copied. A build without libheif recognises the files and says it cannot
 // read them.
@@ -16,6 +17,7 @@
 #include <libheif/heif.h>
 #endif
 
+#include "imaging/color_profile.h"
 #include "imaging/exceptions.h"
 #include "imaging/messages.h"
 #include "imaging/readers/decode_support.h"
@@ -50,6 +52,9 @@ struct HandleDeleter {
 };
 struct ImageDeleter {
     void operator()(heif_image* i) const { heif_image_release(i); }
+};
+struct NclxDeleter {
+    void operator()(heif_color_profile_nclx* n) const { heif_nclx_color_profile_free(n); }
 };
 using Handle = std::unique_ptr<heif_image_handle, HandleDeleter>;
 
@@ -91,6 +96,52 @@ Handle SourceFor(const Container& c, const TPixelGraphic& image) {
     return best;
 }
 
+// The profile of a picture that names its colours by primaries and transfer in a
+// colr box; empty when they are sRGB's or unspecified, which is shown as it is.
+// The decoded RGB picture carries no nclx of its own (libheif 1.15) to fall back on.
+std::vector<std::uint8_t> NclxProfile(const heif_image_handle* handle) {
+    heif_color_profile_nclx* n = nullptr;
+    // Owned even when an error comes with it: libheif may have allocated it anyway.
+    const bool read = heif_image_handle_get_nclx_color_profile(handle, &n).code == heif_error_Ok;
+    const std::unique_ptr<heif_color_profile_nclx, NclxDeleter> nclx(n);
+    if (!read || !nclx) return {};
+    using Curve = RGBSpace::Curve;
+    Curve curve = Curve::sRGB;
+    switch (nclx->transfer_characteristics) {
+    case heif_transfer_characteristic_ITU_R_BT_709_5:
+    case heif_transfer_characteristic_ITU_R_BT_601_6:
+    case heif_transfer_characteristic_ITU_R_BT_2020_2_10bit:
+    case heif_transfer_characteristic_ITU_R_BT_2020_2_12bit:
+        curve = Curve::BT709;
+        break;
+    case heif_transfer_characteristic_linear:
+        curve = Curve::Linear;
+        break;
+    case heif_transfer_characteristic_ITU_R_BT_470_6_System_M:
+        curve = Curve::Gamma22;
+        break;
+    case heif_transfer_characteristic_ITU_R_BT_470_6_System_B_G:
+        curve = Curve::Gamma28;
+        break;
+    default:
+        // sRGB and unspecified; also PQ and HLG, whose high dynamic range would need
+        // tone mapping to the screen's: read as sRGB they look flat but recognisable.
+        break;
+    }
+    // libheif leaves the chromaticities of unspecified and unknown primaries at 0.
+    const bool sRGBPrimaries =
+        nclx->color_primaries == heif_color_primaries_ITU_R_BT_709_5 || !(nclx->color_primary_white_y > 0);
+    if (sRGBPrimaries && curve == Curve::sRGB) return {};
+    RGBSpace space{{0.64, 0.33}, {0.30, 0.60}, {0.15, 0.06}, {0.3127, 0.3290}, curve};
+    if (!sRGBPrimaries)
+        space = {{nclx->color_primary_red_x, nclx->color_primary_red_y},
+                 {nclx->color_primary_green_x, nclx->color_primary_green_y},
+                 {nclx->color_primary_blue_x, nclx->color_primary_blue_y},
+                 {nclx->color_primary_white_x, nclx->color_primary_white_y},
+                 curve};
+    return MakeRGBProfile(space);
+}
+
 void ReadHeif(TPGStream& stream, TPixelGraphic& image, const void* sender) {
     const Container c(stream);
     Handle thumb = SourceFor(c, image);
@@ -119,6 +170,8 @@ void ReadHeif(TPGStream& stream, TPixelGraphic& image, const void* sender) {
         if (heif_image_handle_get_raw_color_profile(c.primary.get(), image.ColorProfile.data()).code !=
             heif_error_Ok)
             image.ColorProfile.clear();
+    } else {
+        image.ColorProfile = NclxProfile(c.primary.get());
     }
 
     const int factor = decode::ReductionFactor(width, height, image.ShownWidth, image.ShownHeight);

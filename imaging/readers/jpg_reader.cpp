@@ -54,6 +54,9 @@ struct Session {
     std::exception_ptr pending;
     // The picture, sized without clearing: the decoder writes every row whole.
     std::optional<decode::FreshPicture> fresh;
+    // Or the picture reduced to its stretched size as the rows of batch come.
+    std::optional<decode::AreaReducer> reducer;
+    std::vector<std::uint8_t> batch;
     // Ends the progress, the picture finished first, however the read ends.
     std::optional<decode::ProgressScope> pictureProgress;
     JOCTET buffer[kInputBufferSize];
@@ -186,14 +189,21 @@ Outcome ReadHeader(Session& s) {
     return Outcome::Ok;
 }
 
+// The size the picture is shown at, as stored: turned for a picture stored sideways.
+struct Target {
+    int width, height;
+};
+Target StoredTarget(const TPixelGraphic& image, int orientation) {
+    const bool sideways = orientation >= 5 && orientation <= 8;
+    return sideways ? Target{image.ShownHeight, image.ShownWidth}
+                    : Target{image.ShownWidth, image.ShownHeight};
+}
+
 // The DCT scaling nearest the size the picture is shown at, never below it: 1/8 to
 // 1/1 cost what their output does, where a full decode would cost its whole size.
-int ScaleDenominator(const jpeg_decompress_struct& c, const TPixelGraphic& image, int orientation) {
-    const bool sideways = orientation >= 5 && orientation <= 8;
-    const int targetWidth = sideways ? image.ShownHeight : image.ShownWidth;
-    const int targetHeight = sideways ? image.ShownWidth : image.ShownHeight;
+int ScaleDenominator(const jpeg_decompress_struct& c, const Target& target) {
     const int factor =
-        decode::ReductionFactor(int(c.image_width), int(c.image_height), targetWidth, targetHeight);
+        decode::ReductionFactor(int(c.image_width), int(c.image_height), target.width, target.height);
     int denominator = 1;
     while (denominator < 8 && denominator * 2 <= factor) denominator *= 2;
     return denominator;
@@ -204,7 +214,8 @@ Outcome Decode(Session& s, TPixelGraphic& image, const void* sender, bool fastDC
     StartSession(s);
     jpeg_decompress_struct& c = s.cinfo;
     c.scale_num = 1;
-    c.scale_denom = unsigned(ScaleDenominator(c, image, s.orientation));
+    const Target target = StoredTarget(image, s.orientation);
+    c.scale_denom = unsigned(ScaleDenominator(c, target));
     c.dct_method = fastDCT ? JDCT_IFAST : JDCT_ISLOW;
     JOCTET* profile = nullptr;
     unsigned profileLength = 0;
@@ -230,9 +241,18 @@ Outcome Decode(Session& s, TPixelGraphic& image, const void* sender, bool fastDC
     if (PixelStride(width, format) * height > kMaxPixelBytes) return Outcome::TooLarge;
 
     jpeg_start_decompress(&c);
-    s.fresh.emplace(image, width, height, format, std::size_t(width) * std::size_t(c.output_components));
-    if (format == pgpf8Bit) image.SetPaletteIdent(pGray256);
-    s.pictureProgress.emplace(image, &*s.fresh);
+    // A picture to be stretched to a smaller size is reduced to it as its rows come,
+    // through a batch of rows; otherwise the rows are decoded in place.
+    const std::size_t rowBytes = std::size_t(width) * std::size_t(c.output_components);
+    if (image.ShownStretched && width >= target.width && height >= target.height && target.width > 0 &&
+        target.height > 0 && (width > target.width || height > target.height)) {
+        s.reducer.emplace(image, width, height, target.width, target.height, c.output_components);
+        s.batch.resize(rowBytes * 16);
+    } else {
+        s.fresh.emplace(image, width, height, format, rowBytes);
+        if (format == pgpf8Bit) image.SetPaletteIdent(pGray256);
+    }
+    s.pictureProgress.emplace(image, s.fresh ? &*s.fresh : nullptr);
     // Rows are asked for in small batches: one call per row would make the library
     // copy every row once more through its own spare buffer.
     JSAMPROW rows[16];
@@ -240,11 +260,17 @@ Outcome Decode(Session& s, TPixelGraphic& image, const void* sender, bool fastDC
         const int first = int(c.output_scanline);
         int count = height - first;
         if (count > 16) count = 16;
-        for (int i = 0; i < count; ++i) rows[i] = image.ScanLine(first + i);
+        for (int i = 0; i < count; ++i)
+            rows[i] = s.reducer ? &s.batch[rowBytes * std::size_t(i)] : image.ScanLine(first + i);
         const int got = int(jpeg_read_scanlines(&c, rows, JDIMENSION(count)));
         if (got <= 0) return Outcome::DecoderFailed;  // cannot happen: our source never suspends
         // A call that fails writes no row: the library decodes before it emits.
-        for (int i = 0; i < got; ++i) s.fresh->Written(first + i);
+        for (int i = 0; i < got; ++i) {
+            if (s.reducer)
+                s.reducer->AddRow(rows[i]);
+            else
+                s.fresh->Written(first + i);
+        }
         for (int i = 1; i <= got; ++i)
             if (image.Progress(sender, first + i, height)) return Outcome::Aborted;
     }
