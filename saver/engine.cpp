@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <climits>
 #include <cstring>
+#include <optional>
 #include <stdexcept>
 
 #include "common/background.h"
@@ -29,7 +30,59 @@ void CopyArea(const TPixelGraphic& source, const TRect& area, TPixelGraphic& tar
 
 std::size_t Capacity(const TPixelGraphic* p) { return p ? p->BufferCapacity() : 0; }
 
+// A picture background of width x height: the picture read reduced toward that size
+// when stretched, and drawn over it. Runs on a worker thread; reading a large photo
+// takes several ticks' time.
+std::unique_ptr<TPixelGraphic> MakePictureScene(const std::string& path, bool tiled, int width, int height) {
+    auto picture = std::make_unique<TPixelGraphic>();
+    LoadBackgroundPicture(*picture, path, tiled ? 0 : width, tiled ? 0 : height);
+    // A picture of the scene's size is drawn as a plain copy of itself, whether
+    // stretched or tiled: it becomes the background as it is.
+    if (picture->PixelFormat() == pgpf24Bit && picture->Width() == width && picture->Height() == height &&
+        !picture->Empty())
+        return picture;
+    auto scene = std::make_unique<TPixelGraphic>();
+    scene->SetSize(width, height, pgpf24Bit);
+    DrawBackground(*scene, background_type::Picture, 0, 0, 0, tiled, *picture);
+    return scene;
+}
+
+using SceneFuture = std::future<std::unique_ptr<TPixelGraphic>>;
+
+SceneFuture StartPictureScene(const std::string& path, bool tiled, int width, int height) {
+    return std::async(std::launch::async, MakePictureScene, path, tiled, width, height);
+}
+
+// The one background a front end started before its windows, until a scene takes it.
+struct Preload {
+    std::string Path;
+    bool Tiled = false;
+    int Width = 0, Height = 0;
+    SceneFuture Scene;
+};
+std::optional<Preload>& Preloaded() {
+    static std::optional<Preload> preload;
+    return preload;
+}
+
+// The preloaded background when it is this one, else one started now.
+SceneFuture TakePictureScene(const std::string& path, bool tiled, int width, int height) {
+    auto& p = Preloaded();
+    if (p && p->Path == path && p->Tiled == tiled && p->Width == width && p->Height == height) {
+        SceneFuture scene = std::move(p->Scene);
+        p.reset();
+        return scene;
+    }
+    return StartPictureScene(path, tiled, width, height);
+}
+
 }  // namespace
+
+void PreloadBackground(const TSettings& settings, int width, int height) {
+    if (settings.BackgroundType != background_type::Picture || width <= 0 || height <= 0) return;
+    Preloaded() = Preload{settings.Bitmap, settings.Tiled, width, height,
+                          StartPictureScene(settings.Bitmap, settings.Tiled, width, height)};
+}
 
 // The two weights add up to 256, so each sum fits in 16 bits, and with the pointers
 // known not to overlap the compiler turns this into 16-bit vector arithmetic.
@@ -71,16 +124,17 @@ void TSaverEngine::SetUpScene() {
     questionPatch_ = answerPatch_ = nullptr;
     blendSpans_.clear();
     blackScreen_.reset();
-    scene_ = std::make_unique<TPixelGraphic>();
+    pendingScene_ = {};
+    scene_.reset();
     strip_ = std::make_unique<TPixelGraphic>();
     measurePicture_ = std::make_unique<TPixelGraphic>();
     measurePicture_->SetSize(1, 1, pgpf24Bit);
-    // The loaded picture is needed only to paint the background; it goes as soon as
-    // that is done.
     const int w = std::max(0, host_.Width());
     const int h = std::max(0, host_.Height());
-    auto backgroundPicture = std::make_unique<TPixelGraphic>();
-    LoadBackgroundPicture(*backgroundPicture, s.Bitmap, s.Tiled ? 0 : w, s.Tiled ? 0 : h);
+    // A picture background is made on a worker thread while the fonts load and the
+    // first black ticks go by; the tick that first shows the scene waits for it.
+    const bool picture = s.BackgroundType == background_type::Picture;
+    if (picture) pendingScene_ = TakePictureScene(s.Bitmap, s.Tiled, w, h);
 
     SetUpLayout(layout_, s, w, h, host_.ScreenWidth(), host_.ScreenHeight());
     animationState_ = NewJoke;
@@ -104,22 +158,17 @@ void TSaverEngine::SetUpScene() {
     pauseTicks_ = int(std::min<std::int64_t>((pauseMs + interval - 1) / interval, INT_MAX));
     pauseLeft_ = 0;
 
-    const TPixelGraphic& loaded = *backgroundPicture;
-    if (s.BackgroundType == background_type::Picture && loaded.PixelFormat() == pgpf24Bit &&
-        loaded.Width() == w && loaded.Height() == h && !loaded.Empty()) {
-        // A picture of the scene's size is drawn as a plain copy of itself, whether
-        // stretched or tiled: it becomes the background as it is.
-        scene_ = std::move(backgroundPicture);
-        scene_->SetBackGroundColor(0);
-    } else {
+    // The first black screen shows the fill of the background's drawing: none for a
+    // picture.
+    firstFill_ = 0;
+    if (!picture) {
+        scene_ = std::make_unique<TPixelGraphic>();
         scene_->SetSize(w, h, pgpf24Bit);
-        DrawBackground(*scene_, s.BackgroundType, s.SolidColor, s.FromColor, s.ToColor, s.Tiled,
-                       *backgroundPicture);
+        DrawBackground(*scene_, s.BackgroundType, s.SolidColor, s.FromColor, s.ToColor, s.Tiled, TPixelGraphic{});
+        firstFill_ = PGColor(scene_->BackGroundValue());
+        scene_->SetBackGroundColor(0);
     }
-    backgroundPicture.reset();
-    firstFill_ = PGColor(scene_->BackGroundValue());
     firstStart_ = true;
-    scene_->SetBackGroundColor(0);
     // Black until the first tick.
     Show({scene_.get(), 0, 0, 0, 0});
 
@@ -151,6 +200,7 @@ void TSaverEngine::FreeScene() {
         sparePatches_.clear();
         questionPatch_ = answerPatch_ = nullptr;
         blendSpans_.clear();
+        pendingScene_ = {};
         scene_.reset();
         strip_.reset();
         measurePicture_.reset();
@@ -194,7 +244,15 @@ std::size_t TSaverEngine::PictureBytes() const {
     return bytes;
 }
 
+void TSaverEngine::TakeScene() {
+    if (!pendingScene_.valid()) return;
+    scene_ = pendingScene_.get();
+    scene_->SetBackGroundColor(0);
+}
+
 void TSaverEngine::RunState() {
+    // The first black screen is the only state that shows nothing of the scene.
+    if (animationState_ != BlackScreen) TakeScene();
     switch (animationState_) {
     case NewJoke:
         StartJoke();
