@@ -164,7 +164,8 @@ void TSaverEngine::SetUpScene() {
     if (!picture) {
         scene_ = std::make_unique<TPixelGraphic>();
         scene_->SetSize(w, h, pgpf24Bit);
-        DrawBackground(*scene_, s.BackgroundType, s.SolidColor, s.FromColor, s.ToColor, s.Tiled, TPixelGraphic{});
+        DrawBackground(*scene_, s.BackgroundType, s.SolidColor, s.FromColor, s.ToColor, s.Tiled,
+                       TPixelGraphic{});
         firstFill_ = PGColor(scene_->BackGroundValue());
         scene_->SetBackGroundColor(0);
     }
