@@ -41,9 +41,32 @@ std::unique_ptr<TPixelGraphic> MakePictureScene(const std::string& path, bool ti
     if (picture->PixelFormat() == pgpf24Bit && picture->Width() == width && picture->Height() == height &&
         !picture->Empty())
         return picture;
+    if (tiled || picture->Empty() || height < 2) {
+        auto scene = std::make_unique<TPixelGraphic>();
+        scene->SetSize(width, height, pgpf24Bit);
+        DrawBackground(*scene, background_type::Picture, 0, 0, 0, tiled, *picture);
+        return scene;
+    }
+    // Stretching a photo over a large screen takes about as long as reading it, so the
+    // two halves of the rows are stretched at once, each into a black picture of its
+    // own whose edges clip the stretch of the whole (a row's pixels depend only on
+    // where it lies in the whole). They are copied into the scene once the picture
+    // read has gone, so no more memory is held at once than with one stretch.
+    const int top = height / 2;
+    TPixelGraphic upper, lower;
+    upper.SetSize(width, top, pgpf24Bit);
+    lower.SetSize(width, height - top, pgpf24Bit);
+    const auto stretch = [&picture, width, height](TPixelGraphic* half, int y) {
+        half->StretchCopy(0, y, width, height, *picture, 0, 0, picture->Width(), picture->Height());
+    };
+    auto lowerStretched = std::async(std::launch::async, stretch, &lower, -top);
+    stretch(&upper, 0);
+    lowerStretched.get();
+    picture.reset();
     auto scene = std::make_unique<TPixelGraphic>();
-    scene->SetSize(width, height, pgpf24Bit);
-    DrawBackground(*scene, background_type::Picture, 0, 0, 0, tiled, *picture);
+    scene->SetSizeUncleared(width, height, pgpf24Bit);
+    CopyArea(upper, {0, 0, width, top}, *scene, 0, 0);
+    CopyArea(lower, {0, 0, width, height - top}, *scene, 0, top);
     return scene;
 }
 

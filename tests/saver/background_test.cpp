@@ -155,25 +155,32 @@ TEST(PictureBackground, SceneMadeOnAWorkerIsThePictureDrawn) {
     for (int i = 0; i < 18; ++i) ppm += char(i * 13 + 5);
     const std::string path = dir.write("three.ppm", ppm);
     const std::string other = dir.write("one.ppm", std::string("P6\n1 1\n255\n\x10\x20\x30"));
+    // Larger than the window, so that stretching it shrinks it.
+    std::string large = "P6\n53 41\n255\n";
+    for (int i = 0; i < 53 * 41 * 3; ++i) large += char((i * 37) ^ (i >> 5));
+    const std::string shrunk = dir.write("large.ppm", large);
     struct Case {
         int fadeMode;
         bool tiled;
         std::string preload;  // none when empty
         int preloadWidth;
+        std::string picture = "";  // the three-pixel one when empty
     };
     // A preload that is not taken waits for the next; the last is taken, so none is
     // left behind.
     const Case cases[] = {
-        {fade_mode::FadeToBlack, false, "", 0},    {fade_mode::FadeInPlace, true, "", 0},
-        {fade_mode::FadeToBlack, false, path, 41}, {fade_mode::FadeInPlace, true, other, 40},
-        {fade_mode::FadeToBlack, false, path, 40}, {fade_mode::FadeInPlace, true, path, 40},
+        {fade_mode::FadeToBlack, false, "", 0},         {fade_mode::FadeInPlace, true, "", 0},
+        {fade_mode::FadeInPlace, false, "", 0, shrunk}, {fade_mode::FadeToBlack, false, path, 41},
+        {fade_mode::FadeInPlace, true, other, 40},      {fade_mode::FadeToBlack, false, path, 40},
+        {fade_mode::FadeInPlace, true, path, 40},
     };
     for (const Case& c : cases) {
-        SCOPED_TRACE(c.preload + " " + std::to_string(c.preloadWidth) + (c.tiled ? " tiled" : ""));
+        SCOPED_TRACE(c.picture + " " + c.preload + " " + std::to_string(c.preloadWidth) +
+                     (c.tiled ? " tiled" : ""));
         FakeServices fake;
         fake.settings.FadeMode = c.fadeMode;
         fake.settings.BackgroundType = background_type::Picture;
-        fake.settings.Bitmap = path;
+        fake.settings.Bitmap = c.picture.empty() ? path : c.picture;
         fake.settings.Tiled = c.tiled;
         if (!c.preload.empty()) {
             TSettings preload = fake.settings;
@@ -181,7 +188,7 @@ TEST(PictureBackground, SceneMadeOnAWorkerIsThePictureDrawn) {
             PreloadBackground(preload, c.preloadWidth, 30);
         }
         TPixelGraphic loaded, want;
-        LoadBackgroundPicture(loaded, path, c.tiled ? 0 : 40, c.tiled ? 0 : 30);
+        LoadBackgroundPicture(loaded, fake.settings.Bitmap, c.tiled ? 0 : 40, c.tiled ? 0 : 30);
         want.SetSize(40, 30, pgpf24Bit);
         DrawBackground(want, background_type::Picture, 0, 0, 0, c.tiled, loaded);
 
