@@ -596,8 +596,14 @@ void TSaverEngine::ShowBlackScreen() {
         canvas.Font.Color = text.Color;
         canvas.TextOut(left - blackScreenArea_.Left, top - blackScreenArea_.Top, kHomePageText);
     }
-    Show({blackScreen_->Empty() ? nullptr : blackScreen_.get(), blackScreenArea_.Left, blackScreenArea_.Top,
-          fill, 255});
+    const TSceneFrame frame{blackScreen_->Empty() ? nullptr : blackScreen_.get(), blackScreenArea_.Left,
+                            blackScreenArea_.Top, fill, 255};
+    // Over the all-black screen of the set-up only the box changes: a large screen is
+    // not painted black again.
+    if (fill == 0 && host_.Frame().Level == 0)
+        Show(frame, blackScreenArea_);
+    else
+        Show(frame);
     // Hidden now, the scene becomes the clean background again for the fade-in.
     RestoreClean();
 }
