@@ -159,6 +159,10 @@ TEST(PictureBackground, SceneMadeOnAWorkerIsThePictureDrawn) {
     std::string large = "P6\n53 41\n255\n";
     for (int i = 0; i < 53 * 41 * 3; ++i) large += char((i * 37) ^ (i >> 5));
     const std::string shrunk = dir.write("large.ppm", large);
+    // Grey, of the window's size: not 24 bits, so it is drawn rather than taken as it is.
+    std::string grey = "P5\n40 30\n255\n";
+    for (int i = 0; i < 40 * 30; ++i) grey += char(i * 7);
+    const std::string sameSize = dir.write("grey.pgm", grey);
     struct Case {
         int fadeMode;
         bool tiled;
@@ -170,9 +174,9 @@ TEST(PictureBackground, SceneMadeOnAWorkerIsThePictureDrawn) {
     // left behind.
     const Case cases[] = {
         {fade_mode::FadeToBlack, false, "", 0},         {fade_mode::FadeInPlace, true, "", 0},
-        {fade_mode::FadeInPlace, false, "", 0, shrunk}, {fade_mode::FadeToBlack, false, path, 41},
-        {fade_mode::FadeInPlace, true, other, 40},      {fade_mode::FadeToBlack, false, path, 40},
-        {fade_mode::FadeInPlace, true, path, 40},
+        {fade_mode::FadeInPlace, false, "", 0, shrunk}, {fade_mode::FadeInPlace, false, "", 0, sameSize},
+        {fade_mode::FadeToBlack, false, path, 41},      {fade_mode::FadeInPlace, true, other, 40},
+        {fade_mode::FadeToBlack, false, path, 40},      {fade_mode::FadeInPlace, true, path, 40},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.picture + " " + c.preload + " " + std::to_string(c.preloadWidth) +
