@@ -163,8 +163,8 @@ int RunProtocol(QtStart& qt) {
                   << "\n";
         return 1;
     }
-    // The screen goes black before the toolkit's start-up, which takes longer; a
-    // picture background is read meanwhile, for a window that covers that screen.
+    // The screen goes black before the toolkit's start-up, which takes longer; the
+    // background of a window that covers that screen is made meanwhile.
     if (RunMode == FullScreen) {
         RaiseBlackCurtain();
         PreloadScreenBackground();

@@ -30,12 +30,40 @@ void CopyArea(const TPixelGraphic& source, const TRect& area, TPixelGraphic& tar
 
 std::size_t Capacity(const TPixelGraphic* p) { return p ? p->BufferCapacity() : 0; }
 
-// A picture background of width x height: the picture read reduced toward that size
-// when stretched, and drawn over it. Runs on a worker thread; reading a large photo
-// takes several ticks' time.
-std::unique_ptr<TPixelGraphic> MakePictureScene(const std::string& path, bool tiled, int width, int height) {
+// What a scene's background is drawn from, and at which size.
+struct BackgroundKey {
+    int Type = 0;
+    TColor Solid = 0, From = 0, To = 0;
+    bool Tiled = false;
+    std::string Path;  // a picture background's only
+    int Width = 0, Height = 0;
+    bool operator==(const BackgroundKey&) const = default;
+
+    BackgroundKey(const TSettings& s, int width, int height)
+        : Type(s.BackgroundType),
+          Solid(s.SolidColor),
+          From(s.FromColor),
+          To(s.ToColor),
+          Tiled(s.Tiled),
+          Path(s.BackgroundType == background_type::Picture ? s.Bitmap : std::string()),
+          Width(width),
+          Height(height) {}
+};
+
+// A scene's background. Runs on a worker thread: filling a large screen takes a few
+// ticks' time, reading a large photo several.
+std::unique_ptr<TPixelGraphic> MakeScene(const BackgroundKey& key) {
+    const int width = key.Width, height = key.Height;
+    const bool tiled = key.Tiled;
+    if (key.Type != background_type::Picture) {
+        auto scene = std::make_unique<TPixelGraphic>();
+        scene->SetSize(width, height, pgpf24Bit);
+        DrawBackground(*scene, key.Type, key.Solid, key.From, key.To, tiled, TPixelGraphic{});
+        return scene;
+    }
+    // The picture is read reduced toward the scene's size when stretched.
     auto picture = std::make_unique<TPixelGraphic>();
-    LoadBackgroundPicture(*picture, path, tiled ? 0 : width, tiled ? 0 : height);
+    LoadBackgroundPicture(*picture, key.Path, tiled ? 0 : width, tiled ? 0 : height);
     // A picture of the scene's size is drawn as a plain copy of itself, whether
     // stretched or tiled: it becomes the background as it is.
     if (picture->PixelFormat() == pgpf24Bit && picture->Width() == width && picture->Height() == height &&
@@ -72,15 +100,11 @@ std::unique_ptr<TPixelGraphic> MakePictureScene(const std::string& path, bool ti
 
 using SceneFuture = std::future<std::unique_ptr<TPixelGraphic>>;
 
-SceneFuture StartPictureScene(const std::string& path, bool tiled, int width, int height) {
-    return std::async(std::launch::async, MakePictureScene, path, tiled, width, height);
-}
+SceneFuture StartScene(const BackgroundKey& key) { return std::async(std::launch::async, MakeScene, key); }
 
 // The one background a front end started before its windows, until a scene takes it.
 struct Preload {
-    std::string Path;
-    bool Tiled = false;
-    int Width = 0, Height = 0;
+    BackgroundKey Key;
     SceneFuture Scene;
 };
 std::optional<Preload>& Preloaded() {
@@ -89,22 +113,22 @@ std::optional<Preload>& Preloaded() {
 }
 
 // The preloaded background when it is this one, else one started now.
-SceneFuture TakePictureScene(const std::string& path, bool tiled, int width, int height) {
+SceneFuture BackgroundFor(const BackgroundKey& key) {
     auto& p = Preloaded();
-    if (p && p->Path == path && p->Tiled == tiled && p->Width == width && p->Height == height) {
+    if (p && p->Key == key) {
         SceneFuture scene = std::move(p->Scene);
         p.reset();
         return scene;
     }
-    return StartPictureScene(path, tiled, width, height);
+    return StartScene(key);
 }
 
 }  // namespace
 
 void PreloadBackground(const TSettings& settings, int width, int height) {
-    if (settings.BackgroundType != background_type::Picture || width <= 0 || height <= 0) return;
-    Preloaded() = Preload{settings.Bitmap, settings.Tiled, width, height,
-                          StartPictureScene(settings.Bitmap, settings.Tiled, width, height)};
+    if (width <= 0 || height <= 0) return;
+    const BackgroundKey key(settings, width, height);
+    Preloaded() = Preload{key, StartScene(key)};
 }
 
 // The two weights add up to 256, so each sum fits in 16 bits, and with the pointers
@@ -154,10 +178,9 @@ void TSaverEngine::SetUpScene() {
     measurePicture_->SetSize(1, 1, pgpf24Bit);
     const int w = std::max(0, host_.Width());
     const int h = std::max(0, host_.Height());
-    // A picture background is made on a worker thread while the fonts load and the
-    // first black ticks go by; the tick that first shows the scene waits for it.
-    const bool picture = s.BackgroundType == background_type::Picture;
-    if (picture) pendingScene_ = TakePictureScene(s.Bitmap, s.Tiled, w, h);
+    // The background is made on a worker thread while the fonts load and the first
+    // black ticks go by; the tick that first shows the scene waits for it.
+    pendingScene_ = BackgroundFor(BackgroundKey(s, w, h));
 
     SetUpLayout(layout_, s, w, h, host_.ScreenWidth(), host_.ScreenHeight());
     animationState_ = NewJoke;
@@ -181,17 +204,13 @@ void TSaverEngine::SetUpScene() {
     pauseTicks_ = int(std::min<std::int64_t>((pauseMs + interval - 1) / interval, INT_MAX));
     pauseLeft_ = 0;
 
-    // The first black screen shows the fill of the background's drawing: none for a
-    // picture.
-    firstFill_ = 0;
-    if (!picture) {
-        scene_ = std::make_unique<TPixelGraphic>();
-        scene_->SetSize(w, h, pgpf24Bit);
-        DrawBackground(*scene_, s.BackgroundType, s.SolidColor, s.FromColor, s.ToColor, s.Tiled,
-                       TPixelGraphic{});
-        firstFill_ = PGColor(scene_->BackGroundValue());
-        scene_->SetBackGroundColor(0);
-    }
+    // The first black screen shows the fill that the background's drawing leaves (a
+    // solid background's colour, none for a picture), the same at any size.
+    TPixelGraphic fillOnly;
+    fillOnly.SetSize(1, 1, pgpf24Bit);
+    DrawBackground(fillOnly, s.BackgroundType, s.SolidColor, s.FromColor, s.ToColor, s.Tiled,
+                   TPixelGraphic{});
+    firstFill_ = PGColor(fillOnly.BackGroundValue());
     firstStart_ = true;
     // Black until the first tick.
     Show({scene_.get(), 0, 0, 0, 0});

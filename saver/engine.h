@@ -37,10 +37,9 @@ inline constexpr int kStripMargin = 6;
 void CrossFadeBytes(std::uint8_t* out, const std::uint8_t* clean, const std::uint8_t* snapshot, std::size_t n,
                     int level);
 
-// Starts making the background of a picture scene of width x height from settings on
-// a worker thread, before any window exists: the first scene set up with the same
-// picture at that size takes it instead of reading the picture itself. Anything but
-// a picture background starts nothing.
+// Starts making the background of a scene of width x height from settings on a worker
+// thread, before any window exists: the first scene set up with the same background
+// at that size takes it instead of making its own.
 void PreloadBackground(const TSettings& settings, int width, int height);
 
 // The process-wide services the engine calls. Tests replace them.
@@ -131,7 +130,7 @@ private:
     void ShowFaded(int level, const TRect* changed);  // states 8, 10 and 11
     void ShowBlackScreen();                           // state 9
     void FinishPause();
-    // The scene from the worker that makes a picture background, once it is needed.
+    // Takes the scene from the worker that makes the background, once it is needed.
     void TakeScene();
 
     TRect SceneRect() const { return {0, 0, layout_.Width, layout_.Height}; }
@@ -159,8 +158,8 @@ private:
     EngineServices services_;
 
     std::unique_ptr<TPixelGraphic> scene_;
-    // A picture background being made on a worker thread; until it is taken, scene_ is
-    // null and the screen shows only black or the first black screen.
+    // The background being made on a worker thread; until it is taken, scene_ is null
+    // and the screen shows only black or the first black screen.
     std::future<std::unique_ptr<TPixelGraphic>> pendingScene_;
     std::vector<std::unique_ptr<Patch>> patches_;
     // Patches no longer in use, with their pictures' memory: a slide tick takes one
