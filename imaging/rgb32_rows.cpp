@@ -21,16 +21,17 @@ std::uint32_t Xrgb(int r, int g, int b) {
 }
 
 #if defined(__SSE2__)
-// Each byte v of px (16-bit lanes after unpacking) as v * level div 255, computed
-// exactly as ((x + 1) * 257) >> 16 with x = v * level: both fit 16 bits.
+// The factor of ScaleBytes for a level of 0 to 254.
+inline __m128i ScaleFactor(int level) { return _mm_set1_epi16(short(level * 257 + 1)); }
+
+// Each byte v of px as v * level div 255, in one multiply per 16-bit lane: for v up
+// to 255 and level up to 254, (v * (level * 257 + 1)) >> 16 is exactly that quotient
+// (the frame conversion's tests check every pair), so a fade's whole-screen conversion
+// costs little more than its copy.
 inline __m128i ScaleBytes(__m128i px, __m128i factor) {
     const __m128i zero = _mm_setzero_si128();
-    const __m128i one = _mm_set1_epi16(1);
-    const __m128i k257 = _mm_set1_epi16(257);
-    __m128i lo = _mm_mullo_epi16(_mm_unpacklo_epi8(px, zero), factor);
-    __m128i hi = _mm_mullo_epi16(_mm_unpackhi_epi8(px, zero), factor);
-    lo = _mm_mulhi_epu16(_mm_add_epi16(lo, one), k257);
-    hi = _mm_mulhi_epu16(_mm_add_epi16(hi, one), k257);
+    const __m128i lo = _mm_mulhi_epu16(_mm_unpacklo_epi8(px, zero), factor);
+    const __m128i hi = _mm_mulhi_epu16(_mm_unpackhi_epi8(px, zero), factor);
     return _mm_packus_epi16(lo, hi);
 }
 #endif
@@ -49,7 +50,7 @@ __attribute__((target("ssse3"))) void ConvertTrueColorRowShuffle(const std::uint
                                                                  int n, int level) {
     const __m128i order = _mm_setr_epi8(0, 1, 2, -1, 3, 4, 5, -1, 6, 7, 8, -1, 9, 10, 11, -1);
     const __m128i alpha = _mm_set1_epi32(int(0xFF000000u));
-    const __m128i factor = _mm_set1_epi16(short(level));
+    const __m128i factor = ScaleFactor(std::min(level, 254));
     const bool full = level >= 255;
     // Six pixels left keep the 16-byte load inside the row.
     for (; n >= 6; n -= 4, s += 12, d += 4) {
@@ -75,7 +76,7 @@ void ConvertTrueColorRow(const std::uint8_t* s, std::uint32_t* d, int n, int lev
     const __m128i lane1 = _mm_setr_epi32(0, 0xFFFFFF, 0, 0);
     const __m128i lane2 = _mm_setr_epi32(0, 0, 0xFFFFFF, 0);
     const __m128i lane3 = _mm_setr_epi32(0, 0, 0, 0xFFFFFF);
-    const __m128i factor = _mm_set1_epi16(short(level));
+    const __m128i factor = ScaleFactor(std::min(level, 254));
     const bool full = level >= 255;
     // Six pixels left keep the 16-byte load inside the row.
     for (; n >= 6; n -= 4, s += 12, d += 4) {

@@ -15,6 +15,7 @@
 #include "app/command_line.h"
 #include "app/desktop_options.h"
 #include "app/run_program.h"
+#include "common/settings.h"
 #include "common/translate.h"
 #include "imaging/text_engine.h"
 #include "qt/config_dialog.h"
@@ -22,6 +23,7 @@
 #include "qt/qt_text_engine.h"
 #include "qt/saver_window.h"
 #include "qt/services.h"
+#include "saver/engine.h"
 #include "qt/x11_windows.h"
 #if defined(QUIPIX_HAVE_WAYLAND)
 #include "wayland/wayland_saver.h"
@@ -136,6 +138,18 @@ bool DisplayAnswers() {
     return false;
 }
 
+void PreloadScreenBackground() {
+    int width = 0, height = 0;
+    if (!CurtainSize(width, height)) return;
+    try {
+        LoadSettings();
+    } catch (...) {
+        // The window's own set-up reports a store it cannot read.
+        return;
+    }
+    PreloadBackground(Settings, width, height);
+}
+
 // The screen-saver protocol on X11.
 int RunProtocol(QtStart& qt) {
     // A preview draws into a foreign X11 window; a Wayland session without X has
@@ -149,8 +163,12 @@ int RunProtocol(QtStart& qt) {
                   << "\n";
         return 1;
     }
-    // The screen goes black before the toolkit's start-up, which takes longer.
-    if (RunMode == FullScreen) RaiseBlackCurtain();
+    // The screen goes black before the toolkit's start-up, which takes longer; the
+    // background of a window that covers that screen is made meanwhile.
+    if (RunMode == FullScreen) {
+        RaiseBlackCurtain();
+        PreloadScreenBackground();
+    }
     // The preview-equals-screen rule compares with the screen as the application
     // sees it, so the application exists before the rule runs.
     if (RunModeNeedsApplication()) qt.Application();

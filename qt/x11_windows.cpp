@@ -112,6 +112,14 @@ void RaiseBlackCurtain() {
     curtain = c;
 }
 
+bool CurtainSize(int& width, int& height) {
+    if (!curtain) return false;
+    const xcb_screen_t* screen = xcb_setup_roots_iterator(xcb_get_setup(curtain)).data;
+    width = screen->width_in_pixels;
+    height = screen->height_in_pixels;
+    return true;
+}
+
 void LowerBlackCurtain() {
     if (!curtain) return;
     xcb_disconnect(curtain);

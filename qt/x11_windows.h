@@ -52,5 +52,7 @@ private:
 // its windows show. Nothing happens without an X server.
 void RaiseBlackCurtain();
 void LowerBlackCurtain();
+// The size of the X screen the curtain covers; false while none is up.
+bool CurtainSize(int& width, int& height);
 
 }  // namespace quipix

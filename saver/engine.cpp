@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <climits>
 #include <cstring>
+#include <optional>
 #include <stdexcept>
 
 #include "common/background.h"
@@ -29,7 +30,106 @@ void CopyArea(const TPixelGraphic& source, const TRect& area, TPixelGraphic& tar
 
 std::size_t Capacity(const TPixelGraphic* p) { return p ? p->BufferCapacity() : 0; }
 
+// What a scene's background is drawn from, and at which size.
+struct BackgroundKey {
+    int Type = 0;
+    TColor Solid = 0, From = 0, To = 0;
+    bool Tiled = false;
+    std::string Path;  // a picture background's only
+    int Width = 0, Height = 0;
+    bool operator==(const BackgroundKey&) const = default;
+
+    BackgroundKey(const TSettings& s, int width, int height)
+        : Type(s.BackgroundType),
+          Solid(s.SolidColor),
+          From(s.FromColor),
+          To(s.ToColor),
+          Tiled(s.Tiled),
+          Path(s.BackgroundType == background_type::Picture ? s.Bitmap : std::string()),
+          Width(width),
+          Height(height) {}
+};
+
+// A scene's background. Runs on a worker thread: filling a large screen takes a few
+// ticks' time, reading a large photo several.
+std::unique_ptr<TPixelGraphic> MakeScene(const BackgroundKey& key) {
+    const int width = key.Width, height = key.Height;
+    const bool tiled = key.Tiled;
+    if (key.Type != background_type::Picture) {
+        auto scene = std::make_unique<TPixelGraphic>();
+        scene->SetSize(width, height, pgpf24Bit);
+        DrawBackground(*scene, key.Type, key.Solid, key.From, key.To, tiled, TPixelGraphic{});
+        return scene;
+    }
+    // The picture is read reduced toward the scene's size when stretched.
+    auto picture = std::make_unique<TPixelGraphic>();
+    LoadBackgroundPicture(*picture, key.Path, tiled ? 0 : width, tiled ? 0 : height);
+    // A picture of the scene's size is drawn as a plain copy of itself, whether
+    // stretched or tiled: it becomes the background as it is.
+    if (picture->PixelFormat() == pgpf24Bit && picture->Width() == width && picture->Height() == height &&
+        !picture->Empty())
+        return picture;
+    if (tiled || picture->Empty() || height < 2) {
+        auto scene = std::make_unique<TPixelGraphic>();
+        scene->SetSize(width, height, pgpf24Bit);
+        DrawBackground(*scene, background_type::Picture, 0, 0, 0, tiled, *picture);
+        return scene;
+    }
+    // Stretching a photo over a large screen takes about as long as reading it, so the
+    // two halves of the rows are stretched at once, each into a black picture of its
+    // own whose edges clip the stretch of the whole (a row's pixels depend only on
+    // where it lies in the whole). They are copied into the scene once the picture
+    // read has gone, so no more memory is held at once than with one stretch.
+    const int top = height / 2;
+    TPixelGraphic upper, lower;
+    upper.SetSize(width, top, pgpf24Bit);
+    lower.SetSize(width, height - top, pgpf24Bit);
+    const auto stretch = [&picture, width, height](TPixelGraphic* half, int y) {
+        half->StretchCopy(0, y, width, height, *picture, 0, 0, picture->Width(), picture->Height());
+    };
+    auto lowerStretched = std::async(std::launch::async, stretch, &lower, -top);
+    stretch(&upper, 0);
+    lowerStretched.get();
+    picture.reset();
+    auto scene = std::make_unique<TPixelGraphic>();
+    scene->SetSizeUncleared(width, height, pgpf24Bit);
+    CopyArea(upper, {0, 0, width, top}, *scene, 0, 0);
+    CopyArea(lower, {0, 0, width, height - top}, *scene, 0, top);
+    return scene;
+}
+
+using SceneFuture = std::future<std::unique_ptr<TPixelGraphic>>;
+
+SceneFuture StartScene(const BackgroundKey& key) { return std::async(std::launch::async, MakeScene, key); }
+
+// The one background a front end started before its windows, until a scene takes it.
+struct Preload {
+    BackgroundKey Key;
+    SceneFuture Scene;
+};
+std::optional<Preload>& Preloaded() {
+    static std::optional<Preload> preload;
+    return preload;
+}
+
+// The preloaded background when it is this one, else one started now.
+SceneFuture BackgroundFor(const BackgroundKey& key) {
+    auto& p = Preloaded();
+    if (p && p->Key == key) {
+        SceneFuture scene = std::move(p->Scene);
+        p.reset();
+        return scene;
+    }
+    return StartScene(key);
+}
+
 }  // namespace
+
+void PreloadBackground(const TSettings& settings, int width, int height) {
+    if (width <= 0 || height <= 0) return;
+    const BackgroundKey key(settings, width, height);
+    Preloaded() = Preload{key, StartScene(key)};
+}
 
 // The two weights add up to 256, so each sum fits in 16 bits, and with the pointers
 // known not to overlap the compiler turns this into 16-bit vector arithmetic.
@@ -71,16 +171,16 @@ void TSaverEngine::SetUpScene() {
     questionPatch_ = answerPatch_ = nullptr;
     blendSpans_.clear();
     blackScreen_.reset();
-    scene_ = std::make_unique<TPixelGraphic>();
+    pendingScene_ = {};
+    scene_.reset();
     strip_ = std::make_unique<TPixelGraphic>();
     measurePicture_ = std::make_unique<TPixelGraphic>();
     measurePicture_->SetSize(1, 1, pgpf24Bit);
-    // The loaded picture is needed only to paint the background; it goes as soon as
-    // that is done.
     const int w = std::max(0, host_.Width());
     const int h = std::max(0, host_.Height());
-    auto backgroundPicture = std::make_unique<TPixelGraphic>();
-    LoadBackgroundPicture(*backgroundPicture, s.Bitmap, s.Tiled ? 0 : w, s.Tiled ? 0 : h);
+    // The background is made on a worker thread while the fonts load and the first
+    // black ticks go by; the tick that first shows the scene waits for it.
+    pendingScene_ = BackgroundFor(BackgroundKey(s, w, h));
 
     SetUpLayout(layout_, s, w, h, host_.ScreenWidth(), host_.ScreenHeight());
     animationState_ = NewJoke;
@@ -104,22 +204,14 @@ void TSaverEngine::SetUpScene() {
     pauseTicks_ = int(std::min<std::int64_t>((pauseMs + interval - 1) / interval, INT_MAX));
     pauseLeft_ = 0;
 
-    const TPixelGraphic& loaded = *backgroundPicture;
-    if (s.BackgroundType == background_type::Picture && loaded.PixelFormat() == pgpf24Bit &&
-        loaded.Width() == w && loaded.Height() == h && !loaded.Empty()) {
-        // A picture of the scene's size is drawn as a plain copy of itself, whether
-        // stretched or tiled: it becomes the background as it is.
-        scene_ = std::move(backgroundPicture);
-        scene_->SetBackGroundColor(0);
-    } else {
-        scene_->SetSize(w, h, pgpf24Bit);
-        DrawBackground(*scene_, s.BackgroundType, s.SolidColor, s.FromColor, s.ToColor, s.Tiled,
-                       *backgroundPicture);
-    }
-    backgroundPicture.reset();
-    firstFill_ = PGColor(scene_->BackGroundValue());
+    // The first black screen shows the fill that the background's drawing leaves (a
+    // solid background's colour, none for a picture), the same at any size.
+    TPixelGraphic fillOnly;
+    fillOnly.SetSize(1, 1, pgpf24Bit);
+    DrawBackground(fillOnly, s.BackgroundType, s.SolidColor, s.FromColor, s.ToColor, s.Tiled,
+                   TPixelGraphic{});
+    firstFill_ = PGColor(fillOnly.BackGroundValue());
     firstStart_ = true;
-    scene_->SetBackGroundColor(0);
     // Black until the first tick.
     Show({scene_.get(), 0, 0, 0, 0});
 
@@ -151,6 +243,7 @@ void TSaverEngine::FreeScene() {
         sparePatches_.clear();
         questionPatch_ = answerPatch_ = nullptr;
         blendSpans_.clear();
+        pendingScene_ = {};
         scene_.reset();
         strip_.reset();
         measurePicture_.reset();
@@ -194,7 +287,15 @@ std::size_t TSaverEngine::PictureBytes() const {
     return bytes;
 }
 
+void TSaverEngine::TakeScene() {
+    if (!pendingScene_.valid()) return;
+    scene_ = pendingScene_.get();
+    scene_->SetBackGroundColor(0);
+}
+
 void TSaverEngine::RunState() {
+    // The first black screen is the only state that shows nothing of the scene.
+    if (animationState_ != BlackScreen) TakeScene();
     switch (animationState_) {
     case NewJoke:
         StartJoke();
@@ -514,8 +615,14 @@ void TSaverEngine::ShowBlackScreen() {
         canvas.Font.Color = text.Color;
         canvas.TextOut(left - blackScreenArea_.Left, top - blackScreenArea_.Top, kHomePageText);
     }
-    Show({blackScreen_->Empty() ? nullptr : blackScreen_.get(), blackScreenArea_.Left, blackScreenArea_.Top,
-          fill, 255});
+    const TSceneFrame frame{blackScreen_->Empty() ? nullptr : blackScreen_.get(), blackScreenArea_.Left,
+                            blackScreenArea_.Top, fill, 255};
+    // Over the all-black screen of the set-up only the box changes: a large screen is
+    // not painted black again.
+    if (fill == 0 && host_.Frame().Level == 0)
+        Show(frame, blackScreenArea_);
+    else
+        Show(frame);
     // Hidden now, the scene becomes the clean background again for the fade-in.
     RestoreClean();
 }

@@ -14,6 +14,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <future>
 #include <memory>
 #include <string>
 #include <vector>
@@ -35,6 +36,11 @@ inline constexpr int kStripMargin = 6;
 // (256 - level)) div 256, level held to 0 .. 256. The three ranges must not overlap.
 void CrossFadeBytes(std::uint8_t* out, const std::uint8_t* clean, const std::uint8_t* snapshot, std::size_t n,
                     int level);
+
+// Starts making the background of a scene of width x height from settings on a worker
+// thread, before any window exists: the first scene set up with the same background
+// at that size takes it instead of making its own.
+void PreloadBackground(const TSettings& settings, int width, int height);
 
 // The process-wide services the engine calls. Tests replace them.
 struct EngineServices {
@@ -124,6 +130,8 @@ private:
     void ShowFaded(int level, const TRect* changed);  // states 8, 10 and 11
     void ShowBlackScreen();                           // state 9
     void FinishPause();
+    // Takes the scene from the worker that makes the background, once it is needed.
+    void TakeScene();
 
     TRect SceneRect() const { return {0, 0, layout_.Width, layout_.Height}; }
     // Fills rows of target from row top on with the clean background of area.
@@ -150,6 +158,9 @@ private:
     EngineServices services_;
 
     std::unique_ptr<TPixelGraphic> scene_;
+    // The background being made on a worker thread; until it is taken, scene_ is null
+    // and the screen shows only black or the first black screen.
+    std::future<std::unique_ptr<TPixelGraphic>> pendingScene_;
     std::vector<std::unique_ptr<Patch>> patches_;
     // Patches no longer in use, with their pictures' memory: a slide tick takes one
     // instead of allocating (and faulting in) a new picture, so a steady tick

@@ -111,9 +111,8 @@ TEST_F(DesktopWindowTest, OneWindowPerMonitorEachSizedInDevicePixels) {
     EXPECT_EQ(right.geometry(), QRect(640, 0, 400, 300));
     EXPECT_EQ(right.Width(), 800);
     EXPECT_EQ(right.Height(), 600);
-    ASSERT_NE(right.Frame().Picture, nullptr);
-    EXPECT_EQ(right.Frame().Picture->Width(), 800);
-    EXPECT_EQ(right.Frame().Picture->Height(), 600);
+    EXPECT_EQ(right.Engine().Layout().Width, 800);
+    EXPECT_EQ(right.Engine().Layout().Height, 600);
     // Each scene is its monitor's whole screen, so fonts keep their stored sizes.
     for (auto* f : {&left, &right}) {
         EXPECT_EQ(f->ScreenWidth(), f->Width());

@@ -1,8 +1,11 @@
-// Background drawing and colour arithmetic shared by the saver and the dialog.
+// Background drawing and colour arithmetic shared by the saver and the dialog, and the
+// saver's picture background made on a worker thread.
 #include <gtest/gtest.h>
 
 #include "common/background.h"
 #include "platform/platform.h"
+#include "saver/engine.h"
+#include "saver_fakes.h"
 #include "support/test_support.h"
 
 namespace quipix::test {
@@ -135,6 +138,69 @@ TEST(LoadBackground, FailuresGiveABlackSquare) {
     // An empty path keeps what was loaded.
     LoadBackgroundPicture(q, "");
     EXPECT_EQ(q.Width(), 100);
+}
+
+// The scene's picture background is made on a worker thread, or taken from one a
+// front end started before its window: either way the screen is black until the scene
+// shows, and then shows the picture drawn over the window. One started for another
+// size or picture is not taken.
+TEST(PictureBackground, SceneMadeOnAWorkerIsThePictureDrawn) {
+    ScopedBlockText text;
+    TempDir dir;
+    std::string ppm = "P6\n3 2\n255\n";
+    for (int i = 0; i < 18; ++i) ppm += char(i * 13 + 5);
+    const std::string path = dir.write("three.ppm", ppm);
+    const std::string other = dir.write("one.ppm", std::string("P6\n1 1\n255\n\x10\x20\x30"));
+    // Larger than the window, so that stretching it shrinks it.
+    std::string large = "P6\n53 41\n255\n";
+    for (int i = 0; i < 53 * 41 * 3; ++i) large += char((i * 37) ^ (i >> 5));
+    const std::string shrunk = dir.write("large.ppm", large);
+    // Grey, of the window's size: not 24 bits, so it is drawn rather than taken as it is.
+    std::string grey = "P5\n40 30\n255\n";
+    for (int i = 0; i < 40 * 30; ++i) grey += char(i * 7);
+    const std::string sameSize = dir.write("grey.pgm", grey);
+    struct Case {
+        int fadeMode;
+        bool tiled;
+        std::string preload;  // none when empty
+        int preloadWidth;
+        std::string picture = "";  // the three-pixel one when empty
+    };
+    // A preload that is not taken waits for the next; the last is taken, so none is
+    // left behind.
+    const Case cases[] = {
+        {fade_mode::FadeToBlack, false, "", 0},         {fade_mode::FadeInPlace, true, "", 0},
+        {fade_mode::FadeInPlace, false, "", 0, shrunk}, {fade_mode::FadeInPlace, false, "", 0, sameSize},
+        {fade_mode::FadeToBlack, false, path, 41},      {fade_mode::FadeInPlace, true, other, 40},
+        {fade_mode::FadeToBlack, false, path, 40},      {fade_mode::FadeInPlace, true, path, 40},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.picture + " " + c.preload + " " + std::to_string(c.preloadWidth) +
+                     (c.tiled ? " tiled" : ""));
+        FakeServices fake;
+        fake.settings.FadeMode = c.fadeMode;
+        fake.settings.BackgroundType = background_type::Picture;
+        fake.settings.Bitmap = c.picture.empty() ? path : c.picture;
+        fake.settings.Tiled = c.tiled;
+        if (!c.preload.empty()) {
+            TSettings preload = fake.settings;
+            preload.Bitmap = c.preload;
+            PreloadBackground(preload, c.preloadWidth, 30);
+        }
+        TPixelGraphic loaded, want;
+        LoadBackgroundPicture(loaded, fake.settings.Bitmap, c.tiled ? 0 : 40, c.tiled ? 0 : 30);
+        want.SetSize(40, 30, pgpf24Bit);
+        DrawBackground(want, background_type::Picture, 0, 0, 0, c.tiled, loaded);
+
+        FakeHost host(40, 30);
+        TSaverEngine engine(host, fake.Make());
+        engine.SetUpScene();
+        const TPixelGraphic& black = *host.ShownPicture();
+        EXPECT_TRUE(
+            std::all_of(black.Buffer(), black.Buffer() + black.BufferSize(), [](auto b) { return b == 0; }));
+        RunUntil(engine, QuestionSlides);  // the new joke showed the bare background
+        ASSERT_TRUE(SamePicture(*host.ShownPicture(), want));
+    }
 }
 
 }  // namespace
