@@ -15,6 +15,7 @@
 #include "win32/config_dialog.h"
 #include "win32/gdi_text_engine.h"
 #include "win32/saver_window.h"
+#include "win32/wic_decoder.h"
 
 #include <shellapi.h>
 
@@ -49,6 +50,7 @@ std::vector<std::string> Parameters() {
 int Run() {
     quipix::platform::InstallServices(quipix::platform::Win32Services());
     quipix::platform::InstallTranslations();
+    quipix::SetSystemHeifDecoder(quipix::win32::DecodeWithWic);
     const std::vector<std::string> params = Parameters();
     quipix::DesktopFrontEnd frontEnd;
     frontEnd.system = quipix::UsageSystem::Windows;

@@ -5,8 +5,9 @@
 // colour profile handed to the load (one named by primaries and transfer, nclx, is
 // made into a profile unless it is sRGB). A picture shown much smaller is taken from a
 // thumbnail that still covers that size, where the file has one, and reduced as its
-// rows are copied. A build without libheif recognises the files and says it cannot
-// read them.
+// rows are copied. A build without libheif recognises the files and hands them to the
+// system's decoder (Windows' own, where installed), or says it cannot read them.
+#include <atomic>
 #include <cstdint>
 #include <cstring>
 #include <memory>
@@ -36,9 +37,17 @@ bool HasBrand(std::span<const std::uint8_t> header, std::initializer_list<const 
     return false;
 }
 
-#ifdef QUIPIX_HAVE_HEIF
-
 constexpr std::int64_t kMaxFileBytes = 2 * decode::kMaxBufferBytes;
+
+std::vector<std::uint8_t> FileBytes(TPGStream& stream) {
+    const std::int64_t size = stream.Remaining();
+    if (size > kMaxFileBytes) Raise(GetPGLangStr(msg::OutOfRange, "File size"));
+    std::vector<std::uint8_t> data(static_cast<std::size_t>(size));
+    stream.ReadExact(data.data(), data.size());
+    return data;
+}
+
+#ifdef QUIPIX_HAVE_HEIF
 
 void Check(const heif_error& error) {
     if (error.code != heif_error_Ok) Raise(error.message ? error.message : "");
@@ -64,11 +73,7 @@ struct Container {
     std::unique_ptr<heif_context, ContextDeleter> context{heif_context_alloc()};
     Handle primary;
 
-    explicit Container(TPGStream& stream) {
-        const std::int64_t size = stream.Remaining();
-        if (size > kMaxFileBytes) Raise(GetPGLangStr(msg::OutOfRange, "File size"));
-        data.resize(std::size_t(size));
-        stream.ReadExact(data.data(), data.size());
+    explicit Container(TPGStream& stream) : data(FileBytes(stream)) {
         if (!context) Raise(GetPGLangStr(msg::Failed, "Memory allocation"));
         Check(heif_context_read_from_memory_without_copy(context.get(), data.data(), data.size(), nullptr));
         heif_image_handle* h = nullptr;
@@ -211,9 +216,36 @@ TImageInfo HeifInfo(TPGStream& stream) {
 
 const char* const kNoDecoder = "HEIF and AVIF pictures cannot be read on this system";
 
-[[noreturn]] void ReadHeif(TPGStream&, TPixelGraphic&, const void*) { Raise(kNoDecoder); }
+std::atomic<SystemHeifDecoder> systemDecoder{nullptr};
 
-[[noreturn]] TImageInfo HeifInfo(TPGStream&) { Raise(kNoDecoder); }
+void ReadHeif(TPGStream& stream, TPixelGraphic& image, const void*) {
+    const SystemHeifDecoder decoder = systemDecoder.load();
+    if (!decoder) Raise(kNoDecoder);
+    const std::vector<std::uint8_t> data = FileBytes(stream);
+    decode::ProgressScope progress(image);
+    std::string error;
+    switch (decoder(data, image, error)) {
+    case SystemDecode::Done:
+        return;
+    case SystemDecode::NoDecoder:
+        Raise(kNoDecoder);
+    case SystemDecode::Failed:
+        Raise(error);
+    }
+}
+
+// The system's decoders tell a picture's size only by decoding it.
+TImageInfo HeifInfo(TPGStream& stream) {
+    TPixelGraphic image;
+    ReadHeif(stream, image, nullptr);
+    TImageInfo info;
+    info.Count = 1;
+    info.Width = image.Width();
+    info.Height = image.Height();
+    info.Bits = 24;
+    info.ColorText = "16.7M";
+    return info;
+}
 
 #endif
 
@@ -243,6 +275,14 @@ private:
 };
 
 }  // namespace
+
+void SetSystemHeifDecoder(SystemHeifDecoder decoder) {
+#ifndef QUIPIX_HAVE_HEIF
+    systemDecoder.store(decoder);
+#else
+    (void)decoder;  // libheif reads them everywhere
+#endif
+}
 
 std::unique_ptr<TFileFormatReader> MakeHEIFReader(const std::string& extension) {
     if (extension == "avif")
