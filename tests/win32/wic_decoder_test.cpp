@@ -26,20 +26,26 @@ TEST(WicDecoder, DecodesAsTheCoreReadersDo) {
         const char* file;
         int tolerance;  // JPEG decoders differ in their rounding
         PGColor background;
+        int shownWidth = 0, shownHeight = 0;  // a reduced read below half the size (40 x 30)
     };
-    for (const Case& c : {Case{"png/rgb8.png", 0, PGRGB(0, 0, 0)}, Case{"png/rgba8.png", 0, PGRGB(0, 0, 0)},
-                          Case{"png/rgba8.png", 0, PGRGB(255, 255, 255)}, Case{"png/palette16.png", 0, 0},
-                          Case{"jpg/colour444.jpg", 8, 0}}) {
+    for (const Case& c : {Case{"png/rgb8.png", 0, 0}, Case{"png/rgb8.png", 0, 0, 13, 10},
+                          Case{"png/rgba8.png", 0, PGRGB(0, 0, 0)}, Case{"png/rgba8.png", 0, PGRGB(255, 255, 255)},
+                          Case{"png/palette16.png", 0, 0}, Case{"jpg/colour444.jpg", 8, 0}}) {
         SCOPED_TRACE(c.file);
-        TPixelGraphic core;
-        core.SetBackGroundColor(c.background);
+        TPixelGraphic core, wic;
+        for (TPixelGraphic* p : {&core, &wic}) {
+            p->SetBackGroundColor(c.background);
+            p->ShownWidth = c.shownWidth;
+            p->ShownHeight = c.shownHeight;
+        }
         core.LoadPictureFile(DataPath(c.file));
-        TPixelGraphic wic;
-        wic.SetBackGroundColor(c.background);
         std::string error;
         ASSERT_EQ(win32::DecodeWithWic(ReadBytes(DataPath(c.file)), wic, error), SystemDecode::Done) << error;
         ASSERT_EQ(wic.Width(), core.Width());
         ASSERT_EQ(wic.Height(), core.Height());
+        if (c.shownWidth > 0) {
+            EXPECT_EQ(wic.Width(), 14) << "40 / 3, rounded up";
+        }
         int worst = 0;
         for (int y = 0; y < core.Height(); ++y)
             for (int x = 0; x < core.Width(); ++x) {
