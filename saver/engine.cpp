@@ -55,24 +55,19 @@ struct BackgroundKey {
 std::unique_ptr<TPixelGraphic> MakeScene(const BackgroundKey& key) {
     const int width = key.Width, height = key.Height;
     const bool tiled = key.Tiled;
-    if (key.Type != background_type::Picture) {
-        auto scene = std::make_unique<TPixelGraphic>();
-        scene->SetSize(width, height, pgpf24Bit);
-        DrawBackground(*scene, key.Type, key.Solid, key.From, key.To, tiled, TPixelGraphic{});
-        return scene;
-    }
-    // The picture is read reduced toward the scene's size when stretched.
+    const bool isPicture = key.Type == background_type::Picture;
+    // A picture is read reduced toward the scene's size when stretched.
     auto picture = std::make_unique<TPixelGraphic>();
-    LoadBackgroundPicture(*picture, key.Path, tiled ? 0 : width, tiled ? 0 : height);
+    if (isPicture) LoadBackgroundPicture(*picture, key.Path, tiled ? 0 : width, tiled ? 0 : height);
     // A picture of the scene's size is drawn as a plain copy of itself, whether
     // stretched or tiled: it becomes the background as it is.
-    if (picture->PixelFormat() == pgpf24Bit && picture->Width() == width && picture->Height() == height &&
-        !picture->Empty())
+    if (isPicture && picture->PixelFormat() == pgpf24Bit && picture->Width() == width &&
+        picture->Height() == height && !picture->Empty())
         return picture;
-    if (tiled || picture->Empty() || height < 2) {
+    if (!isPicture || tiled || picture->Empty() || height < 2) {
         auto scene = std::make_unique<TPixelGraphic>();
         scene->SetSize(width, height, pgpf24Bit);
-        DrawBackground(*scene, background_type::Picture, 0, 0, 0, tiled, *picture);
+        DrawBackground(*scene, key.Type, key.Solid, key.From, key.To, tiled, *picture);
         return scene;
     }
     // Stretching a photo over a large screen takes about as long as reading it, so the
