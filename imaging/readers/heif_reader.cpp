@@ -67,6 +67,10 @@ struct NclxDeleter {
 };
 using Handle = std::unique_ptr<heif_image_handle, HandleDeleter>;
 
+// The largest side, squared, that libheif may allocate for: a picture of the largest
+// buffer the readers allow (about 89 megapixels of 24 bits).
+constexpr int kMaxCodedSide = 9459;
+
 // The file in memory with its primary picture's handle.
 struct Container {
     std::vector<std::uint8_t> data;
@@ -75,6 +79,9 @@ struct Container {
 
     explicit Container(TPGStream& stream) : data(FileBytes(stream)) {
         if (!context) Raise(GetPGLangStr(msg::Failed, "Memory allocation"));
+        // The coded picture may claim far more than its container says: libheif
+        // allocates by the codec's size, so it is bounded there too.
+        heif_context_set_maximum_image_size_limit(context.get(), kMaxCodedSide);
         Check(heif_context_read_from_memory_without_copy(context.get(), data.data(), data.size(), nullptr));
         heif_image_handle* h = nullptr;
         Check(heif_context_get_primary_image_handle(context.get(), &h));
