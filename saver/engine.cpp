@@ -207,6 +207,7 @@ void TSaverEngine::SetUpScene() {
                    TPixelGraphic{});
     firstFill_ = PGColor(fillOnly.BackGroundValue());
     firstStart_ = true;
+    blackBackground_ = s.BackgroundType == background_type::Solid && firstFill_ == 0;
     // Black until the first tick.
     Show({scene_.get(), 0, 0, 0, 0});
 
@@ -364,8 +365,14 @@ void TSaverEngine::Show(const TSceneFrame& frame, const TRect& changed) {
 
 void TSaverEngine::ShowFaded(int level, const TRect* changed) {
     const TSceneFrame frame{scene_.get(), 0, 0, 0, std::clamp(level, 0, 255)};
+    const TSceneFrame& shown = host_.Frame();
     if (changed)
         Show(frame, *changed);
+    else if (blackBackground_ && shown.Picture == frame.Picture && shown.Left == 0 && shown.Top == 0 &&
+             shown.Fill == 0)
+        // Another level of the scene shown: black stays black, only what is drawn on
+        // it changes.
+        Show(frame, DrawnArea());
     else
         Show(frame);
 }
@@ -413,6 +420,12 @@ void TSaverEngine::ReleasePatch(std::vector<std::unique_ptr<Patch>>::iterator pa
     patches_.erase(patch);
 }
 
+TRect TSaverEngine::DrawnArea() const {
+    TRect drawn;
+    for (const auto& p : patches_) drawn = UniteRect(drawn, p->Area);
+    return drawn;
+}
+
 TRect TSaverEngine::RestoreClean() {
     TRect restored;
     for (const auto& p : patches_) {
@@ -436,44 +449,66 @@ void TSaverEngine::StartJoke() {
     questionY_ = layout_.Height;
     answerY_ = layout_.Height;
     strip_->SetSize(layout_.TextWidth, layout_.QuestionHeight + questionSpeed_ + kStripMargin, pgpf24Bit);
+    textInk_ = MeasureInk(true);
     // The bare background: where the last joke left its text, or all of it after a fade
     // to black.
+    ShowFaded(255, nullptr);
     const TRect restored = RestoreClean();
-    const TSceneFrame bare{scene_.get(), 0, 0, 0, 255};
-    if (!(host_.Frame() == bare))
-        Show(bare);
-    else if (!EmptyRect(restored))
-        host_.Repaint(restored);
+    if (!EmptyRect(restored)) host_.Repaint(restored);
     if (colorDepth_ <= 8) questionY_ = layout_.QuestionTarget;
 }
 
 void TSaverEngine::SetUpAnswer() {
     strip_->SetSize(layout_.TextWidth, layout_.AnswerHeight + answerSpeed_ + kStripMargin, pgpf24Bit);
+    textInk_ = MeasureInk(false);
     if (colorDepth_ <= 8) answerY_ = layout_.AnswerTarget;
 }
 
+void TSaverEngine::DrawStripText(bool question) {
+    const TJokeTextSettings& look = question ? Settings.Question : Settings.Answer;
+    DrawJokeText(*strip_, 0, question ? layout_.QuestionHeight : layout_.AnswerHeight, 0, layout_.TextWidth,
+                 look.Color, question ? layout_.QuestionFont : layout_.AnswerFont, question ? question_ : answer_,
+                 look.ThreeD);
+}
+
+TRect TSaverEngine::MeasureInk(bool question) {
+    // Drawn once as each slide step draws it; the areas the drawing reports are its ink.
+    TRect ink;
+    strip_->OnChange = [&ink](TPixelGraphic& p) {
+        const auto& a = p.LastChange();
+        ink = UniteRect(ink, {a.Left, a.Top, a.Right, a.Bottom});
+    };
+    DrawStripText(question);
+    strip_->OnChange = nullptr;
+    return ink;
+}
+
 bool TSaverEngine::SlideStep(bool question) {
-    const TSettings& s = Settings;
     int& y = question ? questionY_ : answerY_;
     const int target = question ? layout_.QuestionTarget : layout_.AnswerTarget;
     const int height = question ? layout_.QuestionHeight : layout_.AnswerHeight;
     const int speed = question ? questionSpeed_ : answerSpeed_;
-    const TJokeTextSettings& look = question ? s.Question : s.Answer;
-    const TPGFont& font = question ? layout_.QuestionFont : layout_.AnswerFont;
-    const std::string& text = question ? question_ : answer_;
 
     // The strip is clean background with the text at its top; its rows outside the
     // scene are never shown.
     const int stripHeight = height + speed + kStripMargin;
-    const TRect strip =
-        IntersectRect({layout_.Margin, y, layout_.Margin + layout_.TextWidth, y + stripHeight}, SceneRect());
+    TRect strip = IntersectRect({layout_.Margin, y, layout_.Margin + layout_.TextWidth, y + stripHeight}, SceneRect());
+    // Of its columns only those change where the text lands or something was drawn in
+    // its rows: everywhere else the scene shows the clean background already.
+    TRect reach{layout_.Margin + textInk_.Left, strip.Top, layout_.Margin + textInk_.Right, strip.Bottom};
+    for (const auto& p : patches_)
+        if (p->Area.Top < strip.Bottom && p->Area.Bottom > strip.Top)
+            reach = UniteRect(reach, {p->Area.Left, strip.Top, p->Area.Right, strip.Bottom});
+    strip = IntersectRect(strip, reach);
     if (!EmptyRect(strip)) {
-        const int top = strip.Top - y;  // the strip picture's row at the strip's top
+        // The strip picture's row and column at the strip's top-left corner.
+        const int top = strip.Top - y;
+        const int left = strip.Left - layout_.Margin;
         Patch*& under = question ? questionPatch_ : answerPatch_;
         Patch* previous = under;
         Patch& kept = KeepClean(strip);
         under = &kept;
-        CopyArea(kept.Clean, {0, 0, strip.Width(), strip.Height()}, *strip_, 0, top);
+        CopyArea(kept.Clean, {0, 0, strip.Width(), strip.Height()}, *strip_, left, top);
         if (previous) {
             // The rows the previous strip covered below this one hold its clean bottom
             // rows now; whatever else they hold is kept aside as well.
@@ -488,8 +523,8 @@ bool TSaverEngine::SlideStep(bool question) {
                 ReleasePatch(std::find_if(patches_.begin(), patches_.end(),
                                           [previous](const auto& p) { return p.get() == previous; }));
         }
-        DrawJokeText(*strip_, 0, height, 0, layout_.TextWidth, look.Color, font, text, look.ThreeD);
-        CopyArea(*strip_, {0, top, strip.Width(), top + strip.Height()}, *scene_, strip.Left, strip.Top);
+        DrawStripText(question);
+        CopyArea(*strip_, {left, top, left + strip.Width(), top + strip.Height()}, *scene_, strip.Left, strip.Top);
         host_.Repaint(strip);
     }
 

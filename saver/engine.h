@@ -127,7 +127,8 @@ private:
     void DrawCornerHomePage();                        // state 4
     void TakeSnapshot();                              // state 5
     bool BlendStep();                                 // state 6; true when done
-    void ShowFaded(int level, const TRect* changed);  // states 8, 10 and 11
+    // The scene at level; changed, when given, is all that differs from the frame shown.
+    void ShowFaded(int level, const TRect* changed);  // states 0, 8, 10 and 11
     void ShowBlackScreen();                           // state 9
     void FinishPause();
     // Takes the scene from the worker that makes the background, once it is needed.
@@ -142,6 +143,12 @@ private:
     void ReleasePatch(std::vector<std::unique_ptr<Patch>>::iterator patch);
     // Puts the clean background back wherever something was drawn; returns the area.
     TRect RestoreClean();
+    // Where the scene may differ from the clean background: the patches' areas.
+    TRect DrawnArea() const;
+    // Draws a text into the strip picture as its slide steps do.
+    void DrawStripText(bool question);
+    // The area of the strip picture that a text's three layers reach.
+    TRect MeasureInk(bool question);
     void Show(const TSceneFrame& frame);
     void Show(const TSceneFrame& frame, const TRect& changed);
     void HomePageFont(TPGCanvas& canvas) const;
@@ -179,6 +186,10 @@ private:
     // (a solid background's colour), every later one is black.
     bool firstStart_ = false;
     PGColor firstFill_ = 0;
+    // A solid black background: black at every level, so a fade changes only the
+    // scene's drawn area.
+    bool blackBackground_ = false;
+    TRect textInk_;  // MeasureInk of the text sliding now
     TJokeLayout layout_;
     std::string question_, answer_;  // the joke this scene fetched and laid out
 

@@ -3,11 +3,13 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <optional>
 #include <stdexcept>
 
 #include "saver/engine.h"
 #include "saver_fakes.h"
 #include "saver/scene.h"
+#include "support/test_support.h"
 
 namespace quipix::test {
 namespace {
@@ -110,6 +112,79 @@ TEST_F(EngineSlide, QuestionAtSpeedTenRestsAtLastRowDrawn) {
     // 768, 758, ..., 308: the draw at 308 moves on to 298, at or above the target.
     EXPECT_EQ(rows, Steps(768, -10, 47));
     EXPECT_EQ(rows.back(), 308);
+}
+
+TEST(EngineText, StripsShowWhatWholeStripsCutFromACleanCopyShow) {
+    // The straightforward slide step cuts a strip the whole text column wide from a
+    // clean copy of the background, draws the text on it and puts it on the screen;
+    // the engine touches only the columns that change. Every frame must be the same,
+    // with real fonts (italic overhang, 3-D copies), texts of one and several lines,
+    // and an answer whose strip reaches over the bottom of a wider question.
+    QUIPIX_NEEDS_TEXT_ENGINE();
+    TempDir dir;
+    std::string ppm = "P6\n37 23\n255\n";
+    for (int i = 0; i < 37 * 23 * 3; ++i) ppm += char((i * 37) ^ (i >> 3));
+    const std::string noise = dir.write("noise.ppm", ppm);
+    struct Case {
+        int questionSpeed, answerSpeed;
+        bool threeD, italic;
+        int size;
+        const char *question, *answer;
+        bool blockText = false;
+    };
+    const Case cases[] = {
+        {10, 10, true, true, 16, "Why did the long question need two lines on a small screen?", "Wrapped."},
+        {1, 7, false, false, 12, "Who?", "A first line\r\nand a much longer second line of the answer"},
+        {5, 3, true, false, 40, "W", "iii"},
+        // Blocks 20 rows high: the question rests at 110, 10 rows below its target,
+        // and its 3-D block reaches row 131; the answer rests at 127.
+        {10, 1, true, false, 10, "QQQQQQQQ", "A", true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.question);
+        std::optional<ScopedBlockText> block;
+        if (c.blockText) block.emplace();
+        FakeServices fake;
+        fake.settings.FadeMode = fade_mode::FadeInPlace;
+        fake.settings.BackgroundType = background_type::Picture;
+        fake.settings.Bitmap = noise;
+        fake.settings.Tiled = true;
+        for (TJokeTextSettings* t : {&fake.settings.Question, &fake.settings.Answer}) {
+            t->ThreeD = c.threeD;
+            t->Italic = c.italic;
+            t->Size = c.size;
+        }
+        fake.settings.Question.Speed = c.questionSpeed;
+        fake.settings.Answer.Speed = c.answerSpeed;
+        fake.question = c.question;
+        fake.answer = c.answer;
+        FakeHost host(320, 240);
+        TSaverEngine engine(host, fake.Make());
+        engine.SetUpScene();
+        engine.Timer1Timer();  // NewJoke: the bare background
+        TPixelGraphic clean, shown, strip;
+        clean.CopyPicture(host.ShownPicture());
+        shown.CopyPicture(&clean);
+        const TJokeLayout& l = engine.Layout();
+        for (int tick = 0; engine.AnimationState() != HomePageInCorner && tick < 3000; ++tick) {
+            const int state = engine.AnimationState();
+            const bool question = state == QuestionSlides;
+            if (question || state == AnswerSlides) {
+                const int y = question ? engine.QuestionY() : engine.AnswerY();
+                const int height = question ? l.QuestionHeight : l.AnswerHeight;
+                const TJokeTextSettings& look = question ? fake.settings.Question : fake.settings.Answer;
+                strip.SetSize(l.TextWidth, height + look.Speed + kStripMargin, pgpf24Bit);
+                strip.Canvas().Draw(-l.Margin, -y, clean);
+                DrawJokeText(strip, 0, height, 0, l.TextWidth, look.Color,
+                             question ? l.QuestionFont : l.AnswerFont, question ? c.question : c.answer,
+                             look.ThreeD);
+                shown.Canvas().Draw(l.Margin, y, strip);
+            }
+            engine.Timer1Timer();
+            ASSERT_TRUE(SamePicture(*host.ShownPicture(), shown)) << "tick " << tick << ", state " << state;
+        }
+        ASSERT_EQ(engine.AnimationState(), HomePageInCorner);
+    }
 }
 
 TEST_F(EngineSlide, EachMonitorsSceneDrawsTheJokeItFetched) {
