@@ -365,11 +365,9 @@ void TSaverEngine::Show(const TSceneFrame& frame, const TRect& changed) {
 
 void TSaverEngine::ShowFaded(int level, const TRect* changed) {
     const TSceneFrame frame{scene_.get(), 0, 0, 0, std::clamp(level, 0, 255)};
-    const TSceneFrame& shown = host_.Frame();
     if (changed)
         Show(frame, *changed);
-    else if (blackBackground_ && shown.Picture == frame.Picture && shown.Left == 0 && shown.Top == 0 &&
-             shown.Fill == 0)
+    else if (ShowsSceneOverBlack())
         // Another level of the scene shown: black stays black, only what is drawn on
         // it changes.
         Show(frame, DrawnArea());
@@ -418,6 +416,12 @@ TSaverEngine::Patch& TSaverEngine::KeepClean(const TRect& area) {
 void TSaverEngine::ReleasePatch(std::vector<std::unique_ptr<Patch>>::iterator patch) {
     sparePatches_.push_back(std::move(*patch));
     patches_.erase(patch);
+}
+
+bool TSaverEngine::ShowsSceneOverBlack() const {
+    const TSceneFrame& shown = host_.Frame();
+    return blackBackground_ && scene_ && shown.Picture == scene_.get() && shown.Left == 0 && shown.Top == 0 &&
+           shown.Fill == 0;
 }
 
 TRect TSaverEngine::DrawnArea() const {
@@ -580,7 +584,7 @@ void TSaverEngine::DrawCornerHomePage() {
 void TSaverEngine::TakeSnapshot() {
     fadeLevel_ = 0;
     blendSpans_.clear();
-    blendArea_ = {};
+    blendAreas_.clear();
     // The finished scene differs from the clean background only inside the patches;
     // everywhere else the blend of two equal bytes is that byte, so it is skipped.
     for (const auto& p : patches_) {
@@ -589,6 +593,7 @@ void TSaverEngine::TakeSnapshot() {
         p->Snapshot->SetSizeUncleared(a.Width(), a.Height(), pgpf24Bit);
         CopyArea(*scene_, a, *p->Snapshot, 0, 0);
         const int rowBytes = a.Width() * 3;
+        TRect changed;
         for (int y = 0; y < a.Height(); ++y) {
             const std::uint8_t* s = p->Snapshot->ScanLine(y);
             const std::uint8_t* c = p->Clean.ScanLine(y);
@@ -597,9 +602,9 @@ void TSaverEngine::TakeSnapshot() {
             while (s[first] == c[first]) ++first;
             while (s[end - 1] == c[end - 1]) --end;
             blendSpans_.push_back({p.get(), a.Top + y, first, end});
-            blendArea_ =
-                UniteRect(blendArea_, {a.Left + first / 3, a.Top + y, a.Left + (end + 2) / 3, a.Top + y + 1});
+            changed = UniteRect(changed, {a.Left + first / 3, a.Top + y, a.Left + (end + 2) / 3, a.Top + y + 1});
         }
+        if (!EmptyRect(changed)) blendAreas_.push_back(changed);
     }
 }
 
@@ -611,7 +616,7 @@ bool TSaverEngine::BlendStep() {
                        p.Clean.ScanLine(y) + span.First, p.Snapshot->ScanLine(y) + span.First,
                        std::size_t(span.End - span.First), fadeLevel_);
     }
-    if (!blendSpans_.empty()) host_.Repaint(blendArea_);
+    for (const TRect& area : blendAreas_) host_.Repaint(area);
 
     fadeLevel_ += effectStep_;
     if (fadeLevel_ <= 255) return false;
@@ -647,10 +652,15 @@ void TSaverEngine::ShowBlackScreen() {
     }
     const TSceneFrame frame{blackScreen_->Empty() ? nullptr : blackScreen_.get(), blackScreenArea_.Left,
                             blackScreenArea_.Top, fill, 255};
-    // Over the all-black screen of the set-up only the box changes: a large screen is
-    // not painted black again.
+    // Over the all-black screen of the set-up only the box changes, and over a black
+    // background only the box and what was drawn: a large screen is not painted black
+    // again.
     if (fill == 0 && host_.Frame().Level == 0)
         Show(frame, blackScreenArea_);
+    else if (fill == 0 && ShowsSceneOverBlack()) {
+        Show(frame, blackScreenArea_);
+        host_.Repaint(DrawnArea());
+    }
     else
         Show(frame);
     // Hidden now, the scene becomes the clean background again for the fade-in.

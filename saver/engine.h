@@ -145,6 +145,9 @@ private:
     TRect RestoreClean();
     // Where the scene may differ from the clean background: the patches' areas.
     TRect DrawnArea() const;
+    // The host shows the scene at some level over a black background, so another level
+    // changes only DrawnArea.
+    bool ShowsSceneOverBlack() const;
     // Draws a text into the strip picture as its slide steps do.
     void DrawStripText(bool question);
     // The area of the strip picture that a text's three layers reach.
@@ -181,7 +184,7 @@ private:
     std::unique_ptr<TPixelGraphic> blackScreen_;     // the home page box of state 9
     TRect blackScreenArea_;
     std::vector<BlendSpan> blendSpans_;
-    TRect blendArea_;
+    std::vector<TRect> blendAreas_;  // what the cross-fade changes, a rectangle per patch
     // The first black screen after set-up shows the background drawing's fill colour
     // (a solid background's colour), every later one is black.
     bool firstStart_ = false;

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <map>
 #include <vector>
 
 #include "saver/engine.h"
@@ -167,6 +168,77 @@ TEST(PauseAfterTheAnswer, AHostThatSleepsThroughItShowsEveryFrameAtItsTick) {
         }
         EXPECT_EQ(cycles, 2);
         EXPECT_EQ(sleeps, c.idleTicks > 0 ? 2 : 0);
+    }
+}
+
+TEST(FadeWork, EveryTickShowsItsFrameAndBlackFadesOnlyWhatIsDrawn) {
+    // A window repaints only what the engine says changed. Over two joke cycles the
+    // window's copy must always be the frame drawn whole; and over a black background,
+    // which stays black at every level, the fades repaint only the text's areas and
+    // the home page box, and the slides only the text's columns.
+    class CountingHost : public FakeHost {
+    public:
+        using FakeHost::FakeHost;
+        std::map<int, long> painted;  // pixels per state
+        int state = -1;
+
+    protected:
+        void FrameChanged(const TRect& area) override {
+            if (!EmptyRect(area)) painted[state] += long(area.Width()) * area.Height();
+            FakeHost::FrameChanged(area);
+        }
+    };
+    struct Case {
+        int type;
+        TColor solid;
+        int fadeMode;
+    };
+    const Case cases[] = {
+        {background_type::Solid, 0, fade_mode::FadeToBlack},
+        {background_type::Solid, 0, fade_mode::FadeInPlace},
+        {background_type::Solid, 0x336699, fade_mode::FadeToBlack},
+        {background_type::Gradient, 0, fade_mode::FadeToBlack},
+        {background_type::Gradient, 0, fade_mode::FadeInPlace},
+    };
+    const int w = 640, h = 480;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << "background " << c.type << " colour " << c.solid << " fade mode "
+                                        << c.fadeMode);
+        ScopedBlockText text;
+        FakeServices fake;
+        fake.settings.BackgroundType = c.type;
+        fake.settings.SolidColor = c.solid;
+        fake.settings.FadeMode = c.fadeMode;
+        fake.settings.Question.Size = 10;
+        fake.settings.Answer.Size = 10;
+        CountingHost host(w, h);
+        TSaverEngine engine(host, fake.Make());
+        engine.SetUpScene();
+        TPixelGraphic whole;
+        whole.SetSize(w, h, pgpf24Bit);
+        std::map<int, int> ticks;  // of the second cycle, per state
+        for (int tick = 0, cycles = 0; cycles < 2 && tick < 5000; ++tick) {
+            const int state = engine.AnimationState();
+            if (cycles == 1) {
+                host.state = state;
+                ++ticks[state];
+            }
+            engine.Timer1Timer();
+            RenderFrameArea(host.Frame(), {0, 0, w, h}, whole);
+            ASSERT_TRUE(SamePicture(*host.ShownPicture(), whole)) << "tick " << tick << ", state " << state;
+            if (state != NewJoke && engine.AnimationState() == NewJoke) ++cycles;
+        }
+        if (c.type != background_type::Solid || c.solid != 0) continue;
+        // "Why?" and "Because." are blocks of 40 and 80 by 20 pixels.
+        const long strip = 84 * 40;
+        EXPECT_LE(host.painted[QuestionSlides], ticks[QuestionSlides] * strip);
+        EXPECT_LE(host.painted[AnswerSlides], ticks[AnswerSlides] * strip * 2);
+        if (c.fadeMode != fade_mode::FadeToBlack) continue;
+        // About two dozen frames, together less than half a screen.
+        long fades = 0;
+        for (int state : {FadeOut, BlackScreen, FadeInSetUp, FadeIn, NewJoke}) fades += host.painted[state];
+        EXPECT_LT(fades, w * h / 2);
+        EXPECT_EQ(host.painted[FadeIn], 0);
     }
 }
 
