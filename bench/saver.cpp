@@ -1,5 +1,5 @@
 // The animation engine tick by tick at 1920 x 1080 and 3840 x 2160 over a stretched
-// photo-like picture, including the conversion that presents each change: the changed
+// photo-like picture and over the default black background, including the conversion that presents each change: the changed
 // rows of the frame into a 32-bit buffer of the window's size, as a saver window does
 // on every platform, with the allocator tuned as the saver windows tune it. Each
 // benchmark runs whole joke cycles and reports p50, p99 and max milliseconds per state
@@ -115,14 +115,17 @@ std::string PhotoLikePicture() {
     return path;
 }
 
-EngineServices BenchServices(int fadeMode) {
+// The saver's settings over the photo, or over the default solid black background.
+EngineServices BenchServices(int fadeMode, bool photo = true) {
     EngineServices s;
-    s.loadSettings = [fadeMode] {
+    s.loadSettings = [fadeMode, photo] {
         TSettings t;
         t.Speed = 5;
         t.FadeMode = fadeMode;
-        t.BackgroundType = background_type::Picture;
-        t.Bitmap = PhotoLikePicture();
+        if (photo) {
+            t.BackgroundType = background_type::Picture;
+            t.Bitmap = PhotoLikePicture();
+        }
         t.Question = {.Face = "Arial", .Color = 255, .Size = 24, .Speed = 5, .Bold = true, .ThreeD = true};
         t.Answer = t.Question;
         t.Answer.Color = 0xFF0000;
@@ -162,9 +165,10 @@ double Percentile(std::vector<double>& v, double p) {
 void BM_JokeCycle(benchmark::State& state) {
     const int w = int(state.range(0)), h = int(state.range(1));
     const int fadeMode = int(state.range(2));
+    const bool photo = state.range(3) != 0;
     TuneAllocatorForPictures();
     PresentingHost host(w, h);
-    TSaverEngine engine(host, BenchServices(fadeMode));
+    TSaverEngine engine(host, BenchServices(fadeMode, photo));
     engine.SetUpScene();
     std::map<int, std::vector<double>> ticks, cpu;
     // Per state: steady ticks (from the fifth joke on: by then every kept picture has
@@ -198,9 +202,10 @@ void BM_JokeCycle(benchmark::State& state) {
         if (host.stopped_) state.SkipWithError("the engine stopped");
     }
     std::fprintf(stderr,
-                 "\n%dx%d %s: state ticks | wall p50 p99 max | cpu p50 p99 max (ms) | steady allocations "
+                 "\n%dx%d %s over %s: state ticks | wall p50 p99 max | cpu p50 p99 max (ms) | steady allocations "
                  "and page faults per tick\n",
-                 w, h, fadeMode == fade_mode::FadeInPlace ? "fade in place" : "fade to black");
+                 w, h, fadeMode == fade_mode::FadeInPlace ? "fade in place" : "fade to black",
+                 photo ? "a photo" : "black");
     for (auto& [s, v] : ticks) {
         const double p50 = Percentile(v, 0.5), p99 = Percentile(v, 0.99), max = v.back();
         std::vector<double>& c = cpu[s];
@@ -227,15 +232,17 @@ void BM_JokeCycle(benchmark::State& state) {
 }
 
 BENCHMARK(BM_JokeCycle)
-    ->ArgNames({"w", "h", "fadeMode"})
-    ->Args({1920, 1080, fade_mode::FadeToBlack})
-    ->Args({1920, 1080, fade_mode::FadeInPlace})
+    ->ArgNames({"w", "h", "fadeMode", "photo"})
+    ->Args({1920, 1080, fade_mode::FadeToBlack, 1})
+    ->Args({1920, 1080, fade_mode::FadeInPlace, 1})
+    ->Args({1920, 1080, fade_mode::FadeToBlack, 0})
     ->Iterations(6)
     ->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_JokeCycle)
-    ->ArgNames({"w", "h", "fadeMode"})
-    ->Args({3840, 2160, fade_mode::FadeToBlack})
-    ->Args({3840, 2160, fade_mode::FadeInPlace})
+    ->ArgNames({"w", "h", "fadeMode", "photo"})
+    ->Args({3840, 2160, fade_mode::FadeToBlack, 1})
+    ->Args({3840, 2160, fade_mode::FadeInPlace, 1})
+    ->Args({3840, 2160, fade_mode::FadeToBlack, 0})
     ->Iterations(6)
     ->Unit(benchmark::kMillisecond);
 
