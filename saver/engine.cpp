@@ -143,18 +143,31 @@ TSaverEngine::TSaverEngine(SceneHost& host, EngineServices services)
 // word to it, and a host shows nothing of an engine it has let go.
 TSaverEngine::~TSaverEngine() = default;
 
-void TSaverEngine::SetUpScene(const std::function<void(const std::string&)>& showError) {
+namespace {
+
+// Runs step; an error goes to showError with its message. False when one did.
+bool RunReported(const std::function<void()>& step, const std::function<void(const std::string&)>& showError) {
     try {
-        SetUpScene();
+        step();
+        return true;
     } catch (const std::exception& e) {
         showError(e.what());
     } catch (...) {
         showError("Unknown error");
     }
+    return false;
+}
+
+}  // namespace
+
+void TSaverEngine::SetUpScene(const std::function<void(const std::string&)>& showError) {
+    showError_ = showError;
+    RunReported([this] { SetUpScene(); }, showError);
 }
 
 void TSaverEngine::SetUpScene() {
     stopped_ = false;
+    failed_ = false;
     ready_ = false;
     // Whatever an earlier engine of this host showed is gone.
     host_.Show(TSceneFrame{});
@@ -221,6 +234,13 @@ void TSaverEngine::SetUpScene() {
 void TSaverEngine::Timer1Timer() {
     // A scene whose set-up failed never ticks.
     if (stopped_ || !ready_) return;
+    // The background made on the worker is part of the set-up, and fails as the set-up
+    // does: the error box, and the window stays as it is until input closes it.
+    if (showError_ && pendingScene_.valid() && animationState_ != BlackScreen &&
+        !RunReported([this] { TakeScene(); }, showError_)) {
+        stopped_ = failed_ = true;
+        return;
+    }
     try {
         RunState();
     } catch (...) {
@@ -248,11 +268,13 @@ void TSaverEngine::FreeScene() {
 }
 
 int TSaverEngine::IdleTicks() const {
+    if (failed_) return INT_MAX;
     if (stopped_ || !ready_ || animationState_ != AnswerSlides) return 0;
     return pauseLeft_;
 }
 
 void TSaverEngine::SkipIdleTicks(int ticks) {
+    if (failed_) return;
     const int n = std::clamp(ticks, 0, IdleTicks());
     if (n == 0) return;
     pauseLeft_ -= n;

@@ -80,15 +80,18 @@ public:
     // the host's timer. Errors pass to the caller, leaving the scene as far as it got.
     void SetUpScene();
     // SetUpScene for a window: an error goes to showError (the error box) with its
-    // message, or "Unknown error", instead of leaving the window's creation.
+    // message, or "Unknown error", instead of leaving the window's creation. So does a
+    // failure to make the background, which comes on a worker thread at a later tick;
+    // the engine then only waits (IdleTicks).
     void SetUpScene(const std::function<void(const std::string&)>& showError);
     // One state step. Any error stops the engine and asks the host to close, silently.
     void Timer1Timer();
     // Frees pictures and fonts; errors are swallowed.
     void FreeScene();
 
-    // The ticks from now on that only wait (the pause after the answer): they change
-    // nothing on screen and do no work. A host may sleep for that many intervals and
+    // The ticks from now on that only wait (the pause after the answer, or every tick
+    // once the background could not be made): they change nothing on screen and do no
+    // work. A host may sleep for that many intervals and
     // then hand them back with SkipIdleTicks before ticking on; ticking through them
     // does the same. 0 while anything is to be done.
     int IdleTicks() const;
@@ -209,7 +212,9 @@ private:
     int pauseLeft_ = 0;
     int fadeLevel_ = 0;
     bool stopped_ = false;
-    bool ready_ = false;  // SetUpScene finished
+    bool failed_ = false;  // the background could not be made
+    bool ready_ = false;   // SetUpScene finished
+    std::function<void(const std::string&)> showError_;
 };
 
 // A window's sleep through the ticks that only wait: one wake-up for the whole pause

@@ -462,6 +462,36 @@ TEST_F(EngineFailure, AHostThatLostItsCopyIsGivenTheWholeFrame) {
     EXPECT_TRUE(std::memcmp(shown.ScanLine(0), bare.ScanLine(0), 100 * 3) == 0) << "not only the strip";
 }
 
+TEST_F(EngineFailure, ABackgroundThatCannotBeMadeIsReportedAsTheSetUpsError) {
+    // The background is made on a worker thread and taken at the first tick that shows
+    // it; a failure there gets the set-up's error box, not a silent close, and the
+    // window stays black until input closes it, with no tick doing anything.
+    class PaintingHost : public FakeHost {  // paints straight from the frame, keeping no copy
+    public:
+        using FakeHost::FakeHost;
+
+    protected:
+        void FrameChanged(const TRect&) override {}
+    };
+    for (int mode : {fade_mode::FadeToBlack, fade_mode::FadeInPlace}) {
+        FakeServices fake;
+        fake.settings.FadeMode = mode;
+        PaintingHost host(200000, 200000);  // 120 GB of 24-bit pixels
+        TSaverEngine engine(host, fake.Make());
+        std::vector<std::string> errors;
+        engine.SetUpScene([&errors](const std::string& e) { errors.push_back(e); });
+        EXPECT_TRUE(errors.empty());
+        for (int tick = 0; tick < 5; ++tick) engine.Timer1Timer();
+        ASSERT_EQ(errors.size(), 1u) << "fade mode " << mode;
+        EXPECT_FALSE(errors[0].empty());
+        EXPECT_EQ(host.closes_, 0);
+        EXPECT_GT(engine.IdleTicks(), 360000);  // a host sleeps through them
+        engine.SkipIdleTicks(1000);
+        engine.Timer1Timer();
+        EXPECT_EQ(errors.size(), 1u);
+    }
+}
+
 TEST_F(EngineFailure, SetUpErrorStartsNoTimer) {
     fake.onLoad = [] { throw std::runtime_error("Invalid data type for 'Speed'"); };
     EXPECT_THROW(Start(100, 80), std::runtime_error);
