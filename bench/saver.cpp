@@ -1,10 +1,11 @@
 // The animation engine tick by tick at 1920 x 1080 and 3840 x 2160 over a stretched
-// photo-like picture and over the default black background, including the conversion that presents each change: the changed
-// rows of the frame into a 32-bit buffer of the window's size, as a saver window does
-// on every platform, with the allocator tuned as the saver windows tune it. Each
-// benchmark runs whole joke cycles and reports p50, p99 and max milliseconds per state
-// as counters, and beside them the allocations and page faults per tick after the
-// first joke: a steady tick has none, and the output says so when one does.
+// photo-like picture and over the default black background, including the conversion
+// that presents each change: the changed rows of the frame into a 32-bit buffer of the
+// window's size, as a saver window does on every platform, with the allocator tuned as
+// the saver windows tune it. Each benchmark runs whole joke cycles and reports p50,
+// p99 and max milliseconds per state as counters, and beside them the allocations and
+// page faults per tick after the first joke: a steady tick has none, and the output
+// says so when one does.
 #include <benchmark/benchmark.h>
 #include <sys/resource.h>
 #include <time.h>
@@ -201,11 +202,12 @@ void BM_JokeCycle(benchmark::State& state) {
         }
         if (host.stopped_) state.SkipWithError("the engine stopped");
     }
-    std::fprintf(stderr,
-                 "\n%dx%d %s over %s: state ticks | wall p50 p99 max | cpu p50 p99 max (ms) | steady allocations "
-                 "and page faults per tick\n",
-                 w, h, fadeMode == fade_mode::FadeInPlace ? "fade in place" : "fade to black",
-                 photo ? "a photo" : "black");
+    std::fprintf(
+        stderr,
+        "\n%dx%d %s over %s: state ticks | wall p50 p99 max | cpu p50 p99 max (ms) | steady allocations "
+        "and page faults per tick\n",
+        w, h, fadeMode == fade_mode::FadeInPlace ? "fade in place" : "fade to black",
+        photo ? "a photo" : "black");
     for (auto& [s, v] : ticks) {
         const double p50 = Percentile(v, 0.5), p99 = Percentile(v, 0.99), max = v.back();
         std::vector<double>& c = cpu[s];

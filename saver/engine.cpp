@@ -146,7 +146,8 @@ TSaverEngine::~TSaverEngine() = default;
 namespace {
 
 // Runs step; an error goes to showError with its message. False when one did.
-bool RunReported(const std::function<void()>& step, const std::function<void(const std::string&)>& showError) {
+bool RunReported(const std::function<void()>& step,
+                 const std::function<void(const std::string&)>& showError) {
     try {
         step();
         return true;
@@ -493,8 +494,8 @@ void TSaverEngine::SetUpAnswer() {
 void TSaverEngine::DrawStripText(bool question) {
     const TJokeTextSettings& look = question ? Settings.Question : Settings.Answer;
     DrawJokeText(*strip_, 0, question ? layout_.QuestionHeight : layout_.AnswerHeight, 0, layout_.TextWidth,
-                 look.Color, question ? layout_.QuestionFont : layout_.AnswerFont, question ? question_ : answer_,
-                 look.ThreeD);
+                 look.Color, question ? layout_.QuestionFont : layout_.AnswerFont,
+                 question ? question_ : answer_, look.ThreeD);
 }
 
 TRect TSaverEngine::MeasureInk(bool question) {
@@ -518,7 +519,8 @@ bool TSaverEngine::SlideStep(bool question) {
     // The strip is clean background with the text at its top; its rows outside the
     // scene are never shown.
     const int stripHeight = height + speed + kStripMargin;
-    TRect strip = IntersectRect({layout_.Margin, y, layout_.Margin + layout_.TextWidth, y + stripHeight}, SceneRect());
+    TRect strip =
+        IntersectRect({layout_.Margin, y, layout_.Margin + layout_.TextWidth, y + stripHeight}, SceneRect());
     // Of its columns only those change where the text lands or something was drawn in
     // its rows: everywhere else the scene shows the clean background already.
     TRect reach{layout_.Margin + textInk_.Left, strip.Top, layout_.Margin + textInk_.Right, strip.Bottom};
@@ -550,7 +552,8 @@ bool TSaverEngine::SlideStep(bool question) {
                                           [previous](const auto& p) { return p.get() == previous; }));
         }
         DrawStripText(question);
-        CopyArea(*strip_, {left, top, left + strip.Width(), top + strip.Height()}, *scene_, strip.Left, strip.Top);
+        CopyArea(*strip_, {left, top, left + strip.Width(), top + strip.Height()}, *scene_, strip.Left,
+                 strip.Top);
         host_.Repaint(strip);
     }
 
@@ -624,7 +627,8 @@ void TSaverEngine::TakeSnapshot() {
             while (s[first] == c[first]) ++first;
             while (s[end - 1] == c[end - 1]) --end;
             blendSpans_.push_back({p.get(), a.Top + y, first, end});
-            changed = UniteRect(changed, {a.Left + first / 3, a.Top + y, a.Left + (end + 2) / 3, a.Top + y + 1});
+            changed =
+                UniteRect(changed, {a.Left + first / 3, a.Top + y, a.Left + (end + 2) / 3, a.Top + y + 1});
         }
         if (!EmptyRect(changed)) blendAreas_.push_back(changed);
     }
@@ -682,8 +686,7 @@ void TSaverEngine::ShowBlackScreen() {
     else if (fill == 0 && ShowsSceneOverBlack()) {
         Show(frame, blackScreenArea_);
         host_.Repaint(DrawnArea());
-    }
-    else
+    } else
         Show(frame);
     // Hidden now, the scene becomes the clean background again for the fade-in.
     RestoreClean();

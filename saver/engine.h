@@ -91,9 +91,9 @@ public:
 
     // The ticks from now on that only wait (the pause after the answer, or every tick
     // once the background could not be made): they change nothing on screen and do no
-    // work. A host may sleep for that many intervals and
-    // then hand them back with SkipIdleTicks before ticking on; ticking through them
-    // does the same. 0 while anything is to be done.
+    // work. A host may sleep for that many intervals and then hand them back with
+    // SkipIdleTicks before ticking on; ticking through them does the same. 0 while
+    // anything is to be done.
     int IdleTicks() const;
     // Accounts for ticks (at most IdleTicks()) as if each had been ticked.
     void SkipIdleTicks(int ticks);
@@ -124,12 +124,12 @@ private:
     };
 
     void RunState();
-    void StartJoke();                                 // state 0
-    bool SlideStep(bool question);                    // states 1 and 3; true when arrived
-    void SetUpAnswer();                               // state 2
-    void DrawCornerHomePage();                        // state 4
-    void TakeSnapshot();                              // state 5
-    bool BlendStep();                                 // state 6; true when done
+    void StartJoke();               // state 0
+    bool SlideStep(bool question);  // states 1 and 3; true when arrived
+    void SetUpAnswer();             // state 2
+    void DrawCornerHomePage();      // state 4
+    void TakeSnapshot();            // state 5
+    bool BlendStep();               // state 6; true when done
     // The scene at level; changed, when given, is all that differs from the frame shown.
     void ShowFaded(int level, const TRect* changed);  // states 0, 8, 10 and 11
     void ShowBlackScreen();                           // state 9

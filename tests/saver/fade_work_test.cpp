@@ -202,8 +202,8 @@ TEST(FadeWork, EveryTickShowsItsFrameAndBlackFadesOnlyWhatIsDrawn) {
     };
     const int w = 640, h = 480;
     for (const Case& c : cases) {
-        SCOPED_TRACE(testing::Message() << "background " << c.type << " colour " << c.solid << " fade mode "
-                                        << c.fadeMode);
+        SCOPED_TRACE(testing::Message()
+                     << "background " << c.type << " colour " << c.solid << " fade mode " << c.fadeMode);
         ScopedBlockText text;
         FakeServices fake;
         fake.settings.BackgroundType = c.type;
