@@ -23,8 +23,8 @@
 #include "qt/qt_text_engine.h"
 #include "qt/saver_window.h"
 #include "qt/services.h"
-#include "saver/engine.h"
 #include "qt/x11_windows.h"
+#include "saver/engine.h"
 #if defined(QUIPIX_HAVE_WAYLAND)
 #include "wayland/wayland_saver.h"
 #endif

@@ -235,14 +235,9 @@ void TSaverEngine::SetUpScene() {
 void TSaverEngine::Timer1Timer() {
     // A scene whose set-up failed never ticks.
     if (stopped_ || !ready_) return;
-    // The background made on the worker is part of the set-up, and fails as the set-up
-    // does: the error box, and the window stays as it is until input closes it.
-    if (showError_ && pendingScene_.valid() && animationState_ != BlackScreen &&
-        !RunReported([this] { TakeScene(); }, showError_)) {
-        stopped_ = failed_ = true;
-        return;
-    }
     try {
+        // The first black screen is the only state that shows nothing of the scene.
+        if (animationState_ != BlackScreen && !TakeScene()) return;
         RunState();
     } catch (...) {
         stopped_ = true;
@@ -306,15 +301,24 @@ std::size_t TSaverEngine::PictureBytes() const {
     return bytes;
 }
 
-void TSaverEngine::TakeScene() {
-    if (!pendingScene_.valid()) return;
-    scene_ = pendingScene_.get();
-    scene_->SetBackGroundColor(0);
+bool TSaverEngine::TakeScene() {
+    if (!pendingScene_.valid()) return true;
+    const auto take = [this] {
+        scene_ = pendingScene_.get();
+        scene_->SetBackGroundColor(0);
+    };
+    // Making the background is part of a window's set-up and fails as the set-up does:
+    // the error box, and the window stays as it is until input closes it.
+    if (!showError_)
+        take();
+    else if (!RunReported(take, showError_)) {
+        stopped_ = failed_ = true;
+        return false;
+    }
+    return true;
 }
 
 void TSaverEngine::RunState() {
-    // The first black screen is the only state that shows nothing of the scene.
-    if (animationState_ != BlackScreen) TakeScene();
     switch (animationState_) {
     case NewJoke:
         StartJoke();

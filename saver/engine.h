@@ -135,7 +135,9 @@ private:
     void ShowBlackScreen();                           // state 9
     void FinishPause();
     // Takes the scene from the worker that makes the background, once it is needed.
-    void TakeScene();
+    // False when that failed and a window's error box said so; without a window the
+    // error passes to the caller.
+    bool TakeScene();
 
     TRect SceneRect() const { return {0, 0, layout_.Width, layout_.Height}; }
     // Fills rows of target from row top on with the clean background of area.
